@@ -1,0 +1,10 @@
+# Warning flags and sanitizers, kept in one place for every target.
+add_library(quillmere_options INTERFACE)
+target_compile_options(quillmere_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor)
+if(QUILLMERE_WERROR)
+  target_compile_options(quillmere_options INTERFACE -Werror)
+endif()
+if(QUILLMERE_SANITIZE)
+  target_compile_options(quillmere_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(quillmere_options INTERFACE -fsanitize=address,undefined)
+endif()

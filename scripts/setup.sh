@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs every Debian package Quillmere needs to build, test and run.
+# Idempotent: packages that are already installed are left alone, and the
+# package lists are refreshed only when something is missing.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build ccache pkg-config clang clang-format
+  # libraries
+  libsqlite3-dev libssl-dev libasio-dev nlohmann-json3-dev libsimdjson-dev
+  libcurl4-openssl-dev libqrencode-dev libpng-dev libicu-dev libpcre2-dev
+  libcli11-dev libspdlog-dev libavahi-client-dev libsecret-1-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # the bridge script for AI clients
+  nodejs
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+    # A package may be satisfied by a newer-named one (nodejs from another source).
+    if [ "$p" = nodejs ] && command -v node >/dev/null 2>&1; then continue; fi
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <filesystem>
+
+namespace qm {
+
+/// Where the companion keeps its files.
+///
+/// Defaults follow the XDG base directories: application support in
+/// `$XDG_DATA_HOME/quillmere` (else ~/.local/share/quillmere), settings in
+/// `$XDG_CONFIG_HOME/quillmere`, logs in `$XDG_STATE_HOME/quillmere`, the control
+/// socket in `$XDG_RUNTIME_DIR/quillmere` (else under application support).
+/// `QUILLMERE_HOME=DIR` relocates everything under DIR (data/, config/, state/, run/).
+struct AppPaths {
+  std::filesystem::path applicationSupport;
+  std::filesystem::path documents;  ///< capture images; inside application support
+  std::filesystem::path config;     ///< holds defaults.json
+  std::filesystem::path logs;
+  std::filesystem::path runtime;    ///< holds control.sock; mode 0700
+
+  std::filesystem::path storeFile() const { return applicationSupport / "QuillmereMac.store"; }
+  std::filesystem::path defaultsFile() const { return config / "defaults.json"; }
+  std::filesystem::path keychainFile() const { return applicationSupport / "keychain.json"; }
+  std::filesystem::path logFile() const { return logs / "quillmere.log"; }
+  std::filesystem::path controlSocket() const { return runtime / "control.sock"; }
+
+  /// Resolves the folders from the environment; does not create them.
+  static AppPaths fromEnvironment();
+  /// Everything under one folder, as QUILLMERE_HOME does.
+  static AppPaths under(const std::filesystem::path& home);
+
+  /// Creates the folders that are missing (runtime with mode 0700).
+  void createFolders() const;
+};
+
+}  // namespace qm

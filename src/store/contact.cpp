@@ -1,0 +1,104 @@
+#include "store/contact.h"
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+namespace qm {
+
+QM_DEFINE_RECORD_FIELDS(Contact, QM_CONTACT_FIELDS)
+
+namespace {
+
+bool isSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+std::string trimmed(std::string_view s) {
+  while (!s.empty() && isSpace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && isSpace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  return std::string(s);
+}
+
+}  // namespace
+
+Contact Contact::create(std::string first, std::string last, std::string companyName,
+                        std::optional<Uuid> event) {
+  Contact c;
+  c.id = Uuid::random();
+  c.syncID = Uuid::random();
+  c.firstName = std::move(first);
+  c.lastName = std::move(last);
+  c.company = std::move(companyName);
+  c.eventID = event;
+  return c;
+}
+
+std::string Contact::fullName() const { return trimmed(firstName + " " + lastName); }
+
+std::string Contact::displayCompany() const {
+  return company.empty() ? std::string("Unknown Company") : company;
+}
+
+EnrichmentState Contact::enrichmentState() const {
+  if (!enrichmentStatus) return EnrichmentState::none;
+  return parseEnum<EnrichmentState>(*enrichmentStatus).value_or(EnrichmentState::none);
+}
+
+std::vector<EnrichmentConflict> Contact::conflicts() const {
+  if (!enrichmentConflicts) return {};
+  // Invalid UTF-8 makes the parser throw, like any other malformed text.
+  auto doc = nlohmann::json::parse(*enrichmentConflicts, nullptr, /*allow_exceptions=*/false);
+  if (!doc.is_array()) return {};
+  std::vector<EnrichmentConflict> result;
+  result.reserve(doc.size());
+  try {
+    for (const auto& item : doc) {
+      EnrichmentConflict c;
+      c.field = item.at("field").get<std::string>();
+      c.existingValue = item.at("existingValue").get<std::string>();
+      c.newValue = item.at("newValue").get<std::string>();
+      c.source = item.at("source").get<std::string>();
+      if (auto it = item.find("resolution"); it != item.end() && !it->is_null())
+        c.resolution = it->get<std::string>();
+      result.push_back(std::move(c));
+    }
+  } catch (const nlohmann::json::exception&) {
+    return {};  // one malformed element makes the whole list unreadable
+  }
+  return result;
+}
+
+std::int64_t Contact::unresolvedConflictCount() const {
+  const auto all = conflicts();
+  return std::ranges::count_if(
+      all, [](const EnrichmentConflict& c) { return c.resolution != "user_resolved"; });
+}
+
+MeetingIndicator Contact::meetingIndicator() const {
+  if (isArchived) return MeetingIndicator::archived;
+  switch (status) {
+    case MeetingStatus::declined:
+      return MeetingIndicator::declined;
+    case MeetingStatus::noShow:
+      return MeetingIndicator::noShow;
+    case MeetingStatus::met:
+      return MeetingIndicator::met;
+    case MeetingStatus::notMet:
+      break;
+  }
+  if (!alsoMetBy.empty() && eventID.has_value()) return MeetingIndicator::metByTeammate;
+  return MeetingIndicator::notMet;
+}
+
+std::string encodeEnrichmentConflicts(const std::vector<EnrichmentConflict>& conflicts) {
+  auto arr = nlohmann::json::array();
+  for (const auto& c : conflicts) {
+    nlohmann::json o{{"field", c.field},
+                     {"existingValue", c.existingValue},
+                     {"newValue", c.newValue},
+                     {"source", c.source}};
+    if (c.resolution) o["resolution"] = *c.resolution;
+    arr.push_back(std::move(o));
+  }
+  return arr.dump();
+}
+
+}  // namespace qm

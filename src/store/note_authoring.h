@@ -1,0 +1,29 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "store/contact_note.h"
+
+namespace qm {
+
+class AppSettings;
+class DeviceIdentity;
+
+/// What the user (or an AI client) gives when writing a note on this desktop.
+struct DesktopNoteInput {
+  NoteType noteType = NoteType::text;
+  std::optional<std::string> textContent{};
+  std::optional<Date> createdAt{};  ///< now when absent
+  /// Author's name; when absent, the `displayName` setting (none if that is empty).
+  std::optional<std::string> authorName{};
+  /// Author's device; when absent, this desktop's device identifier.
+  std::optional<std::string> deviceID{};
+};
+
+/// A new note for `contactID` written on this desktop, with fresh `id` and
+/// `syncID` and `updatedAt` equal to `createdAt`. Not yet stored.
+ContactNote createDesktopNote(const Uuid& contactID, DesktopNoteInput input,
+                              const AppSettings& settings, DeviceIdentity& identity);
+
+}  // namespace qm

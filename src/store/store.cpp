@@ -1,0 +1,571 @@
+#include "store/store.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <system_error>
+#include <unistd.h>
+
+#include "common/atomic_file.h"
+#include "common/log.h"
+#include "store/schema.h"
+
+namespace qm {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kSqliteHeader{"SQLite format 3\0", 16};
+
+std::string sqlType(FieldType t, bool external) {
+  switch (t) {
+    case FieldType::uuid:
+    case FieldType::text:
+    case FieldType::textList:
+    case FieldType::enumText:
+      return "TEXT";
+    case FieldType::date:
+    case FieldType::boolean:
+    case FieldType::integer:
+      return "INTEGER";
+    case FieldType::decimal:
+    case FieldType::float32:
+      return "REAL";
+    case FieldType::bytes:
+      return external ? "TEXT" : "BLOB";
+  }
+  return "BLOB";
+}
+
+std::string ident(std::string_view name) { return "\"" + std::string(name) + "\""; }
+
+/// Creates the table of one record kind with its unique fields, its foreign
+/// keys (with the owner's delete rule) and an index per relationship column.
+std::string createTableSQL(const TableSchema& s) {
+  std::string sql = "CREATE TABLE IF NOT EXISTS " + ident(s.table) + " (";
+  bool first = true;
+  for (const auto& c : s.columns) {
+    if (!first) sql += ", ";
+    first = false;
+    sql += ident(c.name) + " " + sqlType(c.type, c.options.external);
+    if (!c.optional) sql += " NOT NULL";
+    if (c.options.unique) sql += " UNIQUE";
+    if (!c.options.references.empty()) {
+      sql += " REFERENCES " + ident(c.options.references) + "(\"id\") ON DELETE ";
+      sql += c.options.onDelete == DeleteRule::cascade ? "CASCADE" : "SET NULL";
+    }
+  }
+  sql += ");";
+  for (const auto& c : s.columns) {
+    if (c.options.references.empty()) continue;
+    sql += " CREATE INDEX IF NOT EXISTS " +
+           ident(std::string(s.table) + "_" + std::string(c.name)) + " ON " + ident(s.table) +
+           " (" + ident(c.name) + ");";
+  }
+  return sql;
+}
+
+}  // namespace
+
+struct Store::Impl {
+  fs::path file;
+  sqlite3* db = nullptr;
+  std::map<std::string, sqlite3_stmt*, std::less<>> statements;
+
+  // Files of externally stored fields. Per open transaction level: the files
+  // written (removed again if the level rolls back) and the files no longer
+  // referenced (removed once the outermost level commits).
+  struct BlobLevel {
+    std::vector<fs::path> written;
+    std::vector<std::string> released;
+  };
+  std::vector<BlobLevel> levels;
+
+  ~Impl() {
+    for (auto& [sql, stmt] : statements) sqlite3_finalize(stmt);
+    if (db) sqlite3_close_v2(db);
+  }
+
+  fs::path blobFolder() const { return fs::path(file.string() + "-blobs"); }
+
+  Error sqlError(std::string_view what) const {
+    return Error(std::string(what) + ": " + sqlite3_errmsg(db));
+  }
+
+  Status exec(const std::string& sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+      std::string text = message ? message : sqlite3_errmsg(db);
+      sqlite3_free(message);
+      return Error(text);
+    }
+    return {};
+  }
+
+  Result<sqlite3_stmt*> prepare(const std::string& sql) {
+    if (auto it = statements.find(sql); it != statements.end()) {
+      sqlite3_reset(it->second);
+      sqlite3_clear_bindings(it->second);
+      return it->second;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                           &stmt, nullptr) != SQLITE_OK)
+      return sqlError("Could not prepare a store query");
+    statements.emplace(sql, stmt);
+    return stmt;
+  }
+
+  Result<std::string> writeBlob(const Bytes& data) {
+    std::error_code ec;
+    fs::create_directories(blobFolder(), ec);
+    std::string name = Uuid::random().str();
+    fs::path path = blobFolder() / name;
+    QM_TRY(writeFileAtomically(
+        path, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), 0600));
+    if (!levels.empty()) levels.back().written.push_back(path);
+    return name;
+  }
+
+  std::optional<Bytes> readBlob(std::string_view name) {
+    auto contents = readFile(blobFolder() / name);
+    if (!contents) {
+      log::data().error("External data {} of the store is missing: {}", std::string(name),
+                        contents.error().message);
+      return std::nullopt;
+    }
+    return Bytes(contents->begin(), contents->end());
+  }
+
+  void removeFiles(const std::vector<fs::path>& paths) {
+    for (const auto& p : paths) {
+      std::error_code ec;
+      fs::remove(p, ec);
+    }
+  }
+
+  Status bind(sqlite3_stmt* stmt, int index, const TableSchema::Column& column,
+              const FieldValue& value) {
+    int rc = SQLITE_OK;
+    std::visit(
+        [&](const auto& v) {
+          using T = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<T, std::monostate>) {
+            rc = sqlite3_bind_null(stmt, index);
+          } else if constexpr (std::is_same_v<T, Uuid>) {
+            std::string text = v.str();
+            rc = sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()),
+                                   SQLITE_TRANSIENT);
+          } else if constexpr (std::is_same_v<T, std::string>) {
+            rc = sqlite3_bind_text(stmt, index, v.data(), static_cast<int>(v.size()),
+                                   SQLITE_STATIC);
+          } else if constexpr (std::is_same_v<T, Date>) {
+            rc = sqlite3_bind_int64(stmt, index, unixMicros(v));
+          } else if constexpr (std::is_same_v<T, bool>) {
+            rc = sqlite3_bind_int(stmt, index, v ? 1 : 0);
+          } else if constexpr (std::is_same_v<T, std::int64_t>) {
+            rc = sqlite3_bind_int64(stmt, index, v);
+          } else if constexpr (std::is_same_v<T, double>) {
+            rc = sqlite3_bind_double(stmt, index, v);
+          } else if constexpr (std::is_same_v<T, std::vector<std::string>>) {
+            std::string text = nlohmann::json(v).dump();
+            rc = sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()),
+                                   SQLITE_TRANSIENT);
+          } else if constexpr (std::is_same_v<T, Bytes>) {
+            if (column.options.external) {
+              auto name = writeBlob(v);
+              if (!name) {
+                rc = SQLITE_IOERR;
+                return;
+              }
+              rc = sqlite3_bind_text(stmt, index, name->data(), static_cast<int>(name->size()),
+                                     SQLITE_TRANSIENT);
+            } else {
+              rc = sqlite3_bind_blob64(stmt, index, v.data(), v.size(), SQLITE_STATIC);
+            }
+          }
+        },
+        value);
+    if (rc != SQLITE_OK)
+      return Error("Could not store " + std::string(column.name) +
+                   (rc == SQLITE_IOERR ? ": the external data file could not be written"
+                                       : std::string(": ") + sqlite3_errstr(rc)));
+    return {};
+  }
+
+  Result<FieldValue> column(sqlite3_stmt* stmt, int index, const TableSchema::Column& c) {
+    if (sqlite3_column_type(stmt, index) == SQLITE_NULL) return FieldValue{};
+    auto text = [&] {
+      const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
+      return std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, index)));
+    };
+    switch (c.type) {
+      case FieldType::uuid: {
+        auto u = Uuid::parse(text());
+        if (!u) break;
+        return FieldValue{*u};
+      }
+      case FieldType::text:
+      case FieldType::enumText:
+        return FieldValue{text()};
+      case FieldType::date:
+        return FieldValue{Date(std::chrono::microseconds(sqlite3_column_int64(stmt, index)))};
+      case FieldType::boolean:
+        return FieldValue{sqlite3_column_int64(stmt, index) != 0};
+      case FieldType::integer:
+        return FieldValue{static_cast<std::int64_t>(sqlite3_column_int64(stmt, index))};
+      case FieldType::decimal:
+      case FieldType::float32:
+        return FieldValue{sqlite3_column_double(stmt, index)};
+      case FieldType::textList: {
+        auto doc = nlohmann::json::parse(text(), nullptr, false);
+        if (!doc.is_array()) break;
+        std::vector<std::string> list;
+        for (const auto& item : doc) {
+          if (!item.is_string()) return Error("Unreadable list in " + std::string(c.name));
+          list.push_back(item.get<std::string>());
+        }
+        return FieldValue{std::move(list)};
+      }
+      case FieldType::bytes: {
+        if (c.options.external) {
+          auto data = readBlob(text());
+          return data ? FieldValue{std::move(*data)} : FieldValue{};
+        }
+        const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, index));
+        return FieldValue{Bytes(p, p + sqlite3_column_bytes(stmt, index))};
+      }
+    }
+    return Error("The store holds an unreadable value in " + std::string(c.name));
+  }
+
+  /// " WHERE a IS ?1 AND b IS ?2" for the conditions, checked against the schema.
+  Result<std::string> whereClause(const TableSchema& schema, const std::vector<Match>& where,
+                                  std::vector<const TableSchema::Column*>& columns) {
+    std::string sql;
+    for (const auto& m : where) {
+      const TableSchema::Column* col = nullptr;
+      for (const auto& c : schema.columns)
+        if (c.name == m.field) col = &c;
+      if (!col)
+        return Error("Unknown field " + std::string(m.field) + " of " + std::string(schema.table));
+      sql += columns.empty() ? " WHERE " : " AND ";
+      sql += ident(col->name) + " IS ?";
+      columns.push_back(col);
+    }
+    return sql;
+  }
+
+  Status bindMatches(sqlite3_stmt* stmt, const std::vector<Match>& where,
+                     const std::vector<const TableSchema::Column*>& columns) {
+    for (std::size_t i = 0; i < where.size(); ++i) {
+      TableSchema::Column c = *columns[i];
+      c.options.external = false;  // compare names, never write files for a condition
+      QM_TRY(bind(stmt, static_cast<int>(i + 1), c, where[i].value));
+    }
+    return {};
+  }
+};
+
+namespace {
+
+/// Called by the store's triggers when a row stops referring to an external
+/// data file (row deleted, also through a cascade, or field replaced).
+void releaseBlob(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  auto* impl = static_cast<Store::Impl*>(sqlite3_user_data(ctx));
+  if (argc == 1 && sqlite3_value_type(argv[0]) == SQLITE_TEXT && !impl->levels.empty()) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    impl->levels.back().released.emplace_back(text);
+  }
+  sqlite3_result_null(ctx);
+}
+
+Status checkHeader(const fs::path& file) {
+  std::error_code ec;
+  if (!fs::exists(file, ec)) return {};
+  if (!fs::is_regular_file(file, ec)) return Error(file.string() + " is not a file");
+  if (fs::file_size(file, ec) == 0) return {};
+  std::ifstream in(file, std::ios::binary);
+  std::array<char, 16> header{};
+  if (!in.read(header.data(), header.size()))
+    return Error("file is not a database (" + file.string() + " is too short)");
+  if (std::string_view(header.data(), header.size()) != kSqliteHeader)
+    return Error("file is not a database (" + file.string() + ")");
+  return {};
+}
+
+}  // namespace
+
+Store::Store(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Store::~Store() = default;
+
+const fs::path& Store::file() const { return impl_->file; }
+fs::path Store::externalDataFolder() const { return impl_->blobFolder(); }
+
+Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
+  // Look before SQLite does: it must never write WAL files next to, or into,
+  // something that is not a store.
+  QM_TRY(checkHeader(file));
+  std::error_code ec;
+  if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
+
+  auto impl = std::make_unique<Impl>();
+  impl->file = file;
+  int rc = sqlite3_open_v2(file.c_str(), &impl->db,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX |
+                               SQLITE_OPEN_EXRESCODE,
+                           nullptr);
+  if (rc != SQLITE_OK)
+    return Error(impl->db ? sqlite3_errmsg(impl->db) : sqlite3_errstr(rc));
+  sqlite3_busy_timeout(impl->db, 5000);
+
+  // WAL keeps readers (the command-line tools) and the companion out of each
+  // other's way; FULL sync so a committed contact survives a power cut.
+  {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(impl->db, "PRAGMA journal_mode=WAL", -1, &stmt, nullptr) != SQLITE_OK)
+      return impl->sqlError("Could not open the store");
+    rc = sqlite3_step(stmt);
+    std::string mode = rc == SQLITE_ROW
+                           ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))
+                           : std::string();
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_ROW) return impl->sqlError("Could not open the store");
+    if (mode != "wal") return Error("The store could not switch to write-ahead logging");
+  }
+  QM_TRY(impl->exec("PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL;"));
+
+  auto store = std::unique_ptr<Store>(new Store(std::move(impl)));
+  QM_TRY(store->transaction([&]() -> Status {
+    QM_TRY(store->impl_->exec(
+        "CREATE TABLE IF NOT EXISTS StoreMetadata (key TEXT PRIMARY KEY, value TEXT NOT NULL);"));
+    for (const TableSchema* schema : storeSchema())
+      QM_TRY(store->impl_->exec(createTableSQL(*schema)));
+    auto version = store->schemaVersion();
+    if (!version) {
+      return store->impl_->exec("INSERT INTO StoreMetadata (key, value) VALUES ('schemaVersion', '" +
+                                std::string(kSchemaVersion) + "'); PRAGMA user_version = 1;");
+    }
+    if (*version != kSchemaVersion)
+      return Error("The store has schema version " + *version + ", this build reads " +
+                   std::string(kSchemaVersion));
+    return {};
+  }));
+
+  // Triggers that tell the store when an external data file is no longer used.
+  // They are temporary (per connection) so the file stays usable without them.
+  Impl& im = *store->impl_;
+  if (sqlite3_create_function(im.db, "qm_release_blob", 1, SQLITE_UTF8, &im, releaseBlob, nullptr,
+                              nullptr) != SQLITE_OK)
+    return im.sqlError("Could not open the store");
+  for (const TableSchema* schema : storeSchema()) {
+    for (const auto& c : schema->columns) {
+      if (!c.options.external) continue;
+      std::string t = ident(schema->table), col = ident(c.name);
+      std::string base = std::string(schema->table) + "_" + std::string(c.name);
+      QM_TRY(im.exec("CREATE TEMP TRIGGER IF NOT EXISTS " + ident(base + "_deleted") +
+                     " AFTER DELETE ON main." + t + " WHEN OLD." + col +
+                     " IS NOT NULL BEGIN SELECT qm_release_blob(OLD." + col + "); END;"));
+      QM_TRY(im.exec("CREATE TEMP TRIGGER IF NOT EXISTS " + ident(base + "_replaced") +
+                     " AFTER UPDATE OF " + col + " ON main." + t + " WHEN OLD." + col +
+                     " IS NOT NULL AND OLD." + col + " IS NOT NEW." + col +
+                     " BEGIN SELECT qm_release_blob(OLD." + col + "); END;"));
+    }
+  }
+
+  // Remove external data files that no row refers to: left by a crash between
+  // a commit and the file's removal, or written by a transaction that died.
+  std::set<std::string> referenced;
+  for (const TableSchema* schema : storeSchema()) {
+    for (const auto& c : schema->columns) {
+      if (!c.options.external) continue;
+      auto stmt = im.prepare("SELECT " + ident(c.name) + " FROM " + ident(schema->table) +
+                             " WHERE " + ident(c.name) + " IS NOT NULL");
+      if (!stmt) return stmt.error();
+      while (sqlite3_step(*stmt) == SQLITE_ROW)
+        referenced.emplace(reinterpret_cast<const char*>(sqlite3_column_text(*stmt, 0)));
+      sqlite3_reset(*stmt);
+    }
+  }
+  for (const auto& entry : fs::directory_iterator(im.blobFolder(), ec)) {
+    if (!referenced.contains(entry.path().filename().string())) {
+      log::data().info("Removing unreferenced external data file {}", entry.path().string());
+      fs::remove(entry.path(), ec);
+    }
+  }
+  return store;
+}
+
+Result<std::string> Store::schemaVersion() {
+  auto stmt = impl_->prepare("SELECT value FROM StoreMetadata WHERE key = 'schemaVersion'");
+  if (!stmt) return stmt.error();
+  int rc = sqlite3_step(*stmt);
+  if (rc != SQLITE_ROW) {
+    sqlite3_reset(*stmt);
+    return Error("The store records no schema version");
+  }
+  std::string version = reinterpret_cast<const char*>(sqlite3_column_text(*stmt, 0));
+  sqlite3_reset(*stmt);
+  return version;
+}
+
+Status Store::transaction(const std::function<Status()>& body) {
+  Impl& im = *impl_;
+  const bool outermost = im.levels.empty();
+  const std::string savepoint = "qm_level_" + std::to_string(im.levels.size());
+  QM_TRY(im.exec(outermost ? "BEGIN IMMEDIATE" : "SAVEPOINT " + savepoint));
+  im.levels.emplace_back();
+
+  Status result = body();
+  if (result) {
+    Status ended = im.exec(outermost ? "COMMIT" : "RELEASE " + savepoint);
+    if (ended) {
+      Impl::BlobLevel done = std::move(im.levels.back());
+      im.levels.pop_back();
+      if (outermost) {
+        for (const auto& name : done.released) {
+          std::error_code ec;
+          fs::remove(im.blobFolder() / name, ec);
+        }
+      } else {
+        auto& parent = im.levels.back();
+        parent.written.insert(parent.written.end(), done.written.begin(), done.written.end());
+        parent.released.insert(parent.released.end(), done.released.begin(),
+                               done.released.end());
+      }
+      return {};
+    }
+    result = Error("Could not save: " + ended.error().message);
+  }
+
+  if (outermost) {
+    (void)im.exec("ROLLBACK");
+  } else {
+    (void)im.exec("ROLLBACK TO " + savepoint + "; RELEASE " + savepoint);
+  }
+  im.removeFiles(im.levels.back().written);
+  im.levels.pop_back();
+  return result;
+}
+
+Status Store::writeRow(const TableSchema& schema, std::vector<FieldValue> row, WriteMode mode) {
+  return transaction([&]() -> Status {
+    Impl& im = *impl_;
+    std::string names, params, updates;
+    for (std::size_t i = 0; i < schema.columns.size(); ++i) {
+      const auto& c = schema.columns[i];
+      if (i) names += ", ", params += ", ";
+      names += ident(c.name);
+      params += "?" + std::to_string(i + 1);
+      if (c.name != "id") {
+        if (!updates.empty()) updates += ", ";
+        updates += ident(c.name) + " = ?" + std::to_string(i + 1);
+      }
+    }
+    std::string idParam;
+    for (std::size_t i = 0; i < schema.columns.size(); ++i)
+      if (schema.columns[i].name == "id") idParam = "?" + std::to_string(i + 1);
+
+    std::string sql;
+    switch (mode) {
+      case WriteMode::insert:
+        sql = "INSERT INTO " + ident(schema.table) + " (" + names + ") VALUES (" + params + ")";
+        break;
+      case WriteMode::update:
+        sql = "UPDATE " + ident(schema.table) + " SET " + updates + " WHERE \"id\" = " + idParam;
+        break;
+      case WriteMode::upsert:
+        sql = "INSERT INTO " + ident(schema.table) + " (" + names + ") VALUES (" + params +
+              ") ON CONFLICT(\"id\") DO UPDATE SET " + updates;
+        break;
+    }
+    auto stmt = im.prepare(sql);
+    if (!stmt) return stmt.error();
+    for (std::size_t i = 0; i < row.size(); ++i)
+      QM_TRY(im.bind(*stmt, static_cast<int>(i + 1), schema.columns[i], row[i]));
+    int rc = sqlite3_step(*stmt);
+    sqlite3_reset(*stmt);
+    sqlite3_clear_bindings(*stmt);
+    if (rc != SQLITE_DONE) return im.sqlError("Could not save " + std::string(schema.table));
+    if (mode == WriteMode::update && sqlite3_changes(im.db) == 0)
+      return Error("Could not save " + std::string(schema.table) + ": no record with this id");
+    return {};
+  });
+}
+
+Status Store::deleteRows(const TableSchema& schema, const std::vector<Match>& where) {
+  return transaction([&]() -> Status {
+    Impl& im = *impl_;
+    std::vector<const TableSchema::Column*> columns;
+    auto clause = im.whereClause(schema, where, columns);
+    if (!clause) return clause.error();
+    auto stmt = im.prepare("DELETE FROM " + ident(schema.table) + *clause);
+    if (!stmt) return stmt.error();
+    QM_TRY(im.bindMatches(*stmt, where, columns));
+    int rc = sqlite3_step(*stmt);
+    sqlite3_reset(*stmt);
+    if (rc != SQLITE_DONE) return im.sqlError("Could not delete from " + std::string(schema.table));
+    return {};
+  });
+}
+
+Status Store::selectRows(const TableSchema& schema, const std::vector<Match>& where,
+                         const std::function<Status(std::vector<FieldValue>&)>& sink) {
+  Impl& im = *impl_;
+  std::vector<const TableSchema::Column*> columns;
+  auto clause = im.whereClause(schema, where, columns);
+  if (!clause) return clause.error();
+  std::string names;
+  for (const auto& c : schema.columns) names += (names.empty() ? "" : ", ") + ident(c.name);
+  auto stmt = im.prepare("SELECT " + names + " FROM " + ident(schema.table) + *clause +
+                         " ORDER BY rowid");
+  if (!stmt) return stmt.error();
+  QM_TRY(im.bindMatches(*stmt, where, columns));
+
+  std::vector<FieldValue> row(schema.columns.size());
+  Status status;
+  int rc;
+  while ((rc = sqlite3_step(*stmt)) == SQLITE_ROW) {
+    for (std::size_t i = 0; i < schema.columns.size(); ++i) {
+      auto value = im.column(*stmt, static_cast<int>(i), schema.columns[i]);
+      if (!value) {
+        status = Error(std::string(schema.table) + ": " + value.error().message);
+        break;
+      }
+      row[i] = std::move(*value);
+    }
+    if (!status) break;
+    status = sink(row);
+    if (!status) break;
+  }
+  if (status && rc != SQLITE_DONE)
+    status = im.sqlError("Could not read " + std::string(schema.table));
+  sqlite3_reset(*stmt);
+  sqlite3_clear_bindings(*stmt);
+  return status;
+}
+
+Result<std::int64_t> Store::countRows(const TableSchema& schema, const std::vector<Match>& where) {
+  Impl& im = *impl_;
+  std::vector<const TableSchema::Column*> columns;
+  auto clause = im.whereClause(schema, where, columns);
+  if (!clause) return clause.error();
+  auto stmt = im.prepare("SELECT COUNT(*) FROM " + ident(schema.table) + *clause);
+  if (!stmt) return stmt.error();
+  QM_TRY(im.bindMatches(*stmt, where, columns));
+  std::int64_t n = 0;
+  int rc = sqlite3_step(*stmt);
+  if (rc == SQLITE_ROW) n = sqlite3_column_int64(*stmt, 0);
+  sqlite3_reset(*stmt);
+  sqlite3_clear_bindings(*stmt);
+  if (rc != SQLITE_ROW) return im.sqlError("Could not count " + std::string(schema.table));
+  return n;
+}
+
+}  // namespace qm

@@ -1,0 +1,161 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/result.h"
+#include "store/field.h"
+
+namespace qm {
+
+/// A condition on a declared field: `field` equals `value` (an absent value
+/// matches absent fields). Enumerations compare by raw text.
+struct Match {
+  std::string_view field;
+  FieldValue value;
+};
+
+/// The column layout of one record kind, taken from its field table.
+struct TableSchema {
+  struct Column {
+    std::string_view name;
+    FieldType type;
+    bool optional;
+    FieldOptions options;
+  };
+  std::string_view table;
+  std::vector<Column> columns;
+};
+
+/// The one local store: an SQLite file in WAL mode holding the twelve record
+/// kinds. Each write is a committed transaction of its own unless it runs inside
+/// `transaction()`; a failed write leaves the file as it was. Relationships are
+/// foreign keys from the owned record to its owner's `id`; deleting an owner
+/// deletes what it owns. "Stored order" is insertion order.
+///
+/// Single-threaded: use it from the thread that opened it. Other processes
+/// (the command-line tools) may open the same file at the same time.
+class Store {
+ public:
+  static constexpr std::string_view kSchemaVersion = "1.0.0";
+
+  /// Opens or creates the store at `file`. A file that is not a store is refused
+  /// without being changed.
+  static Result<std::unique_ptr<Store>> open(const std::filesystem::path& file);
+  ~Store();
+  Store(const Store&) = delete;
+  Store& operator=(const Store&) = delete;
+
+  const std::filesystem::path& file() const;
+  /// The folder beside the main file that holds fields stored externally.
+  std::filesystem::path externalDataFolder() const;
+  /// The schema version recorded in the file.
+  Result<std::string> schemaVersion();
+
+  /// Adds a new record; fails if its `id` (or another unique field) is taken.
+  template <Record R>
+  Status insert(const R& record) {
+    return writeRow(schemaOf<R>(), toRow(record), WriteMode::insert);
+  }
+  /// Replaces the stored record with the same `id`; fails if there is none.
+  template <Record R>
+  Status update(const R& record) {
+    return writeRow(schemaOf<R>(), toRow(record), WriteMode::update);
+  }
+  /// Inserts the record or, when its `id` exists, updates it in place (keeping
+  /// its position and everything that points at it).
+  template <Record R>
+  Status save(const R& record) {
+    return writeRow(schemaOf<R>(), toRow(record), WriteMode::upsert);
+  }
+  /// Deletes the record with `id` and everything it owns. Deleting a record
+  /// that does not exist is no error.
+  template <Record R>
+  Status remove(const Uuid& id) {
+    return deleteRows(schemaOf<R>(), {Match{"id", id}});
+  }
+  /// Deletes every record matching all `where` conditions (and what they own).
+  template <Record R>
+  Status removeWhere(const std::vector<Match>& where) {
+    return deleteRows(schemaOf<R>(), where);
+  }
+
+  template <Record R>
+  Result<std::optional<R>> find(const Uuid& id) {
+    auto rows = fetch<R>({Match{"id", id}});
+    if (!rows) return rows.error();
+    if (rows->empty()) return std::optional<R>{};
+    return std::optional<R>{std::move(rows->front())};
+  }
+  /// Records matching all conditions, in stored order.
+  template <Record R>
+  Result<std::vector<R>> fetch(const std::vector<Match>& where = {}) {
+    std::vector<R> out;
+    const auto& fields = RecordInfo<R>::fields();
+    Status status = selectRows(schemaOf<R>(), where, [&](std::vector<FieldValue>& row) -> Status {
+      R record{};
+      for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (!fields[i].set(record, std::move(row[i])))
+          return Error(std::string("The store holds an unreadable value in ") +
+                       std::string(RecordInfo<R>::table) + "." + std::string(fields[i].name));
+      }
+      out.push_back(std::move(record));
+      return {};
+    });
+    if (!status) return status.error();
+    return out;
+  }
+  template <Record R>
+  Result<std::int64_t> count(const std::vector<Match>& where = {}) {
+    return countRows(schemaOf<R>(), where);
+  }
+
+  /// Runs `body` as one transaction: everything it wrote is committed when it
+  /// succeeds and rolled back when it fails (its error is returned). Nests.
+  Status transaction(const std::function<Status()>& body);
+
+  /// The layout of record kind R.
+  /// Implementation state; public only so the SQLite callbacks can reach it.
+  struct Impl;
+
+  template <Record R>
+  static const TableSchema& schemaOf() {
+    static const TableSchema schema = [] {
+      TableSchema s{RecordInfo<R>::table, {}};
+      for (const auto& f : RecordInfo<R>::fields())
+        s.columns.push_back({f.name, f.type, f.optional, f.options});
+      return s;
+    }();
+    return schema;
+  }
+
+ private:
+  enum class WriteMode { insert, update, upsert };
+
+  explicit Store(std::unique_ptr<Impl> impl);
+
+  template <Record R>
+  static std::vector<FieldValue> toRow(const R& record) {
+    std::vector<FieldValue> row;
+    const auto& fields = RecordInfo<R>::fields();
+    row.reserve(fields.size());
+    for (const auto& f : fields) row.push_back(f.get(record));
+    return row;
+  }
+
+  Status writeRow(const TableSchema& schema, std::vector<FieldValue> row, WriteMode mode);
+  Status deleteRows(const TableSchema& schema, const std::vector<Match>& where);
+  Status selectRows(const TableSchema& schema, const std::vector<Match>& where,
+                    const std::function<Status(std::vector<FieldValue>&)>& sink);
+  Result<std::int64_t> countRows(const TableSchema& schema, const std::vector<Match>& where);
+
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace qm

@@ -1,0 +1,140 @@
+#include "common/app_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/temp_dir.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sets environment variables for one test and puts the old values back after.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment() {
+    for (const char* name : {"QUILLMERE_HOME", "HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME",
+                             "XDG_STATE_HOME", "XDG_RUNTIME_DIR"}) {
+      const char* value = std::getenv(name);
+      saved_.push_back({name, value ? std::optional<std::string>(value) : std::nullopt});
+      ::unsetenv(name);
+    }
+  }
+  ~ScopedEnvironment() {
+    for (const auto& [name, value] : saved_) {
+      if (value) {
+        ::setenv(name, value->c_str(), 1);
+      } else {
+        ::unsetenv(name);
+      }
+    }
+  }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+  void set(const char* name, const std::string& value) { ::setenv(name, value.c_str(), 1); }
+
+ private:
+  std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+};
+
+TEST(AppPaths, DefaultsToXdgFoldersUnderHome) {
+  ScopedEnvironment env;
+  env.set("HOME", "/home/ada");
+  const AppPaths paths = AppPaths::fromEnvironment();
+  EXPECT_EQ(paths.applicationSupport, fs::path("/home/ada/.local/share/quillmere"));
+  EXPECT_EQ(paths.documents, fs::path("/home/ada/.local/share/quillmere/documents"));
+  EXPECT_EQ(paths.config, fs::path("/home/ada/.config/quillmere"));
+  EXPECT_EQ(paths.logs, fs::path("/home/ada/.local/state/quillmere"));
+  EXPECT_EQ(paths.runtime, fs::path("/home/ada/.local/share/quillmere/run"));
+}
+
+TEST(AppPaths, FollowsXdgVariables) {
+  ScopedEnvironment env;
+  env.set("HOME", "/home/ada");
+  env.set("XDG_DATA_HOME", "/xdg/data");
+  env.set("XDG_CONFIG_HOME", "/xdg/config");
+  env.set("XDG_STATE_HOME", "/xdg/state");
+  env.set("XDG_RUNTIME_DIR", "/run/user/1000");
+  const AppPaths paths = AppPaths::fromEnvironment();
+  EXPECT_EQ(paths.applicationSupport, fs::path("/xdg/data/quillmere"));
+  EXPECT_EQ(paths.documents, fs::path("/xdg/data/quillmere/documents"));
+  EXPECT_EQ(paths.defaultsFile(), fs::path("/xdg/config/quillmere/defaults.json"));
+  EXPECT_EQ(paths.logFile(), fs::path("/xdg/state/quillmere/quillmere.log"));
+  EXPECT_EQ(paths.controlSocket(), fs::path("/run/user/1000/quillmere/control.sock"));
+}
+
+TEST(AppPaths, IgnoresRelativeOrEmptyVariables) {
+  ScopedEnvironment env;
+  env.set("HOME", "/home/ada");
+  env.set("QUILLMERE_HOME", "");
+  env.set("XDG_DATA_HOME", "relative/data");
+  env.set("XDG_CONFIG_HOME", "");
+  env.set("XDG_STATE_HOME", "state");
+  env.set("XDG_RUNTIME_DIR", "run");
+  const AppPaths paths = AppPaths::fromEnvironment();
+  EXPECT_EQ(paths.applicationSupport, fs::path("/home/ada/.local/share/quillmere"));
+  EXPECT_EQ(paths.config, fs::path("/home/ada/.config/quillmere"));
+  EXPECT_EQ(paths.logs, fs::path("/home/ada/.local/state/quillmere"));
+  EXPECT_EQ(paths.runtime, fs::path("/home/ada/.local/share/quillmere/run"));
+}
+
+TEST(AppPaths, QuillmereHomeRelocatesEverything) {
+  ScopedEnvironment env;
+  env.set("HOME", "/home/ada");
+  env.set("XDG_DATA_HOME", "/xdg/data");
+  env.set("XDG_RUNTIME_DIR", "/run/user/1000");
+  env.set("QUILLMERE_HOME", "/srv/qm");
+  const AppPaths paths = AppPaths::fromEnvironment();
+  EXPECT_EQ(paths.applicationSupport, fs::path("/srv/qm/data"));
+  EXPECT_EQ(paths.documents, fs::path("/srv/qm/data/documents"));
+  EXPECT_EQ(paths.config, fs::path("/srv/qm/config"));
+  EXPECT_EQ(paths.logs, fs::path("/srv/qm/state"));
+  EXPECT_EQ(paths.runtime, fs::path("/srv/qm/run"));
+}
+
+TEST(AppPaths, FallsBackToThePasswordEntryWithoutHome) {
+  ScopedEnvironment env;
+  const passwd* entry = ::getpwuid(::getuid());
+  if (entry == nullptr || entry->pw_dir == nullptr) GTEST_SKIP() << "no password entry";
+  const fs::path home = entry->pw_dir;
+  const AppPaths paths = AppPaths::fromEnvironment();
+  EXPECT_EQ(paths.applicationSupport, home / ".local/share/quillmere");
+  EXPECT_EQ(paths.config, home / ".config/quillmere");
+}
+
+TEST(AppPaths, CreateFoldersMakesPrivateRuntimeAndConfig) {
+  test::TempDir dir;
+  const mode_t previous = ::umask(0022);
+  const AppPaths paths = AppPaths::under(dir / "home");
+  paths.createFolders();
+  ::umask(previous);
+
+  for (const fs::path& folder :
+       {paths.applicationSupport, paths.documents, paths.config, paths.logs, paths.runtime}) {
+    EXPECT_TRUE(fs::is_directory(folder)) << folder;
+  }
+  struct stat info {};
+  ASSERT_EQ(::stat(paths.runtime.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  ASSERT_EQ(::stat(paths.config.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+  // Running again over existing folders is fine and tightens a loosened runtime folder.
+  fs::permissions(paths.runtime, fs::perms::all, fs::perm_options::replace);
+  paths.createFolders();
+  ASSERT_EQ(::stat(paths.runtime.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+}  // namespace
+}  // namespace qm
