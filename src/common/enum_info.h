@@ -17,13 +17,13 @@ struct EnumCase {
   std::string_view label;
 };
 
-/// Describes an enumeration's cases. Specialise it next to the enumeration with
+/// Describes an enumeration's cases. Define `EnumInfo<E>` next to the enumeration with
 ///   `static constexpr std::array<EnumCase<E>, N> cases = {{...}};`
 /// listing every case once, in the order menus and listings present them.
 template <class E>
 struct EnumInfo;
 
-/// An enumeration with an `EnumInfo` specialisation.
+/// An enumeration whose cases are described by `EnumInfo`.
 template <class E>
 concept DescribedEnum = requires {
   { EnumInfo<E>::cases.size() } -> std::convertible_to<std::size_t>;

@@ -117,15 +117,22 @@ Result<std::string> AppSettings::get(std::string_view name) const {
   return effective(*d);
 }
 
-Status AppSettings::set(std::string_view name, std::string_view value) {
+Status AppSettings::validate(std::string_view name, std::string_view value) {
   const SettingDescriptor* d = findDescriptor(name);
   if (d == nullptr) return unknownSetting(name);
   if (d->kind == SettingKind::boolean) {
     if (value != kTrue && value != kFalse) return invalidValue(*d, value, {kTrue, kFalse});
-    return defaults_.set(std::string(d->key), value == kTrue);
+    return {};
   }
   if (!allows(*d, value)) return invalidValue(*d, value, d->allowedValues);
-  return defaults_.set(std::string(d->key), std::string(value));
+  return {};
+}
+
+Status AppSettings::set(std::string_view name, std::string_view value) {
+  QM_TRY(validate(name, value));
+  const SettingDescriptor& d = *findDescriptor(name);
+  if (d.kind == SettingKind::boolean) return defaults_.set(std::string(d.key), value == kTrue);
+  return defaults_.set(std::string(d.key), std::string(value));
 }
 
 AppLanguage AppSettings::appLanguage() const {

@@ -44,6 +44,8 @@ class AppSettings {
   Result<std::string> get(std::string_view key) const;
   /// Stores `value` under `key` after checking the key is known and the value allowed.
   Status set(std::string_view key, std::string_view value);
+  /// Whether `set(key, value)` would accept the value, with the same messages.
+  static Status validate(std::string_view key, std::string_view value);
 
   AppLanguage appLanguage() const;
   Status setAppLanguage(AppLanguage language);

@@ -29,7 +29,7 @@ class RecordingBackend : public KeychainBackend {
   bool save(std::string_view, std::string_view account, std::string_view value) override {
     calls.push_back("save " + std::string(account));
     if (failSaves) return false;
-    items[std::string(account)] = std::string(value);
+    items[std::string(account)] = value;
     return true;
   }
   std::optional<std::string> load(std::string_view, std::string_view account) override {

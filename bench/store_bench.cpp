@@ -1,0 +1,837 @@
+// Store benchmarks at trade-show scale: one event with 10,000 fully filled
+// contacts and two notes each, written in one transaction, read back in
+// stored order, deleted by cascade; and how much a saved report with a 10 MiB
+// PDF adds to the main store file. A raw SQLite insert of the same rows into
+// the same tables runs in the same process so the store's own overhead shows
+// as a ratio that does not depend on how fast this machine happens to be.
+//
+// Every repetition works in a fresh temporary folder, removed afterwards.
+// Only the operation under test is timed (manual time); building records,
+// reopening the store and checking the results are not.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iomanip>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "common/log.h"
+#include "common/result.h"
+#include "store/contact.h"
+#include "store/contact_note.h"
+#include "store/event.h"
+#include "store/relationships.h"
+#include "store/saved_report.h"
+#include "store/store.h"
+
+namespace qm::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kContacts = 10'000;
+constexpr std::size_t kNotesPerContact = 2;
+constexpr std::size_t kPdfBytes = 10 * 1024 * 1024;
+constexpr int kRepetitions = 3;
+
+constexpr double kInsertTargetSeconds = 1.0;
+constexpr double kReadTargetSeconds = 0.3;
+constexpr double kDeleteTargetSeconds = 0.5;
+constexpr double kGrowthLimitBytes = 64 * 1024;
+
+// ---------------------------------------------------------------------------
+// Records
+
+/// splitmix64: the same records (apart from random ids) in every run.
+class Rng {
+ public:
+  explicit Rng(std::uint64_t seed) : state_(seed) {}
+  std::uint64_t next() {
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+  }
+  std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
+
+ private:
+  std::uint64_t state_;
+};
+
+constexpr std::array<std::string_view, 48> kWords = {
+    "booth",     "follow-up", "pipeline",  "enterprise",  "procurement", "Müller",
+    "São Paulo", "田中",      "logistics", "integration", "budget",      "Q3",
+    "pilot",     "renewal",   "CFO",       "roadmap",     "demo",        "partner",
+    "EMEA",      "warehouse", "platform",  "compliance",  "onboarding",  "analytics",
+    "contract",  "timeline",  "shortlist", "champion",    "decision",    "security",
+    "API",       "migration", "pricing",   "discount",    "reference",   "expansion",
+    "team",      "workshop",  "keynote",   "panel",       "@acme.io",    "+49 30 1234",
+    "https://",  "linkedin",  "verified",  "«urgent»",    "\"quoted\"",  "hardware"};
+
+/// Text of 20 to 200 characters made of trade-show words (a few non-ASCII).
+std::string prose(Rng& rng, std::size_t minLength = 20, std::size_t maxLength = 200) {
+  const std::size_t target = minLength + rng.below(maxLength - minLength + 1);
+  std::string text;
+  text.reserve(target + 16);
+  while (text.size() < target) {
+    if (!text.empty()) text += ' ';
+    text += kWords[rng.below(kWords.size())];
+  }
+  return text;
+}
+
+using Owners = std::map<std::string_view, Uuid>;
+
+/// A record with every field set through its field table: optional fields
+/// present, lists of three entries, relationships pointing at `owners`
+/// (table → id). `seed` varies the values.
+template <Record R>
+R filledRecord(std::uint64_t seed, const Owners& owners) {
+  R record{};
+  Rng rng(seed * 7919 + RecordInfo<R>::table.size());
+  auto n = static_cast<std::int64_t>(seed * 1000);
+  for (const auto& f : RecordInfo<R>::fields()) {
+    ++n;
+    FieldValue v;
+    switch (f.type) {
+      case FieldType::uuid:
+        v = f.isRelationship() ? owners.at(f.options.references) : Uuid::random();
+        break;
+      case FieldType::text:
+        v = prose(rng);
+        break;
+      case FieldType::date:
+        v = dateFromUnixSeconds(1'700'000'000 + n, n % 1'000'000);
+        break;
+      case FieldType::boolean:
+        v = true;  // every boolean defaults to false
+        break;
+      case FieldType::integer:
+        v = std::int64_t{1'000'000} + n;
+        break;
+      case FieldType::decimal:
+        v = 0.001 * static_cast<double>(n % 100'000) + 1e-9;
+        break;
+      case FieldType::float32:
+        v = static_cast<double>(static_cast<float>(n % 1000) / 1000.0f);
+        break;
+      case FieldType::textList:
+        v = std::vector<std::string>{prose(rng, 20, 60), prose(rng, 20, 60), prose(rng, 20, 60)};
+        break;
+      case FieldType::bytes: {
+        Bytes b(1024);
+        for (auto& byte : b) byte = static_cast<std::uint8_t>(rng.next());
+        v = std::move(b);
+        break;
+      }
+      case FieldType::enumText:
+        v = std::string(f.choices.at(seed % f.choices.size()));
+        break;
+    }
+    if (!f.set(record, std::move(v))) {
+      std::cerr << "store_bench: cannot fill " << RecordInfo<R>::table << "." << f.name << "\n";
+      std::abort();
+    }
+  }
+  return record;
+}
+
+/// One event with its contacts and their notes; the notes of contact i are
+/// notes[i * kNotesPerContact ...]. Stored order is contact, its notes, next contact.
+struct Dataset {
+  Event event;
+  std::vector<Contact> contacts;
+  std::vector<ContactNote> notes;
+};
+
+const Dataset& dataset() {
+  static const Dataset data = [] {
+    Dataset d;
+    d.event = filledRecord<Event>(1, {});
+    d.contacts.reserve(kContacts);
+    d.notes.reserve(kContacts * kNotesPerContact);
+    for (std::size_t i = 0; i < kContacts; ++i) {
+      d.contacts.push_back(filledRecord<Contact>(i + 1, {{"Event", d.event.id}}));
+      for (std::size_t k = 0; k < kNotesPerContact; ++k)
+        d.notes.push_back(filledRecord<ContactNote>((i + 1) * kNotesPerContact + k,
+                                                    {{"Contact", d.contacts.back().id}}));
+    }
+    return d;
+  }();
+  return data;
+}
+
+// ---------------------------------------------------------------------------
+// Raw SQLite baseline: the same values, laid out as the store lays them out.
+
+using RawValue = std::variant<std::monostate, std::int64_t, double, std::string, Bytes>;
+using RawRow = std::vector<RawValue>;
+
+/// A record's values in column form: ids and lists as text, dates as
+/// microseconds, booleans as 0/1, enumerations as their raw text.
+template <Record R>
+RawRow rawRow(const R& record) {
+  RawRow row;
+  for (const auto& f : RecordInfo<R>::fields()) {
+    FieldValue value = f.get(record);
+    row.push_back(std::visit(
+        [](auto& v) -> RawValue {
+          using T = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<T, std::monostate>) {
+            return std::monostate{};
+          } else if constexpr (std::is_same_v<T, Uuid>) {
+            return v.str();
+          } else if constexpr (std::is_same_v<T, std::string>) {
+            return std::move(v);
+          } else if constexpr (std::is_same_v<T, Date>) {
+            return unixMicros(v);
+          } else if constexpr (std::is_same_v<T, bool>) {
+            return std::int64_t{v ? 1 : 0};
+          } else if constexpr (std::is_same_v<T, std::int64_t> || std::is_same_v<T, double>) {
+            return v;
+          } else if constexpr (std::is_same_v<T, std::vector<std::string>>) {
+            return nlohmann::json(v).dump();
+          } else {
+            return std::move(v);
+          }
+        },
+        value));
+  }
+  return row;
+}
+
+struct RawDataset {
+  RawRow event;
+  std::vector<RawRow> contacts;
+  std::vector<RawRow> notes;
+  std::size_t payloadBytes = 0;  ///< text and blob bytes plus 8 per number
+};
+
+std::size_t payloadOf(const RawRow& row) {
+  std::size_t bytes = 0;
+  for (const auto& v : row) {
+    if (const auto* s = std::get_if<std::string>(&v))
+      bytes += s->size();
+    else if (const auto* b = std::get_if<Bytes>(&v))
+      bytes += b->size();
+    else if (!std::holds_alternative<std::monostate>(v))
+      bytes += 8;
+  }
+  return bytes;
+}
+
+const RawDataset& rawDataset() {
+  static const RawDataset data = [] {
+    const Dataset& d = dataset();
+    RawDataset raw;
+    raw.event = rawRow(d.event);
+    for (const auto& c : d.contacts) raw.contacts.push_back(rawRow(c));
+    for (const auto& n : d.notes) raw.notes.push_back(rawRow(n));
+    for (const auto& row : raw.contacts) raw.payloadBytes += payloadOf(row);
+    for (const auto& row : raw.notes) raw.payloadBytes += payloadOf(row);
+    return raw;
+  }();
+  return data;
+}
+
+std::string quoted(std::string_view name) {
+  return "\"" + std::string(name) + "\"";
+}
+
+/// The table the store creates for `schema`: same affinities, NOT NULL,
+/// UNIQUE, foreign keys with cascade and an index per relationship column.
+std::string rawTableSQL(const TableSchema& schema) {
+  auto affinity = [](FieldType t) -> std::string_view {
+    switch (t) {
+      case FieldType::date:
+      case FieldType::boolean:
+      case FieldType::integer:
+        return "INTEGER";
+      case FieldType::decimal:
+      case FieldType::float32:
+        return "REAL";
+      case FieldType::bytes:
+        return "BLOB";
+      default:
+        return "TEXT";
+    }
+  };
+  std::string sql = "CREATE TABLE " + quoted(schema.table) + " (";
+  for (std::size_t i = 0; i < schema.columns.size(); ++i) {
+    const auto& c = schema.columns[i];
+    if (i) sql += ", ";
+    sql += quoted(c.name) + " " + std::string(affinity(c.type));
+    if (!c.optional) sql += " NOT NULL";
+    if (c.options.unique) sql += " UNIQUE";
+    if (!c.options.references.empty())
+      sql += " REFERENCES " + quoted(c.options.references) + "(\"id\") ON DELETE CASCADE";
+  }
+  sql += ");";
+  for (const auto& c : schema.columns) {
+    if (c.options.references.empty()) continue;
+    sql += " CREATE INDEX " + quoted(std::string(schema.table) + "_" + std::string(c.name)) +
+           " ON " + quoted(schema.table) + " (" + quoted(c.name) + ");";
+  }
+  return sql;
+}
+
+std::string rawInsertSQL(const TableSchema& schema) {
+  std::string names, params;
+  for (std::size_t i = 0; i < schema.columns.size(); ++i) {
+    if (i) names += ", ", params += ", ";
+    names += quoted(schema.columns[i].name);
+    params += "?" + std::to_string(i + 1);
+  }
+  return "INSERT INTO " + quoted(schema.table) + " (" + names + ") VALUES (" + params + ")";
+}
+
+/// A plain SQLite connection with the store's settings (WAL, FULL sync,
+/// foreign keys on).
+class RawDb {
+ public:
+  RawDb() = default;
+  ~RawDb() {
+    for (auto* stmt : statements_) sqlite3_finalize(stmt);
+    if (db_) sqlite3_close_v2(db_);
+  }
+  RawDb(const RawDb&) = delete;
+  RawDb& operator=(const RawDb&) = delete;
+
+  Status open(const fs::path& file) {
+    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK)
+      return error("open");
+    return exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;");
+  }
+  Status exec(const std::string& sql) {
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) return error(sql);
+    return {};
+  }
+  Result<sqlite3_stmt*> prepare(const std::string& sql) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
+        SQLITE_OK)
+      return error("prepare");
+    statements_.push_back(stmt);
+    return stmt;
+  }
+  Status insert(sqlite3_stmt* stmt, const RawRow& row) {
+    int rc = SQLITE_OK;
+    for (std::size_t i = 0; i < row.size() && rc == SQLITE_OK; ++i) {
+      const int index = static_cast<int>(i + 1);
+      const RawValue& v = row[i];
+      if (const auto* s = std::get_if<std::string>(&v))
+        rc = sqlite3_bind_text(stmt, index, s->data(), static_cast<int>(s->size()), SQLITE_STATIC);
+      else if (const auto* n = std::get_if<std::int64_t>(&v))
+        rc = sqlite3_bind_int64(stmt, index, *n);
+      else if (const auto* d = std::get_if<double>(&v))
+        rc = sqlite3_bind_double(stmt, index, *d);
+      else if (const auto* b = std::get_if<Bytes>(&v))
+        rc = sqlite3_bind_blob64(stmt, index, b->data(), b->size(), SQLITE_STATIC);
+      else
+        rc = sqlite3_bind_null(stmt, index);
+    }
+    if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE) return error("insert");
+    return {};
+  }
+  Result<std::int64_t> count(std::string_view table) {
+    auto stmt = prepare("SELECT COUNT(*) FROM " + quoted(table));
+    if (!stmt) return stmt.error();
+    if (sqlite3_step(*stmt) != SQLITE_ROW) return error("count");
+    const std::int64_t n = sqlite3_column_int64(*stmt, 0);
+    sqlite3_reset(*stmt);
+    return n;
+  }
+
+ private:
+  Error error(std::string_view what) const {
+    return Error("raw SQLite " + std::string(what.substr(0, 60)) + ": " +
+                 (db_ ? sqlite3_errmsg(db_) : "no connection"));
+  }
+
+  sqlite3* db_ = nullptr;
+  std::vector<sqlite3_stmt*> statements_;
+};
+
+// ---------------------------------------------------------------------------
+// Phases
+
+/// A fresh folder under the system's temporary folder, removed with its contents.
+class ScratchFolder {
+ public:
+  ScratchFolder() : path_(fs::temp_directory_path() / ("quillmere-bench-" + Uuid::random().str())) {
+    fs::create_directories(path_);
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  fs::path storeFile() const { return path_ / "QuillmereMac.store"; }
+  fs::path rawFile() const { return path_ / "raw.sqlite"; }
+
+ private:
+  fs::path path_;
+};
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+/// The timed seconds of one repetition and any figures worth reporting beside it.
+struct Measured {
+  double seconds = 0;
+  std::vector<std::pair<std::string, double>> counters;
+};
+
+Error failed(std::string_view what, const Error& error) {
+  return Error(std::string(what) + ": " + error.message);
+}
+
+Result<std::unique_ptr<Store>> openStore(const fs::path& file) {
+  auto opened = Store::open(file);
+  if (!opened) return failed("open", opened.error());
+  return std::move(opened).value();
+}
+
+double mebibytes(std::uintmax_t bytes) {
+  return static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
+
+/// Main file plus write-ahead log, in MiB.
+double storeMiB(const fs::path& file) {
+  std::error_code ec;
+  std::uintmax_t bytes = fs::file_size(file, ec);
+  const auto wal = fs::file_size(fs::path(file.string() + "-wal"), ec);
+  if (!ec) bytes += wal;
+  return mebibytes(bytes);
+}
+
+/// Writes the whole dataset in one transaction (the event first); returns its seconds.
+Result<double> insertDataset(Store& store) {
+  const Dataset& d = dataset();
+  const auto start = Clock::now();
+  Status status = store.transaction([&]() -> Status {
+    QM_TRY(store.insert(d.event));
+    for (std::size_t i = 0; i < d.contacts.size(); ++i) {
+      QM_TRY(store.insert(d.contacts[i]));
+      for (std::size_t k = 0; k < kNotesPerContact; ++k)
+        QM_TRY(store.insert(d.notes[i * kNotesPerContact + k]));
+    }
+    return {};
+  });
+  const double seconds = secondsSince(start);
+  if (!status) return failed("insert", status.error());
+  return seconds;
+}
+
+Status expectCounts(Store& store, std::int64_t contacts, std::int64_t notes) {
+  auto c = store.count<Contact>();
+  auto n = store.count<ContactNote>();
+  if (!c || !n) return Error("count failed");
+  if (*c != contacts || *n != notes)
+    return Error("store holds " + std::to_string(*c) + " contacts and " + std::to_string(*n) +
+                 " notes, expected " + std::to_string(contacts) + " and " + std::to_string(notes));
+  return {};
+}
+
+const auto kAllContacts = static_cast<std::int64_t>(kContacts);
+const auto kAllNotes = static_cast<std::int64_t>(kContacts * kNotesPerContact);
+
+Result<Measured> rawInsert() {
+  const RawDataset& raw = rawDataset();
+  ScratchFolder folder;
+  RawDb db;
+  QM_TRY(db.open(folder.rawFile()));
+  const auto& eventSchema = Store::schemaOf<Event>();
+  const auto& contactSchema = Store::schemaOf<Contact>();
+  const auto& noteSchema = Store::schemaOf<ContactNote>();
+  QM_TRY(db.exec(rawTableSQL(eventSchema) + rawTableSQL(contactSchema) + rawTableSQL(noteSchema)));
+  auto eventInsert = db.prepare(rawInsertSQL(eventSchema));
+  auto contactInsert = db.prepare(rawInsertSQL(contactSchema));
+  auto noteInsert = db.prepare(rawInsertSQL(noteSchema));
+  if (!eventInsert) return eventInsert.error();
+  if (!contactInsert) return contactInsert.error();
+  if (!noteInsert) return noteInsert.error();
+
+  const auto start = Clock::now();
+  QM_TRY(db.exec("BEGIN IMMEDIATE"));
+  QM_TRY(db.insert(*eventInsert, raw.event));
+  for (std::size_t i = 0; i < raw.contacts.size(); ++i) {
+    QM_TRY(db.insert(*contactInsert, raw.contacts[i]));
+    for (std::size_t k = 0; k < kNotesPerContact; ++k)
+      QM_TRY(db.insert(*noteInsert, raw.notes[i * kNotesPerContact + k]));
+  }
+  QM_TRY(db.exec("COMMIT"));
+  Measured m{secondsSince(start), {}};
+
+  auto contacts = db.count(contactSchema.table);
+  auto notes = db.count(noteSchema.table);
+  if (!contacts || !notes || *contacts != kAllContacts || *notes != kAllNotes)
+    return Error("raw SQLite did not store every row");
+  m.counters.emplace_back("MiB", storeMiB(folder.rawFile()));
+  return m;
+}
+
+Result<Measured> storeInsert() {
+  dataset();
+  ScratchFolder folder;
+  auto store = openStore(folder.storeFile());
+  if (!store) return store.error();
+  auto seconds = insertDataset(**store);
+  if (!seconds) return seconds.error();
+  Measured m{*seconds, {}};
+  QM_TRY(expectCounts(**store, kAllContacts, kAllNotes));
+  m.counters.emplace_back("MiB", storeMiB(folder.storeFile()));
+  return m;
+}
+
+/// A store holding the dataset, closed and reopened (log checkpointed) as the
+/// companion finds it at launch.
+Result<std::unique_ptr<Store>> populatedStore(const ScratchFolder& folder) {
+  {
+    auto store = openStore(folder.storeFile());
+    if (!store) return store.error();
+    auto seconds = insertDataset(**store);
+    if (!seconds) return seconds.error();
+  }
+  return openStore(folder.storeFile());
+}
+
+template <class R>
+Status expectSame(const std::vector<R>& read, const std::vector<R>& written,
+                  std::string_view what) {
+  if (read.size() != written.size())
+    return Error(std::string(what) + ": read " + std::to_string(read.size()) + ", wrote " +
+                 std::to_string(written.size()));
+  for (std::size_t i = 0; i < read.size(); ++i) {
+    if (!(read[i] == written[i]))
+      return Error(std::string(what) + " " + std::to_string(i) + " differs from what was written");
+  }
+  return {};
+}
+
+Result<Measured> readContacts(bool withNotes) {
+  const Dataset& d = dataset();
+  ScratchFolder folder;
+  auto store = populatedStore(folder);
+  if (!store) return store.error();
+
+  const auto start = Clock::now();
+  auto contacts = contactsOf(**store, d.event.id);
+  std::optional<Result<std::vector<ContactNote>>> notes;
+  if (withNotes) notes.emplace((*store)->fetch<ContactNote>());
+  const double seconds = secondsSince(start);
+
+  if (!contacts) return failed("read contacts", contacts.error());
+  QM_TRY(expectSame(*contacts, d.contacts, "contact"));
+  if (notes) {
+    if (!*notes) return failed("read notes", notes->error());
+    QM_TRY(expectSame(**notes, d.notes, "note"));
+  }
+  return Measured{seconds, {}};
+}
+
+Result<Measured> deleteEvent() {
+  const Dataset& d = dataset();
+  ScratchFolder folder;
+  auto store = populatedStore(folder);
+  if (!store) return store.error();
+
+  const auto start = Clock::now();
+  Status status = (*store)->remove<Event>(d.event.id);
+  const double seconds = secondsSince(start);
+
+  if (!status) return failed("delete", status.error());
+  QM_TRY(expectCounts(**store, 0, 0));
+  auto events = (*store)->count<Event>();
+  if (!events || *events != 0) return Error("the event is still stored");
+  return Measured{seconds, {}};
+}
+
+Result<Measured> reportGrowth() {
+  ScratchFolder folder;
+  const Event event = filledRecord<Event>(2, {});
+  SavedReport report = filledRecord<SavedReport>(3, {{"Event", event.id}});
+  Bytes pdf(kPdfBytes);
+  Rng rng(42);
+  for (auto& byte : pdf) byte = static_cast<std::uint8_t>(rng.next());
+  report.pdfData = std::move(pdf);
+
+  {
+    auto store = openStore(folder.storeFile());
+    if (!store) return store.error();
+    QM_TRY((*store)->insert(event));
+  }
+  std::uintmax_t before = 0;
+  {
+    auto store = openStore(folder.storeFile());
+    if (!store) return store.error();
+    before = fs::file_size(folder.storeFile());
+  }
+
+  double seconds = 0;
+  {
+    auto store = openStore(folder.storeFile());
+    if (!store) return store.error();
+    const auto start = Clock::now();
+    Status saved = (*store)->save(report);
+    seconds = secondsSince(start);
+    if (!saved) return failed("save report", saved.error());
+  }
+
+  auto store = openStore(folder.storeFile());
+  if (!store) return store.error();
+  const std::uintmax_t after = fs::file_size(folder.storeFile());
+  auto read = (*store)->find<SavedReport>(report.id);
+  if (!read) return failed("read report", read.error());
+  if (!read->has_value() || !(**read == report))
+    return Error("the report read back differs from the one saved");
+  std::uintmax_t external = 0;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator((*store)->externalDataFolder(), ec))
+    external += entry.file_size();
+  if (external < kPdfBytes) return Error("the PDF is not in the external data folder");
+
+  Measured m{seconds, {}};
+  m.counters.emplace_back("growth_bytes", static_cast<double>(after) - static_cast<double>(before));
+  m.counters.emplace_back("main_bytes", static_cast<double>(after));
+  m.counters.emplace_back("external_MiB", mebibytes(external));
+  return m;
+}
+
+// ---------------------------------------------------------------------------
+// Benchmarks
+
+template <class Phase>
+void runPhase(benchmark::State& state, Phase phase) {
+  Measured last;
+  for ([[maybe_unused]] auto _ : state) {
+    auto result = phase();
+    if (!result) {
+      state.SkipWithError(result.error().message.c_str());
+      return;
+    }
+    state.SetIterationTime(result->seconds);
+    last = std::move(*result);
+  }
+  for (const auto& [name, value] : last.counters) state.counters[name] = value;
+}
+
+void BM_RawSqliteInsert(benchmark::State& state) {
+  runPhase(state, rawInsert);
+}
+void BM_StoreInsert(benchmark::State& state) {
+  runPhase(state, storeInsert);
+}
+void BM_ReadContacts(benchmark::State& state) {
+  runPhase(state, [] { return readContacts(false); });
+}
+void BM_ReadContactsAndNotes(benchmark::State& state) {
+  runPhase(state, [] { return readContacts(true); });
+}
+void BM_DeleteEvent(benchmark::State& state) {
+  runPhase(state, deleteEvent);
+}
+void BM_ReportFileGrowth(benchmark::State& state) {
+  runPhase(state, reportGrowth);
+}
+
+void configure(benchmark::internal::Benchmark* b) {
+  b->Iterations(1)->Repetitions(kRepetitions)->UseManualTime()->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_RawSqliteInsert)->Apply(configure);
+BENCHMARK(BM_StoreInsert)->Apply(configure);
+BENCHMARK(BM_ReadContacts)->Apply(configure);
+BENCHMARK(BM_ReadContactsAndNotes)->Apply(configure);
+BENCHMARK(BM_DeleteEvent)->Apply(configure);
+BENCHMARK(BM_ReportFileGrowth)->Apply(configure);
+
+// ---------------------------------------------------------------------------
+// Summary
+
+/// The console output, plus every repetition kept for the summary table.
+class SummaryReporter : public benchmark::ConsoleReporter {
+ public:
+  struct Collected {
+    std::vector<double> seconds;
+    std::map<std::string, std::vector<double>> counters;
+    std::vector<std::string> errors;
+  };
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const auto& run : runs) {
+      if (run.run_type != Run::RT_Iteration) continue;
+      Collected& c = collected_[run.run_name.function_name];
+      if (run.error_occurred) {
+        c.errors.push_back(run.error_message);
+        continue;
+      }
+      c.seconds.push_back(run.real_accumulated_time / static_cast<double>(run.iterations));
+      for (const auto& [name, counter] : run.counters) c.counters[name].push_back(counter.value);
+    }
+  }
+
+  const Collected* find(const std::string& name) const {
+    auto it = collected_.find(name);
+    return it == collected_.end() ? nullptr : &it->second;
+  }
+
+ private:
+  std::map<std::string, Collected> collected_;
+};
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t mid = values.size() / 2;
+  return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+class SummaryTable {
+ public:
+  explicit SummaryTable(const SummaryReporter& reporter) : reporter_(reporter) {}
+
+  /// A timed measure: median, min and max seconds against an upper bound (if any).
+  void timed(const std::string& label, const std::string& benchmark, std::optional<double> target) {
+    const auto* c = reporter_.find(benchmark);
+    if (!usable(label, c)) return;
+    const auto [lo, hi] = std::minmax_element(c->seconds.begin(), c->seconds.end());
+    const double med = median(c->seconds);
+    row(label, fixed(med, 3), fixed(*lo, 3), fixed(*hi, 3),
+        target ? "<= " + fixed(*target, 3) + " s" : "baseline",
+        target ? verdict(med <= *target) : "");
+  }
+
+  void ratio(const std::string& label, const std::string& over, const std::string& under) {
+    const auto* a = reporter_.find(over);
+    const auto* b = reporter_.find(under);
+    if (!usable(label, a) || !usable(label, b)) return;
+    row(label, fixed(median(a->seconds) / median(b->seconds), 2) + "x", "", "", "", "");
+  }
+
+  /// A size: the largest of the repetitions against an exclusive upper bound.
+  void bytes(const std::string& label, const std::string& benchmark, const std::string& counter,
+             double limit) {
+    const auto* c = reporter_.find(benchmark);
+    if (!usable(label, c)) return;
+    auto it = c->counters.find(counter);
+    if (it == c->counters.end() || it->second.empty()) return missing(label);
+    const double worst = *std::max_element(it->second.begin(), it->second.end());
+    const double best = *std::min_element(it->second.begin(), it->second.end());
+    row(label, fixed(worst, 0) + " B", fixed(best, 0) + " B", fixed(worst, 0) + " B",
+        "< " + fixed(limit, 0) + " B", verdict(worst < limit));
+  }
+
+  void header() {
+    std::cout << std::left << std::setw(48) << "measure" << std::right << std::setw(12) << "value"
+              << std::setw(12) << "min" << std::setw(12) << "max" << std::setw(16) << "target"
+              << std::setw(8) << "result"
+              << "\n"
+              << std::string(108, '-') << "\n";
+  }
+
+  bool allMet() const { return misses_ == 0; }
+  bool anyError() const { return errors_ > 0; }
+
+ private:
+  static std::string fixed(double v, int digits) {
+    std::ostringstream out;
+    out << std::fixed << std::setprecision(digits) << v;
+    return out.str();
+  }
+  std::string verdict(bool met) {
+    if (!met) ++misses_;
+    return met ? "PASS" : "MISS";
+  }
+  bool usable(const std::string& label, const SummaryReporter::Collected* c) {
+    if (c && !c->errors.empty()) {
+      ++errors_;
+      row(label, "error", "", "", "", "ERROR");
+      std::cout << "    " << c->errors.front() << "\n";
+      return false;
+    }
+    if (!c || c->seconds.empty()) {
+      missing(label);
+      return false;
+    }
+    return true;
+  }
+  void missing(const std::string& label) { row(label, "not run", "", "", "", ""); }
+  static void row(const std::string& label, const std::string& value, const std::string& lo,
+                  const std::string& hi, const std::string& target, const std::string& result) {
+    std::cout << std::left << std::setw(48) << label << std::right << std::setw(12) << value
+              << std::setw(12) << lo << std::setw(12) << hi << std::setw(16) << target
+              << std::setw(8) << result << "\n";
+  }
+
+  const SummaryReporter& reporter_;
+  int misses_ = 0;
+  int errors_ = 0;
+};
+
+int printSummary(const SummaryReporter& reporter) {
+  const RawDataset& raw = rawDataset();
+  std::cout << "\nStore benchmark summary: " << kContacts << " contacts x " << kNotesPerContact
+            << " notes in one event, every field filled (" << std::fixed << std::setprecision(1)
+            << mebibytes(raw.payloadBytes) << " MiB of field values); median of " << kRepetitions
+            << " repetitions, each in a fresh temporary folder. Times in seconds.\n\n";
+  SummaryTable table(reporter);
+  table.header();
+  table.timed("insert 10k contacts + 20k notes, 1 transaction", "BM_StoreInsert",
+              kInsertTargetSeconds);
+  table.timed("raw SQLite insert of the same rows (baseline)", "BM_RawSqliteInsert", std::nullopt);
+  table.ratio("store insert / raw sqlite insert", "BM_StoreInsert", "BM_RawSqliteInsert");
+  table.timed("read: contacts only (contactsOf)", "BM_ReadContacts", kReadTargetSeconds);
+  table.timed("read: contacts + all notes (fetch<ContactNote>)", "BM_ReadContactsAndNotes",
+              kReadTargetSeconds);
+  table.timed("delete event (cascade 10k contacts, 20k notes)", "BM_DeleteEvent",
+              kDeleteTargetSeconds);
+  table.bytes("main file growth, report with 10 MiB PDF", "BM_ReportFileGrowth", "growth_bytes",
+              kGrowthLimitBytes);
+  std::cout << "\n"
+            << (table.anyError() ? "Some measurements failed."
+                : table.allMet() ? "All targets met."
+                                 : "Some targets missed.")
+            << "\n";
+  return table.anyError() ? 1 : 0;
+}
+
+}  // namespace
+}  // namespace qm::bench
+
+int main(int argc, char** argv) {
+  qm::log::setLevel(spdlog::level::warn);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  qm::bench::SummaryReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::cout << std::flush;
+  const int status = qm::bench::printSummary(reporter);
+  benchmark::Shutdown();
+  return status;
+}

@@ -1,0 +1,91 @@
+#include "app/application.h"
+
+#include "app/store_files.h"
+#include "common/log.h"
+#include "store/app_settings.h"
+#include "store/device_identity.h"
+#include "store/keychain_store.h"
+#include "store/pipeline_manager.h"
+#include "store/store.h"
+#include "store/user_defaults.h"
+
+namespace qm {
+
+namespace {
+constexpr const char* kBondItemKey = "com.quillmere.mac.bond";
+}
+
+QuillmereMacApp::QuillmereMacApp(AppPaths paths, std::unique_ptr<KeychainBackend> keychainBackend)
+    : paths_(std::move(paths)), keychainBackend_(std::move(keychainBackend)) {}
+
+QuillmereMacApp::~QuillmereMacApp() = default;
+
+void QuillmereMacApp::loadServices() {
+  if (defaults_) return;
+  paths_.createFolders();
+  // 1. Settings (an unreadable settings file is set aside by UserDefaults).
+  defaults_ = std::make_unique<UserDefaults>(paths_.defaultsFile());
+  settings_ = std::make_unique<AppSettings>(*defaults_);
+  // 2. The main window opens on the dashboard.
+  listMode_ = ListMode::dashboard;
+  // 3. The keychain and device identity the pairing service relies on.
+  if (!keychainBackend_)
+    keychainBackend_ = std::make_unique<FileKeychainBackend>(paths_.keychainFile());
+  keychain_ = std::make_unique<KeychainStore>(*keychainBackend_);
+  deviceIdentity_ = std::make_unique<DeviceIdentity>(*keychain_);
+  pipeline_ = std::make_unique<PipelineManager>(*defaults_);
+}
+
+Status QuillmereMacApp::startUp() {
+  loadServices();
+  // 6. The one-time store wipe.
+  if (!defaults_->boolean(kStoreResetFlag).value_or(false)) runOneTimeStoreWipe();
+  // 7. The store.
+  auto opened = Store::open(paths_.storeFile());
+  if (!opened) {
+    log::data().error("ModelContainer failed: {}. Attempting recovery...", opened.error().message);
+    return Error("ModelContainer creation failed: " + opened.error().message);
+  }
+  store_ = std::move(opened).value();
+  return {};
+}
+
+void QuillmereMacApp::runOneTimeStoreWipe() {
+  // The store starts empty, but an earlier store is moved aside rather than
+  // deleted: the flag is also missing when only the settings file was lost.
+  const auto moved = setStoreFilesAside(paths_.applicationSupport);
+  if (!moved.empty())
+    log::data().info("One-time store reset: moved {} earlier store file(s) aside in {}",
+                     moved.size(), paths_.applicationSupport.string());
+  if (auto set = defaults_->set(kStoreResetFlag, true); !set)
+    log::data().error("Could not record the store reset: {}", set.error().message);
+}
+
+void QuillmereMacApp::setForgetPairing(std::function<void()> forget) {
+  forgetPairing_ = std::move(forget);
+}
+
+void QuillmereMacApp::closeStore() { store_.reset(); }
+
+void QuillmereMacApp::resetAllData() {
+  loadServices();
+  log::data().info("Resetting all local data");
+  // 1. Forget the pairing.
+  if (forgetPairing_) {
+    forgetPairing_();
+  } else if (!keychain_->remove(kBondItemKey)) {
+    log::data().error("Could not delete the pairing bond from the keychain");
+  }
+  // 2. The device identifier; a missing item is no error.
+  if (!keychain_->remove(DeviceIdentity::kItemKey))
+    log::data().error("Could not delete the device identifier from the keychain");
+  deviceIdentity_->forget();
+  // 3. Every setting, the pipeline stages and the one-time wipe flag.
+  if (auto removed = defaults_->removeDomain(); !removed)
+    log::data().error("Could not remove the settings: {}", removed.error().message);
+  // 4. The store files, after closing the store.
+  closeStore();
+  deleteStoreFiles(paths_.applicationSupport);
+}
+
+}  // namespace qm

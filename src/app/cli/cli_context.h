@@ -1,0 +1,25 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "common/app_paths.h"
+
+namespace qm::cli {
+
+/// What every command of the command-line tool works with.
+struct CliContext {
+  AppPaths paths;
+  std::istream& in;
+  std::ostream& out;
+  std::ostream& err;
+};
+
+/// Asks the user to choose between the buttons of a confirmation. Prints the
+/// title, the message and the numbered choices; returns the chosen label, or
+/// `cancelLabel` on end of input or an answer that names no choice.
+std::string askChoice(CliContext& context, const std::string& title, const std::string& message,
+                      const std::vector<std::string>& choices, const std::string& cancelLabel);
+
+}  // namespace qm::cli

@@ -1,0 +1,17 @@
+#pragma once
+
+namespace CLI {
+class App;
+}
+
+namespace qm::cli {
+
+struct CliContext;
+
+// Each adds one subcommand (with its own --help) to the command-line tool.
+void addRunCommand(CLI::App& app, CliContext& context, int& exitCode);
+void addStatusCommand(CLI::App& app, CliContext& context, int& exitCode);
+void addSettingsCommand(CLI::App& app, CliContext& context, int& exitCode);
+void addResetCommand(CLI::App& app, CliContext& context, int& exitCode);
+
+}  // namespace qm::cli

@@ -1,0 +1,33 @@
+// The `quillmere` command: the companion itself (`run`, the default) and the
+// commands that talk to it or work on its files.
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "app/cli/cli_context.h"
+#include "app/cli/commands.h"
+#include "app/companion.h"
+#include "app/relaunch.h"
+
+int main(int argc, char** argv) {
+  qm::rememberProcessArguments(argc, argv);
+  qm::cli::CliContext context{qm::AppPaths::fromEnvironment(), std::cin, std::cout, std::cerr};
+  int exitCode = 0;
+
+  CLI::App app{"Quillmere: the desktop companion of the Quillmere phone app"};
+  app.require_subcommand(0, 1);
+  qm::cli::addRunCommand(app, context, exitCode);
+  qm::cli::addStatusCommand(app, context, exitCode);
+  qm::cli::addSettingsCommand(app, context, exitCode);
+  qm::cli::addResetCommand(app, context, exitCode);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  }
+  if (app.get_subcommands().empty()) {
+    // No subcommand: run the companion.
+    exitCode = qm::runCompanion(context.paths, context.out, context.err);
+  }
+  return exitCode;
+}

@@ -1,0 +1,45 @@
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include "app/application.h"
+#include "app/cli/cli_context.h"
+#include "app/cli/commands.h"
+#include "app/control_client.h"
+
+namespace qm::cli {
+
+void addResetCommand(CLI::App& app, CliContext& context, int& exitCode) {
+  auto yes = std::make_shared<bool>(false);
+  auto* reset = app.add_subcommand(
+      "reset",
+      "Reset All Local Data: Permanently deletes all events, contacts, drafts, and settings "
+      "from this Mac. This cannot be undone.");
+  reset->add_flag("-y,--yes", *yes, "Do not ask for confirmation");
+  reset->callback([&, yes] {
+    if (!*yes &&
+        askChoice(context, "Reset All Data?",
+                  "This will permanently delete all events, contacts, drafts, and settings from "
+                  "this Mac. You will need to re-pair with your iPhone to restore data.",
+                  {"Cancel", "Reset Everything"}, "Cancel") != "Reset Everything") {
+      context.out << "Nothing was deleted.\n";
+      exitCode = 1;
+      return;
+    }
+    const auto socket = context.paths.controlSocket();
+    if (companionIsRunning(socket)) {
+      auto answer = sendControlRequest(socket, {{"command", "reset"}});
+      if (!answer) {
+        context.err << answer.error().message << "\n";
+        exitCode = 1;
+        return;
+      }
+      context.out << "All local data was deleted. Quillmere is restarting.\n";
+      return;
+    }
+    QuillmereMacApp offline(context.paths);
+    offline.resetAllData();
+    context.out << "All local data was deleted.\n";
+  });
+}
+
+}  // namespace qm::cli

@@ -1,0 +1,40 @@
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include "app/cli/cli_context.h"
+#include "app/cli/commands.h"
+#include "app/companion.h"
+#include "app/control_client.h"
+
+namespace qm::cli {
+
+void addRunCommand(CLI::App& app, CliContext& context, int& exitCode) {
+  auto* run = app.add_subcommand(
+      "run", "Start the companion and keep it running until Ctrl-C (the default command)");
+  run->callback([&] { exitCode = runCompanion(context.paths, context.out, context.err); });
+}
+
+void addStatusCommand(CLI::App& app, CliContext& context, int& exitCode) {
+  auto* status = app.add_subcommand("status", "Show whether the companion runs, and its files");
+  status->callback([&] {
+    auto answer = sendControlRequest(context.paths.controlSocket(), {{"command", "status"}});
+    if (!answer) {
+      context.out << answer.error().message << "\n"
+                  << "  Store:    " << context.paths.storeFile().string() << "\n"
+                  << "  Settings: " << context.paths.defaultsFile().string() << "\n";
+      exitCode = 3;
+      return;
+    }
+    const auto& s = *answer;
+    context.out << "Quillmere is running (process " << s.value("pid", 0L) << ").\n"
+                << "  Device:   " << s.value("deviceID", "") << "\n"
+                << "  Events:   " << s.value("events", 0L) << "\n"
+                << "  Contacts: " << s.value("contacts", 0L) << "\n"
+                << "  MCP server: " << (s.value("mcpServerEnabled", false) ? "on" : "off") << "\n"
+                << "  Store:    " << s.value("store", "") << "\n"
+                << "  Settings: " << s.value("settings", "") << "\n"
+                << "  Logs:     " << s.value("logs", "") << "\n";
+  });
+}
+
+}  // namespace qm::cli

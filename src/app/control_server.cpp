@@ -1,0 +1,223 @@
+#include "app/control_server.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <asio.hpp>
+#include <deque>
+#include <nlohmann/json.hpp>
+
+#include "app/control_client.h"
+#include "common/log.h"
+
+namespace qm {
+
+namespace fs = std::filesystem;
+using asio::local::stream_protocol;
+
+namespace {
+
+/// Requests are small; a line longer than this is refused.
+constexpr std::size_t kMaxRequestBytes = 1 << 20;
+
+}  // namespace
+
+struct ControlServer::Impl : std::enable_shared_from_this<ControlServer::Impl> {
+  asio::io_context& io;
+  fs::path path;
+  stream_protocol::acceptor acceptor;
+  std::map<std::string, Handler> handlers;
+  bool running = false;
+
+  Impl(asio::io_context& context, fs::path socketPath)
+      : io(context), path(std::move(socketPath)), acceptor(context) {}
+
+  void accept();
+};
+
+namespace {
+
+/// One client connection: reads one request line, dispatches it, writes the
+/// answer lines in order and closes.
+class Connection : public std::enable_shared_from_this<Connection> {
+ public:
+  Connection(stream_protocol::socket socket, std::weak_ptr<ControlServer::Impl> server)
+      : socket_(std::move(socket)), server_(std::move(server)) {}
+
+  void start() {
+    auto self = shared_from_this();
+    asio::async_read_until(socket_, asio::dynamic_buffer(input_, kMaxRequestBytes), '\n',
+                           [self](std::error_code ec, std::size_t n) { self->onRequest(ec, n); });
+  }
+
+  void write(std::string line, bool final) {
+    if (closed_) return;
+    line += '\n';
+    const bool idle = outbox_.empty();
+    outbox_.push_back(std::move(line));
+    if (final) finalQueued_ = true;
+    if (idle) flush();
+  }
+
+ private:
+  void onRequest(std::error_code ec, std::size_t n) {
+    if (ec) {
+      if (ec == asio::error::not_found) {
+        sendError("Request too large");
+      }
+      return;  // client went away before sending a whole line
+    }
+    std::string line = input_.substr(0, n - 1);
+    auto request = nlohmann::json::parse(line, nullptr, false);
+    if (!request.is_object() || !request.contains("command") || !request["command"].is_string()) {
+      sendError("Bad request: expected a JSON object with a \"command\"");
+      return;
+    }
+    auto server = server_.lock();
+    if (!server) return;
+    const std::string command = request["command"];
+    auto it = server->handlers.find(command);
+    if (it == server->handlers.end()) {
+      sendError("Unknown command \"" + command + "\"");
+      return;
+    }
+    log::data().debug("Control request {}", command);
+    it->second(request, std::make_shared<Reply>(shared_from_this()));
+  }
+
+  void sendError(const std::string& message) {
+    write(nlohmann::json{{"ok", false}, {"error", message}}.dump(), true);
+  }
+
+  void flush() {
+    auto self = shared_from_this();
+    asio::async_write(socket_, asio::buffer(outbox_.front()),
+                      [self](std::error_code ec, std::size_t) {
+                        if (ec) {
+                          self->close();
+                          return;
+                        }
+                        self->outbox_.pop_front();
+                        if (!self->outbox_.empty()) {
+                          self->flush();
+                        } else if (self->finalQueued_) {
+                          self->close();
+                        }
+                      });
+  }
+
+  void close() {
+    closed_ = true;
+    std::error_code ignored;
+    socket_.shutdown(stream_protocol::socket::shutdown_both, ignored);
+    socket_.close(ignored);
+  }
+
+  /// Hands answers back to the connection; answers exactly once.
+  class Reply : public ControlReply {
+   public:
+    explicit Reply(std::shared_ptr<Connection> c) : connection_(std::move(c)) {}
+    ~Reply() override {
+      if (!answered_) connection_->sendError("No answer");
+    }
+    void progress(const nlohmann::json& message) override {
+      if (!answered_) connection_->write(nlohmann::json{{"progress", message}}.dump(), false);
+    }
+    void succeed(const nlohmann::json& result) override {
+      if (answered_) return;
+      answered_ = true;
+      connection_->write(nlohmann::json{{"ok", true}, {"result", result}}.dump(), true);
+    }
+    void fail(const std::string& message) override {
+      if (answered_) return;
+      answered_ = true;
+      connection_->sendError(message);
+    }
+
+   private:
+    std::shared_ptr<Connection> connection_;
+    bool answered_ = false;
+  };
+
+  stream_protocol::socket socket_;
+  std::weak_ptr<ControlServer::Impl> server_;
+  std::string input_;
+  std::deque<std::string> outbox_;
+  bool finalQueued_ = false;
+  bool closed_ = false;
+};
+
+}  // namespace
+
+void ControlServer::Impl::accept() {
+  auto weak = weak_from_this();
+  acceptor.async_accept([weak](std::error_code ec, stream_protocol::socket socket) {
+    auto self = weak.lock();
+    if (!self || !self->running) return;
+    if (!ec) {
+      // Only the user who runs the companion may talk to it.
+      ucred cred{};
+      socklen_t len = sizeof cred;
+      if (getsockopt(socket.native_handle(), SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 &&
+          cred.uid == getuid()) {
+        std::make_shared<Connection>(std::move(socket), weak)->start();
+      } else {
+        log::data().error("Refused a control connection from another user");
+      }
+    } else if (ec == asio::error::operation_aborted) {
+      return;
+    } else {
+      log::data().error("Control socket accept failed: {}", ec.message());
+    }
+    self->accept();
+  });
+}
+
+ControlServer::ControlServer(asio::io_context& io, fs::path socketPath)
+    : impl_(std::make_shared<Impl>(io, std::move(socketPath))) {}
+
+ControlServer::~ControlServer() { stop(); }
+
+void ControlServer::handle(const std::string& command, Handler handler) {
+  impl_->handlers[command] = std::move(handler);
+}
+
+Status ControlServer::start() {
+  std::error_code ec;
+  fs::create_directories(impl_->path.parent_path(), ec);
+  fs::permissions(impl_->path.parent_path(), fs::perms::owner_all, ec);
+  if (fs::exists(fs::symlink_status(impl_->path, ec))) {
+    if (companionIsRunning(impl_->path))
+      return Error("Quillmere is already running (control socket " + impl_->path.string() + ")");
+    fs::remove(impl_->path, ec);  // left by a companion that did not stop cleanly
+  }
+  stream_protocol::endpoint endpoint(impl_->path.string());
+  impl_->acceptor.open(endpoint.protocol(), ec);
+  if (!ec) {
+    // Created with mode 0600 from the start, not tightened afterwards.
+    mode_t old = umask(0177);
+    impl_->acceptor.bind(endpoint, ec);
+    umask(old);
+  }
+  if (!ec) impl_->acceptor.listen(asio::socket_base::max_listen_connections, ec);
+  if (ec) {
+    std::error_code ignored;
+    impl_->acceptor.close(ignored);
+    return Error("Could not open the control socket " + impl_->path.string() + ": " +
+                 ec.message());
+  }
+  impl_->running = true;
+  impl_->accept();
+  return {};
+}
+
+void ControlServer::stop() {
+  if (!impl_->running) return;
+  impl_->running = false;
+  std::error_code ec;
+  impl_->acceptor.close(ec);
+  fs::remove(impl_->path, ec);
+}
+
+}  // namespace qm
