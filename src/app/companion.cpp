@@ -72,8 +72,10 @@ class CompanionShell {
           {"deviceID", app_.deviceIdentity().current()},
           {"mcpServerEnabled", app_.settings().mcpServerEnabled()},
       };
-      if (auto n = app_.store().count<Event>()) result["events"] = *n;
-      if (auto n = app_.store().count<Contact>()) result["contacts"] = *n;
+      if (app_.hasStore()) {
+        if (auto n = app_.store().count<Event>()) result["events"] = *n;
+        if (auto n = app_.store().count<Contact>()) result["contacts"] = *n;
+      }
       reply->succeed(result);
     });
 
@@ -98,6 +100,8 @@ class CompanionShell {
     control_.handle("reset", [this](const nlohmann::json&, std::shared_ptr<ControlReply> reply) {
       app_.resetAllData();
       reply->succeed({{"relaunching", true}});
+      // Nothing may reach the deleted store before the relaunch.
+      control_.stop();
       relaunchSoon(AfterStop::relaunchAfterReset);
     });
   }

@@ -1,0 +1,184 @@
+// Start-up, the one-time store wipe, a damaged store and the reset of all data.
+#include <gmock/gmock.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/application.h"
+#include "common/atomic_file.h"
+#include "common/log.h"
+#include "store/app_settings.h"
+#include "store/device_identity.h"
+#include "store/event.h"
+#include "store/store.h"
+#include "store/user_defaults.h"
+#include "support/temp_dir.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+std::vector<std::string> namesIn(const fs::path& dir, std::string_view prefix) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(dir, ec)) {
+    auto name = e.path().filename().string();
+    if (name.starts_with(prefix)) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class ApplicationTest : public ::testing::Test {
+ protected:
+  test::TempDir home;
+  AppPaths paths = AppPaths::under(home.path());
+
+  void SetUp() override { log::setLevel(spdlog::level::warn); }
+
+  /// Leaves a store with one event behind, as an earlier run that crashed
+  /// would: the event is only in the write-ahead log, not yet in the main file.
+  void earlierCrashedStoreWithOneEvent() {
+    fs::create_directories(paths.applicationSupport);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      auto store = Store::open(paths.storeFile());
+      bool ok = store.ok() && (*store)->insert(Event::create("Earlier")).ok();
+      _exit(ok ? 0 : 1);  // no close, no checkpoint
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_GT(fs::file_size(paths.applicationSupport / "QuillmereMac.store-wal"), 0u);
+  }
+
+  std::int64_t eventCount(QuillmereMacApp& app) {
+    auto n = app.store().count<Event>();
+    return n.ok() ? *n : -1;
+  }
+};
+
+TEST_F(ApplicationTest, FirstStartSetsAnEarlierStoreAsideAndLaterStartsKeepTheStore) {
+  earlierCrashedStoreWithOneEvent();
+  {
+    QuillmereMacApp app(paths);
+    ASSERT_TRUE(app.startUp().ok());
+    EXPECT_EQ(eventCount(app), 0) << "the store starts empty";
+    EXPECT_EQ(app.defaults().boolean("storeResetV1"), true);
+    EXPECT_EQ(app.listMode(), ListMode::dashboard);
+    ASSERT_TRUE(app.store().insert(Event::create("Kept")).ok());
+  }
+  // Nothing was deleted: the earlier store is beside the new one, with its
+  // write-ahead log under the same name, and opens with its event.
+  const auto aside = namesIn(paths.applicationSupport, "QuillmereMac.store.set-aside-");
+  ASSERT_EQ(aside.size(), 3u);
+  for (const auto& name : aside) {
+    EXPECT_THAT(name, ::testing::MatchesRegex(
+                          "QuillmereMac\\.store\\.set-aside-[0-9]{8}T[0-9]{6}Z(-wal|-shm)?"));
+  }
+  {
+    auto old = Store::open(paths.applicationSupport / aside[0]);
+    ASSERT_TRUE(old.ok()) << old.error().message;
+    EXPECT_EQ(*(*old)->count<Event>(), 1);
+  }
+  const auto asideAfterFirstStart = namesIn(paths.applicationSupport, "QuillmereMac.store.");
+
+  QuillmereMacApp second(paths);
+  ASSERT_TRUE(second.startUp().ok());
+  EXPECT_EQ(eventCount(second), 1) << "the second start must not wipe";
+  EXPECT_EQ(namesIn(paths.applicationSupport, "QuillmereMac.store."), asideAfterFirstStart);
+}
+
+TEST_F(ApplicationTest, LostSettingsFileNeverCostsTheStore) {
+  {
+    QuillmereMacApp app(paths);
+    ASSERT_TRUE(app.startUp().ok());
+    ASSERT_TRUE(app.store().insert(Event::create("Precious")).ok());
+  }
+  ASSERT_TRUE(writeFileAtomically(paths.defaultsFile(), "{ not json", 0600).ok());
+
+  QuillmereMacApp app(paths);
+  ASSERT_TRUE(app.startUp().ok());
+  EXPECT_EQ(app.settings().appearance(), "system");
+  // The unreadable settings file and the earlier store are both kept aside.
+  EXPECT_EQ(namesIn(paths.config, "defaults.json.unreadable-").size(), 1u);
+  auto aside = namesIn(paths.applicationSupport, "QuillmereMac.store.set-aside-");
+  ASSERT_FALSE(aside.empty());
+  auto old = Store::open(paths.applicationSupport / aside[0]);
+  ASSERT_TRUE(old.ok()) << old.error().message;
+  auto events = (*old)->fetch<Event>();
+  ASSERT_TRUE(events.ok());
+  ASSERT_EQ(events->size(), 1u);
+  EXPECT_EQ(events->front().name, "Precious");
+}
+
+TEST_F(ApplicationTest, AStoreThatCannotBeOpenedStopsStartUpAndStaysUntouched) {
+  QuillmereMacApp first(paths);
+  ASSERT_TRUE(first.startUp().ok());
+  first.closeStore();
+  for (const auto& f : {"QuillmereMac.store-wal", "QuillmereMac.store-shm"})
+    fs::remove(paths.applicationSupport / f);
+  const std::string damaged(8192, 'x');
+  ASSERT_TRUE(writeFileAtomically(paths.storeFile(), damaged, 0644).ok());
+
+  QuillmereMacApp app(paths);
+  auto started = app.startUp();
+  ASSERT_FALSE(started.ok());
+  EXPECT_THAT(started.error().message, StartsWith("ModelContainer creation failed: "));
+  EXPECT_THAT(started.error().message, HasSubstr("not a database"));
+  EXPECT_FALSE(app.hasStore());
+  EXPECT_EQ(*readFile(paths.storeFile()), damaged);
+  EXPECT_FALSE(fs::exists(paths.applicationSupport / "QuillmereMac.store-wal"));
+}
+
+TEST_F(ApplicationTest, ResetDeletesEverythingAndTheNextStartBeginsAfresh) {
+  std::string oldDevice;
+  bool pairingForgotten = false;
+  {
+    QuillmereMacApp app(paths);
+    ASSERT_TRUE(app.startUp().ok());
+    ASSERT_TRUE(app.store().insert(Event::create("Expo")).ok());
+    ASSERT_TRUE(app.settings().setDisplayName("Sam").ok());
+    oldDevice = app.deviceIdentity().current();
+    app.setForgetPairing([&] { pairingForgotten = true; });
+    app.resetAllData();
+    EXPECT_FALSE(app.hasStore());
+  }
+  EXPECT_TRUE(pairingForgotten);
+  EXPECT_FALSE(fs::exists(paths.defaultsFile()));
+  EXPECT_FALSE(fs::exists(paths.storeFile()));
+  EXPECT_FALSE(fs::exists(paths.applicationSupport / "QuillmereMac.store-wal"));
+  EXPECT_TRUE(namesIn(paths.applicationSupport, "QuillmereMac.store.").empty())
+      << "a reset deletes, it does not set aside";
+
+  // The first start after a reset runs the one-time wipe on absent files.
+  QuillmereMacApp app(paths);
+  ASSERT_TRUE(app.startUp().ok());
+  EXPECT_EQ(eventCount(app), 0);
+  EXPECT_EQ(app.settings().displayName(), "");
+  EXPECT_EQ(app.defaults().boolean("storeResetV1"), true);
+  EXPECT_NE(app.deviceIdentity().current(), oldDevice);
+}
+
+TEST_F(ApplicationTest, ResetWithoutPairingServiceDeletesTheStoredBondAndWorksOnADamagedStore) {
+  fs::create_directories(paths.applicationSupport);
+  ASSERT_TRUE(writeFileAtomically(paths.storeFile(), "damaged", 0644).ok());
+  {
+    QuillmereMacApp app(paths);
+    app.loadServices();
+    ASSERT_TRUE(app.keychain().save("com.quillmere.mac.bond", "{\"secret\":\"x\"}"));
+    app.deviceIdentity().current();
+    app.resetAllData();
+    EXPECT_FALSE(app.keychain().load("com.quillmere.mac.bond").has_value());
+    EXPECT_FALSE(app.keychain().load(DeviceIdentity::kItemKey).has_value());
+  }
+  EXPECT_FALSE(fs::exists(paths.storeFile()));
+  QuillmereMacApp app(paths);
+  EXPECT_TRUE(app.startUp().ok());
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,0 +1,154 @@
+// The companion as a user runs it: the real binary, its control socket and signals.
+#include <gmock/gmock.h>
+#include <signal.h>
+
+#include <nlohmann/json.hpp>
+
+#include "app/control_client.h"
+#include "common/app_paths.h"
+#include "common/atomic_file.h"
+#include "support/subprocess.h"
+#include "support/temp_dir.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+using test::eventually;
+
+class CompanionTest : public ::testing::Test {
+ protected:
+  test::TempDir home;
+  test::TempDir outDir;
+  AppPaths paths = AppPaths::under(home.path());
+  std::map<std::string, std::string> env{{"QUILLMERE_HOME", home.path().string()}};
+
+  std::unique_ptr<test::Subprocess> start() {
+    auto p = std::make_unique<test::Subprocess>(QUILLMERE_BINARY, std::vector<std::string>{"run"},
+                                                env, outDir.path());
+    return p;
+  }
+  bool answers() { return companionIsRunning(paths.controlSocket()); }
+  test::CommandResult cli(std::vector<std::string> args, const std::string& input = "") {
+    return test::runCommand(QUILLMERE_BINARY, args, env, input);
+  }
+  nlohmann::json status() {
+    auto s = sendControlRequest(paths.controlSocket(), {{"command", "status"}});
+    return s.ok() ? *s : nlohmann::json();
+  }
+};
+
+TEST_F(CompanionTest, RunsAnswersStatusAndStopsCleanlyOnSigterm) {
+  auto companion = start();
+  ASSERT_TRUE(eventually([&] { return answers(); })) << companion->errors();
+  auto s = status();
+  EXPECT_EQ(s["pid"], companion->pid());
+  EXPECT_EQ(s["store"], paths.storeFile().string());
+  EXPECT_THAT(companion->output(), HasSubstr(paths.storeFile().string()));
+  EXPECT_THAT(companion->output(), HasSubstr(paths.logFile().string()));
+
+  auto shown = cli({"status"});
+  EXPECT_EQ(shown.exitCode, 0);
+  EXPECT_THAT(shown.out, HasSubstr("Quillmere is running"));
+
+  // A second companion on the same files is refused.
+  auto second = cli({"run"});
+  EXPECT_NE(second.exitCode, 0);
+  EXPECT_THAT(second.err, HasSubstr("already running"));
+  EXPECT_TRUE(answers());
+
+  EXPECT_EQ(companion->stop(SIGTERM, 10s), 0);
+  EXPECT_FALSE(fs::exists(paths.controlSocket()));
+  auto after = cli({"status"});
+  EXPECT_EQ(after.exitCode, 3);
+  EXPECT_THAT(after.out, HasSubstr("Quillmere is not running."));
+}
+
+TEST_F(CompanionTest, SettingsReachTheRunningCompanionAndLanguageChangeRelaunches) {
+  auto companion = start();
+  ASSERT_TRUE(eventually([&] { return answers(); })) << companion->errors();
+
+  auto set = cli({"settings", "set", "mcpServerEnabled", "true"});
+  EXPECT_EQ(set.exitCode, 0) << set.err;
+  EXPECT_EQ(status()["mcpServerEnabled"], true);
+
+  auto refused = cli({"settings", "set", "density", "tiny"});
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_THAT(refused.err, HasSubstr("Allowed values: compact, comfortable"));
+
+  // Cancelling at the question changes nothing.
+  auto cancelled = cli({"settings", "set", "appLanguage", "fr"}, "2\n");
+  EXPECT_THAT(cancelled.out, HasSubstr("Change Language?"));
+  EXPECT_THAT(cancelled.out, HasSubstr("Quillmere will restart to switch to Français"));
+  EXPECT_EQ(cli({"settings", "get", "appLanguage"}).out, "system\n");
+
+  const auto deviceBefore = status()["deviceID"];
+  auto changed = cli({"settings", "set", "appLanguage", "fr"}, "1\n");
+  EXPECT_EQ(changed.exitCode, 0) << changed.err;
+  // The same process starts over (re-exec) and answers again with the same identity.
+  ASSERT_TRUE(eventually([&] { return companion->output().find("Quillmere is running.") !=
+                                      companion->output().rfind("Quillmere is running."); }));
+  ASSERT_TRUE(eventually([&] { return answers(); }));
+  EXPECT_EQ(status()["pid"], companion->pid());
+  EXPECT_EQ(status()["deviceID"], deviceBefore);
+  auto defaults = nlohmann::json::parse(*readFile(paths.defaultsFile()));
+  EXPECT_EQ(defaults["AppleLanguages"], nlohmann::json::array({"fr"}));
+  EXPECT_EQ(companion->stop(SIGINT, 10s), 0);
+}
+
+TEST_F(CompanionTest, ResetThroughTheRunningCompanionStartsItAfresh) {
+  auto companion = start();
+  ASSERT_TRUE(eventually([&] { return answers(); })) << companion->errors();
+  ASSERT_EQ(cli({"settings", "set", "displayName", "Sam"}).exitCode, 0);
+  const auto deviceBefore = status()["deviceID"];
+
+  auto declined = cli({"reset"}, "1\n");
+  EXPECT_THAT(declined.out, HasSubstr("Reset All Data?"));
+  EXPECT_THAT(declined.out, HasSubstr("You will need to re-pair with your iPhone"));
+  EXPECT_EQ(cli({"settings", "get", "displayName"}).out, "Sam\n");
+
+  auto reset = cli({"reset", "--yes"});
+  EXPECT_EQ(reset.exitCode, 0) << reset.err;
+  ASSERT_TRUE(eventually([&] {
+    auto s = status();
+    return !s.is_null() && s["deviceID"] != deviceBefore;
+  })) << companion->errors() << reset.out;
+  EXPECT_EQ(cli({"settings", "get", "displayName"}).out, "\n");
+  EXPECT_EQ(companion->stop(SIGTERM, 10s), 0);
+}
+
+TEST_F(CompanionTest, ADamagedStoreStopsStartUpWithTheMessageAndLeavesTheFile) {
+  fs::create_directories(paths.applicationSupport);
+  ASSERT_TRUE(writeFileAtomically(paths.storeFile(), "not a store", 0644).ok());
+  // The settings already record the one-time wipe, so the file is looked at as is.
+  fs::create_directories(paths.config);
+  ASSERT_TRUE(writeFileAtomically(paths.defaultsFile(), R"({"storeResetV1":true})", 0600).ok());
+
+  auto run = cli({"run"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_THAT(run.err, HasSubstr("ModelContainer failed: "));
+  EXPECT_THAT(run.err, HasSubstr("Attempting recovery..."));
+  EXPECT_THAT(run.err, HasSubstr("ModelContainer creation failed: file is not a database"));
+  EXPECT_EQ(*readFile(paths.storeFile()), "not a store");
+}
+
+TEST_F(CompanionTest, OfflineCommandsWorkOnTheFilesDirectly) {
+  EXPECT_EQ(cli({"settings", "set", "appLanguage", "en", "--yes"}).exitCode, 0);
+  auto defaults = nlohmann::json::parse(*readFile(paths.defaultsFile()));
+  EXPECT_EQ(defaults["AppleLanguages"], nlohmann::json::array({"en"}));
+  auto list = cli({"settings", "list"});
+  EXPECT_THAT(list.out, HasSubstr("appLanguage = en\n"));
+  EXPECT_THAT(list.out, HasSubstr("density = comfortable  (default)"));
+  EXPECT_EQ(cli({"settings", "get", "nope"}).exitCode, 2);
+
+  auto reset = cli({"reset", "--yes"});
+  EXPECT_EQ(reset.exitCode, 0);
+  EXPECT_FALSE(fs::exists(paths.defaultsFile()));
+  EXPECT_EQ(cli({"--help"}).exitCode, 0);
+  EXPECT_THAT(cli({"settings", "set", "--help"}).out, HasSubstr("--yes"));
+}
+
+}  // namespace
+}  // namespace qm

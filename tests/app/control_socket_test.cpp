@@ -1,0 +1,129 @@
+// The control socket's protocol, in process over a real Unix socket.
+#include <gmock/gmock.h>
+
+#include <asio.hpp>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "app/control_client.h"
+#include "app/control_server.h"
+#include "common/atomic_file.h"
+#include "support/temp_dir.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+/// A server with its main loop on a thread of its own.
+class ControlSocketTest : public ::testing::Test {
+ protected:
+  test::TempDir dir;
+  fs::path socket = dir / "run" / "control.sock";
+  asio::io_context io;
+  std::unique_ptr<ControlServer> server = std::make_unique<ControlServer>(io, socket);
+  std::thread loop;
+  std::shared_ptr<ControlReply> kept;
+
+  void startServer() {
+    server->handle("echo", [](const nlohmann::json& request, std::shared_ptr<ControlReply> reply) {
+      reply->succeed(request.value("text", ""));
+    });
+    server->handle("steps", [this](const nlohmann::json&, std::shared_ptr<ControlReply> reply) {
+      reply->progress("one");
+      reply->progress("two");
+      // Answer later from the main loop, as a long-running command would.
+      asio::post(io, [reply] { reply->succeed(3); });
+    });
+    server->handle("forgets", [](const nlohmann::json&, std::shared_ptr<ControlReply>) {});
+    ASSERT_TRUE(server->start().ok());
+    auto guard = std::make_shared<asio::executor_work_guard<asio::io_context::executor_type>>(
+        io.get_executor());
+    loop = std::thread([this, guard] { io.run(); });
+    work_ = guard;
+  }
+
+  void TearDown() override {
+    asio::post(io, [this] {
+      server->stop();
+      work_.reset();
+    });
+    if (loop.joinable()) loop.join();
+  }
+
+  /// Sends raw bytes and returns everything the server writes back.
+  std::string rawExchange(const std::string& bytes) {
+    asio::io_context client;
+    asio::local::stream_protocol::socket s(client);
+    s.connect(asio::local::stream_protocol::endpoint(socket.string()));
+    asio::write(s, asio::buffer(bytes));
+    s.shutdown(asio::socket_base::shutdown_send);
+    std::string out;
+    std::error_code ec;
+    asio::read(s, asio::dynamic_buffer(out), ec);
+    return out;
+  }
+
+ private:
+  std::shared_ptr<asio::executor_work_guard<asio::io_context::executor_type>> work_;
+};
+
+TEST_F(ControlSocketTest, AnswersRequestsWithProgressAndErrors) {
+  startServer();
+  auto echoed = sendControlRequest(socket, {{"command", "echo"}, {"text", "hi ü"}});
+  ASSERT_TRUE(echoed.ok()) << echoed.error().message;
+  EXPECT_EQ(*echoed, "hi ü");
+
+  std::vector<nlohmann::json> progress;
+  auto steps = sendControlRequest(socket, {{"command", "steps"}},
+                                  [&](const nlohmann::json& p) { progress.push_back(p); });
+  ASSERT_TRUE(steps.ok());
+  EXPECT_EQ(*steps, 3);
+  EXPECT_THAT(progress, ::testing::ElementsAre("one", "two"));
+
+  auto unknown = sendControlRequest(socket, {{"command", "launch-rockets"}});
+  ASSERT_FALSE(unknown.ok());
+  EXPECT_EQ(unknown.error().message, "Unknown command \"launch-rockets\"");
+
+  auto forgotten = sendControlRequest(socket, {{"command", "forgets"}});
+  ASSERT_FALSE(forgotten.ok());
+  EXPECT_EQ(forgotten.error().message, "No answer");
+}
+
+TEST_F(ControlSocketTest, MalformedRequestsAreAnsweredNotFatal) {
+  startServer();
+  EXPECT_THAT(rawExchange("not json\n"), HasSubstr("Bad request"));
+  EXPECT_THAT(rawExchange("[1,2]\n"), HasSubstr("Bad request"));
+  EXPECT_EQ(rawExchange("{\"command\":\"echo\""), "") << "no whole line, no answer";
+  EXPECT_THAT(rawExchange(std::string(2 << 20, 'a') + "\n"), HasSubstr("Request too large"));
+  // Still serving.
+  EXPECT_TRUE(sendControlRequest(socket, {{"command", "echo"}}).ok());
+  EXPECT_EQ(fs::status(socket).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(socket.parent_path()).permissions() & fs::perms::all, fs::perms::owner_all);
+}
+
+TEST_F(ControlSocketTest, AStaleSocketFileIsReplacedAndALiveOneRefused) {
+  fs::create_directories(socket.parent_path());
+  ASSERT_TRUE(writeFileAtomically(socket, "", 0600).ok());  // left by a crash
+  startServer();
+  EXPECT_TRUE(companionIsRunning(socket));
+
+  asio::io_context other;
+  ControlServer second(other, socket);
+  auto refused = second.start();
+  ASSERT_FALSE(refused.ok());
+  EXPECT_THAT(refused.error().message, HasSubstr("already running"));
+  EXPECT_TRUE(companionIsRunning(socket));
+}
+
+TEST(ControlClient, SaysWhenNoCompanionRuns) {
+  test::TempDir dir;
+  auto answer = sendControlRequest(dir / "control.sock", {{"command", "status"}});
+  ASSERT_FALSE(answer.ok());
+  EXPECT_EQ(answer.error().message, "Quillmere is not running.");
+}
+
+}  // namespace
+}  // namespace qm
