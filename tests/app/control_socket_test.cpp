@@ -38,10 +38,9 @@ class ControlSocketTest : public ::testing::Test {
     });
     server->handle("forgets", [](const nlohmann::json&, std::shared_ptr<ControlReply>) {});
     ASSERT_TRUE(server->start().ok());
-    auto guard = std::make_shared<asio::executor_work_guard<asio::io_context::executor_type>>(
+    work_ = std::make_unique<asio::executor_work_guard<asio::io_context::executor_type>>(
         io.get_executor());
-    loop = std::thread([this, guard] { io.run(); });
-    work_ = guard;
+    loop = std::thread([this] { io.run(); });
   }
 
   void TearDown() override {
@@ -57,16 +56,16 @@ class ControlSocketTest : public ::testing::Test {
     asio::io_context client;
     asio::local::stream_protocol::socket s(client);
     s.connect(asio::local::stream_protocol::endpoint(socket.string()));
-    asio::write(s, asio::buffer(bytes));
-    s.shutdown(asio::socket_base::shutdown_send);
-    std::string out;
     std::error_code ec;
+    asio::write(s, asio::buffer(bytes), ec);  // the server may stop reading early
+    s.shutdown(asio::socket_base::shutdown_send, ec);
+    std::string out;
     asio::read(s, asio::dynamic_buffer(out), ec);
     return out;
   }
 
  private:
-  std::shared_ptr<asio::executor_work_guard<asio::io_context::executor_type>> work_;
+  std::unique_ptr<asio::executor_work_guard<asio::io_context::executor_type>> work_;
 };
 
 TEST_F(ControlSocketTest, AnswersRequestsWithProgressAndErrors) {

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Sets everything up, builds and runs every test: the normal build and the
+# AddressSanitizer + UndefinedBehaviorSanitizer build, warnings as errors.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+for preset in dev asan; do
+  echo "== $preset build"
+  cmake --preset "$preset" -DQUILLMERE_WERROR=ON
+  cmake --build --preset "$preset"
+  echo "== $preset tests"
+  ctest --preset "$preset"
+done
