@@ -149,6 +149,8 @@ class Store {
     return row;
   }
 
+  /// Runs one write: a transaction of its own, or part of the open one.
+  Status atomically(const std::function<Status()>& body);
   Status writeRow(const TableSchema& schema, std::vector<FieldValue> row, WriteMode mode);
   Status deleteRows(const TableSchema& schema, const std::vector<Match>& where);
   Status selectRows(const TableSchema& schema, const std::vector<Match>& where,

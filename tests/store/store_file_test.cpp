@@ -120,6 +120,30 @@ TEST_F(StoreFixture, ExternalDataFilesFollowTheirRecords) {
   EXPECT_EQ(filesIn(store->externalDataFolder()), 0u);
 }
 
+TEST_F(StoreFixture, AFailedWriteInsideATransactionKeepsTheDataItWouldHaveReplaced) {
+  auto event = Event::create("Expo");
+  ASSERT_OK(store->insert(event));
+  auto report = SavedReport::create("event", "Report", event.id);
+  report.pdfData = Bytes{1, 2, 3};
+  ASSERT_OK(store->insert(report));
+
+  ASSERT_OK(store->transaction([&]() -> Status {
+    // Replacing the PDF while pointing at a missing event fails after the
+    // old file was already let go inside the statement.
+    auto broken = report;
+    broken.pdfData = Bytes(50, 7);
+    broken.eventID = Uuid::random();
+    EXPECT_FALSE(store->save(broken).ok());
+    // The transaction goes on and commits its other work.
+    return store->insert(Event::create("Other"));
+  }));
+  EXPECT_EQ(filesIn(store->externalDataFolder()), 1u);
+  auto read = store->find<SavedReport>(report.id);
+  ASSERT_OK(read);
+  EXPECT_EQ((*read)->pdfData, (Bytes{1, 2, 3}));
+  EXPECT_EQ(*store->count<Event>(), 2);
+}
+
 TEST_F(StoreFixture, UnreferencedExternalFilesAreSweptAtOpen) {
   fs::create_directories(store->externalDataFolder());
   ASSERT_OK(writeFileAtomically(store->externalDataFolder() / "LEFTOVER", "x", 0600));
