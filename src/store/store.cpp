@@ -345,7 +345,7 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
   // secure_delete=FAST still zeroes deleted content in the pages a delete
   // writes anyway, without the extra I/O of overwriting every freed page
   // (a cascade over 10,000 contacts would otherwise write ~100 MB of zeros).
-  QM_TRY(impl->exec("PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL; PRAGMA secure_delete=FAST;"));
+  QM_TRY(impl->exec("PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL; PRAGMA secure_delete=FAST; PRAGMA mmap_size=268435456;"));
 
   auto store = std::unique_ptr<Store>(new Store(std::move(impl)));
   QM_TRY(store->transaction([&]() -> Status {

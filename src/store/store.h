@@ -97,6 +97,8 @@ class Store {
   template <Record R>
   Result<std::vector<R>> fetch(const std::vector<Match>& where = {}) {
     std::vector<R> out;
+    // Records are large; growing the vector would move each one several times.
+    if (auto n = count<R>(where); n.ok()) out.reserve(static_cast<std::size_t>(*n));
     const auto& fields = RecordInfo<R>::fields();
     Status status = selectRows(schemaOf<R>(), where, [&](std::vector<FieldValue>& row) -> Status {
       R record{};
