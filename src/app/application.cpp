@@ -65,7 +65,9 @@ void QuillmereMacApp::setForgetPairing(std::function<void()> forget) {
   forgetPairing_ = std::move(forget);
 }
 
-void QuillmereMacApp::closeStore() { store_.reset(); }
+void QuillmereMacApp::closeStore() {
+  store_.reset();
+}
 
 void QuillmereMacApp::resetAllData() {
   loadServices();

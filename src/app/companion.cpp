@@ -1,10 +1,10 @@
 #include "app/companion.h"
 
+#include <unistd.h>
 #include <asio.hpp>
 #include <chrono>
 #include <nlohmann/json.hpp>
 #include <ostream>
-#include <unistd.h>
 
 #include "app/application.h"
 #include "app/control_server.h"
@@ -41,9 +41,8 @@ class CompanionShell {
       log::data().info("Received signal {}; shutting down", signal);
       stop(AfterStop::exit);
     });
-    settingsObserver_ = app_.defaults().observe([](const std::string& key) {
-      log::data().info("Setting {} changed", key);
-    });
+    settingsObserver_ = app_.defaults().observe(
+        [](const std::string& key) { log::data().info("Setting {} changed", key); });
     return {};
   }
 
@@ -90,10 +89,9 @@ class CompanionShell {
         reply->fail(set.error().message);
         return;
       }
-      const bool languageChanged =
-          key == "appLanguage" && *app_.settings().get(key) != before;
-      reply->succeed({{"key", key}, {"value", *app_.settings().get(key)},
-                      {"relaunching", languageChanged}});
+      const bool languageChanged = key == "appLanguage" && *app_.settings().get(key) != before;
+      reply->succeed(
+          {{"key", key}, {"value", *app_.settings().get(key)}, {"relaunching", languageChanged}});
       if (languageChanged) relaunchSoon(AfterStop::relaunch);
     });
 

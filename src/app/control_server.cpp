@@ -177,7 +177,9 @@ void ControlServer::Impl::accept() {
 ControlServer::ControlServer(asio::io_context& io, fs::path socketPath)
     : impl_(std::make_shared<Impl>(io, std::move(socketPath))) {}
 
-ControlServer::~ControlServer() { stop(); }
+ControlServer::~ControlServer() {
+  stop();
+}
 
 void ControlServer::handle(const std::string& command, Handler handler) {
   impl_->handlers[command] = std::move(handler);
@@ -204,8 +206,7 @@ Status ControlServer::start() {
   if (ec) {
     std::error_code ignored;
     impl_->acceptor.close(ignored);
-    return Error("Could not open the control socket " + impl_->path.string() + ": " +
-                 ec.message());
+    return Error("Could not open the control socket " + impl_->path.string() + ": " + ec.message());
   }
   impl_->running = true;
   impl_->accept();

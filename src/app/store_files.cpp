@@ -35,7 +35,8 @@ std::vector<std::pair<fs::path, fs::path>> setStoreFilesAside(const fs::path& ap
     bool free = true;
     for (const auto& file : files) {
       auto suffix = file.filename().string().substr(mainName.size());
-      if (fs::exists(fs::symlink_status(applicationSupport / (candidate + suffix), ec))) free = false;
+      if (fs::exists(fs::symlink_status(applicationSupport / (candidate + suffix), ec)))
+        free = false;
     }
     if (free) chosen = candidate;
   }

@@ -16,7 +16,7 @@ struct AppPaths {
   std::filesystem::path documents;  ///< capture images; inside application support
   std::filesystem::path config;     ///< holds defaults.json
   std::filesystem::path logs;
-  std::filesystem::path runtime;    ///< holds control.sock; mode 0700
+  std::filesystem::path runtime;  ///< holds control.sock; mode 0700
 
   std::filesystem::path storeFile() const { return applicationSupport / "QuillmereMac.store"; }
   std::filesystem::path defaultsFile() const { return config / "defaults.json"; }

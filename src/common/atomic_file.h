@@ -1,8 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
 #include <filesystem>
 #include <string_view>
-#include <sys/types.h>
 
 #include "common/result.h"
 

@@ -20,7 +20,7 @@ struct Error {
 template <class T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : state_(std::move(value)) {}  // NOLINT(google-explicit-constructor)
+  Result(T value) : state_(std::move(value)) {}      // NOLINT(google-explicit-constructor)
   Result(Error error) : state_(std::move(error)) {}  // NOLINT(google-explicit-constructor)
 
   bool ok() const { return std::holds_alternative<T>(state_); }
@@ -79,8 +79,8 @@ using Status = Result<void>;
 
 /// Returns the error of `expr` (a Result) from the enclosing function.
 #define QM_TRY(expr) QM_TRY_IMPL_(QM_CONCAT_(qm_try_result_, __LINE__), expr)
-#define QM_TRY_IMPL_(name, expr)                   \
-  do {                                             \
-    auto name = (expr);                            \
-    if (!name.ok()) return name.error();           \
+#define QM_TRY_IMPL_(name, expr)         \
+  do {                                   \
+    auto name = (expr);                  \
+    if (!name.ok()) return name.error(); \
   } while (0)

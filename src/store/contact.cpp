@@ -9,7 +9,9 @@ QM_DEFINE_RECORD_FIELDS(Contact, QM_CONTACT_FIELDS)
 
 namespace {
 
-bool isSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool isSpace(unsigned char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 std::string trimmed(std::string_view s) {
   while (!s.empty() && isSpace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
@@ -31,7 +33,9 @@ Contact Contact::create(std::string first, std::string last, std::string company
   return c;
 }
 
-std::string Contact::fullName() const { return trimmed(firstName + " " + lastName); }
+std::string Contact::fullName() const {
+  return trimmed(firstName + " " + lastName);
+}
 
 std::string Contact::displayCompany() const {
   return company.empty() ? std::string("Unknown Company") : company;

@@ -34,8 +34,8 @@ enum class FieldType {
 
 /// A field's value in neutral form. `std::monostate` is "absent" for optional fields.
 /// Enumerations travel as their raw text, 32-bit floats as double.
-using FieldValue = std::variant<std::monostate, Uuid, std::string, Date, bool, std::int64_t,
-                                double, std::vector<std::string>, Bytes>;
+using FieldValue = std::variant<std::monostate, Uuid, std::string, Date, bool, std::int64_t, double,
+                                std::vector<std::string>, Bytes>;
 
 /// What happens to the records on the owning side of a relationship when the
 /// owner is deleted.
@@ -179,7 +179,7 @@ struct FieldTraits<Bytes> {
   }
 };
 template <class E>
-  requires std::is_enum_v<E>
+requires std::is_enum_v<E>
 struct FieldTraits<E> {
   static constexpr FieldType type = FieldType::enumText;
   static FieldValue get(E v) { return std::string(rawValue(v)); }
@@ -253,9 +253,9 @@ const Field<R>* findField(std::string_view name) {
 #define QM_RECORD_MEMBER(Type, name, init, options) Type name = init;
 #define QM_RECORD_FIELD(Type, name, init, options) ::qm::makeField(#name, &Self::name, options),
 /// Defines RecordInfo<Record>::fields() from the X-macro list; use in one .cpp.
-#define QM_DEFINE_RECORD_FIELDS(RecordType, LIST)                                   \
-  const std::vector<::qm::Field<RecordType>>& RecordInfo<RecordType>::fields() {    \
-    using Self = RecordType;                                                        \
+#define QM_DEFINE_RECORD_FIELDS(RecordType, LIST)                                    \
+  const std::vector<::qm::Field<RecordType>>& RecordInfo<RecordType>::fields() {     \
+    using Self = RecordType;                                                         \
     static const std::vector<::qm::Field<RecordType>> fields{LIST(QM_RECORD_FIELD)}; \
-    return fields;                                                                  \
+    return fields;                                                                   \
   }

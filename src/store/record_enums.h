@@ -12,9 +12,23 @@ enum class ContactSource { imported, scanned, manual, screenshotImport };
 /// Whether the user met the contact.
 enum class MeetingStatus { notMet, met, declined, noShow };
 /// Progress of a contact's enrichment; parsed from `Contact::enrichmentStatus`.
-enum class EnrichmentState { none, inProgress, complete, partial, failed, awaitingDomainVerification };
+enum class EnrichmentState {
+  none,
+  inProgress,
+  complete,
+  partial,
+  failed,
+  awaitingDomainVerification
+};
 /// The six-valued status lists show per contact; the numbers are fixed.
-enum class MeetingIndicator { met = 0, metByTeammate = 1, notMet = 2, archived = 3, declined = 4, noShow = 5 };
+enum class MeetingIndicator {
+  met = 0,
+  metByTeammate = 1,
+  notMet = 2,
+  archived = 3,
+  declined = 4,
+  noShow = 5
+};
 enum class NoteType { text, voice, handwriting };
 enum class CaptureType { businessCard, badge, document, nfc, other };
 /// Tone of a follow-up e-mail.
@@ -71,8 +85,7 @@ struct EnumInfo<EnrichmentState> {
       {E::complete, "complete", "Complete"},
       {E::partial, "partial", "Partial"},
       {E::failed, "failed", "Failed"},
-      {E::awaitingDomainVerification, "awaitingDomainVerification",
-       "Awaiting Domain Verification"},
+      {E::awaitingDomainVerification, "awaitingDomainVerification", "Awaiting Domain Verification"},
   }};
 };
 

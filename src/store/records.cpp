@@ -67,8 +67,7 @@ OpportunityStakeholder OpportunityStakeholder::create(std::optional<Uuid> contac
   return s;
 }
 
-SavedReport SavedReport::create(std::string type, std::string content,
-                                std::optional<Uuid> event) {
+SavedReport SavedReport::create(std::string type, std::string content, std::optional<Uuid> event) {
   SavedReport r;
   r.id = Uuid::random();
   r.reportType = std::move(type);

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <unistd.h>
 #include <array>
 #include <cstring>
 #include <fstream>
@@ -9,7 +10,6 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <system_error>
-#include <unistd.h>
 
 #include "common/atomic_file.h"
 #include "common/log.h"
@@ -43,7 +43,9 @@ std::string sqlType(FieldType t, bool external) {
   return "BLOB";
 }
 
-std::string ident(std::string_view name) { return "\"" + std::string(name) + "\""; }
+std::string ident(std::string_view name) {
+  return "\"" + std::string(name) + "\"";
+}
 
 /// Creates the table of one record kind with its unique fields, its foreign
 /// keys (with the owner's delete rule) and an index per relationship column.
@@ -166,8 +168,8 @@ struct Store::Impl {
             rc = sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()),
                                    SQLITE_TRANSIENT);
           } else if constexpr (std::is_same_v<T, std::string>) {
-            rc = sqlite3_bind_text(stmt, index, v.data(), static_cast<int>(v.size()),
-                                   SQLITE_STATIC);
+            rc =
+                sqlite3_bind_text(stmt, index, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
           } else if constexpr (std::is_same_v<T, Date>) {
             rc = sqlite3_bind_int64(stmt, index, unixMicros(v));
           } else if constexpr (std::is_same_v<T, bool>) {
@@ -308,8 +310,12 @@ Status checkHeader(const fs::path& file) {
 Store::Store(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Store::~Store() = default;
 
-const fs::path& Store::file() const { return impl_->file; }
-fs::path Store::externalDataFolder() const { return impl_->blobFolder(); }
+const fs::path& Store::file() const {
+  return impl_->file;
+}
+fs::path Store::externalDataFolder() const {
+  return impl_->blobFolder();
+}
 
 Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
   // Look before SQLite does: it must never write WAL files next to, or into,
@@ -320,12 +326,11 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
 
   auto impl = std::make_unique<Impl>();
   impl->file = file;
-  int rc = sqlite3_open_v2(file.c_str(), &impl->db,
-                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX |
-                               SQLITE_OPEN_EXRESCODE,
-                           nullptr);
-  if (rc != SQLITE_OK)
-    return Error(impl->db ? sqlite3_errmsg(impl->db) : sqlite3_errstr(rc));
+  int rc = sqlite3_open_v2(
+      file.c_str(), &impl->db,
+      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE,
+      nullptr);
+  if (rc != SQLITE_OK) return Error(impl->db ? sqlite3_errmsg(impl->db) : sqlite3_errstr(rc));
   sqlite3_busy_timeout(impl->db, 5000);
 
   // WAL keeps readers (the command-line tools) and the companion out of each
@@ -345,7 +350,9 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
   // secure_delete=FAST still zeroes deleted content in the pages a delete
   // writes anyway, without the extra I/O of overwriting every freed page
   // (a cascade over 10,000 contacts would otherwise write ~100 MB of zeros).
-  QM_TRY(impl->exec("PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL; PRAGMA secure_delete=FAST; PRAGMA mmap_size=268435456;"));
+  QM_TRY(
+      impl->exec("PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL; PRAGMA secure_delete=FAST; "
+                 "PRAGMA mmap_size=268435456;"));
 
   auto store = std::unique_ptr<Store>(new Store(std::move(impl)));
   QM_TRY(store->transaction([&]() -> Status {
@@ -355,8 +362,9 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
       QM_TRY(store->impl_->exec(createTableSQL(*schema)));
     auto version = store->schemaVersion();
     if (!version) {
-      return store->impl_->exec("INSERT INTO StoreMetadata (key, value) VALUES ('schemaVersion', '" +
-                                std::string(kSchemaVersion) + "'); PRAGMA user_version = 1;");
+      return store->impl_->exec(
+          "INSERT INTO StoreMetadata (key, value) VALUES ('schemaVersion', '" +
+          std::string(kSchemaVersion) + "'); PRAGMA user_version = 1;");
     }
     if (*version != kSchemaVersion)
       return Error("The store has schema version " + *version + ", this build reads " +
@@ -442,8 +450,7 @@ Status Store::transaction(const std::function<Status()>& body) {
       } else {
         auto& parent = im.levels.back();
         parent.written.insert(parent.written.end(), done.written.begin(), done.written.end());
-        parent.released.insert(parent.released.end(), done.released.begin(),
-                               done.released.end());
+        parent.released.insert(parent.released.end(), done.released.begin(), done.released.end());
       }
       return {};
     }
@@ -502,8 +509,8 @@ Status Store::atomically(const std::function<Status()>& body) {
   Status status = body();
   if (!status) {
     auto& current = im.levels.back();
-    im.removeFiles({current.written.begin() + static_cast<std::ptrdiff_t>(written),
-                    current.written.end()});
+    im.removeFiles(
+        {current.written.begin() + static_cast<std::ptrdiff_t>(written), current.written.end()});
     current.written.resize(written);
     current.released.resize(released);
   }
@@ -559,8 +566,8 @@ Status Store::selectRows(const TableSchema& schema, const std::vector<Match>& wh
   if (!clause) return clause.error();
   std::string names;
   for (const auto& c : schema.columns) names += (names.empty() ? "" : ", ") + ident(c.name);
-  auto stmt = im.prepare("SELECT " + names + " FROM " + ident(schema.table) + *clause +
-                         " ORDER BY rowid");
+  auto stmt =
+      im.prepare("SELECT " + names + " FROM " + ident(schema.table) + *clause + " ORDER BY rowid");
   if (!stmt) return stmt.error();
   QM_TRY(im.bindMatches(*stmt, where, columns));
 

@@ -15,8 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using ::testing::HasSubstr;
 using test::eventually;
+using ::testing::HasSubstr;
 
 class CompanionTest : public ::testing::Test {
  protected:
@@ -88,8 +88,10 @@ TEST_F(CompanionTest, SettingsReachTheRunningCompanionAndLanguageChangeRelaunche
   auto changed = cli({"settings", "set", "appLanguage", "fr"}, "1\n");
   EXPECT_EQ(changed.exitCode, 0) << changed.err;
   // The same process starts over (re-exec) and answers again with the same identity.
-  ASSERT_TRUE(eventually([&] { return companion->output().find("Quillmere is running.") !=
-                                      companion->output().rfind("Quillmere is running."); }));
+  ASSERT_TRUE(eventually([&] {
+    return companion->output().find("Quillmere is running.") !=
+           companion->output().rfind("Quillmere is running.");
+  }));
   ASSERT_TRUE(eventually([&] { return answers(); }));
   EXPECT_EQ(status()["pid"], companion->pid());
   EXPECT_EQ(status()["deviceID"], deviceBefore);
@@ -114,7 +116,8 @@ TEST_F(CompanionTest, ResetThroughTheRunningCompanionStartsItAfresh) {
   ASSERT_TRUE(eventually([&] {
     auto s = status();
     return !s.is_null() && s["deviceID"] != deviceBefore;
-  })) << companion->errors() << reset.out;
+  })) << companion->errors()
+      << reset.out;
   EXPECT_EQ(cli({"settings", "get", "displayName"}).out, "\n");
   EXPECT_EQ(companion->stop(SIGTERM, 10s), 0);
 }

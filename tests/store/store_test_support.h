@@ -26,9 +26,9 @@ struct StoreFixture : ::testing::Test {
   }
 };
 
-#define ASSERT_OK(expr)                                      \
-  do {                                                       \
-    const auto& assert_ok_result_ = (expr);                         \
+#define ASSERT_OK(expr)                                                       \
+  do {                                                                        \
+    const auto& assert_ok_result_ = (expr);                                   \
     ASSERT_TRUE(assert_ok_result_.ok()) << assert_ok_result_.error().message; \
   } while (0)
 

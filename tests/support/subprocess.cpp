@@ -48,7 +48,9 @@ std::optional<int> waitFor(pid_t pid, std::chrono::milliseconds timeout) {
     pid_t r = waitpid(pid, &status, WNOHANG);
     if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-    struct timespec ts{0, 10'000'000};
+    struct timespec ts {
+      0, 10'000'000
+    };
     nanosleep(&ts, nullptr);
   }
 }
@@ -92,17 +94,19 @@ bool Subprocess::running() {
   return !exitCode_;
 }
 
-std::string Subprocess::output() const { return slurp(outFile_); }
-std::string Subprocess::errors() const { return slurp(errFile_); }
+std::string Subprocess::output() const {
+  return slurp(outFile_);
+}
+std::string Subprocess::errors() const {
+  return slurp(errFile_);
+}
 
 CommandResult runCommand(const std::filesystem::path& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& env, const std::string& input) {
   char dir[] = "/tmp/quillmere-cmd-XXXXXX";
   if (!mkdtemp(dir)) throw std::runtime_error("mkdtemp failed");
   const std::filesystem::path base(dir);
-  {
-    std::ofstream(base / "stdin.txt") << input;
-  }
+  { std::ofstream(base / "stdin.txt") << input; }
   int in = open((base / "stdin.txt").c_str(), O_RDONLY);
   int out = open((base / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   int err = open((base / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

@@ -52,7 +52,9 @@ bool eventually(F condition, std::chrono::milliseconds timeout = std::chrono::se
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < deadline) {
     if (condition()) return true;
-    struct timespec ts{0, 20'000'000};
+    struct timespec ts {
+      0, 20'000'000
+    };
     nanosleep(&ts, nullptr);
   }
   return condition();

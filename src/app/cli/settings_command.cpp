@@ -32,8 +32,8 @@ int setSetting(CliContext& context, const SettingsOptions& options) {
   }
   UserDefaults defaults(context.paths.defaultsFile());
   AppSettings settings(defaults);
-  if (options.key == "appLanguage" && *settings.get(options.key) != options.value &&
-      !options.yes && !confirmLanguageChange(context, options.value)) {
+  if (options.key == "appLanguage" && *settings.get(options.key) != options.value && !options.yes &&
+      !confirmLanguageChange(context, options.value)) {
     context.out << "Nothing changed.\n";
     return 1;
   }
