@@ -40,6 +40,7 @@
 #include "store/event.h"
 #include "store/relationships.h"
 #include "store/saved_report.h"
+#include "store/schema.h"
 #include "store/store.h"
 
 namespace qm::bench {
@@ -256,43 +257,6 @@ std::string sqlName(std::string_view name) {
   return "\"" + std::string(name) + "\"";
 }
 
-/// The table the store creates for `schema`: same affinities, NOT NULL,
-/// UNIQUE, foreign keys with cascade and an index per relationship column.
-std::string rawTableSQL(const TableSchema& schema) {
-  auto affinity = [](FieldType t) -> std::string_view {
-    switch (t) {
-      case FieldType::date:
-      case FieldType::boolean:
-      case FieldType::integer:
-        return "INTEGER";
-      case FieldType::decimal:
-      case FieldType::float32:
-        return "REAL";
-      case FieldType::bytes:
-        return "BLOB";
-      default:
-        return "TEXT";
-    }
-  };
-  std::string sql = "CREATE TABLE " + sqlName(schema.table) + " (";
-  for (std::size_t i = 0; i < schema.columns.size(); ++i) {
-    const auto& c = schema.columns[i];
-    if (i) sql += ", ";
-    sql += sqlName(c.name) + " " + std::string(affinity(c.type));
-    if (!c.optional) sql += " NOT NULL";
-    if (c.options.unique) sql += " UNIQUE";
-    if (!c.options.references.empty())
-      sql += " REFERENCES " + sqlName(c.options.references) + "(\"id\") ON DELETE CASCADE";
-  }
-  sql += ");";
-  for (const auto& c : schema.columns) {
-    if (c.options.references.empty()) continue;
-    sql += " CREATE INDEX " + sqlName(std::string(schema.table) + "_" + std::string(c.name)) +
-           " ON " + sqlName(schema.table) + " (" + sqlName(c.name) + ");";
-  }
-  return sql;
-}
-
 std::string rawInsertSQL(const TableSchema& schema) {
   std::string names, params;
   for (std::size_t i = 0; i < schema.columns.size(); ++i) {
@@ -470,7 +434,9 @@ Result<Measured> rawInsert() {
   const auto& eventSchema = Store::schemaOf<Event>();
   const auto& contactSchema = Store::schemaOf<Contact>();
   const auto& noteSchema = Store::schemaOf<ContactNote>();
-  QM_TRY(db.exec(rawTableSQL(eventSchema) + rawTableSQL(contactSchema) + rawTableSQL(noteSchema)));
+  // The same tables the store creates, with the same columns and constraints.
+  QM_TRY(db.exec(createTableSQL(eventSchema) + createTableSQL(contactSchema) +
+                 createTableSQL(noteSchema)));
   auto eventInsert = db.prepare(rawInsertSQL(eventSchema));
   auto contactInsert = db.prepare(rawInsertSQL(contactSchema));
   auto noteInsert = db.prepare(rawInsertSQL(noteSchema));

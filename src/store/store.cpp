@@ -47,8 +47,8 @@ std::string ident(std::string_view name) {
   return "\"" + std::string(name) + "\"";
 }
 
-/// Creates the table of one record kind with its unique fields, its foreign
-/// keys (with the owner's delete rule) and an index per relationship column.
+}  // namespace
+
 std::string createTableSQL(const TableSchema& s) {
   std::string sql = "CREATE TABLE IF NOT EXISTS " + ident(s.table) + " (";
   bool first = true;
@@ -72,8 +72,6 @@ std::string createTableSQL(const TableSchema& s) {
   }
   return sql;
 }
-
-}  // namespace
 
 struct Store::Impl {
   fs::path file;
