@@ -2,8 +2,9 @@
 // contacts and two notes each, written in one transaction, read back in
 // stored order, deleted by cascade; and how much a saved report with a 10 MiB
 // PDF adds to the main store file. A raw SQLite insert of the same rows into
-// the same tables runs in the same process so the store's own overhead shows
-// as a ratio that does not depend on how fast this machine happens to be.
+// the same tables, and a raw SQLite read of the same store file the store's
+// reads read, run in the same process so the store's own overhead shows as a
+// ratio that does not depend on how fast this machine happens to be.
 //
 // Every repetition works in a fresh temporary folder, removed afterwards.
 // Only the operation under test is timed (manual time); building records,
@@ -267,6 +268,13 @@ std::string rawInsertSQL(const TableSchema& schema) {
   return "INSERT INTO " + sqlName(schema.table) + " (" + names + ") VALUES (" + params + ")";
 }
 
+std::string rawSelectSQL(const TableSchema& schema, std::string_view where) {
+  std::string names;
+  for (const auto& c : schema.columns) names += (names.empty() ? "" : ", ") + sqlName(c.name);
+  return "SELECT " + names + " FROM " + sqlName(schema.table) + std::string(where) +
+         " ORDER BY rowid";
+}
+
 /// A plain SQLite connection with the store's settings (WAL, FULL sync,
 /// foreign keys on).
 class RawDb {
@@ -285,6 +293,17 @@ class RawDb {
       return error("open");
     return exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;");
   }
+  /// An existing store file, opened the way the store opens its connection:
+  /// no connection mutex, WAL, FULL sync, foreign keys on, fast secure delete
+  /// and reads through a 256 MiB memory map.
+  Status openLikeStore(const fs::path& file) {
+    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK)
+      return error("open");
+    return exec(
+        "PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL; "
+        "PRAGMA secure_delete=FAST; PRAGMA mmap_size=268435456;");
+  }
   Status exec(const std::string& sql) {
     if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) return error(sql);
     return {};
@@ -298,6 +317,41 @@ class RawDb {
     return stmt;
   }
   Status insert(sqlite3_stmt* stmt, const RawRow& row) {
+    int rc = bind(stmt, row);
+    if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE) return error("insert");
+    return {};
+  }
+  /// Binds `params`, steps through every row and appends each to `rows` with
+  /// every column copied out as its stored type (text and blobs into owned
+  /// strings and bytes), so the rows outlive the statement.
+  Status select(sqlite3_stmt* stmt, const RawRow& params, std::vector<RawRow>& rows) {
+    int rc = bind(stmt, params);
+    if (rc == SQLITE_OK) {
+      const int columns = sqlite3_column_count(stmt);
+      while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        RawRow& row = rows.emplace_back();
+        row.reserve(static_cast<std::size_t>(columns));
+        for (int i = 0; i < columns; ++i) row.push_back(column(stmt, i));
+      }
+    }
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (rc != SQLITE_DONE) return error("select");
+    return {};
+  }
+  Result<std::int64_t> count(std::string_view table) {
+    auto stmt = prepare("SELECT COUNT(*) FROM " + sqlName(table));
+    if (!stmt) return stmt.error();
+    if (sqlite3_step(*stmt) != SQLITE_ROW) return error("count");
+    const std::int64_t n = sqlite3_column_int64(*stmt, 0);
+    sqlite3_reset(*stmt);
+    return n;
+  }
+
+ private:
+  static int bind(sqlite3_stmt* stmt, const RawRow& row) {
     int rc = SQLITE_OK;
     for (std::size_t i = 0; i < row.size() && rc == SQLITE_OK; ++i) {
       const int index = static_cast<int>(i + 1);
@@ -313,21 +367,27 @@ class RawDb {
       else
         rc = sqlite3_bind_null(stmt, index);
     }
-    if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
-    sqlite3_reset(stmt);
-    if (rc != SQLITE_DONE) return error("insert");
-    return {};
+    return rc;
   }
-  Result<std::int64_t> count(std::string_view table) {
-    auto stmt = prepare("SELECT COUNT(*) FROM " + sqlName(table));
-    if (!stmt) return stmt.error();
-    if (sqlite3_step(*stmt) != SQLITE_ROW) return error("count");
-    const std::int64_t n = sqlite3_column_int64(*stmt, 0);
-    sqlite3_reset(*stmt);
-    return n;
+  static RawValue column(sqlite3_stmt* stmt, int i) {
+    switch (sqlite3_column_type(stmt, i)) {
+      case SQLITE_INTEGER:
+        return static_cast<std::int64_t>(sqlite3_column_int64(stmt, i));
+      case SQLITE_FLOAT:
+        return sqlite3_column_double(stmt, i);
+      case SQLITE_TEXT: {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+        return std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)));
+      }
+      case SQLITE_BLOB: {
+        const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, i));
+        const auto n = static_cast<std::size_t>(sqlite3_column_bytes(stmt, i));
+        return p ? Bytes(p, p + n) : Bytes();
+      }
+      default:
+        return std::monostate{};
+    }
   }
-
- private:
   Error error(std::string_view what) const {
     return Error("raw SQLite " + std::string(what.substr(0, 60)) + ": " +
                  (db_ ? sqlite3_errmsg(db_) : "no connection"));

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "common/uuid.h"
+#include "mcp/json_rpc.h"
+
+namespace qm::mcp {
+
+class MCPToolHandlers;
+class MCPAuthManager;
+
+/// Turns one JSON-RPC request into at most one response: "initialize",
+/// "notifications/initialized", "tools/list", "tools/call" and "ping".
+/// Remembers, per connection, the client name given at "initialize".
+class MCPRouter {
+ public:
+  static constexpr const char* kUnknownClient = "Unknown Client";
+
+  MCPRouter(MCPToolHandlers& tools, MCPAuthManager& auth);
+
+  /// Handles one request for connection `connectionID`; nothing for a notification.
+  std::optional<JSONRPCResponse> handle(const JSONRPCRequest& request, const Uuid& connectionID);
+
+  /// The client name recorded for a connection (by "initialize" or `bindClient`).
+  std::optional<std::string> clientName(const Uuid& connectionID) const;
+  /// Lets a connection run under a name learnt earlier (an MCP session).
+  void bindClient(const Uuid& connectionID, std::string clientName);
+
+ private:
+  MCPToolHandlers& tools_;
+  MCPAuthManager& auth_;
+  std::map<Uuid, std::string> initializedClients_;
+};
+
+}  // namespace qm::mcp

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/date.h"
+#include "mcp/json_rpc.h"
+
+namespace qm {
+class AppSettings;
+class DeviceIdentity;
+class Store;
+}  // namespace qm
+
+namespace qm::mcp {
+
+/// One entry of the tool catalogue.
+struct MCPTool {
+  std::string name;
+  std::string description;
+  JSONValue inputSchema;  ///< {"type":"object","properties":{...},"required":[...]}
+};
+
+/// What a tool call gives the router: the text (always one JSON document), the
+/// error flag and the result count (0 on failure).
+struct ToolOutcome {
+  std::string text;
+  bool isError = false;
+  std::int64_t resultCount = 0;
+};
+
+/// The sixteen MCP tools over the local store: twelve read tools and four write
+/// tools. Every failure is an error document ({"error": ...}) with the error
+/// flag set, never an exception.
+class MCPToolHandlers {
+ public:
+  using Clock = std::function<Date()>;
+
+  MCPToolHandlers(Store& store, const AppSettings& settings, DeviceIdentity& identity,
+                  Clock clock = now);
+
+  /// The catalogue, in its fixed order.
+  static const std::vector<MCPTool>& tools();
+  /// The short label of a tool as lists show it ("List all events with stats").
+  static std::string_view label(std::string_view toolName);
+  /// How many of the tools are read tools (the first ones in the catalogue).
+  static constexpr std::size_t kReadToolCount = 12;
+
+  /// Runs the tool `name` with `arguments` (null when absent).
+  ToolOutcome callTool(std::string_view name, const JSONValue& arguments);
+
+ private:
+  Store& store_;
+  const AppSettings& settings_;
+  DeviceIdentity& identity_;
+  Clock clock_;
+};
+
+}  // namespace qm::mcp
