@@ -19,8 +19,8 @@ struct HTTPRequest {
 /// request line gives "GET /", lines without a colon are skipped.
 HTTPRequest parseHTTPRequest(std::string_view text);
 
-/// The response bytes: status line with the reason ("OK", "No Content",
-/// "Bad Request", "Not Found", "Forbidden", "Payload Too Large" → see .cpp),
+/// The response bytes: status line with the reason ("OK" for 200, "No Content"
+/// for 204, "Bad Request" for 400, "Not Found" for 404, "Error" for any other),
 /// the fixed headers, `extraHeaders` (each "Name: value\r\n"), blank line, body.
 std::string buildHTTPResponse(int status, std::string_view body,
                               std::string_view extraHeaders = {});
