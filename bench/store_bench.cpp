@@ -297,8 +297,8 @@ class RawDb {
   /// no connection mutex, WAL, FULL sync, foreign keys on, fast secure delete
   /// and reads through a 256 MiB memory map.
   Status openLikeStore(const fs::path& file) {
-    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK)
       return error("open");
     return exec(
         "PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL; "
@@ -536,15 +536,20 @@ Result<Measured> storeInsert() {
   return m;
 }
 
-/// A store holding the dataset, closed and reopened (log checkpointed) as the
-/// companion finds it at launch.
+/// Writes the dataset through the store into the folder's store file and closes
+/// the store again (log checkpointed), leaving the file as the companion finds
+/// it at launch.
+Status populate(const ScratchFolder& folder) {
+  auto store = openStore(folder.storeFile());
+  if (!store) return store.error();
+  auto seconds = insertDataset(**store);
+  if (!seconds) return seconds.error();
+  return {};
+}
+
+/// A store holding the dataset, closed and reopened.
 Result<std::unique_ptr<Store>> populatedStore(const ScratchFolder& folder) {
-  {
-    auto store = openStore(folder.storeFile());
-    if (!store) return store.error();
-    auto seconds = insertDataset(**store);
-    if (!seconds) return seconds.error();
-  }
+  QM_TRY(populate(folder));
   return openStore(folder.storeFile());
 }
 
@@ -579,6 +584,42 @@ Result<Measured> readContacts(bool withNotes) {
     if (!*notes) return failed("read notes", notes->error());
     QM_TRY(expectSame(**notes, d.notes, "note"));
   }
+  return Measured{seconds, {}};
+}
+
+/// The baseline of readContacts: the same store file, written by the store and
+/// closed, read with plain SQLite on a connection set up like the store's,
+/// with the store's queries (the event's contacts, then every note, in stored
+/// order). Every column of every row is copied into memory, text as owned
+/// strings, so both sides end with the values in hand. Preparing the
+/// statements is timed, as the store's first read prepares its own.
+Result<Measured> rawRead(bool withNotes) {
+  const RawDataset& raw = rawDataset();
+  ScratchFolder folder;
+  QM_TRY(populate(folder));
+  RawDb db;
+  QM_TRY(db.openLikeStore(folder.storeFile()));
+  // Load the schema outside the timed part: the store's connection has read it
+  // while opening.
+  QM_TRY(db.exec("SELECT COUNT(*) FROM sqlite_schema"));
+  const auto& contactSchema = Store::schemaOf<Contact>();
+  const auto& noteSchema = Store::schemaOf<ContactNote>();
+  const RawRow eventID{dataset().event.id.str()};
+
+  std::vector<RawRow> contacts, notes;
+  const auto start = Clock::now();
+  auto contactSelect = db.prepare(rawSelectSQL(contactSchema, " WHERE \"eventID\" IS ?"));
+  if (!contactSelect) return contactSelect.error();
+  QM_TRY(db.select(*contactSelect, eventID, contacts));
+  if (withNotes) {
+    auto noteSelect = db.prepare(rawSelectSQL(noteSchema, ""));
+    if (!noteSelect) return noteSelect.error();
+    QM_TRY(db.select(*noteSelect, {}, notes));
+  }
+  const double seconds = secondsSince(start);
+
+  QM_TRY(expectSame(contacts, raw.contacts, "raw contact"));
+  if (withNotes) QM_TRY(expectSame(notes, raw.notes, "raw note"));
   return Measured{seconds, {}};
 }
 
@@ -680,6 +721,12 @@ void BM_RawSqliteInsert(benchmark::State& state) {
 void BM_StoreInsert(benchmark::State& state) {
   runPhase(state, storeInsert);
 }
+void BM_RawSqliteReadContacts(benchmark::State& state) {
+  runPhase(state, [] { return rawRead(false); });
+}
+void BM_RawSqliteReadContactsAndNotes(benchmark::State& state) {
+  runPhase(state, [] { return rawRead(true); });
+}
 void BM_ReadContacts(benchmark::State& state) {
   runPhase(state, [] { return readContacts(false); });
 }
@@ -699,7 +746,9 @@ void configure(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_RawSqliteInsert)->Apply(configure);
 BENCHMARK(BM_StoreInsert)->Apply(configure);
+BENCHMARK(BM_RawSqliteReadContacts)->Apply(configure);
 BENCHMARK(BM_ReadContacts)->Apply(configure);
+BENCHMARK(BM_RawSqliteReadContactsAndNotes)->Apply(configure);
 BENCHMARK(BM_ReadContactsAndNotes)->Apply(configure);
 BENCHMARK(BM_DeleteEvent)->Apply(configure);
 BENCHMARK(BM_ReportFileGrowth)->Apply(configure);
@@ -851,8 +900,16 @@ int printSummary(const SummaryReporter& reporter) {
   table.timed("raw SQLite insert of the same rows (baseline)", "BM_RawSqliteInsert", std::nullopt);
   table.ratio("store insert / raw sqlite insert", "BM_StoreInsert", "BM_RawSqliteInsert");
   table.timed("read: contacts only (contactsOf)", "BM_ReadContacts", kReadTargetSeconds);
+  table.timed("raw SQLite read of the same contacts (baseline)", "BM_RawSqliteReadContacts",
+              std::nullopt);
+  table.ratio("store read / raw sqlite read (contacts)", "BM_ReadContacts",
+              "BM_RawSqliteReadContacts");
   table.timed("read: contacts + all notes (fetch<ContactNote>)", "BM_ReadContactsAndNotes",
               kReadTargetSeconds);
+  table.timed("raw SQLite read of contacts + notes (baseline)", "BM_RawSqliteReadContactsAndNotes",
+              std::nullopt);
+  table.ratio("store read / raw sqlite read (contacts + notes)", "BM_ReadContactsAndNotes",
+              "BM_RawSqliteReadContactsAndNotes");
   table.timed("delete event (cascade 10k contacts, 20k notes)", "BM_DeleteEvent",
               kDeleteTargetSeconds);
   table.bytes("main file growth, report with 10 MiB PDF", "BM_ReportFileGrowth", "growth_bytes",
