@@ -5,6 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
+# The official MCP SDK for the interoperability test, from the committed lock file.
+npm ci --prefix tests/interop --no-audit --no-fund
 
 for preset in dev asan; do
   echo "== $preset build"

@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <asio.hpp>
 #include <chrono>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -10,6 +11,7 @@
 #include "app/control_server.h"
 #include "app/relaunch.h"
 #include "common/log.h"
+#include "mcp/mcp_server.h"
 #include "store/app_settings.h"
 #include "store/contact.h"
 #include "store/device_identity.h"
@@ -53,11 +55,37 @@ class CompanionShell {
     std::error_code ignored;
     signals_.cancel(ignored);
     app_.defaults().unobserve(settingsObserver_);
+    if (mcp_) mcp_->stop();
+    mcp_.reset();
     control_.stop();
     io_.stop();
   }
 
  private:
+  /// The MCP server exists exactly while `mcpServerEnabled` is on.
+  void followMcpSetting() {
+    const bool enabled = app_.settings().mcpServerEnabled();
+    if (enabled && !mcp_ && app_.hasStore()) {
+      mcp_ = std::make_unique<mcp::MCPServer>(io_, app_.store(), app_.settings(),
+                                              app_.deviceIdentity(), mcpOptions());
+      mcp_->setStillEnabled([this] { return app_.settings().mcpServerEnabled(); });
+      mcp_->start();
+    } else if (!enabled && mcp_) {
+      mcp_->stop();
+      mcp_.reset();
+    }
+  }
+
+  /// Port 23816 unless QUILLMERE_MCP_PORT names another (tests, a second profile).
+  static mcp::MCPServerOptions mcpOptions() {
+    mcp::MCPServerOptions options;
+    if (const char* port = std::getenv("QUILLMERE_MCP_PORT")) {
+      const long value = std::strtol(port, nullptr, 10);
+      if (value > 0 && value < 65536) options.port = static_cast<std::uint16_t>(value);
+    }
+    return options;
+  }
+
   void registerCommands() {
     control_.handle("status", [this](const nlohmann::json&, std::shared_ptr<ControlReply> reply) {
       const AppPaths& p = app_.paths();
@@ -70,6 +98,8 @@ class CompanionShell {
           {"controlSocket", p.controlSocket().string()},
           {"deviceID", app_.deviceIdentity().current()},
           {"mcpServerEnabled", app_.settings().mcpServerEnabled()},
+          {"mcpServerRunning", mcp_ && mcp_->isRunning()},
+          {"mcpPort", mcp_ ? mcp_->port() : mcpOptions().port},
       };
       if (app_.hasStore()) {
         if (auto n = app_.store().count<Event>()) result["events"] = *n;
@@ -115,6 +145,7 @@ class CompanionShell {
   ControlServer control_;
   asio::signal_set signals_;
   int settingsObserver_ = 0;
+  std::unique_ptr<mcp::MCPServer> mcp_;
   AfterStop afterStop_ = AfterStop::exit;
 };
 

@@ -13,5 +13,7 @@ void addRunCommand(CLI::App& app, CliContext& context, int& exitCode);
 void addStatusCommand(CLI::App& app, CliContext& context, int& exitCode);
 void addSettingsCommand(CLI::App& app, CliContext& context, int& exitCode);
 void addResetCommand(CLI::App& app, CliContext& context, int& exitCode);
+void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode);
+void addDemoCommand(CLI::App& app, CliContext& context, int& exitCode);
 
 }  // namespace qm::cli

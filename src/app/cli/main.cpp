@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
   qm::cli::addStatusCommand(app, context, exitCode);
   qm::cli::addSettingsCommand(app, context, exitCode);
   qm::cli::addResetCommand(app, context, exitCode);
+  qm::cli::addMcpCommand(app, context, exitCode);
+  qm::cli::addDemoCommand(app, context, exitCode);
 
   try {
     app.parse(argc, argv);
