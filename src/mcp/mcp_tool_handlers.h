@@ -44,7 +44,8 @@ class MCPToolHandlers {
 
   /// The catalogue, in its fixed order.
   static const std::vector<MCPTool>& tools();
-  /// The short label of a tool as lists show it ("List all events with stats").
+  /// The short label of a tool as lists show it ("List all events with stats");
+  /// a name that is not in the catalogue is given back unchanged.
   static std::string_view label(std::string_view toolName);
   /// How many of the tools are read tools (the first ones in the catalogue).
   static constexpr std::size_t kReadToolCount = 12;
@@ -53,6 +54,30 @@ class MCPToolHandlers {
   ToolOutcome callTool(std::string_view name, const JSONValue& arguments);
 
  private:
+  /// One catalogue entry with its label and the member function that runs it.
+  struct Entry;
+  static const std::vector<Entry>& catalogue();
+
+  // The read tools (mcp_read_tools.cpp).
+  ToolOutcome listEvents(const JSONValue& arguments);
+  ToolOutcome getEvent(const JSONValue& arguments);
+  ToolOutcome getEventStats(const JSONValue& arguments);
+  ToolOutcome listContacts(const JSONValue& arguments);
+  ToolOutcome searchContacts(const JSONValue& arguments);
+  ToolOutcome getContact(const JSONValue& arguments);
+  ToolOutcome listNotes(const JSONValue& arguments);
+  ToolOutcome getVoiceTranscript(const JSONValue& arguments);
+  ToolOutcome listOpportunities(const JSONValue& arguments);
+  ToolOutcome listDrafts(const JSONValue& arguments);
+  ToolOutcome listCaptures(const JSONValue& arguments);
+  ToolOutcome listReports(const JSONValue& arguments);
+
+  // The write tools (mcp_write_tools.cpp).
+  ToolOutcome createNote(const JSONValue& arguments);
+  ToolOutcome updateContactStatus(const JSONValue& arguments);
+  ToolOutcome createOpportunity(const JSONValue& arguments);
+  ToolOutcome updateOpportunity(const JSONValue& arguments);
+
   Store& store_;
   const AppSettings& settings_;
   DeviceIdentity& identity_;
