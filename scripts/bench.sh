@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Builds the optimised `release` preset and runs the store benchmarks, printing
-# Google Benchmark's table followed by a summary with each target's PASS/MISS.
-# Safe to run repeatedly: configuring and building are incremental, and every
-# benchmark repetition works in its own temporary folder that it removes.
-# Extra arguments go to the benchmark (e.g. --benchmark_filter=Insert).
+# Builds the optimised `release` preset and runs the benchmarks:
+#  1. the store benchmarks, printing Google Benchmark's table followed by a
+#     summary with each target's PASS/MISS;
+#  2. the MCP server benchmarks (latency, throughput), against a baseline of
+#     nginx serving a 64-byte JSON file on 127.0.0.1 from a temporary folder.
+# Safe to run repeatedly: configuring and building are incremental, nginx is
+# installed only when missing, every run works in temporary folders that it
+# removes, and the nginx it starts is stopped on the way out, whatever happens.
+# Extra arguments go to the store benchmark (e.g. --benchmark_filter=Insert).
+# Exits non-zero when either benchmark fails to measure.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -13,6 +18,156 @@ if [ -f scripts/setup.sh ]; then
 fi
 
 cmake --preset release
-cmake --build --preset release --target store_bench
+cmake --build --preset release --target store_bench mcp_bench
 
-exec ./build/release/bench/store_bench "$@"
+status=0
+./build/release/bench/store_bench "$@" || status=$?
+
+# --- nginx baseline ---------------------------------------------------------
+
+log() { echo "bench: $*" >&2; }
+
+find_nginx() {
+  command -v nginx 2>/dev/null || { [ -x /usr/sbin/nginx ] && echo /usr/sbin/nginx; } || true
+}
+
+# The candidate version of a Debian package, or nothing when apt knows none.
+candidate() {
+  apt-cache policy "$1" 2>/dev/null | awk '/Candidate:/ { if ($2 != "(none)") print $2 }'
+}
+
+install_nginx() {
+  command -v apt-get >/dev/null 2>&1 || return 1
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null 2>&1 || return 1
+    sudo="sudo -n"
+  fi
+  if [ -z "$(candidate nginx-light)" ] && [ -z "$(candidate nginx)" ]; then
+    $sudo apt-get update -q >&2 || return 1
+  fi
+  local package
+  for package in nginx-light nginx; do
+    if [ -n "$(candidate "$package")" ]; then
+      log "installing $package for the baseline"
+      DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends \
+        "$package" >&2 && return 0
+    fi
+  done
+  return 1
+}
+
+# Whether something accepts connections on 127.0.0.1:$1.
+listening() {
+  (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+}
+
+nginx_dir=""
+nginx_pid=""
+
+stop_nginx() {
+  if [ -n "$nginx_pid" ] && kill -0 "$nginx_pid" 2>/dev/null; then
+    kill -TERM "$nginx_pid" 2>/dev/null || true
+    for _ in $(seq 50); do
+      kill -0 "$nginx_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -KILL "$nginx_pid" 2>/dev/null || true
+    wait "$nginx_pid" 2>/dev/null || true
+  fi
+  nginx_pid=""
+}
+
+cleanup() {
+  stop_nginx
+  if [ -n "$nginx_dir" ]; then rm -rf "$nginx_dir"; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Starts nginx on a free port of 127.0.0.1 and prints the port; fails (with a
+# message on standard error) when it cannot.
+start_nginx() {
+  local nginx
+  nginx=$(find_nginx)
+  if [ -z "$nginx" ]; then
+    install_nginx || log "could not install nginx"
+    nginx=$(find_nginx)
+  fi
+  if [ -z "$nginx" ]; then
+    log "nginx is not installed"
+    return 1
+  fi
+
+  nginx_dir=$(mktemp -d /tmp/quillmere-bench-nginx.XXXXXX)
+  # The worker runs as an unprivileged user when nginx starts as root.
+  chmod 755 "$nginx_dir"
+  mkdir -p "$nginx_dir/www" "$nginx_dir/temp"
+  local head='{"jsonrpc":"2.0","id":1,"result":{"pad":"' tail='"}}' pad
+  pad=$(printf '%*s' $((64 - ${#head} - ${#tail})) '' | tr ' ' x)
+  printf '%s%s%s' "$head" "$pad" "$tail" >"$nginx_dir/www/ping.json"
+  chmod 755 "$nginx_dir/www"
+  chmod 644 "$nginx_dir/www/ping.json"
+
+  local attempt port
+  for attempt in 1 2 3 4 5 6 7 8; do
+    port=$((20000 + RANDOM % 30000))
+    if listening "$port"; then continue; fi
+    cat >"$nginx_dir/nginx.conf" <<EOF
+worker_processes 1;
+daemon off;
+pid $nginx_dir/nginx.pid;
+error_log $nginx_dir/error.log warn;
+events {
+  worker_connections 1024;
+}
+http {
+  access_log off;
+  keepalive_timeout 0;
+  client_body_temp_path $nginx_dir/temp/body;
+  types {
+    application/json json;
+  }
+  default_type application/octet-stream;
+  server {
+    listen 127.0.0.1:$port;
+    root $nginx_dir/www;
+  }
+}
+EOF
+    "$nginx" -p "$nginx_dir" -e "$nginx_dir/error.log" -c "$nginx_dir/nginx.conf" \
+      </dev/null >>"$nginx_dir/stdout.log" 2>&1 &
+    nginx_pid=$!
+    for _ in $(seq 50); do
+      if ! kill -0 "$nginx_pid" 2>/dev/null; then break; fi
+      if listening "$port"; then
+        echo "$port"
+        return 0
+      fi
+      sleep 0.1
+    done
+    log "nginx did not start on port $port (attempt $attempt):"
+    tail -n 5 "$nginx_dir/error.log" "$nginx_dir/stdout.log" >&2 2>/dev/null || true
+    stop_nginx
+  done
+  return 1
+}
+
+echo
+echo "=== MCP server benchmark ==="
+mcp_args=()
+# Not in a command substitution: the nginx process must belong to this shell
+# so that the exit trap can stop it.
+port_file=$(mktemp /tmp/quillmere-bench-port.XXXXXX)
+if start_nginx >"$port_file"; then
+  nginx_port=$(cat "$port_file")
+  log "nginx baseline listening on 127.0.0.1:$nginx_port (pid $nginx_pid)"
+  mcp_args+=(--nginx-port "$nginx_port")
+else
+  log "the nginx baseline could not be started; the MCP benchmark runs without it"
+fi
+rm -f "$port_file"
+
+./build/release/bench/mcp_bench "${mcp_args[@]}" || status=$?
+stop_nginx
+exit "$status"

@@ -43,8 +43,11 @@ class CompanionShell {
       log::data().info("Received signal {}; shutting down", signal);
       stop(AfterStop::exit);
     });
-    settingsObserver_ = app_.defaults().observe(
-        [](const std::string& key) { log::data().info("Setting {} changed", key); });
+    settingsObserver_ = app_.defaults().observe([this](const std::string& key) {
+      log::data().info("Setting {} changed", key);
+      if (key == "mcpServerEnabled") followMcpSetting();
+    });
+    followMcpSetting();
     return {};
   }
 

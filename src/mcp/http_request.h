@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -13,6 +14,9 @@ struct HTTPRequest {
   std::string path;                            ///< the target up to the first "?"
   std::map<std::string, std::string> headers;  ///< names lower-cased; a later line wins
   std::optional<std::string> body;             ///< the text after the first blank line
+
+  /// The value of the header `lowerCaseName`, if the request carries it.
+  std::optional<std::string_view> header(std::string_view lowerCaseName) const;
 };
 
 /// Parses the received text (head, blank line, body). Never fails: a missing
@@ -24,5 +28,21 @@ HTTPRequest parseHTTPRequest(std::string_view text);
 /// the fixed headers, `extraHeaders` (each "Name: value\r\n"), blank line, body.
 std::string buildHTTPResponse(int status, std::string_view body,
                               std::string_view extraHeaders = {});
+
+/// Whether `bytes` is well-formed UTF-8 (no overlong forms, surrogates or code
+/// points above U+10FFFF). With `allowIncompleteEnd`, a sequence cut short by the
+/// end of the bytes is accepted: the rest may still arrive.
+bool isValidUTF8(std::string_view bytes, bool allowIncompleteEnd = false);
+
+/// The "content-length" header as a byte count. Nothing when the header is
+/// absent, negative or not a decimal number (an optional leading "+" is allowed);
+/// a number too large to represent gives the largest value.
+std::optional<std::uint64_t> contentLength(const HTTPRequest& request);
+
+/// Whether the request may come from a web page of another site: it carries an
+/// "origin" whose host is not localhost, 127.0.0.1 or [::1] (any scheme and
+/// port; "null" is foreign), or a "host" whose host part is none of these (a
+/// DNS-rebinding page). Requests without these headers are not foreign.
+bool isForeignRequest(const HTTPRequest& request);
 
 }  // namespace qm::mcp

@@ -17,6 +17,7 @@
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
 
+#include "mcp/contact_index.h"
 #include "mcp/mcp_tool_handlers.h"
 #include "mcp/mcp_tool_support.h"
 #include "store/relationships.h"
@@ -121,44 +122,6 @@ class ContactNames {
  private:
   Store& store_;
   std::unordered_map<Uuid, std::optional<std::string>> names_;
-};
-
-/// Orders texts the way the platform's localized standard comparison does: the
-/// user's collation, letter case ignored, runs of digits compared as numbers.
-class NaturalOrder {
- public:
-  NaturalOrder() {
-    icu::Locale locale = icu::Locale::getDefault();
-    // The POSIX locale's collation ranks capitals apart from small letters even
-    // at secondary strength, so it cannot ignore case; the root collation can.
-    if (std::string_view(locale.getVariant()) == "POSIX") locale = icu::Locale::getRoot();
-    UErrorCode status = U_ZERO_ERROR;
-    collator_.reset(icu::Collator::createInstance(locale, status));
-    if (U_SUCCESS(status) && collator_) {
-      collator_->setStrength(icu::Collator::SECONDARY);
-      collator_->setAttribute(UCOL_NUMERIC_COLLATION, UCOL_ON, status);
-    }
-    if (U_FAILURE(status)) collator_.reset();
-  }
-
-  /// A key whose byte order is the collation order of `text`.
-  std::string key(std::string_view text) const {
-    if (!collator_) return lowercased(text);
-    const auto unicode = icu::UnicodeString::fromUTF8(
-        icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
-    std::string out(64, '\0');
-    auto size = collator_->getSortKey(unicode, reinterpret_cast<std::uint8_t*>(out.data()),
-                                      static_cast<std::int32_t>(out.size()));
-    if (size > static_cast<std::int32_t>(out.size())) {
-      out.resize(static_cast<std::size_t>(size));
-      size = collator_->getSortKey(unicode, reinterpret_cast<std::uint8_t*>(out.data()), size);
-    }
-    out.resize(static_cast<std::size_t>(std::max(size, 0)));
-    return out;
-  }
-
- private:
-  std::unique_ptr<icu::Collator> collator_;
 };
 
 JSONValue eventSummary(Store& store, const Event& event) {
@@ -346,46 +309,28 @@ ToolOutcome MCPToolHandlers::listContacts(const JSONValue& arguments) {
   const Arguments args(arguments);
   auto lookup = requiredEvent(store_, args);
   if (lookup.error) return *lookup.error;
-  const auto contacts =
-      readOr(contactsOf(store_, lookup.event->id), std::vector<Contact>{}, "contacts");
+  if (auto refreshed = contacts_->refresh(store_); !refreshed)
+    log::mcp().error("Could not read the contacts: {}", refreshed.error().message);
 
   const auto status = args.string("status");
   const auto isTarget = args.boolean("is_target");
   const std::string query = lowercased(args.string("query").value_or(""));
-
-  struct Row {
-    const Contact* contact;
-    std::string name;
-  };
-  std::vector<Row> rows;
-  for (const auto& c : contacts) {
-    if (status && raw(c.status) != *status) continue;
-    if (isTarget && c.isTarget != *isTarget) continue;
-    std::string name = c.fullName();
-    if (!query.empty() && !contains(lowercased(name), query) &&
-        !contains(lowercased(c.company), query))
-      continue;
-    rows.push_back({&c, std::move(name)});
-  }
-  // Ranked contacts first, by rank; unranked ones after them; ties by name.
-  std::ranges::stable_sort(rows, [](const Row& a, const Row& b) {
-    const auto& ra = a.contact->rank;
-    const auto& rb = b.contact->rank;
-    if (ra.has_value() != rb.has_value()) return ra.has_value();
-    if (ra && *ra != *rb) return *ra < *rb;
-    return a.name < b.name;
-  });
-
-  const auto size = static_cast<std::int64_t>(rows.size());
-  const std::int64_t offset = std::clamp(args.integer("offset").value_or(0), std::int64_t{0}, size);
+  const std::int64_t offset = std::max(args.integer("offset").value_or(0), std::int64_t{0});
   const std::int64_t limit = std::clamp(args.integer("limit").value_or(kListContactsDefaultLimit),
                                         std::int64_t{0}, kListContactsMaxLimit);
-  const std::int64_t end = offset + std::min(limit, size - offset);
 
+  // The index keeps the event's contacts in list order (rank, then name).
   JSONValue list = JSONValue::array();
-  for (auto i = offset; i < end; ++i) {
-    auto& row = rows[static_cast<std::size_t>(i)];
-    list.push_back(contactListItem(*row.contact, std::move(row.name)));
+  std::int64_t matched = 0;
+  for (const ContactIndex::Entry* e : contacts_->ofEvent(lookup.event->id)) {
+    if (static_cast<std::int64_t>(list.size()) >= limit) break;
+    const Contact& c = e->contact;
+    if (status && raw(c.status) != *status) continue;
+    if (isTarget && c.isTarget != *isTarget) continue;
+    if (!query.empty() && !contains(e->lowerName, query) && !contains(e->lowerCompany, query))
+      continue;
+    if (matched++ < offset) continue;
+    list.push_back(contactListItem(c, e->fullName));
   }
   return success(list);
 }
@@ -396,29 +341,23 @@ ToolOutcome MCPToolHandlers::searchContacts(const JSONValue& arguments) {
   if (!query || query->empty()) return failure("query is required");
   const std::int64_t limit = std::clamp(args.integer("limit").value_or(kSearchDefaultLimit),
                                         std::int64_t{0}, kSearchMaxLimit);
+  if (auto refreshed = contacts_->refresh(store_); !refreshed)
+    log::mcp().error("Could not read the contacts: {}", refreshed.error().message);
 
-  // The first contacts by last name, in collation order; the index breaks ties
-  // so equal names keep their stored order.
-  const auto contacts = readOr(store_.fetch<Contact>(), std::vector<Contact>{}, "contacts");
-  const NaturalOrder order;
-  std::vector<std::pair<std::string, std::size_t>> keyed;
-  keyed.reserve(contacts.size());
-  for (std::size_t i = 0; i < contacts.size(); ++i)
-    keyed.emplace_back(order.key(contacts[i].lastName), i);
-  const auto fetched = static_cast<std::ptrdiff_t>(std::min(keyed.size(), kSearchFetchLimit));
-  std::partial_sort(keyed.begin(), keyed.begin() + fetched, keyed.end());
-
+  // The first contacts by last name, in collation order, then filtered.
+  const auto& ordered = contacts_->byLastName();
+  const std::size_t fetched = std::min(ordered.size(), kSearchFetchLimit);
   const std::string needle = lowercased(*query);
   EventNames events(store_);
   JSONValue list = JSONValue::array();
-  for (std::ptrdiff_t k = 0; k < fetched && static_cast<std::int64_t>(list.size()) < limit; ++k) {
-    const Contact& c = contacts[keyed[static_cast<std::size_t>(k)].second];
-    std::string name = c.fullName();
-    if (!contains(lowercased(name), needle) && !contains(lowercased(c.company), needle) &&
-        !(c.email && contains(lowercased(*c.email), needle)))
+  for (std::size_t k = 0; k < fetched && static_cast<std::int64_t>(list.size()) < limit; ++k) {
+    const ContactIndex::Entry& e = *ordered[k];
+    if (!contains(e.lowerName, needle) && !contains(e.lowerCompany, needle) &&
+        !contains(e.lowerEmail, needle))
       continue;
+    const Contact& c = e.contact;
     JSONValue o{{"id", c.id.str()},
-                {"name", std::move(name)},
+                {"name", e.fullName},
                 {"company", c.company},
                 {"status", raw(c.status)},
                 {"is_target", c.isTarget}};

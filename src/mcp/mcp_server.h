@@ -30,6 +30,13 @@ struct MCPServerOptions {
 /// The MCP endpoint: HTTP/1.1 on 127.0.0.1, one request per connection, JSON-RPC
 /// bodies posted to "/mcp". Lives on the main loop (`io`). Each start makes a
 /// fresh router, tool set and authorisation manager.
+///
+/// Requests whose Origin or Host names another site get 403, bodies over
+/// `maxBodyBytes` get 413 unread, connections silent for `idleTimeout` are
+/// closed, and at most `maxConnections` are served at once. An "initialize"
+/// opens a session (the "Mcp-Session-Id" header of the MCP streamable HTTP
+/// transport) under which later connections run as that client; stop() ends
+/// every session.
 class MCPServer {
  public:
   MCPServer(asio::io_context& io, Store& store, const AppSettings& settings,

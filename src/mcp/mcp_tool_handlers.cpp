@@ -1,5 +1,7 @@
 #include "mcp/mcp_tool_handlers.h"
 
+#include "mcp/contact_index.h"
+
 #include <algorithm>
 #include <initializer_list>
 #include <limits>
@@ -249,7 +251,13 @@ const std::vector<MCPToolHandlers::Entry>& MCPToolHandlers::catalogue() {
 
 MCPToolHandlers::MCPToolHandlers(Store& store, const AppSettings& settings,
                                  DeviceIdentity& identity, Clock clock)
-    : store_(store), settings_(settings), identity_(identity), clock_(std::move(clock)) {}
+    : store_(store),
+      settings_(settings),
+      identity_(identity),
+      clock_(std::move(clock)),
+      contacts_(std::make_unique<ContactIndex>()) {}
+
+MCPToolHandlers::~MCPToolHandlers() = default;
 
 const std::vector<MCPTool>& MCPToolHandlers::tools() {
   static const std::vector<MCPTool> list = [] {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,12 +36,15 @@ struct ToolOutcome {
 /// The sixteen MCP tools over the local store: twelve read tools and four write
 /// tools. Every failure is an error document ({"error": ...}) with the error
 /// flag set, never an exception.
+class ContactIndex;
+
 class MCPToolHandlers {
  public:
   using Clock = std::function<Date()>;
 
   MCPToolHandlers(Store& store, const AppSettings& settings, DeviceIdentity& identity,
                   Clock clock = now);
+  ~MCPToolHandlers();
 
   /// The catalogue, in its fixed order.
   static const std::vector<MCPTool>& tools();
@@ -82,6 +86,8 @@ class MCPToolHandlers {
   const AppSettings& settings_;
   DeviceIdentity& identity_;
   Clock clock_;
+  /// List fields of every contact, kept until the store changes.
+  std::unique_ptr<ContactIndex> contacts_;
 };
 
 }  // namespace qm::mcp

@@ -556,25 +556,32 @@ Status Store::deleteRows(const TableSchema& schema, const std::vector<Match>& wh
   });
 }
 
-Status Store::selectRows(const TableSchema& schema, const std::vector<Match>& where,
+Status Store::selectRows(const TableSchema& schema, const std::vector<std::size_t>* only,
+                         const std::vector<Match>& where,
                          const std::function<Status(std::vector<FieldValue>&)>& sink) {
   Impl& im = *impl_;
   std::vector<const TableSchema::Column*> columns;
   auto clause = im.whereClause(schema, where, columns);
   if (!clause) return clause.error();
+  std::vector<const TableSchema::Column*> selected;
+  if (only) {
+    for (std::size_t i : *only) selected.push_back(&schema.columns.at(i));
+  } else {
+    for (const auto& c : schema.columns) selected.push_back(&c);
+  }
   std::string names;
-  for (const auto& c : schema.columns) names += (names.empty() ? "" : ", ") + ident(c.name);
+  for (const auto* c : selected) names += (names.empty() ? "" : ", ") + ident(c->name);
   auto stmt =
       im.prepare("SELECT " + names + " FROM " + ident(schema.table) + *clause + " ORDER BY rowid");
   if (!stmt) return stmt.error();
   QM_TRY(im.bindMatches(*stmt, where, columns));
 
-  std::vector<FieldValue> row(schema.columns.size());
+  std::vector<FieldValue> row(selected.size());
   Status status;
   int rc;
   while ((rc = sqlite3_step(*stmt)) == SQLITE_ROW) {
-    for (std::size_t i = 0; i < schema.columns.size(); ++i) {
-      auto value = im.column(*stmt, static_cast<int>(i), schema.columns[i]);
+    for (std::size_t i = 0; i < selected.size(); ++i) {
+      auto value = im.column(*stmt, static_cast<int>(i), *selected[i]);
       if (!value) {
         status = Error(std::string(schema.table) + ": " + value.error().message);
         break;
@@ -590,6 +597,17 @@ Status Store::selectRows(const TableSchema& schema, const std::vector<Match>& wh
   sqlite3_reset(*stmt);
   sqlite3_clear_bindings(*stmt);
   return status;
+}
+
+Result<Store::ChangeStamp> Store::changeStamp() {
+  Impl& im = *impl_;
+  auto stmt = im.prepare("PRAGMA data_version");
+  if (!stmt) return stmt.error();
+  int rc = sqlite3_step(*stmt);
+  const std::int64_t version = rc == SQLITE_ROW ? sqlite3_column_int64(*stmt, 0) : 0;
+  sqlite3_reset(*stmt);
+  if (rc != SQLITE_ROW) return im.sqlError("Could not read the store's version");
+  return ChangeStamp{version, sqlite3_total_changes64(im.db)};
 }
 
 Result<std::int64_t> Store::countRows(const TableSchema& schema, const std::vector<Match>& where) {

@@ -96,27 +96,39 @@ class Store {
   /// Records matching all conditions, in stored order.
   template <Record R>
   Result<std::vector<R>> fetch(const std::vector<Match>& where = {}) {
-    std::vector<R> out;
-    // Records are large; growing the vector would move each one several times.
-    if (auto n = count<R>(where); n.ok()) out.reserve(static_cast<std::size_t>(*n));
+    return fetchColumns<R>(nullptr, where);
+  }
+  /// Like `fetch`, but reads only the named fields; the others keep the values of
+  /// a default-made record. For lists and indexes that need a few fields of many
+  /// records.
+  template <Record R>
+  Result<std::vector<R>> fetchOnly(const std::vector<std::string_view>& fieldNames,
+                                   const std::vector<Match>& where = {}) {
+    std::vector<std::size_t> only;
     const auto& fields = RecordInfo<R>::fields();
-    Status status = selectRows(schemaOf<R>(), where, [&](std::vector<FieldValue>& row) -> Status {
-      R record{};
-      for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (!fields[i].set(record, std::move(row[i])))
-          return Error(std::string("The store holds an unreadable value in ") +
-                       std::string(RecordInfo<R>::table) + "." + std::string(fields[i].name));
-      }
-      out.push_back(std::move(record));
-      return {};
-    });
-    if (!status) return status.error();
-    return out;
+    for (auto name : fieldNames) {
+      std::size_t i = 0;
+      while (i < fields.size() && fields[i].name != name) ++i;
+      if (i == fields.size())
+        return Error("Unknown field " + std::string(name) + " of " +
+                     std::string(RecordInfo<R>::table));
+      only.push_back(i);
+    }
+    return fetchColumns<R>(&only, where);
   }
   template <Record R>
   Result<std::int64_t> count(const std::vector<Match>& where = {}) {
     return countRows(schemaOf<R>(), where);
   }
+
+  /// Changes whenever anything in the store changed, through this handle or
+  /// another process; lets callers keep derived data until the store changes.
+  struct ChangeStamp {
+    std::int64_t otherConnections = 0;
+    std::int64_t thisConnection = 0;
+    friend bool operator==(const ChangeStamp&, const ChangeStamp&) = default;
+  };
+  Result<ChangeStamp> changeStamp();
 
   /// Runs `body` as one transaction: everything it wrote is committed when it
   /// succeeds and rolled back when it fails (its error is returned). Nests.
@@ -143,6 +155,29 @@ class Store {
   explicit Store(std::unique_ptr<Impl> impl);
 
   template <Record R>
+  Result<std::vector<R>> fetchColumns(const std::vector<std::size_t>* only,
+                                      const std::vector<Match>& where) {
+    std::vector<R> out;
+    // Records are large; growing the vector would move each one several times.
+    if (auto n = count<R>(where); n.ok()) out.reserve(static_cast<std::size_t>(*n));
+    const auto& fields = RecordInfo<R>::fields();
+    Status status =
+        selectRows(schemaOf<R>(), only, where, [&](std::vector<FieldValue>& row) -> Status {
+          R record{};
+          for (std::size_t k = 0; k < row.size(); ++k) {
+            const auto& field = fields[only ? (*only)[k] : k];
+            if (!field.set(record, std::move(row[k])))
+              return Error(std::string("The store holds an unreadable value in ") +
+                           std::string(RecordInfo<R>::table) + "." + std::string(field.name));
+          }
+          out.push_back(std::move(record));
+          return {};
+        });
+    if (!status) return status.error();
+    return out;
+  }
+
+  template <Record R>
   static std::vector<FieldValue> toRow(const R& record) {
     std::vector<FieldValue> row;
     const auto& fields = RecordInfo<R>::fields();
@@ -155,7 +190,9 @@ class Store {
   Status atomically(const std::function<Status()>& body);
   Status writeRow(const TableSchema& schema, std::vector<FieldValue> row, WriteMode mode);
   Status deleteRows(const TableSchema& schema, const std::vector<Match>& where);
-  Status selectRows(const TableSchema& schema, const std::vector<Match>& where,
+  /// Reads the rows matching `where`: all columns, or the columns `only` lists.
+  Status selectRows(const TableSchema& schema, const std::vector<std::size_t>* only,
+                    const std::vector<Match>& where,
                     const std::function<Status(std::vector<FieldValue>&)>& sink);
   Result<std::int64_t> countRows(const TableSchema& schema, const std::vector<Match>& where);
 

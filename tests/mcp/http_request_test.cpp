@@ -1,2 +1,168 @@
-#include <gtest/gtest.h>
-// placeholder
+// Parsing of MCP requests, the response bytes, and the checks the listener
+// applies to what it receives.
+#include <gmock/gmock.h>
+
+#include <limits>
+#include <string>
+
+#include "mcp/http_request.h"
+
+namespace qm::mcp {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::Pair;
+
+TEST(HTTPRequestParse, ReadsRequestLineHeadersAndBody) {
+  const auto request = parseHTTPRequest(
+      "POST /mcp?session=1&x=2 HTTP/1.1\r\n"
+      "Host: localhost:23816\r\n"
+      "  X-Trace-ID \t:  \tabc def \t\r\n"
+      "no colon on this line\r\n"
+      "CONTENT-type: text/plain\r\n"
+      "content-type: application/json\r\n"
+      "\r\n"
+      "{\"a\":1}");
+  EXPECT_EQ(request.method, "POST");
+  EXPECT_EQ(request.path, "/mcp");
+  // Names are lower-cased and trimmed, values trimmed (inner colons kept),
+  // the later of two equal names wins.
+  EXPECT_THAT(request.headers,
+              ElementsAre(Pair("content-type", "application/json"), Pair("host", "localhost:23816"),
+                          Pair("x-trace-id", "abc def")));
+  EXPECT_EQ(request.header("host"), "localhost:23816");
+  EXPECT_EQ(request.header("origin"), std::nullopt);
+  EXPECT_EQ(request.body, "{\"a\":1}");
+}
+
+TEST(HTTPRequestParse, BodyIsEverythingAfterTheFirstBlankLine) {
+  EXPECT_EQ(parseHTTPRequest("POST /mcp HTTP/1.1\r\n\r\na\r\n\r\nb\r\n\r\n").body,
+            "a\r\n\r\nb\r\n\r\n");
+  EXPECT_EQ(parseHTTPRequest("POST /mcp HTTP/1.1\r\nA: b\r\n\r\n").body, "");
+  EXPECT_EQ(parseHTTPRequest("POST /mcp HTTP/1.1\r\nA: b\r\n").body, std::nullopt);
+  // Bare line feeds do not end the head.
+  EXPECT_EQ(parseHTTPRequest("POST /mcp HTTP/1.1\n\n{}").body, std::nullopt);
+}
+
+TEST(HTTPRequestParse, FillsInWhatIsMissingFromTheRequestLine) {
+  auto empty = parseHTTPRequest("");
+  EXPECT_EQ(empty.method, "GET");
+  EXPECT_EQ(empty.path, "/");
+  EXPECT_TRUE(empty.headers.empty());
+  EXPECT_EQ(empty.body, std::nullopt);
+
+  auto headersOnly = parseHTTPRequest("\r\nHost: localhost\r\n\r\n");
+  EXPECT_EQ(headersOnly.method, "GET");
+  EXPECT_EQ(headersOnly.path, "/");
+  EXPECT_EQ(headersOnly.header("host"), "localhost");
+
+  auto methodOnly = parseHTTPRequest("OPTIONS");
+  EXPECT_EQ(methodOnly.method, "OPTIONS");
+  EXPECT_EQ(methodOnly.path, "/");
+
+  // Runs of spaces separate like one; the method keeps its case.
+  auto spaced = parseHTTPRequest("  get   /other?q   HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(spaced.method, "get");
+  EXPECT_EQ(spaced.path, "/other");
+
+  EXPECT_EQ(parseHTTPRequest("GET ?x=1 HTTP/1.1").path, "");
+}
+
+TEST(HTTPResponse, PutsExtraHeadersLastAndNamesOtherStatusesError) {
+  EXPECT_EQ(buildHTTPResponse(404, "\xC3\xA9", "Mcp-Session-Id: S\r\n"),
+            "HTTP/1.1 404 Not Found\r\n"
+            "Content-Type: application/json\r\n"
+            "Content-Length: 2\r\n"
+            "Access-Control-Allow-Origin: *\r\n"
+            "Access-Control-Allow-Methods: GET, POST, OPTIONS\r\n"
+            "Access-Control-Allow-Headers: Content-Type\r\n"
+            "Connection: close\r\n"
+            "Mcp-Session-Id: S\r\n"
+            "\r\n"
+            "\xC3\xA9");
+  EXPECT_TRUE(buildHTTPResponse(500, "").starts_with("HTTP/1.1 500 Error\r\n"));
+}
+
+TEST(UTF8Check, AcceptsWellFormedText) {
+  EXPECT_TRUE(isValidUTF8(""));
+  EXPECT_TRUE(isValidUTF8(std::string("plain\0text", 10)));
+  EXPECT_TRUE(isValidUTF8("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF"));
+  EXPECT_TRUE(isValidUTF8("\xED\x9F\xBF\xEE\x80\x80"));  // either side of the surrogates
+}
+
+TEST(UTF8Check, RefusesMalformedSequences) {
+  for (const char* bad : {
+           "\x80",              // continuation byte without a lead
+           "\xC0\xAF",          // overlong "/"
+           "\xC1\xBF",          // overlong
+           "\xE0\x80\xAF",      // overlong three-byte form
+           "\xF0\x80\x80\xAF",  // overlong four-byte form
+           "\xED\xA0\x80",      // surrogate
+           "\xF4\x90\x80\x80",  // above U+10FFFF
+           "\xF5\x80\x80\x80",  // never a lead byte
+           "\xFF",
+           "a\xC3(b",  // lead byte followed by a non-continuation
+       }) {
+    EXPECT_FALSE(isValidUTF8(bad)) << testing::PrintToString(std::string(bad));
+    EXPECT_FALSE(isValidUTF8(bad, true)) << testing::PrintToString(std::string(bad));
+  }
+}
+
+TEST(UTF8Check, ASequenceCutByTheEndIsAcceptedOnlyWhenAllowed) {
+  for (const char* cut : {"ab\xC3", "ab\xE2\x82", "ab\xF0\x9F\x98"}) {
+    EXPECT_FALSE(isValidUTF8(cut));
+    EXPECT_TRUE(isValidUTF8(cut, true));
+  }
+  // What is there must still be right.
+  EXPECT_FALSE(isValidUTF8("ab\xE0\x80", true));
+  EXPECT_FALSE(isValidUTF8("ab\xED\xA0", true));
+}
+
+HTTPRequest withHeader(const std::string& name, const std::string& value) {
+  HTTPRequest request;
+  request.headers[name] = value;
+  return request;
+}
+
+TEST(ContentLength, ReadsDecimalNumbersOnly) {
+  EXPECT_EQ(contentLength(HTTPRequest{}), std::nullopt);
+  EXPECT_EQ(contentLength(withHeader("content-length", "0")), 0u);
+  EXPECT_EQ(contentLength(withHeader("content-length", "1234")), 1234u);
+  EXPECT_EQ(contentLength(withHeader("content-length", "+17")), 17u);
+  EXPECT_EQ(contentLength(withHeader("content-length", "9999999999999")), 9999999999999u);
+  EXPECT_EQ(contentLength(withHeader("content-length", "123456789012345678901234567890")),
+            std::numeric_limits<std::uint64_t>::max());
+  for (const char* notANumber : {"", "+", "-5", "-0", "12abc", "0x10", "1 2", "1.5", "ten"}) {
+    EXPECT_EQ(contentLength(withHeader("content-length", notANumber)), std::nullopt) << notANumber;
+  }
+}
+
+TEST(ForeignRequests, OnlyLoopbackOriginsOfAnySchemeAndPortAreLocal) {
+  EXPECT_FALSE(isForeignRequest(HTTPRequest{}));
+  for (const char* origin : {"http://localhost:3000", "https://LOCALHOST", "http://127.0.0.1:5173",
+                             "https://[::1]:8080", "vscode-webview://localhost"}) {
+    EXPECT_FALSE(isForeignRequest(withHeader("origin", origin))) << origin;
+  }
+  for (const char* origin :
+       {"null", "", "localhost", "https://evil.example:23816", "http://localhost.evil.example",
+        "http://127.0.0.2", "http://evil.example@localhost", "http://localhost:80x",
+        "http://[::1"}) {
+    EXPECT_TRUE(isForeignRequest(withHeader("origin", origin))) << origin;
+  }
+}
+
+TEST(ForeignRequests, HostMustNameTheLoopback) {
+  for (const char* host : {"localhost:23816", "127.0.0.1", "[::1]:23816", "LocalHost:1"}) {
+    EXPECT_FALSE(isForeignRequest(withHeader("host", host))) << host;
+  }
+  for (const char* host : {"", "evil.example:23816", "127.0.0.1.nip.io:23816", "localhost:x"}) {
+    EXPECT_TRUE(isForeignRequest(withHeader("host", host))) << host;
+  }
+  // Either header alone makes a request foreign.
+  auto request = withHeader("host", "localhost:23816");
+  request.headers["origin"] = "https://evil.example";
+  EXPECT_TRUE(isForeignRequest(request));
+}
+
+}  // namespace
+}  // namespace qm::mcp

@@ -161,3 +161,50 @@ TEST_F(StoreFixture, UnreferencedExternalFilesAreSweptAtOpen) {
 
 }  // namespace
 }  // namespace qm::test
+
+namespace qm::test {
+namespace {
+
+TEST_F(StoreFixture, FetchOnlyReadsTheNamedFields) {
+  auto event = Event::create("Expo");
+  ASSERT_OK(store->insert(event));
+  auto contact = Contact::create("Ada", "Lovelace", "Acme", event.id);
+  contact.email = "ada@example.com";
+  contact.rank = 3;
+  ASSERT_OK(store->insert(contact));
+
+  auto partial = store->fetchOnly<Contact>({"id", "lastName", "rank"}, {{"eventID", event.id}});
+  ASSERT_OK(partial);
+  ASSERT_EQ(partial->size(), 1u);
+  const Contact& c = partial->front();
+  EXPECT_EQ(c.id, contact.id);
+  EXPECT_EQ(c.lastName, "Lovelace");
+  EXPECT_EQ(c.rank, 3);
+  EXPECT_EQ(c.firstName, "");
+  EXPECT_FALSE(c.email.has_value());
+  EXPECT_FALSE(store->fetchOnly<Contact>({"nickname"}).ok());
+}
+
+TEST_F(StoreFixture, ChangeStampMovesWithEveryCommitFromAnyConnection) {
+  auto before = store->changeStamp();
+  ASSERT_OK(before);
+  auto same = store->changeStamp();
+  ASSERT_OK(same);
+  EXPECT_EQ(*before, *same) << "reading changes nothing";
+
+  ASSERT_OK(store->insert(Event::create("Mine")));
+  auto afterOwn = store->changeStamp();
+  ASSERT_OK(afterOwn);
+  EXPECT_NE(*afterOwn, *before);
+
+  // Another process (here: another handle) writes the same file.
+  auto other = Store::open(storePath());
+  ASSERT_OK(other);
+  ASSERT_OK((*other)->insert(Event::create("Theirs")));
+  auto afterOther = store->changeStamp();
+  ASSERT_OK(afterOther);
+  EXPECT_NE(*afterOther, *afterOwn);
+}
+
+}  // namespace
+}  // namespace qm::test
