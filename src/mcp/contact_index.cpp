@@ -61,7 +61,7 @@ class NaturalOrder {
 }  // namespace
 
 Status ContactIndex::refresh(Store& store) {
-  auto stamp = store.changeStamp();
+  auto stamp = store.changeStamp(RecordInfo<Contact>::table);
   if (!stamp) return stamp.error();
   if (stamp_ && *stamp_ == *stamp) return {};
 

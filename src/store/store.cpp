@@ -88,6 +88,8 @@ struct Store::Impl {
     std::vector<std::string> released;
   };
   std::vector<BlobLevel> levels;
+  /// Rows written per table through this connection (counted by temp triggers).
+  std::map<std::string, std::int64_t, std::less<>> tableChanges;
 
   ~Impl() {
     for (auto& [sql, stmt] : statements) sqlite3_finalize(stmt);
@@ -289,6 +291,16 @@ void releaseBlob(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_null(ctx);
 }
 
+/// Called by the store's triggers for every row written to a table.
+void countTableChange(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  auto* impl = static_cast<Store::Impl*>(sqlite3_user_data(ctx));
+  if (argc == 1 && sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+    const auto* table = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    ++impl->tableChanges[table];
+  }
+  sqlite3_result_null(ctx);
+}
+
 Status checkHeader(const fs::path& file) {
   std::error_code ec;
   if (!fs::exists(file, ec)) return {};
@@ -376,6 +388,19 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
   if (sqlite3_create_function(im.db, "qm_release_blob", 1, SQLITE_UTF8, &im, releaseBlob, nullptr,
                               nullptr) != SQLITE_OK)
     return im.sqlError("Could not open the store");
+  // Per-table change counts, so derived data (indexes of contacts) survives
+  // writes to unrelated tables such as the MCP access log.
+  if (sqlite3_create_function(im.db, "qm_table_changed", 1, SQLITE_UTF8, &im, countTableChange,
+                              nullptr, nullptr) != SQLITE_OK)
+    return im.sqlError("Could not open the store");
+  for (const TableSchema* schema : storeSchema()) {
+    const std::string t = std::string(schema->table);
+    for (const char* event : {"INSERT", "UPDATE", "DELETE"}) {
+      QM_TRY(im.exec("CREATE TEMP TRIGGER IF NOT EXISTS " + ident(t + "_" + event + "_counted") +
+                     " AFTER " + event + " ON main." + ident(t) +
+                     " BEGIN SELECT qm_table_changed('" + t + "'); END;"));
+    }
+  }
   for (const TableSchema* schema : storeSchema()) {
     for (const auto& c : schema->columns) {
       if (!c.options.external) continue;
@@ -599,7 +624,7 @@ Status Store::selectRows(const TableSchema& schema, const std::vector<std::size_
   return status;
 }
 
-Result<Store::ChangeStamp> Store::changeStamp() {
+Result<Store::ChangeStamp> Store::changeStamp(std::string_view table) {
   Impl& im = *impl_;
   auto stmt = im.prepare("PRAGMA data_version");
   if (!stmt) return stmt.error();
@@ -607,7 +632,8 @@ Result<Store::ChangeStamp> Store::changeStamp() {
   const std::int64_t version = rc == SQLITE_ROW ? sqlite3_column_int64(*stmt, 0) : 0;
   sqlite3_reset(*stmt);
   if (rc != SQLITE_ROW) return im.sqlError("Could not read the store's version");
-  return ChangeStamp{version, sqlite3_total_changes64(im.db)};
+  auto counted = im.tableChanges.find(table);
+  return ChangeStamp{version, counted == im.tableChanges.end() ? 0 : counted->second};
 }
 
 Result<std::int64_t> Store::countRows(const TableSchema& schema, const std::vector<Match>& where) {

@@ -121,14 +121,15 @@ class Store {
     return countRows(schemaOf<R>(), where);
   }
 
-  /// Changes whenever anything in the store changed, through this handle or
-  /// another process; lets callers keep derived data until the store changes.
+  /// Changes whenever rows of `table` were written through this handle, or
+  /// anything was committed by another process; lets callers keep derived data
+  /// until what it derives from may have changed.
   struct ChangeStamp {
     std::int64_t otherConnections = 0;
     std::int64_t thisConnection = 0;
     friend bool operator==(const ChangeStamp&, const ChangeStamp&) = default;
   };
-  Result<ChangeStamp> changeStamp();
+  Result<ChangeStamp> changeStamp(std::string_view table);
 
   /// Runs `body` as one transaction: everything it wrote is committed when it
   /// succeeds and rolled back when it fails (its error is returned). Nests.

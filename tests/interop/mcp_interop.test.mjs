@@ -8,6 +8,7 @@ import { mkdtempSync, mkdirSync, writeFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import net from "node:net";
+import { createInterface } from "node:readline";
 import { Client } from "@modelcontextprotocol/sdk/client/index.js";
 import { StreamableHTTPClientTransport } from "@modelcontextprotocol/sdk/client/streamableHttp.js";
 import { StdioClientTransport } from "@modelcontextprotocol/sdk/client/stdio.js";
@@ -51,6 +52,19 @@ async function waitForServer() {
   throw new Error("the MCP server did not come up");
 }
 
+function startCompanion() {
+  companion = spawn(QUILLMERE, ["run"], { env, stdio: ["ignore", "ignore", "pipe"] });
+  companion.stderr.on("data", () => {});
+  return waitForServer();
+}
+
+async function stopCompanion() {
+  const ended = new Promise((r) => companion.on("exit", r));
+  companion.kill("SIGTERM");
+  await ended;
+  companion = null;
+}
+
 before(async () => {
   port = await freePort();
   env.QUILLMERE_MCP_PORT = String(port);
@@ -58,17 +72,11 @@ before(async () => {
   writeFileSync(join(home, "config", "defaults.json"),
                 JSON.stringify({ storeResetV1: true, mcpServerEnabled: true }));
   demo = JSON.parse(quillmere("demo-data", "--contacts", "3", "--json"));
-  companion = spawn(QUILLMERE, ["run"], { env, stdio: ["ignore", "ignore", "pipe"] });
-  companion.stderr.on("data", () => {});
-  await waitForServer();
+  await startCompanion();
 });
 
 after(async () => {
-  if (companion) {
-    const ended = new Promise((r) => companion.on("exit", r));
-    companion.kill("SIGTERM");
-    await ended;
-  }
+  if (companion) await stopCompanion();
   rmSync(home, { recursive: true, force: true });
 });
 
@@ -152,4 +160,32 @@ test("the bridge answers each request with an error when Quillmere is not reacha
   const answer = JSON.parse(lines[0]);
   assert.equal(answer.id, 7);
   assert.equal(answer.error.message, "Quillmere is not running or its MCP server is off");
+});
+
+test("the bridge starts a new session by itself after the companion restarted", async () => {
+  const bridge = spawn(process.execPath, [BRIDGE], { env, stdio: ["pipe", "pipe", "ignore"] });
+  const lines = createInterface({ input: bridge.stdout });
+  const next = () => new Promise((resolve) => lines.once("line", (l) => resolve(JSON.parse(l))));
+  const send = (message) => bridge.stdin.write(JSON.stringify(message) + "\n");
+
+  send({ jsonrpc: "2.0", id: 1, method: "initialize",
+         params: { protocolVersion: "2025-03-26", capabilities: {},
+                   clientInfo: { name: "replay-client", version: "1" } } });
+  assert.equal((await next()).result.serverInfo.name, "Quillmere MCP");
+
+  // The new companion knows nothing of the old session.
+  await stopCompanion();
+  await startCompanion();
+
+  send({ jsonrpc: "2.0", id: 2, method: "tools/call",
+         params: { name: "list_events", arguments: {} } });
+  const answer = await next();
+  assert.equal(answer.id, 2);
+  assert.equal(answer.result.isError, undefined, JSON.stringify(answer));
+  assert.ok(JSON.parse(answer.result.content[0].text).length >= 1);
+  assert.match(quillmere("mcp", "log"), /list_events\s+\d+ results\s+\(replay-client\)/);
+
+  const ended = new Promise((r) => bridge.on("exit", r));
+  bridge.stdin.end();
+  await ended;
 });

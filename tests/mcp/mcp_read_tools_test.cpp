@@ -284,6 +284,26 @@ TEST_F(ReadToolsTest, SearchCapsItsLimit) {
   EXPECT_EQ(call("search_contacts", {{"query", "co"}, {"limit", -4}}).text, "[]");
 }
 
+TEST_F(ReadToolsTest, ListsFollowChangesMadeByThisAndOtherProcesses) {
+  auto event = addEvent("Expo", day(1));
+  addContact("Ada", "Lovelace", "Acme", event.id);
+  const Json args{{"event_id", event.id.str()}};
+  EXPECT_THAT(names(ok("list_contacts", args)), ElementsAre("Ada Lovelace"));
+
+  // A change through this store handle.
+  auto renamed = contactsOf(*store_, event.id).value().front();
+  renamed.firstName = "Augusta";
+  ASSERT_TRUE(store_->update(renamed).ok());
+  EXPECT_THAT(names(ok("list_contacts", args)), ElementsAre("Augusta Lovelace"));
+
+  // A change by another process writing the same file (the demo-data command, a sync).
+  auto other = Store::open(dir_ / "QuillmereMac.store");
+  ASSERT_TRUE(other.ok());
+  ASSERT_TRUE((*other)->insert(Contact::create("Grace", "Hopper", "Navy", event.id)).ok());
+  EXPECT_THAT(names(ok("list_contacts", args)), ElementsAre("Augusta Lovelace", "Grace Hopper"));
+  EXPECT_THAT(names(ok("search_contacts", Json{{"query", "navy"}})), ElementsAre("Grace Hopper"));
+}
+
 TEST_F(ReadToolsTest, ContactDetailCarriesOnlyPresentFields) {
   auto e = addEvent("Expo", day(1));
   auto c = addContact("Ann", "Lee", "Acme", e.id, [](Contact& x) {

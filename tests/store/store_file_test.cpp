@@ -6,6 +6,7 @@
 
 #include "common/atomic_file.h"
 #include "store/event.h"
+#include "store/qlm_import_record.h"
 #include "store/saved_report.h"
 #include "store_test_support.h"
 
@@ -185,25 +186,31 @@ TEST_F(StoreFixture, FetchOnlyReadsTheNamedFields) {
   EXPECT_FALSE(store->fetchOnly<Contact>({"nickname"}).ok());
 }
 
-TEST_F(StoreFixture, ChangeStampMovesWithEveryCommitFromAnyConnection) {
-  auto before = store->changeStamp();
-  ASSERT_OK(before);
-  auto same = store->changeStamp();
-  ASSERT_OK(same);
-  EXPECT_EQ(*before, *same) << "reading changes nothing";
+TEST_F(StoreFixture, ChangeStampFollowsItsTableHereAndEveryCommitElsewhere) {
+  auto stamp = [&] {
+    auto s = store->changeStamp("Event");
+    EXPECT_TRUE(s.ok());
+    return s.ok() ? *s : Store::ChangeStamp{};
+  };
+  const auto before = stamp();
+  EXPECT_EQ(stamp(), before) << "reading changes nothing";
 
-  ASSERT_OK(store->insert(Event::create("Mine")));
-  auto afterOwn = store->changeStamp();
-  ASSERT_OK(afterOwn);
-  EXPECT_NE(*afterOwn, *before);
+  ASSERT_OK(store->insert(QLMImportRecord{Uuid::random(), "f", "c", "e", now()}));
+  EXPECT_EQ(stamp(), before) << "a write to another table through this handle";
 
-  // Another process (here: another handle) writes the same file.
+  auto event = Event::create("Mine");
+  ASSERT_OK(store->insert(event));
+  const auto afterInsert = stamp();
+  EXPECT_NE(afterInsert, before);
+  ASSERT_OK(store->remove<Event>(event.id));
+  const auto afterDelete = stamp();
+  EXPECT_NE(afterDelete, afterInsert);
+
+  // Another process (here: another handle) commits to the same file.
   auto other = Store::open(storePath());
   ASSERT_OK(other);
-  ASSERT_OK((*other)->insert(Event::create("Theirs")));
-  auto afterOther = store->changeStamp();
-  ASSERT_OK(afterOther);
-  EXPECT_NE(*afterOther, *afterOwn);
+  ASSERT_OK((*other)->insert(QLMImportRecord{Uuid::random(), "g", "c", "e", now()}));
+  EXPECT_NE(stamp(), afterDelete);
 }
 
 }  // namespace

@@ -1,0 +1,144 @@
+// The `quillmere mcp` commands against the real companion and files.
+#include <arpa/inet.h>
+#include <gmock/gmock.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include "app/control_client.h"
+#include "common/app_paths.h"
+#include "common/atomic_file.h"
+#include "support/subprocess.h"
+#include "support/temp_dir.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using test::eventually;
+
+int freePort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  close(fd);
+  return ntohs(addr.sin_port);
+}
+
+bool listening(int port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  close(fd);
+  return ok;
+}
+
+class McpCommandTest : public ::testing::Test {
+ protected:
+  test::TempDir home;
+  test::TempDir outDir;
+  AppPaths paths = AppPaths::under(home.path());
+  int port = freePort();
+  std::map<std::string, std::string> env{{"QUILLMERE_HOME", home.path().string()},
+                                         {"HOME", home.path().string()},
+                                         {"QUILLMERE_MCP_PORT", std::to_string(port)}};
+
+  test::CommandResult cli(std::vector<std::string> args, const std::string& input = "") {
+    return test::runCommand(QUILLMERE_BINARY, args, env, input);
+  }
+};
+
+TEST_F(McpCommandTest, EnableAndDisableStartAndStopTheServerOfTheRunningCompanion) {
+  test::Subprocess companion(QUILLMERE_BINARY, {"run"}, env, outDir.path());
+  ASSERT_TRUE(eventually([&] { return companionIsRunning(paths.controlSocket()); }));
+  EXPECT_FALSE(listening(port)) << "off by default";
+
+  auto asked = cli({"mcp", "enable"}, "1\n");  // [1] Cancel
+  EXPECT_THAT(asked.out, HasSubstr("Enable MCP Server?"));
+  EXPECT_THAT(asked.out, HasSubstr("No data leaves your local network."));
+  EXPECT_FALSE(listening(port));
+
+  ASSERT_EQ(cli({"mcp", "enable", "--yes"}).exitCode, 0);
+  ASSERT_TRUE(eventually([&] { return listening(port); }));
+  auto status = cli({"mcp", "status"});
+  EXPECT_THAT(status.out, HasSubstr("Active on localhost:" + std::to_string(port)));
+  EXPECT_THAT(status.out, HasSubstr("Available Tools — Read-Only (12)"));
+  EXPECT_THAT(status.out, HasSubstr("Available Tools — Write (4)"));
+  EXPECT_THAT(status.out, HasSubstr("Set met/not-met and rating"));
+
+  ASSERT_EQ(cli({"mcp", "disable"}).exitCode, 0);
+  ASSERT_TRUE(eventually([&] { return !listening(port); }));
+  EXPECT_THAT(cli({"mcp", "status"}).out, Not(HasSubstr("Active on localhost")));
+  EXPECT_EQ(companion.stop(SIGTERM, 10s), 0);
+}
+
+TEST_F(McpCommandTest, RevokeAndRestoreAClient) {
+  // A client that connected once, through a running server.
+  fs::create_directories(paths.config);
+  ASSERT_TRUE(writeFileAtomically(paths.defaultsFile(),
+                                  R"({"storeResetV1":true,"mcpServerEnabled":true})", 0600)
+                  .ok());
+  {
+    test::Subprocess companion(QUILLMERE_BINARY, {"run"}, env, outDir.path());
+    ASSERT_TRUE(eventually([&] { return listening(port); }));
+    const std::string body =
+        R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"clientInfo":{"name":"Claude"}}})";
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const std::string request = "POST /mcp HTTP/1.1\r\nContent-Length: " +
+                                std::to_string(body.size()) + "\r\n\r\n" + body;
+    ASSERT_EQ(write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+    char buffer[4096];
+    while (read(fd, buffer, sizeof buffer) > 0) {
+    }
+    close(fd);
+    EXPECT_EQ(companion.stop(SIGTERM, 10s), 0);
+  }
+  EXPECT_THAT(cli({"mcp", "clients"}).out, HasSubstr("Claude  active  Last access: "));
+  ASSERT_EQ(cli({"mcp", "revoke", "Claude"}).exitCode, 0);
+  EXPECT_THAT(cli({"mcp", "clients"}).out, HasSubstr("Claude  revoked"));
+  ASSERT_EQ(cli({"mcp", "restore", "Claude"}).exitCode, 0);
+  EXPECT_THAT(cli({"mcp", "clients"}).out, HasSubstr("Claude  active"));
+  auto unknown = cli({"mcp", "revoke", "Nobody"});
+  EXPECT_NE(unknown.exitCode, 0);
+  EXPECT_THAT(unknown.err, HasSubstr("Nobody"));
+}
+
+TEST_F(McpCommandTest, ConfigShowsTheBridgeBesideTheProgramAndInstallMergesIt) {
+  const fs::path bridge =
+      fs::path(QUILLMERE_BINARY).parent_path() / "mcp-bridge" / "quillmere-mcp-bridge.mjs";
+  ASSERT_TRUE(fs::exists(bridge)) << "the build puts the bridge beside the program";
+  auto config = cli({"mcp", "config", "gemini"});
+  EXPECT_EQ(config.exitCode, 0);
+  EXPECT_THAT(config.out, HasSubstr("Connect to Gemini CLI\n~/.gemini/settings.json\n"
+                                    "Add to your config file:\n"));
+  EXPECT_THAT(config.out, HasSubstr(nlohmann::json(bridge.string()).dump()));
+  EXPECT_THAT(config.out, Not(HasSubstr("Claude Desktop")));
+  EXPECT_EQ(cli({"mcp", "config", "notepad"}).exitCode, 2);
+
+  ASSERT_EQ(cli({"mcp", "install", "claude"}).exitCode, 0);
+  auto written = nlohmann::json::parse(
+      *readFile(home.path() / ".config/Claude/claude_desktop_config.json"));
+  EXPECT_EQ(written["mcpServers"]["quillmere"]["args"][0], bridge.string());
+  EXPECT_THAT(cli({"mcp", "install", "claude"}).out, HasSubstr("already set up"));
+}
+
+}  // namespace
+}  // namespace qm
