@@ -56,6 +56,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench_rng.h"
 #include "common/log.h"
 #include "common/result.h"
 #include "common/uuid.h"
@@ -98,22 +99,6 @@ constexpr double kPingTargetPerSecond = 4'000;
 
 // ---------------------------------------------------------------------------
 // Records
-
-/// splitmix64: the same contacts (apart from random ids) in every run.
-class Rng {
- public:
-  explicit Rng(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
-  std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
-
- private:
-  std::uint64_t state_;
-};
 
 constexpr std::array<std::string_view, 32> kFirstNames = {
     "Anna",    "Ben",   "Chloé",  "David", "Elif",   "Farah",  "Gustav", "Hana",

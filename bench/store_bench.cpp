@@ -34,6 +34,7 @@
 #include <variant>
 #include <vector>
 
+#include "bench_rng.h"
 #include "common/log.h"
 #include "common/result.h"
 #include "store/contact.h"
@@ -61,22 +62,6 @@ constexpr double kGrowthLimitBytes = 64 * 1024;
 
 // ---------------------------------------------------------------------------
 // Records
-
-/// splitmix64: the same records (apart from random ids) in every run.
-class Rng {
- public:
-  explicit Rng(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
-  std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
-
- private:
-  std::uint64_t state_;
-};
 
 constexpr std::array<std::string_view, 48> kWords = {
     "booth",     "follow-up", "pipeline",  "enterprise",  "procurement", "Müller",

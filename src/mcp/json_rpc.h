@@ -36,11 +36,11 @@ struct JSONRPCError {
 };
 
 /// Error codes and their messages.
-inline constexpr std::int64_t kParseError = -32700;           // "Parse error"
-inline constexpr std::int64_t kMethodNotFound = -32601;       // "Method not found"
-inline constexpr std::int64_t kInvalidParams = -32602;        // "Invalid params"
-inline constexpr std::int64_t kInternalError = -32603;        // "Internal error"
-JSONRPCError makeError(std::int64_t code);  ///< with the code's fixed message
+inline constexpr std::int64_t kParseError = -32700;      // "Parse error"
+inline constexpr std::int64_t kMethodNotFound = -32601;  // "Method not found"
+inline constexpr std::int64_t kInvalidParams = -32602;   // "Invalid params"
+inline constexpr std::int64_t kInternalError = -32603;   // "Internal error"
+JSONRPCError makeError(std::int64_t code);               ///< with the code's fixed message
 
 /// A response: `jsonrpc` is always "2.0"; absent members are left out of the JSON.
 struct JSONRPCResponse {

@@ -60,17 +60,19 @@ Result<InstallOutcome> installMCPClient(const fs::path& configFile, const fs::pa
     if (config.contains("mcpServers") && !config["mcpServers"].is_object())
       return Error(configFile.string() +
                    " has an \"mcpServers\" entry that is not an object; it was not changed.");
-    if (config.contains("mcpServers") && config["mcpServers"].value("quillmere", nlohmann::json()) == entry)
+    if (config.contains("mcpServers") &&
+        config["mcpServers"].value("quillmere", nlohmann::json()) == entry)
       return InstallOutcome::unchanged;
     struct stat st {};
     if (stat(configFile.c_str(), &st) == 0) mode = st.st_mode & 07777;
     // Keep the user's file as it was before we touch it.
-    const fs::path backup =
-        configFile.parent_path() / (configFile.filename().string() + ".backup-" + fileTimestamp(now()));
+    const fs::path backup = configFile.parent_path() /
+                            (configFile.filename().string() + ".backup-" + fileTimestamp(now()));
     QM_TRY(writeFileAtomically(backup, *text, mode));
   } else {
     fs::create_directories(configFile.parent_path(), ec);
-    if (ec) return Error("Could not create " + configFile.parent_path().string() + ": " + ec.message());
+    if (ec)
+      return Error("Could not create " + configFile.parent_path().string() + ": " + ec.message());
   }
   config["mcpServers"]["quillmere"] = entry;
   QM_TRY(writeFileAtomically(configFile, config.dump(2) + "\n", mode));

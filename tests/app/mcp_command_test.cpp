@@ -19,9 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test::eventually;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using test::eventually;
 
 int freePort() {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -102,8 +102,8 @@ TEST_F(McpCommandTest, RevokeAndRestoreAClient) {
     addr.sin_port = htons(static_cast<std::uint16_t>(port));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    const std::string request = "POST /mcp HTTP/1.1\r\nContent-Length: " +
-                                std::to_string(body.size()) + "\r\n\r\n" + body;
+    const std::string request =
+        "POST /mcp HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
     ASSERT_EQ(write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
     char buffer[4096];
     while (read(fd, buffer, sizeof buffer) > 0) {
@@ -134,8 +134,8 @@ TEST_F(McpCommandTest, ConfigShowsTheBridgeBesideTheProgramAndInstallMergesIt) {
   EXPECT_EQ(cli({"mcp", "config", "notepad"}).exitCode, 2);
 
   ASSERT_EQ(cli({"mcp", "install", "claude"}).exitCode, 0);
-  auto written = nlohmann::json::parse(
-      *readFile(home.path() / ".config/Claude/claude_desktop_config.json"));
+  auto written =
+      nlohmann::json::parse(*readFile(home.path() / ".config/Claude/claude_desktop_config.json"));
   EXPECT_EQ(written["mcpServers"]["quillmere"]["args"][0], bridge.string());
   EXPECT_THAT(cli({"mcp", "install", "claude"}).out, HasSubstr("already set up"));
 }

@@ -39,7 +39,8 @@ TEST(MCPClients, NameTheirLinuxConfigFiles) {
 TEST(BridgeScript, IsFoundInTheInstalledLayoutElseBesideTheProgram) {
   test::TempDir dir;
   const auto installed = dir / "share/quillmere/mcp-bridge/quillmere-mcp-bridge.mjs";
-  EXPECT_EQ(findBridgeScript(dir / "bin/quillmere"), dir / "bin/mcp-bridge/quillmere-mcp-bridge.mjs")
+  EXPECT_EQ(findBridgeScript(dir / "bin/quillmere"),
+            dir / "bin/mcp-bridge/quillmere-mcp-bridge.mjs")
       << "nothing installed yet";
   fs::create_directories(installed.parent_path());
   ASSERT_TRUE(writeFileAtomically(installed, "//", 0644).ok());

@@ -13,6 +13,7 @@
 #include "store/keychain_store.h"
 #include "store/relationships.h"
 #include "store/user_defaults.h"
+#include "support/desktop_services.h"
 #include "support/temp_dir.h"
 
 namespace qm::mcp {
@@ -31,8 +32,8 @@ class ReadToolsTest : public ::testing::Test {
     auto opened = Store::open(dir_ / "QuillmereMac.store");
     ASSERT_TRUE(opened.ok()) << opened.error().message;
     store_ = std::move(opened).value();
-    tools_ =
-        std::make_unique<MCPToolHandlers>(*store_, settings_, identity_, [] { return day(0); });
+    tools_ = std::make_unique<MCPToolHandlers>(*store_, services_.settings, services_.identity,
+                                               [] { return day(0); });
   }
 
   template <Record R>
@@ -79,11 +80,7 @@ class ReadToolsTest : public ::testing::Test {
   }
 
   test::TempDir dir_;
-  UserDefaults defaults_{dir_ / "defaults.json"};
-  AppSettings settings_{defaults_};
-  FileKeychainBackend backend_{dir_ / "keychain.json"};
-  KeychainStore keychain_{backend_};
-  DeviceIdentity identity_{keychain_};
+  test::DesktopServices services_{dir_.path()};
   std::unique_ptr<Store> store_;
   std::unique_ptr<MCPToolHandlers> tools_;
 };

@@ -16,6 +16,7 @@
 #include "store/mcp_records.h"
 #include "store/store.h"
 #include "store/user_defaults.h"
+#include "support/desktop_services.h"
 #include "support/temp_dir.h"
 
 namespace qm::mcp {
@@ -66,13 +67,10 @@ class MCPRouterTest : public ::testing::Test {
 
   test::TempDir dir_;
   std::unique_ptr<Store> store_ = openStore(dir_);
-  UserDefaults defaults_{dir_ / "defaults.json"};
-  AppSettings settings_{defaults_};
-  FileKeychainBackend keychainBackend_{dir_ / "keychain.json"};
-  KeychainStore keychain_{keychainBackend_};
-  DeviceIdentity identity_{keychain_};
+  test::DesktopServices services_{dir_.path()};
   Date clock_ = dateFromUnixSeconds(1'780'000'000);
-  MCPToolHandlers tools_{*store_, settings_, identity_, [this] { return clock_; }};
+  MCPToolHandlers tools_{*store_, services_.settings, services_.identity,
+                         [this] { return clock_; }};
   MCPAuthManager auth_{*store_, [this] { return clock_; }};
   MCPRouter router_{tools_, auth_};
   Uuid connection_ = Uuid::random();

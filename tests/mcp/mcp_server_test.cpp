@@ -18,6 +18,7 @@
 #include "store/mcp_records.h"
 #include "store/store.h"
 #include "store/user_defaults.h"
+#include "support/desktop_services.h"
 #include "support/temp_dir.h"
 
 namespace qm::mcp {
@@ -160,11 +161,7 @@ class MCPServerTest : public ::testing::Test {
  protected:
   test::TempDir dir;
   std::unique_ptr<Store> store;
-  UserDefaults defaults{dir / "defaults.json"};
-  AppSettings settings{defaults};
-  FileKeychainBackend keychainBackend{dir / "keychain.json"};
-  KeychainStore keychain{keychainBackend};
-  DeviceIdentity identity{keychain};
+  test::DesktopServices services{dir.path()};
   asio::io_context io;
   MCPServerOptions options;
   std::unique_ptr<MCPServer> server;
@@ -198,7 +195,7 @@ class MCPServerTest : public ::testing::Test {
 
   /// Starts the server (with `options` as the test set them) and its loop.
   void startServer() {
-    server = std::make_unique<MCPServer>(io, *store, settings, identity, options);
+    server = std::make_unique<MCPServer>(io, *store, services.settings, services.identity, options);
     server->start();
     ASSERT_TRUE(server->isRunning());
     port = server->port();

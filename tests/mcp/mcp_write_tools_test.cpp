@@ -14,6 +14,7 @@
 #include "store/keychain_store.h"
 #include "store/relationships.h"
 #include "store/user_defaults.h"
+#include "support/desktop_services.h"
 #include "support/temp_dir.h"
 
 namespace qm::mcp {
@@ -30,7 +31,8 @@ class WriteToolsTest : public ::testing::Test {
     auto opened = Store::open(storeFile());
     ASSERT_TRUE(opened.ok()) << opened.error().message;
     store_ = std::move(opened).value();
-    tools_ = std::make_unique<MCPToolHandlers>(*store_, settings_, identity_, [] { return kNow; });
+    tools_ = std::make_unique<MCPToolHandlers>(*store_, services_.settings, services_.identity,
+                                               [] { return kNow; });
     event_ = Event::create("Expo");
     ASSERT_TRUE(store_->insert(event_).ok());
     contact_ = addContact();
@@ -82,11 +84,7 @@ class WriteToolsTest : public ::testing::Test {
   }
 
   test::TempDir dir_;
-  UserDefaults defaults_{dir_ / "defaults.json"};
-  AppSettings settings_{defaults_};
-  FileKeychainBackend backend_{dir_ / "keychain.json"};
-  KeychainStore keychain_{backend_};
-  DeviceIdentity identity_{keychain_};
+  test::DesktopServices services_{dir_.path()};
   std::unique_ptr<Store> store_;
   std::unique_ptr<MCPToolHandlers> tools_;
   Event event_;
@@ -94,7 +92,7 @@ class WriteToolsTest : public ::testing::Test {
 };
 
 TEST_F(WriteToolsTest, CreateNoteStoresADesktopNoteOfTheChosenType) {
-  ASSERT_TRUE(settings_.setDisplayName("Bea").ok());
+  ASSERT_TRUE(services_.settings.setDisplayName("Bea").ok());
   const auto answer = ok("create_note", {{"contact_id", contact_.id.str()}, {"text", "Booth 4"}});
   const auto id = Uuid::parse(answer.at("noteId").get<std::string>());
   ASSERT_TRUE(id);
@@ -106,7 +104,7 @@ TEST_F(WriteToolsTest, CreateNoteStoresADesktopNoteOfTheChosenType) {
   EXPECT_EQ(note.createdAt, kNow);
   EXPECT_EQ(note.updatedAt, kNow);
   EXPECT_EQ(note.createdByName, "Bea");
-  EXPECT_EQ(note.createdByDeviceID, identity_.current());
+  EXPECT_EQ(note.createdByDeviceID, services_.identity.current());
 
   const std::pair<Json, NoteType> cases[] = {{"voice", NoteType::voice},
                                              {"handwriting", NoteType::handwriting},

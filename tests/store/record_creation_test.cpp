@@ -11,6 +11,7 @@
 #include "store/opportunity.h"
 #include "store/saved_report.h"
 #include "store/user_defaults.h"
+#include "support/desktop_services.h"
 #include "support/temp_dir.h"
 
 namespace qm {
@@ -83,34 +84,32 @@ TEST(CaptureImages, LiveUnderTheEventsUpperCaseFolder) {
 class NoteAuthorship : public ::testing::Test {
  protected:
   test::TempDir dir;
-  UserDefaults defaults{dir / "defaults.json"};
-  AppSettings settings{defaults};
-  FileKeychainBackend backend{dir / "keychain.json"};
-  KeychainStore keychain{backend};
-  DeviceIdentity identity{keychain};
+  test::DesktopServices services{dir.path()};
   Uuid contact = Uuid::random();
 };
 
 TEST_F(NoteAuthorship, WithoutDisplayNameHasNoAuthorNameButAlwaysADevice) {
-  auto a = createDesktopNote(contact, {.textContent = "first"}, settings, identity);
-  auto b = createDesktopNote(contact, {.textContent = "second"}, settings, identity);
+  auto a =
+      createDesktopNote(contact, {.textContent = "first"}, services.settings, services.identity);
+  auto b =
+      createDesktopNote(contact, {.textContent = "second"}, services.settings, services.identity);
   EXPECT_FALSE(a.createdByName.has_value());
   ASSERT_TRUE(a.createdByDeviceID.has_value());
   EXPECT_TRUE(Uuid::parse(*a.createdByDeviceID).has_value());
   EXPECT_EQ(a.createdByDeviceID, b.createdByDeviceID);
-  EXPECT_EQ(a.createdByDeviceID, keychain.load(DeviceIdentity::kItemKey));
+  EXPECT_EQ(a.createdByDeviceID, services.keychain.load(DeviceIdentity::kItemKey));
   EXPECT_EQ(a.contactID, contact);
   EXPECT_EQ(a.createdAt, a.updatedAt);
   EXPECT_NE(a.syncID, b.syncID);
 }
 
 TEST_F(NoteAuthorship, DisplayNameOrGivenAuthorIsUsed) {
-  ASSERT_TRUE(settings.setDisplayName("Sam Seller").ok());
-  auto fromSettings = createDesktopNote(contact, {}, settings, identity);
+  ASSERT_TRUE(services.settings.setDisplayName("Sam Seller").ok());
+  auto fromSettings = createDesktopNote(contact, {}, services.settings, services.identity);
   EXPECT_EQ(fromSettings.createdByName, "Sam Seller");
   auto given = createDesktopNote(
       contact, {.noteType = NoteType::voice, .authorName = "Claude", .deviceID = "AI-CLIENT"},
-      settings, identity);
+      services.settings, services.identity);
   EXPECT_EQ(given.createdByName, "Claude");
   EXPECT_EQ(given.createdByDeviceID, "AI-CLIENT");
   EXPECT_EQ(given.noteType, NoteType::voice);

@@ -24,7 +24,7 @@ constexpr std::array<const char*, 12> kFirstNames{"Ada",  "Jean",  "Øystein", "
 constexpr std::array<const char*, 12> kLastNames{"Lovelace", "Müller", "Berg",  "Tanaka",
                                                  "Carter",   "García", "Smith", "Okafor",
                                                  "Sato",     "Haddad", "Olsen", "Silva"};
-constexpr std::array<const char*, 6> kCompanies{"Acme Robotics", "Northwind", "Globex", "",
+constexpr std::array<const char*, 6> kCompanies{"Acme Robotics", "Northwind",    "Globex", "",
                                                 "Initech",       "Umbrella Labs"};
 
 }  // namespace

@@ -121,8 +121,7 @@ void printStatus(CliContext& context) {
     context.out << kNotRunningText << "\n";
   }
   const auto& tools = mcp::MCPToolHandlers::tools();
-  context.out << "\nAvailable Tools — Read-Only (" << mcp::MCPToolHandlers::kReadToolCount
-              << ")\n";
+  context.out << "\nAvailable Tools — Read-Only (" << mcp::MCPToolHandlers::kReadToolCount << ")\n";
   for (std::size_t i = 0; i < tools.size(); ++i) {
     if (i == mcp::MCPToolHandlers::kReadToolCount)
       context.out << "\nAvailable Tools — Write (" << tools.size() - i << ")\n";
@@ -261,7 +260,8 @@ void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode) {
           context.out << "Created " << c.configFile.string() << ".\n";
           break;
         case mcp::InstallOutcome::updated:
-          context.out << "Updated " << c.configFile.string() << " (the old file is kept beside it).\n";
+          context.out << "Updated " << c.configFile.string()
+                      << " (the old file is kept beside it).\n";
           break;
         case mcp::InstallOutcome::unchanged:
           context.out << c.configFile.string() << " is already set up.\n";
