@@ -291,14 +291,13 @@ void releaseBlob(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_null(ctx);
 }
 
-/// Called by the store's triggers for every row written to a table.
-void countTableChange(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  auto* impl = static_cast<Store::Impl*>(sqlite3_user_data(ctx));
-  if (argc == 1 && sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
-    const auto* table = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-    ++impl->tableChanges[table];
-  }
-  sqlite3_result_null(ctx);
+/// SQLite calls this for every row written through this connection, also by
+/// cascades; counting per table is cheaper than a trigger per row.
+void countTableChange(void* user, int, const char*, const char* table, sqlite3_int64) {
+  auto* impl = static_cast<Store::Impl*>(user);
+  auto it = impl->tableChanges.find(std::string_view(table));
+  if (it == impl->tableChanges.end()) it = impl->tableChanges.emplace(table, 0).first;
+  ++it->second;
 }
 
 Status checkHeader(const fs::path& file) {
@@ -390,17 +389,7 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
     return im.sqlError("Could not open the store");
   // Per-table change counts, so derived data (indexes of contacts) survives
   // writes to unrelated tables such as the MCP access log.
-  if (sqlite3_create_function(im.db, "qm_table_changed", 1, SQLITE_UTF8, &im, countTableChange,
-                              nullptr, nullptr) != SQLITE_OK)
-    return im.sqlError("Could not open the store");
-  for (const TableSchema* schema : storeSchema()) {
-    const std::string t = std::string(schema->table);
-    for (const char* event : {"INSERT", "UPDATE", "DELETE"}) {
-      QM_TRY(im.exec("CREATE TEMP TRIGGER IF NOT EXISTS " + ident(t + "_" + event + "_counted") +
-                     " AFTER " + event + " ON main." + ident(t) +
-                     " BEGIN SELECT qm_table_changed('" + t + "'); END;"));
-    }
-  }
+  sqlite3_update_hook(im.db, countTableChange, &im);
   for (const TableSchema* schema : storeSchema()) {
     for (const auto& c : schema->columns) {
       if (!c.options.external) continue;
@@ -577,6 +566,11 @@ Status Store::deleteRows(const TableSchema& schema, const std::vector<Match>& wh
     int rc = sqlite3_step(*stmt);
     sqlite3_reset(*stmt);
     if (rc != SQLITE_DONE) return im.sqlError("Could not delete from " + std::string(schema.table));
+    // Deleting a whole table may skip the per-row update hook; count it as a
+    // change of every table, since cascades may have reached them too.
+    if (where.empty()) {
+      for (const TableSchema* t : storeSchema()) ++im.tableChanges[std::string(t->table)];
+    }
     return {};
   });
 }

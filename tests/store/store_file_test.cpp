@@ -206,11 +206,31 @@ TEST_F(StoreFixture, ChangeStampFollowsItsTableHereAndEveryCommitElsewhere) {
   const auto afterDelete = stamp();
   EXPECT_NE(afterDelete, afterInsert);
 
+  // Cascades and whole-table deletes count for the tables they reach.
+  ASSERT_OK(store->insert(event));
+  const auto beforeCascade = stamp();
+  ASSERT_OK(store->removeWhere<Event>({}));
+  EXPECT_NE(stamp(), beforeCascade);
+  auto contactStamp = store->changeStamp("Contact");
+  ASSERT_OK(contactStamp);
+  auto e2 = Event::create("Other");
+  ASSERT_OK(store->insert(e2));
+  ASSERT_OK(store->insert(Contact::create("A", "B", "C", e2.id)));
+  auto withContact = store->changeStamp("Contact");
+  ASSERT_OK(withContact);
+  EXPECT_NE(*withContact, *contactStamp);
+  ASSERT_OK(store->remove<Event>(e2.id));  // deletes the contact by cascade
+  auto afterCascade = store->changeStamp("Contact");
+  ASSERT_OK(afterCascade);
+  EXPECT_NE(*afterCascade, *withContact);
+  const auto afterDeleteAll = stamp();
+
   // Another process (here: another handle) commits to the same file.
   auto other = Store::open(storePath());
   ASSERT_OK(other);
   ASSERT_OK((*other)->insert(QLMImportRecord{Uuid::random(), "g", "c", "e", now()}));
-  EXPECT_NE(stamp(), afterDelete);
+  EXPECT_NE(stamp(), afterDeleteAll);
+  EXPECT_NE(afterDeleteAll, afterDelete);
 }
 
 }  // namespace
