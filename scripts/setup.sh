@@ -13,15 +13,16 @@ packages=(
   libcli11-dev libspdlog-dev libavahi-client-dev libsecret-1-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  # the bridge script for AI clients
-  nodejs
+  # the bridge script for AI clients, and the MCP SDK of the interoperability test
+  nodejs npm
 )
 
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
-    # A package may be satisfied by a newer-named one (nodejs from another source).
+    # Node.js may come from elsewhere than Debian (a newer release with its own npm).
     if [ "$p" = nodejs ] && command -v node >/dev/null 2>&1; then continue; fi
+    if [ "$p" = npm ] && command -v npm >/dev/null 2>&1; then continue; fi
     missing+=("$p")
   fi
 done
