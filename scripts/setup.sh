@@ -12,7 +12,7 @@ packages=(
   libcurl4-openssl-dev libqrencode-dev libpng-dev libicu-dev libpcre2-dev
   libcli11-dev libspdlog-dev libavahi-client-dev libsecret-1-dev
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev zbar-tools
   # the bridge script for AI clients, and the MCP SDK of the interoperability test
   nodejs npm
 )

@@ -15,5 +15,6 @@ void addSettingsCommand(CLI::App& app, CliContext& context, int& exitCode);
 void addResetCommand(CLI::App& app, CliContext& context, int& exitCode);
 void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode);
 void addDemoCommand(CLI::App& app, CliContext& context, int& exitCode);
+void addPairCommand(CLI::App& app, CliContext& context, int& exitCode);
 
 }  // namespace qm::cli

@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
   qm::cli::addResetCommand(app, context, exitCode);
   qm::cli::addMcpCommand(app, context, exitCode);
   qm::cli::addDemoCommand(app, context, exitCode);
+  qm::cli::addPairCommand(app, context, exitCode);
 
   try {
     app.parse(argc, argv);

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "common/result.h"
+
+namespace qm {
+
+/// `text` as a QR code (error correction M, byte mode) drawn with Unicode half
+/// blocks, two module rows per line, with a four-module quiet zone. Meant for a
+/// dark terminal: light modules are drawn, dark ones left blank. Empty when the
+/// text cannot be encoded (empty, or too long for any QR code).
+std::string renderQRForTerminal(std::string_view text);
+
+/// Writes `text` as a QR code to `file` as an 8-bit grey PNG, black on white,
+/// `scale` pixels per module, with a four-module quiet zone. The file is
+/// replaced atomically.
+Status writeQRPng(std::string_view text, const std::filesystem::path& file, int scale = 8);
+
+}  // namespace qm
