@@ -56,7 +56,7 @@
 #include <utility>
 #include <vector>
 
-#include "bench_rng.h"
+#include "bench_support.h"
 #include "common/log.h"
 #include "common/result.h"
 #include "common/uuid.h"
@@ -758,16 +758,8 @@ Status checkStaticFile(const Reply& reply) {
 // ---------------------------------------------------------------------------
 // Summary
 
-class SummaryTable {
+class SummaryTable : public SummaryTableBase {
  public:
-  void header() {
-    std::cout << std::left << std::setw(50) << "measure" << std::right << std::setw(14) << "value"
-              << std::setw(12) << "min" << std::setw(12) << "max" << std::setw(18) << "target"
-              << std::setw(8) << "result"
-              << "\n"
-              << std::string(114, '-') << "\n";
-  }
-
   /// p50, p99 and mean of one tool's latencies against the targets.
   void latency(const std::string& label, const Latency& l) {
     if (l.error) {
@@ -802,44 +794,15 @@ class SummaryTable {
   }
 
   void missing(const std::string& label, const std::string& why) {
-    ++notRun_;
-    row(label, "missing", "", "", "", "");
+    notRunRow(label, "missing");
     std::cout << "    " << why << "\n";
   }
 
-  void error(const std::string& label, const std::string& message) {
-    ++errors_;
-    row(label, "error", "", "", "", "ERROR");
-    std::cout << "    " << message << "\n";
-  }
-
-  bool allMet() const { return misses_ == 0; }
-  bool allRan() const { return notRun_ == 0; }
-  bool anyError() const { return errors_ > 0; }
-
-  static std::string fixed(double v, int digits) {
-    std::ostringstream out;
-    out << std::fixed << std::setprecision(digits) << v;
-    return out.str();
-  }
+  void error(const std::string& label, const std::string& message) { errorRow(label, message); }
 
  private:
   static std::string ms(double v) { return fixed(v, 3) + " ms"; }
   static std::string rate(double v) { return fixed(v, 0) + " /s"; }
-  std::string verdict(bool met) {
-    if (!met) ++misses_;
-    return met ? "PASS" : "MISS";
-  }
-  static void row(const std::string& label, const std::string& value, const std::string& lo,
-                  const std::string& hi, const std::string& target, const std::string& result) {
-    std::cout << std::left << std::setw(50) << label << std::right << std::setw(14) << value
-              << std::setw(12) << lo << std::setw(12) << hi << std::setw(18) << target
-              << std::setw(8) << result << "\n";
-  }
-
-  int misses_ = 0;
-  int errors_ = 0;
-  int notRun_ = 0;
 };
 
 struct Options {
@@ -958,12 +921,7 @@ int runBenchmarks(const Options& options) {
   if (options.nginxPort)
     std::cout << "; nginx: " << nginxLoad.succeeded() << " requests in "
               << SummaryTable::fixed(nginxLoad.seconds(), 2) << " s";
-  std::cout << ".\n\n"
-            << (table.anyError()  ? "Some measurements failed."
-                : !table.allMet() ? "Some targets missed."
-                : table.allRan()  ? "All targets met."
-                                  : "All measured targets met; the nginx baseline is missing.")
-            << "\n";
+  std::cout << ".\n\n" << table.closingLine("the nginx baseline is missing") << "\n";
   return table.anyError() ? 1 : 0;
 }
 

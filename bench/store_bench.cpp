@@ -34,7 +34,7 @@
 #include <variant>
 #include <vector>
 
-#include "bench_rng.h"
+#include "bench_support.h"
 #include "common/log.h"
 #include "common/result.h"
 #include "store/contact.h"
@@ -782,7 +782,7 @@ double median(std::vector<double> values) {
   return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
-class SummaryTable {
+class SummaryTable : public SummaryTableBase {
  public:
   explicit SummaryTable(const SummaryReporter& reporter) : reporter_(reporter) {}
 
@@ -817,33 +817,10 @@ class SummaryTable {
         "< " + fixed(limit, 0) + " B", verdict(worst < limit));
   }
 
-  void header() {
-    std::cout << std::left << std::setw(48) << "measure" << std::right << std::setw(12) << "value"
-              << std::setw(12) << "min" << std::setw(12) << "max" << std::setw(16) << "target"
-              << std::setw(8) << "result"
-              << "\n"
-              << std::string(108, '-') << "\n";
-  }
-
-  bool allMet() const { return misses_ == 0; }
-  bool allRan() const { return notRun_ == 0; }
-  bool anyError() const { return errors_ > 0; }
-
  private:
-  static std::string fixed(double v, int digits) {
-    std::ostringstream out;
-    out << std::fixed << std::setprecision(digits) << v;
-    return out.str();
-  }
-  std::string verdict(bool met) {
-    if (!met) ++misses_;
-    return met ? "PASS" : "MISS";
-  }
   bool usable(const std::string& label, const SummaryReporter::Collected* c) {
     if (c && !c->errors.empty()) {
-      ++errors_;
-      row(label, "error", "", "", "", "ERROR");
-      std::cout << "    " << c->errors.front() << "\n";
+      errorRow(label, c->errors.front());
       return false;
     }
     if (!c || c->seconds.empty()) {
@@ -852,21 +829,9 @@ class SummaryTable {
     }
     return true;
   }
-  void missing(const std::string& label) {
-    ++notRun_;
-    row(label, "not run", "", "", "", "");
-  }
-  static void row(const std::string& label, const std::string& value, const std::string& lo,
-                  const std::string& hi, const std::string& target, const std::string& result) {
-    std::cout << std::left << std::setw(48) << label << std::right << std::setw(12) << value
-              << std::setw(12) << lo << std::setw(12) << hi << std::setw(16) << target
-              << std::setw(8) << result << "\n";
-  }
+  void missing(const std::string& label) { notRunRow(label, "not run"); }
 
   const SummaryReporter& reporter_;
-  int misses_ = 0;
-  int errors_ = 0;
-  int notRun_ = 0;
 };
 
 int printSummary(const SummaryReporter& reporter) {
@@ -899,12 +864,7 @@ int printSummary(const SummaryReporter& reporter) {
               kDeleteTargetSeconds);
   table.bytes("main file growth, report with 10 MiB PDF", "BM_ReportFileGrowth", "growth_bytes",
               kGrowthLimitBytes);
-  std::cout << "\n"
-            << (table.anyError()  ? "Some measurements failed."
-                : !table.allMet() ? "Some targets missed."
-                : table.allRan()  ? "All targets met."
-                                  : "All measured targets met; some benchmarks did not run.")
-            << "\n";
+  std::cout << "\n" << table.closingLine("some benchmarks did not run") << "\n";
   return table.anyError() ? 1 : 0;
 }
 
