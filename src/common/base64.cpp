@@ -51,30 +51,42 @@ std::string base64Encode(std::span<const std::uint8_t> data) {
   return out;
 }
 
-std::optional<Bytes> base64Decode(std::string_view text) {
+std::optional<Bytes> base64Decode(std::string_view text, std::size_t spareCapacity) {
   if (text.size() % 4 != 0) return std::nullopt;
   std::size_t padding = 0;
   if (!text.empty() && text.back() == '=') padding = (text[text.size() - 2] == '=') ? 2 : 1;
-  const std::size_t symbols = text.size() - padding;
 
+  // Whole groups of four symbols first (payloads of tens of MB pass through
+  // here), then the last group with its padding.
+  const std::size_t groups = text.size() / 4;
+  const std::size_t fullGroups = padding > 0 ? groups - 1 : groups;
   Bytes out;
-  out.reserve(text.size() / 4 * 3);
-  std::uint32_t buffer = 0;
-  int bits = 0;
-  for (std::size_t i = 0; i < symbols; ++i) {
-    // '=' anywhere before the final padding (e.g. "A===" or "AB=C") lands here.
-    const std::int8_t value = kDecodeTable[static_cast<unsigned char>(text[i])];
-    if (value < 0) return std::nullopt;
-    buffer = (buffer << 6 | static_cast<std::uint32_t>(value)) & 0xFFFFFF;
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      out.push_back(static_cast<std::uint8_t>(buffer >> bits & 0xFF));
-    }
+  out.reserve(groups * 3 - padding + spareCapacity);
+  out.resize(groups * 3 - padding);
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  std::uint8_t* dst = out.data();
+  for (std::size_t g = 0; g < fullGroups; ++g, in += 4, dst += 3) {
+    const std::int32_t a = kDecodeTable[in[0]], b = kDecodeTable[in[1]];
+    const std::int32_t c = kDecodeTable[in[2]], d = kDecodeTable[in[3]];
+    // Any symbol outside the alphabet (including a misplaced "=") is -1.
+    if ((a | b | c | d) < 0) return std::nullopt;
+    const auto n = static_cast<std::uint32_t>(a << 18 | b << 12 | c << 6 | d);
+    dst[0] = static_cast<std::uint8_t>(n >> 16);
+    dst[1] = static_cast<std::uint8_t>(n >> 8);
+    dst[2] = static_cast<std::uint8_t>(n);
   }
-  // With one "=" the last symbol carries 2 unused bits, with two "=" 4; they
-  // must be zero so every byte string has exactly one encoding.
-  if (bits > 0 && (buffer & ((1U << bits) - 1)) != 0) return std::nullopt;
+  if (padding > 0) {
+    const std::int32_t a = kDecodeTable[in[0]], b = kDecodeTable[in[1]];
+    const std::int32_t c = padding == 1 ? kDecodeTable[in[2]] : 0;
+    if ((a | b | c) < 0) return std::nullopt;
+    const auto n = static_cast<std::uint32_t>(a << 18 | b << 12 | c << 6);
+    // The unused low bits of the last symbol must be zero so that every byte
+    // string has exactly one encoding.
+    if (padding == 2 && (n & 0xFFFF) != 0) return std::nullopt;
+    if (padding == 1 && (n & 0xFF) != 0) return std::nullopt;
+    dst[0] = static_cast<std::uint8_t>(n >> 16);
+    if (padding == 1) dst[1] = static_cast<std::uint8_t>(n >> 8);
+  }
   return out;
 }
 

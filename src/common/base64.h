@@ -20,6 +20,8 @@ inline std::string base64Encode(std::string_view text) {
 /// Strict decoding: the length must be a multiple of four, padding only at the
 /// end (at most two "="), no white space, no characters outside the alphabet,
 /// and unused bits of the last symbol must be zero. Anything else gives nothing.
-std::optional<Bytes> base64Decode(std::string_view text);
+/// `spareCapacity` bytes are reserved beyond the result (parsers that read ahead
+/// of the last byte can then work on it in place).
+std::optional<Bytes> base64Decode(std::string_view text, std::size_t spareCapacity = 0);
 
 }  // namespace qm

@@ -6,10 +6,10 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spdlog/sinks/ostream_sink.h>
 #include <nlohmann/json.hpp>
 
 #include "common/log.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace qm {
@@ -19,19 +19,6 @@ using Json = nlohmann::json;
 using ::testing::HasSubstr;
 using ::testing::UnorderedElementsAre;
 
-/// Collects what the "pairing" category logs while it lives.
-class PairingLog {
- public:
-  PairingLog() : sink_(std::make_shared<spdlog::sinks::ostream_sink_mt>(text_)) {
-    log::pairing().sinks().push_back(sink_);
-  }
-  ~PairingLog() { std::erase(log::pairing().sinks(), sink_); }
-  std::string text() const { return text_.str(); }
-
- private:
-  std::ostringstream text_;
-  std::shared_ptr<spdlog::sinks::ostream_sink_mt> sink_;
-};
 
 /// A keychain that refuses every change.
 class BrokenBackend : public KeychainBackend {
@@ -65,9 +52,9 @@ class PairingBondTest : public ::testing::Test {
 
 TEST_F(PairingBondTest, RoundTripKeepsEveryFieldToTheMicrosecond) {
   const PairingBond bond = sampleBond();
-  PairingLog log;
+  test::LogCapture logged(log::pairing());
   ASSERT_TRUE(saveBond(keychain_, bond));
-  EXPECT_THAT(log.text(), HasSubstr("PairingBond saved — peer: Ana's iPhone"));
+  EXPECT_THAT(logged.text(), HasSubstr("PairingBond saved — peer: Ana's iPhone"));
 
   // A second backend on the same file sees what the first one stored.
   FileKeychainBackend otherBackend(dir_ / "keychain.json");
@@ -148,7 +135,7 @@ TEST_F(PairingBondTest, SecretIsNotCheckedWhenLoading) {
 }
 
 TEST_F(PairingBondTest, UnreadableBondsLoadAsNothingSilently) {
-  PairingLog log;
+  test::LogCapture logged(log::pairing());
   EXPECT_EQ(loadBond(keychain_), std::nullopt);  // none stored
 
   const std::string stored[] = {
@@ -164,32 +151,32 @@ TEST_F(PairingBondTest, UnreadableBondsLoadAsNothingSilently) {
     ASSERT_TRUE(keychain_.save(PairingBond::kKeychainKey, text));
     EXPECT_EQ(loadBond(keychain_), std::nullopt) << text;
   }
-  EXPECT_EQ(log.text(), "");
+  EXPECT_EQ(logged.text(), "");
 }
 
 TEST_F(PairingBondTest, DeleteForgetsTheBond) {
   ASSERT_TRUE(saveBond(keychain_, sampleBond()));
-  PairingLog log;
+  test::LogCapture logged(log::pairing());
   EXPECT_TRUE(deleteBond(keychain_));
   EXPECT_EQ(loadBond(keychain_), std::nullopt);
-  EXPECT_THAT(log.text(), HasSubstr("PairingBond deleted — pairing forgotten"));
+  EXPECT_THAT(logged.text(), HasSubstr("PairingBond deleted — pairing forgotten"));
 }
 
 TEST_F(PairingBondTest, DeleteWithoutABondSucceedsAndLogs) {
-  PairingLog log;
+  test::LogCapture logged(log::pairing());
   EXPECT_TRUE(deleteBond(keychain_));
-  EXPECT_THAT(log.text(), HasSubstr("PairingBond deleted — pairing forgotten"));
+  EXPECT_THAT(logged.text(), HasSubstr("PairingBond deleted — pairing forgotten"));
 }
 
 TEST(PairingBondFailureTest, KeychainFailuresAreReported) {
   BrokenBackend backend;
   KeychainStore keychain(backend);
-  PairingLog log;
+  test::LogCapture logged(log::pairing());
   EXPECT_FALSE(saveBond(keychain, PairingBond{"U", "N", "S", dateFromUnixSeconds(0)}));
-  EXPECT_THAT(log.text(), HasSubstr("Failed to save PairingBond to Keychain"));
-  EXPECT_THAT(log.text(), ::testing::Not(HasSubstr("PairingBond saved")));
+  EXPECT_THAT(logged.text(), HasSubstr("Failed to save PairingBond to Keychain"));
+  EXPECT_THAT(logged.text(), ::testing::Not(HasSubstr("PairingBond saved")));
   EXPECT_FALSE(deleteBond(keychain));
-  EXPECT_THAT(log.text(), ::testing::Not(HasSubstr("PairingBond deleted")));
+  EXPECT_THAT(logged.text(), ::testing::Not(HasSubstr("PairingBond deleted")));
 }
 
 }  // namespace

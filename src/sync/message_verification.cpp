@@ -1,0 +1,27 @@
+#include "sync/message_verification.h"
+
+#include "common/log.h"
+
+namespace qm {
+
+std::optional<CheckedMessage> checkIncomingMessage(std::string_view bytes,
+                                                   const std::optional<PairingBond>& bond) {
+  auto envelope = decodeEnvelope(bytes);
+  if (!envelope) {
+    log::sync().error("Failed to decode incoming message: {}", envelope.error().message);
+    return std::nullopt;
+  }
+  if (envelope->type == SyncMessageType::pairHandshake) {
+    return CheckedMessage{std::move(envelope).value(), MessageCheck::handshake};
+  }
+  const auto secret = bond ? base64Decode(bond->sharedSecretBase64) : std::nullopt;
+  if (!secret) return CheckedMessage{std::move(envelope).value(), MessageCheck::noUsableBond};
+  if (!hasValidSignature(*envelope, *secret)) {
+    log::sync().error("HMAC verification failed for message {} — dropping",
+                      envelope->messageID.str());
+    return std::nullopt;
+  }
+  return CheckedMessage{std::move(envelope).value(), MessageCheck::verified};
+}
+
+}  // namespace qm

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "common/base64.h"
+#include "common/result.h"
+
+namespace qm {
+
+/// The field table of a record that travels between the phone and the desktop
+/// (defined where the record's codec is compiled).
+template <class M>
+struct WireTable;
+
+/// Specialised for every wire record with `QM_DECLARE_WIRE_RECORD`.
+template <class M>
+struct WireRecord;
+
+template <class M>
+concept WireRecordType = requires {
+  { WireRecord<M>::name } -> std::convertible_to<std::string_view>;
+  WireRecord<M>::table();
+};
+
+/// Declares `M` a wire record; its field table is defined in one .cpp file
+/// with `QM_DEFINE_WIRE_RECORD`.
+#define QM_DECLARE_WIRE_RECORD(M, wireName)                \
+  template <>                                              \
+  struct WireRecord<M> {                                   \
+    static constexpr std::string_view name = wireName;     \
+    static const WireTable<M>& table();                    \
+  };
+
+/// Declares a wire record's member from its X-macro list entry `F(Type, name)`.
+#define QM_WIRE_MEMBER(Type, name) Type name{};
+
+/// Bytes a JSON parser may read past the end of its input; buffers that keep
+/// this much spare capacity are parsed without a copy.
+inline constexpr std::size_t kJSONReadAhead = 64;
+
+/// The sync JSON text of `value`: keys sorted, absent optionals left out,
+/// dates as whole-second UTC text, UUIDs in upper case, bytes as Base64. Fails
+/// only for a number that JSON cannot carry (NaN, infinity).
+template <WireRecordType M>
+Result<std::string> encodeSyncJSON(const M& value);
+
+/// Strict decoding of sync JSON text into `M`: every required key present with
+/// the right type, optional keys missing or null, unknown keys ignored, dates
+/// without fractional seconds, UUIDs in either case. The error names the record
+/// and the key at fault.
+template <WireRecordType M>
+Result<M> decodeSyncJSON(std::string_view json);
+
+/// As above for bytes that may keep `kJSONReadAhead` spare capacity.
+template <WireRecordType M>
+Result<M> decodeSyncJSON(const Bytes& json);
+
+}  // namespace qm
