@@ -1,5 +1,6 @@
 #include "common/uuid.h"
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 
@@ -9,17 +10,23 @@ namespace qm {
 
 namespace {
 
-// Positions of the hyphens in the canonical 8-4-4-4-12 text form.
-constexpr bool isHyphenPosition(std::size_t i) {
-  return i == 8 || i == 13 || i == 18 || i == 23;
+// Hex digit values, -1 for anything else. Identifiers are parsed by the
+// hundred thousand when a snapshot arrives, so this is a table.
+constexpr std::array<std::int8_t, 256> makeHexTable() {
+  std::array<std::int8_t, 256> table{};
+  for (auto& entry : table) entry = -1;
+  for (int i = 0; i < 10; ++i) table['0' + i] = static_cast<std::int8_t>(i);
+  for (int i = 0; i < 6; ++i) {
+    table['a' + i] = static_cast<std::int8_t>(10 + i);
+    table['A' + i] = static_cast<std::int8_t>(10 + i);
+  }
+  return table;
 }
+constexpr auto kHexValue = makeHexTable();
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+// Where each byte's two digits start in the canonical 8-4-4-4-12 text form.
+constexpr std::array<std::uint8_t, 16> kDigitOffsets = {0,  2,  4,  6,  9,  11, 14, 16,
+                                                        19, 21, 24, 26, 28, 30, 32, 34};
 
 }  // namespace
 
@@ -38,21 +45,17 @@ Uuid Uuid::random() {
 
 std::optional<Uuid> Uuid::parse(std::string_view text) {
   if (text.size() != 36) return std::nullopt;
+  if (text[8] != '-' || text[13] != '-' || text[18] != '-' || text[23] != '-') return std::nullopt;
   Bytes bytes{};
-  std::size_t out = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    if (isHyphenPosition(i)) {
-      if (text[i] != '-') return std::nullopt;
-      ++i;
-      continue;
-    }
-    // A hyphen never sits between the two digits of a byte, so pairs are safe.
-    const int high = hexValue(text[i]);
-    const int low = hexValue(text[i + 1]);
-    if (high < 0 || low < 0) return std::nullopt;
-    bytes[out++] = static_cast<std::uint8_t>(high << 4 | low);
-    i += 2;
+  int invalid = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const int high = kHexValue[static_cast<unsigned char>(text[kDigitOffsets[i]])];
+    const int low = kHexValue[static_cast<unsigned char>(text[kDigitOffsets[i] + 1])];
+    invalid |= high | low;  // negative once any digit was not hex
+    bytes[i] =
+        static_cast<std::uint8_t>(static_cast<unsigned>(high) << 4 | static_cast<unsigned>(low));
   }
+  if (invalid < 0) return std::nullopt;
   return Uuid(bytes);
 }
 

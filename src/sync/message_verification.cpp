@@ -5,8 +5,9 @@
 namespace qm {
 
 std::optional<CheckedMessage> checkIncomingMessage(std::string_view bytes,
-                                                   const std::optional<PairingBond>& bond) {
-  auto envelope = decodeEnvelope(bytes);
+                                                   const std::optional<PairingBond>& bond,
+                                                   bool hasReadAhead) {
+  auto envelope = decodeEnvelope(bytes, hasReadAhead);
   if (!envelope) {
     log::sync().error("Failed to decode incoming message: {}", envelope.error().message);
     return std::nullopt;

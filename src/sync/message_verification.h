@@ -1,6 +1,8 @@
 #pragma once
 
+#include <concepts>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "pairing/pairing_bond.h"
@@ -10,9 +12,9 @@ namespace qm {
 
 /// Why an incoming message was let through.
 enum class MessageCheck {
-  verified,          ///< its tag matches the bond's secret
-  handshake,         ///< "pair.handshake" establishes the key and is not checked
-  noUsableBond,      ///< no bond, or its secret is not Base64: accepted unchecked
+  verified,      ///< its tag matches the bond's secret
+  handshake,     ///< "pair.handshake" establishes the key and is not checked
+  noUsableBond,  ///< no bond, or its secret is not Base64: accepted unchecked
 };
 
 struct CheckedMessage {
@@ -26,6 +28,15 @@ struct CheckedMessage {
 /// is sent back. Message ids and timestamps are not examined, so a message
 /// received twice passes twice.
 std::optional<CheckedMessage> checkIncomingMessage(std::string_view bytes,
-                                                   const std::optional<PairingBond>& bond);
+                                                   const std::optional<PairingBond>& bond,
+                                                   bool hasReadAhead = false);
+/// As above for a frame kept in a string, parsed in place when its capacity
+/// leaves `kJSONReadAhead` bytes past its end.
+template <std::same_as<std::string> S>
+std::optional<CheckedMessage> checkIncomingMessage(const S& frame,
+                                                   const std::optional<PairingBond>& bond) {
+  return checkIncomingMessage(std::string_view(frame), bond,
+                              frame.capacity() - frame.size() >= kJSONReadAhead);
+}
 
 }  // namespace qm

@@ -16,10 +16,12 @@ SyncEnvelope SyncEnvelope::make(SyncMessageType type, Bytes payload) {
   return envelope;
 }
 
-Result<std::string> encodeEnvelope(const SyncEnvelope& envelope) { return encodeSyncJSON(envelope); }
+Result<std::string> encodeEnvelope(const SyncEnvelope& envelope) {
+  return encodeSyncJSON(envelope);
+}
 
-Result<SyncEnvelope> decodeEnvelope(std::string_view bytes) {
-  return decodeSyncJSON<SyncEnvelope>(bytes);
+Result<SyncEnvelope> decodeEnvelope(std::string_view bytes, bool hasReadAhead) {
+  return decodeSyncJSON<SyncEnvelope>(bytes, hasReadAhead);
 }
 
 SyncEnvelope signEnvelope(SyncEnvelope envelope,

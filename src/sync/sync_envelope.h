@@ -1,5 +1,6 @@
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -63,7 +64,13 @@ QM_DECLARE_WIRE_RECORD(SyncEnvelope, "SyncEnvelope")
 Result<std::string> encodeEnvelope(const SyncEnvelope& envelope);
 /// A received message; fails for anything that is not a whole, valid envelope
 /// (including an unknown `type` or a fractional `timestamp`).
-Result<SyncEnvelope> decodeEnvelope(std::string_view bytes);
+Result<SyncEnvelope> decodeEnvelope(std::string_view bytes, bool hasReadAhead = false);
+/// A received frame kept in a string: parsed in place, without a copy, when
+/// its capacity leaves `kJSONReadAhead` bytes past its end.
+template <std::same_as<std::string> S>
+Result<SyncEnvelope> decodeEnvelope(const S& frame) {
+  return decodeEnvelope(std::string_view(frame), frame.capacity() - frame.size() >= kJSONReadAhead);
+}
 
 /// `envelope` (a copy, or moved in) whose `hmac` is the Base64 HMAC-SHA256 tag of its
 /// payload under `sharedSecret`. Without a secret the envelope is returned

@@ -25,11 +25,11 @@ concept WireRecordType = requires {
 
 /// Declares `M` a wire record; its field table is defined in one .cpp file
 /// with `QM_DEFINE_WIRE_RECORD`.
-#define QM_DECLARE_WIRE_RECORD(M, wireName)                \
-  template <>                                              \
-  struct WireRecord<M> {                                   \
-    static constexpr std::string_view name = wireName;     \
-    static const WireTable<M>& table();                    \
+#define QM_DECLARE_WIRE_RECORD(M, wireName)            \
+  template <>                                          \
+  struct WireRecord<M> {                               \
+    static constexpr std::string_view name = wireName; \
+    static const WireTable<M>& table();                \
   };
 
 /// Declares a wire record's member from its X-macro list entry `F(Type, name)`.
@@ -48,9 +48,10 @@ Result<std::string> encodeSyncJSON(const M& value);
 /// Strict decoding of sync JSON text into `M`: every required key present with
 /// the right type, optional keys missing or null, unknown keys ignored, dates
 /// without fractional seconds, UUIDs in either case. The error names the record
-/// and the key at fault.
+/// and the key at fault. With `hasReadAhead` the caller promises that
+/// `kJSONReadAhead` readable bytes follow the text, which then is not copied.
 template <WireRecordType M>
-Result<M> decodeSyncJSON(std::string_view json);
+Result<M> decodeSyncJSON(std::string_view json, bool hasReadAhead = false);
 
 /// As above for bytes that may keep `kJSONReadAhead` spare capacity.
 template <WireRecordType M>

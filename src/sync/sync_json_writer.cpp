@@ -26,7 +26,7 @@ std::size_t utf8SequenceLength(const unsigned char* p, std::size_t n) {
   }
   if (c >= 0xF0 && c <= 0xF4) {
     if (!cont(1) || !cont(2) || !cont(3)) return 0;
-    if (c == 0xF0 && p[1] < 0x90) return 0;  // overlong
+    if (c == 0xF0 && p[1] < 0x90) return 0;   // overlong
     if (c == 0xF4 && p[1] >= 0x90) return 0;  // above U+10FFFF
     return 4;
   }
@@ -74,9 +74,7 @@ void SyncJSONWriter::string(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
   std::size_t runStart = 0;
-  auto flush = [&](std::size_t end) {
-    out_.append(text.data() + runStart, end - runStart);
-  };
+  auto flush = [&](std::size_t end) { out_.append(text.data() + runStart, end - runStart); };
   std::size_t i = 0;
   while (i < n) {
     const unsigned char c = p[i];
@@ -97,13 +95,27 @@ void SyncJSONWriter::string(std::string_view text) {
     }
     flush(i);
     switch (c) {
-      case '"': out_.append("\\\""); break;
-      case '\\': out_.append("\\\\"); break;
-      case '\n': out_.append("\\n"); break;
-      case '\r': out_.append("\\r"); break;
-      case '\t': out_.append("\\t"); break;
-      case '\b': out_.append("\\b"); break;
-      case '\f': out_.append("\\f"); break;
+      case '"':
+        out_.append("\\\"");
+        break;
+      case '\\':
+        out_.append("\\\\");
+        break;
+      case '\n':
+        out_.append("\\n");
+        break;
+      case '\r':
+        out_.append("\\r");
+        break;
+      case '\t':
+        out_.append("\\t");
+        break;
+      case '\b':
+        out_.append("\\b");
+        break;
+      case '\f':
+        out_.append("\\f");
+        break;
       default: {
         const char escape[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
         out_.append(escape, sizeof escape);
@@ -138,9 +150,13 @@ void SyncJSONWriter::number(double value) {
   out_.append(buffer, result.ptr);
 }
 
-void SyncJSONWriter::date(Date value) { string(formatISO8601(value)); }
+void SyncJSONWriter::date(Date value) {
+  string(formatISO8601(value));
+}
 
-void SyncJSONWriter::uuid(const Uuid& value) { string(value.str()); }
+void SyncJSONWriter::uuid(const Uuid& value) {
+  string(value.str());
+}
 
 void SyncJSONWriter::bytes(std::span<const std::uint8_t> data) {
   separator();

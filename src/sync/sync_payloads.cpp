@@ -44,9 +44,12 @@ Status decodes(const SyncEnvelope& envelope) {
 Status checkPayload(const SyncEnvelope& envelope) {
   using T = SyncMessageType;
   switch (envelope.type) {
-    case T::pairHandshake: return decodes<PairHandshakePayload>(envelope);
-    case T::pairAck: return decodes<PairAckPayload>(envelope);
-    case T::eventSnapshot: return decodes<EventSnapshotPayload>(envelope);
+    case T::pairHandshake:
+      return decodes<PairHandshakePayload>(envelope);
+    case T::pairAck:
+      return decodes<PairAckPayload>(envelope);
+    case T::eventSnapshot:
+      return decodes<EventSnapshotPayload>(envelope);
     case T::eventSnapshotRequest: {
       auto one = decodes<EventSnapshotRequestPayload>(envelope);
       if (one) return one;
@@ -54,21 +57,34 @@ Status checkPayload(const SyncEnvelope& envelope) {
       if (full) return full;
       return Error(one.error().message + "; " + full.error().message);
     }
-    case T::eventListRequest: return decodes<EventListRequestPayload>(envelope);
-    case T::eventListResponse: return decodes<EventListResponsePayload>(envelope);
-    case T::deltaContact: return decodes<DeltaContactPayload>(envelope);
-    case T::deltaNote: return decodes<DeltaNotePayload>(envelope);
-    case T::deltaOpportunity: return decodes<DeltaOpportunityPayload>(envelope);
-    case T::deltaReport: return decodes<DeltaReportPayload>(envelope);
-    case T::mediaRequest: return decodes<MediaRequestPayload>(envelope);
-    case T::mediaBlob: return decodes<MediaBlobPayload>(envelope);
+    case T::eventListRequest:
+      return decodes<EventListRequestPayload>(envelope);
+    case T::eventListResponse:
+      return decodes<EventListResponsePayload>(envelope);
+    case T::deltaContact:
+      return decodes<DeltaContactPayload>(envelope);
+    case T::deltaNote:
+      return decodes<DeltaNotePayload>(envelope);
+    case T::deltaOpportunity:
+      return decodes<DeltaOpportunityPayload>(envelope);
+    case T::deltaReport:
+      return decodes<DeltaReportPayload>(envelope);
+    case T::mediaRequest:
+      return decodes<MediaRequestPayload>(envelope);
+    case T::mediaBlob:
+      return decodes<MediaBlobPayload>(envelope);
     case T::relayAIRequest:
-    case T::relayCRMPush: return decodes<RelayRequestPayload>(envelope);
+    case T::relayCRMPush:
+      return decodes<RelayRequestPayload>(envelope);
     case T::relayAIResponse:
-    case T::relayCRMResult: return decodes<RelayResponsePayload>(envelope);
-    case T::qlmBundle: return {};
-    case T::qlmImportResult: return decodes<QLMImportResultPayload>(envelope);
-    case T::error: return decodes<ErrorPayload>(envelope);
+    case T::relayCRMResult:
+      return decodes<RelayResponsePayload>(envelope);
+    case T::qlmBundle:
+      return {};
+    case T::qlmImportResult:
+      return decodes<QLMImportResultPayload>(envelope);
+    case T::error:
+      return decodes<ErrorPayload>(envelope);
   }
   return Error("unknown message type");
 }

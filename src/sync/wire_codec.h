@@ -291,9 +291,28 @@ struct WireTable {
   }
 
   const wire::WireField<M>* find(std::string_view name) const {
+    std::size_t from = 0;
+    return find(name, from);
+  }
+
+  /// As above for keys that usually arrive in sorted order (both ends write
+  /// them so): `cursor` is where the previous key was found, and the search
+  /// walks on from there, falling back to a binary search for keys out of order.
+  const wire::WireField<M>* find(std::string_view name, std::size_t& cursor) const {
+    std::size_t i = cursor;
+    for (int steps = 0; i < fields.size() && steps < 8; ++i, ++steps) {
+      const int order = fields[i].name.compare(name);
+      if (order == 0) {
+        cursor = i + 1;
+        return &fields[i];
+      }
+      if (order > 0) break;  // passed it: unknown key, or out of order
+    }
     auto it = std::lower_bound(fields.begin(), fields.end(), name,
                                [](const auto& f, std::string_view n) { return f.name < n; });
-    return it != fields.end() && it->name == name ? &*it : nullptr;
+    if (it == fields.end() || it->name != name) return nullptr;
+    cursor = static_cast<std::size_t>(it - fields.begin()) + 1;
+    return &*it;
   }
 };
 
@@ -321,8 +340,9 @@ struct Codec<M> {
     const bool small = table.fields.size() <= 256;
     if (!small) seenLarge.assign(table.fields.size(), false);
     std::size_t requiredSeen = 0;
+    std::size_t cursor = 0;
     for (auto member : object) {
-      const WireField<M>* field = table.find(member.key);
+      const WireField<M>* field = table.find(member.key, cursor);
       if (field == nullptr) continue;  // unknown keys are ignored
       if (!field->decode(member.value, m, err)) {
         err.within(field->name);
@@ -400,8 +420,8 @@ Result<std::string> encodeSyncJSON(const M& value) {
 }
 
 template <WireRecordType M>
-Result<M> decodeSyncJSON(std::string_view json) {
-  return wire::decodeDocument<M>(json.data(), json.size(), false);
+Result<M> decodeSyncJSON(std::string_view json, bool hasReadAhead) {
+  return wire::decodeDocument<M>(json.data(), json.size(), hasReadAhead);
 }
 
 template <WireRecordType M>
@@ -416,12 +436,12 @@ Result<M> decodeSyncJSON(const Bytes& json) {
 
 /// Defines the field table of a wire record from its X-macro list and
 /// compiles its encoder and decoder.
-#define QM_DEFINE_WIRE_RECORD(M, LIST)                                         \
-  const WireTable<M>& WireRecord<M>::table() {                                 \
-    using Self [[maybe_unused]] = M;                                           \
+#define QM_DEFINE_WIRE_RECORD(M, LIST)                                                           \
+  const WireTable<M>& WireRecord<M>::table() {                                                   \
+    using Self [[maybe_unused]] = M;                                                             \
     static const WireTable<M> table{std::vector<wire::WireField<M>>{LIST(QM_WIRE_TABLE_ENTRY)}}; \
-    return table;                                                              \
-  }                                                                            \
-  template Result<std::string> encodeSyncJSON<M>(const M&);                    \
-  template Result<M> decodeSyncJSON<M>(std::string_view);                      \
+    return table;                                                                                \
+  }                                                                                              \
+  template Result<std::string> encodeSyncJSON<M>(const M&);                                      \
+  template Result<M> decodeSyncJSON<M>(std::string_view, bool);                                  \
   template Result<M> decodeSyncJSON<M>(const Bytes&);

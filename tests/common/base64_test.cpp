@@ -81,5 +81,28 @@ TEST(Base64, DecodeRefusesNonZeroUnusedBits) {
   EXPECT_TRUE(base64Decode("Zm8=").has_value());
 }
 
+// Long texts go through the vectorised decoder 32 symbols at a time; every
+// symbol position of a block must still be checked, and every block decoded.
+TEST(Base64, LongTextsDecodeExactlyAndRefuseABadSymbolAnywhere) {
+  std::uint32_t seed = 7;
+  auto next = [&] { return seed = seed * 1664525U + 1013904223U; };
+  for (std::size_t length : {24, 47, 48, 49, 96, 97, 1000, 4099, 100'000}) {
+    Bytes data(length);
+    for (auto& b : data) b = static_cast<std::uint8_t>(next() >> 24);
+    const std::string encoded = base64Encode(data);
+    ASSERT_EQ(base64Decode(encoded), data) << length;
+    const std::size_t stride = std::max<std::size_t>(1, encoded.size() / 300);
+    for (std::size_t at = 0; at < encoded.size(); at += stride) {
+      for (char bad : {'*', '=', '-', '\0', '\x80', ' '}) {
+        std::string broken = encoded;
+        // "=" in the last two places can be valid padding.
+        if (broken[at] == '=' || (bad == '=' && at + 2 >= broken.size())) continue;
+        broken[at] = bad;
+        EXPECT_FALSE(base64Decode(broken).has_value()) << length << " at " << at << " " << int(bad);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace qm

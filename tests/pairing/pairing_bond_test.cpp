@@ -19,7 +19,6 @@ using Json = nlohmann::json;
 using ::testing::HasSubstr;
 using ::testing::UnorderedElementsAre;
 
-
 /// A keychain that refuses every change.
 class BrokenBackend : public KeychainBackend {
  public:

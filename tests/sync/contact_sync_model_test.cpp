@@ -1,0 +1,282 @@
+// The wire form of a stored contact, as the desktop sends it in "delta.contact".
+#include "sync/contact_sync_model.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+#include "store/event.h"
+#include "store/store_test_support.h"
+#include "sync/event_sync_model.h"
+
+namespace qm {
+namespace {
+
+using Json = nlohmann::json;
+using ::testing::ElementsAre;
+
+// Every key of a contact on the wire, as the phone knows them.
+const std::vector<std::string> kContactWireKeys = {"id",
+                                                   "syncID",
+                                                   "firstName",
+                                                   "lastName",
+                                                   "company",
+                                                   "title",
+                                                   "email",
+                                                   "phone",
+                                                   "linkedinURL",
+                                                   "country",
+                                                   "countryCode",
+                                                   "city",
+                                                   "stateRegion",
+                                                   "postalCode",
+                                                   "locationSource",
+                                                   "companyIndustry",
+                                                   "companySize",
+                                                   "companyEmployeeCount",
+                                                   "companyWebsite",
+                                                   "companySummary",
+                                                   "personTalkingPoints",
+                                                   "companyTalkingPoints",
+                                                   "priorityTier",
+                                                   "priorityScore",
+                                                   "boothNumber",
+                                                   "delegation",
+                                                   "rank",
+                                                   "overallScore",
+                                                   "fitScore",
+                                                   "valueScore",
+                                                   "confidenceScore",
+                                                   "effortScore",
+                                                   "tier",
+                                                   "whyMeet",
+                                                   "approachAngle",
+                                                   "watchOuts",
+                                                   "whoTheyAre",
+                                                   "companySnapshot",
+                                                   "whyMatchReasons",
+                                                   "dataConfidence",
+                                                   "missingFields",
+                                                   "candidateSources",
+                                                   "industry",
+                                                   "source",
+                                                   "status",
+                                                   "isTarget",
+                                                   "isFavorite",
+                                                   "metAt",
+                                                   "interactionRating",
+                                                   "ownedBy",
+                                                   "aiSummary",
+                                                   "aiActionPlan",
+                                                   "aiFollowUpPriority",
+                                                   "actionPlanEditedByUser",
+                                                   "enrichmentStatus",
+                                                   "enrichedAt",
+                                                   "enrichmentSource",
+                                                   "verifiedEmail",
+                                                   "verifiedPhone",
+                                                   "emailVerified",
+                                                   "phoneVerified",
+                                                   "pdlPersonLikelihood",
+                                                   "pdlPersonJSON",
+                                                   "companyHQ",
+                                                   "companyFounded",
+                                                   "companyType",
+                                                   "companyRevenue",
+                                                   "companyFundingTotal",
+                                                   "companyFundingStage",
+                                                   "companyTags",
+                                                   "companyLinkedInURL",
+                                                   "linkedinMatchMethod",
+                                                   "linkedinMatchScore",
+                                                   "capturedBy",
+                                                   "alsoMetBy",
+                                                   "originalDeviceID",
+                                                   "notes",
+                                                   "opportunities",
+                                                   "captureFileNames"};
+
+std::vector<std::string> sortedKeys(const Json& object) {
+  std::vector<std::string> keys;
+  for (const auto& [key, value] : object.items()) keys.push_back(key);
+  return keys;
+}
+
+/// Fills every stored field of `record` with a value of its type.
+template <Record R>
+void fillEveryField(R& record) {
+  int n = 0;
+  for (const auto& field : RecordInfo<R>::fields()) {
+    if (field.isRelationship() || field.name == "id") continue;
+    ++n;
+    FieldValue value;
+    switch (field.type) {
+      case FieldType::uuid:
+        value = Uuid::random();
+        break;
+      case FieldType::text:
+        value = std::string(field.name) + " value";
+        break;
+      case FieldType::date:
+        value = dateFromUnixSeconds(1'700'000'000 + n);
+        break;
+      case FieldType::boolean:
+        value = true;
+        break;
+      case FieldType::integer:
+        value = std::int64_t{n};
+        break;
+      case FieldType::decimal:
+      case FieldType::float32:
+        value = n + 0.5;
+        break;
+      case FieldType::textList:
+        value = std::vector<std::string>{"Lee", "Kim"};
+        break;
+      case FieldType::bytes:
+        value = Bytes{1, 2, 3};
+        break;
+      case FieldType::enumText:
+        value = std::string(field.choices.back());
+        break;
+    }
+    ASSERT_TRUE(field.set(record, std::move(value))) << field.name;
+  }
+}
+
+class ContactSyncModelTest : public test::StoreFixture {
+ protected:
+  void SetUp() override {
+    StoreFixture::SetUp();
+    event_ = Event::create("Hannover Messe");
+    ASSERT_OK(store->insert(event_));
+  }
+
+  Event event_;
+};
+
+TEST_F(ContactSyncModelTest, CarriesEveryWireFieldOfAStoredContactAndNothingElse) {
+  Contact contact = Contact::create("Jürgen", "Øvergaard", "Acme", event_.id);
+  fillEveryField(contact);
+  contact.source = ContactSource::screenshotImport;
+  contact.status = MeetingStatus::noShow;
+  ASSERT_OK(store->insert(contact));
+
+  auto wire = ContactSyncModel::from(*store, contact);
+  ASSERT_TRUE(wire) << wire.error().message;
+  const Json json = Json::parse(encodeSyncJSON(*wire).value());
+
+  std::vector<std::string> expected = kContactWireKeys;
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(sortedKeys(json), expected);
+  EXPECT_EQ(json["source"], "screenshotImport");
+  EXPECT_EQ(json["status"], "noShow");
+  EXPECT_EQ(json["id"], contact.id.str());
+  EXPECT_EQ(json["email"], "email value");
+  EXPECT_EQ(json["emailVerified"], true);
+  EXPECT_EQ(json["alsoMetBy"], Json::array({"Lee", "Kim"}));
+  EXPECT_EQ(json["metAt"], formatISO8601(*contact.metAt));
+  EXPECT_EQ(json["rank"], *contact.rank);
+  EXPECT_EQ(json["fitScore"], *contact.fitScore);
+}
+
+TEST_F(ContactSyncModelTest, BringsItsNotesLinkedOpportunitiesAndCaptureFileNames) {
+  Contact contact = Contact::create("Dana", "Lee", "Acme", event_.id);
+  contact.status = MeetingStatus::met;
+  contact.source = ContactSource::scanned;
+  ASSERT_OK(store->insert(contact));
+  Contact other = Contact::create("Kim", "Park", "Beta", event_.id);
+  ASSERT_OK(store->insert(other));
+
+  ContactNote typed;
+  typed.id = Uuid::random();
+  typed.syncID = Uuid::random();
+  typed.contactID = contact.id;
+  typed.createdAt = dateFromUnixSeconds(1'700'000'000, 999'999);
+  typed.noteType = NoteType::handwriting;
+  typed.textContent = "Budget in Q3";
+  typed.createdByName = "Dana's Laptop";
+  typed.rawOCRText = "stays on the desktop";
+  ContactNote voice = typed;
+  voice.id = Uuid::random();
+  voice.noteType = NoteType::voice;
+  voice.audioFileName = "memo.m4a";
+  voice.createdByName.reset();
+  ASSERT_OK(store->insert(typed));
+  ASSERT_OK(store->insert(voice));
+
+  Opportunity linked = Opportunity::create("Fleet rollout", "Acme", event_.id);
+  linked.timeline = std::string(rawValue(OpportunityTimeline::thisMonth));
+  linked.value = 12'000;
+  Opportunity unrelated = Opportunity::create("Pilot", "Beta", event_.id);
+  ASSERT_OK(store->insert(linked));
+  ASSERT_OK(store->insert(unrelated));
+  ASSERT_OK(store->insert(OpportunityStakeholder::create(contact.id, linked.id, "Buyer")));
+  ASSERT_OK(store->insert(OpportunityStakeholder::create(contact.id, linked.id, "Champion")));
+  ASSERT_OK(store->insert(OpportunityStakeholder::create(other.id, unrelated.id)));
+
+  for (const char* file : {"front.jpg", "back.jpg"}) {
+    CaptureMedia capture;
+    capture.id = Uuid::random();
+    capture.contactID = contact.id;
+    capture.capturedAt = now();
+    capture.imageFileName = file;
+    ASSERT_OK(store->insert(capture));
+  }
+
+  auto wire = ContactSyncModel::from(*store, contact);
+  ASSERT_TRUE(wire) << wire.error().message;
+  EXPECT_EQ(wire->source, "scanned");
+  EXPECT_EQ(wire->status, "met");
+  EXPECT_THAT(wire->captureFileNames, ElementsAre("front.jpg", "back.jpg"));
+
+  ASSERT_EQ(wire->notes.size(), 2U);
+  EXPECT_EQ(wire->notes[0].id, typed.id);
+  EXPECT_EQ(wire->notes[0].noteType, "handwriting");
+  EXPECT_EQ(wire->notes[0].authorName, "Dana's Laptop");
+  EXPECT_EQ(wire->notes[1].noteType, "voice");
+  EXPECT_EQ(wire->notes[1].audioFileName, "memo.m4a");
+
+  ASSERT_EQ(wire->opportunities.size(), 1U);
+  EXPECT_EQ(wire->opportunities[0].id, linked.id);
+  EXPECT_EQ(wire->opportunities[0].timeline, "This month");
+
+  const Json json = Json::parse(encodeSyncJSON(*wire).value());
+  const Json& note = json["notes"][0];
+  EXPECT_EQ(sortedKeys(note), (std::vector<std::string>{"authorName", "createdAt", "id", "noteType",
+                                                        "syncID", "textContent"}));
+  EXPECT_EQ(note["createdAt"], "2023-11-14T22:13:20Z");
+  const Json& opportunity = json["opportunities"][0];
+  EXPECT_FALSE(opportunity.contains("confidence"));
+  EXPECT_EQ(opportunity["value"], 12000);
+  EXPECT_EQ(opportunity["currency"], "EUR");
+  EXPECT_EQ(opportunity["stage"], "Exploring");
+  EXPECT_EQ(opportunity["suggestedByAI"], false);
+  EXPECT_FALSE(json.contains("eventID"));
+
+  // What the phone gets decodes back to the same wire text (dates now in whole seconds).
+  EXPECT_EQ(
+      Json::parse(encodeSyncJSON(decodeSyncJSON<ContactSyncModel>(json.dump()).value()).value()),
+      json);
+}
+
+TEST_F(ContactSyncModelTest, EventWireFormLeavesDesktopOnlyFieldsOut) {
+  Event event = event_;
+  fillEveryField(event);
+  const Json json = Json::parse(encodeSyncJSON(EventSyncModel::from(event)).value());
+  EXPECT_EQ(sortedKeys(json),
+            (std::vector<std::string>{
+                "adminDeviceID", "createdAt", "endDate", "eventDate", "eventDescription",
+                "eventWebsite", "id", "isAdminDevice", "isArchived", "location", "name",
+                "ourBoothNumber", "startDate", "teamCode", "teamMemberDeviceIDs", "updatedAt"}));
+  const Json bare =
+      Json::parse(encodeSyncJSON(EventSyncModel::from(Event::create("Expo"))).value());
+  EXPECT_EQ(sortedKeys(bare),
+            (std::vector<std::string>{"createdAt", "id", "isAdminDevice", "isArchived", "name",
+                                      "teamMemberDeviceIDs", "updatedAt"}));
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,0 +1,190 @@
+// The JSON form shared with the phone: exact envelope bytes, strict decoding
+// and bad input that must fail cleanly.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <nlohmann/json.hpp>
+
+#include "sync/sync_envelope.h"
+#include "sync/sync_payloads.h"
+
+namespace qm {
+namespace {
+
+using Json = nlohmann::json;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+const Uuid kMessageID = *Uuid::parse("E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
+const Uuid kCorrelationID = *Uuid::parse("0A1B2C3D-4E5F-4061-8293-A4B5C6D7E8F9");
+
+SyncEnvelope fixedEnvelope() {
+  SyncEnvelope envelope;
+  envelope.type = SyncMessageType::eventListRequest;
+  envelope.messageID = kMessageID;
+  envelope.timestamp = dateFromUnixSeconds(1'741'944'413, 750'000);  // 09:26:53.75
+  envelope.payload = {'{', '}'};
+  return envelope;
+}
+
+std::string envelopeWith(const std::string& key, const Json& value) {
+  Json envelope = Json::parse(encodeEnvelope(fixedEnvelope()).value());
+  envelope[key] = value;
+  return envelope.dump();
+}
+
+TEST(EnvelopeJSONTest, EncodesSortedKeysWholeSecondsAndLeavesAbsentOptionalsOut) {
+  EXPECT_EQ(encodeEnvelope(fixedEnvelope()).value(),
+            R"({"hmac":"","messageID":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","payload":"e30=",)"
+            R"("timestamp":"2025-03-14T09:26:53Z","type":"event.list.request"})");
+
+  SyncEnvelope relay = fixedEnvelope();
+  relay.type = SyncMessageType::relayAIRequest;
+  relay.correlationID = kCorrelationID;
+  const std::string text = encodeEnvelope(relay).value();
+  EXPECT_THAT(text,
+              StartsWith(R"({"correlationID":"0A1B2C3D-4E5F-4061-8293-A4B5C6D7E8F9","hmac")"));
+  auto decoded = decodeEnvelope(text);
+  ASSERT_TRUE(decoded) << decoded.error().message;
+  EXPECT_EQ(decoded->correlationID, kCorrelationID);
+  EXPECT_EQ(decoded->type, SyncMessageType::relayAIRequest);
+  EXPECT_EQ(decoded->payload, relay.payload);
+  EXPECT_EQ(decoded->timestamp, dateFromUnixSeconds(1'741'944'413));
+}
+
+TEST(EnvelopeJSONTest, EveryMessageTypeTravelsByItsWireName) {
+  for (const auto type : allCases<SyncMessageType>()) {
+    SyncEnvelope envelope = fixedEnvelope();
+    envelope.type = type;
+    const std::string text = encodeEnvelope(envelope).value();
+    EXPECT_EQ(Json::parse(text)["type"], rawValue(type));
+    EXPECT_EQ(decodeEnvelope(text).value().type, type);
+  }
+  auto unknown = decodeEnvelope(envelopeWith("type", "pair.handshake.v2"));
+  ASSERT_FALSE(unknown);
+  EXPECT_EQ(unknown.error().message, "SyncEnvelope: type: unknown value \"pair.handshake.v2\"");
+  EXPECT_FALSE(decodeEnvelope(envelopeWith("type", "PAIR.ACK")));
+}
+
+TEST(EnvelopeJSONTest, AcceptsWhatThePhoneMayWriteDifferently) {
+  // Lower-case UUIDs, numeric offsets, null optionals, escaped slashes,
+  // unknown keys and keys in any order.
+  const std::string text =
+      R"({"type":"delta.note","timestamp":"2025-03-14T10:26:53+01:00","payload":"ab\/+",)"
+      R"("messageID":"e621e1f8-c36c-495a-93fc-0c247a3e6e5f","correlationID":null,)"
+      R"("hmac":"","extra":{"nested":[1,2,{"x":null}]}})";
+  auto decoded = decodeEnvelope(text);
+  ASSERT_TRUE(decoded) << decoded.error().message;
+  EXPECT_EQ(decoded->messageID, kMessageID);
+  EXPECT_EQ(decoded->timestamp, dateFromUnixSeconds(1'741'944'413));
+  EXPECT_EQ(decoded->correlationID, std::nullopt);
+  EXPECT_EQ(decoded->payload, (Bytes{0x69, 0xBF, 0xFE}));
+}
+
+TEST(EnvelopeJSONTest, RefusesFractionalSecondsMissingKeysAndWrongTypes) {
+  struct Case {
+    std::string text;
+    std::string error;
+  };
+  const Case cases[] = {
+      {envelopeWith("timestamp", "2025-03-14T09:26:53.5Z"),
+       "SyncEnvelope: timestamp: \"2025-03-14T09:26:53.5Z\" is not an ISO 8601 date-time with "
+       "whole seconds"},
+      {envelopeWith("timestamp", "2025-03-14 09:26:53"), "timestamp: "},
+      {envelopeWith("timestamp", 1741944413), "timestamp: expected a date, found a number"},
+      {envelopeWith("messageID", "E621E1F8C36C495A93FC0C247A3E6E5F"), "messageID: "},
+      {envelopeWith("messageID", nullptr), "messageID: expected a UUID, found null"},
+      {envelopeWith("payload", "e30"), "payload: not valid Base64"},
+      {envelopeWith("payload", "e3 0="), "payload: not valid Base64"},
+      {envelopeWith("payload", "e31="), "payload: not valid Base64"},
+      {envelopeWith("payload", Json::array({123, 125})),
+       "payload: expected Base64 text, found an array"},
+      {envelopeWith("hmac", 7), "hmac: expected a string, found a number"},
+      {envelopeWith("correlationID", "soon"), "correlationID: \"soon\" is not a UUID"},
+      {R"({"hmac":"","messageID":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","payload":"e30=","type":"error"})",
+       "SyncEnvelope: missing required key \"timestamp\""},
+      {"[]", "SyncEnvelope: expected an object, found an array"},
+      {"", "SyncEnvelope: not valid JSON"},
+      {R"({"hmac":"")", "SyncEnvelope: not valid JSON"},
+      {encodeEnvelope(fixedEnvelope()).value() + "{}", "SyncEnvelope: not valid JSON"},
+      {"{\"hmac\":\"\xFF\"}", "SyncEnvelope: not valid JSON"},
+  };
+  for (const auto& c : cases) {
+    auto decoded = decodeEnvelope(c.text);
+    ASSERT_FALSE(decoded) << c.text;
+    EXPECT_THAT(decoded.error().message, HasSubstr(c.error)) << c.text;
+  }
+}
+
+TEST(SyncJSONBadInputTest, DeepNestingAndHugeNumbersFailWithoutCrashing) {
+  const std::string deep = std::string(10'000, '[') + std::string(10'000, ']');
+  EXPECT_FALSE(decodeEnvelope(deep));
+  const std::string deepUnknownKey =
+      R"({"extra":)" + std::string(10'000, '[') + std::string(10'000, ']') + "}";
+  EXPECT_FALSE(decodeEnvelope(deepUnknownKey));
+  std::string nestedObjects;
+  for (int i = 0; i < 10'000; ++i) nestedObjects += R"({"a":)";
+  nestedObjects += "1" + std::string(10'000, '}');
+  auto decoded = decodeEnvelope(nestedObjects);
+  ASSERT_FALSE(decoded);
+  EXPECT_THAT(decoded.error().message, HasSubstr("not valid JSON"));
+
+  // Out of range for the field's type.
+  EXPECT_THAT(decodeSyncJSON<QLMImportResultPayload>(
+                  R"({"success":true,"contactsImported":9223372036854775808})")
+                  .error()
+                  .message,
+              HasSubstr("contactsImported: integer out of range"));
+  EXPECT_THAT(decodeSyncJSON<QLMImportResultPayload>(R"({"success":true,"contactsImported":1e3})")
+                  .error()
+                  .message,
+              HasSubstr("contactsImported: expected an integer, found a number"));
+  EXPECT_FALSE(decodeSyncJSON<QLMImportResultPayload>(
+      R"({"success":true,"contactsImported":123456789012345678901234567890})"));
+  EXPECT_FALSE(decodeSyncJSON<OpportunitySyncModel>(R"({"value":1e400})"));
+  auto item = decodeSyncJSON<QLMImportResultPayload>(
+      R"({"success":true,"contactsImported":-9223372036854775808})");
+  ASSERT_TRUE(item);
+  EXPECT_EQ(item->contactsImported, std::numeric_limits<std::int64_t>::min());
+}
+
+TEST(SyncJSONWriterTest, StringsAreEscapedAndAlwaysValidUTF8) {
+  ErrorPayload payload;
+  payload.code = "quote\" backslash\\ newline\n tab\t nul" + std::string(1, '\0') + " bell\x07";
+  payload.message = "Müller, Øystein, 田中, 🎪";
+  payload.details = std::string("broken \xC3 and \xED\xA0\x80 and \xF8") + " end";
+  const std::string text = encodeSyncJSON(payload).value();
+  EXPECT_EQ(text,
+            "{\"code\":\"quote\\\" backslash\\\\ newline\\n tab\\t nul\\u0000 bell\\u0007\","
+            "\"details\":\"broken \xEF\xBF\xBD and \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD and "
+            "\xEF\xBF\xBD end\",\"message\":\"Müller, Øystein, 田中, 🎪\"}");
+  auto decoded = decodeSyncJSON<ErrorPayload>(text);
+  ASSERT_TRUE(decoded) << decoded.error().message;
+  EXPECT_EQ(decoded->code, payload.code);
+  EXPECT_EQ(decoded->message, payload.message);
+}
+
+TEST(SyncJSONWriterTest, NumbersReadBackExactlyAndNonFiniteOnesFail) {
+  OpportunitySyncModel opportunity;
+  for (double value : {0.1, 1.0 / 3.0, 12500.0, -0.0, 1e21, 5e-324, 1.7976931348623157e308}) {
+    opportunity.value = value;
+    const std::string text = encodeSyncJSON(opportunity).value();
+    auto decoded = decodeSyncJSON<OpportunitySyncModel>(text);
+    ASSERT_TRUE(decoded) << text;
+    EXPECT_EQ(decoded->value, value) << text;
+  }
+  opportunity.value = 12500.0;
+  EXPECT_THAT(encodeSyncJSON(opportunity).value(), HasSubstr("\"value\":12500}"));
+  opportunity.value = std::nan("");
+  auto failed = encodeSyncJSON(opportunity);
+  ASSERT_FALSE(failed);
+  EXPECT_THAT(failed.error().message, HasSubstr("OpportunitySyncModel: a number is not finite"));
+  opportunity.value = std::numeric_limits<double>::infinity();
+  EXPECT_FALSE(SyncEnvelope::make(SyncMessageType::deltaOpportunity,
+                                  DeltaOpportunityPayload{Uuid::random(), opportunity, "", ""}));
+}
+
+}  // namespace
+}  // namespace qm
