@@ -2,7 +2,9 @@
 # Builds the optimised `release` preset and runs the benchmarks:
 #  1. the store benchmarks, printing Google Benchmark's table followed by a
 #     summary with each target's PASS/MISS;
-#  2. the MCP server benchmarks (latency, throughput), against a baseline of
+#  2. the sync message benchmark (receive and build a 10,000-contact snapshot
+#     envelope), against a bare simdjson parse of the same payload;
+#  3. the MCP server benchmarks (latency, throughput), against a baseline of
 #     nginx serving a 64-byte JSON file on 127.0.0.1 from a temporary folder.
 # Safe to run repeatedly: configuring and building are incremental, nginx is
 # installed only when missing, every run works in temporary folders that it
@@ -18,10 +20,14 @@ if [ -f scripts/setup.sh ]; then
 fi
 
 cmake --preset release
-cmake --build --preset release --target store_bench mcp_bench
+cmake --build --preset release --target store_bench sync_bench mcp_bench
 
 status=0
 ./build/release/bench/store_bench "$@" || status=$?
+
+echo
+echo "=== Sync message benchmark ==="
+./build/release/bench/sync_bench || status=$?
 
 # --- nginx baseline ---------------------------------------------------------
 

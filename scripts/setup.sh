@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build ccache pkg-config clang clang-format
+  # the libFuzzer runtime (only recommended by clang)
+  libclang-rt-14-dev
   # libraries
   libsqlite3-dev libssl-dev libasio-dev nlohmann-json3-dev libsimdjson-dev
   libcurl4-openssl-dev libqrencode-dev libpng-dev libicu-dev libpcre2-dev

@@ -15,3 +15,4 @@ for preset in dev asan; do
   echo "== $preset tests"
   ctest --preset "$preset"
 done
+bash scripts/fuzz.sh

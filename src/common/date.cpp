@@ -118,7 +118,13 @@ std::optional<Date> parseISO8601(std::string_view text) {
   // Local time minus its offset from UTC gives UTC.
   const auto local =
       std::chrono::sys_days{ymd} + hours{*hour} + minutes{*minute} + seconds{*second};
-  return Date{local - offset};
+  const Date utc{local - offset};
+  // An offset can carry the first or last minutes of the four-digit years
+  // outside them; such an instant has no text form to write back.
+  const auto utcYear =
+      std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(utc)}.year();
+  if (utcYear < std::chrono::year{0} || utcYear > std::chrono::year{9999}) return std::nullopt;
+  return utc;
 }
 
 std::string fileTimestamp(Date date) {

@@ -146,7 +146,20 @@ void SyncJSONWriter::number(double value) {
   }
   separator();
   char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
+  if (text.find_first_of(".e") == std::string_view::npos) {
+    // Written as an integer. Readers take "-0" for the integer 0, and digits
+    // beyond the 64-bit range are refused as too big an integer: both keep
+    // the double's form.
+    if (value == 0 && std::signbit(value)) {
+      out_.append("-0.0");
+      return;
+    }
+    if (std::fabs(value) >= 9.2e18) {
+      result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    }
+  }
   out_.append(buffer, result.ptr);
 }
 

@@ -333,6 +333,8 @@ struct Codec<M> {
   static bool decode(Element e, M& m, DecodeError& err) {
     simdjson::dom::object object;
     if (e.get_object().get(object) != simdjson::SUCCESS) return expected(e, "an object", err);
+    // A key given twice: the last object wins whole, not merged into the first.
+    m = M{};
     const auto& table = WireRecord<M>::table();
     // One bit per sorted field: which required keys have been seen.
     std::uint64_t seenSmall[4] = {};
@@ -386,6 +388,11 @@ void trimParser(simdjson::dom::parser& parser);
 
 template <WireRecordType M>
 Result<M> decodeDocument(const char* data, std::size_t size, bool padded) {
+  if (size == 0) {
+    // An empty view may have no buffer at all; give the parser a real one.
+    data = "";
+    padded = false;
+  }
   auto& parser = threadParser();
   Element root;
   const auto status = parser.parse(data, size, !padded).get(root);

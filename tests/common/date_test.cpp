@@ -58,6 +58,18 @@ TEST(DateParse, AppliesNumericOffsets) {
   EXPECT_EQ(parseISO8601("2027-01-01T01:00:00+02:00"), parseISO8601("2026-12-31T23:00:00Z"));
 }
 
+// Every accepted text must have a text form to write back (found by fuzzing).
+TEST(DateParse, RefusesOffsetsThatLeaveTheFourDigitYears) {
+  EXPECT_FALSE(parseISO8601("0000-01-01T00:00:00+00:01"));
+  EXPECT_FALSE(parseISO8601("9999-12-31T23:59:59-00:01"));
+  auto first = parseISO8601("0000-01-01T00:01:00+00:01");
+  ASSERT_TRUE(first);
+  EXPECT_EQ(formatISO8601(*first), "0000-01-01T00:00:00Z");
+  auto last = parseISO8601("9999-12-31T23:59:59Z");
+  ASSERT_TRUE(last);
+  EXPECT_EQ(parseISO8601(formatISO8601(*last)), last);
+}
+
 TEST(DateParse, RoundTripsWithFormat) {
   for (std::int64_t s : {std::int64_t{-2208988800}, std::int64_t{-1}, std::int64_t{0}, kMarchFirst,
                          std::int64_t{4102444799}}) {

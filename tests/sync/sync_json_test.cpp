@@ -168,12 +168,17 @@ TEST(SyncJSONWriterTest, StringsAreEscapedAndAlwaysValidUTF8) {
 
 TEST(SyncJSONWriterTest, NumbersReadBackExactlyAndNonFiniteOnesFail) {
   OpportunitySyncModel opportunity;
-  for (double value : {0.1, 1.0 / 3.0, 12500.0, -0.0, 1e21, 5e-324, 1.7976931348623157e308}) {
+  // Includes integral values beyond the 64-bit integers and negative zero,
+  // which must not be written as integer digits (found by fuzzing).
+  for (double value : {0.1, 1.0 / 3.0, 12500.0, -0.0, 1e21, 5e-324, 1.7976931348623157e308,
+                       1.8446744073709552e19, -9.223372036854778e18, 9.007199254740993e15}) {
     opportunity.value = value;
     const std::string text = encodeSyncJSON(opportunity).value();
     auto decoded = decodeSyncJSON<OpportunitySyncModel>(text);
     ASSERT_TRUE(decoded) << text;
     EXPECT_EQ(decoded->value, value) << text;
+    EXPECT_EQ(std::signbit(*decoded->value), std::signbit(value)) << text;
+    EXPECT_EQ(encodeSyncJSON(*decoded).value(), text);
   }
   opportunity.value = 12500.0;
   EXPECT_THAT(encodeSyncJSON(opportunity).value(), HasSubstr("\"value\":12500}"));

@@ -288,6 +288,28 @@ TEST(PayloadFormTest, RequiredKeysAndTypesAreEnforcedWithThePathInTheError) {
               HasSubstr("contacts: expected an array, found a string"));
 }
 
+TEST(PayloadFormTest, AKeyGivenTwiceTakesTheLastValueWhole) {
+  // Found by fuzzing: the second "note" used to be merged into the first.
+  const std::string note1 = encodeSyncJSON(fullNote(1)).value();
+  NoteSyncModel bare = fullNote(2);
+  bare.textContent.reset();
+  bare.cleanedAt.reset();
+  const std::string note2 = encodeSyncJSON(bare).value();
+  const std::string text = R"({"contactSyncID":")" + kOther.str() + R"(","eventID":")" +
+                           kEvent.str() + R"(","note":)" + note1 + R"(,"note":)" + note2 +
+                           R"(,"senderName":"Dana"})";
+  auto decoded = decodeSyncJSON<DeltaNotePayload>(text);
+  ASSERT_TRUE(decoded) << decoded.error().message;
+  EXPECT_EQ(decoded->note, bare);
+
+  // An envelope with an empty payload decodes; the payload itself does not.
+  auto envelope =
+      decodeEnvelope(R"({"hmac":"","messageID":")" + kEvent.str() +
+                     R"(","payload":"","timestamp":"2025-03-14T09:26:53Z","type":"error"})");
+  ASSERT_TRUE(envelope) << envelope.error().message;
+  EXPECT_THAT(checkPayload(*envelope).error().message, HasSubstr("ErrorPayload: not valid JSON"));
+}
+
 TEST(PayloadFormTest, EnvelopeTypeNamesTheRecordThePayloadMustDecodeAs) {
   auto note = SyncEnvelope::make(SyncMessageType::deltaNote,
                                  DeltaNotePayload{kEvent, kOther, fullNote(1), "Dana"})
