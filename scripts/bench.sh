@@ -4,7 +4,10 @@
 #     summary with each target's PASS/MISS;
 #  2. the sync message benchmark (receive and build a 10,000-contact snapshot
 #     envelope), against a bare simdjson parse of the same payload;
-#  3. the MCP server benchmarks (latency, throughput), against a baseline of
+#  3. the peer link benchmark (1,000 x 10 KiB and one 20 MiB message from the
+#     phone's client to the companion over loopback TLS), against a bare TLS
+#     stream pair carrying the same bytes;
+#  4. the MCP server benchmarks (latency, throughput), against a baseline of
 #     nginx serving a 64-byte JSON file on 127.0.0.1 from a temporary folder.
 # Safe to run repeatedly: configuring and building are incremental, nginx is
 # installed only when missing, every run works in temporary folders that it
@@ -20,7 +23,7 @@ if [ -f scripts/setup.sh ]; then
 fi
 
 cmake --preset release
-cmake --build --preset release --target store_bench sync_bench mcp_bench
+cmake --build --preset release --target store_bench sync_bench peer_link_bench mcp_bench
 
 status=0
 ./build/release/bench/store_bench "$@" || status=$?
@@ -28,6 +31,10 @@ status=0
 echo
 echo "=== Sync message benchmark ==="
 ./build/release/bench/sync_bench || status=$?
+
+echo
+echo "=== Peer link benchmark ==="
+./build/release/bench/peer_link_bench || status=$?
 
 # --- nginx baseline ---------------------------------------------------------
 

@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 
 seconds="${QUILLMERE_FUZZ_SECONDS:-30}"
 build="${QUILLMERE_FUZZ_BUILD_DIR:-build/fuzz}"
-targets=(fuzz_envelope fuzz_payloads)
+targets=(fuzz_envelope fuzz_payloads fuzz_frame_reader)
 
 if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -eq 0 ]; then
   echo "fuzz: QUILLMERE_FUZZ_SECONDS must be a positive number of seconds" >&2

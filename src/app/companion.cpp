@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "app/application.h"
+#include "app/companion_pairing.h"
 #include "app/control_server.h"
 #include "app/relaunch.h"
 #include "common/log.h"
@@ -35,6 +36,8 @@ class CompanionShell {
 
   Status start() {
     registerCommands();
+    pairing_ = std::make_unique<CompanionPairing>(app_, io_, control_);
+    QM_TRY(pairing_->start());
     QM_TRY(control_.start());
     signals_.add(SIGINT);
     signals_.add(SIGTERM);
@@ -60,6 +63,7 @@ class CompanionShell {
     app_.defaults().unobserve(settingsObserver_);
     if (mcp_) mcp_->stop();
     mcp_.reset();
+    pairing_.reset();
     control_.stop();
     io_.stop();
   }
@@ -149,6 +153,7 @@ class CompanionShell {
   asio::signal_set signals_;
   int settingsObserver_ = 0;
   std::unique_ptr<mcp::MCPServer> mcp_;
+  std::unique_ptr<CompanionPairing> pairing_;
   AfterStop afterStop_ = AfterStop::exit;
 };
 

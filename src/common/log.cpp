@@ -31,9 +31,9 @@ class Loggers {
     for (std::size_t i = 0; i < kCategoryCount; ++i) {
       loggers_[i] = std::make_shared<spdlog::logger>(kNames[i], sink_);
       loggers_[i]->set_level(spdlog::level::info);
-      // Warnings and errors reach the file at once, so a crash right after one
-      // does not lose it.
-      loggers_[i]->flush_on(spdlog::level::warn);
+      // Every line reaches the file at once: the companion logs a few lines per
+      // event, and someone following the file (or a crash) should not miss one.
+      loggers_[i]->flush_on(spdlog::level::info);
     }
   }
 

@@ -1,0 +1,213 @@
+// quillmere-phone: plays the phone over the real peer link, for tests, demos
+// and debugging. It pairs by QR string, comes back as the bonded phone, sends
+// envelopes from files and prints what the companion sends.
+#include <CLI/CLI.hpp>
+#include <asio.hpp>
+#include <chrono>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/atomic_file.h"
+#include "common/log.h"
+#include "pairing/peer_link_client.h"
+#include "phone/phone_pairing.h"
+#include "sync/sync_payloads.h"
+
+namespace qm::phone {
+namespace {
+
+struct Options {
+  std::string host = "127.0.0.1";
+  std::uint16_t port = 23817;
+  std::string qr;
+  std::string bondFile;
+  std::string name = std::string(Identity::kDefaultDisplayName);
+  std::vector<std::string> sendFiles;
+  double listenSeconds = 0;
+};
+
+/// One line per received message: type, id, whether its tag checked out, payload.
+void printReceived(const std::string& bytes, const SharedSecret& secret) {
+  auto opened = openEnvelope(bytes, secret);
+  if (opened) {
+    std::cout << "received " << rawValue(opened->type) << " " << opened->messageID.str()
+              << " verified " << opened->payloadText() << std::endl;
+    return;
+  }
+  auto envelope = decodeEnvelope(bytes);
+  if (envelope) {
+    std::cout << "received " << rawValue(envelope->type) << " " << envelope->messageID.str()
+              << " UNVERIFIED " << envelope->payloadText() << std::endl;
+  } else {
+    std::cout << "received undecodable message: " << envelope.error().message << std::endl;
+  }
+}
+
+/// Reads an envelope from `file` (sync JSON), signs it with the bond's secret.
+Result<std::string> envelopeFromFile(const std::string& file, const SharedSecret& secret) {
+  auto text = readFile(file);
+  if (!text) return Error("Cannot read " + file + ": " + text.error().message);
+  auto envelope = decodeEnvelope(*text);
+  if (!envelope) return Error(file + ": " + envelope.error().message);
+  return sealEnvelope(std::move(envelope).value(), secret);
+}
+
+/// Runs one connection: `onConnected` sends what the command needs; the loop
+/// ends when `done` is set, the connection ends, or the listening time is up.
+class Session {
+ public:
+  Session(asio::io_context& io, const Options& options) : io_(io), options_(options) {}
+
+  int run(const std::string& localName, const std::function<void(Session&)>& onConnected,
+          const std::function<void(const std::string&)>& onMessage) {
+    PeerLinkClientEvents events;
+    events.connected = [&](const std::string& desktopName) {
+      std::cout << "connected to " << desktopName << std::endl;
+      onConnected(*this);
+    };
+    events.dataReceived = [&](std::string bytes) { onMessage(bytes); };
+    events.ended = [&](PeerLinkClientEnd how, const std::string& detail) {
+      const char* what = how == PeerLinkClientEnd::declined ? "declined"
+                         : how == PeerLinkClientEnd::failed ? "failed"
+                                                            : "closed";
+      std::cout << "connection " << what << (detail.empty() ? "" : ": " + detail) << std::endl;
+      // Reported only when the connection ended before the command was done.
+      if (exitCode_ < 0) exitCode_ = 1;
+      io_.stop();
+    };
+    client_ = std::make_unique<PeerLinkClient>(io_, std::move(events));
+    client_->connect(options_.host, options_.port, localName);
+    io_.run();
+    client_.reset();
+    return exitCode_ < 0 ? 0 : exitCode_;
+  }
+
+  Status send(const std::string& bytes) { return client_->send(bytes); }
+
+  /// Ends the run with `code`, after `linger` for the peer to answer.
+  void finish(int code, std::chrono::milliseconds linger = std::chrono::milliseconds(0)) {
+    exitCode_ = code;
+    auto timer = std::make_shared<asio::steady_timer>(io_, linger);
+    timer->async_wait([this, timer](std::error_code) {
+      if (client_) client_->close();
+      io_.stop();
+    });
+  }
+
+ private:
+  asio::io_context& io_;
+  const Options& options_;
+  std::unique_ptr<PeerLinkClient> client_;
+  int exitCode_ = -1;
+};
+
+int pair(const Options& options) {
+  const Identity phone = Identity::generate(options.name);
+  auto scanned = scanQRString(phone, options.qr);
+  if (!scanned) {
+    std::cerr << scanned.error().message << "\n";
+    return 2;
+  }
+  std::cout << "scanned " << scanned->desktop.displayName << " (" << scanned->desktop.deviceUUID
+            << "); phone " << phone.deviceUUID << std::endl;
+  asio::io_context io;
+  Session session(io, options);
+  bool paired = false;
+  const int code = session.run(
+      phone.deviceUUID,
+      [&](Session& s) {
+        auto handshake = handshakeEnvelope(phone, *scanned);
+        if (!handshake) {
+          std::cerr << handshake.error().message << "\n";
+          return s.finish(1);
+        }
+        auto text = encodeEnvelope(*handshake);
+        if (auto sent = s.send(*text); !sent) {
+          std::cerr << "Cannot send the handshake: " << sent.error().message << "\n";
+          s.finish(1);
+        }
+      },
+      [&](const std::string& bytes) {
+        auto ack = readPairAck(bytes, scanned->desktop);
+        if (!ack) {
+          printReceived(bytes, scanned->desktop.sharedSecret);
+          return;
+        }
+        paired = true;
+        Bond bond{phone, scanned->desktop, now()};
+        if (auto saved = saveBond(options.bondFile, bond); !saved) {
+          std::cerr << saved.error().message << "\n";
+          return session.finish(1);
+        }
+        std::cout << "paired with " << ack->macDisplayName << "; bond saved to " << options.bondFile
+                  << std::endl;
+        session.finish(0,
+                       std::chrono::milliseconds(static_cast<int>(options.listenSeconds * 1000)));
+      });
+  return paired ? code : (code == 0 ? 1 : code);
+}
+
+int connect(const Options& options) {
+  auto bond = loadBond(options.bondFile);
+  if (!bond) {
+    std::cerr << bond.error().message << "\n";
+    return 2;
+  }
+  asio::io_context io;
+  Session session(io, options);
+  return session.run(
+      bond->phone.deviceUUID,
+      [&](Session& s) {
+        for (const auto& file : options.sendFiles) {
+          auto sealed = envelopeFromFile(file, bond->desktop.sharedSecret);
+          if (!sealed) {
+            std::cerr << sealed.error().message << "\n";
+            return s.finish(1);
+          }
+          if (auto sent = s.send(*sealed); !sent) {
+            std::cerr << "Cannot send " << file << ": " << sent.error().message << "\n";
+            return s.finish(1);
+          }
+          std::cout << "sent " << file << std::endl;
+        }
+        s.finish(0, std::chrono::milliseconds(static_cast<int>(options.listenSeconds * 1000)));
+      },
+      [&](const std::string& bytes) { printReceived(bytes, bond->desktop.sharedSecret); });
+}
+
+}  // namespace
+}  // namespace qm::phone
+
+int main(int argc, char** argv) {
+  using namespace qm::phone;
+  qm::log::setLevel(spdlog::level::warn);
+  CLI::App app{"quillmere-phone: plays the phone's side of pairing and sync over the peer link"};
+  app.require_subcommand(1);
+  Options options;
+  auto addConnection = [&](CLI::App* command) {
+    command->add_option("--host", options.host, "The companion's address")->capture_default_str();
+    command->add_option("--port", options.port, "The companion's peer-link port")
+        ->capture_default_str();
+    command->add_option("--bond", options.bondFile, "The phone's bond file")->required();
+    command->add_option("--listen", options.listenSeconds,
+                        "Seconds to stay connected afterwards, printing what arrives");
+  };
+  int exitCode = 0;
+  auto* pairCommand = app.add_subcommand("pair", "Pair using the QR string the companion shows");
+  addConnection(pairCommand);
+  pairCommand->add_option("--qr", options.qr, "The QR string")->required();
+  pairCommand->add_option("--name", options.name, "The phone's name for the user");
+  pairCommand->callback([&] { exitCode = pair(options); });
+
+  auto* connectCommand =
+      app.add_subcommand("connect", "Connect as the bonded phone, send envelopes from files");
+  addConnection(connectCommand);
+  connectCommand->add_option("--send", options.sendFiles,
+                             "Envelope files (sync JSON) to sign and send, in order");
+  connectCommand->callback([&] { exitCode = connect(options); });
+
+  CLI11_PARSE(app, argc, argv);
+  return exitCode;
+}

@@ -1,0 +1,157 @@
+// Pairing as a user does it: the real companion, `quillmere pair` and the
+// phone simulator over the real peer link (TLS on loopback).
+#include <gmock/gmock.h>
+#include <signal.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "app/control_client.h"
+#include "common/app_paths.h"
+#include "common/atomic_file.h"
+#include "support/subprocess.h"
+#include "support/temp_dir.h"
+#include "sync/sync_payloads.h"
+
+namespace qm {
+namespace {
+
+using namespace std::chrono_literals;
+using test::eventually;
+using ::testing::HasSubstr;
+
+class PairingEndToEndTest : public ::testing::Test {
+ protected:
+  test::TempDir home;
+  test::TempDir outDir;
+  test::TempDir phoneDir;
+  AppPaths paths = AppPaths::under(home.path());
+  std::map<std::string, std::string> env{{"QUILLMERE_HOME", home.path().string()},
+                                         {"QUILLMERE_PEER_PORT", "0"}};
+
+  void SetUp() override {
+    companion_ = std::make_unique<test::Subprocess>(
+        QUILLMERE_BINARY, std::vector<std::string>{"run"}, env, outDir.path());
+    ASSERT_TRUE(eventually([&] { return companionIsRunning(paths.controlSocket()); }))
+        << companion_->errors();
+  }
+  void TearDown() override {
+    if (companion_) {
+      EXPECT_EQ(companion_->stop(SIGTERM, 10s), 0) << companion_->errors();
+    }
+  }
+
+  nlohmann::json pairingStatus() {
+    auto s = sendControlRequest(paths.controlSocket(), {{"command", "pairing.status"}});
+    return s.ok() ? *s : nlohmann::json();
+  }
+  test::CommandResult phone(std::vector<std::string> args) {
+    return test::runCommand(PHONE_BINARY, args, {});
+  }
+  std::string log() { return readFile(paths.logFile()).ok() ? *readFile(paths.logFile()) : ""; }
+
+  /// Runs `quillmere pair` and lets the simulator scan its code; returns the
+  /// simulator's port and bond file.
+  void pairPhone() {
+    test::Subprocess pair(QUILLMERE_BINARY, {"pair", "--timeout", "30"}, env, outDir.path());
+    std::smatch qr, port;
+    std::string shown;
+    ASSERT_TRUE(eventually([&] {
+      shown = pair.output();
+      return std::regex_search(shown, qr, std::regex("QR string: (\\S+)")) &&
+             std::regex_search(shown, port, std::regex("listening on port (\\d+)"));
+    })) << pair.output()
+        << pair.errors();
+    port_ = port[1];
+    auto paired = phone(
+        {"pair", "--port", port_, "--qr", qr[1], "--bond", bondFile(), "--name", "Dana's phone"});
+    ASSERT_EQ(paired.exitCode, 0) << paired.out << paired.err;
+    EXPECT_THAT(paired.out, HasSubstr("paired with"));
+    ASSERT_EQ(pair.wait(10s), 0) << pair.output() << pair.errors();
+    EXPECT_THAT(pair.output(), HasSubstr("Pairing complete with Dana's phone"));
+  }
+  std::string bondFile() { return (phoneDir.path() / "bond.json").string(); }
+
+  std::unique_ptr<test::Subprocess> companion_;
+  std::string port_;
+};
+
+TEST_F(PairingEndToEndTest, PhonePairsComesBackAsTheBondedPhoneAndIsForgotten) {
+  EXPECT_EQ(pairingStatus()["state"], "unpaired");
+  pairPhone();
+  // The simulator hung up after pairing: the companion waits for it again.
+  ASSERT_TRUE(eventually([&] { return pairingStatus()["state"] == "reconnecting"; }))
+      << pairingStatus().dump();
+  EXPECT_EQ(pairingStatus()["peerDisplayName"], "Dana's phone");
+  EXPECT_EQ(pairingStatus()["bonded"], true);
+
+  // Back as the bonded phone, without a handshake, with a signed message.
+  DeltaNotePayload note;
+  note.eventID = note.contactSyncID = note.note.id = note.note.syncID = Uuid::random();
+  note.note.createdAt = now();
+  note.note.noteType = "text";
+  note.senderName = "Dana's phone";
+  const auto envelope = SyncEnvelope::make(SyncMessageType::deltaNote, note).value();
+  const auto file = phoneDir.path() / "note.json";
+  ASSERT_TRUE(writeFileAtomically(file, encodeEnvelope(envelope).value()));
+  const std::string port = pairingStatus().value("listeningPort", 0) > 0
+                               ? std::to_string(pairingStatus()["listeningPort"].get<int>())
+                               : port_;
+  auto back = phone({"connect", "--port", port, "--bond", bondFile(), "--send", file.string(),
+                     "--listen", "0.5"});
+  EXPECT_EQ(back.exitCode, 0) << back.out << back.err;
+  EXPECT_THAT(back.out, HasSubstr("sent " + file.string()));
+  ASSERT_TRUE(eventually([&] { return log().find("Reconnected to") != std::string::npos; }));
+  ASSERT_TRUE(eventually([&] { return log().find("Received delta.note") != std::string::npos; }))
+      << log();
+  EXPECT_EQ(log().find("HMAC verification failed"), std::string::npos);
+
+  auto forgotten = test::runCommand(QUILLMERE_BINARY, {"pairing", "forget"}, env);
+  EXPECT_EQ(forgotten.exitCode, 0) << forgotten.err;
+  EXPECT_EQ(pairingStatus()["state"], "unpaired");
+  EXPECT_EQ(pairingStatus()["bonded"], false);
+
+  // Reconnect now has nothing to wait for.
+  auto reconnect = test::runCommand(QUILLMERE_BINARY, {"pairing", "reconnect"}, env);
+  EXPECT_EQ(reconnect.exitCode, 1);
+  EXPECT_THAT(reconnect.err, HasSubstr("No phone is paired"));
+}
+
+TEST_F(PairingEndToEndTest, PairingTimesOutAndAStrangerCannotReconnect) {
+  auto timedOut = test::runCommand(QUILLMERE_BINARY, {"pair", "--timeout", "1"}, env);
+  EXPECT_EQ(timedOut.exitCode, 1);
+  EXPECT_THAT(timedOut.err, HasSubstr("No phone paired in time"));
+  EXPECT_EQ(pairingStatus()["state"], "unpaired");
+
+  pairPhone();
+  ASSERT_TRUE(eventually([&] { return pairingStatus()["state"] == "reconnecting"; }));
+  // A phone with another identity (its own bond with a made-up secret) is turned away.
+  auto bond = nlohmann::json::parse(*readFile(bondFile()));
+  bond["phoneDeviceUUID"] = Uuid::random().str();
+  const auto strangerBond = phoneDir.path() / "stranger.json";
+  ASSERT_TRUE(writeFileAtomically(strangerBond, bond.dump()));
+  auto stranger =
+      phone({"connect", "--port", std::to_string(pairingStatus()["listeningPort"].get<int>()),
+             "--bond", strangerBond.string()});
+  EXPECT_NE(stranger.exitCode, 0);
+  EXPECT_THAT(stranger.out, HasSubstr("declined"));
+  EXPECT_EQ(pairingStatus()["state"], "reconnecting");
+}
+
+TEST_F(PairingEndToEndTest, ResettingAllDataForgetsThePairing) {
+  pairPhone();
+  ASSERT_EQ(pairingStatus()["bonded"], true);
+  auto reset = test::runCommand(QUILLMERE_BINARY, {"reset", "--yes"}, env);
+  ASSERT_EQ(reset.exitCode, 0) << reset.err;
+  // The companion starts afresh in the same process.
+  ASSERT_TRUE(eventually([&] {
+    const auto status = pairingStatus();
+    return status.is_object() && status.value("state", "") == "unpaired";
+  }));
+  EXPECT_EQ(pairingStatus()["bonded"], false);
+  EXPECT_THAT(log(), HasSubstr("Pairing forgotten — all bond data cleared"));
+}
+
+}  // namespace
+}  // namespace qm

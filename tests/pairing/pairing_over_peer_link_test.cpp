@@ -1,0 +1,179 @@
+// The pairing service over the real peer link (TLS on loopback), with the
+// phone played by the phone library and the peer-link client.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <asio.hpp>
+#include <chrono>
+
+#include "common/log.h"
+#include "pairing/pairing_bond.h"
+#include "pairing/pairing_service.h"
+#include "pairing/peer_link.h"
+#include "pairing/peer_link_client.h"
+#include "phone/phone_pairing.h"
+#include "support/desktop_services.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+#include "sync/message_verification.h"
+#include "sync/sync_payloads.h"
+
+namespace qm {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+
+/// One phone connection: what it received and how it ended.
+struct PhoneConnection {
+  PhoneConnection(asio::io_context& io, const std::string& name, std::uint16_t port) {
+    PeerLinkClientEvents events;
+    events.connected = [this](const std::string&) { connected = true; };
+    events.dataReceived = [this](std::string bytes) { received.push_back(std::move(bytes)); };
+    events.ended = [this](PeerLinkClientEnd how, const std::string&) { ended = how; };
+    client = std::make_unique<PeerLinkClient>(io, std::move(events));
+    client->connect("127.0.0.1", port, name);
+  }
+  std::unique_ptr<PeerLinkClient> client;
+  bool connected = false;
+  std::vector<std::string> received;
+  std::optional<PeerLinkClientEnd> ended;
+};
+
+class PairingOverPeerLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PeerLinkOptions options;
+    options.port = 0;
+    options.bindAddress = "127.0.0.1";
+    options.publishDnsSd = false;
+    auto link = makePeerLink(io_, options);
+    ASSERT_TRUE(link) << link.error().message;
+    link_ = std::move(link).value();
+    startService();
+  }
+
+  /// The companion (re)starting: a new service on the same keychain.
+  void startService() {
+    service_.reset();
+    service_ = std::make_unique<PairingService>(*link_, services_.keychain, services_.identity,
+                                                services_.settings);
+    // As the companion does: check each message, hand the handshake over.
+    service_->onDataReceived([this](std::string bytes, const PeerID&) {
+      auto message = checkIncomingMessage(bytes, loadBond(services_.keychain));
+      if (!message) return;
+      if (message->envelope.type == SyncMessageType::pairHandshake) {
+        service_->handleHandshake(message->envelope.decodePayload<PairHandshakePayload>().value());
+      } else {
+        received_.push_back(std::move(message->envelope));
+      }
+    });
+  }
+
+  template <class F>
+  bool runUntil(F condition, std::chrono::milliseconds timeout = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition() && std::chrono::steady_clock::now() < deadline) {
+      io_.restart();
+      io_.run_for(10ms);
+    }
+    return condition();
+  }
+
+  std::uint16_t port() { return link_->listeningPort().value_or(0); }
+
+  /// First pairing of `phone` with the QR code on show.
+  phone::ScannedQR pair(const phone::Identity& phone) {
+    service_->makeQRPayload();
+    service_->startAdvertising();
+    auto scanned = phone::scanQRString(phone, *service_->qrPayloadString());
+    EXPECT_TRUE(scanned);
+    connection_ = std::make_unique<PhoneConnection>(io_, phone.deviceUUID, port());
+    EXPECT_TRUE(runUntil([&] { return connection_->connected; }));
+    EXPECT_TRUE(connection_->client->send(
+        encodeEnvelope(*phone::handshakeEnvelope(phone, *scanned)).value()));
+    EXPECT_TRUE(runUntil([&] { return !connection_->received.empty(); }));
+    return *scanned;
+  }
+
+  test::TempDir dir_;
+  test::DesktopServices services_{dir_.path()};
+  asio::io_context io_;
+  std::unique_ptr<PeerLink> link_;
+  std::unique_ptr<PairingService> service_;
+  std::unique_ptr<PhoneConnection> connection_;
+  std::vector<SyncEnvelope> received_;
+  phone::Identity phone_ = phone::Identity::generate("Dana's phone");
+};
+
+TEST_F(PairingOverPeerLinkTest, FirstPairingThenSignedMessagesBothWays) {
+  const phone::ScannedQR scanned = pair(phone_);
+  ASSERT_EQ(service_->state(), PairingState::paired);
+  auto ack = phone::readPairAck(connection_->received.at(0), scanned.desktop);
+  ASSERT_TRUE(ack) << ack.error().message;
+  EXPECT_FALSE(link_->listeningPort()) << "the listener closes once paired";
+
+  auto note = phone::sealMessage(SyncMessageType::error, ErrorPayload{"E1", "oops", {}},
+                                 scanned.desktop.sharedSecret);
+  ASSERT_TRUE(connection_->client->send(*note));
+  ASSERT_TRUE(runUntil([&] { return !received_.empty(); }));
+  EXPECT_EQ(received_[0].decodePayload<ErrorPayload>()->message, "oops");
+
+  ASSERT_TRUE(service_->send(
+      SyncEnvelope::make(SyncMessageType::eventListRequest, EventListRequestPayload{}).value()));
+  ASSERT_TRUE(runUntil([&] { return connection_->received.size() == 2; }));
+  auto request = phone::openEnvelope(connection_->received[1], scanned.desktop.sharedSecret);
+  ASSERT_TRUE(request) << request.error().message;
+  EXPECT_EQ(request->type, SyncMessageType::eventListRequest);
+}
+
+TEST_F(PairingOverPeerLinkTest, LostSessionReconnectsAndThePhoneComesBack) {
+  const phone::ScannedQR scanned = pair(phone_);
+  ASSERT_EQ(service_->state(), PairingState::paired);
+
+  connection_.reset();  // the phone goes away
+  ASSERT_TRUE(runUntil([&] { return service_->state() == PairingState::reconnecting; }));
+  ASSERT_TRUE(runUntil([&] { return link_->listeningPort().has_value(); }));
+  EXPECT_EQ(service_->send(SyncEnvelope::make(SyncMessageType::deltaNote, Bytes{'{', '}'}))
+                .error()
+                .message,
+            "Not connected to peer");
+
+  // Another device is turned away; the bonded phone comes back, no handshake.
+  PhoneConnection stranger(io_, phone::Identity::generate().deviceUUID, port());
+  ASSERT_TRUE(runUntil([&] { return stranger.ended.has_value(); }));
+  EXPECT_EQ(stranger.ended, PeerLinkClientEnd::declined);
+
+  connection_ = std::make_unique<PhoneConnection>(io_, phone_.deviceUUID, port());
+  ASSERT_TRUE(runUntil([&] { return service_->state() == PairingState::paired; }));
+  ASSERT_TRUE(service_->send(SyncEnvelope::make(SyncMessageType::deltaNote, Bytes{'{', '}'})));
+  ASSERT_TRUE(runUntil([&] { return !connection_->received.empty(); }));
+  EXPECT_TRUE(phone::openEnvelope(connection_->received[0], scanned.desktop.sharedSecret));
+}
+
+TEST_F(PairingOverPeerLinkTest, BondedPhoneSkipsTheHandshakeWhileThePairingWindowIsOpen) {
+  pair(phone_);
+  connection_.reset();
+  startService();  // the companion restarted: unpaired, bond on file
+  ASSERT_EQ(service_->state(), PairingState::unpaired);
+
+  service_->makeQRPayload();
+  service_->startAdvertising();
+  PhoneConnection other(io_, phone::Identity::generate().deviceUUID, port());
+  ASSERT_TRUE(runUntil([&] { return other.connected; }));
+  runUntil([] { return false; }, 100ms);
+  EXPECT_EQ(service_->state(), PairingState::connecting);
+
+  // The first phone leaves, so the window is open again for the bonded one.
+  other.client->close();
+  ASSERT_TRUE(runUntil([&] { return service_->state() == PairingState::advertising; }));
+  test::LogCapture logged(log::pairing());
+  connection_ = std::make_unique<PhoneConnection>(io_, phone_.deviceUUID, port());
+  ASSERT_TRUE(runUntil([&] { return service_->state() == PairingState::paired; }));
+  EXPECT_THAT(logged.text(),
+              HasSubstr("Bonded peer reconnected via advertising — skipped handshake"));
+  EXPECT_TRUE(connection_->received.empty()) << "no pair.ack without a handshake";
+}
+
+}  // namespace
+}  // namespace qm

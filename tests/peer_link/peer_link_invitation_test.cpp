@@ -1,0 +1,77 @@
+// The invitation and its answer: what each side writes, and which frames are
+// refused.
+#include "pairing/peer_link_invitation.h"
+
+#include <gmock/gmock.h>
+
+#include <nlohmann/json.hpp>
+
+namespace qm {
+namespace {
+
+using Json = nlohmann::json;
+
+TEST(PeerLinkInvitation, InvitationCarriesTheNameAndDecodes) {
+  const std::string text = encodeInvitation("6F1C2A0E-55B4-4C3D-9E0A-7D2B61C4A9F3");
+  EXPECT_EQ(Json::parse(text),
+            (Json{{"type", "invite"}, {"peerName", "6F1C2A0E-55B4-4C3D-9E0A-7D2B61C4A9F3"}}));
+  auto decoded = decodeInvitation(text);
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(*decoded, "6F1C2A0E-55B4-4C3D-9E0A-7D2B61C4A9F3");
+  // Members the companion does not know are ignored.
+  auto extended = decodeInvitation(R"({"peerName":"Ana's iPhone","version":2,"type":"invite"})");
+  ASSERT_TRUE(extended);
+  EXPECT_EQ(*extended, "Ana's iPhone");
+}
+
+TEST(PeerLinkInvitation, MalformedInvitationsAreRefused) {
+  for (const char* frame : {
+           "",
+           "not json",
+           R"(["invite","x"])",
+           R"("invite")",
+           R"({"peerName":"x"})",
+           R"({"type":"invite.reply","peerName":"x"})",
+           R"({"type":"INVITE","peerName":"x"})",
+           R"({"type":7,"peerName":"x"})",
+           R"({"type":"invite"})",
+           R"({"type":"invite","peerName":""})",
+           R"({"type":"invite","peerName":42})",
+           R"({"type":"invite","peerName":null})",
+           "{\"type\":\"invite\",\"peerName\":\"\xff\"}",
+           R"({"type":"invite","peerName":"x"} trailing)",
+       }) {
+    EXPECT_FALSE(decodeInvitation(frame)) << frame;
+  }
+}
+
+TEST(PeerLinkInvitation, ReplyRoundTripsBothAnswers) {
+  for (const bool accepted : {true, false}) {
+    const std::string text = encodeInvitationReply({accepted, "DESKTOP-1"});
+    EXPECT_EQ(Json::parse(text),
+              (Json{{"type", "invite.reply"}, {"accepted", accepted}, {"peerName", "DESKTOP-1"}}));
+    auto decoded = decodeInvitationReply(text);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->accepted, accepted);
+    EXPECT_EQ(decoded->peerName, "DESKTOP-1");
+  }
+  for (const char* frame : {
+           R"({"type":"invite.reply","peerName":"x"})",
+           R"({"type":"invite.reply","accepted":"true","peerName":"x"})",
+           R"({"type":"invite.reply","accepted":true})",
+           R"({"type":"invite","accepted":true,"peerName":"x"})",
+           "[]",
+       }) {
+    EXPECT_FALSE(decodeInvitationReply(frame)) << frame;
+  }
+}
+
+TEST(PeerLinkInvitation, NamesThatAreNotUtf8StillEncode) {
+  const std::string text = encodeInvitation("bad \xff name");
+  auto decoded = decodeInvitation(text);
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(*decoded, "bad \xEF\xBF\xBD name");
+}
+
+}  // namespace
+}  // namespace qm

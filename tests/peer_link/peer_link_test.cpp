@@ -1,0 +1,743 @@
+// The peer link over real loopback sockets and real TLS: the companion's
+// advertiser and session against the phone's client, and against hand-made
+// clients that break the rules.
+#include "pairing/peer_link.h"
+
+#include <gmock/gmock.h>
+
+#include <asio/connect.hpp>
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/read.hpp>
+#include <asio/ssl.hpp>
+#include <asio/write.hpp>
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/log.h"
+#include "pairing/frame_reader.h"
+#include "pairing/peer_link_client.h"
+#include "pairing/peer_link_tls.h"
+#include "support/log_capture.h"
+
+namespace qm {
+namespace {
+
+using asio::ip::tcp;
+using namespace std::chrono_literals;
+using ::testing::AnyOf;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using State = PeerConnectionState;
+
+constexpr const char* kDesktop = "DESKTOP-1";
+
+/// One message a session delivered.
+struct Received {
+  std::string bytes;
+  PeerID peer;
+  std::size_t statesBefore = 0;  ///< state changes reported before it
+};
+
+/// What a session reported, in order.
+struct SessionRecord {
+  std::vector<std::pair<PeerID, State>> states;
+  std::vector<Received> messages;
+  bool gone = false;  ///< set when the session is destroyed; nothing may come after
+
+  PeerSessionEvents events() {
+    return {[this](const PeerID& peer, State state) {
+              EXPECT_FALSE(gone) << "a report after the session was destroyed";
+              states.emplace_back(peer, state);
+            },
+            [this](std::string bytes, const PeerID& peer) {
+              EXPECT_FALSE(gone) << "a message after the session was destroyed";
+              messages.push_back({std::move(bytes), peer, states.size()});
+            }};
+  }
+
+  std::vector<State> statesOf(const PeerID& peer) const {
+    std::vector<State> result;
+    for (const auto& [p, s] : states) {
+      if (p == peer) result.push_back(s);
+    }
+    return result;
+  }
+  bool has(const PeerID& peer, State state) const {
+    for (const auto& [p, s] : states) {
+      if (p == peer && s == state) return true;
+    }
+    return false;
+  }
+};
+
+/// The phone's end, recording what its client reports.
+struct Phone {
+  std::optional<std::string> acceptedBy;
+  std::optional<PeerLinkClientEnd> end;
+  std::string endDetail;
+  std::vector<std::string> received;
+  PeerLinkClient client;
+
+  explicit Phone(asio::io_context& io)
+      : client(io, {[this](const std::string& desktop) { acceptedBy = desktop; },
+                    [this](std::string bytes) { received.push_back(std::move(bytes)); },
+                    [this](PeerLinkClientEnd how, const std::string& detail) {
+                      EXPECT_FALSE(end) << "ended twice";
+                      end = how;
+                      endDetail = detail;
+                    }}) {}
+};
+
+/// A client that speaks TLS and frames by hand (or only TCP), to break rules
+/// the real client keeps. What it sends goes out in order, after the handshake.
+class RawClient {
+ public:
+  RawClient(asio::io_context& io, std::uint16_t port)
+      : context_(*makePeerLinkClientContext()), stream_(io, *context_) {
+    stream_.next_layer().connect(tcp::endpoint(asio::ip::address_v4::loopback(), port));
+  }
+
+  void startHandshake() {
+    stream_.async_handshake(asio::ssl::stream_base::client, [this](std::error_code ec) {
+      handshake_ = ec;
+      if (ec) return;
+      writeNext();
+      if (readAfterHandshake_) startReading();
+    });
+  }
+  std::optional<std::error_code> handshakeResult() const { return handshake_; }
+
+  void sendFrame(std::string_view body) {
+    const auto header = frameHeader(static_cast<std::uint32_t>(body.size()));
+    send(std::string(header.data(), header.size()) + std::string(body));
+  }
+  /// Bytes through TLS.
+  void send(std::string bytes) {
+    queue_.push_back(std::move(bytes));
+    if (handshake_ && !*handshake_ && !writing_) writeNext();
+  }
+  /// Bytes straight onto TCP, without TLS.
+  void sendPlain(std::string bytes) {
+    plain_ = std::move(bytes);
+    asio::async_write(stream_.next_layer(), asio::buffer(plain_),
+                      [](std::error_code, std::size_t) {});
+  }
+
+  /// Reads (through TLS, once the handshake is done, or plain TCP) until the
+  /// connection ends.
+  void startReading(bool plain = false) {
+    if (!plain && !handshake_) {
+      readAfterHandshake_ = true;
+      return;
+    }
+    auto onRead = [this, plain](std::error_code ec, std::size_t n) {
+      if (ec) {
+        ended_ = ec;
+        return;
+      }
+      (void)reader_.feed(std::string_view(buffer_.data(), n));
+      while (reader_.hasFrame()) frames_.push_back(reader_.next());
+      startReading(plain);
+    };
+    if (plain) {
+      stream_.next_layer().async_read_some(asio::buffer(buffer_), onRead);
+    } else {
+      stream_.async_read_some(asio::buffer(buffer_), onRead);
+    }
+  }
+  const std::vector<std::string>& frames() const { return frames_; }
+  bool ended() const { return ended_.has_value(); }
+
+ private:
+  void writeNext() {
+    if (queue_.empty()) return;
+    writing_ = true;
+    asio::async_write(stream_, asio::buffer(queue_.front()),
+                      [this](std::error_code ec, std::size_t) {
+                        writing_ = false;
+                        queue_.pop_front();
+                        if (!ec) writeNext();
+                      });
+  }
+
+  std::shared_ptr<asio::ssl::context> context_;
+  asio::ssl::stream<tcp::socket> stream_;
+  std::optional<std::error_code> handshake_;
+  bool readAfterHandshake_ = false;
+  std::deque<std::string> queue_;
+  bool writing_ = false;
+  std::string plain_;
+  std::array<char, 16 * 1024> buffer_{};
+  FrameReader reader_;
+  std::vector<std::string> frames_;
+  std::optional<std::error_code> ended_;
+};
+
+/// A message of `size` bytes whose content tells it from its neighbours.
+std::string message(std::size_t size, int index) {
+  std::string text(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<char>((i * 7 + index * 13) & 0xff);
+  return text;
+}
+
+class PeerLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override { makeLink(); }
+
+  virtual PeerLinkOptions options() const {
+    PeerLinkOptions o;
+    o.port = 0;
+    o.bindAddress = "127.0.0.1";
+    o.invitationTimeout = 5s;
+    o.closeLinger = 1s;
+    o.publishDnsSd = false;
+    return o;
+  }
+
+  void makeLink(std::optional<PeerLinkOptions> linkOptions = std::nullopt) {
+    auto made = makePeerLink(io_, linkOptions ? *linkOptions : options());
+    ASSERT_TRUE(made) << made.error().message;
+    link_ = std::move(made).value();
+  }
+
+  /// Runs the loop until `condition` holds (true) or `limit` passes (false).
+  bool runUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= deadline) return false;
+      io_.restart();
+      io_.run_one_for(deadline - now);
+    }
+    return true;
+  }
+  /// Runs whatever is ready without waiting.
+  void settle() {
+    io_.restart();
+    io_.poll();
+  }
+
+  /// Starts advertising; each invitation is answered by `decide` (none: declined).
+  std::unique_ptr<PeerAdvertiser> advertise(std::function<PeerSession*(const PeerID&)> decide) {
+    AdvertiserEvents events;
+    events.invitationReceived = [this, decide](const PeerID& peer,
+                                               std::function<void(PeerSession*)> reply) {
+      invitations_.push_back(peer);
+      reply(decide(peer));
+    };
+    events.advertisingFailed = [this](const std::string& why) { failures_.push_back(why); };
+    return link_->startAdvertising(kDesktop, {{"version", "1"}}, "_quillmere-pair._tcp", events);
+  }
+  std::unique_ptr<PeerAdvertiser> advertiseInto(PeerSession& session) {
+    return advertise([&session](const PeerID&) { return &session; });
+  }
+  /// Starts advertising; the answers to invitations are kept in `heldReplies_`.
+  std::unique_ptr<PeerAdvertiser> advertiseAndHold() {
+    AdvertiserEvents events;
+    events.invitationReceived = [this](const PeerID& peer,
+                                       std::function<void(PeerSession*)> reply) {
+      invitations_.push_back(peer);
+      heldReplies_.push_back(std::move(reply));
+    };
+    return link_->startAdvertising(kDesktop, {}, "_quillmere-pair._tcp", events);
+  }
+
+  std::uint16_t port() const {
+    const auto listening = link_->listeningPort();
+    EXPECT_TRUE(listening);
+    return listening.value_or(0);
+  }
+
+  /// A phone that connected and was accepted; the session saw it connected.
+  std::unique_ptr<Phone> connectPhone(const std::string& name, const SessionRecord& record) {
+    auto phone = std::make_unique<Phone>(io_);
+    phone->client.connect("127.0.0.1", port(), name);
+    const std::size_t before = invitations_.size();
+    EXPECT_TRUE(runUntil([&] {
+      return phone->acceptedBy && invitations_.size() > before &&
+             record.has(invitations_.back(), State::connected);
+    })) << "the phone was not connected";
+    return phone;
+  }
+
+  asio::io_context io_;
+  std::unique_ptr<PeerLink> link_;
+  std::vector<PeerID> invitations_;
+  std::vector<std::function<void(PeerSession*)>> heldReplies_;
+  std::vector<std::string> failures_;
+};
+
+// --- invitations ---------------------------------------------------------------
+
+TEST_F(PeerLinkTest, AcceptedInvitationConnectsBothSides) {
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertiseInto(*session);
+  test::LogCapture logged(log::pairing());
+
+  Phone phone(io_);
+  phone.client.connect("127.0.0.1", port(), "PHONE-1");
+  ASSERT_TRUE(runUntil([&] {
+    return phone.acceptedBy && !record.states.empty() &&
+           record.states.back().second == State::connected;
+  }));
+
+  ASSERT_EQ(invitations_.size(), 1u);
+  const PeerID peer = invitations_[0];
+  EXPECT_EQ(peer.displayName, "PHONE-1");
+  EXPECT_EQ(*phone.acceptedBy, kDesktop);
+  EXPECT_EQ(phone.client.desktopName(), kDesktop);
+  EXPECT_TRUE(phone.client.isConnected());
+  EXPECT_THAT(record.statesOf(peer), ElementsAre(State::connecting, State::connected));
+  EXPECT_THAT(session->connectedPeers(), ElementsAre(peer));
+  EXPECT_EQ(session->connectedPeers()[0].displayName, "PHONE-1");
+  EXPECT_THAT(logged.text(), HasSubstr("Invitation from PHONE-1"));
+  EXPECT_TRUE(failures_.empty());
+}
+
+TEST_F(PeerLinkTest, DeclinedInvitationIsAnsweredAndClosed) {
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertise([](const PeerID&) { return nullptr; });
+  test::LogCapture logged(log::pairing());
+
+  Phone phone(io_);
+  phone.client.connect("127.0.0.1", port(), "PHONE-1");
+  ASSERT_TRUE(runUntil([&] { return phone.end.has_value(); }));
+  EXPECT_EQ(*phone.end, PeerLinkClientEnd::declined);
+  EXPECT_THAT(phone.endDetail, HasSubstr(kDesktop));
+  EXPECT_FALSE(phone.acceptedBy);
+  EXPECT_EQ(phone.client.desktopName(), kDesktop);
+  EXPECT_FALSE(phone.client.send("hello"));
+  EXPECT_THAT(record.states, IsEmpty());
+  EXPECT_THAT(logged.text(), HasSubstr("Declined invitation from PHONE-1"));
+
+  // The companion closes its end too: a hand-made client sees the answer, then the end.
+  RawClient raw(io_, port());
+  raw.startHandshake();
+  raw.sendFrame(R"({"type":"invite","peerName":"RAW"})");
+  raw.startReading();
+  ASSERT_TRUE(runUntil([&] { return raw.ended(); }));
+  ASSERT_EQ(raw.frames().size(), 1u);
+  EXPECT_EQ(raw.frames()[0], R"({"accepted":false,"peerName":"DESKTOP-1","type":"invite.reply"})");
+}
+
+TEST_F(PeerLinkTest, InvitationAfterTheAdvertiserStoppedIsRefused) {
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertiseInto(*session);
+  const std::uint16_t stoppedPort = port();
+  advertiser->stop();
+  EXPECT_FALSE(link_->listeningPort());
+
+  Phone phone(io_);
+  phone.client.connect("127.0.0.1", stoppedPort, "PHONE-1");
+  ASSERT_TRUE(runUntil([&] { return phone.end.has_value(); }));
+  EXPECT_EQ(*phone.end, PeerLinkClientEnd::failed);
+  EXPECT_THAT(invitations_, IsEmpty());
+  EXPECT_THAT(record.states, IsEmpty());
+}
+
+TEST_F(PeerLinkTest, StoppingTheAdvertiserClosesUnansweredInvitationsButNotTheSession) {
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertiseInto(*session);
+  auto member = connectPhone("PHONE-1", record);
+
+  // A second invitation whose answer the companion keeps for later.
+  advertiser = advertiseAndHold();
+  Phone waiting(io_);
+  waiting.client.connect("127.0.0.1", port(), "PHONE-2");
+  ASSERT_TRUE(runUntil([&] { return !heldReplies_.empty(); }));
+
+  advertiser.reset();
+  ASSERT_TRUE(runUntil([&] { return waiting.end.has_value(); }));
+  EXPECT_EQ(*waiting.end, PeerLinkClientEnd::failed);
+  heldReplies_[0](session.get());  // too late: nothing happens
+  settle();
+  EXPECT_FALSE(record.has(invitations_.back(), State::connecting));
+
+  // The phone that had joined stays connected.
+  ASSERT_TRUE(member->client.send("still here"));
+  ASSERT_TRUE(runUntil([&] { return !record.messages.empty(); }));
+  EXPECT_EQ(record.messages[0].bytes, "still here");
+  EXPECT_FALSE(member->end);
+}
+
+TEST_F(PeerLinkTest, AnswerMayComeLaterFromTheLoop) {
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertiseAndHold();
+  Phone phone(io_);
+  phone.client.connect("127.0.0.1", port(), "PHONE-1");
+  ASSERT_TRUE(runUntil([&] { return !heldReplies_.empty(); }));
+  EXPECT_FALSE(phone.acceptedBy);
+
+  heldReplies_[0](session.get());
+  heldReplies_[0](nullptr);  // a second answer is ignored
+  ASSERT_TRUE(runUntil([&] { return phone.acceptedBy.has_value(); }));
+  ASSERT_TRUE(runUntil([&] { return record.has(invitations_[0], State::connected); }));
+  EXPECT_THAT(record.statesOf(invitations_[0]), ElementsAre(State::connecting, State::connected));
+}
+
+// --- messages ------------------------------------------------------------------
+
+TEST_F(PeerLinkTest, MessagesArriveWholeAndInOrderBothWays) {
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertiseInto(*session);
+  auto phone = connectPhone("PHONE-1", record);
+  const PeerID peer = invitations_.at(0);
+
+  std::vector<std::string> sent = {message(0, 0), message(1, 1), message(3 * 1024 * 1024 + 5, 2),
+                                   message(0, 3)};
+  for (int i = 0; i < 500; ++i) sent.push_back(message(static_cast<std::size_t>(i % 97), i + 4));
+  sent.push_back(message(5 * 1024 * 1024, 600));
+
+  for (const auto& m : sent) ASSERT_TRUE(phone->client.send(m));
+  ASSERT_TRUE(runUntil([&] { return record.messages.size() >= sent.size(); }));
+  ASSERT_EQ(record.messages.size(), sent.size());
+  for (std::size_t i = 0; i < sent.size(); ++i) {
+    ASSERT_EQ(record.messages[i].bytes, sent[i]) << "message " << i;
+    EXPECT_EQ(record.messages[i].peer, peer);
+    // Room for the JSON decoder to read ahead in place.
+    const auto& bytes = record.messages[i].bytes;
+    EXPECT_GE(bytes.capacity() - bytes.size(), kFrameSpareBytes) << "message " << i;
+  }
+
+  for (const auto& m : sent) ASSERT_TRUE(session->send(m, peer));
+  ASSERT_TRUE(runUntil([&] { return phone->received.size() >= sent.size(); }));
+  EXPECT_TRUE(phone->received == sent);
+}
+
+TEST_F(PeerLinkTest, MessagesSentBeforeTheAnswerAreDeliveredAfterConnected) {
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertiseInto(*session);
+  RawClient raw(io_, port());
+  raw.startHandshake();
+  // Not waiting for the answer, as a phone should: all three frames in one
+  // TLS record, so that the companion reads them at once.
+  std::string frames;
+  for (std::string_view body :
+       {R"({"type":"invite","peerName":"HASTY"})", "early one", "early two"}) {
+    const auto header = frameHeader(static_cast<std::uint32_t>(body.size()));
+    frames += std::string(header.data(), header.size()) + std::string(body);
+  }
+  raw.send(frames);
+  raw.startReading();
+  ASSERT_TRUE(runUntil([&] { return record.messages.size() == 2; }));
+  ASSERT_EQ(invitations_.size(), 1u);
+  EXPECT_THAT(record.statesOf(invitations_[0]), ElementsAre(State::connecting, State::connected));
+  // Both messages came after `connected` was reported.
+  EXPECT_EQ(record.messages[0].bytes, "early one");
+  EXPECT_EQ(record.messages[1].bytes, "early two");
+  EXPECT_EQ(record.messages[0].statesBefore, 2u);
+  EXPECT_EQ(record.messages[1].statesBefore, 2u);
+  ASSERT_EQ(raw.frames().size(), 1u);
+  EXPECT_THAT(raw.frames()[0], HasSubstr(R"("accepted":true)"));
+}
+
+TEST_F(PeerLinkTest, SendFailsAtOnceForPeersNotInTheSession) {
+  SessionRecord record, otherRecord;
+  auto session = link_->makeSession(record.events());
+  auto other = link_->makeSession(otherRecord.events());
+  auto advertiser = advertiseInto(*session);
+  auto phone = connectPhone("PHONE-1", record);
+  const PeerID peer = invitations_.at(0);
+
+  EXPECT_TRUE(session->send("ok", peer));
+  EXPECT_FALSE(other->send("wrong session", peer));
+  EXPECT_FALSE(session->send("unknown", PeerID{"PHONE-1", peer.connection + 1000}));
+  const Status tooLarge = session->send(std::string(kMaxFrameBytes + 1, 'x'), peer);
+  ASSERT_FALSE(tooLarge);
+  EXPECT_THAT(tooLarge.error().message, HasSubstr("larger than a frame may be"));
+  ASSERT_TRUE(runUntil([&] { return phone->received.size() == 1; }));
+  EXPECT_EQ(phone->received[0], "ok");
+
+  phone->client.close();
+  ASSERT_TRUE(runUntil([&] { return record.has(peer, State::notConnected); }));
+  const Status afterwards = session->send("gone", peer);
+  ASSERT_FALSE(afterwards);
+  EXPECT_THAT(afterwards.error().message, HasSubstr("PHONE-1 is not connected"));
+}
+
+// --- endings -------------------------------------------------------------------
+
+TEST_F(PeerLinkTest, DisconnectReportsEveryPeerNotConnectedOnce) {
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertiseInto(*session);
+  auto first = connectPhone("PHONE-1", record);
+  auto second = connectPhone("PHONE-2", record);
+  ASSERT_EQ(session->connectedPeers().size(), 2u);
+  // Queued before the disconnect: still delivered.
+  ASSERT_TRUE(session->send("last words", invitations_[0]));
+
+  session->disconnect();
+  EXPECT_THAT(session->connectedPeers(), IsEmpty());
+  EXPECT_FALSE(session->send("too late", invitations_[0]));
+  ASSERT_TRUE(runUntil([&] { return first->end && second->end; }));
+  settle();
+  for (const auto& peer : invitations_) {
+    EXPECT_THAT(record.statesOf(peer),
+                ElementsAre(State::connecting, State::connected, State::notConnected));
+  }
+  EXPECT_EQ(*first->end, PeerLinkClientEnd::closed);
+  EXPECT_EQ(*second->end, PeerLinkClientEnd::closed);
+  EXPECT_THAT(first->received, ElementsAre("last words"));
+
+  // The session takes new peers afterwards.
+  auto third = connectPhone("PHONE-3", record);
+  EXPECT_THAT(session->connectedPeers(), ElementsAre(invitations_.back()));
+}
+
+TEST_F(PeerLinkTest, PhoneLeavingIsReportedOnceAndComingBackIsANewPeer) {
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertiseInto(*session);
+  auto phone = connectPhone("PHONE-1", record);
+  const PeerID peer = invitations_.at(0);
+  phone.reset();  // closes its end
+  ASSERT_TRUE(runUntil([&] { return record.has(peer, State::notConnected); }));
+  EXPECT_THAT(session->connectedPeers(), IsEmpty());
+
+  phone = connectPhone("PHONE-1", record);
+  const PeerID again = invitations_.at(1);
+  EXPECT_EQ(again.displayName, peer.displayName);
+  EXPECT_NE(again.connection, peer.connection);
+  EXPECT_THAT(session->connectedPeers(), ElementsAre(again));
+
+  session->disconnect();
+  ASSERT_TRUE(runUntil([&] { return phone->end.has_value(); }));
+  settle();
+  // The first peer was gone already: no second report for it.
+  EXPECT_THAT(record.statesOf(peer),
+              ElementsAre(State::connecting, State::connected, State::notConnected));
+  EXPECT_THAT(record.statesOf(again),
+              ElementsAre(State::connecting, State::connected, State::notConnected));
+}
+
+TEST_F(PeerLinkTest, DestroyingEverythingWithLiveConnectionsReportsNothingMore) {
+  auto record = std::make_unique<SessionRecord>();
+  auto session = link_->makeSession(record->events());
+  auto advertiser = advertiseInto(*session);
+  auto phone = connectPhone("PHONE-1", *record);
+  ASSERT_TRUE(phone->client.send("in flight"));
+  Phone pending(io_);
+  pending.client.connect("127.0.0.1", port(), "PHONE-2");
+
+  session.reset();
+  record->gone = true;
+  advertiser.reset();
+  link_.reset();
+  ASSERT_TRUE(runUntil([&] { return phone->end && pending.end; }));
+  EXPECT_EQ(*phone->end, PeerLinkClientEnd::closed);
+  settle();
+}
+
+TEST_F(PeerLinkTest, ClientMayBeDestroyedFromItsOwnCallback) {
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertiseInto(*session);
+  std::unique_ptr<PeerLinkClient> client;
+  bool connected = false;
+  client = std::make_unique<PeerLinkClient>(io_, PeerLinkClientEvents{[&](const std::string&) {
+                                                                        connected = true;
+                                                                        client.reset();
+                                                                      },
+                                                                      nullptr, nullptr});
+  client->connect("127.0.0.1", port(), "PHONE-1");
+  ASSERT_TRUE(runUntil([&] { return connected; }));
+  EXPECT_FALSE(client);
+  ASSERT_TRUE(runUntil([&] { return record.has(invitations_.at(0), State::notConnected); }));
+}
+
+// --- rule breakers -------------------------------------------------------------
+
+class PeerLinkLimitsTest : public PeerLinkTest {
+ protected:
+  PeerLinkOptions options() const override {
+    auto o = PeerLinkTest::options();
+    o.invitationTimeout = 200ms;
+    return o;
+  }
+};
+
+TEST_F(PeerLinkLimitsTest, SilentConnectionsAreClosedAfterTheLimit) {
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertiseInto(*session);
+  test::LogCapture logged(log::pairing());
+
+  RawClient tlsOnly(io_, port());  // finishes TLS, never invites
+  tlsOnly.startHandshake();
+  RawClient tcpOnly(io_, port());  // not even TLS
+  tcpOnly.startReading(true);
+  ASSERT_TRUE(runUntil([&] { return tlsOnly.handshakeResult().has_value(); }));
+  ASSERT_FALSE(*tlsOnly.handshakeResult());
+  tlsOnly.startReading();
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(runUntil([&] { return tlsOnly.ended() && tcpOnly.ended(); }, 5s));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+  EXPECT_THAT(logged.text(), HasSubstr("no invitation within 200 ms"));
+  EXPECT_THAT(invitations_, IsEmpty());
+}
+
+TEST_F(PeerLinkLimitsTest, PlainTcpClientIsRefused) {
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertiseInto(*session);
+  test::LogCapture logged(log::pairing());
+
+  RawClient plain(io_, port());
+  const auto header = frameHeader(36);
+  plain.sendPlain(std::string(header.data(), 4) + R"({"type":"invite","peerName":"PLAIN"})");
+  plain.startReading(true);
+  ASSERT_TRUE(runUntil([&] { return plain.ended(); }));
+  EXPECT_THAT(logged.text(), HasSubstr("TLS handshake failed"));
+  EXPECT_THAT(invitations_, IsEmpty());
+}
+
+TEST_F(PeerLinkLimitsTest, MalformedInvitationsCloseTheConnection) {
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertiseInto(*session);
+  test::LogCapture logged(log::pairing());
+
+  for (const char* invitation :
+       {"not json", R"({"type":"invite"})", R"({"type":"hello","peerName":"x"})"}) {
+    SCOPED_TRACE(invitation);
+    logged.clear();
+    RawClient raw(io_, port());
+    raw.startHandshake();
+    raw.sendFrame(invitation);
+    raw.startReading();
+    ASSERT_TRUE(runUntil([&] { return raw.ended(); }));
+    EXPECT_THAT(raw.frames(), IsEmpty());
+    EXPECT_THAT(logged.text(), HasSubstr("malformed invitation"));
+  }
+  // An invitation frame larger than an invitation can sensibly be.
+  RawClient huge(io_, port());
+  huge.startHandshake();
+  huge.sendFrame(std::string(kMaxFrameBytes / 512, ' '));
+  huge.startReading();
+  ASSERT_TRUE(runUntil([&] { return huge.ended(); }));
+  EXPECT_THAT(invitations_, IsEmpty());
+}
+
+TEST_F(PeerLinkLimitsTest, FrameAnnouncedOver64MiBClosesTheConnection) {
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertiseInto(*session);
+  test::LogCapture logged(log::pairing());
+
+  RawClient raw(io_, port());
+  raw.startHandshake();
+  raw.sendFrame(R"({"type":"invite","peerName":"GREEDY"})");
+  raw.startReading();
+  ASSERT_TRUE(runUntil([&] { return raw.frames().size() == 1; }));
+  ASSERT_TRUE(runUntil([&] { return record.has(invitations_.at(0), State::connected); }));
+  raw.sendFrame("a fine message");
+  // 4 GiB - 1 announced, a few bytes sent: nothing that size may be set aside.
+  raw.send("\xff\xff\xff\xff" + std::string(100, 'x'));
+  ASSERT_TRUE(runUntil([&] { return raw.ended(); }));
+  ASSERT_TRUE(runUntil([&] { return record.has(invitations_[0], State::notConnected); }));
+  EXPECT_THAT(logged.text(), HasSubstr("over the limit of 67108864 bytes"));
+  ASSERT_EQ(record.messages.size(), 1u);
+  EXPECT_EQ(record.messages[0].bytes, "a fine message");
+}
+
+// --- listening -----------------------------------------------------------------
+
+TEST_F(PeerLinkTest, ListenerThatCannotBindReportsAdvertisingFailed) {
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertiseInto(*session);
+  const std::uint16_t taken = port();
+
+  auto busyOptions = options();
+  busyOptions.port = taken;
+  auto busy = makePeerLink(io_, busyOptions);
+  ASSERT_TRUE(busy);
+  std::vector<std::string> busyFailures;
+  AdvertiserEvents events;
+  events.advertisingFailed = [&](const std::string& why) { busyFailures.push_back(why); };
+  auto second = (*busy)->startAdvertising(kDesktop, {}, "_quillmere-pair._tcp", events);
+  EXPECT_THAT(busyFailures, IsEmpty()) << "reported before startAdvertising returned";
+  ASSERT_TRUE(runUntil([&] { return !busyFailures.empty(); }));
+  EXPECT_THAT(busyFailures[0], HasSubstr("could not listen on port " + std::to_string(taken)));
+  EXPECT_FALSE((*busy)->listeningPort());
+  EXPECT_THAT(failures_, IsEmpty());
+}
+
+TEST_F(PeerLinkTest, ListensOnEveryInterfaceByDefault) {
+  auto everywhere = options();
+  everywhere.bindAddress.clear();
+  makeLink(everywhere);
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertiseInto(*session);
+  std::vector<std::string> hosts = {"127.0.0.1"};
+  {
+    // IPv6 loopback where the host has it.
+    tcp::acceptor probe(io_);
+    std::error_code ec;
+    probe.open(tcp::v6(), ec);
+    if (!ec) probe.bind(tcp::endpoint(asio::ip::address_v6::loopback(), 0), ec);
+    if (!ec) hosts.push_back("::1");
+  }
+  for (const auto& host : hosts) {
+    SCOPED_TRACE(host);
+    Phone phone(io_);
+    phone.client.connect(host, port(), "PHONE-" + host);
+    ASSERT_TRUE(runUntil([&] { return phone.acceptedBy || phone.end; }));
+    EXPECT_TRUE(phone.acceptedBy) << phone.endDetail;
+  }
+}
+
+TEST_F(PeerLinkTest, WithoutADnsSdDaemonTheLinkStillListens) {
+  auto withDnsSd = options();
+  withDnsSd.publishDnsSd = true;
+  makeLink(withDnsSd);
+  test::LogCapture logged(log::pairing());
+  log::setLevel(spdlog::level::debug);
+  struct RestoreLevel {
+    ~RestoreLevel() { log::setLevel(spdlog::level::info); }
+  } restoreLevel;
+
+  SessionRecord record;
+  auto session = link_->makeSession(record.events());
+  auto advertiser = advertiseInto(*session);
+  // Either a daemon publishes the service or the link notes that none can.
+  const auto settled = [&] {
+    const auto text = logged.text();
+    return text.find("DNS-SD advertising unavailable") != std::string::npos ||
+           text.find("DNS-SD: advertising DESKTOP-1") != std::string::npos;
+  };
+  ASSERT_TRUE(runUntil(settled));
+  auto phone = connectPhone("PHONE-1", record);
+  EXPECT_TRUE(phone->client.isConnected());
+  EXPECT_THAT(failures_, IsEmpty());
+  if (logged.text().find("DNS-SD: advertising") != std::string::npos) return;  // a daemon runs
+
+  EXPECT_THAT(logged.text(), HasSubstr("[info] DNS-SD advertising unavailable"));
+  // The note is logged once, not at every start; later ones are debug lines.
+  advertiser.reset();
+  logged.clear();
+  advertiser = advertiseInto(*session);
+  ASSERT_TRUE(runUntil(settled));
+  EXPECT_THAT(logged.text(), HasSubstr("[debug] DNS-SD advertising unavailable"));
+  EXPECT_THAT(logged.text(), ::testing::Not(HasSubstr("[info] DNS-SD advertising unavailable")));
+  EXPECT_THAT(failures_, IsEmpty());
+}
+
+}  // namespace
+}  // namespace qm
