@@ -1,11 +1,13 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace qm::bench {
 
@@ -24,6 +26,16 @@ class Rng {
  private:
   std::uint64_t state_;
 };
+
+/// Median, fastest and slowest of repeated wall times, in milliseconds.
+struct Timing {
+  double median = 0, min = 0, max = 0;
+};
+
+inline Timing summarise(std::vector<double> ms) {
+  std::sort(ms.begin(), ms.end());
+  return {ms[ms.size() / 2], ms.front(), ms.back()};
+}
 
 /// The summary table both benchmarks print: one row per measure with its
 /// value, range, target and PASS/MISS, and a closing line.

@@ -57,15 +57,6 @@ std::string randomBytes(std::size_t size, Rng& rng) {
   return bytes;
 }
 
-struct Timing {
-  double median = 0, min = 0, max = 0;
-};
-
-Timing summarise(std::vector<double> ms) {
-  std::sort(ms.begin(), ms.end());
-  return {ms[ms.size() / 2], ms.front(), ms.back()};
-}
-
 /// The phone's loop on a thread of its own.
 class PhoneThread {
  public:

@@ -109,10 +109,6 @@ EventSnapshotPayload snapshot() {
 }
 
 /// Median, min and max wall time of `body` in milliseconds.
-struct Timing {
-  double median = 0, min = 0, max = 0;
-};
-
 /// `prepare` runs before each repetition, outside the measured time.
 Timing time(
     int repetitions, const std::function<bool()>& body, bool& ok,
@@ -125,8 +121,7 @@ Timing time(
     ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                      .count());
   }
-  std::sort(ms.begin(), ms.end());
-  return {ms[ms.size() / 2], ms.front(), ms.back()};
+  return summarise(std::move(ms));
 }
 
 class SummaryTable : public SummaryTableBase {

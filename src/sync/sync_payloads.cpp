@@ -30,63 +30,21 @@ SnapshotRequest makeSnapshotRequest(const std::vector<Event>& storedEvents) {
   return request;
 }
 
-namespace {
-
-template <class P>
-Status decodes(const SyncEnvelope& envelope) {
-  auto payload = envelope.decodePayload<P>();
-  if (!payload) return payload.error();
-  return {};
-}
-
-}  // namespace
-
 Status checkPayload(const SyncEnvelope& envelope) {
-  using T = SyncMessageType;
-  switch (envelope.type) {
-    case T::pairHandshake:
-      return decodes<PairHandshakePayload>(envelope);
-    case T::pairAck:
-      return decodes<PairAckPayload>(envelope);
-    case T::eventSnapshot:
-      return decodes<EventSnapshotPayload>(envelope);
-    case T::eventSnapshotRequest: {
-      auto one = decodes<EventSnapshotRequestPayload>(envelope);
-      if (one) return one;
-      auto full = decodes<SnapshotRequest>(envelope);
-      if (full) return full;
-      return Error(one.error().message + "; " + full.error().message);
+  bool candidates = false;
+  bool decoded = false;
+  std::string errors;
+  forEachPayloadRecord(envelope.type, [&]<class P>() {
+    candidates = true;
+    auto payload = envelope.decodePayload<P>();
+    if (payload) {
+      decoded = true;
+    } else {
+      errors += (errors.empty() ? "" : "; ") + payload.error().message;
     }
-    case T::eventListRequest:
-      return decodes<EventListRequestPayload>(envelope);
-    case T::eventListResponse:
-      return decodes<EventListResponsePayload>(envelope);
-    case T::deltaContact:
-      return decodes<DeltaContactPayload>(envelope);
-    case T::deltaNote:
-      return decodes<DeltaNotePayload>(envelope);
-    case T::deltaOpportunity:
-      return decodes<DeltaOpportunityPayload>(envelope);
-    case T::deltaReport:
-      return decodes<DeltaReportPayload>(envelope);
-    case T::mediaRequest:
-      return decodes<MediaRequestPayload>(envelope);
-    case T::mediaBlob:
-      return decodes<MediaBlobPayload>(envelope);
-    case T::relayAIRequest:
-    case T::relayCRMPush:
-      return decodes<RelayRequestPayload>(envelope);
-    case T::relayAIResponse:
-    case T::relayCRMResult:
-      return decodes<RelayResponsePayload>(envelope);
-    case T::qlmBundle:
-      return {};
-    case T::qlmImportResult:
-      return decodes<QLMImportResultPayload>(envelope);
-    case T::error:
-      return decodes<ErrorPayload>(envelope);
-  }
-  return Error("unknown message type");
+  });
+  if (!candidates || decoded) return {};
+  return Error(errors);
 }
 
 }  // namespace qm

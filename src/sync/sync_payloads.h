@@ -270,6 +270,54 @@ QM_DECLARE_WIRE_RECORD(ErrorPayload, "ErrorPayload")
 /// The snapshot request of a full sync: `updatedAt` of every given event.
 SnapshotRequest makeSnapshotRequest(const std::vector<Event>& storedEvents);
 
+/// Calls `visit.template operator()<P>()` for every payload record P that a
+/// message of `type` may carry, in order: one record for most types, both
+/// request forms for "event.snapshot.request", none for "qlm.bundle" (whose
+/// contents the desktop does not examine).
+template <class Visitor>
+void forEachPayloadRecord(SyncMessageType type, Visitor&& visit) {
+  using T = SyncMessageType;
+  switch (type) {
+    case T::pairHandshake:
+      return visit.template operator()<PairHandshakePayload>();
+    case T::pairAck:
+      return visit.template operator()<PairAckPayload>();
+    case T::eventSnapshot:
+      return visit.template operator()<EventSnapshotPayload>();
+    case T::eventSnapshotRequest:
+      visit.template operator()<EventSnapshotRequestPayload>();
+      return visit.template operator()<SnapshotRequest>();
+    case T::eventListRequest:
+      return visit.template operator()<EventListRequestPayload>();
+    case T::eventListResponse:
+      return visit.template operator()<EventListResponsePayload>();
+    case T::deltaContact:
+      return visit.template operator()<DeltaContactPayload>();
+    case T::deltaNote:
+      return visit.template operator()<DeltaNotePayload>();
+    case T::deltaOpportunity:
+      return visit.template operator()<DeltaOpportunityPayload>();
+    case T::deltaReport:
+      return visit.template operator()<DeltaReportPayload>();
+    case T::mediaRequest:
+      return visit.template operator()<MediaRequestPayload>();
+    case T::mediaBlob:
+      return visit.template operator()<MediaBlobPayload>();
+    case T::relayAIRequest:
+    case T::relayCRMPush:
+      return visit.template operator()<RelayRequestPayload>();
+    case T::relayAIResponse:
+    case T::relayCRMResult:
+      return visit.template operator()<RelayResponsePayload>();
+    case T::qlmBundle:
+      return;
+    case T::qlmImportResult:
+      return visit.template operator()<QLMImportResultPayload>();
+    case T::error:
+      return visit.template operator()<ErrorPayload>();
+  }
+}
+
 /// Whether the payload decodes as the record its envelope's type names
 /// ("event.snapshot.request" either request form; a "qlm.bundle" is not
 /// examined). The error names the record and the key at fault.

@@ -6,7 +6,9 @@
 #include <simdjson.h>
 
 #include <algorithm>
+#include <bitset>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <map>
 #include <optional>
@@ -26,6 +28,9 @@ namespace qm {
 namespace wire {
 
 using Element = simdjson::dom::element;
+
+/// The most keys a wire record may declare (the contact has about eighty).
+inline constexpr std::size_t kMaxWireKeys = 128;
 
 /// What went wrong while decoding, and where: `path` is built from the inside
 /// out as the failure travels up through nested records and arrays.
@@ -285,6 +290,8 @@ struct WireTable {
   std::size_t requiredCount = 0;
 
   explicit WireTable(std::vector<wire::WireField<M>> declared) : fields(std::move(declared)) {
+    // The decoder tracks required keys in a fixed bit set.
+    if (fields.size() > wire::kMaxWireKeys) std::abort();
     std::sort(fields.begin(), fields.end(),
               [](const auto& a, const auto& b) { return a.name < b.name; });
     for (const auto& f : fields) requiredCount += f.optional ? 0 : 1;
@@ -336,12 +343,7 @@ struct Codec<M> {
     // A key given twice: the last object wins whole, not merged into the first.
     m = M{};
     const auto& table = WireRecord<M>::table();
-    // One bit per sorted field: which required keys have been seen.
-    std::uint64_t seenSmall[4] = {};
-    std::vector<bool> seenLarge;
-    const bool small = table.fields.size() <= 256;
-    if (!small) seenLarge.assign(table.fields.size(), false);
-    std::size_t requiredSeen = 0;
+    std::bitset<kMaxWireKeys> requiredSeen;  // by position in the sorted table
     std::size_t cursor = 0;
     for (auto member : object) {
       const WireField<M>* field = table.find(member.key, cursor);
@@ -350,25 +352,12 @@ struct Codec<M> {
         err.within(field->name);
         return false;
       }
-      if (!field->optional) {
-        const auto index = static_cast<std::size_t>(field - table.fields.data());
-        bool already;
-        if (small) {
-          already = (seenSmall[index / 64] >> (index % 64) & 1U) != 0;
-          seenSmall[index / 64] |= std::uint64_t{1} << (index % 64);
-        } else {
-          already = seenLarge[index];
-          seenLarge[index] = true;
-        }
-        if (!already) ++requiredSeen;
-      }
+      if (!field->optional) requiredSeen.set(static_cast<std::size_t>(field - table.fields.data()));
     }
-    if (requiredSeen != table.requiredCount) {
+    if (requiredSeen.count() != table.requiredCount) {
       for (std::size_t i = 0; i < table.fields.size(); ++i) {
-        const auto& field = table.fields[i];
-        const bool seen = small ? (seenSmall[i / 64] >> (i % 64) & 1U) != 0 : seenLarge[i];
-        if (!field.optional && !seen) {
-          return err.fail("missing required key \"" + std::string(field.name) + "\"");
+        if (!table.fields[i].optional && !requiredSeen.test(i)) {
+          return err.fail("missing required key \"" + std::string(table.fields[i].name) + "\"");
         }
       }
     }

@@ -10,6 +10,7 @@
 
 #include "pairing/qr_payload.h"
 #include "phone/phone_pairing.h"
+#include "phone/tampering.h"
 #include "support/desktop_services.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
@@ -25,15 +26,6 @@ test::CommandResult runScript(const std::vector<std::string>& args, const std::s
   std::vector<std::string> all{QM_CROSSCHECK_SCRIPT};
   all.insert(all.end(), args.begin(), args.end());
   return test::runCommand(QM_NODE_PROGRAM, all, {}, input);
-}
-
-/// `text` (an encoded envelope) with one byte of its payload changed.
-std::string withPayloadByteChanged(const std::string& text) {
-  Json json = Json::parse(text);
-  Bytes payload = base64Decode(json["payload"].get<std::string>()).value();
-  payload.at(payload.size() / 2) ^= 0x20;
-  json["payload"] = base64Encode(payload);
-  return json.dump();
 }
 
 class PairingCrossCheckTest : public ::testing::Test {
@@ -88,7 +80,7 @@ TEST_F(PairingCrossCheckTest, DesktopPairsWithNodeAndVerifiesItsMessages) {
   EXPECT_EQ(note->note.authorName, built["note"]["authorName"].get<std::string>());
   EXPECT_EQ(note->senderName, built["senderName"].get<std::string>());
 
-  EXPECT_FALSE(checkIncomingMessage(withPayloadByteChanged(noteWire), bond).has_value());
+  EXPECT_FALSE(checkIncomingMessage(test::withPayloadByteChanged(noteWire), bond).has_value());
 }
 
 TEST_F(PairingCrossCheckTest, NodeVerifiesWhatTheCompanionSigns) {
@@ -120,7 +112,7 @@ TEST_F(PairingCrossCheckTest, NodeVerifiesWhatTheCompanionSigns) {
   EXPECT_EQ(errorReport["payload"]["message"], error.message);
 
   for (const std::string& signedWire : {desktopWire, *phoneWire}) {
-    auto [code, report] = nodeVerdict(withPayloadByteChanged(signedWire), secret);
+    auto [code, report] = nodeVerdict(test::withPayloadByteChanged(signedWire), secret);
     EXPECT_EQ(code, 1) << signedWire;
     EXPECT_EQ(report["accepted"], false);
   }

@@ -12,6 +12,7 @@
 #include "common/log.h"
 #include "common/uuid.h"
 #include "pairing/qr_payload.h"
+#include "phone/tampering.h"
 #include "support/desktop_services.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
@@ -41,15 +42,6 @@ DeltaNotePayload sampleNote() {
 template <class T>
 std::string errorOf(const Result<T>& result) {
   return result ? std::string("no error") : result.error().message;
-}
-
-/// `text` (an encoded envelope) with one byte of its payload changed.
-std::string withPayloadByteChanged(const std::string& text) {
-  Json json = Json::parse(text);
-  Bytes payload = base64Decode(json["payload"].get<std::string>()).value();
-  payload.at(payload.size() / 2) ^= 0x01;
-  json["payload"] = base64Encode(payload);
-  return json.dump();
 }
 
 /// A desktop offering to pair and a phone that scanned its QR code.
@@ -133,7 +125,7 @@ TEST_F(PhonePairingTest, PhoneMessagesPassTheDesktopsCheckUntilChanged) {
   EXPECT_EQ(*received, note);
 
   test::LogCapture logged(log::sync());
-  EXPECT_FALSE(checkIncomingMessage(withPayloadByteChanged(*wire), bond).has_value());
+  EXPECT_FALSE(checkIncomingMessage(test::withPayloadByteChanged(*wire), bond).has_value());
   EXPECT_THAT(logged.text(), HasSubstr("HMAC verification failed"));
 }
 
