@@ -61,13 +61,13 @@
 #include "common/result.h"
 #include "common/uuid.h"
 #include "mcp/mcp_server.h"
-#include "store/app_settings.h"
+#include "settings/app_settings.h"
+#include "settings/device_identity.h"
+#include "settings/keychain_store.h"
+#include "settings/user_defaults.h"
 #include "store/contact.h"
-#include "store/device_identity.h"
 #include "store/event.h"
-#include "store/keychain_store.h"
 #include "store/store.h"
-#include "store/user_defaults.h"
 
 namespace qm::bench {
 namespace {

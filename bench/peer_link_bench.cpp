@@ -28,10 +28,10 @@
 
 #include "bench_support.h"
 #include "common/log.h"
-#include "pairing/peer_link.h"
-#include "pairing/peer_link_client.h"
-#include "pairing/peer_link_tls.h"
-#include "pairing/tls_identity.h"
+#include "peer_link/peer_link.h"
+#include "peer_link/peer_link_client.h"
+#include "peer_link/peer_link_tls.h"
+#include "peer_link/tls_identity.h"
 
 namespace qm::bench {
 namespace {

@@ -14,9 +14,9 @@
 
 #include "bench_support.h"
 #include "common/log.h"
-#include "pairing/pairing_crypto.h"
-#include "sync/message_verification.h"
-#include "sync/sync_payloads.h"
+#include "crypto/pairing_crypto.h"
+#include "sync/record_payloads.h"
+#include "wire/message_verification.h"
 
 namespace qm::bench {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "sync/sync_json.h"
+#include "wire/sync_json.h"
 
 namespace qm::fuzz {
 

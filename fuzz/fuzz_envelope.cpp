@@ -23,9 +23,9 @@
 #include "common/log.h"
 #include "fuzz_checks.h"
 #include "pairing/pairing_bond.h"
-#include "sync/message_verification.h"
-#include "sync/sync_envelope.h"
-#include "sync/sync_payloads.h"
+#include "sync/record_payloads.h"
+#include "wire/message_verification.h"
+#include "wire/sync_envelope.h"
 
 namespace qm::fuzz {
 namespace {

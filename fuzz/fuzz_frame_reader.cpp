@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "fuzz_checks.h"
-#include "pairing/frame_reader.h"
+#include "peer_link/frame_reader.h"
 
 namespace qm::fuzz {
 namespace {

@@ -16,8 +16,8 @@
 #include "fuzz_checks.h"
 #include "sync/contact_sync_model.h"
 #include "sync/event_sync_model.h"
-#include "sync/sync_envelope.h"
-#include "sync/sync_payloads.h"
+#include "sync/record_payloads.h"
+#include "wire/sync_envelope.h"
 
 namespace qm {
 namespace {

@@ -2,18 +2,15 @@
 
 #include "app/store_files.h"
 #include "common/log.h"
-#include "store/app_settings.h"
-#include "store/device_identity.h"
-#include "store/keychain_store.h"
-#include "store/pipeline_manager.h"
+#include "pairing/pairing_bond.h"
+#include "settings/app_settings.h"
+#include "settings/device_identity.h"
+#include "settings/keychain_store.h"
+#include "settings/pipeline_manager.h"
+#include "settings/user_defaults.h"
 #include "store/store.h"
-#include "store/user_defaults.h"
 
 namespace qm {
-
-namespace {
-constexpr const char* kBondItemKey = "com.quillmere.mac.bond";
-}
 
 QuillmereMacApp::QuillmereMacApp(AppPaths paths, std::unique_ptr<KeychainBackend> keychainBackend)
     : paths_(std::move(paths)), keychainBackend_(std::move(keychainBackend)) {}
@@ -61,10 +58,6 @@ void QuillmereMacApp::runOneTimeStoreWipe() {
     log::data().error("Could not record the store reset: {}", set.error().message);
 }
 
-void QuillmereMacApp::setForgetPairing(std::function<void()> forget) {
-  forgetPairing_ = std::move(forget);
-}
-
 void QuillmereMacApp::closeStore() {
   store_.reset();
 }
@@ -72,12 +65,9 @@ void QuillmereMacApp::closeStore() {
 void QuillmereMacApp::resetAllData() {
   loadServices();
   log::data().info("Resetting all local data");
-  // 1. Forget the pairing.
-  if (forgetPairing_) {
-    forgetPairing_();
-  } else if (!keychain_->remove(kBondItemKey)) {
-    log::data().error("Could not delete the pairing bond from the keychain");
-  }
+  // 1. Forget the pairing (a running pairing service has dropped its own copy).
+  if (auto deleted = deleteBond(*keychain_); !deleted)
+    log::data().error("Could not delete the pairing bond: {}", deleted.error().message);
   // 2. The device identifier; a missing item is no error.
   if (!keychain_->remove(DeviceIdentity::kItemKey))
     log::data().error("Could not delete the device identifier from the keychain");

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 
 #include "common/app_paths.h"
 #include "common/result.h"
-#include "store/keychain_store.h"
+#include "settings/keychain_store.h"
 
 namespace qm {
 
@@ -41,13 +40,11 @@ class QuillmereMacApp {
   /// (and for a reset, which must work even when the store is damaged).
   void loadServices();
 
-  /// Forgets the pairing, deletes the device identifier, removes every setting
-  /// and deletes the store files. The caller relaunches (or, offline, just ends).
+  /// Deletes the pairing bond and the device identifier from the keychain,
+  /// removes every setting and deletes the store files. A running companion
+  /// first lets each of its modules drop what it holds (the pairing service its
+  /// session and secrets). The caller relaunches (or, offline, just ends).
   void resetAllData();
-
-  /// Who forgets the pairing bond and key material on a reset. Until the pairing
-  /// service sets its own, the stored bond item is deleted from the keychain.
-  void setForgetPairing(std::function<void()> forget);
 
   /// Closes the store (before a relaunch or when shutting down).
   void closeStore();
@@ -75,7 +72,6 @@ class QuillmereMacApp {
   std::unique_ptr<DeviceIdentity> deviceIdentity_;
   std::unique_ptr<PipelineManager> pipeline_;
   std::unique_ptr<Store> store_;
-  std::function<void()> forgetPairing_;
   ListMode listMode_ = ListMode::dashboard;
 };
 

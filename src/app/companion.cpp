@@ -3,22 +3,22 @@
 #include <unistd.h>
 #include <asio.hpp>
 #include <chrono>
-#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "app/application.h"
-#include "app/companion_pairing.h"
 #include "app/control_server.h"
+#include "app/mcp_module.h"
+#include "app/message_dispatcher.h"
+#include "app/pairing_module.h"
 #include "app/relaunch.h"
 #include "common/log.h"
-#include "mcp/mcp_server.h"
-#include "store/app_settings.h"
+#include "settings/app_settings.h"
+#include "settings/device_identity.h"
+#include "settings/user_defaults.h"
 #include "store/contact.h"
-#include "store/device_identity.h"
 #include "store/event.h"
 #include "store/store.h"
-#include "store/user_defaults.h"
 
 namespace qm {
 
@@ -27,17 +27,29 @@ namespace {
 /// What the companion does after its main loop ends.
 enum class AfterStop { exit, relaunch, relaunchAfterReset };
 
-/// The control commands of the companion shell. Later subsystems register
-/// their own on the same server.
+/// The companion shell: the control socket, the modules, and the commands
+/// that belong to no module (status, settings, reset).
 class CompanionShell {
  public:
   CompanionShell(QuillmereMacApp& app, asio::io_context& io)
-      : app_(app), io_(io), control_(io, app.paths().controlSocket()), signals_(io) {}
+      : app_(app), io_(io), control_(io, app.paths().controlSocket()), signals_(io) {
+    const CompanionContext context{app_, io_, control_, messages_};
+    add<PairingModule>(context);
+    mcp_ = add<McpModule>(context);
+  }
+
+  ~CompanionShell() { stopModules(); }
 
   Status start() {
     registerCommands();
-    pairing_ = std::make_unique<CompanionPairing>(app_, io_, control_);
-    QM_TRY(pairing_->start());
+    for (auto& module : modules_) module->registerCommands(control_);
+    for (auto& module : modules_) {
+      if (auto started = module->start(); !started) {
+        log::data().error("The {} module did not start: {}", module->name(),
+                          started.error().message);
+        return started;
+      }
+    }
     QM_TRY(control_.start());
     signals_.add(SIGINT);
     signals_.add(SIGTERM);
@@ -48,9 +60,8 @@ class CompanionShell {
     });
     settingsObserver_ = app_.defaults().observe([this](const std::string& key) {
       log::data().info("Setting {} changed", key);
-      if (key == "mcpServerEnabled") followMcpSetting();
+      if (key == "mcpServerEnabled") mcp_->followSetting();
     });
-    followMcpSetting();
     return {};
   }
 
@@ -61,36 +72,22 @@ class CompanionShell {
     std::error_code ignored;
     signals_.cancel(ignored);
     app_.defaults().unobserve(settingsObserver_);
-    if (mcp_) mcp_->stop();
-    mcp_.reset();
-    pairing_.reset();
+    stopModules();
     control_.stop();
     io_.stop();
   }
 
  private:
-  /// The MCP server exists exactly while `mcpServerEnabled` is on.
-  void followMcpSetting() {
-    const bool enabled = app_.settings().mcpServerEnabled();
-    if (enabled && !mcp_ && app_.hasStore()) {
-      mcp_ = std::make_unique<mcp::MCPServer>(io_, app_.store(), app_.settings(),
-                                              app_.deviceIdentity(), mcpOptions());
-      mcp_->setStillEnabled([this] { return app_.settings().mcpServerEnabled(); });
-      mcp_->start();
-    } else if (!enabled && mcp_) {
-      mcp_->stop();
-      mcp_.reset();
-    }
+  template <class M>
+  M* add(const CompanionContext& context) {
+    auto module = std::make_unique<M>(context);
+    M* raw = module.get();
+    modules_.push_back(std::move(module));
+    return raw;
   }
 
-  /// Port 23816 unless QUILLMERE_MCP_PORT names another (tests, a second profile).
-  static mcp::MCPServerOptions mcpOptions() {
-    mcp::MCPServerOptions options;
-    if (const char* port = std::getenv("QUILLMERE_MCP_PORT")) {
-      const long value = std::strtol(port, nullptr, 10);
-      if (value > 0 && value < 65536) options.port = static_cast<std::uint16_t>(value);
-    }
-    return options;
+  void stopModules() {
+    for (auto it = modules_.rbegin(); it != modules_.rend(); ++it) (*it)->stop();
   }
 
   void registerCommands() {
@@ -104,10 +101,8 @@ class CompanionShell {
           {"logs", p.logFile().string()},
           {"controlSocket", p.controlSocket().string()},
           {"deviceID", app_.deviceIdentity().current()},
-          {"mcpServerEnabled", app_.settings().mcpServerEnabled()},
-          {"mcpServerRunning", mcp_ && mcp_->isRunning()},
-          {"mcpPort", mcp_ ? mcp_->port() : mcpOptions().port},
       };
+      for (const auto& module : modules_) module->addStatus(result);
       if (app_.hasStore()) {
         if (auto n = app_.store().count<Event>()) result["events"] = *n;
         if (auto n = app_.store().count<Contact>()) result["contacts"] = *n;
@@ -117,22 +112,29 @@ class CompanionShell {
 
     // Settings are changed here, not by the command-line tool, so the running
     // companion is the one writer of the settings file and sees every change.
-    control_.handle("settings.set", [this](const nlohmann::json& request,
-                                           std::shared_ptr<ControlReply> reply) {
-      const std::string key = request.value("key", "");
-      const std::string value = request.value("value", "");
-      const std::string before = app_.settings().get(key).ok() ? *app_.settings().get(key) : "";
-      if (auto set = app_.settings().set(key, value); !set) {
-        reply->fail(set.error().message);
-        return;
-      }
-      const bool languageChanged = key == "appLanguage" && *app_.settings().get(key) != before;
-      reply->succeed(
-          {{"key", key}, {"value", *app_.settings().get(key)}, {"relaunching", languageChanged}});
-      if (languageChanged) relaunchSoon(AfterStop::relaunch);
-    });
+    control_.handle(
+        "settings.set", [this](const nlohmann::json& request, std::shared_ptr<ControlReply> reply) {
+          const auto key = request.find("key");
+          const auto value = request.find("value");
+          if (key == request.end() || !key->is_string() || value == request.end() ||
+              !value->is_string()) {
+            reply->fail("settings.set needs \"key\" and \"value\" as text");
+            return;
+          }
+          const std::string& name = key->get_ref<const std::string&>();
+          const auto before = app_.settings().get(name);
+          if (auto set = app_.settings().set(name, value->get_ref<const std::string&>()); !set) {
+            reply->fail(set.error().message);
+            return;
+          }
+          const std::string after = *app_.settings().get(name);
+          const bool languageChanged = name == "appLanguage" && (!before.ok() || *before != after);
+          reply->succeed({{"key", name}, {"value", after}, {"relaunching", languageChanged}});
+          if (languageChanged) relaunchSoon(AfterStop::relaunch);
+        });
 
     control_.handle("reset", [this](const nlohmann::json&, std::shared_ptr<ControlReply> reply) {
+      for (auto& module : modules_) module->resetAllData();
       app_.resetAllData();
       reply->succeed({{"relaunching", true}});
       // Nothing may reach the deleted store before the relaunch.
@@ -150,10 +152,11 @@ class CompanionShell {
   QuillmereMacApp& app_;
   asio::io_context& io_;
   ControlServer control_;
+  MessageDispatcher messages_;
   asio::signal_set signals_;
   int settingsObserver_ = 0;
-  std::unique_ptr<mcp::MCPServer> mcp_;
-  std::unique_ptr<CompanionPairing> pairing_;
+  std::vector<std::unique_ptr<CompanionModule>> modules_;
+  McpModule* mcp_ = nullptr;
   AfterStop afterStop_ = AfterStop::exit;
 };
 

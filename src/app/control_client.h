@@ -14,8 +14,9 @@ namespace qm {
 bool companionIsRunning(const std::filesystem::path& socketPath);
 
 /// Sends one request to the running companion and waits for its final answer;
-/// progress lines go to `onProgress`. Errors: the companion is not running, the
-/// connection broke, or the companion answered {"ok": false, "error": ...}.
+/// progress lines go to `onProgress`. Errors: the companion is not running
+/// (`unavailable`, with `kNotRunningText`), the connection broke (`internal`),
+/// or the companion answered {"ok": false, "error": ...} (`failedPrecondition`).
 Result<nlohmann::json> sendControlRequest(
     const std::filesystem::path& socketPath, const nlohmann::json& request,
     const std::function<void(const nlohmann::json&)>& onProgress = {});

@@ -9,6 +9,7 @@
 
 #include "common/date.h"
 #include "mcp/json_rpc.h"
+#include "store/note_authoring.h"
 
 namespace qm {
 class AppSettings;
@@ -58,6 +59,8 @@ class MCPToolHandlers {
   ToolOutcome callTool(std::string_view name, const JSONValue& arguments);
 
  private:
+  /// The `displayName` setting (none when empty) and this desktop's device.
+  NoteAuthor desktopNoteAuthor() const;
   /// One catalogue entry with its label and the member function that runs it.
   struct Entry;
   static const std::vector<Entry>& catalogue();

@@ -9,6 +9,8 @@
 
 #include "mcp/mcp_tool_handlers.h"
 #include "mcp/mcp_tool_support.h"
+#include "settings/app_settings.h"
+#include "settings/device_identity.h"
 #include "store/contact.h"
 #include "store/contact_note.h"
 #include "store/event.h"
@@ -36,6 +38,12 @@ std::optional<std::string> requiredText(const Arguments& args, std::string_view 
 
 }  // namespace
 
+NoteAuthor MCPToolHandlers::desktopNoteAuthor() const {
+  NoteAuthor author{std::nullopt, identity_.current()};
+  if (auto name = settings_.displayName(); !name.empty()) author.name = std::move(name);
+  return author;
+}
+
 ToolOutcome MCPToolHandlers::createNote(const JSONValue& arguments) {
   const Arguments args(arguments);
   const auto contactID = args.uuid("contact_id");
@@ -49,7 +57,7 @@ ToolOutcome MCPToolHandlers::createNote(const JSONValue& arguments) {
                                              {.noteType = type.value_or(NoteType::text),
                                               .textContent = std::move(text),
                                               .createdAt = clock_()},
-                                             settings_, identity_);
+                                             desktopNoteAuthor());
   if (auto saved = store_.insert(note); !saved)
     return failure("Failed to save note: " + saved.error().message);
   return success({{"success", true}, {"noteId", note.id.str()}});

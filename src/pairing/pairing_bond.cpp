@@ -39,7 +39,7 @@ const std::string* stringField(const Json& json, const char* key) {
 
 }  // namespace
 
-bool saveBond(KeychainStore& keychain, const PairingBond& bond) {
+Status saveBond(KeychainStore& keychain, const PairingBond& bond) {
   const Json json = {
       {"peerDeviceUUID", bond.peerDeviceUUID},
       {"peerDisplayName", bond.peerDisplayName},
@@ -48,10 +48,10 @@ bool saveBond(KeychainStore& keychain, const PairingBond& bond) {
   };
   if (!keychain.save(PairingBond::kKeychainKey, json.dump())) {
     log::pairing().error("Failed to save PairingBond to Keychain");
-    return false;
+    return Error(ErrorCode::permissionDenied, "The keychain did not take the pairing bond");
   }
   log::pairing().info("PairingBond saved — peer: {}", bond.peerDisplayName);
-  return true;
+  return {};
 }
 
 std::optional<PairingBond> loadBond(KeychainStore& keychain) {
@@ -72,10 +72,14 @@ std::optional<PairingBond> loadBond(KeychainStore& keychain) {
   return PairingBond{*uuid, *name, *secret, *date};
 }
 
-bool deleteBond(KeychainStore& keychain) {
-  const bool removed = keychain.remove(PairingBond::kKeychainKey);
-  if (removed) log::pairing().info("PairingBond deleted — pairing forgotten");
-  return removed;
+Status deleteBond(KeychainStore& keychain) {
+  if (!keychain.remove(PairingBond::kKeychainKey)) {
+    log::pairing().error("Failed to delete PairingBond from Keychain");
+    return Error(ErrorCode::permissionDenied,
+                 "The pairing bond could not be deleted from the keychain");
+  }
+  log::pairing().info("PairingBond deleted — pairing forgotten");
+  return {};
 }
 
 }  // namespace qm

@@ -5,7 +5,8 @@
 #include <string_view>
 
 #include "common/date.h"
-#include "store/keychain_store.h"
+#include "common/result.h"
+#include "settings/keychain_store.h"
 
 namespace qm {
 
@@ -22,13 +23,13 @@ struct PairingBond {
 };
 
 /// Stores `bond` in the keychain as a JSON object, replacing any earlier bond;
-/// `pairedAt` is kept as seconds since 2001-01-01T00:00:00Z. True when stored.
-bool saveBond(KeychainStore& keychain, const PairingBond& bond);
+/// `pairedAt` is kept as seconds since 2001-01-01T00:00:00Z.
+Status saveBond(KeychainStore& keychain, const PairingBond& bond);
 
 /// The stored bond; nothing when there is none or it cannot be read.
 std::optional<PairingBond> loadBond(KeychainStore& keychain);
 
-/// Forgets the bond; true when none is stored afterwards.
-bool deleteBond(KeychainStore& keychain);
+/// Forgets the bond; succeeds when none is stored afterwards.
+Status deleteBond(KeychainStore& keychain);
 
 }  // namespace qm

@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "common/log.h"
+#include "crypto/pairing_crypto.h"
 #include "pairing/pairing_bond.h"
-#include "pairing/pairing_crypto.h"
 #include "pairing/qr_payload.h"
-#include "store/app_settings.h"
-#include "store/device_identity.h"
-#include "sync/sync_payloads.h"
+#include "settings/app_settings.h"
+#include "settings/device_identity.h"
+#include "wire/sync_payloads.h"
 
 namespace qm {
 
@@ -25,12 +25,18 @@ PairingService::PairingService(PeerNetwork& network, KeychainStore& keychain,
       settings_(settings),
       alive_(std::make_shared<PairingService*>(this)) {
   localPeerName_ = identity_.current();
-  if (auto bond = loadBond(keychain_)) {
-    peerDisplayName_ = bond->peerDisplayName;
-    if (auto secret = base64Decode(bond->sharedSecretBase64)) sharedSecret_ = std::move(*secret);
-    lastConnectedAt_ = bond->pairedAt;
-    log::pairing().info("Existing bond loaded — peer: {}", bond->peerDisplayName);
+  bond_ = loadBond(keychain_);
+  if (bond_) {
+    peerDisplayName_ = bond_->peerDisplayName;
+    if (auto secret = base64Decode(bond_->sharedSecretBase64)) sharedSecret_ = std::move(*secret);
+    lastConnectedAt_ = bond_->pairedAt;
+    log::pairing().info("Existing bond loaded — peer: {}", bond_->peerDisplayName);
   }
+}
+
+BondSecret PairingService::bondSecret() const {
+  if (!bond_ || !sharedSecret_) return std::nullopt;
+  return std::span<const std::uint8_t>(*sharedSecret_);
 }
 
 PairingService::~PairingService() {
@@ -59,7 +65,7 @@ void PairingService::replaceSession() {
   events.dataReceived = [alive, generation](std::string bytes, const PeerID& peer) {
     auto self = alive.lock();
     if (!self || !*self || (*self)->sessionGeneration_ != generation) return;
-    if ((*self)->dataReceived_) (*self)->dataReceived_(std::move(bytes), peer);
+    (*self)->dataReceived_.emit(bytes, peer);
   };
   session_ = network_.makeSession(std::move(events));
 }
@@ -95,7 +101,7 @@ void PairingService::setState(PairingState state) {
 }
 
 void PairingService::notify() {
-  if (changed_) changed_();
+  changed_.emit();
 }
 
 void PairingService::startAdvertising() {
@@ -123,7 +129,7 @@ void PairingService::stopAdvertising() {
 }
 
 void PairingService::reconnect() {
-  if (!loadBond(keychain_)) {
+  if (!bond_) {
     log::pairing().error("No bond exists — cannot reconnect");
     return;
   }
@@ -141,13 +147,14 @@ void PairingService::reconnect() {
   notify();
 }
 
-void PairingService::forgetPairing() {
+Status PairingService::forgetPairing() {
   ++sessionGeneration_;  // what the old session reports from here on is moot
   if (session_) session_->disconnect();
   session_.reset();
   dropAdvertiser();
   connectedPeerID_.reset();
-  deleteBond(keychain_);
+  Status deleted = deleteBond(keychain_);
+  bond_.reset();
   setState(PairingState::unpaired);
   peerDisplayName_.reset();
   lastConnectedAt_.reset();
@@ -157,6 +164,7 @@ void PairingService::forgetPairing() {
   errorMessage_.reset();
   log::pairing().info("Pairing forgotten — all bond data cleared");
   notify();
+  return deleted;
 }
 
 void PairingService::invitationReceived(const PeerID& peer,
@@ -164,8 +172,7 @@ void PairingService::invitationReceived(const PeerID& peer,
   if (state_ == PairingState::reconnecting) {
     // Only the bonded phone may take up the session again: once paired, the
     // desktop sends contacts to whoever is connected.
-    auto bond = loadBond(keychain_);
-    if (!bond || peer.displayName != bond->peerDeviceUUID) {
+    if (!bond_ || peer.displayName != bond_->peerDeviceUUID) {
       log::pairing().error("Rejected invitation from {} — not the bonded phone", peer.displayName);
       reply(nullptr);
       return;
@@ -206,10 +213,9 @@ void PairingService::peerStateChanged(std::uint64_t sessionGeneration, const Pee
         dropAdvertiser();
         log::pairing().info("Reconnected to {}", peer.displayName);
       } else if (state_ == PairingState::connecting) {
-        auto bond = loadBond(keychain_);
-        if (bond && peer.displayName == bond->peerDeviceUUID) {
-          if (auto secret = base64Decode(bond->sharedSecretBase64)) sharedSecret_ = *secret;
-          peerDisplayName_ = bond->peerDisplayName;
+        if (bond_ && peer.displayName == bond_->peerDeviceUUID) {
+          if (auto secret = base64Decode(bond_->sharedSecretBase64)) sharedSecret_ = *secret;
+          peerDisplayName_ = bond_->peerDisplayName;
           setState(PairingState::paired);
           lastConnectedAt_ = now();
           dropAdvertiser();
@@ -250,9 +256,19 @@ void PairingService::handleHandshake(const PairHandshakePayload& payload) {
     fail("Handshake failed: " + secret.error().message);
     return;
   }
+  PairingBond bond{payload.iPhoneDeviceUUID, payload.iPhoneDisplayName,
+                   base64Encode(std::span<const std::uint8_t>(*secret)), now()};
+  if (auto saved = saveBond(keychain_, bond); !saved) {
+    // The phone would be a stranger after a restart: better to pair again now.
+    clearEphemeral();
+    dropAdvertiser();
+    qrPayloadString_.reset();
+    fail("Could not save the pairing with " + payload.iPhoneDisplayName + ": " +
+         saved.error().message + ". Pair again.");
+    return;
+  }
+  bond_ = std::move(bond);
   sharedSecret_ = Bytes(secret->begin(), secret->end());
-  saveBond(keychain_, PairingBond{payload.iPhoneDeviceUUID, payload.iPhoneDisplayName,
-                                  base64Encode(*sharedSecret_), now()});
   peerDisplayName_ = payload.iPhoneDisplayName;
   lastConnectedAt_ = now();
   setState(PairingState::paired);

@@ -11,8 +11,11 @@
 #include "common/date.h"
 #include "common/enum_info.h"
 #include "common/result.h"
-#include "pairing/peer_network.h"
-#include "sync/sync_envelope.h"
+#include "common/signal.h"
+#include "pairing/pairing_bond.h"
+#include "peer_link/peer_network.h"
+#include "wire/message_verification.h"
+#include "wire/sync_envelope.h"
 
 namespace qm {
 
@@ -45,8 +48,9 @@ bool isPairingActive(PairingState state);
 /// drop, signs and sends outgoing envelopes, and hands received messages on.
 ///
 /// The desktop never searches: it advertises and accepts invitations. A stored
-/// bond is loaded at construction so that envelopes are signed as soon as a
-/// session exists, but the state always starts `unpaired`.
+/// bond is loaded once, at construction, and kept in memory (every received
+/// message is checked against its secret) so that envelopes are signed as soon
+/// as a session exists, but the state always starts `unpaired`.
 ///
 /// Everything runs on the main loop's thread.
 class PairingService {
@@ -73,6 +77,11 @@ class PairingService {
   /// The phone last invited or connected.
   const std::optional<PeerID>& connectedPeerID() const { return connectedPeerID_; }
   bool hasSharedSecret() const { return sharedSecret_.has_value(); }
+  /// The bond with the paired phone, as stored in the keychain.
+  const std::optional<PairingBond>& bond() const { return bond_; }
+  /// The secret received messages are checked against: the bond's, when it has
+  /// a usable one.
+  BondSecret bondSecret() const;
   bool isAdvertising() const { return advertiser_ != nullptr; }
 
   /// A fresh key pair and nonce, and the QR string that carries them; replaces
@@ -83,8 +92,10 @@ class PairingService {
   /// Advertises again for the bonded phone; also runs by itself when the
   /// session with the paired phone is lost.
   void reconnect();
-  /// Ends any session, deletes the bond and clears every secret.
-  void forgetPairing();
+  /// Ends any session, deletes the bond and clears every secret. Fails when the
+  /// keychain keeps the bond (the phone would be known again after a restart);
+  /// the session and the secrets in memory are gone all the same.
+  Status forgetPairing();
 
   /// Signs `envelope` with the shared secret (when there is one) and sends it
   /// to the connected phone. Fails with `kNotConnected` when no session with it
@@ -92,16 +103,15 @@ class PairingService {
   Status send(const SyncEnvelope& envelope);
 
   /// The phone's "pair.handshake": derives the shared secret, stores the bond
-  /// and answers with a signed "pair.ack".
+  /// and answers with a signed "pair.ack". A bond that cannot be stored ends
+  /// the pairing in `error`: after a restart the phone would be a stranger.
   void handleHandshake(const PairHandshakePayload& payload);
 
-  /// Called with every message received from a peer of the session, whoever
-  /// sent it (the envelope's signature says whether it is the bonded phone).
-  void onDataReceived(std::function<void(std::string bytes, const PeerID& from)> handler) {
-    dataReceived_ = std::move(handler);
-  }
-  /// Called after every change of what the user interface shows.
-  void onChange(std::function<void()> handler) { changed_ = std::move(handler); }
+  /// Every message received from a peer of the session, whoever sent it (the
+  /// envelope's signature says whether it is the bonded phone).
+  Signal<std::string, PeerID>& dataReceived() { return dataReceived_; }
+  /// After every change of what the user interface shows.
+  Signal<>& changed() { return changed_; }
 
  private:
   void replaceSession();
@@ -135,9 +145,10 @@ class PairingService {
   std::optional<std::array<std::uint8_t, 32>> ephemeralPrivateKey_;
   std::optional<std::array<std::uint8_t, 16>> sessionNonce_;
   std::optional<Bytes> sharedSecret_;
+  std::optional<PairingBond> bond_;
 
-  std::function<void(std::string, const PeerID&)> dataReceived_;
-  std::function<void()> changed_;
+  Signal<std::string, PeerID> dataReceived_;
+  Signal<> changed_;
   // Lets callbacks that outlive this object notice that it is gone.
   std::shared_ptr<PairingService*> alive_;
 };

@@ -6,8 +6,8 @@
 #include <climits>
 #include <nlohmann/json.hpp>
 
-#include "store/app_settings.h"
-#include "store/device_identity.h"
+#include "settings/app_settings.h"
+#include "settings/device_identity.h"
 
 namespace qm {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "pairing/pairing_crypto.h"
+#include "crypto/pairing_crypto.h"
 
 namespace qm {
 

@@ -9,7 +9,7 @@
 #include "common/atomic_file.h"
 #include "common/uuid.h"
 #include "pairing/qr_payload.h"
-#include "sync/sync_payloads.h"
+#include "sync/record_payloads.h"
 
 namespace qm::phone {
 

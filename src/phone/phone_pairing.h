@@ -10,8 +10,8 @@
 #include "common/base64.h"
 #include "common/date.h"
 #include "common/result.h"
-#include "pairing/pairing_crypto.h"
-#include "sync/sync_envelope.h"
+#include "crypto/pairing_crypto.h"
+#include "wire/sync_envelope.h"
 
 // The phone's end of pairing and signing: it scans the desktop's QR string,
 // derives the shared secret from its own X25519 key and the desktop's public

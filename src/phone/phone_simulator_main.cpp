@@ -11,9 +11,9 @@
 
 #include "common/atomic_file.h"
 #include "common/log.h"
-#include "pairing/peer_link_client.h"
+#include "peer_link/peer_link_client.h"
 #include "phone/phone_pairing.h"
-#include "sync/sync_payloads.h"
+#include "sync/record_payloads.h"
 
 namespace qm::phone {
 namespace {

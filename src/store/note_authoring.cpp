@@ -1,12 +1,9 @@
 #include "store/note_authoring.h"
 
-#include "store/app_settings.h"
-#include "store/device_identity.h"
-
 namespace qm {
 
 ContactNote createDesktopNote(const Uuid& contactID, DesktopNoteInput input,
-                              const AppSettings& settings, DeviceIdentity& identity) {
+                              const NoteAuthor& desktopAuthor) {
   ContactNote note;
   note.id = Uuid::random();
   note.syncID = Uuid::random();
@@ -14,12 +11,8 @@ ContactNote createDesktopNote(const Uuid& contactID, DesktopNoteInput input,
   note.createdAt = note.updatedAt = input.createdAt.value_or(now());
   note.noteType = input.noteType;
   note.textContent = std::move(input.textContent);
-  if (input.authorName) {
-    note.createdByName = std::move(input.authorName);
-  } else if (auto name = settings.displayName(); !name.empty()) {
-    note.createdByName = std::move(name);
-  }
-  note.createdByDeviceID = input.deviceID ? std::move(*input.deviceID) : identity.current();
+  note.createdByName = input.authorName ? std::move(input.authorName) : desktopAuthor.name;
+  note.createdByDeviceID = input.deviceID ? std::move(*input.deviceID) : desktopAuthor.deviceID;
   return note;
 }
 

@@ -2,7 +2,7 @@
 
 #include "store/relationships.h"
 #include "store/store.h"
-#include "sync/wire_codec.h"
+#include "wire/wire_codec.h"
 
 namespace qm {
 

@@ -9,8 +9,8 @@
 #include "store/contact.h"
 #include "store/contact_note.h"
 #include "store/opportunity.h"
-#include "sync/sync_json.h"
 #include "sync/wire_from_store.h"
+#include "wire/sync_json.h"
 
 namespace qm {
 

@@ -6,7 +6,7 @@
 
 #include "common/atomic_file.h"
 #include "common/log.h"
-#include "sync/wire_codec.h"
+#include "wire/wire_codec.h"
 
 namespace qm {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/result.h"
-#include "sync/sync_envelope.h"
+#include "wire/sync_envelope.h"
 
 namespace qm {
 

@@ -1,6 +1,6 @@
 #include "sync/event_sync_model.h"
 
-#include "sync/wire_codec.h"
+#include "wire/wire_codec.h"
 
 namespace qm {
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "store/event.h"
-#include "sync/sync_json.h"
 #include "sync/wire_from_store.h"
+#include "wire/sync_json.h"
 
 namespace qm {
 

@@ -6,11 +6,12 @@
 #include "app/application.h"
 #include "common/atomic_file.h"
 #include "common/log.h"
-#include "store/app_settings.h"
-#include "store/device_identity.h"
+#include "pairing/pairing_bond.h"
+#include "settings/app_settings.h"
+#include "settings/device_identity.h"
+#include "settings/user_defaults.h"
 #include "store/event.h"
 #include "store/store.h"
-#include "store/user_defaults.h"
 #include "support/temp_dir.h"
 
 namespace qm {
@@ -136,18 +137,17 @@ TEST_F(ApplicationTest, AStoreThatCannotBeOpenedStopsStartUpAndStaysUntouched) {
 
 TEST_F(ApplicationTest, ResetDeletesEverythingAndTheNextStartBeginsAfresh) {
   std::string oldDevice;
-  bool pairingForgotten = false;
   {
     QuillmereMacApp app(paths);
     ASSERT_TRUE(app.startUp().ok());
     ASSERT_TRUE(app.store().insert(Event::create("Expo")).ok());
     ASSERT_TRUE(app.settings().setDisplayName("Sam").ok());
     oldDevice = app.deviceIdentity().current();
-    app.setForgetPairing([&] { pairingForgotten = true; });
+    ASSERT_TRUE(saveBond(app.keychain(), {"PHONE", "Dana's phone", "c2VjcmV0", now()}).ok());
     app.resetAllData();
+    EXPECT_FALSE(loadBond(app.keychain()));
     EXPECT_FALSE(app.hasStore());
   }
-  EXPECT_TRUE(pairingForgotten);
   EXPECT_FALSE(fs::exists(paths.defaultsFile()));
   EXPECT_FALSE(fs::exists(paths.storeFile()));
   EXPECT_FALSE(fs::exists(paths.applicationSupport / "QuillmereMac.store-wal"));

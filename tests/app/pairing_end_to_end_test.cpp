@@ -12,7 +12,7 @@
 #include "common/atomic_file.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
-#include "sync/sync_payloads.h"
+#include "sync/record_payloads.h"
 
 namespace qm {
 namespace {

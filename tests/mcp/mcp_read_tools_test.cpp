@@ -8,11 +8,11 @@
 #include <gtest/gtest.h>
 
 #include "mcp/mcp_tool_handlers.h"
-#include "store/app_settings.h"
-#include "store/device_identity.h"
-#include "store/keychain_store.h"
+#include "settings/app_settings.h"
+#include "settings/device_identity.h"
+#include "settings/keychain_store.h"
+#include "settings/user_defaults.h"
 #include "store/relationships.h"
-#include "store/user_defaults.h"
 #include "support/desktop_services.h"
 #include "support/temp_dir.h"
 

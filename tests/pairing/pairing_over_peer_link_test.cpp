@@ -9,14 +9,14 @@
 #include "common/log.h"
 #include "pairing/pairing_bond.h"
 #include "pairing/pairing_service.h"
-#include "pairing/peer_link.h"
-#include "pairing/peer_link_client.h"
+#include "peer_link/peer_link.h"
+#include "peer_link/peer_link_client.h"
 #include "phone/phone_pairing.h"
 #include "support/desktop_services.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
-#include "sync/message_verification.h"
-#include "sync/sync_payloads.h"
+#include "wire/message_verification.h"
+#include "wire/sync_payloads.h"
 
 namespace qm {
 namespace {
@@ -59,8 +59,9 @@ class PairingOverPeerLinkTest : public ::testing::Test {
     service_ = std::make_unique<PairingService>(*link_, services_.keychain, services_.identity,
                                                 services_.settings);
     // As the companion does: check each message, hand the handshake over.
-    service_->onDataReceived([this](std::string bytes, const PeerID&) {
-      auto message = checkIncomingMessage(bytes, loadBond(services_.keychain));
+    receivedSubscription_ = service_->dataReceived().subscribe([this](const std::string& bytes,
+                                                                      const PeerID&) {
+      auto message = checkIncomingMessage(bytes, service_->bondSecret());
       if (!message) return;
       if (message->envelope.type == SyncMessageType::pairHandshake) {
         service_->handleHandshake(message->envelope.decodePayload<PairHandshakePayload>().value());
@@ -101,6 +102,7 @@ class PairingOverPeerLinkTest : public ::testing::Test {
   asio::io_context io_;
   std::unique_ptr<PeerLink> link_;
   std::unique_ptr<PairingService> service_;
+  Subscription receivedSubscription_;
   std::unique_ptr<PhoneConnection> connection_;
   std::vector<SyncEnvelope> received_;
   phone::Identity phone_ = phone::Identity::generate("Dana's phone");

@@ -12,8 +12,8 @@
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "sync/delta_journal.h"
-#include "sync/message_verification.h"
-#include "sync/sync_payloads.h"
+#include "wire/message_verification.h"
+#include "wire/sync_payloads.h"
 
 namespace qm {
 namespace {
@@ -303,7 +303,7 @@ TEST_F(PairingServiceTest, BondedPhoneComesBackWithoutAHandshakeOthersKeepWaitin
   service().makeQRPayload();
   service().startAdvertising();
   pairPhone(phone_);
-  service().forgetPairing();
+  EXPECT_TRUE(service().forgetPairing().ok());
   // Re-pair the same phone, then restart the companion.
   service().makeQRPayload();
   service().startAdvertising();
@@ -387,7 +387,7 @@ TEST_F(PairingServiceTest, ForgetPairingEndsUnpairedFromEveryState) {
   const std::string deviceID = services_.identity.current();
   auto check = [&](const char* where) {
     test::LogCapture logged(log::pairing());
-    service().forgetPairing();
+    EXPECT_TRUE(service().forgetPairing().ok());
     EXPECT_EQ(service().state(), PairingState::unpaired) << where;
     EXPECT_FALSE(service().hasSharedSecret()) << where;
     EXPECT_FALSE(loadBond(services_.keychain)) << where;
@@ -421,7 +421,8 @@ TEST_F(PairingServiceTest, ForgetPairingEndsUnpairedFromEveryState) {
 
 TEST_F(PairingServiceTest, ReceivedMessagesAreHandedOnAndLostSessionsInOtherStatesChangeNothing) {
   std::vector<std::string> received;
-  service().onDataReceived([&](std::string bytes, const PeerID&) { received.push_back(bytes); });
+  auto subscription = service().dataReceived().subscribe(
+      [&](const std::string& bytes, const PeerID&) { received.push_back(bytes); });
   service().makeQRPayload();
   service().startAdvertising();
   const PeerID peer = peerOf(phone_);
@@ -454,7 +455,7 @@ TEST_F(PairingServiceTest, QueuedEnvelopesGoOutSignedWithTheSecretOfTheNewPairin
   EXPECT_EQ(journal.drain(send, service().state() == PairingState::paired), 0U);
 
   // The user forgets the phone and pairs it again: a new secret.
-  service().forgetPairing();
+  EXPECT_TRUE(service().forgetPairing().ok());
   service().makeQRPayload();
   service().startAdvertising();
   const phone::ScannedQR second = pairPhone(phone_);

@@ -1,6 +1,6 @@
 // Reassembling frames from the byte stream, whatever pieces it arrives in, and
 // what the reader may cost in memory.
-#include "pairing/frame_reader.h"
+#include "peer_link/frame_reader.h"
 
 #include <gmock/gmock.h>
 

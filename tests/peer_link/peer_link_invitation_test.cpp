@@ -1,6 +1,6 @@
 // The invitation and its answer: what each side writes, and which frames are
 // refused.
-#include "pairing/peer_link_invitation.h"
+#include "peer_link/peer_link_invitation.h"
 
 #include <gmock/gmock.h>
 

@@ -1,7 +1,7 @@
 // The peer link over real loopback sockets and real TLS: the companion's
 // advertiser and session against the phone's client, and against hand-made
 // clients that break the rules.
-#include "pairing/peer_link.h"
+#include "peer_link/peer_link.h"
 
 #include <gmock/gmock.h>
 
@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "common/log.h"
-#include "pairing/frame_reader.h"
-#include "pairing/peer_link_client.h"
-#include "pairing/peer_link_tls.h"
+#include "peer_link/frame_reader.h"
+#include "peer_link/peer_link_client.h"
+#include "peer_link/peer_link_tls.h"
 #include "support/log_capture.h"
 
 namespace qm {

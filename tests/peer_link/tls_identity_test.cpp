@@ -1,6 +1,6 @@
 // The certificate the companion presents: well-formed, self-signed, matching
 // its key, and new every time.
-#include "pairing/tls_identity.h"
+#include "peer_link/tls_identity.h"
 
 #include <gmock/gmock.h>
 #include <openssl/bio.h>

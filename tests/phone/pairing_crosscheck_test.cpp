@@ -14,8 +14,8 @@
 #include "support/desktop_services.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
-#include "sync/message_verification.h"
-#include "sync/sync_payloads.h"
+#include "sync/record_payloads.h"
+#include "wire/message_verification.h"
 
 namespace qm {
 namespace {
@@ -63,8 +63,7 @@ TEST_F(PairingCrossCheckTest, DesktopPairsWithNodeAndVerifiesItsMessages) {
   EXPECT_EQ(handshake->signedNonce, base64Encode(hmacSHA256(*secret, session.nonce)));
 
   // Node's signed note passes the desktop's check and decodes as built.
-  const PairingBond bond{handshake->iPhoneDeviceUUID, handshake->iPhoneDisplayName,
-                         base64Encode(*secret), now()};
+  const BondSecret bond{*secret};
   const std::string noteWire = node["note"].get<std::string>();
   const auto noteMessage = checkIncomingMessage(noteWire, bond);
   ASSERT_TRUE(noteMessage.has_value());

@@ -16,8 +16,8 @@
 #include "support/desktop_services.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
-#include "sync/message_verification.h"
-#include "sync/sync_payloads.h"
+#include "sync/record_payloads.h"
+#include "wire/message_verification.h"
 
 namespace qm {
 namespace {
@@ -65,8 +65,8 @@ class PhonePairingTest : public ::testing::Test {
     return secret ? *secret : std::array<std::uint8_t, 32>{};
   }
 
-  PairingBond desktopBond(const std::array<std::uint8_t, 32>& secret) const {
-    return PairingBond{phone_.deviceUUID, phone_.displayName, base64Encode(secret), now()};
+  static Bytes desktopBond(const std::array<std::uint8_t, 32>& secret) {
+    return Bytes(secret.begin(), secret.end());
   }
 
   std::string desktopAck(PairAckPayload ack, std::optional<std::span<const std::uint8_t>> secret) {

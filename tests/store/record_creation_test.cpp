@@ -1,18 +1,12 @@
 // Creation defaults of the records the desktop writes, and note authorship.
 #include <gmock/gmock.h>
 
-#include "store/app_settings.h"
 #include "store/capture_media.h"
 #include "store/contact_review_state.h"
-#include "store/device_identity.h"
 #include "store/follow_up_draft.h"
-#include "store/keychain_store.h"
 #include "store/note_authoring.h"
 #include "store/opportunity.h"
 #include "store/saved_report.h"
-#include "store/user_defaults.h"
-#include "support/desktop_services.h"
-#include "support/temp_dir.h"
 
 namespace qm {
 namespace {
@@ -83,33 +77,27 @@ TEST(CaptureImages, LiveUnderTheEventsUpperCaseFolder) {
 
 class NoteAuthorship : public ::testing::Test {
  protected:
-  test::TempDir dir;
-  test::DesktopServices services{dir.path()};
+  NoteAuthor desk{std::nullopt, "DESK-1"};
   Uuid contact = Uuid::random();
 };
 
 TEST_F(NoteAuthorship, WithoutDisplayNameHasNoAuthorNameButAlwaysADevice) {
-  auto a =
-      createDesktopNote(contact, {.textContent = "first"}, services.settings, services.identity);
-  auto b =
-      createDesktopNote(contact, {.textContent = "second"}, services.settings, services.identity);
+  auto a = createDesktopNote(contact, {.textContent = "first"}, desk);
+  auto b = createDesktopNote(contact, {.textContent = "second"}, desk);
   EXPECT_FALSE(a.createdByName.has_value());
-  ASSERT_TRUE(a.createdByDeviceID.has_value());
-  EXPECT_TRUE(Uuid::parse(*a.createdByDeviceID).has_value());
-  EXPECT_EQ(a.createdByDeviceID, b.createdByDeviceID);
-  EXPECT_EQ(a.createdByDeviceID, services.keychain.load(DeviceIdentity::kItemKey));
+  EXPECT_EQ(a.createdByDeviceID, "DESK-1");
+  EXPECT_EQ(b.createdByDeviceID, "DESK-1");
   EXPECT_EQ(a.contactID, contact);
   EXPECT_EQ(a.createdAt, a.updatedAt);
   EXPECT_NE(a.syncID, b.syncID);
 }
 
 TEST_F(NoteAuthorship, DisplayNameOrGivenAuthorIsUsed) {
-  ASSERT_TRUE(services.settings.setDisplayName("Sam Seller").ok());
-  auto fromSettings = createDesktopNote(contact, {}, services.settings, services.identity);
-  EXPECT_EQ(fromSettings.createdByName, "Sam Seller");
+  auto fromDesk = createDesktopNote(contact, {}, {"Sam Seller", "DESK-1"});
+  EXPECT_EQ(fromDesk.createdByName, "Sam Seller");
   auto given = createDesktopNote(
       contact, {.noteType = NoteType::voice, .authorName = "Claude", .deviceID = "AI-CLIENT"},
-      services.settings, services.identity);
+      {"Sam Seller", "DESK-1"});
   EXPECT_EQ(given.createdByName, "Claude");
   EXPECT_EQ(given.createdByDeviceID, "AI-CLIENT");
   EXPECT_EQ(given.noteType, NoteType::voice);

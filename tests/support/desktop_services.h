@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
-#include "store/app_settings.h"
-#include "store/device_identity.h"
-#include "store/keychain_store.h"
-#include "store/user_defaults.h"
+#include "settings/app_settings.h"
+#include "settings/device_identity.h"
+#include "settings/keychain_store.h"
+#include "settings/user_defaults.h"
 
 namespace qm::test {
 

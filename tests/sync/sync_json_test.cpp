@@ -7,8 +7,8 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
-#include "sync/sync_envelope.h"
-#include "sync/sync_payloads.h"
+#include "sync/record_payloads.h"
+#include "wire/sync_envelope.h"
 
 namespace qm {
 namespace {

@@ -1,6 +1,6 @@
 // Payload records: every key survives the trip, required and optional keys
 // behave as the phone expects, and errors say where they are.
-#include "sync/sync_payloads.h"
+#include "sync/record_payloads.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

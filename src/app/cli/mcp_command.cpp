@@ -9,10 +9,10 @@
 #include "mcp/mcp_auth_manager.h"
 #include "mcp/mcp_client_setup.h"
 #include "mcp/mcp_tool_handlers.h"
-#include "store/app_settings.h"
+#include "settings/app_settings.h"
+#include "settings/user_defaults.h"
 #include "store/mcp_records.h"
 #include "store/store.h"
-#include "store/user_defaults.h"
 
 namespace qm::cli {
 

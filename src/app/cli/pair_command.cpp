@@ -6,10 +6,10 @@
 #include "app/control_client.h"
 #include "pairing/qr_code.h"
 #include "pairing/qr_payload.h"
-#include "store/app_settings.h"
-#include "store/device_identity.h"
-#include "store/keychain_store.h"
-#include "store/user_defaults.h"
+#include "settings/app_settings.h"
+#include "settings/device_identity.h"
+#include "settings/keychain_store.h"
+#include "settings/user_defaults.h"
 
 namespace qm::cli {
 
@@ -56,7 +56,7 @@ int pairWithPhone(CliContext& context, const PairOptions& options) {
       });
   if (!answer) {
     context.err << answer.error().message << "\n";
-    return answer.error().message == kNotRunningText ? 3 : 1;
+    return answer.error().code == ErrorCode::unavailable ? 3 : 1;
   }
   context.out << "Pairing complete with " << answer->value("peerDisplayName", "") << "\n";
   return shown ? 0 : 1;
@@ -97,7 +97,7 @@ int simplePairingCommand(CliContext& context, const std::string& command, const 
   auto answer = sendControlRequest(context.paths.controlSocket(), {{"command", command}});
   if (!answer) {
     context.err << answer.error().message << "\n";
-    return answer.error().message == kNotRunningText ? 3 : 1;
+    return answer.error().code == ErrorCode::unavailable ? 3 : 1;
   }
   context.out << done << " (state: " << answer->value("state", "") << ")\n";
   return 0;

@@ -4,8 +4,8 @@
 #include "app/cli/cli_context.h"
 #include "app/cli/commands.h"
 #include "app/control_client.h"
-#include "store/app_settings.h"
-#include "store/user_defaults.h"
+#include "settings/app_settings.h"
+#include "settings/user_defaults.h"
 
 namespace qm::cli {
 

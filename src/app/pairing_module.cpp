@@ -1,0 +1,194 @@
+#include "app/pairing_module.h"
+
+#include <asio.hpp>
+#include <chrono>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+
+#include "app/application.h"
+#include "app/control_server.h"
+#include "app/message_dispatcher.h"
+#include "common/log.h"
+#include "pairing/pairing_service.h"
+#include "wire/message_verification.h"
+#include "wire/sync_payloads.h"
+
+namespace qm {
+
+namespace {
+
+constexpr std::uint16_t kDefaultPeerPort = 23817;
+// How long `quillmere pair` waits for the phone unless it asks otherwise.
+constexpr int kDefaultPairingSeconds = 300;
+
+Result<std::uint16_t> peerPortFromEnvironment() {
+  const char* text = std::getenv("QUILLMERE_PEER_PORT");
+  if (text == nullptr || *text == '\0') return kDefaultPeerPort;
+  char* end = nullptr;
+  const long port = std::strtol(text, &end, 10);
+  if (*end != '\0' || port < 0 || port > 65535) {
+    return Error(std::string("QUILLMERE_PEER_PORT is not a port number: ") + text);
+  }
+  return static_cast<std::uint16_t>(port);
+}
+
+}  // namespace
+
+struct PairingModule::Waiting {
+  std::shared_ptr<ControlReply> reply;
+  std::unique_ptr<asio::steady_timer> timeout;
+};
+
+PairingModule::PairingModule(CompanionContext context) : context_(context) {}
+
+PairingModule::~PairingModule() {
+  stop();
+}
+
+void PairingModule::stop() {
+  for (auto& waiting : waiting_) waiting->reply->fail("Quillmere is stopping");
+  waiting_.clear();
+  if (service_) context_.messages.remove(SyncMessageType::pairHandshake);
+  receivedSubscription_.reset();
+  changedSubscription_.reset();
+  service_.reset();
+  link_.reset();
+}
+
+void PairingModule::resetAllData() {
+  if (!service_) return;
+  if (auto forgotten = service_->forgetPairing(); !forgotten)
+    log::pairing().error("Reset: {}", forgotten.error().message);
+}
+
+Status PairingModule::start() {
+  PeerLinkOptions options;
+  options.port = QM_TRY(peerPortFromEnvironment());
+  link_ = QM_TRY(makePeerLink(context_.io, options));
+  QuillmereMacApp& app = context_.app;
+  service_ = std::make_unique<PairingService>(*link_, app.keychain(), app.deviceIdentity(),
+                                              app.settings());
+  receivedSubscription_ = service_->dataReceived().subscribe(
+      [this](const std::string& bytes, const PeerID&) { received(bytes); });
+  changedSubscription_ = service_->changed().subscribe([this] { changed(); });
+  context_.messages.handle(SyncMessageType::pairHandshake, [this](const CheckedMessage& message) {
+    auto handshake = message.envelope.decodePayload<PairHandshakePayload>();
+    if (!handshake) {
+      log::sync().error("Failed to decode pair.handshake payload: {}", handshake.error().message);
+      return;
+    }
+    service_->handleHandshake(*handshake);
+  });
+  return {};
+}
+
+void PairingModule::received(const std::string& bytes) {
+  auto message = checkIncomingMessage(bytes, service_->bondSecret());
+  if (!message) return;  // logged
+  context_.messages.dispatch(*message);
+}
+
+void PairingModule::changed() {
+  const PairingState state = service_->state();
+  if (state == PairingState::paired || state == PairingState::error ||
+      state == PairingState::unpaired) {
+    finishWaiting();
+  }
+}
+
+void PairingModule::finishWaiting() {
+  auto waiting = std::move(waiting_);
+  waiting_.clear();
+  for (auto& w : waiting) {
+    w->timeout.reset();
+    switch (service_->state()) {
+      case PairingState::paired:
+        w->reply->succeed({{"peerDisplayName", service_->peerDisplayName().value_or("")}});
+        break;
+      case PairingState::error:
+        w->reply->fail(service_->errorMessage().value_or("Pairing failed"));
+        break;
+      default:
+        w->reply->fail("Pairing stopped");
+    }
+  }
+}
+
+void PairingModule::registerCommands(ControlServer& control) {
+  control.handle("pairing.status",
+                 [this](const nlohmann::json&, std::shared_ptr<ControlReply> reply) {
+                   const PairingService& s = *service_;
+                   nlohmann::json result = {{"state", rawValue(s.state())}};
+                   if (s.peerDisplayName()) result["peerDisplayName"] = *s.peerDisplayName();
+                   if (s.lastConnectedAt())
+                     result["lastConnectedAt"] = formatISO8601(*s.lastConnectedAt());
+                   if (s.errorMessage()) result["errorMessage"] = *s.errorMessage();
+                   if (s.qrPayloadString()) result["qrPayload"] = *s.qrPayloadString();
+                   if (auto port = link_->listeningPort()) result["listeningPort"] = *port;
+                   result["bonded"] = s.bond().has_value();
+                   reply->succeed(result);
+                 });
+
+  control.handle(
+      "pairing.start", [this](const nlohmann::json& request, std::shared_ptr<ControlReply> reply) {
+        const PairingState before = service_->state();
+        if (before != PairingState::unpaired && before != PairingState::error &&
+            before != PairingState::advertising) {
+          reply->fail("Cannot start pairing while " + std::string(rawValue(before)));
+          return;
+        }
+        // A fresh code for every request: whoever scanned an older one must scan again.
+        if (before == PairingState::advertising) service_->stopAdvertising();
+        service_->makeQRPayload();
+        service_->startAdvertising();
+        if (service_->state() != PairingState::advertising) {
+          reply->fail(service_->errorMessage().value_or("Cannot start advertising"));
+          return;
+        }
+        nlohmann::json offer = {{"qrPayload", *service_->qrPayloadString()}};
+        if (auto port = link_->listeningPort()) offer["port"] = *port;
+        reply->progress(offer);
+
+        auto waiting = std::make_shared<Waiting>();
+        waiting->reply = reply;
+        const int seconds = request.value("timeoutSeconds", kDefaultPairingSeconds);
+        waiting->timeout =
+            std::make_unique<asio::steady_timer>(context_.io, std::chrono::seconds(seconds));
+        std::weak_ptr<Waiting> weak = waiting;
+        waiting->timeout->async_wait([this, weak](std::error_code ec) {
+          auto w = weak.lock();
+          if (ec || !w) return;
+          std::erase(waiting_, w);
+          w->reply->fail("No phone paired in time; stopped waiting");
+          if (waiting_.empty() && isPairingActive(service_->state())) service_->stopAdvertising();
+        });
+        waiting_.push_back(waiting);
+      });
+
+  control.handle("pairing.stop",
+                 [this](const nlohmann::json&, std::shared_ptr<ControlReply> reply) {
+                   service_->stopAdvertising();
+                   reply->succeed({{"state", rawValue(service_->state())}});
+                 });
+
+  control.handle("pairing.reconnect",
+                 [this](const nlohmann::json&, std::shared_ptr<ControlReply> reply) {
+                   if (!service_->bond()) {
+                     reply->fail("No phone is paired; pair one first with quillmere pair");
+                     return;
+                   }
+                   service_->reconnect();
+                   reply->succeed({{"state", rawValue(service_->state())}});
+                 });
+
+  control.handle("pairing.forget",
+                 [this](const nlohmann::json&, std::shared_ptr<ControlReply> reply) {
+                   if (auto forgotten = service_->forgetPairing(); !forgotten) {
+                     reply->fail(forgotten.error().message);
+                     return;
+                   }
+                   reply->succeed({{"state", rawValue(service_->state())}});
+                 });
+}
+
+}  // namespace qm

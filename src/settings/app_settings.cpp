@@ -1,0 +1,239 @@
+#include "settings/app_settings.h"
+
+#include <algorithm>
+#include <cassert>
+#include <utility>
+#include <variant>
+
+#include "common/log.h"
+
+namespace qm {
+
+namespace {
+
+namespace key {
+constexpr std::string_view appLanguage = "appLanguage";
+constexpr std::string_view displayName = "displayName";
+constexpr std::string_view organizationName = "organizationName";
+constexpr std::string_view emailSignature = "emailSignature";
+constexpr std::string_view appearance = "appearance";
+constexpr std::string_view density = "density";
+constexpr std::string_view defaultReportDetailLevel = "defaultReportDetailLevel";
+constexpr std::string_view defaultExportFormat = "defaultExportFormat";
+constexpr std::string_view defaultExportFolder = "defaultExportFolder";
+constexpr std::string_view preferOnDeviceAI = "preferOnDeviceAI";
+constexpr std::string_view mcpServerEnabled = "mcpServerEnabled";
+}  // namespace key
+
+constexpr std::string_view kTrue = "true";
+constexpr std::string_view kFalse = "false";
+
+template <class E>
+std::vector<std::string_view> rawValues() {
+  std::vector<std::string_view> values;
+  for (const auto& c : EnumInfo<E>::cases) values.push_back(c.raw);
+  return values;
+}
+
+std::string joined(const std::vector<std::string_view>& parts) {
+  std::string text;
+  for (const auto& part : parts) {
+    if (!text.empty()) text += ", ";
+    text += part;
+  }
+  return text;
+}
+
+const SettingDescriptor* findDescriptor(std::string_view name) {
+  const auto& all = AppSettings::descriptors();
+  auto found = std::find_if(all.begin(), all.end(),
+                            [&](const SettingDescriptor& d) { return d.key == name; });
+  return found == all.end() ? nullptr : &*found;
+}
+
+/// For keys this file names itself, which are always in the table.
+const SettingDescriptor& descriptor(std::string_view name) {
+  const SettingDescriptor* found = findDescriptor(name);
+  assert(found != nullptr);
+  return *found;
+}
+
+Error unknownSetting(std::string_view name) {
+  std::vector<std::string_view> known;
+  for (const auto& d : AppSettings::descriptors()) known.push_back(d.key);
+  return Error("Unknown setting \"" + std::string(name) + "\". Known settings: " + joined(known));
+}
+
+Error invalidValue(const SettingDescriptor& d, std::string_view value,
+                   const std::vector<std::string_view>& allowed) {
+  return Error("Invalid value \"" + std::string(value) + "\" for " + std::string(d.key) +
+               ". Allowed values: " + joined(allowed));
+}
+
+bool allows(const SettingDescriptor& d, std::string_view value) {
+  return d.allowedValues.empty() ||
+         std::find(d.allowedValues.begin(), d.allowedValues.end(), value) != d.allowedValues.end();
+}
+
+}  // namespace
+
+AppSettings::AppSettings(UserDefaults& defaults) : defaults_(defaults) {}
+
+const std::vector<SettingDescriptor>& AppSettings::descriptors() {
+  using K = SettingKind;
+  static const std::vector<SettingDescriptor> table = {
+      {key::appLanguage, K::text, "system", rawValues<AppLanguage>(), "system"},
+      {key::displayName, K::text, "", {}, ""},
+      {key::organizationName, K::text, "", {}, ""},
+      {key::emailSignature, K::text, "", {}, ""},
+      {key::appearance, K::text, "system", {"system", "light", "dark"}, "system"},
+      {key::density, K::text, "comfortable", {"compact", "comfortable"}, "comfortable"},
+      {key::defaultReportDetailLevel, K::text, "standard", rawValues<ReportDetailLevel>(),
+       "standard"},
+      {key::defaultExportFormat, K::text, "csv", rawValues<ExportFormat>(), "csv"},
+      {key::defaultExportFolder, K::text, "", {}, ""},
+      {key::preferOnDeviceAI, K::boolean, kTrue, {}, kTrue},
+      {key::mcpServerEnabled, K::boolean, kFalse, {}, kFalse},
+  };
+  return table;
+}
+
+std::string AppSettings::effective(const SettingDescriptor& d) const {
+  auto stored = defaults_.value(d.key);
+  if (!stored) return std::string(d.defaultValue);
+  if (d.kind == SettingKind::boolean) {
+    if (const bool* flag = std::get_if<bool>(&*stored)) return std::string(*flag ? kTrue : kFalse);
+    return std::string(d.fallback);
+  }
+  if (auto* text = std::get_if<std::string>(&*stored); text != nullptr && allows(d, *text)) {
+    return std::move(*text);
+  }
+  return std::string(d.fallback);
+}
+
+Result<std::string> AppSettings::get(std::string_view name) const {
+  const SettingDescriptor* d = findDescriptor(name);
+  if (d == nullptr) return unknownSetting(name);
+  return effective(*d);
+}
+
+Status AppSettings::validate(std::string_view name, std::string_view value) {
+  const SettingDescriptor* d = findDescriptor(name);
+  if (d == nullptr) return unknownSetting(name);
+  if (d->kind == SettingKind::boolean) {
+    if (value != kTrue && value != kFalse) return invalidValue(*d, value, {kTrue, kFalse});
+    return {};
+  }
+  if (!allows(*d, value)) return invalidValue(*d, value, d->allowedValues);
+  return {};
+}
+
+Status AppSettings::set(std::string_view name, std::string_view value) {
+  QM_TRY(validate(name, value));
+  const SettingDescriptor& d = *findDescriptor(name);
+  if (d.kind == SettingKind::boolean) return defaults_.set(std::string(d.key), value == kTrue);
+  return defaults_.set(std::string(d.key), std::string(value));
+}
+
+AppLanguage AppSettings::appLanguage() const {
+  return parseAppLanguage(effective(descriptor(key::appLanguage))).value_or(AppLanguage::system);
+}
+Status AppSettings::setAppLanguage(AppLanguage language) {
+  return set(key::appLanguage, rawValue(language));
+}
+
+std::string AppSettings::displayName() const {
+  return effective(descriptor(key::displayName));
+}
+Status AppSettings::setDisplayName(std::string_view name) {
+  return set(key::displayName, name);
+}
+
+std::string AppSettings::organizationName() const {
+  return effective(descriptor(key::organizationName));
+}
+Status AppSettings::setOrganizationName(std::string_view name) {
+  return set(key::organizationName, name);
+}
+
+std::string AppSettings::emailSignature() const {
+  return effective(descriptor(key::emailSignature));
+}
+Status AppSettings::setEmailSignature(std::string_view signature) {
+  return set(key::emailSignature, signature);
+}
+
+std::string AppSettings::appearance() const {
+  return effective(descriptor(key::appearance));
+}
+Status AppSettings::setAppearance(std::string_view appearance) {
+  return set(key::appearance, appearance);
+}
+
+std::string AppSettings::density() const {
+  return effective(descriptor(key::density));
+}
+Status AppSettings::setDensity(std::string_view density) {
+  return set(key::density, density);
+}
+
+ReportDetailLevel AppSettings::defaultReportDetailLevel() const {
+  return parseReportDetailLevel(effective(descriptor(key::defaultReportDetailLevel)))
+      .value_or(ReportDetailLevel::standard);
+}
+Status AppSettings::setDefaultReportDetailLevel(ReportDetailLevel level) {
+  return set(key::defaultReportDetailLevel, rawValue(level));
+}
+
+ExportFormat AppSettings::defaultExportFormat() const {
+  return parseExportFormat(effective(descriptor(key::defaultExportFormat)))
+      .value_or(ExportFormat::csv);
+}
+Status AppSettings::setDefaultExportFormat(ExportFormat format) {
+  return set(key::defaultExportFormat, rawValue(format));
+}
+
+std::string AppSettings::defaultExportFolder() const {
+  return effective(descriptor(key::defaultExportFolder));
+}
+Status AppSettings::setDefaultExportFolder(std::string_view folder) {
+  return set(key::defaultExportFolder, folder);
+}
+
+bool AppSettings::preferOnDeviceAI() const {
+  return effective(descriptor(key::preferOnDeviceAI)) == kTrue;
+}
+Status AppSettings::setPreferOnDeviceAI(bool prefer) {
+  return defaults_.set(std::string(key::preferOnDeviceAI), prefer);
+}
+
+bool AppSettings::mcpServerEnabled() const {
+  return effective(descriptor(key::mcpServerEnabled)) == kTrue;
+}
+Status AppSettings::setMcpServerEnabled(bool enabled) {
+  return defaults_.set(std::string(key::mcpServerEnabled), enabled);
+}
+
+void AppSettings::applyLanguagePreference() {
+  const AppLanguage language = appLanguage();
+  Status status = language == AppLanguage::system
+                      ? defaults_.remove(kLanguagesKey)
+                      : defaults_.set(std::string(kLanguagesKey),
+                                      std::vector<std::string>{std::string(rawValue(language))});
+  if (!status) {
+    log::data().warn("Could not save the interface language preference: {}",
+                     status.error().message);
+  }
+}
+
+std::optional<std::string> AppSettings::preferredLanguage() const {
+  auto stored = defaults_.value(kLanguagesKey);
+  if (!stored) return std::nullopt;
+  const auto* languages = std::get_if<std::vector<std::string>>(&*stored);
+  if (languages == nullptr || languages->empty() || languages->front().empty()) {
+    return std::nullopt;
+  }
+  return languages->front();
+}
+
+}  // namespace qm

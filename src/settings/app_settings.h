@@ -1,0 +1,87 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/result.h"
+#include "settings/settings_enums.h"
+#include "settings/user_defaults.h"
+
+namespace qm {
+
+/// Whether a setting holds free or restricted text, or a flag.
+enum class SettingKind { text, boolean };
+
+/// One user-visible setting: its defaults key, what it holds, what it reads as
+/// when never written, which texts it accepts (none listed = any text), and what
+/// it reads as when the stored value is not one of those (or has the wrong type).
+struct SettingDescriptor {
+  std::string_view key;
+  SettingKind kind = SettingKind::text;
+  std::string_view defaultValue;  ///< booleans: "true" or "false"
+  std::vector<std::string_view> allowedValues;
+  std::string_view fallback;
+};
+
+/// The companion's user settings, read and written through `UserDefaults`.
+///
+/// A single table of descriptors decides every key, default and allowed value;
+/// the typed accessors and the text interface used by the command line both go
+/// through it, so a value read back is always one the setting allows.
+class AppSettings {
+ public:
+  /// The defaults key holding the preferred interface languages.
+  static constexpr std::string_view kLanguagesKey = "AppleLanguages";
+
+  explicit AppSettings(UserDefaults& defaults);
+
+  /// Every setting, in the order they are listed to people.
+  static const std::vector<SettingDescriptor>& descriptors();
+
+  /// The effective value of `key` as text (booleans as "true"/"false").
+  Result<std::string> get(std::string_view key) const;
+  /// Stores `value` under `key` after checking the key is known and the value allowed.
+  Status set(std::string_view key, std::string_view value);
+  /// Whether `set(key, value)` would accept the value, with the same messages.
+  static Status validate(std::string_view key, std::string_view value);
+
+  AppLanguage appLanguage() const;
+  Status setAppLanguage(AppLanguage language);
+  std::string displayName() const;
+  Status setDisplayName(std::string_view name);
+  std::string organizationName() const;
+  Status setOrganizationName(std::string_view name);
+  std::string emailSignature() const;
+  Status setEmailSignature(std::string_view signature);
+  /// "system", "light" or "dark".
+  std::string appearance() const;
+  Status setAppearance(std::string_view appearance);
+  /// "compact" or "comfortable".
+  std::string density() const;
+  Status setDensity(std::string_view density);
+  ReportDetailLevel defaultReportDetailLevel() const;
+  Status setDefaultReportDetailLevel(ReportDetailLevel level);
+  ExportFormat defaultExportFormat() const;
+  Status setDefaultExportFormat(ExportFormat format);
+  std::string defaultExportFolder() const;
+  Status setDefaultExportFolder(std::string_view folder);
+  bool preferOnDeviceAI() const;
+  Status setPreferOnDeviceAI(bool prefer);
+  bool mcpServerEnabled() const;
+  Status setMcpServerEnabled(bool enabled);
+
+  /// Mirrors the chosen language into the languages key: English or French is
+  /// written as a one-element list, System removes the key. A failure is logged.
+  void applyLanguagePreference();
+  /// The language code held in the languages key, if any.
+  std::optional<std::string> preferredLanguage() const;
+
+ private:
+  std::string effective(const SettingDescriptor& descriptor) const;
+
+  UserDefaults& defaults_;
+};
+
+}  // namespace qm

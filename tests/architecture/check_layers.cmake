@@ -1,0 +1,43 @@
+# Reads every #include "dir/..." line under SOURCE_DIR/src and fails on an
+# edge between two folders that layers.cmake does not allow, and on a folder
+# that layers.cmake does not name. Run: cmake -DSOURCE_DIR=... -P check_layers.cmake
+cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/layers.cmake)
+
+foreach(entry IN LISTS QM_LAYERS)
+  string(REGEX MATCH "^([a-z_]+):(.*)$" _ "${entry}")
+  set(folder "${CMAKE_MATCH_1}")
+  string(STRIP "${CMAKE_MATCH_2}" uses)
+  separate_arguments(uses UNIX_COMMAND "${uses}")
+  set(allowed_${folder} ${uses})
+  list(APPEND known ${folder})
+endforeach()
+
+file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}/src"
+  "${SOURCE_DIR}/src/*.h" "${SOURCE_DIR}/src/*.cpp")
+set(failures "")
+foreach(source IN LISTS sources)
+  string(REGEX MATCH "^[^/]+" folder "${source}")
+  if(NOT folder IN_LIST known)
+    string(APPEND failures "  src/${source}: folder '${folder}' has no line in layers.cmake\n")
+    continue()
+  endif()
+  file(STRINGS "${SOURCE_DIR}/src/${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line IN LISTS includes)
+    if(NOT line MATCHES "\"([a-z_]+)/")
+      continue()
+    endif()
+    set(target "${CMAKE_MATCH_1}")
+    if(target STREQUAL folder OR target IN_LIST allowed_${folder})
+      continue()
+    endif()
+    string(STRIP "${line}" line)
+    string(APPEND failures "  src/${source}: ${folder} -> ${target} (${line})\n")
+  endforeach()
+endforeach()
+
+if(failures)
+  message(FATAL_ERROR "Includes that point up or sideways across the layers:\n${failures}")
+endif()
+list(LENGTH sources count)
+message(STATUS "Layers hold: ${count} files checked")

@@ -1,0 +1,273 @@
+#include "crypto/pairing_crypto.h"
+
+#include <algorithm>
+#include <string>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "common/base64.h"
+
+namespace qm {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+Bytes fromHex(std::string_view hex) {
+  Bytes out;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+  }
+  return out;
+}
+
+Bytes bytesOf(std::string_view text) {
+  return Bytes(text.begin(), text.end());
+}
+
+Bytes range(std::uint8_t first, std::size_t count) {
+  Bytes out(count);
+  for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<std::uint8_t>(first + i);
+  return out;
+}
+
+std::array<std::uint8_t, 32> key32(std::string_view hex) {
+  const Bytes bytes = fromHex(hex);
+  std::array<std::uint8_t, 32> key{};
+  EXPECT_EQ(bytes.size(), key.size());
+  std::copy_n(bytes.begin(), std::min(bytes.size(), key.size()), key.begin());
+  return key;
+}
+
+Bytes toBytes(const std::array<std::uint8_t, 32>& a) {
+  return Bytes(a.begin(), a.end());
+}
+
+// RFC 7748 §6.1.
+constexpr std::string_view kAlicePrivate =
+    "77076d0a7318a57d3c16c17251b26645df4c2f87ebc0992ab177fba51db92c2a";
+constexpr std::string_view kAlicePublic =
+    "8520f0098930a754748b7ddcb43ef75a0dbf3a0d26381af4eba4a98eaa9b4e6a";
+constexpr std::string_view kBobPrivate =
+    "5dab087e624a8a4b79e17f8b83800ee66f3bb1292618b6fd1c2f8b27ff88e0eb";
+constexpr std::string_view kBobPublic =
+    "de9edb7d7b7dc1b4d35b61c2ece435373f8343c85b78674dadfc7e146f882b4f";
+constexpr std::string_view kSharedK =
+    "4a5d9d5ba4ce2de1728e3bf480350f25e07e21c947d19e3376f09b3c1e161742";
+
+TEST(X25519Test, ScalarMultiplicationVectorsFromRFC7748) {
+  struct Vector {
+    std::string_view scalar, u, out;
+  };
+  const Vector vectors[] = {
+      {"a546e36bf0527c9d3b16154b82465edd62144c0ac1fc5a18506a2244ba449ac4",
+       "e6db6867583030db3594c1a424b15f7c726624ec26b3353b10a903a6d0ab1c4c",
+       "c3da55379de9c6908e94ea4df28d084f32eccf03491c71f754b4075577a28552"},
+      {"4b66e9d4d1b4673c5ad22691957d6af5c11b6421e0ea01d42ca4169e7918ba0d",
+       "e5210f12786811d3f4b7959d0538ae2c31dbe7106fc03c3efc4cd549c715a493",
+       "95cbde9476e8907d7aade45cb4b873f88b595a68799fa152e6f8f7647aac7957"},
+  };
+  for (const auto& v : vectors) {
+    const auto scalar = key32(v.scalar);
+    auto result = x25519(scalar, fromHex(v.u));
+    ASSERT_TRUE(result.ok()) << result.error().message;
+    EXPECT_EQ(toBytes(*result), fromHex(v.out)) << v.scalar;
+  }
+}
+
+TEST(X25519Test, AliceAndBobFromRFC7748) {
+  auto alice = X25519KeyPair::fromPrivateKey(fromHex(kAlicePrivate));
+  auto bob = X25519KeyPair::fromPrivateKey(fromHex(kBobPrivate));
+  ASSERT_TRUE(alice.ok() && bob.ok());
+  EXPECT_EQ(toBytes(alice->privateKey), fromHex(kAlicePrivate));
+  EXPECT_EQ(toBytes(alice->publicKey), fromHex(kAlicePublic));
+  EXPECT_EQ(toBytes(bob->publicKey), fromHex(kBobPublic));
+
+  auto aliceShared = x25519(alice->privateKey, bob->publicKey);
+  auto bobShared = x25519(bob->privateKey, alice->publicKey);
+  ASSERT_TRUE(aliceShared.ok() && bobShared.ok());
+  EXPECT_EQ(toBytes(*aliceShared), fromHex(kSharedK));
+  EXPECT_EQ(toBytes(*bobShared), fromHex(kSharedK));
+}
+
+TEST(X25519Test, RefusesBadKeys) {
+  const auto priv = key32(kAlicePrivate);
+  EXPECT_FALSE(x25519(priv, Bytes(31, 0x42)).ok());
+  EXPECT_FALSE(x25519(priv, Bytes(33, 0x42)).ok());
+  EXPECT_FALSE(x25519(priv, Bytes{}).ok());
+  // Points of small order (u = 0 and u = 1) give an all-zero result.
+  EXPECT_FALSE(x25519(priv, Bytes(32, 0)).ok());
+  Bytes one(32, 0);
+  one[0] = 1;
+  EXPECT_FALSE(x25519(priv, one).ok());
+
+  EXPECT_FALSE(X25519KeyPair::fromPrivateKey(Bytes(31, 1)).ok());
+  EXPECT_FALSE(X25519KeyPair::fromPrivateKey(Bytes(33, 1)).ok());
+}
+
+TEST(X25519Test, GeneratedPairsAreConsistentAndDistinct) {
+  const auto a = X25519KeyPair::generate();
+  const auto b = X25519KeyPair::generate();
+  EXPECT_NE(a.privateKey, b.privateKey);
+  EXPECT_NE(a.publicKey, b.publicKey);
+  auto reloaded = X25519KeyPair::fromPrivateKey(a.privateKey);
+  ASSERT_TRUE(reloaded.ok());
+  EXPECT_EQ(reloaded->publicKey, a.publicKey);
+}
+
+TEST(HkdfTest, TestCasesFromRFC5869) {
+  struct Case {
+    Bytes ikm, salt, info;
+    std::string_view okm;
+  };
+  const Case cases[] = {
+      {Bytes(22, 0x0b), range(0x00, 13), range(0xf0, 10),
+       "3cb25f25faacd57a90434f64d0362f2a2d2d0a90cf1a5a4c5db02d56ecc4c5bf34007208d5b887185865"},
+      {range(0x00, 80), range(0x60, 80), range(0xb0, 80),
+       "b11e398dc80327a1c8e7f78c596a49344f012eda2d4efad8a050cc4c19afa97c"
+       "59045a99cac7827271cb41c65e590e09da3275600c2f09b8367793a9aca3db71"
+       "cc30c58179ec3e87c14c01d5c1f3434f1d87"},
+      {Bytes(22, 0x0b), Bytes{}, Bytes{},
+       "8da4e775a563c18f715f802a063c5a31b8a11f5c5ee1879ec3454e5f3c738d2d9d201395faa4b61a96c8"},
+  };
+  for (const auto& c : cases) {
+    const Bytes expected = fromHex(c.okm);
+    auto okm = hkdfSHA256(c.ikm, c.salt, c.info, expected.size());
+    ASSERT_TRUE(okm.ok()) << okm.error().message;
+    EXPECT_EQ(*okm, expected);
+  }
+}
+
+TEST(HkdfTest, RefusesImpossibleLengths) {
+  EXPECT_FALSE(hkdfSHA256(Bytes(22, 0x0b), {}, {}, 0).ok());
+  EXPECT_FALSE(hkdfSHA256(Bytes(22, 0x0b), {}, {}, 255 * 32 + 1).ok());
+  auto longest = hkdfSHA256(Bytes(22, 0x0b), {}, {}, 255 * 32);
+  ASSERT_TRUE(longest.ok());
+  EXPECT_EQ(longest->size(), 255u * 32u);
+}
+
+TEST(DeriveSharedSecretTest, BothSidesAgree) {
+  const auto desktop = X25519KeyPair::generate();
+  const auto phone = X25519KeyPair::generate();
+  auto ours = PairingCrypto::deriveSharedSecret(desktop.privateKey, phone.publicKey);
+  auto theirs = PairingCrypto::deriveSharedSecret(phone.privateKey, desktop.publicKey);
+  ASSERT_TRUE(ours.ok() && theirs.ok());
+  EXPECT_EQ(*ours, *theirs);
+
+  auto raw = x25519(desktop.privateKey, phone.publicKey);
+  ASSERT_TRUE(raw.ok());
+  EXPECT_NE(*ours, *raw);
+}
+
+TEST(DeriveSharedSecretTest, IsHkdfOfTheAgreementWithTheBondSalt) {
+  auto secret = PairingCrypto::deriveSharedSecret(key32(kAlicePrivate), fromHex(kBobPublic));
+  ASSERT_TRUE(secret.ok());
+  auto expected = hkdfSHA256(fromHex(kSharedK), bytesOf("quillmere-bond-v1"), {}, 32);
+  ASSERT_TRUE(expected.ok());
+  EXPECT_EQ(toBytes(*secret), *expected);
+  EXPECT_EQ(PairingCrypto::kBondSalt.size(), 17u);
+}
+
+TEST(DeriveSharedSecretTest, RefusesBadPeerKeys) {
+  const auto own = key32(kAlicePrivate);
+  EXPECT_FALSE(PairingCrypto::deriveSharedSecret(own, Bytes(31, 7)).ok());
+  EXPECT_FALSE(PairingCrypto::deriveSharedSecret(own, Bytes(32, 0)).ok());
+}
+
+TEST(DecodePhonePublicKeyTest, AcceptsThirtyTwoBytes) {
+  const Bytes key = fromHex(kBobPublic);
+  auto decoded = decodePhonePublicKey(base64Encode(key));
+  ASSERT_TRUE(decoded.ok());
+  EXPECT_EQ(toBytes(*decoded), key);
+}
+
+TEST(DecodePhonePublicKeyTest, RefusesMalformedBase64) {
+  const std::string good = base64Encode(fromHex(kBobPublic));  // 44 characters, one "="
+  ASSERT_EQ(good.back(), '=');
+  const std::string inputs[] = {
+      good.substr(0, good.size() - 1),              // truncated
+      good.substr(0, good.size() - 1) + "==",       // bad padding
+      good.substr(0, good.size() - 2) + "=A",       // padding in the middle
+      good.substr(0, 20) + " " + good.substr(20),   // white space
+      good.substr(0, 20) + "\n" + good.substr(21),  // newline in place of a symbol
+      "A===",
+  };
+  for (const auto& input : inputs) {
+    auto decoded = decodePhonePublicKey(input);
+    ASSERT_FALSE(decoded.ok()) << input;
+    EXPECT_EQ(decoded.error().message, "Invalid key data — could not decode base64 public key");
+  }
+}
+
+TEST(DecodePhonePublicKeyTest, RefusesWrongLengthsNamingTheLength) {
+  auto shorter = decodePhonePublicKey(base64Encode(Bytes(31, 9)));
+  ASSERT_FALSE(shorter.ok());
+  EXPECT_EQ(shorter.error().message, "Invalid key data — the public key has 31 bytes, expected 32");
+  auto longer = decodePhonePublicKey(base64Encode(Bytes(33, 9)));
+  ASSERT_FALSE(longer.ok());
+  EXPECT_THAT(longer.error().message, HasSubstr("33 bytes"));
+  auto empty = decodePhonePublicKey("");
+  ASSERT_FALSE(empty.ok());
+  EXPECT_THAT(empty.error().message, HasSubstr("0 bytes"));
+}
+
+TEST(HmacTest, TestCasesFromRFC4231) {
+  struct Case {
+    Bytes key, data;
+    std::string_view mac;
+  };
+  const Case cases[] = {
+      {Bytes(20, 0x0b), bytesOf("Hi There"),
+       "b0344c61d8db38535ca8afceaf0bf12b881dc200c9833da726e9376c2e32cff7"},
+      {bytesOf("Jefe"), bytesOf("what do ya want for nothing?"),
+       "5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843"},
+      {range(0x01, 25), Bytes(50, 0xcd),
+       "82558a389a443c0ea4cc819899f2083a85f0faa3e578f8077a2e3ff46729665b"},
+      {Bytes(131, 0xaa), bytesOf("Test Using Larger Than Block-Size Key - Hash Key First"),
+       "60e431591ee0b67f0d8a26aacbf5b77f8e0bc6213728c5140546040f0ee37f54"},
+  };
+  for (const auto& c : cases) {
+    const Bytes expected = fromHex(c.mac);
+    EXPECT_EQ(hmacSHA256(c.key, c.data), expected) << c.mac;
+    EXPECT_TRUE(verifyHMACSHA256(c.key, c.data, expected)) << c.mac;
+  }
+}
+
+TEST(HmacTest, VerifyRefusesAlteredTags) {
+  const Bytes key = secureRandomBytes(32);
+  const Bytes message = bytesOf(R"({"type":"contact.upsert","id":"42"})");
+  const Bytes tag = hmacSHA256(key, message);
+  ASSERT_TRUE(verifyHMACSHA256(key, message, tag));
+
+  for (std::size_t bit = 0; bit < tag.size() * 8; bit += 37) {
+    Bytes flipped = tag;
+    flipped[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
+    EXPECT_FALSE(verifyHMACSHA256(key, message, flipped)) << bit;
+  }
+  EXPECT_FALSE(verifyHMACSHA256(key, message, std::span(tag).first(31)));
+  EXPECT_FALSE(verifyHMACSHA256(key, message, std::span(tag).first(16)));
+  EXPECT_FALSE(verifyHMACSHA256(key, message, {}));
+  Bytes longer = tag;
+  longer.push_back(0);
+  EXPECT_FALSE(verifyHMACSHA256(key, message, longer));
+
+  Bytes otherMessage = message;
+  otherMessage.back() ^= 1;
+  EXPECT_FALSE(verifyHMACSHA256(key, otherMessage, tag));
+  Bytes otherKey = key;
+  otherKey[0] ^= 1;
+  EXPECT_FALSE(verifyHMACSHA256(otherKey, message, tag));
+}
+
+TEST(SecureRandomBytesTest, GivesTheAskedLengthAndFreshBytes) {
+  EXPECT_TRUE(secureRandomBytes(0).empty());
+  const Bytes a = secureRandomBytes(32);
+  const Bytes b = secureRandomBytes(32);
+  EXPECT_EQ(a.size(), 32u);
+  EXPECT_NE(a, b);
+  EXPECT_THAT(a, Not(::testing::Each(0)));
+}
+
+}  // namespace
+}  // namespace qm

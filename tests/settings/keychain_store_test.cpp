@@ -1,0 +1,132 @@
+#include "settings/keychain_store.h"
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <spdlog/sinks/ostream_sink.h>
+#include <sys/stat.h>
+#include <nlohmann/json.hpp>
+
+#include "common/atomic_file.h"
+#include "common/log.h"
+#include "support/temp_dir.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+/// An in-memory backend that records calls and can be told to fail.
+class RecordingBackend : public KeychainBackend {
+ public:
+  bool save(std::string_view, std::string_view account, std::string_view value) override {
+    calls.push_back("save " + std::string(account));
+    if (failSaves) return false;
+    items[std::string(account)] = value;
+    return true;
+  }
+  std::optional<std::string> load(std::string_view, std::string_view account) override {
+    auto found = items.find(std::string(account));
+    return found == items.end() ? std::nullopt : std::optional(found->second);
+  }
+  bool remove(std::string_view service, std::string_view account) override {
+    calls.push_back("remove " + std::string(service) + " " + std::string(account));
+    if (failRemoves) return false;
+    items.erase(std::string(account));
+    return true;
+  }
+
+  std::map<std::string, std::string> items;
+  std::vector<std::string> calls;
+  bool failSaves = false;
+  bool failRemoves = false;
+};
+
+TEST(KeychainStoreTest, FileBackendKeepsItemsAcrossInstances) {
+  test::TempDir dir;
+  const fs::path file = dir / "data" / "keychain.json";
+  {
+    FileKeychainBackend backend(file);
+    KeychainStore keychain(backend);
+    EXPECT_EQ(keychain.load("bond"), std::nullopt);
+    EXPECT_TRUE(keychain.save("bond", "first"));
+    EXPECT_TRUE(keychain.save("bond", "second"));
+    EXPECT_TRUE(keychain.save("token", "t-1"));
+  }
+  struct stat info {};
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_EQ(nlohmann::json::parse(*readFile(file)),
+            nlohmann::json::parse(R"({"com.quillmere.mac": {"bond": "second", "token": "t-1"}})"));
+
+  FileKeychainBackend backend(file);
+  KeychainStore keychain(backend);
+  EXPECT_EQ(keychain.load("bond"), "second");
+  EXPECT_TRUE(keychain.remove("bond"));
+  EXPECT_EQ(keychain.load("bond"), std::nullopt);
+  EXPECT_TRUE(keychain.remove("bond"));  // already gone still counts as removed
+  EXPECT_EQ(keychain.load("token"), "t-1");
+}
+
+TEST(KeychainStoreTest, UnreadableFileIsSetAsideNeverOverwritten) {
+  test::TempDir dir;
+  const fs::path file = dir / "keychain.json";
+  const std::string original = R"({"com.quillmere.mac": {"bond": "only copy")";
+  ASSERT_TRUE(writeFileAtomically(file, original).ok());
+
+  std::ostringstream logText;
+  auto sink = std::make_shared<spdlog::sinks::ostream_sink_mt>(logText);
+  log::data().sinks().push_back(sink);
+  FileKeychainBackend backend(file);
+  KeychainStore keychain(backend);
+  EXPECT_EQ(keychain.load("bond"), std::nullopt);
+  std::erase(log::data().sinks(), sink);
+
+  EXPECT_FALSE(fs::exists(file));
+  std::vector<fs::path> aside{fs::directory_iterator(dir.path()), {}};
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_THAT(aside[0].filename().string(), HasSubstr("unreadable"));
+  EXPECT_EQ(*readFile(aside[0]), original);
+  EXPECT_THAT(logText.str(), HasSubstr(aside[0].string()));
+
+  EXPECT_TRUE(keychain.save("bond", "new"));
+  EXPECT_EQ(keychain.load("bond"), "new");
+  EXPECT_EQ(*readFile(aside[0]), original);
+}
+
+TEST(KeychainStoreTest, SaveRemovesTheOldItemThenAdds) {
+  RecordingBackend backend;
+  KeychainStore keychain(backend);
+  EXPECT_TRUE(keychain.save("bond", "v1"));
+  EXPECT_THAT(backend.calls, ElementsAre("remove com.quillmere.mac bond", "save bond"));
+
+  backend.failSaves = true;
+  EXPECT_FALSE(keychain.save("bond", "v2"));
+  EXPECT_EQ(keychain.load("bond"), std::nullopt);  // the old item went first
+
+  backend.failRemoves = true;
+  EXPECT_FALSE(keychain.remove("bond"));
+}
+
+TEST(KeychainStoreTest, LoadRefusesTextThatIsNotUtf8) {
+  RecordingBackend backend;
+  KeychainStore keychain(backend);
+  backend.items = {{"broken", "\xc3\x28"},
+                   {"overlong", "\xc0\xaf"},
+                   {"surrogate", "\xed\xa0\x80"},
+                   {"good", "caf\xc3\xa9 \xf0\x9f\x93\x87"}};
+  EXPECT_EQ(keychain.load("broken"), std::nullopt);
+  EXPECT_EQ(keychain.load("overlong"), std::nullopt);
+  EXPECT_EQ(keychain.load("surrogate"), std::nullopt);
+  EXPECT_EQ(keychain.load("good"), "caf\xc3\xa9 \xf0\x9f\x93\x87");
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,0 +1,131 @@
+#include "settings/pipeline_manager.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "common/log.h"
+#include "support/temp_dir.h"
+
+namespace qm {
+namespace {
+
+using ::testing::ElementsAre;
+
+std::vector<std::string> describe(const std::vector<PipelineStage>& stages) {
+  std::vector<std::string> result;
+  for (const auto& s : stages) {
+    result.push_back(s.name + "/" + s.colorHex + "/" + std::to_string(s.sortOrder));
+  }
+  return result;
+}
+
+class PipelineManagerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { log::setLevel(spdlog::level::err); }
+  void TearDown() override { log::setLevel(spdlog::level::info); }
+
+  void store(DefaultsValue value) {
+    ASSERT_TRUE(defaults_.set(std::string(PipelineManager::kDefaultsKey), std::move(value)).ok());
+  }
+
+  test::TempDir dir_;
+  UserDefaults defaults_{dir_ / "defaults.json"};
+};
+
+TEST_F(PipelineManagerTest, FreshInstallHasTheBuiltInStages) {
+  PipelineManager manager(defaults_);
+  EXPECT_THAT(describe(manager.stages()), ElementsAre("Exploring/2D5F3F/0", "Interested/C4654A/1",
+                                                      "Committed/4A6B8A/2", "Closed-Won/D4953D/3"));
+  std::set<Uuid> ids;
+  for (const auto& s : manager.stages()) ids.insert(s.id);
+  EXPECT_EQ(ids.size(), 4u);
+  EXPECT_FALSE(ids.contains(Uuid()));
+
+  const auto before = manager.stages();  // the built-ins keep their ids for the manager's life
+  manager.load();
+  EXPECT_EQ(manager.stages(), before);
+}
+
+TEST_F(PipelineManagerTest, StoredStagesComeBackSortedBySortOrder) {
+  store(encodeStages({{Uuid::random(), "Won", 2, "111111"},
+                      {Uuid::random(), "Lead", 0, "222222"},
+                      {Uuid::random(), "Call", 1, "333333"},
+                      {Uuid::random(), "Call again", 1, "444444"}}));
+  EXPECT_THAT(describe(PipelineManager(defaults_).stages()),
+              ElementsAre("Lead/222222/0", "Call/333333/1", "Call again/444444/1", "Won/111111/2"));
+}
+
+TEST_F(PipelineManagerTest, UnusableStoredStagesFallBackToTheBuiltIns) {
+  const std::string id = Uuid::random().str();
+  const std::string rest = R"(", "name": "A", "sortOrder": 1, "colorHex": "000000"}])";
+  for (const DefaultsValue& value : std::vector<DefaultsValue>{
+           std::string("[]"), std::string("garbage"), true, std::string(R"({"id": "x"})"),
+           R"([{"id": ")" + id + R"(", "name": "A", "sortOrder": 0}])",
+           R"([{"id": ")" + id + R"(", "name": "A", "sortOrder": 1.5, "colorHex": "000000"}])",
+           R"([{"id": ")" + id + R"(", "name": 7, "sortOrder": 1, "colorHex": "000000"}])",
+           R"([{"id": "not-a-uuid)" + rest}) {
+    store(value);
+    PipelineManager manager(defaults_);
+    ASSERT_EQ(manager.stages().size(), 4u);
+    EXPECT_EQ(manager.stages()[0].name, "Exploring");
+  }
+  store(R"([{"id": ")" + id + rest);  // the same stage, well formed, is accepted
+  EXPECT_EQ(PipelineManager(defaults_).stages().size(), 1u);
+}
+
+TEST_F(PipelineManagerTest, SavedStagesAreReadBackWithIdsInEitherCase) {
+  PipelineManager manager(defaults_);
+  std::vector<PipelineStage> custom = {{Uuid::random(), "Met", -3, "ABCDEF"},
+                                       {Uuid::random(), "Démo", 1, "012345"}};
+  manager.setStages(custom);
+  ASSERT_TRUE(manager.save().ok());
+  UserDefaults reopened(dir_ / "defaults.json");
+  EXPECT_EQ(PipelineManager(reopened).stages(), custom);
+
+  auto lower = decodeStages(
+      R"([{"id": "e621e1f8-c36c-495a-93fc-0c247a3e6e5f", "name": "A", "sortOrder": 0,
+           "colorHex": "000000"}])");
+  ASSERT_TRUE(lower && lower->size() == 1);
+  EXPECT_EQ((*lower)[0].id.str(), "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
+}
+
+TEST_F(PipelineManagerTest, StageLookupIgnoresLetterCase) {
+  PipelineManager manager(defaults_);
+  ASSERT_TRUE(manager.stage("exploring").has_value());
+  EXPECT_EQ(manager.stage("exploring")->id, manager.stages()[0].id);
+  EXPECT_EQ(manager.stage("Explor"), std::nullopt);
+  EXPECT_EQ(manager.stage("Lost"), std::nullopt);
+
+  manager.setStages({{Uuid::random(), "Été", 0, "000000"}, {Uuid::random(), "été", 1, "111111"}});
+  ASSERT_TRUE(manager.stage("ÉTÉ").has_value());
+  EXPECT_EQ(manager.stage("ÉTÉ")->sortOrder, 0);  // the first match in list order
+}
+
+TEST_F(PipelineManagerTest, ObserversHearOnlyRealChanges) {
+  PipelineManager manager(defaults_);
+  int heard = 0;
+  const int token = manager.observe([&] { ++heard; });
+  auto stages = manager.stages();
+  manager.setStages(stages);
+  EXPECT_EQ(heard, 0);
+
+  stages[2].colorHex = "000000";
+  manager.setStages(stages);
+  stages[0].id = Uuid::random();
+  manager.setStages(stages);
+  stages.pop_back();
+  manager.setStages(stages);
+  EXPECT_EQ(heard, 3);
+
+  manager.unobserve(token);
+  stages[0].name = "Renamed";
+  manager.setStages(stages);
+  EXPECT_EQ(heard, 3);
+}
+
+}  // namespace
+}  // namespace qm

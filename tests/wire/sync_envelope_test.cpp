@@ -1,0 +1,140 @@
+#include "wire/sync_envelope.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "common/log.h"
+#include "crypto/pairing_crypto.h"
+#include "support/log_capture.h"
+#include "wire/message_verification.h"
+#include "wire/sync_payloads.h"
+
+namespace qm {
+namespace {
+
+using Json = nlohmann::json;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+Bytes bytesOf(std::string_view text) {
+  return Bytes(text.begin(), text.end());
+}
+
+SyncEnvelope reportEnvelope() {
+  DeltaReportPayload payload;
+  payload.eventID = Uuid::random();
+  payload.reportID = Uuid::random();
+  payload.reportType = "summary";
+  payload.generatedAt = dateFromUnixSeconds(1'741'944'413);
+  payload.reportContent = "Wants a demo in March";
+  return SyncEnvelope::make(SyncMessageType::deltaReport, payload).value();
+}
+
+std::string wire(const SyncEnvelope& envelope) {
+  return encodeEnvelope(envelope).value();
+}
+
+class EnvelopeSigningTest : public ::testing::Test {
+ protected:
+  Bytes secret_ = secureRandomBytes(32);
+  BondSecret bond_{secret_};
+};
+
+TEST_F(EnvelopeSigningTest, SignedEnvelopeCarriesTheTagOfItsPayloadOnly) {
+  const SyncEnvelope unsigned_ = reportEnvelope();
+  EXPECT_EQ(unsigned_.hmac, "");
+  const SyncEnvelope signed_ = signEnvelope(unsigned_, secret_);
+  EXPECT_EQ(signed_.hmac.size(), 44U);
+  EXPECT_EQ(*base64Decode(signed_.hmac), hmacSHA256(secret_, unsigned_.payload));
+  EXPECT_TRUE(hasValidSignature(signed_, secret_));
+
+  // Type, id, correlation and time are not covered by the tag.
+  SyncEnvelope changed = signed_;
+  changed.type = SyncMessageType::deltaContact;
+  changed.messageID = Uuid::random();
+  changed.correlationID = Uuid::random();
+  changed.timestamp += std::chrono::hours(5);
+  EXPECT_TRUE(hasValidSignature(changed, secret_));
+
+  // Every byte of the payload is.
+  for (std::size_t i : {std::size_t{0}, signed_.payload.size() / 2, signed_.payload.size() - 1}) {
+    SyncEnvelope tampered = signed_;
+    tampered.payload[i] ^= 0x01;
+    EXPECT_FALSE(hasValidSignature(tampered, secret_)) << "byte " << i;
+  }
+  EXPECT_FALSE(hasValidSignature(signed_, secureRandomBytes(32)));
+}
+
+TEST_F(EnvelopeSigningTest, WithoutASecretTheEnvelopeGoesOutUnchanged) {
+  const SyncEnvelope envelope = reportEnvelope();
+  EXPECT_EQ(signEnvelope(envelope, std::nullopt), envelope);
+}
+
+TEST_F(EnvelopeSigningTest, SignedMessagesPassAndTamperedOnesAreDroppedWithALogLine) {
+  test::LogCapture logged(log::sync());
+  const SyncEnvelope signed_ = signEnvelope(reportEnvelope(), secret_);
+
+  auto accepted = checkIncomingMessage(wire(signed_), bond_);
+  ASSERT_TRUE(accepted);
+  EXPECT_EQ(accepted->check, MessageCheck::verified);
+  EXPECT_EQ(accepted->envelope, decodeEnvelope(wire(signed_)).value());
+  EXPECT_EQ(accepted->envelope.payload, signed_.payload);
+  EXPECT_THAT(logged.text(), IsEmpty());
+
+  SyncEnvelope tampered = signed_;
+  tampered.payload.back() = ' ';
+  EXPECT_FALSE(checkIncomingMessage(wire(tampered), bond_));
+  EXPECT_THAT(logged.text(), HasSubstr("[error] HMAC verification failed for message " +
+                                       tampered.messageID.str() + " — dropping"));
+
+  // Missing or non-Base64 tags are dropped the same way while a bond exists.
+  for (const char* hmac : {"", "not base64!", "AAAA"}) {
+    logged.clear();
+    SyncEnvelope bad = signed_;
+    bad.hmac = hmac;
+    EXPECT_FALSE(checkIncomingMessage(wire(bad), bond_)) << hmac;
+    EXPECT_THAT(logged.text(), HasSubstr("HMAC verification failed")) << hmac;
+  }
+
+  // Received twice, processed twice: no duplicate check.
+  EXPECT_TRUE(checkIncomingMessage(wire(signed_), bond_));
+}
+
+TEST_F(EnvelopeSigningTest, HandshakesAndMessagesWithoutAUsableBondAreNotChecked) {
+  PairHandshakePayload handshake{"PHONE-1", "Dana's phone", base64Encode(secureRandomBytes(32)),
+                                 "nonce"};
+  SyncEnvelope envelope = SyncEnvelope::make(SyncMessageType::pairHandshake, handshake).value();
+  for (const char* hmac : {"", "garbage", "QUJD"}) {
+    envelope.hmac = hmac;
+    auto accepted = checkIncomingMessage(wire(envelope), bond_);
+    ASSERT_TRUE(accepted) << hmac;
+    EXPECT_EQ(accepted->check, MessageCheck::handshake);
+  }
+
+  for (const auto type : allCases<SyncMessageType>()) {
+    if (type == SyncMessageType::pairHandshake) continue;
+    const auto name = rawValue(type);
+    SyncEnvelope unsigned_ = SyncEnvelope::make(type, bytesOf("{}"));
+    auto noBond = checkIncomingMessage(wire(unsigned_), std::nullopt);
+    ASSERT_TRUE(noBond) << name;
+    EXPECT_EQ(noBond->check, MessageCheck::noUsableBond);
+  }
+}
+
+TEST_F(EnvelopeSigningTest, UndecodableMessagesAreDroppedWithTheReason) {
+  test::LogCapture logged(log::sync());
+  Json envelope = Json::parse(wire(signEnvelope(reportEnvelope(), secret_)));
+  envelope["type"] = "delta.unknown";
+  EXPECT_FALSE(checkIncomingMessage(envelope.dump(), bond_));
+  EXPECT_THAT(logged.text(), HasSubstr("[error] Failed to decode incoming message: SyncEnvelope: "
+                                       "type: unknown value \"delta.unknown\""));
+  logged.clear();
+  EXPECT_FALSE(checkIncomingMessage("hello", bond_));
+  EXPECT_THAT(logged.text(), HasSubstr("Failed to decode incoming message: SyncEnvelope: not "
+                                       "valid JSON"));
+}
+
+}  // namespace
+}  // namespace qm
