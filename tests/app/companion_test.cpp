@@ -78,6 +78,24 @@ TEST_F(CompanionTest, SettingsReachTheRunningCompanionAndLanguageChangeRelaunche
   EXPECT_EQ(refused.exitCode, 2);
   EXPECT_THAT(refused.err, HasSubstr("Allowed values: compact, comfortable"));
 
+  // The companion checks a request itself, whoever sends it.
+  const auto raw = [&](nlohmann::json request) {
+    request["command"] = "settings.set";
+    return sendControlRequest(paths.controlSocket(), request);
+  };
+  for (const auto& bad : {nlohmann::json{{"key", "density"}, {"value", "tiny"}},
+                          nlohmann::json{{"key", "nosuchsetting"}, {"value", "1"}},
+                          nlohmann::json{{"key", 5}, {"value", "true"}},
+                          nlohmann::json{{"key", "mcpServerEnabled"}, {"value", nullptr}},
+                          nlohmann::json{{"value", "true"}}}) {
+    EXPECT_FALSE(raw(bad).ok()) << bad.dump();
+  }
+  EXPECT_EQ(status()["mcpServerEnabled"], true);
+  // Choosing the language already in force restarts nothing.
+  auto same = raw({{"key", "appLanguage"}, {"value", "system"}});
+  ASSERT_TRUE(same.ok()) << same.error().message;
+  EXPECT_EQ((*same)["relaunching"], false);
+
   // Cancelling at the question changes nothing.
   auto cancelled = cli({"settings", "set", "appLanguage", "fr"}, "2\n");
   EXPECT_THAT(cancelled.out, HasSubstr("Change Language?"));

@@ -1,7 +1,13 @@
 // The control socket's protocol, in process over a real Unix socket.
 #include <gmock/gmock.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <asio.hpp>
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -117,11 +123,45 @@ TEST_F(ControlSocketTest, AStaleSocketFileIsReplacedAndALiveOneRefused) {
   EXPECT_TRUE(companionIsRunning(socket));
 }
 
+/// Connects from a child process running as `uid` and sends one request;
+/// the child's exit code is 0 when an answer came back, 1 when none did.
+int answeredForUser(const fs::path& socket, uid_t uid) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgid(uid) != 0 || setuid(uid) != 0) _exit(2);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socket.c_str(), sizeof address.sun_path - 1);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) _exit(3);
+    const char request[] = "{\"command\":\"echo\",\"text\":\"hi\"}\n";
+    if (write(fd, request, sizeof request - 1) < 0) _exit(4);
+    char answer[64];
+    _exit(read(fd, answer, sizeof answer) > 0 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(ControlSocketTest, RefusesOtherUsersEvenWhenTheFolderLetsThemIn) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to connect as another user";
+  startServer();
+  // A folder opened up by mistake: the peer's uid still keeps others out.
+  fs::permissions(dir.path(), fs::perms::all);
+  fs::permissions(socket.parent_path(), fs::perms::all);
+  fs::permissions(socket, fs::perms::all);
+  constexpr uid_t kNobody = 65534;
+  EXPECT_EQ(answeredForUser(socket, kNobody), 1);
+  EXPECT_EQ(answeredForUser(socket, geteuid()), 0);
+}
+
 TEST(ControlClient, SaysWhenNoCompanionRuns) {
   test::TempDir dir;
   auto answer = sendControlRequest(dir / "control.sock", {{"command", "status"}});
   ASSERT_FALSE(answer.ok());
   EXPECT_EQ(answer.error().message, "Quillmere is not running.");
+  EXPECT_EQ(answer.error().code, ErrorCode::unavailable);
 }
 
 }  // namespace
