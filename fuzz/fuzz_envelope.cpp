@@ -22,7 +22,6 @@
 
 #include "common/log.h"
 #include "fuzz_checks.h"
-#include "pairing/pairing_bond.h"
 #include "sync/record_payloads.h"
 #include "wire/message_verification.h"
 #include "wire/sync_envelope.h"
@@ -30,10 +29,9 @@
 namespace qm::fuzz {
 namespace {
 
-const std::optional<PairingBond>& bond() {
-  static const std::optional<PairingBond> stored =
-      PairingBond{"FUZZ-PHONE", "Fuzz phone", base64Encode(std::span(kSecret)), Date{}};
-  return stored;
+/// The secret of the bond the fuzzed messages are checked against.
+BondSecret bond() {
+  return std::span<const std::uint8_t>(kSecret);
 }
 
 template <WireRecordType P>

@@ -191,7 +191,8 @@ Status ControlServer::start() {
   fs::permissions(impl_->path.parent_path(), fs::perms::owner_all, ec);
   if (fs::exists(fs::symlink_status(impl_->path, ec))) {
     if (companionIsRunning(impl_->path))
-      return Error("Quillmere is already running (control socket " + impl_->path.string() + ")");
+      return Error(ErrorCode::alreadyExists,
+                   "Quillmere is already running (control socket " + impl_->path.string() + ")");
     fs::remove(impl_->path, ec);  // left by a companion that did not stop cleanly
   }
   stream_protocol::endpoint endpoint(impl_->path.string());
@@ -206,7 +207,8 @@ Status ControlServer::start() {
   if (ec) {
     std::error_code ignored;
     impl_->acceptor.close(ignored);
-    return Error("Could not open the control socket " + impl_->path.string() + ": " + ec.message());
+    return Error(ErrorCode::unavailable,
+                 "Could not open the control socket " + impl_->path.string() + ": " + ec.message());
   }
   impl_->running = true;
   impl_->accept();

@@ -27,7 +27,8 @@ Result<std::uint16_t> peerPortFromEnvironment() {
   char* end = nullptr;
   const long port = std::strtol(text, &end, 10);
   if (*end != '\0' || port < 0 || port > 65535) {
-    return Error(std::string("QUILLMERE_PEER_PORT is not a port number: ") + text);
+    return Error(ErrorCode::invalidArgument,
+                 std::string("QUILLMERE_PEER_PORT is not a port number: ") + text);
   }
   return static_cast<std::uint16_t>(port);
 }

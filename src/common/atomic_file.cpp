@@ -17,8 +17,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
+/// The kind of an I/O failure, from its errno.
+ErrorCode codeOfErrno(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return ErrorCode::permissionDenied;
+    case ENOENT:
+    case ENOTDIR:
+      return ErrorCode::notFound;
+    case ENOSPC:
+    case EDQUOT:
+      return ErrorCode::unavailable;
+    default:
+      return ErrorCode::internal;
+  }
+}
+
 Error errnoError(std::string_view action, const fs::path& path, int error) {
-  return Error(std::string(action) + " " + path.string() + ": " + std::strerror(error));
+  return Error(codeOfErrno(error),
+               std::string(action) + " " + path.string() + ": " + std::strerror(error));
 }
 
 // Writes every byte, resuming after partial writes and interrupted calls.
@@ -70,7 +89,8 @@ bool renameNoReplace(const fs::path& from, const fs::path& to) {
 Status writeFileAtomically(const fs::path& path, std::string_view contents, mode_t mode) {
   const fs::path name = path.filename();
   if (name.empty() || name == "." || name == "..") {
-    return Error("Could not write " + path.string() + ": not a file name");
+    return Error(ErrorCode::invalidArgument,
+                 "Could not write " + path.string() + ": not a file name");
   }
   const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
 
@@ -134,7 +154,8 @@ Result<fs::path> setFileAside(const fs::path& path, std::string_view suffix) {
     if (renameNoReplace(path, target)) return target;
     if (errno != EEXIST) return errnoError("Could not set aside", path, errno);
   }
-  return Error("Could not set aside " + path.string() + ": too many earlier copies");
+  return Error(ErrorCode::alreadyExists,
+               "Could not set aside " + path.string() + ": too many earlier copies");
 }
 
 }  // namespace qm

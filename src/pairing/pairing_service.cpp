@@ -284,10 +284,11 @@ void PairingService::handleHandshake(const PairHandshakePayload& payload) {
 }
 
 Status PairingService::send(const SyncEnvelope& envelope) {
-  if (!session_ || !connectedPeerID_) return Error(std::string(kNotConnected));
+  if (!session_ || !connectedPeerID_)
+    return Error(ErrorCode::unavailable, std::string(kNotConnected));
   const auto peers = session_->connectedPeers();
   if (std::find(peers.begin(), peers.end(), *connectedPeerID_) == peers.end()) {
-    return Error(std::string(kNotConnected));
+    return Error(ErrorCode::unavailable, std::string(kNotConnected));
   }
   std::optional<std::span<const std::uint8_t>> secret;
   if (sharedSecret_) secret = std::span<const std::uint8_t>(*sharedSecret_);

@@ -95,7 +95,8 @@ class SessionState : public std::enable_shared_from_this<SessionState> {
   Status send(std::string_view bytes, const PeerID& peer) {
     const auto member = find(peer.connection);
     if (member == members_.end() || !member->connected) {
-      return Error("Peer " + peer.displayName + " is not connected to this session");
+      return Error(ErrorCode::unavailable,
+                   "Peer " + peer.displayName + " is not connected to this session");
     }
     return member->connection->send(bytes);
   }

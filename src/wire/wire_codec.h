@@ -387,8 +387,9 @@ Result<M> decodeDocument(const char* data, std::size_t size, bool padded) {
   const auto status = parser.parse(data, size, !padded).get(root);
   if (status != simdjson::SUCCESS) {
     trimParser(parser);
-    return Error(std::string(WireRecord<M>::name) + ": not valid JSON (" +
-                 simdjson::error_message(status) + ")");
+    return Error(ErrorCode::invalidArgument, std::string(WireRecord<M>::name) +
+                                                 ": not valid JSON (" +
+                                                 simdjson::error_message(status) + ")");
   }
   M value{};
   DecodeError err;
@@ -399,7 +400,7 @@ Result<M> decodeDocument(const char* data, std::size_t size, bool padded) {
     message += ": ";
     if (!err.path.empty()) message += err.where() + ": ";
     message += err.problem;
-    return Error(std::move(message));
+    return Error(ErrorCode::invalidArgument, std::move(message));
   }
   return value;
 }
@@ -411,7 +412,9 @@ Result<std::string> encodeSyncJSON(const M& value) {
   std::string out;
   SyncJSONWriter writer(out);
   wire::Codec<M>::encode(writer, value);
-  if (!writer.ok()) return Error(std::string(WireRecord<M>::name) + ": " + writer.failure());
+  if (!writer.ok())
+    return Error(ErrorCode::invalidArgument,
+                 std::string(WireRecord<M>::name) + ": " + writer.failure());
   return out;
 }
 
