@@ -17,13 +17,6 @@
 // owns the settings and the listener and runs its io_context; the clients are
 // plain blocking sockets on other threads. Every socket operation has a time
 // limit, and the load rounds are bounded by time and by request count.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <asio/executor_work_guard.hpp>
@@ -31,12 +24,10 @@
 #include <asio/post.hpp>
 #include <atomic>
 #include <cctype>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -68,6 +59,8 @@
 #include "store/contact.h"
 #include "store/event.h"
 #include "store/store.h"
+#include "support/http_client.h"
+#include "support/temp_dir.h"
 
 namespace qm::bench {
 namespace {
@@ -210,26 +203,6 @@ Dataset makeDataset() {
 // ---------------------------------------------------------------------------
 // The server, on a thread of its own
 
-/// A fresh folder under the system's temporary folder, removed with its contents.
-class ScratchFolder {
- public:
-  ScratchFolder()
-      : path_(fs::temp_directory_path() / ("quillmere-mcp-bench-" + Uuid::random().str())) {
-    fs::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
 /// What the server thread tells the clients once it listens.
 struct ServerReady {
   std::uint16_t port = 0;
@@ -345,121 +318,14 @@ class ServerThread {
 };
 
 // ---------------------------------------------------------------------------
-// A blocking HTTP/1.1 client: one request per connection
+// HTTP/1.1 requests, one per connection, through the tests' loopback client
 
-struct Reply {
-  int status = 0;
-  std::map<std::string, std::string> headers;  ///< names lower-cased
-  std::string body;
-};
+using Reply = test::HTTPReply;
 
-/// A socket closed when it goes out of scope.
-class Socket {
- public:
-  Socket() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
-  ~Socket() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
-  int fd() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-Error systemError(std::string_view what) {
-  return Error(std::string(what) + ": " + std::strerror(errno));
-}
-
-/// Connects to 127.0.0.1:`port`, sends `request` whole, and reads until the
-/// server closes. Connecting, sending and every read are limited to
-/// kSocketTimeout (Linux applies the send limit to connect too).
+/// Sends `request` on a fresh connection to 127.0.0.1:`port` and reads until the
+/// server closes; connecting, sending and reading are each limited to kSocketTimeout.
 Result<std::string> roundTrip(std::uint16_t port, std::string_view request) {
-  Socket socket;
-  if (socket.fd() < 0) return systemError("socket");
-  timeval limit{};
-  limit.tv_sec = std::chrono::duration_cast<std::chrono::seconds>(kSocketTimeout).count();
-  ::setsockopt(socket.fd(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  ::setsockopt(socket.fd(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-  const int noDelay = 1;
-  ::setsockopt(socket.fd(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-    return systemError("connect");
-
-  std::size_t sent = 0;
-  while (sent < request.size()) {
-    const ssize_t n =
-        ::send(socket.fd(), request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return systemError("send");
-    }
-    sent += static_cast<std::size_t>(n);
-  }
-
-  std::string received;
-  std::array<char, 16 * 1024> buffer;
-  for (;;) {
-    const ssize_t n = ::recv(socket.fd(), buffer.data(), buffer.size(), 0);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return systemError("receive");
-    }
-    received.append(buffer.data(), static_cast<std::size_t>(n));
-  }
-  return received;
-}
-
-std::string lowercase(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
-/// Splits a complete response into status, headers and body; checks that the
-/// body is as long as Content-Length says, when it says.
-Result<Reply> parseReply(std::string_view text) {
-  const std::size_t headEnd = text.find("\r\n\r\n");
-  if (headEnd == std::string_view::npos)
-    return Error("incomplete response (" + std::to_string(text.size()) + " bytes)");
-  std::string_view head = text.substr(0, headEnd);
-  Reply reply;
-  reply.body = std::string(text.substr(headEnd + 4));
-
-  std::size_t lineEnd = head.find("\r\n");
-  const std::string_view statusLine = head.substr(0, lineEnd);
-  if (statusLine.substr(0, 9) != "HTTP/1.1 " && statusLine.substr(0, 9) != "HTTP/1.0 ")
-    return Error("not an HTTP response: " + std::string(statusLine.substr(0, 60)));
-  reply.status = std::atoi(std::string(statusLine.substr(9, 3)).c_str());
-
-  while (lineEnd != std::string_view::npos) {
-    head.remove_prefix(lineEnd + 2);
-    lineEnd = head.find("\r\n");
-    const std::string_view line = head.substr(0, lineEnd);
-    const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos) continue;
-    reply.headers[lowercase(trimmed(line.substr(0, colon)))] =
-        std::string(trimmed(line.substr(colon + 1)));
-  }
-  if (auto length = reply.headers.find("content-length"); length != reply.headers.end()) {
-    if (std::to_string(reply.body.size()) != length->second)
-      return Error("body of " + std::to_string(reply.body.size()) + " bytes, Content-Length says " +
-                   length->second);
-  }
-  return reply;
+  return test::exchangeHTTP(port, request, kSocketTimeout);
 }
 
 std::string postRequest(const std::string& body, const std::string& sessionID) {
@@ -488,7 +354,7 @@ Result<JSON> postJSON(std::uint16_t port, const JSON& message, const std::string
                       Reply* rawReply = nullptr) {
   auto text = roundTrip(port, postRequest(message.dump(), sessionID));
   if (!text) return text.error();
-  auto reply = parseReply(*text);
+  auto reply = test::parseHTTPReply(*text);
   if (!reply) return reply.error();
   if (rawReply) *rawReply = *reply;
   return jsonReply(*reply);
@@ -617,7 +483,7 @@ Latency measureLatency(std::uint16_t port, const Session& session, const JSON& m
     const auto start = Clock::now();
     auto text = roundTrip(port, request);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    auto reply = text ? parseReply(*text) : Result<Reply>(text.error());
+    auto reply = text ? test::parseHTTPReply(*text) : Result<Reply>(text.error());
     auto json = reply ? jsonReply(*reply) : Result<JSON>(reply.error());
     auto document = json ? toolDocument(*json, 2) : Result<JSON>(json.error());
     if (!document) {
@@ -670,7 +536,7 @@ Round loadRound(std::uint16_t port, const std::string& request, const Check& che
     int failures = 0;
     while (Clock::now() < deadline && issued.fetch_add(1, std::memory_order_relaxed) < budget) {
       auto text = roundTrip(port, request);
-      auto reply = text ? parseReply(*text) : Result<Reply>(text.error());
+      auto reply = text ? test::parseHTTPReply(*text) : Result<Reply>(text.error());
       Status status = reply ? check(*reply) : Status(reply.error());
       if (status) {
         succeeded.fetch_add(1, std::memory_order_relaxed);
@@ -829,7 +695,7 @@ Result<Options> parseOptions(int argc, char** argv) {
 }
 
 int runBenchmarks(const Options& options) {
-  ScratchFolder folder;
+  test::TempDir folder;
   ServerThread server(folder.path());
   std::cout << "Filling the store with one event of " << kContacts
             << " contacts and starting the MCP server..." << std::endl;

@@ -27,16 +27,14 @@ struct MCPServerOptions {
   std::chrono::milliseconds restartDelay{2'000};
 };
 
-/// The MCP endpoint: HTTP/1.1 on 127.0.0.1, one request per connection, JSON-RPC
-/// bodies posted to "/mcp". Lives on the main loop (`io`). Each start makes a
-/// fresh router, tool set and authorisation manager.
+/// The MCP server: an `MCPEndpoint` served by an `HTTPServer` (HTTP/1.1 on
+/// 127.0.0.1, one request per connection, JSON-RPC bodies posted to "/mcp").
+/// Lives on the main loop (`io`). Each start makes a fresh endpoint (router,
+/// tool set and authorisation manager, no sessions); stop() ends every session.
 ///
 /// Requests whose Origin or Host names another site get 403, bodies over
 /// `maxBodyBytes` get 413 unread, connections silent for `idleTimeout` are
-/// closed, and at most `maxConnections` are served at once. An "initialize"
-/// opens a session (the "Mcp-Session-Id" header of the MCP streamable HTTP
-/// transport) under which later connections run as that client; stop() ends
-/// every session.
+/// closed, and at most `maxConnections` are served at once.
 class MCPServer {
  public:
   MCPServer(asio::io_context& io, Store& store, const AppSettings& settings,
@@ -57,10 +55,9 @@ class MCPServer {
   /// Asked before a restart after a listener failure; defaults to "yes".
   void setStillEnabled(std::function<bool()> stillEnabled);
 
-  struct Impl;
-
  private:
-  std::shared_ptr<Impl> impl_;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace qm::mcp

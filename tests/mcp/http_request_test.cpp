@@ -126,15 +126,17 @@ HTTPRequest withHeader(const std::string& name, const std::string& value) {
 
 TEST(ContentLength, ReadsDecimalNumbersOnly) {
   EXPECT_EQ(contentLength(HTTPRequest{}), std::nullopt);
-  EXPECT_EQ(contentLength(withHeader("content-length", "0")), 0u);
-  EXPECT_EQ(contentLength(withHeader("content-length", "1234")), 1234u);
-  EXPECT_EQ(contentLength(withHeader("content-length", "+17")), 17u);
-  EXPECT_EQ(contentLength(withHeader("content-length", "9999999999999")), 9999999999999u);
-  EXPECT_EQ(contentLength(withHeader("content-length", "123456789012345678901234567890")),
-            std::numeric_limits<std::uint64_t>::max());
-  for (const char* notANumber : {"", "+", "-5", "-0", "12abc", "0x10", "1 2", "1.5", "ten"}) {
+  const std::pair<const char*, std::optional<std::uint64_t>> cases[] = {
+      {"0", 0},
+      {"1234", 1234},
+      {"+17", 17},
+      {"9999999999999", 9999999999999},
+      {"123456789012345678901234567890", std::numeric_limits<std::uint64_t>::max()},
+  };
+  for (const auto& [text, expected] : cases)
+    EXPECT_EQ(contentLength(withHeader("content-length", text)), expected) << text;
+  for (const char* notANumber : {"", "+", "-5", "-0", "12abc", "0x10", "1 2", "1.5", "ten"})
     EXPECT_EQ(contentLength(withHeader("content-length", notANumber)), std::nullopt) << notANumber;
-  }
 }
 
 TEST(ForeignRequests, OnlyLoopbackOriginsOfAnySchemeAndPortAreLocal) {

@@ -2,6 +2,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 // Only to make the store refuse writes (a trigger added through a second
@@ -121,15 +122,6 @@ TEST_F(WriteToolsTest, CreateNoteStoresADesktopNoteOfTheChosenType) {
   }
 }
 
-TEST_F(WriteToolsTest, CreateNoteChecksItsArgumentsInOrder) {
-  expectError("create_note", {{"contact_id", "bad"}, {"text", ""}}, "contact_id is required");
-  expectError("create_note", {{"contact_id", contact_.id.str()}, {"text", ""}}, "text is required");
-  expectError("create_note", {{"contact_id", contact_.id.str()}, {"text", 1}}, "text is required");
-  expectError("create_note", {{"contact_id", Uuid::random().str()}, {"text", "x"}},
-              "Contact not found");
-  EXPECT_EQ(*store_->count<ContactNote>(), 0);
-}
-
 TEST_F(WriteToolsTest, MeetingStampsMetAtOnlyWhenItIsMissing) {
   const Json args{{"contact_id", contact_.id.str()}, {"status", "met"}};
   EXPECT_EQ(call("update_contact_status", args).text, R"({"status":"met","success":true})");
@@ -143,20 +135,6 @@ TEST_F(WriteToolsTest, MeetingStampsMetAtOnlyWhenItIsMissing) {
   ok("update_contact_status", {{"contact_id", declined.id.str()}, {"status", "declined"}});
   EXPECT_EQ(stored<Contact>(declined.id).status, MeetingStatus::declined);
   EXPECT_FALSE(stored<Contact>(declined.id).metAt);
-}
-
-TEST_F(WriteToolsTest, UpdateContactStatusChecksItsArgumentsInOrder) {
-  const auto id = contact_.id.str();
-  expectError("update_contact_status", {{"contact_id", 1}, {"status", "x"}},
-              "contact_id is required");
-  expectError("update_contact_status", {{"contact_id", id}}, "status is required");
-  expectError("update_contact_status", {{"contact_id", id}, {"status", true}},
-              "status is required");
-  expectError("update_contact_status", {{"contact_id", id}, {"status", "Met"}},
-              "Invalid status. Use: met, notMet, declined, noShow");
-  expectError("update_contact_status",
-              {{"contact_id", Uuid::random().str()}, {"status", "met"}, {"rating", 9}},
-              "Contact not found");
 }
 
 TEST_F(WriteToolsTest, RejectedRatingLeavesTheContactAsItWasNowAndLater) {
@@ -223,17 +201,6 @@ TEST_F(WriteToolsTest, CreateOpportunityFillsDefaultsAndKeepsGivenValues) {
   EXPECT_EQ(opp2.notes, "Call back");
 }
 
-TEST_F(WriteToolsTest, CreateOpportunityChecksItsArgumentsInOrder) {
-  const auto id = event_.id.str();
-  expectError("create_opportunity", {{"event_id", "x"}}, "event_id is required");
-  expectError("create_opportunity", {{"event_id", id}, {"title", ""}}, "title is required");
-  expectError("create_opportunity", {{"event_id", id}, {"title", "T"}}, "company_name is required");
-  expectError("create_opportunity",
-              {{"event_id", Uuid::random().str()}, {"title", "T"}, {"company_name", "C"}},
-              "Event not found");
-  EXPECT_EQ(*store_->count<Opportunity>(), 0);
-}
-
 TEST_F(WriteToolsTest, UpdateOpportunityChangesOnlyWhatIsGiven) {
   auto opp = Opportunity::create("Pilot", "Acme", event_.id);
   opp.updatedAt = kEarlier;
@@ -260,10 +227,42 @@ TEST_F(WriteToolsTest, UpdateOpportunityChangesOnlyWhatIsGiven) {
   EXPECT_EQ(after.stage, "Proposal");
   EXPECT_EQ(after.notes, "keep");  // wrong type: unchanged
   EXPECT_EQ(after.nextStep, "Send quote");
+}
 
-  expectError("update_opportunity", {{"title", "x"}}, "opportunity_id is required");
-  expectError("update_opportunity", {{"opportunity_id", Uuid::random().str()}},
-              "Opportunity not found");
+TEST_F(WriteToolsTest, ArgumentsAreCheckedInOrderAndNothingIsWritten) {
+  const auto contact = contact_.id.str();
+  const auto event = event_.id.str();
+  const auto nobody = Uuid::random().str();
+  const std::tuple<const char*, Json, const char*> cases[] = {
+      {"create_note", {{"contact_id", "bad"}, {"text", ""}}, "contact_id is required"},
+      {"create_note", {{"contact_id", contact}, {"text", ""}}, "text is required"},
+      {"create_note", {{"contact_id", contact}, {"text", 1}}, "text is required"},
+      {"create_note", {{"contact_id", nobody}, {"text", "x"}}, "Contact not found"},
+      {"update_contact_status", {{"contact_id", 1}, {"status", "x"}}, "contact_id is required"},
+      {"update_contact_status", {{"contact_id", contact}}, "status is required"},
+      {"update_contact_status", {{"contact_id", contact}, {"status", true}}, "status is required"},
+      {"update_contact_status",
+       {{"contact_id", contact}, {"status", "Met"}},
+       "Invalid status. Use: met, notMet, declined, noShow"},
+      {"update_contact_status",
+       {{"contact_id", nobody}, {"status", "met"}, {"rating", 9}},
+       "Contact not found"},
+      {"create_opportunity", {{"event_id", "x"}}, "event_id is required"},
+      {"create_opportunity", {{"event_id", event}, {"title", ""}}, "title is required"},
+      {"create_opportunity", {{"event_id", event}, {"title", "T"}}, "company_name is required"},
+      {"create_opportunity",
+       {{"event_id", nobody}, {"title", "T"}, {"company_name", "C"}},
+       "Event not found"},
+      {"update_opportunity", {{"title", "x"}}, "opportunity_id is required"},
+      {"update_opportunity", {{"opportunity_id", nobody}}, "Opportunity not found"},
+  };
+  for (const auto& [tool, args, message] : cases) {
+    SCOPED_TRACE(args.dump());
+    expectError(tool, args, message);
+  }
+  EXPECT_EQ(*store_->count<ContactNote>(), 0);
+  EXPECT_EQ(*store_->count<Opportunity>(), 0);
+  EXPECT_EQ(stored<Contact>(contact_.id), contact_);
 }
 
 TEST_F(WriteToolsTest, SaveFailuresQuoteTheStoreMessageInValidJson) {

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "common/uuid.h"
+#include "mcp/http_request.h"
+
+namespace asio {
+class io_context;
+}
+
+namespace spdlog {
+class logger;
+}
+
+namespace qm::mcp {
+
+/// What goes back on a connection: the status, the body and any headers beyond
+/// the fixed ones (each "Name: value\r\n"); see `buildHTTPResponse`.
+struct HTTPResponse {
+  int status = 200;
+  std::string body;
+  std::string extraHeaders;
+};
+
+/// What an `HTTPServer` asks about each request it reads. Called on the
+/// server's loop, one request at a time.
+class HTTPHandler {
+ public:
+  virtual ~HTTPHandler() = default;
+
+  /// Asked as soon as the head has arrived, before anything else is checked or
+  /// any more of the body is read (`head.body` holds what came with the head):
+  /// a response refuses the request with it at once.
+  virtual std::optional<HTTPResponse> refuse(const HTTPRequest& head) = 0;
+
+  /// The answer to a fully read request on connection `connectionID` (an id of
+  /// its own for every connection). Nothing closes the connection unanswered.
+  virtual std::optional<HTTPResponse> respond(const HTTPRequest& request,
+                                              const Uuid& connectionID) = 0;
+};
+
+/// Limits and timings of an `HTTPServer`.
+struct HTTPServerOptions {
+  std::uint16_t port = 0;  ///< 0 lets the system choose
+  std::size_t maxBodyBytes = 8 * 1024 * 1024;
+  std::chrono::milliseconds idleTimeout{10'000};
+  std::size_t maxConnections = 128;  ///< at least 1 is used
+  std::chrono::milliseconds restartDelay{2'000};
+  /// Names the server in its log lines ("<name> listener ready on port ...").
+  std::string name = "HTTP";
+};
+
+/// An HTTP/1.1 listener on 127.0.0.1 that reads one request per connection,
+/// hands it to an `HTTPHandler`, sends the answer and closes. Lives on `io`.
+///
+/// Bodies declared larger than `maxBodyBytes` get 413 unread, text that is not
+/// UTF-8 gets 400, connections silent for `idleTimeout` are closed without an
+/// answer, and at most `maxConnections` unanswered connections are served at
+/// once (further clients wait in the listen queue). The handler must outlive
+/// the server.
+class HTTPServer {
+ public:
+  HTTPServer(asio::io_context& io, HTTPHandler& handler, HTTPServerOptions options,
+             spdlog::logger& log);
+  ~HTTPServer();
+  HTTPServer(const HTTPServer&) = delete;
+  HTTPServer& operator=(const HTTPServer&) = delete;
+
+  /// Opens the listener (no-op while running); false when it could not be
+  /// opened (the reason is logged). A listener that fails later is reopened
+  /// after `restartDelay` while `stillEnabled` says so.
+  bool start();
+  /// Closes the listener and every connection, and drops a pending restart.
+  void stop();
+  bool isRunning() const;
+  /// The bound port (useful when the options asked for port 0).
+  std::uint16_t port() const;
+
+  /// Asked before a restart after a listener failure; defaults to "yes".
+  void setStillEnabled(std::function<bool()> stillEnabled);
+
+  struct Impl;
+
+ private:
+  std::shared_ptr<Impl> impl_;
+};
+
+}  // namespace qm::mcp

@@ -1,0 +1,248 @@
+// The HTTP listener over real loopback sockets, with a handler that knows
+// nothing of MCP: exact response bytes, reading of split requests, input
+// limits, idle time-outs, the connection limit, start and stop.
+#include "mcp/http_server.h"
+
+#include <gtest/gtest.h>
+
+#include <asio.hpp>
+#include <thread>
+
+#include "common/log.h"
+#include "loop_thread.h"
+#include "support/http_client.h"
+
+namespace qm::mcp {
+namespace {
+
+using namespace std::chrono_literals;
+using test::HTTPConnection;
+
+/// The exact bytes of a response without extra headers.
+std::string expectedResponse(std::string_view statusLine, std::string_view body) {
+  return std::string(statusLine) +
+         "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\nAccess-Control-Allow-Origin: *\r\nAccess-Control-Allow-Methods: GET, POST, "
+         "OPTIONS\r\nAccess-Control-Allow-Headers: Content-Type\r\nConnection: close\r\n\r\n" +
+         std::string(body);
+}
+
+const std::string kBadUTF8 =
+    expectedResponse("HTTP/1.1 400 Bad Request", R"({"error":"Invalid UTF-8"})");
+const std::string kBadUTF8InBody =
+    expectedResponse("HTTP/1.1 400 Bad Request", R"({"error":"Invalid UTF-8 in body"})");
+
+/// Refuses requests with an "x-refuse" header; answers "/drop" with nothing and
+/// everything else with "<method> <path> <body>".
+struct EchoHandler : HTTPHandler {
+  std::optional<HTTPResponse> refuse(const HTTPRequest& head) override {
+    if (head.header("x-refuse")) return HTTPResponse{403, "refused", {}};
+    return std::nullopt;
+  }
+  std::optional<HTTPResponse> respond(const HTTPRequest& request, const Uuid&) override {
+    ++responded;
+    if (request.path == "/drop") return std::nullopt;
+    return HTTPResponse{200, request.method + " " + request.path + " " + request.body.value_or(""),
+                        request.header("x-extra") ? "X-Extra: 1\r\n" : ""};
+  }
+  std::atomic<int> responded = 0;
+};
+
+std::string echoed(std::string_view text) {
+  return expectedResponse("HTTP/1.1 200 OK", text);
+}
+
+class HTTPServerTest : public ::testing::Test {
+ protected:
+  EchoHandler handler;
+  asio::io_context io;
+  HTTPServerOptions options;
+  std::unique_ptr<HTTPServer> server;
+  std::uint16_t port = 0;
+
+  void SetUp() override { log::setLevel(spdlog::level::off); }
+
+  void TearDown() override {
+    if (loop.running()) loop.onLoop([this] { server.reset(); });
+    loop.join();
+    log::setLevel(spdlog::level::info);
+  }
+
+  void startServer() {
+    server = std::make_unique<HTTPServer>(io, handler, options, log::mcp());
+    ASSERT_TRUE(server->start());
+    port = server->port();
+    ASSERT_NE(port, 0);
+    loop.start();
+  }
+
+  HTTPConnection connect() {
+    auto connection = HTTPConnection::open(port);
+    EXPECT_TRUE(connection.ok()) << connection.error().message;
+    return std::move(connection).value();
+  }
+
+  /// Sends the parts with a pause between them (so that they arrive apart),
+  /// optionally finishes sending, and returns all the server answers.
+  std::string exchange(std::initializer_list<std::string_view> parts, bool finish = false,
+                       std::chrono::milliseconds limit = 5s) {
+    auto connection = connect();
+    for (auto part : parts) {
+      EXPECT_TRUE(connection.send(part).ok());
+      if (parts.size() > 1) std::this_thread::sleep_for(50ms);
+    }
+    if (finish) connection.finishSending();
+    auto answer = connection.readUntilClosed(limit);
+    EXPECT_TRUE(answer.ok()) << answer.error().message;
+    return answer.ok() ? *answer : "";
+  }
+
+  test::LoopThread loop{io};
+};
+
+TEST_F(HTTPServerTest, SendsTheHandlersAnswerOrClosesWithoutOne) {
+  startServer();
+  EXPECT_EQ(exchange({"GET /a?b HTTP/1.1\r\nHost: x\r\n\r\n"}), echoed("GET /a "));
+  EXPECT_EQ(exchange({"GET /a HTTP/1.1\r\nX-Extra: y\r\n\r\n"}),
+            "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 7\r\n"
+            "Access-Control-Allow-Origin: *\r\nAccess-Control-Allow-Methods: GET, POST, "
+            "OPTIONS\r\nAccess-Control-Allow-Headers: Content-Type\r\nConnection: close\r\n"
+            "X-Extra: 1\r\n\r\nGET /a ");
+  EXPECT_EQ(exchange({"GET /drop HTTP/1.1\r\n\r\n"}), "");
+}
+
+TEST_F(HTTPServerTest, ReadsTheRestOfTheBodyAndHeadsThatArriveInPieces) {
+  startServer();
+  for (const char* lengthHeader : {"Content-Length", "CONTENT-LENGTH", "content-length"}) {
+    EXPECT_EQ(exchange({std::string("POST /p HTTP/1.1\r\n") + lengthHeader + ": 10\r\n\r\n01234",
+                        "56789"}),
+              echoed("POST /p 0123456789"))
+        << lengthHeader;
+  }
+  // The blank line that ends the head cut in the middle.
+  EXPECT_EQ(exchange({"POST /p HTTP/1.1\r\nContent-Length: 2\r\n", "\r\nok"}),
+            echoed("POST /p ok"));
+}
+
+TEST_F(HTTPServerTest, HandlesWhatArrivedWhenTheLengthIsUnusableOrTheBodyShort) {
+  startServer();
+  // A length that is no number, or negative, is ignored: handled at once
+  // (waiting for more would run into the read limit of the client).
+  for (const char* length : {"many", "-1", ""}) {
+    EXPECT_EQ(
+        exchange({std::string("POST /p HTTP/1.1\r\nContent-Length: ") + length + "\r\n\r\nab"}),
+        echoed("POST /p ab"))
+        << length;
+  }
+  // No blank line at all: handled once the client has finished sending.
+  EXPECT_EQ(exchange({"POST /p HTTP/1.1\r\nContent-Length: 20"}, true), echoed("POST /p "));
+  // Still short after the second read: handled with what came.
+  EXPECT_EQ(exchange({"POST /p HTTP/1.1\r\nContent-Length: 100\r\n\r\nab", "cd"}, true),
+            echoed("POST /p abcd"));
+  // The second read brings nothing at all.
+  EXPECT_EQ(exchange({"POST /p HTTP/1.1\r\nContent-Length: 100\r\n\r\n{"}, true), kBadUTF8InBody);
+}
+
+TEST_F(HTTPServerTest, RefusesTextThatIsNotUTF8EvenWhenACharacterIsSplit) {
+  startServer();
+  EXPECT_EQ(exchange({"GET /p HTTP/1.1\r\nX-Name: caf\xE9\r\n\r\n"}), kBadUTF8);
+  EXPECT_EQ(exchange({"POST /p HTTP/1.1\r\nContent-Length: 2\r\n\r\n\xC0\xAF"}), kBadUTF8);
+  // "é" cut between its two bytes by the end of the first read.
+  const std::string head = "POST /p HTTP/1.1\r\nContent-Length: 4\r\n\r\nx\xC3";
+  EXPECT_EQ(exchange({head, "\xA9y"}), echoed("POST /p x\xC3\xA9y"));
+  EXPECT_EQ(exchange({head, "\xFFy"}), kBadUTF8InBody);
+  EXPECT_EQ(handler.responded.load(), 1);
+}
+
+TEST_F(HTTPServerTest, LetsTheHandlerRefuseBeforeTheBodyIsCheckedOrRead) {
+  options.maxBodyBytes = 10;
+  startServer();
+  EXPECT_EQ(exchange({"POST /p HTTP/1.1\r\nX-Refuse: 1\r\nContent-Length: 99999\r\n\r\n\xFF"}),
+            expectedResponse("HTTP/1.1 403 Error", "refused"));
+  EXPECT_EQ(handler.responded.load(), 0);
+}
+
+TEST_F(HTTPServerTest, RefusesAnOversizedBodyWithoutWaitingForIt) {
+  options.maxBodyBytes = 1000;
+  startServer();
+  for (const char* length : {"9999999999999", "1001", "123456789012345678901234567890"}) {
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(exchange({std::string("POST /p HTTP/1.1\r\nContent-Length: ") + length + "\r\n\r\n{"},
+                       false, 2s),
+              expectedResponse("HTTP/1.1 413 Error", R"({"error":"Request too large"})"))
+        << length;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+  }
+  // At the limit the body is read and handled.
+  const std::string body(1000, 'b');
+  EXPECT_EQ(exchange({"POST /p HTTP/1.1\r\nContent-Length: 1000\r\n\r\n" + body}),
+            echoed("POST /p " + body));
+}
+
+TEST_F(HTTPServerTest, ClosesConnectionsThatStaySilent) {
+  options.idleTimeout = 500ms;
+  startServer();
+  for (const char* sent : {"", "POST /p HTTP/1.1\r\nContent-Length: 10\r\n"}) {
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(exchange({sent}), "") << sent;
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 450ms);
+  }
+  // Each segment that arrives gives the client the full time again.
+  auto connection = connect();
+  const std::string request = "GET /slow HTTP/1.1\r\nHost: localhost\r\nAccept: */*\r\n\r\n";
+  for (std::size_t at = 0; at < request.size(); at += 15) {
+    ASSERT_TRUE(connection.send(request.substr(at, 15)).ok());
+    std::this_thread::sleep_for(250ms);
+  }
+  auto answer = connection.readUntilClosed();
+  ASSERT_TRUE(answer.ok()) << answer.error().message;
+  EXPECT_EQ(*answer, echoed("GET /slow "));
+}
+
+TEST_F(HTTPServerTest, ServesAtMostMaxConnectionsAtOnce) {
+  options.maxConnections = 1;
+  startServer();
+  auto holder = connect();
+  std::this_thread::sleep_for(50ms);
+  auto waiting = connect();
+  ASSERT_TRUE(waiting.send("GET /w HTTP/1.1\r\n\r\n").ok());
+  EXPECT_FALSE(waiting.readUntilClosed(300ms).ok());
+  holder.close();
+  auto answer = waiting.readUntilClosed();
+  ASSERT_TRUE(answer.ok()) << answer.error().message;
+  EXPECT_EQ(*answer, echoed("GET /w "));
+  // An answered client that keeps its socket open holds no place.
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(exchange({"GET /n HTTP/1.1\r\n\r\n"}), echoed("GET /n "));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 700ms);
+}
+
+TEST_F(HTTPServerTest, StartIsIdempotentAndStopClosesEverything) {
+  startServer();
+  EXPECT_TRUE(loop.onLoop([this] { return server->start(); }));
+  EXPECT_EQ(loop.onLoop([this] { return server->port(); }), port);
+
+  // A second listener on the same port cannot open.
+  EchoHandler other;
+  HTTPServerOptions same;
+  same.port = port;
+  EXPECT_FALSE(loop.onLoop([&] { return HTTPServer(io, other, same, log::mcp()).start(); }));
+
+  auto idle = connect();
+  std::this_thread::sleep_for(50ms);
+  loop.onLoop([this] { server->stop(); });
+  EXPECT_FALSE(loop.onLoop([this] { return server->isRunning(); }));
+  auto closed = idle.readUntilClosed(2s);
+  ASSERT_TRUE(closed.ok()) << closed.error().message;
+  EXPECT_EQ(*closed, "");
+  EXPECT_FALSE(HTTPConnection::open(port).ok());
+  EXPECT_TRUE(loop.onLoop([&] { return HTTPServer(io, other, same, log::mcp()).start(); }));
+
+  loop.onLoop([this] { server->stop(); });  // a second stop changes nothing
+  EXPECT_TRUE(loop.onLoop([this] { return server->start(); }));
+  port = loop.onLoop([this] { return server->port(); });
+  EXPECT_EQ(exchange({"GET /again HTTP/1.1\r\n\r\n"}), echoed("GET /again "));
+}
+
+}  // namespace
+}  // namespace qm::mcp
