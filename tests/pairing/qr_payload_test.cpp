@@ -12,22 +12,16 @@
 namespace qm {
 namespace {
 
-nlohmann::json jsonOf(const std::string& qrString) {
-  auto bytes = base64Decode(qrString);
-  EXPECT_TRUE(bytes.has_value());
-  return nlohmann::json::parse(bytes.value_or(Bytes{}));
-}
-
 TEST(QRPayloadTest, RoundTripsThroughTheQRStringWithVersionAsANumber) {
   const QRPayload payload{"6F1C2A4E-0000-4000-8000-000000000001", "Booth Mac ü", "cHVi", "bm9u"};
   const std::string qr = encodeQRString(payload);
 
-  const auto json = jsonOf(qr);
+  const auto bytes = base64Decode(qr);
+  ASSERT_TRUE(bytes.has_value());
+  const auto json = nlohmann::json::parse(*bytes);
   EXPECT_EQ(json.size(), 5U);
   EXPECT_TRUE(json["version"].is_number_integer());
   EXPECT_EQ(json["version"], 1);
-  const Bytes compact = base64Decode(qr).value_or(Bytes{});
-  EXPECT_EQ(json.dump(), std::string(compact.begin(), compact.end()));
 
   const auto back = decodeQRString(qr);
   ASSERT_TRUE(back.has_value());
