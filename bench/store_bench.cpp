@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -44,6 +43,8 @@
 #include "store/saved_report.h"
 #include "store/schema.h"
 #include "store/store.h"
+#include "support/record_fillers.h"
+#include "support/temp_dir.h"
 
 namespace qm::bench {
 namespace {
@@ -63,82 +64,11 @@ constexpr double kGrowthLimitBytes = 64 * 1024;
 // ---------------------------------------------------------------------------
 // Records
 
-constexpr std::array<std::string_view, 48> kWords = {
-    "booth",     "follow-up", "pipeline",  "enterprise",  "procurement", "Müller",
-    "São Paulo", "田中",      "logistics", "integration", "budget",      "Q3",
-    "pilot",     "renewal",   "CFO",       "roadmap",     "demo",        "partner",
-    "EMEA",      "warehouse", "platform",  "compliance",  "onboarding",  "analytics",
-    "contract",  "timeline",  "shortlist", "champion",    "decision",    "security",
-    "API",       "migration", "pricing",   "discount",    "reference",   "expansion",
-    "team",      "workshop",  "keynote",   "panel",       "@acme.io",    "+49 30 1234",
-    "https://",  "linkedin",  "verified",  "«urgent»",    "\"quoted\"",  "hardware"};
-
-/// Text of 20 to 200 characters made of trade-show words (a few non-ASCII).
-std::string prose(Rng& rng, std::size_t minLength = 20, std::size_t maxLength = 200) {
-  const std::size_t target = minLength + rng.below(maxLength - minLength + 1);
-  std::string text;
-  text.reserve(target + 16);
-  while (text.size() < target) {
-    if (!text.empty()) text += ' ';
-    text += kWords[rng.below(kWords.size())];
-  }
-  return text;
-}
-
-using Owners = std::map<std::string_view, Uuid>;
-
-/// A record with every field set through its field table: optional fields
-/// present, lists of three entries, relationships pointing at `owners`
-/// (table → id). `seed` varies the values.
+/// A record with every field set (optional fields present, lists of three
+/// entries) to trade-show sizes, relationships pointing at `owners`.
 template <Record R>
-R filledRecord(std::uint64_t seed, const Owners& owners) {
-  R record{};
-  Rng rng(seed * 7919 + RecordInfo<R>::table.size());
-  auto n = static_cast<std::int64_t>(seed * 1000);
-  for (const auto& f : RecordInfo<R>::fields()) {
-    ++n;
-    FieldValue v;
-    switch (f.type) {
-      case FieldType::uuid:
-        v = f.isRelationship() ? owners.at(f.options.references) : Uuid::random();
-        break;
-      case FieldType::text:
-        v = prose(rng);
-        break;
-      case FieldType::date:
-        v = dateFromUnixSeconds(1'700'000'000 + n, n % 1'000'000);
-        break;
-      case FieldType::boolean:
-        v = true;  // every boolean defaults to false
-        break;
-      case FieldType::integer:
-        v = std::int64_t{1'000'000} + n;
-        break;
-      case FieldType::decimal:
-        v = 0.001 * static_cast<double>(n % 100'000) + 1e-9;
-        break;
-      case FieldType::float32:
-        v = static_cast<double>(static_cast<float>(n % 1000) / 1000.0f);
-        break;
-      case FieldType::textList:
-        v = std::vector<std::string>{prose(rng, 20, 60), prose(rng, 20, 60), prose(rng, 20, 60)};
-        break;
-      case FieldType::bytes: {
-        Bytes b(1024);
-        for (auto& byte : b) byte = static_cast<std::uint8_t>(rng.next());
-        v = std::move(b);
-        break;
-      }
-      case FieldType::enumText:
-        v = std::string(f.choices.at(seed % f.choices.size()));
-        break;
-    }
-    if (!f.set(record, std::move(v))) {
-      std::cerr << "store_bench: cannot fill " << RecordInfo<R>::table << "." << f.name << "\n";
-      std::abort();
-    }
-  }
-  return record;
+R filledRecord(std::uint64_t seed, const test::RecordOwners& owners) {
+  return test::filledRecord<R>(seed, owners, test::SampleStyle::tradeShow);
 }
 
 /// One event with its contacts and their notes; the notes of contact i are
@@ -385,24 +315,11 @@ class RawDb {
 // ---------------------------------------------------------------------------
 // Phases
 
-/// A fresh folder under the system's temporary folder, removed with its contents.
-class ScratchFolder {
+/// A fresh temporary folder, removed with its contents, for one repetition.
+class ScratchFolder : public test::TempDir {
  public:
-  ScratchFolder() : path_(fs::temp_directory_path() / ("quillmere-bench-" + Uuid::random().str())) {
-    fs::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  fs::path storeFile() const { return path_ / "QuillmereMac.store"; }
-  fs::path rawFile() const { return path_ / "raw.sqlite"; }
-
- private:
-  fs::path path_;
+  fs::path storeFile() const { return path() / "QuillmereMac.store"; }
+  fs::path rawFile() const { return path() / "raw.sqlite"; }
 };
 
 using Clock = std::chrono::steady_clock;

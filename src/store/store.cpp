@@ -2,18 +2,16 @@
 
 #include <sqlite3.h>
 
-#include <unistd.h>
 #include <array>
-#include <cstring>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <system_error>
 
-#include "common/atomic_file.h"
-#include "common/log.h"
+#include "store/external_blobs.h"
 #include "store/schema.h"
+#include "store/statement.h"
 
 namespace qm {
 
@@ -76,28 +74,21 @@ std::string createTableSQL(const TableSchema& s) {
 struct Store::Impl {
   fs::path file;
   sqlite3* db = nullptr;
-  std::map<std::string, sqlite3_stmt*, std::less<>> statements;
+  StatementCache statements{nullptr};
   /// The write statements of each table, built once: (schema, mode) → statement.
-  std::map<std::pair<const TableSchema*, int>, sqlite3_stmt*> writeStatements;
-
-  // Files of externally stored fields. Per open transaction level: the files
-  // written (removed again if the level rolls back) and the files no longer
-  // referenced (removed once the outermost level commits).
-  struct BlobLevel {
-    std::vector<fs::path> written;
-    std::vector<std::string> released;
-  };
-  std::vector<BlobLevel> levels;
-  /// Rows written per table through this connection (counted by temp triggers).
+  std::map<std::pair<const TableSchema*, int>, Statement> writeStatements;
+  ExternalBlobs blobs;
+  /// Rows written per table through this connection (counted by the update hook).
   std::map<std::string, std::int64_t, std::less<>> tableChanges;
 
+  explicit Impl(const fs::path& storeFile) : file(storeFile), blobs(storeFile) {}
+
   ~Impl() {
-    for (auto& [sql, stmt] : statements) sqlite3_finalize(stmt);
-    for (auto& [key, stmt] : writeStatements) sqlite3_finalize(stmt);
+    // Statements first: a connection closes fully only once they are finalized.
+    statements.clear();
+    writeStatements.clear();
     if (db) sqlite3_close_v2(db);
   }
-
-  fs::path blobFolder() const { return fs::path(file.string() + "-blobs"); }
 
   Error sqlError(std::string_view what) const {
     return Error(std::string(what) + ": " + sqlite3_errmsg(db));
@@ -113,46 +104,10 @@ struct Store::Impl {
     return {};
   }
 
-  Result<sqlite3_stmt*> prepare(const std::string& sql) {
-    if (auto it = statements.find(sql); it != statements.end()) {
-      sqlite3_reset(it->second);
-      sqlite3_clear_bindings(it->second);
-      return it->second;
-    }
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
-                           &stmt, nullptr) != SQLITE_OK)
-      return sqlError("Could not prepare a store query");
-    statements.emplace(sql, stmt);
-    return stmt;
-  }
-
-  Result<std::string> writeBlob(const Bytes& data) {
-    std::error_code ec;
-    fs::create_directories(blobFolder(), ec);
-    std::string name = Uuid::random().str();
-    fs::path path = blobFolder() / name;
-    QM_TRY(writeFileAtomically(
-        path, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), 0600));
-    if (!levels.empty()) levels.back().written.push_back(path);
-    return name;
-  }
-
-  std::optional<Bytes> readBlob(std::string_view name) {
-    auto contents = readFile(blobFolder() / name);
-    if (!contents) {
-      log::data().error("External data {} of the store is missing: {}", std::string(name),
-                        contents.error().message);
-      return std::nullopt;
-    }
-    return Bytes(contents->begin(), contents->end());
-  }
-
-  void removeFiles(const std::vector<fs::path>& paths) {
-    for (const auto& p : paths) {
-      std::error_code ec;
-      fs::remove(p, ec);
-    }
+  Result<Statement::Use> prepare(const std::string& sql) {
+    auto use = statements.use(sql);
+    if (!use) return Error("Could not prepare a store query: " + use.error().message);
+    return use;
   }
 
   Status bind(sqlite3_stmt* stmt, int index, const TableSchema::Column& column,
@@ -184,7 +139,7 @@ struct Store::Impl {
                                    SQLITE_TRANSIENT);
           } else if constexpr (std::is_same_v<T, Bytes>) {
             if (column.options.external) {
-              auto name = writeBlob(v);
+              auto name = blobs.write(v);
               if (!name) {
                 rc = SQLITE_IOERR;
                 return;
@@ -240,7 +195,7 @@ struct Store::Impl {
       }
       case FieldType::bytes: {
         if (c.options.external) {
-          auto data = readBlob(text());
+          auto data = blobs.read(text());
           return data ? FieldValue{std::move(*data)} : FieldValue{};
         }
         const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, index));
@@ -284,10 +239,8 @@ namespace {
 /// data file (row deleted, also through a cascade, or field replaced).
 void releaseBlob(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   auto* impl = static_cast<Store::Impl*>(sqlite3_user_data(ctx));
-  if (argc == 1 && sqlite3_value_type(argv[0]) == SQLITE_TEXT && !impl->levels.empty()) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-    impl->levels.back().released.emplace_back(text);
-  }
+  if (argc == 1 && sqlite3_value_type(argv[0]) == SQLITE_TEXT)
+    impl->blobs.release(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])));
   sqlite3_result_null(ctx);
 }
 
@@ -323,7 +276,7 @@ const fs::path& Store::file() const {
   return impl_->file;
 }
 fs::path Store::externalDataFolder() const {
-  return impl_->blobFolder();
+  return impl_->blobs.folder();
 }
 
 Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
@@ -333,26 +286,25 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
   std::error_code ec;
   if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
 
-  auto impl = std::make_unique<Impl>();
-  impl->file = file;
+  auto impl = std::make_unique<Impl>(file);
   int rc = sqlite3_open_v2(
       file.c_str(), &impl->db,
       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE,
       nullptr);
   if (rc != SQLITE_OK) return Error(impl->db ? sqlite3_errmsg(impl->db) : sqlite3_errstr(rc));
   sqlite3_busy_timeout(impl->db, 5000);
+  impl->statements = StatementCache(impl->db);
 
   // WAL keeps readers (the command-line tools) and the companion out of each
   // other's way; FULL sync so a committed contact survives a power cut.
   {
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(impl->db, "PRAGMA journal_mode=WAL", -1, &stmt, nullptr) != SQLITE_OK)
-      return impl->sqlError("Could not open the store");
+    auto walMode = Statement::prepare(impl->db, "PRAGMA journal_mode=WAL");
+    if (!walMode) return Error("Could not open the store: " + walMode.error().message);
+    auto stmt = walMode->use();
     rc = sqlite3_step(stmt);
     std::string mode = rc == SQLITE_ROW
                            ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))
                            : std::string();
-    sqlite3_finalize(stmt);
     if (rc != SQLITE_ROW) return impl->sqlError("Could not open the store");
     if (mode != "wal") return Error("The store could not switch to write-ahead logging");
   }
@@ -411,59 +363,34 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
   for (const TableSchema* schema : storeSchema()) {
     for (const auto& c : schema->columns) {
       if (!c.options.external) continue;
-      auto stmt = im.prepare("SELECT " + ident(c.name) + " FROM " + ident(schema->table) +
-                             " WHERE " + ident(c.name) + " IS NOT NULL");
-      if (!stmt) return stmt.error();
-      while (sqlite3_step(*stmt) == SQLITE_ROW)
-        referenced.emplace(reinterpret_cast<const char*>(sqlite3_column_text(*stmt, 0)));
-      sqlite3_reset(*stmt);
+      auto stmt = QM_TRY(im.prepare("SELECT " + ident(c.name) + " FROM " + ident(schema->table) +
+                                    " WHERE " + ident(c.name) + " IS NOT NULL"));
+      while (sqlite3_step(stmt) == SQLITE_ROW)
+        referenced.emplace(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
     }
   }
-  for (const auto& entry : fs::directory_iterator(im.blobFolder(), ec)) {
-    if (!referenced.contains(entry.path().filename().string())) {
-      log::data().info("Removing unreferenced external data file {}", entry.path().string());
-      fs::remove(entry.path(), ec);
-    }
-  }
+  im.blobs.removeUnreferenced(referenced);
   return store;
 }
 
 Result<std::string> Store::schemaVersion() {
-  auto stmt = impl_->prepare("SELECT value FROM StoreMetadata WHERE key = 'schemaVersion'");
-  if (!stmt) return stmt.error();
-  int rc = sqlite3_step(*stmt);
-  if (rc != SQLITE_ROW) {
-    sqlite3_reset(*stmt);
-    return Error("The store records no schema version");
-  }
-  std::string version = reinterpret_cast<const char*>(sqlite3_column_text(*stmt, 0));
-  sqlite3_reset(*stmt);
-  return version;
+  auto stmt = QM_TRY(impl_->prepare("SELECT value FROM StoreMetadata WHERE key = 'schemaVersion'"));
+  if (sqlite3_step(stmt) != SQLITE_ROW) return Error("The store records no schema version");
+  return std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
 }
 
 Status Store::transaction(const std::function<Status()>& body) {
   Impl& im = *impl_;
-  const bool outermost = im.levels.empty();
-  const std::string savepoint = "qm_level_" + std::to_string(im.levels.size());
+  const bool outermost = im.blobs.depth() == 0;
+  const std::string savepoint = "qm_level_" + std::to_string(im.blobs.depth());
   QM_TRY(im.exec(outermost ? "BEGIN IMMEDIATE" : "SAVEPOINT " + savepoint));
-  im.levels.emplace_back();
+  im.blobs.beginLevel();
 
   Status result = body();
   if (result) {
     Status ended = im.exec(outermost ? "COMMIT" : "RELEASE " + savepoint);
     if (ended) {
-      Impl::BlobLevel done = std::move(im.levels.back());
-      im.levels.pop_back();
-      if (outermost) {
-        for (const auto& name : done.released) {
-          std::error_code ec;
-          fs::remove(im.blobFolder() / name, ec);
-        }
-      } else {
-        auto& parent = im.levels.back();
-        parent.written.insert(parent.written.end(), done.written.begin(), done.written.end());
-        parent.released.insert(parent.released.end(), done.released.begin(), done.released.end());
-      }
+      im.blobs.commitLevel();
       return {};
     }
     result = Error("Could not save: " + ended.error().message);
@@ -474,8 +401,7 @@ Status Store::transaction(const std::function<Status()>& body) {
   } else {
     (void)im.exec("ROLLBACK TO " + savepoint + "; RELEASE " + savepoint);
   }
-  im.removeFiles(im.levels.back().written);
-  im.levels.pop_back();
+  im.blobs.rollbackLevel();
   return result;
 }
 
@@ -512,20 +438,12 @@ std::string writeSQL(const TableSchema& schema, int mode) {
 
 Status Store::atomically(const std::function<Status()>& body) {
   Impl& im = *impl_;
-  if (im.levels.empty()) return transaction(body);
+  if (im.blobs.depth() == 0) return transaction(body);
   // Inside a transaction one statement is atomic by itself; a savepoint per
   // write would only cost time. Undo this write's bookkeeping if it fails.
-  auto& level = im.levels.back();
-  const std::size_t written = level.written.size();
-  const std::size_t released = level.released.size();
+  const ExternalBlobs::Mark mark = im.blobs.mark();
   Status status = body();
-  if (!status) {
-    auto& current = im.levels.back();
-    im.removeFiles(
-        {current.written.begin() + static_cast<std::ptrdiff_t>(written), current.written.end()});
-    current.written.resize(written);
-    current.released.resize(released);
-  }
+  if (!status) im.blobs.undoTo(mark);
   return status;
 }
 
@@ -533,21 +451,17 @@ Status Store::writeRow(const TableSchema& schema, std::vector<FieldValue> row, W
   return atomically([&]() -> Status {
     Impl& im = *impl_;
     const int m = static_cast<int>(mode);
-    sqlite3_stmt*& stmt = im.writeStatements[{&schema, m}];
-    if (!stmt) {
-      const std::string sql = writeSQL(schema, m);
-      if (sqlite3_prepare_v3(im.db, sql.c_str(), static_cast<int>(sql.size()),
-                             SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
-        stmt = nullptr;
-        return im.sqlError("Could not prepare a store query");
-      }
+    Statement& prepared = im.writeStatements[{&schema, m}];
+    if (!prepared) {
+      auto made = Statement::prepare(im.db, writeSQL(schema, m));
+      if (!made) return Error("Could not prepare a store query: " + made.error().message);
+      prepared = std::move(made).value();
     }
+    auto stmt = prepared.use();
     for (std::size_t i = 0; i < row.size(); ++i)
       QM_TRY(im.bind(stmt, static_cast<int>(i + 1), schema.columns[i], row[i]));
-    int rc = sqlite3_step(stmt);
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
-    if (rc != SQLITE_DONE) return im.sqlError("Could not save " + std::string(schema.table));
+    if (sqlite3_step(stmt) != SQLITE_DONE)
+      return im.sqlError("Could not save " + std::string(schema.table));
     if (mode == WriteMode::update && sqlite3_changes(im.db) == 0)
       return Error("Could not save " + std::string(schema.table) + ": no record with this id");
     return {};
@@ -560,12 +474,10 @@ Status Store::deleteRows(const TableSchema& schema, const std::vector<Match>& wh
     std::vector<const TableSchema::Column*> columns;
     auto clause = im.whereClause(schema, where, columns);
     if (!clause) return clause.error();
-    auto stmt = im.prepare("DELETE FROM " + ident(schema.table) + *clause);
-    if (!stmt) return stmt.error();
-    QM_TRY(im.bindMatches(*stmt, where, columns));
-    int rc = sqlite3_step(*stmt);
-    sqlite3_reset(*stmt);
-    if (rc != SQLITE_DONE) return im.sqlError("Could not delete from " + std::string(schema.table));
+    auto stmt = QM_TRY(im.prepare("DELETE FROM " + ident(schema.table) + *clause));
+    QM_TRY(im.bindMatches(stmt, where, columns));
+    if (sqlite3_step(stmt) != SQLITE_DONE)
+      return im.sqlError("Could not delete from " + std::string(schema.table));
     // Deleting a whole table may skip the per-row update hook; count it as a
     // change of every table, since cascades may have reached them too.
     if (where.empty()) {
@@ -590,17 +502,16 @@ Status Store::selectRows(const TableSchema& schema, const std::vector<std::size_
   }
   std::string names;
   for (const auto* c : selected) names += (names.empty() ? "" : ", ") + ident(c->name);
-  auto stmt =
-      im.prepare("SELECT " + names + " FROM " + ident(schema.table) + *clause + " ORDER BY rowid");
-  if (!stmt) return stmt.error();
-  QM_TRY(im.bindMatches(*stmt, where, columns));
+  auto stmt = QM_TRY(
+      im.prepare("SELECT " + names + " FROM " + ident(schema.table) + *clause + " ORDER BY rowid"));
+  QM_TRY(im.bindMatches(stmt, where, columns));
 
   std::vector<FieldValue> row(selected.size());
   Status status;
   int rc;
-  while ((rc = sqlite3_step(*stmt)) == SQLITE_ROW) {
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     for (std::size_t i = 0; i < selected.size(); ++i) {
-      auto value = im.column(*stmt, static_cast<int>(i), *selected[i]);
+      auto value = im.column(stmt, static_cast<int>(i), *selected[i]);
       if (!value) {
         status = Error(std::string(schema.table) + ": " + value.error().message);
         break;
@@ -613,19 +524,14 @@ Status Store::selectRows(const TableSchema& schema, const std::vector<std::size_
   }
   if (status && rc != SQLITE_DONE)
     status = im.sqlError("Could not read " + std::string(schema.table));
-  sqlite3_reset(*stmt);
-  sqlite3_clear_bindings(*stmt);
   return status;
 }
 
 Result<Store::ChangeStamp> Store::changeStamp(std::string_view table) {
   Impl& im = *impl_;
-  auto stmt = im.prepare("PRAGMA data_version");
-  if (!stmt) return stmt.error();
-  int rc = sqlite3_step(*stmt);
-  const std::int64_t version = rc == SQLITE_ROW ? sqlite3_column_int64(*stmt, 0) : 0;
-  sqlite3_reset(*stmt);
-  if (rc != SQLITE_ROW) return im.sqlError("Could not read the store's version");
+  auto stmt = QM_TRY(im.prepare("PRAGMA data_version"));
+  if (sqlite3_step(stmt) != SQLITE_ROW) return im.sqlError("Could not read the store's version");
+  const std::int64_t version = sqlite3_column_int64(stmt, 0);
   auto counted = im.tableChanges.find(table);
   return ChangeStamp{version, counted == im.tableChanges.end() ? 0 : counted->second};
 }
@@ -635,16 +541,11 @@ Result<std::int64_t> Store::countRows(const TableSchema& schema, const std::vect
   std::vector<const TableSchema::Column*> columns;
   auto clause = im.whereClause(schema, where, columns);
   if (!clause) return clause.error();
-  auto stmt = im.prepare("SELECT COUNT(*) FROM " + ident(schema.table) + *clause);
-  if (!stmt) return stmt.error();
-  QM_TRY(im.bindMatches(*stmt, where, columns));
-  std::int64_t n = 0;
-  int rc = sqlite3_step(*stmt);
-  if (rc == SQLITE_ROW) n = sqlite3_column_int64(*stmt, 0);
-  sqlite3_reset(*stmt);
-  sqlite3_clear_bindings(*stmt);
-  if (rc != SQLITE_ROW) return im.sqlError("Could not count " + std::string(schema.table));
-  return n;
+  auto stmt = QM_TRY(im.prepare("SELECT COUNT(*) FROM " + ident(schema.table) + *clause));
+  QM_TRY(im.bindMatches(stmt, where, columns));
+  if (sqlite3_step(stmt) != SQLITE_ROW)
+    return im.sqlError("Could not count " + std::string(schema.table));
+  return static_cast<std::int64_t>(sqlite3_column_int64(stmt, 0));
 }
 
 }  // namespace qm

@@ -47,59 +47,54 @@ class ScopedEnvironment {
   std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
 };
 
-TEST(AppPaths, DefaultsToXdgFoldersUnderHome) {
+TEST(AppPaths, FollowAbsoluteXdgVariablesAndQuillmereHome) {
+  struct Case {
+    std::vector<std::pair<const char*, std::string>> env;
+    // application support, config, logs, runtime
+    std::vector<fs::path> expected;
+  };
+  const Case cases[] = {
+      {{},
+       {"/home/ada/.local/share/quillmere", "/home/ada/.config/quillmere",
+        "/home/ada/.local/state/quillmere", "/home/ada/.local/share/quillmere/run"}},
+      {{{"XDG_DATA_HOME", "/xdg/data"},
+        {"XDG_CONFIG_HOME", "/xdg/config"},
+        {"XDG_STATE_HOME", "/xdg/state"},
+        {"XDG_RUNTIME_DIR", "/run/user/1000"}},
+       {"/xdg/data/quillmere", "/xdg/config/quillmere", "/xdg/state/quillmere",
+        "/run/user/1000/quillmere"}},
+      // Relative or empty values are ignored.
+      {{{"QUILLMERE_HOME", ""},
+        {"XDG_DATA_HOME", "relative/data"},
+        {"XDG_CONFIG_HOME", ""},
+        {"XDG_STATE_HOME", "state"},
+        {"XDG_RUNTIME_DIR", "run"}},
+       {"/home/ada/.local/share/quillmere", "/home/ada/.config/quillmere",
+        "/home/ada/.local/state/quillmere", "/home/ada/.local/share/quillmere/run"}},
+      // QUILLMERE_HOME relocates everything.
+      {{{"XDG_DATA_HOME", "/xdg/data"},
+        {"XDG_RUNTIME_DIR", "/run/user/1000"},
+        {"QUILLMERE_HOME", "/srv/qm"}},
+       {"/srv/qm/data", "/srv/qm/config", "/srv/qm/state", "/srv/qm/run"}},
+  };
+  for (const auto& c : cases) {
+    ScopedEnvironment env;
+    env.set("HOME", "/home/ada");
+    for (const auto& [name, value] : c.env) env.set(name, value);
+    const AppPaths paths = AppPaths::fromEnvironment();
+    EXPECT_EQ(
+        (std::vector<fs::path>{paths.applicationSupport, paths.config, paths.logs, paths.runtime}),
+        c.expected);
+    EXPECT_EQ(paths.documents, paths.applicationSupport / "documents");
+  }
   ScopedEnvironment env;
-  env.set("HOME", "/home/ada");
-  const AppPaths paths = AppPaths::fromEnvironment();
-  EXPECT_EQ(paths.applicationSupport, fs::path("/home/ada/.local/share/quillmere"));
-  EXPECT_EQ(paths.documents, fs::path("/home/ada/.local/share/quillmere/documents"));
-  EXPECT_EQ(paths.config, fs::path("/home/ada/.config/quillmere"));
-  EXPECT_EQ(paths.logs, fs::path("/home/ada/.local/state/quillmere"));
-  EXPECT_EQ(paths.runtime, fs::path("/home/ada/.local/share/quillmere/run"));
-}
-
-TEST(AppPaths, FollowsXdgVariables) {
-  ScopedEnvironment env;
-  env.set("HOME", "/home/ada");
-  env.set("XDG_DATA_HOME", "/xdg/data");
   env.set("XDG_CONFIG_HOME", "/xdg/config");
   env.set("XDG_STATE_HOME", "/xdg/state");
   env.set("XDG_RUNTIME_DIR", "/run/user/1000");
   const AppPaths paths = AppPaths::fromEnvironment();
-  EXPECT_EQ(paths.applicationSupport, fs::path("/xdg/data/quillmere"));
-  EXPECT_EQ(paths.documents, fs::path("/xdg/data/quillmere/documents"));
   EXPECT_EQ(paths.defaultsFile(), fs::path("/xdg/config/quillmere/defaults.json"));
   EXPECT_EQ(paths.logFile(), fs::path("/xdg/state/quillmere/quillmere.log"));
   EXPECT_EQ(paths.controlSocket(), fs::path("/run/user/1000/quillmere/control.sock"));
-}
-
-TEST(AppPaths, IgnoresRelativeOrEmptyVariables) {
-  ScopedEnvironment env;
-  env.set("HOME", "/home/ada");
-  env.set("QUILLMERE_HOME", "");
-  env.set("XDG_DATA_HOME", "relative/data");
-  env.set("XDG_CONFIG_HOME", "");
-  env.set("XDG_STATE_HOME", "state");
-  env.set("XDG_RUNTIME_DIR", "run");
-  const AppPaths paths = AppPaths::fromEnvironment();
-  EXPECT_EQ(paths.applicationSupport, fs::path("/home/ada/.local/share/quillmere"));
-  EXPECT_EQ(paths.config, fs::path("/home/ada/.config/quillmere"));
-  EXPECT_EQ(paths.logs, fs::path("/home/ada/.local/state/quillmere"));
-  EXPECT_EQ(paths.runtime, fs::path("/home/ada/.local/share/quillmere/run"));
-}
-
-TEST(AppPaths, QuillmereHomeRelocatesEverything) {
-  ScopedEnvironment env;
-  env.set("HOME", "/home/ada");
-  env.set("XDG_DATA_HOME", "/xdg/data");
-  env.set("XDG_RUNTIME_DIR", "/run/user/1000");
-  env.set("QUILLMERE_HOME", "/srv/qm");
-  const AppPaths paths = AppPaths::fromEnvironment();
-  EXPECT_EQ(paths.applicationSupport, fs::path("/srv/qm/data"));
-  EXPECT_EQ(paths.documents, fs::path("/srv/qm/data/documents"));
-  EXPECT_EQ(paths.config, fs::path("/srv/qm/config"));
-  EXPECT_EQ(paths.logs, fs::path("/srv/qm/state"));
-  EXPECT_EQ(paths.runtime, fs::path("/srv/qm/run"));
 }
 
 TEST(AppPaths, FallsBackToThePasswordEntryWithoutHome) {

@@ -12,31 +12,20 @@ Bytes bytesOf(std::string_view text) {
   return Bytes(text.begin(), text.end());
 }
 
-// The test vectors of RFC 4648, section 10.
-const std::pair<const char*, const char*> kVectors[] = {
-    {"", ""},
-    {"f", "Zg=="},
-    {"fo", "Zm8="},
-    {"foo", "Zm9v"},
-    {"foob", "Zm9vYg=="},
-    {"fooba", "Zm9vYmE="},
-    {"foobar", "Zm9vYmFy"},
-};
-
-TEST(Base64, EncodesRfc4648Vectors) {
-  for (const auto& [plain, encoded] : kVectors) EXPECT_EQ(base64Encode(plain), encoded) << plain;
-}
-
-TEST(Base64, DecodesRfc4648Vectors) {
-  for (const auto& [plain, encoded] : kVectors) {
+TEST(Base64, EncodesAndDecodesRfc4648VectorsAndTheLastTwoSymbols) {
+  // RFC 4648, section 10, and the two symbols that differ between alphabets.
+  const std::pair<std::string, std::string> vectors[] = {{"", ""},
+                                                         {"f", "Zg=="},
+                                                         {"fo", "Zm8="},
+                                                         {"foo", "Zm9v"},
+                                                         {"foob", "Zm9vYg=="},
+                                                         {"fooba", "Zm9vYmE="},
+                                                         {"foobar", "Zm9vYmFy"},
+                                                         {"\xFB\xFF\xBF", "+/+/"}};
+  for (const auto& [plain, encoded] : vectors) {
+    EXPECT_EQ(base64Encode(plain), encoded) << encoded;
     EXPECT_EQ(base64Decode(encoded), bytesOf(plain)) << encoded;
   }
-}
-
-TEST(Base64, UsesPlusAndSlashForTheLastTwoSymbols) {
-  const Bytes high = {0xFB, 0xFF, 0xBF};
-  EXPECT_EQ(base64Encode(high), "+/+/");
-  EXPECT_EQ(base64Decode("+/+/"), high);
 }
 
 TEST(Base64, RoundTripsEveryByteValueAtEveryLength) {
@@ -50,35 +39,29 @@ TEST(Base64, RoundTripsEveryByteValueAtEveryLength) {
   }
 }
 
-TEST(Base64, DecodeRefusesBadLengthAndPadding) {
-  const char* const bad[] = {
-      "Zg",        // no padding
-      "Zg=",       // short padding
-      "Zm9vY",     // not a multiple of four
-      "Z===",      // three padding symbols
-      "====",      // padding alone
-      "Zg==Zm8=",  // padding in the middle
-      "Z=g=",      // padding before a symbol
-      "Zm9v====",  // a whole block of padding
+TEST(Base64, DecodeRefusesAnythingButTheOneCanonicalEncoding) {
+  const std::string bad[] = {
+      "Zg",
+      "Zg=",
+      "Zm9vY",  // length and padding
+      "Z===",
+      "====",
+      "Zg==Zm8=",
+      "Z=g=",
+      "Zm9v====",  // padding out of place
+      "Zm9v\n",
+      "Zm9v YmFy",
+      " Zm9v",
+      "Zm9\tv",  // white space
+      "Zm9-",
+      "Zm9_",
+      "Zm9*",
+      "Zm\x80v",  // outside the alphabet
+      std::string("Zm\0v", 4),
+      "Zh==",
+      "Zm9=",  // non-zero unused bits ("Zg==" and "Zm8=" are canonical)
   };
-  for (const char* text : bad) EXPECT_FALSE(base64Decode(text).has_value()) << text;
-}
-
-TEST(Base64, DecodeRefusesCharactersOutsideTheAlphabet) {
-  const char* const bad[] = {
-      "Zm9v\n", "Zm9v YmFy", " Zm9v", "Zm9\tv",  // white space
-      "Zm9-",   "Zm9_",                          // URL-safe alphabet
-      "Zm9*",   "Zm\x80v",
-  };
-  for (const char* text : bad) EXPECT_FALSE(base64Decode(text).has_value()) << text;
-  EXPECT_FALSE(base64Decode(std::string_view("Zm\0v", 4)).has_value());
-}
-
-TEST(Base64, DecodeRefusesNonZeroUnusedBits) {
-  // "Zg==" is the only encoding of "f"; "Zh==" differs only in the unused bits.
-  EXPECT_FALSE(base64Decode("Zh==").has_value());
-  EXPECT_FALSE(base64Decode("Zm9=").has_value());  // "Zm8=" is canonical for "fo"
-  EXPECT_TRUE(base64Decode("Zm8=").has_value());
+  for (const auto& text : bad) EXPECT_FALSE(base64Decode(text).has_value()) << text;
 }
 
 // Long texts go through the vectorised decoder 32 symbols at a time; every

@@ -1,6 +1,5 @@
 #include "common/uuid.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,11 +7,6 @@
 
 namespace qm {
 namespace {
-
-TEST(Uuid, DefaultIsNil) {
-  EXPECT_TRUE(Uuid().isNil());
-  EXPECT_EQ(Uuid().str(), "00000000-0000-0000-0000-000000000000");
-}
 
 TEST(Uuid, ParsesEitherCaseAndPrintsUpperCase) {
   const auto upper = Uuid::parse("E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
@@ -22,17 +16,11 @@ TEST(Uuid, ParsesEitherCaseAndPrintsUpperCase) {
   EXPECT_EQ(*upper, *lower);
   EXPECT_EQ(lower->str(), "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
   EXPECT_FALSE(upper->isNil());
+  EXPECT_EQ(Uuid().str(), "00000000-0000-0000-0000-000000000000");
 
   const Uuid::Bytes expected = {0xE6, 0x21, 0xE1, 0xF8, 0xC3, 0x6C, 0x49, 0x5A,
                                 0x93, 0xFC, 0x0C, 0x24, 0x7A, 0x3E, 0x6E, 0x5F};
   EXPECT_EQ(upper->bytes(), expected);
-}
-
-TEST(Uuid, TextRoundTripsThroughParse) {
-  for (int i = 0; i < 50; ++i) {
-    const Uuid id = Uuid::random();
-    EXPECT_EQ(Uuid::parse(id.str()), id);
-  }
 }
 
 TEST(Uuid, RefusesMalformedText) {
@@ -52,20 +40,15 @@ TEST(Uuid, RefusesMalformedText) {
   for (const char* text : bad) EXPECT_FALSE(Uuid::parse(text).has_value()) << text;
 }
 
-TEST(Uuid, RandomSetsVersionFourAndVariantBits) {
-  for (int i = 0; i < 100; ++i) {
+TEST(Uuid, RandomValuesAreDistinctVersionFourAndRoundTripAsText) {
+  std::unordered_set<Uuid> seen;
+  for (int i = 0; i < 1000; ++i) {
     const Uuid id = Uuid::random();
+    seen.insert(id);
     EXPECT_EQ(id.bytes()[6] >> 4, 4);
     EXPECT_EQ(id.bytes()[8] & 0xC0, 0x80);
-    const std::string text = id.str();
-    EXPECT_EQ(text[14], '4');
-    EXPECT_THAT(std::string(1, text[19]), ::testing::AnyOf("8", "9", "A", "B"));
+    EXPECT_EQ(Uuid::parse(id.str()), id);
   }
-}
-
-TEST(Uuid, RandomValuesAreDistinct) {
-  std::unordered_set<Uuid> seen;
-  for (int i = 0; i < 1000; ++i) seen.insert(Uuid::random());
   EXPECT_EQ(seen.size(), 1000u);
 }
 

@@ -1,17 +1,22 @@
 #include "settings/app_settings.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
+#include "common/atomic_file.h"
+#include "support/status_matchers.h"
 #include "support/temp_dir.h"
 
 namespace qm {
 namespace {
 
 using ::testing::ElementsAre;
+using Json = nlohmann::json;
 using Strings = std::vector<std::string>;
 
 template <class R>
@@ -28,55 +33,76 @@ class AppSettingsTest : public ::testing::Test {
     }
     return texts;
   }
+  /// Puts `document` in the defaults file as another program might write it.
+  void storeRaw(const Json& document) {
+    ASSERT_OK(writeFileAtomically(defaults_.file(), document.dump()));
+    defaults_.reload();
+  }
 
   test::TempDir dir_;
   UserDefaults defaults_{dir_ / "defaults.json"};
   AppSettings settings_{defaults_};
 };
 
-TEST_F(AppSettingsTest, NeverWrittenSettingsReadTheirDefaults) {
-  EXPECT_EQ(settings_.appLanguage(), AppLanguage::system);
-  EXPECT_EQ(settings_.defaultReportDetailLevel(), ReportDetailLevel::standard);
-  EXPECT_EQ(settings_.defaultExportFormat(), ExportFormat::csv);
-  EXPECT_TRUE(settings_.preferOnDeviceAI());
-  EXPECT_FALSE(settings_.mcpServerEnabled());
-  EXPECT_THAT(allAsText(), ElementsAre("appLanguage=system", "displayName=", "organizationName=",
-                                       "emailSignature=", "appearance=system",
-                                       "density=comfortable", "defaultReportDetailLevel=standard",
-                                       "defaultExportFormat=csv", "defaultExportFolder=",
-                                       "preferOnDeviceAI=true", "mcpServerEnabled=false"));
+// A flag that reads as true by accident (the MCP server switched on) is the
+// fault to catch: only a stored JSON true or false counts.
+TEST_F(AppSettingsTest, FlagsStoredWithTheWrongTypeReadTheirDefault) {
+  const std::map<std::string_view, bool (AppSettings::*)() const> typed = {
+      {"preferOnDeviceAI", &AppSettings::preferOnDeviceAI},
+      {"mcpServerEnabled", &AppSettings::mcpServerEnabled}};
+  const Json wrong =
+      Json::parse(R"(["yes", "true", "1", 1, -1, 0.5, {}, {"on": true}, [true], ["true"], null])");
+  std::size_t flags = 0;
+  for (const auto& d : AppSettings::descriptors()) {
+    if (d.kind != SettingKind::boolean) continue;
+    ++flags;
+    ASSERT_TRUE(typed.contains(d.key)) << d.key << " has no typed reader in this table";
+    const bool byDefault = d.defaultValue == "true";
+    EXPECT_EQ((settings_.*typed.at(d.key))(), byDefault) << d.key << " never written";
+    for (const Json& value : wrong) {
+      storeRaw({{std::string(d.key), value}});
+      EXPECT_EQ((settings_.*typed.at(d.key))(), byDefault) << d.key << "=" << value.dump();
+      EXPECT_EQ(settings_.get(d.key).value(), d.defaultValue) << d.key << "=" << value.dump();
+    }
+    storeRaw({{std::string(d.key), !byDefault}});
+    EXPECT_EQ((settings_.*typed.at(d.key))(), !byDefault) << d.key << " stored as a flag";
+  }
+  EXPECT_EQ(flags, typed.size());
 }
 
-TEST_F(AppSettingsTest, StoredValuesOutsideTheAllowedSetReadTheFallback) {
-  ASSERT_TRUE(defaults_.set("appLanguage", std::string("de")).ok());
-  ASSERT_TRUE(defaults_.set("appearance", std::string("purple")).ok());
-  ASSERT_TRUE(defaults_.set("density", std::string("")).ok());
-  ASSERT_TRUE(defaults_.set("defaultReportDetailLevel", std::string("verbose")).ok());
-  ASSERT_TRUE(defaults_.set("defaultExportFormat", std::string("pdf")).ok());
-  ASSERT_TRUE(defaults_.set("displayName", true).ok());                       // wrong type
-  ASSERT_TRUE(defaults_.set("preferOnDeviceAI", std::string("false")).ok());  // wrong type
-
+TEST_F(AppSettingsTest, TextsOfTheWrongTypeOrOutsideTheAllowedSetReadTheFallback) {
+  const Json wrongType = Json::parse(R"([true, 1, {}, ["dark"], null])");
+  for (const auto& d : AppSettings::descriptors()) {
+    if (d.kind != SettingKind::text) continue;
+    for (const Json& value : wrongType) {
+      storeRaw({{std::string(d.key), value}});
+      EXPECT_EQ(settings_.get(d.key).value(), d.fallback) << d.key << "=" << value.dump();
+    }
+  }
+  storeRaw({{"appLanguage", "de"},
+            {"appearance", "purple"},
+            {"density", ""},
+            {"defaultReportDetailLevel", "verbose"},
+            {"defaultExportFormat", "pdf"}});
   EXPECT_EQ(settings_.appLanguage(), AppLanguage::system);
   EXPECT_EQ(settings_.appearance(), "system");
   EXPECT_EQ(settings_.density(), "comfortable");
   EXPECT_EQ(settings_.defaultReportDetailLevel(), ReportDetailLevel::standard);
   EXPECT_EQ(settings_.defaultExportFormat(), ExportFormat::csv);
-  EXPECT_EQ(settings_.displayName(), "");
-  EXPECT_TRUE(settings_.preferOnDeviceAI());
 }
 
 TEST_F(AppSettingsTest, TypedSettersWriteTheirOwnKeys) {
-  ASSERT_TRUE(settings_.setAppLanguage(AppLanguage::fr).ok());
-  ASSERT_TRUE(settings_.setDisplayName("Ada").ok());
-  ASSERT_TRUE(settings_.setOrganizationName("Engines").ok());
-  ASSERT_TRUE(settings_.setEmailSignature("Best,\nAda").ok());
-  ASSERT_TRUE(settings_.setAppearance("dark").ok());
-  ASSERT_TRUE(settings_.setDensity("compact").ok());
-  ASSERT_TRUE(settings_.setDefaultReportDetailLevel(ReportDetailLevel::detailed).ok());
-  ASSERT_TRUE(settings_.setDefaultExportFormat(ExportFormat::salesforce).ok());
-  ASSERT_TRUE(settings_.setDefaultExportFolder("/home/ada").ok());
-  ASSERT_TRUE(settings_.setPreferOnDeviceAI(false).ok());
-  ASSERT_TRUE(settings_.setMcpServerEnabled(true).ok());
+  ASSERT_OK(settings_.setAppLanguage(AppLanguage::fr));
+  ASSERT_OK(settings_.setDisplayName("Ada"));
+  ASSERT_OK(settings_.setOrganizationName("Engines"));
+  ASSERT_OK(settings_.setEmailSignature("Best,\nAda"));
+  ASSERT_OK(settings_.setAppearance("dark"));
+  ASSERT_OK(settings_.setDensity("compact"));
+  ASSERT_OK(settings_.setDefaultReportDetailLevel(ReportDetailLevel::detailed));
+  ASSERT_OK(settings_.setDefaultExportFormat(ExportFormat::salesforce));
+  ASSERT_OK(settings_.setDefaultExportFolder("/home/ada"));
+  ASSERT_OK(settings_.setPreferOnDeviceAI(false));
+  ASSERT_OK(settings_.setMcpServerEnabled(true));
   EXPECT_FALSE(settings_.setDensity("spacious").ok());
 
   EXPECT_THAT(allAsText(),
@@ -85,8 +111,6 @@ TEST_F(AppSettingsTest, TypedSettersWriteTheirOwnKeys) {
                           "defaultReportDetailLevel=detailed", "defaultExportFormat=salesforce",
                           "defaultExportFolder=/home/ada", "preferOnDeviceAI=false",
                           "mcpServerEnabled=true"));
-  EXPECT_EQ(settings_.organizationName(), "Engines");
-  EXPECT_EQ(settings_.defaultReportDetailLevel(), ReportDetailLevel::detailed);
 }
 
 TEST_F(AppSettingsTest, TextSetValidatesKeyAndValue) {
@@ -104,19 +128,19 @@ TEST_F(AppSettingsTest, TextSetValidatesKeyAndValue) {
   EXPECT_FALSE(settings_.set("appearance", "Dark").ok());  // exact match only
   EXPECT_TRUE(defaults_.keys().empty());                   // nothing refused was stored
 
-  ASSERT_TRUE(settings_.set("mcpServerEnabled", "true").ok());
-  ASSERT_TRUE(settings_.set("defaultExportFormat", "xlsx").ok());
+  ASSERT_OK(settings_.set("mcpServerEnabled", "true"));
+  ASSERT_OK(settings_.set("defaultExportFormat", "xlsx"));
   EXPECT_EQ(defaults_.boolean("mcpServerEnabled"), true);
   EXPECT_EQ(settings_.defaultExportFormat(), ExportFormat::xlsx);
 }
 
 TEST_F(AppSettingsTest, LanguagePreferenceFollowsTheChosenLanguage) {
-  ASSERT_TRUE(settings_.setAppLanguage(AppLanguage::fr).ok());
+  ASSERT_OK(settings_.setAppLanguage(AppLanguage::fr));
   settings_.applyLanguagePreference();
   EXPECT_EQ(defaults_.value(AppSettings::kLanguagesKey), DefaultsValue(Strings{"fr"}));
   EXPECT_EQ(settings_.preferredLanguage(), "fr");
 
-  ASSERT_TRUE(settings_.setAppLanguage(AppLanguage::system).ok());
+  ASSERT_OK(settings_.setAppLanguage(AppLanguage::system));
   settings_.applyLanguagePreference();
   EXPECT_EQ(defaults_.value(AppSettings::kLanguagesKey), std::nullopt);
   EXPECT_EQ(settings_.preferredLanguage(), std::nullopt);

@@ -1,21 +1,23 @@
 #include "settings/user_defaults.h"
 
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spdlog/sinks/ostream_sink.h>
 #include <sys/stat.h>
 #include <nlohmann/json.hpp>
 
 #include "common/atomic_file.h"
 #include "common/log.h"
+#include "support/log_capture.h"
+#include "support/status_matchers.h"
 #include "support/temp_dir.h"
 
 namespace qm {
 namespace {
+
+using test::LogCapture;
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
@@ -26,9 +28,9 @@ TEST(UserDefaultsTest, ValuesAreSavedAtOnceAndReadBackByAnotherInstance) {
   test::TempDir dir;
   const fs::path file = dir / "config" / "defaults.json";  // the folder does not exist yet
   UserDefaults defaults(file);
-  ASSERT_TRUE(defaults.set("flag", true).ok());
-  ASSERT_TRUE(defaults.set("name", std::string("Ada")).ok());
-  ASSERT_TRUE(defaults.set("list", Strings{"fr", "en"}).ok());
+  ASSERT_OK(defaults.set("flag", true));
+  ASSERT_OK(defaults.set("name", std::string("Ada")));
+  ASSERT_OK(defaults.set("list", Strings{"fr", "en"}));
   struct stat info {};
   ASSERT_EQ(::stat(file.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -40,17 +42,17 @@ TEST(UserDefaultsTest, ValuesAreSavedAtOnceAndReadBackByAnotherInstance) {
   EXPECT_THAT(reopened.keys(), ElementsAre("flag", "list", "name"));
   EXPECT_EQ(reopened.string("flag"), std::nullopt);  // typed readers answer for their type only
   EXPECT_EQ(reopened.boolean("name"), std::nullopt);
-  ASSERT_TRUE(reopened.remove("name").ok());
+  ASSERT_OK(reopened.remove("name"));
   EXPECT_EQ(UserDefaults(file).value("name"), std::nullopt);
 }
 
 TEST(UserDefaultsTest, RewritingLosesNothing) {
   test::TempDir dir;
   const fs::path file = dir / "defaults.json";
-  ASSERT_TRUE(writeFileAtomically(file, R"({"count": 3, "nested": {"a": [1, "x"]}})").ok());
+  ASSERT_OK(writeFileAtomically(file, R"({"count": 3, "nested": {"a": [1, "x"]}})"));
   UserDefaults defaults(file);
   EXPECT_EQ(defaults.value("count"), std::nullopt);
-  ASSERT_TRUE(defaults.set("name", std::string("Ada")).ok());
+  ASSERT_OK(defaults.set("name", std::string("Ada")));
   EXPECT_EQ(nlohmann::json::parse(*readFile(file)),
             nlohmann::json::parse(R"({"count": 3, "nested": {"a": [1, "x"]}, "name": "Ada"})"));
 
@@ -65,13 +67,10 @@ TEST(UserDefaultsTest, UnreadableFileIsSetAsideAndDefaultsAreUsed) {
     SCOPED_TRACE(original);
     test::TempDir dir;
     const fs::path file = dir / "defaults.json";
-    ASSERT_TRUE(writeFileAtomically(file, original).ok());
+    ASSERT_OK(writeFileAtomically(file, original));
 
-    std::ostringstream logText;
-    auto sink = std::make_shared<spdlog::sinks::ostream_sink_mt>(logText);
-    log::data().sinks().push_back(sink);
+    LogCapture logged(log::data());
     UserDefaults defaults(file);
-    std::erase(log::data().sinks(), sink);
 
     EXPECT_TRUE(defaults.keys().empty());
     EXPECT_FALSE(fs::exists(file));
@@ -79,9 +78,9 @@ TEST(UserDefaultsTest, UnreadableFileIsSetAsideAndDefaultsAreUsed) {
     ASSERT_EQ(aside.size(), 1u);
     EXPECT_THAT(aside[0].filename().string(), HasSubstr("unreadable"));
     EXPECT_EQ(*readFile(aside[0]), original);
-    EXPECT_THAT(logText.str(), HasSubstr(aside[0].string()));
+    EXPECT_THAT(logged.text(), HasSubstr(aside[0].string()));
 
-    ASSERT_TRUE(defaults.set("flag", false).ok());  // a fresh file; the copy stays as it was
+    ASSERT_OK(defaults.set("flag", false));  // a fresh file; the copy stays as it was
     EXPECT_EQ(UserDefaults(file).boolean("flag"), false);
     EXPECT_EQ(*readFile(aside[0]), original);
   }
@@ -93,35 +92,35 @@ TEST(UserDefaultsTest, ObserversHearOnlyRealChanges) {
   Strings heard;
   const int token = defaults.observe([&](const std::string& key) { heard.push_back(key); });
 
-  ASSERT_TRUE(defaults.set("name", std::string("Ada")).ok());
-  ASSERT_TRUE(defaults.set("name", std::string("Ada")).ok());
-  ASSERT_TRUE(defaults.set("flag", true).ok());
-  ASSERT_TRUE(defaults.remove("name").ok());
-  ASSERT_TRUE(defaults.remove("name").ok());
-  ASSERT_TRUE(defaults.removeDomain().ok());
+  ASSERT_OK(defaults.set("name", std::string("Ada")));
+  ASSERT_OK(defaults.set("name", std::string("Ada")));
+  ASSERT_OK(defaults.set("flag", true));
+  ASSERT_OK(defaults.remove("name"));
+  ASSERT_OK(defaults.remove("name"));
+  ASSERT_OK(defaults.removeDomain());
   EXPECT_THAT(heard, ElementsAre("name", "flag", "name", "flag"));
   EXPECT_FALSE(fs::exists(dir / "defaults.json"));
   EXPECT_TRUE(defaults.keys().empty());
   EXPECT_TRUE(defaults.removeDomain().ok());  // no file left is fine
 
   defaults.unobserve(token);
-  ASSERT_TRUE(defaults.set("name", std::string("Grace")).ok());
+  ASSERT_OK(defaults.set("name", std::string("Grace")));
   EXPECT_EQ(heard.size(), 4u);
 }
 
 TEST(UserDefaultsTest, ReloadSeesAnotherWriterAndReportsChangedKeys) {
   test::TempDir dir;
   UserDefaults writer(dir / "defaults.json");
-  ASSERT_TRUE(writer.set("kept", true).ok());
-  ASSERT_TRUE(writer.set("changed", std::string("old")).ok());
-  ASSERT_TRUE(writer.set("removed", std::string("x")).ok());
+  ASSERT_OK(writer.set("kept", true));
+  ASSERT_OK(writer.set("changed", std::string("old")));
+  ASSERT_OK(writer.set("removed", std::string("x")));
 
   UserDefaults reader(dir / "defaults.json");
   Strings heard;
   reader.observe([&](const std::string& key) { heard.push_back(key); });
-  ASSERT_TRUE(writer.set("changed", std::string("new")).ok());
-  ASSERT_TRUE(writer.remove("removed").ok());
-  ASSERT_TRUE(writer.set("added", Strings{"a"}).ok());
+  ASSERT_OK(writer.set("changed", std::string("new")));
+  ASSERT_OK(writer.remove("removed"));
+  ASSERT_OK(writer.set("added", Strings{"a"}));
 
   EXPECT_EQ(reader.string("changed"), "old");
   reader.reload();

@@ -21,11 +21,10 @@ TEST(ContactNames, FullNameIsTrimmedAndCompanyFallsBack) {
 
 TEST(ContactEnrichment, StateParsesOnlyKnownValues) {
   Contact c;
-  EXPECT_EQ(c.enrichmentState(), EnrichmentState::none);
-  c.enrichmentStatus = "";
-  EXPECT_EQ(c.enrichmentState(), EnrichmentState::none);
-  c.enrichmentStatus = "Complete";  // wrong case
-  EXPECT_EQ(c.enrichmentState(), EnrichmentState::none);
+  for (const char* unknown : {"", "Complete" /* wrong case */}) {
+    c.enrichmentStatus = unknown;
+    EXPECT_EQ(c.enrichmentState(), EnrichmentState::none) << unknown;
+  }
   c.enrichmentStatus = "awaitingDomainVerification";
   EXPECT_EQ(c.enrichmentState(), EnrichmentState::awaitingDomainVerification);
 }
@@ -37,7 +36,6 @@ TEST(ContactEnrichment, ConflictsCountOnlyUnresolvedOnes) {
     {"field":"company","existingValue":"A","newValue":"B","source":"pdl","resolution":"kept_existing"},
     {"field":"email","existingValue":"a@x","newValue":"b@x","source":"pdl"}])";
   ASSERT_EQ(c.conflicts().size(), 3u);
-  EXPECT_EQ(c.conflicts()[0].resolution, "user_resolved");
   EXPECT_FALSE(c.conflicts()[2].resolution.has_value());
   EXPECT_EQ(c.unresolvedConflictCount(), 2);
 
@@ -60,15 +58,12 @@ TEST(ContactEnrichment, UnreadableConflictsCountAsNone) {
 
 TEST(ContactMeetingIndicator, FollowsArchiveStatusAndTeammates) {
   Contact c = Contact::create("A", "B", "C");
-  EXPECT_EQ(c.meetingIndicator(), MeetingIndicator::notMet);
   c.alsoMetBy = {"Sam"};
   EXPECT_EQ(c.meetingIndicator(), MeetingIndicator::notMet) << "no event, no teammate";
   c.eventID = Uuid::random();
   EXPECT_EQ(c.meetingIndicator(), MeetingIndicator::metByTeammate);
   c.status = MeetingStatus::met;
   EXPECT_EQ(c.meetingIndicator(), MeetingIndicator::met);
-  c.status = MeetingStatus::declined;
-  EXPECT_EQ(c.meetingIndicator(), MeetingIndicator::declined);
   c.status = MeetingStatus::noShow;
   EXPECT_EQ(c.meetingIndicator(), MeetingIndicator::noShow);
   c.status = MeetingStatus::met;
@@ -88,7 +83,6 @@ TEST(EventCounts, MetAndTargetCountTheEventsContacts) {
   contacts[4].isTarget = true;
   EXPECT_EQ(metCount(contacts), 2);
   EXPECT_EQ(targetCount(contacts), 3);
-  EXPECT_EQ(metCount({}), 0);
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 // field tables that also build the schema.
 #include <gmock/gmock.h>
 
-#include <map>
-
 #include "store/capture_media.h"
 #include "store/contact.h"
 #include "store/contact_note.h"
@@ -15,81 +13,15 @@
 #include "store/qlm_import_record.h"
 #include "store/saved_report.h"
 #include "store_test_support.h"
+#include "support/record_fillers.h"
 
 namespace qm::test {
 namespace {
 
-/// Distinct, non-default values for every field; `seed` varies them.
-/// Relationship fields point at the owners in `owners` (table → id).
-template <Record R>
-R filledRecord(int seed, const std::map<std::string_view, Uuid>& owners) {
-  R r{};
-  int n = seed * 1000;
-  for (const auto& f : RecordInfo<R>::fields()) {
-    ++n;
-    FieldValue v;
-    switch (f.type) {
-      case FieldType::uuid:
-        v = f.isRelationship() ? owners.at(f.options.references) : Uuid::random();
-        break;
-      case FieldType::text:
-        // Non-ASCII, quotes and a NUL-free JSON-looking text.
-        v = std::string(f.name) + " «Müller» \"" + std::to_string(n) + "\" 田中";
-        break;
-      case FieldType::date:
-        // Sub-second precision, some before 1970.
-        v = dateFromUnixSeconds(n % 2 ? 1'700'000'000 + n : -86'400 - n, 123'456 + n);
-        break;
-      case FieldType::boolean:
-        v = true;  // every boolean defaults to false
-        break;
-      case FieldType::integer:
-        v = std::int64_t{-9'000'000'000} - n;
-        break;
-      case FieldType::decimal:
-        v = 0.1 * n + 1e-9;
-        break;
-      case FieldType::float32:
-        v = static_cast<double>(static_cast<float>(0.25f * n));
-        break;
-      case FieldType::textList:
-        v = std::vector<std::string>{"a", "", "ü \"q\"", std::to_string(n)};
-        break;
-      case FieldType::bytes: {
-        Bytes b(4096 + n);
-        for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<std::uint8_t>(i * 7 + n);
-        b[0] = 0;
-        v = std::move(b);
-        break;
-      }
-      case FieldType::enumText:
-        v = std::string(f.choices.at(f.choices.size() - 1 - (seed % f.choices.size())));
-        break;
-    }
-    EXPECT_TRUE(f.set(r, std::move(v))) << RecordInfo<R>::table << "." << f.name;
-  }
-  return r;
-}
-
-/// Like `filledRecord` but every optional field absent and lists empty.
-template <Record R>
-R sparseRecord(int seed, const std::map<std::string_view, Uuid>& owners) {
-  R r = filledRecord<R>(seed, owners);
-  for (const auto& f : RecordInfo<R>::fields()) {
-    if (f.optional) {
-      EXPECT_TRUE(f.set(r, FieldValue{}));
-    }
-    if (f.type == FieldType::textList) {
-      EXPECT_TRUE(f.set(r, std::vector<std::string>{}));
-    }
-  }
-  return r;
-}
-
 template <class R>
 class RecordRoundTrip : public StoreFixture {
  protected:
-  std::map<std::string_view, Uuid> owners;
+  RecordOwners owners;
 
   void SetUp() override {
     StoreFixture::SetUp();
@@ -116,18 +48,15 @@ TYPED_TEST(RecordRoundTrip, EveryFieldSurvivesWriteAndReopen) {
   ASSERT_OK(this->store->insert(sparse));
 
   this->reopen();
-  auto readFull = this->store->template find<TypeParam>(full.id);
-  ASSERT_OK(readFull);
-  ASSERT_TRUE(readFull->has_value());
-  EXPECT_TRUE(**readFull == full);
-  auto readSparse = this->store->template find<TypeParam>(sparse.id);
-  ASSERT_OK(readSparse);
-  ASSERT_TRUE(readSparse->has_value());
-  EXPECT_TRUE(**readSparse == sparse);
-
-  // Each field, one by one, so a failure names it.
-  for (const auto& f : RecordInfo<TypeParam>::fields())
-    EXPECT_EQ(f.get(**readFull), f.get(full)) << RecordInfo<TypeParam>::table << "." << f.name;
+  for (const TypeParam* written : {&full, &sparse}) {
+    auto read = this->store->template find<TypeParam>(written->id);
+    ASSERT_OK(read);
+    ASSERT_TRUE(read->has_value());
+    EXPECT_TRUE(**read == *written);
+    // Each field, one by one, so a failure names it.
+    for (const auto& f : RecordInfo<TypeParam>::fields())
+      EXPECT_EQ(f.get(**read), f.get(*written)) << RecordInfo<TypeParam>::table << "." << f.name;
+  }
 }
 
 TYPED_TEST(RecordRoundTrip, SaveUpdatesInPlaceAndKeepsStoredOrder) {

@@ -5,11 +5,12 @@
 #include <memory>
 
 #include "store/store.h"
+#include "support/status_matchers.h"
 #include "support/temp_dir.h"
 
 namespace qm::test {
 
-/// A store in a fresh temporary folder.
+/// A store in a fresh temporary folder, reopened on request.
 struct StoreFixture : ::testing::Test {
   TempDir dir;
   std::unique_ptr<Store> store;
@@ -21,15 +22,17 @@ struct StoreFixture : ::testing::Test {
   void reopen() {
     store.reset();
     auto opened = Store::open(storePath());
-    ASSERT_TRUE(opened.ok()) << opened.error().message;
+    ASSERT_OK(opened);
     store = std::move(opened).value();
   }
 };
 
-#define ASSERT_OK(expr)                                                       \
-  do {                                                                        \
-    const auto& assert_ok_result_ = (expr);                                   \
-    ASSERT_TRUE(assert_ok_result_.ok()) << assert_ok_result_.error().message; \
-  } while (0)
+/// How many records of kind R the store holds (-1 when counting fails).
+template <Record R>
+std::int64_t countOf(Store& store) {
+  auto n = store.count<R>();
+  EXPECT_OK(n);
+  return n.ok() ? *n : -1;
+}
 
 }  // namespace qm::test
