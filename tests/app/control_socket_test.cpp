@@ -135,7 +135,8 @@ int answeredForUser(const fs::path& socket, uid_t uid) {
     std::strncpy(address.sun_path, socket.c_str(), sizeof address.sun_path - 1);
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) _exit(3);
     const char request[] = "{\"command\":\"echo\",\"text\":\"hi\"}\n";
-    if (write(fd, request, sizeof request - 1) < 0) _exit(4);
+    // A refused connection may be closed before the request is written.
+    if (send(fd, request, sizeof request - 1, MSG_NOSIGNAL) < 0) _exit(1);
     char answer[64];
     _exit(read(fd, answer, sizeof answer) > 0 ? 0 : 1);
   }
