@@ -260,6 +260,10 @@ void PairingService::handleHandshake(const PairHandshakePayload& payload) {
                    base64Encode(std::span<const std::uint8_t>(*secret)), now()};
   if (auto saved = saveBond(keychain_, bond); !saved) {
     // The phone would be a stranger after a restart: better to pair again now.
+    // The session goes too, so nothing more from that phone is taken unchecked.
+    ++sessionGeneration_;
+    if (session_) session_->disconnect();
+    connectedPeerID_.reset();
     clearEphemeral();
     dropAdvertiser();
     qrPayloadString_.reset();
