@@ -149,7 +149,7 @@ int run() {
   std::cout << "Building " << kContacts << " contacts...\n";
   const EventSnapshotPayload payload = snapshot();
   const Bytes secret = secureRandomBytes(32);
-  const PairingBond bond{"PHONE-1", "Dana's phone", base64Encode(secret), now()};
+  const BondSecret bond{secret};
 
   std::string payloadJSON;
   std::string envelopeText;
