@@ -45,27 +45,23 @@ TEST(HTTPRequestParse, BodyIsEverythingAfterTheFirstBlankLine) {
 }
 
 TEST(HTTPRequestParse, FillsInWhatIsMissingFromTheRequestLine) {
-  auto empty = parseHTTPRequest("");
-  EXPECT_EQ(empty.method, "GET");
-  EXPECT_EQ(empty.path, "/");
-  EXPECT_TRUE(empty.headers.empty());
-  EXPECT_EQ(empty.body, std::nullopt);
-
-  auto headersOnly = parseHTTPRequest("\r\nHost: localhost\r\n\r\n");
-  EXPECT_EQ(headersOnly.method, "GET");
-  EXPECT_EQ(headersOnly.path, "/");
-  EXPECT_EQ(headersOnly.header("host"), "localhost");
-
-  auto methodOnly = parseHTTPRequest("OPTIONS");
-  EXPECT_EQ(methodOnly.method, "OPTIONS");
-  EXPECT_EQ(methodOnly.path, "/");
-
   // Runs of spaces separate like one; the method keeps its case.
-  auto spaced = parseHTTPRequest("  get   /other?q   HTTP/1.1\r\n\r\n");
-  EXPECT_EQ(spaced.method, "get");
-  EXPECT_EQ(spaced.path, "/other");
-
-  EXPECT_EQ(parseHTTPRequest("GET ?x=1 HTTP/1.1").path, "");
+  const struct {
+    const char* text;
+    const char* method;
+    const char* path;
+  } cases[] = {{"", "GET", "/"},
+               {"\r\nHost: localhost\r\n\r\n", "GET", "/"},
+               {"OPTIONS", "OPTIONS", "/"},
+               {"  get   /other?q   HTTP/1.1\r\n\r\n", "get", "/other"},
+               {"GET ?x=1 HTTP/1.1", "GET", ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::string(c.text)));
+    const auto request = parseHTTPRequest(c.text);
+    EXPECT_EQ(request.method, c.method);
+    EXPECT_EQ(request.path, c.path);
+  }
+  EXPECT_EQ(parseHTTPRequest("\r\nHost: localhost\r\n\r\n").header("host"), "localhost");
 }
 
 TEST(HTTPResponse, PutsExtraHeadersLastAndNamesOtherStatusesError) {
@@ -83,39 +79,37 @@ TEST(HTTPResponse, PutsExtraHeadersLastAndNamesOtherStatusesError) {
   EXPECT_TRUE(buildHTTPResponse(500, "").starts_with("HTTP/1.1 500 Error\r\n"));
 }
 
-TEST(UTF8Check, AcceptsWellFormedText) {
-  EXPECT_TRUE(isValidUTF8(""));
-  EXPECT_TRUE(isValidUTF8(std::string("plain\0text", 10)));
-  EXPECT_TRUE(isValidUTF8("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF"));
-  EXPECT_TRUE(isValidUTF8("\xED\x9F\xBF\xEE\x80\x80"));  // either side of the surrogates
-}
-
-TEST(UTF8Check, RefusesMalformedSequences) {
-  for (const char* bad : {
-           "\x80",              // continuation byte without a lead
-           "\xC0\xAF",          // overlong "/"
-           "\xC1\xBF",          // overlong
-           "\xE0\x80\xAF",      // overlong three-byte form
-           "\xF0\x80\x80\xAF",  // overlong four-byte form
-           "\xED\xA0\x80",      // surrogate
-           "\xF4\x90\x80\x80",  // above U+10FFFF
-           "\xF5\x80\x80\x80",  // never a lead byte
-           "\xFF",
-           "a\xC3(b",  // lead byte followed by a non-continuation
-       }) {
-    EXPECT_FALSE(isValidUTF8(bad)) << testing::PrintToString(std::string(bad));
-    EXPECT_FALSE(isValidUTF8(bad, true)) << testing::PrintToString(std::string(bad));
+TEST(UTF8Check, RefusesMalformedTextAndACutEndUnlessAllowed) {
+  const struct {
+    std::string text;
+    bool valid;
+    bool validIfCut;
+  } cases[] = {
+      {"", true, true},
+      {std::string("plain\0text", 10), true, true},
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF", true, true},
+      {"\xED\x9F\xBF\xEE\x80\x80", true, true},  // either side of the surrogates
+      {"\x80", false, false},                    // continuation byte without a lead
+      {"\xC0\xAF", false, false},                // overlong "/"
+      {"\xC1\xBF", false, false},                // overlong
+      {"\xE0\x80\xAF", false, false},            // overlong three-byte form
+      {"\xF0\x80\x80\xAF", false, false},        // overlong four-byte form
+      {"\xED\xA0\x80", false, false},            // surrogate
+      {"\xF4\x90\x80\x80", false, false},        // above U+10FFFF
+      {"\xF5\x80\x80\x80", false, false},        // never a lead byte
+      {"\xFF", false, false},
+      {"a\xC3(b", false, false},  // lead byte followed by a non-continuation
+      {"ab\xC3", false, true},    // sequences cut by the end
+      {"ab\xE2\x82", false, true},
+      {"ab\xF0\x9F\x98", false, true},
+      {"ab\xE0\x80", false, false},  // cut, but what is there is wrong
+      {"ab\xED\xA0", false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text));
+    EXPECT_EQ(isValidUTF8(c.text), c.valid);
+    EXPECT_EQ(isValidUTF8(c.text, true), c.validIfCut);
   }
-}
-
-TEST(UTF8Check, ASequenceCutByTheEndIsAcceptedOnlyWhenAllowed) {
-  for (const char* cut : {"ab\xC3", "ab\xE2\x82", "ab\xF0\x9F\x98"}) {
-    EXPECT_FALSE(isValidUTF8(cut));
-    EXPECT_TRUE(isValidUTF8(cut, true));
-  }
-  // What is there must still be right.
-  EXPECT_FALSE(isValidUTF8("ab\xE0\x80", true));
-  EXPECT_FALSE(isValidUTF8("ab\xED\xA0", true));
 }
 
 HTTPRequest withHeader(const std::string& name, const std::string& value) {

@@ -13,35 +13,21 @@ Result<JSONRPCRequest> decode(const std::string& text) {
   return decodeRequest(JSONValue::parse(text));
 }
 
-/// The id of a request whose "id" member is written as `idText`; nothing if it fails.
-std::optional<JSONRPCId> idOf(const std::string& idText) {
-  auto request = decode(R"({"jsonrpc":"2.0","method":"m","id":)" + idText + "}");
-  return request.ok() ? request->id : std::nullopt;
-}
-
 std::string failureOf(const Result<JSONRPCRequest>& result) {
   return result.ok() ? "(decoded)" : result.error().message;
 }
 
-TEST(JSONRPCDecodeTest, ParamsKeepBooleansIntegersAndDoublesApart) {
-  auto request =
-      decode(R"({"jsonrpc":"2.0","id":1,"method":"m","params":{"a":true,"b":3,"c":3.5}})");
-  ASSERT_TRUE(request.ok()) << failureOf(request);
-  const JSONValue& params = *request->params;
-  EXPECT_TRUE(params["a"].is_boolean());
-  EXPECT_TRUE(params["b"].is_number_integer());
-  EXPECT_EQ(params["b"].get<std::int64_t>(), 3);
-  EXPECT_TRUE(params["c"].is_number_float());
-  EXPECT_DOUBLE_EQ(params["c"].get<double>(), 3.5);
-}
-
 TEST(JSONRPCDecodeTest, IdIsAStringOrA64BitInteger) {
-  EXPECT_EQ(idOf(R"("abc")"), JSONRPCId{"abc"});
-  EXPECT_EQ(idOf(R"("7")"), JSONRPCId{"7"});
-  EXPECT_EQ(idOf("7"), JSONRPCId{7});
-  EXPECT_EQ(idOf("-4"), JSONRPCId{-4});
-  EXPECT_EQ(idOf("9223372036854775807"), JSONRPCId{INT64_MAX});
-
+  const std::pair<const char*, JSONRPCId> valid[] = {{R"("abc")", JSONRPCId{"abc"}},
+                                                     {R"("7")", JSONRPCId{"7"}},
+                                                     {"7", JSONRPCId{7}},
+                                                     {"-4", JSONRPCId{-4}},
+                                                     {"9223372036854775807", JSONRPCId{INT64_MAX}}};
+  for (const auto& [id, expected] : valid) {
+    auto request = decode(std::string(R"({"jsonrpc":"2.0","method":"m","id":)") + id + "}");
+    ASSERT_TRUE(request.ok()) << id << ": " << failureOf(request);
+    EXPECT_EQ(request->id, expected) << id;
+  }
   for (const char* id : {"true", "3.5", "3.0", "1e2", "{}", "[1]", "9223372036854775808"}) {
     auto request = decode(std::string(R"({"jsonrpc":"2.0","method":"m","id":)") + id + "}");
     EXPECT_EQ(failureOf(request), "Expected string or int") << "id " << id;
@@ -54,12 +40,7 @@ TEST(JSONRPCDecodeTest, NullIdAndParamsCountAsAbsent) {
   EXPECT_FALSE(request->id);
   EXPECT_FALSE(request->params);
   EXPECT_EQ(request->method, "ping");
-
-  auto bare = decode(R"({"jsonrpc":"1.0","method":"ping"})");
-  ASSERT_TRUE(bare.ok()) << failureOf(bare);
-  EXPECT_EQ(bare->jsonrpc, "1.0");
-  EXPECT_FALSE(bare->id);
-  EXPECT_FALSE(bare->params);
+  EXPECT_TRUE(decode(R"({"jsonrpc":"1.0","method":"ping"})").ok());
 }
 
 TEST(JSONRPCDecodeTest, MissingOrMistypedJsonrpcAndMethodFail) {

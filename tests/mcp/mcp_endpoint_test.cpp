@@ -1,52 +1,44 @@
 // The MCP endpoint without sockets: a parsed request in, the response out.
-// Routing by method and path, JSON-RPC bodies, refusal of foreign pages and
-// sessions across connections.
+// Routing by method and path, JSON-RPC, the handshake and tool calls,
+// refusal of foreign pages and of revoked clients, sessions across connections.
 #include "mcp/mcp_endpoint.h"
 
-#include <gtest/gtest.h>
-
-#include <nlohmann/json.hpp>
-
-#include "common/log.h"
-#include "mcp/mcp_tool_handlers.h"
+#include "mcp/mcp_auth_manager.h"
+#include "mcp_fixture.h"
 #include "store/mcp_records.h"
-#include "store/store.h"
-#include "support/desktop_services.h"
-#include "support/temp_dir.h"
 
 namespace qm::mcp {
 namespace {
 
-using nlohmann::json;
+using json = JSONValue;
 
 const json kParseError = {{"jsonrpc", "2.0"},
                           {"error", {{"code", -32700}, {"message", "Parse error"}}}};
 const json kInitialized = {{"jsonrpc", "2.0"}, {"method", "notifications/initialized"}};
+const json kDenied = {{"error", "Access denied. Client has been revoked."}};
 
-json initializeRequest(int id, const std::string& clientName) {
-  return {{"jsonrpc", "2.0"},
-          {"id", id},
-          {"method", "initialize"},
-          {"params",
-           {{"protocolVersion", "2025-03-26"},
-            {"capabilities", json::object()},
-            {"clientInfo", {{"name", clientName}, {"version", "1.0"}}}}}};
+json rpc(int id, const std::string& method, const json& params = nullptr) {
+  json request = {{"jsonrpc", "2.0"}, {"id", id}, {"method", method}};
+  if (!params.is_null()) request["params"] = params;
+  return request;
 }
-
-json toolCall(int id) {
-  return {
-      {"jsonrpc", "2.0"},
-      {"id", id},
-      {"method", "tools/call"},
-      {"params", {{"name", MCPToolHandlers::tools().front().name}, {"arguments", json::object()}}}};
+json initialize(int id, const std::string& clientName) {
+  return rpc(id, "initialize",
+             {{"protocolVersion", "2025-03-26"},
+              {"capabilities", json::object()},
+              {"clientInfo", {{"name", clientName}, {"version", "1.0"}}}});
 }
-
-json ping(int id) {
-  return {{"jsonrpc", "2.0"}, {"id", id}, {"method", "ping"}};
+json toolCall(int id, const std::string& tool = "list_events") {
+  return rpc(id, "tools/call", {{"name", tool}, {"arguments", json::object()}});
 }
-
-json result(int id) {
-  return {{"jsonrpc", "2.0"}, {"id", id}, {"result", json::object()}};
+json result(int id, const json& value = json::object()) {
+  return {{"jsonrpc", "2.0"}, {"id", id}, {"result", value}};
+}
+/// A tool call's result: its document as text content.
+json toolResult(const json& document, bool isError = false) {
+  json value = {{"content", json::array({{{"type", "text"}, {"text", document.dump()}}})}};
+  if (isError) value["isError"] = true;
+  return value;
 }
 
 std::string postText(std::string_view body, std::string_view extraHeaders = {}) {
@@ -54,11 +46,8 @@ std::string postText(std::string_view body, std::string_view extraHeaders = {}) 
          "\r\n" + std::string(extraHeaders) + "\r\n" + std::string(body);
 }
 
-class MCPEndpointTest : public ::testing::Test {
+class MCPEndpointTest : public StoreTest {
  protected:
-  static void SetUpTestSuite() { log::setLevel(spdlog::level::off); }
-  static void TearDownTestSuite() { log::setLevel(spdlog::level::info); }
-
   /// What the listener would answer to `text` on a connection of its own.
   std::optional<HTTPResponse> serve(std::string_view text) {
     const HTTPRequest request = parseHTTPRequest(text);
@@ -76,8 +65,9 @@ class MCPEndpointTest : public ::testing::Test {
     EXPECT_TRUE(response) << body;
     return response.value_or(HTTPResponse{});
   }
-  static json bodyOf(const HTTPResponse& response) {
-    return json::parse(response.body, nullptr, false);
+  /// The answer's body; null when there is none.
+  json answer(const json& body, std::string_view extraHeaders = {}) {
+    return json::parse(post(body, extraHeaders).body, nullptr, false);
   }
   /// The value of `name` among the response's extra headers.
   static std::string extraHeader(const HTTPResponse& response, std::string_view name) {
@@ -87,18 +77,11 @@ class MCPEndpointTest : public ::testing::Test {
     const auto end = response.extraHeaders.find("\r\n", at);
     return response.extraHeaders.substr(at + prefix.size(), end - at - prefix.size());
   }
-  std::int64_t count(const std::string& clientName, bool accessRows) {
-    auto clients =
-        store->fetch<MCPClientAuthorization>({Match{"clientName", FieldValue(clientName)}});
-    EXPECT_TRUE(clients.ok());
-    if (!accessRows || !clients.ok() || clients->empty())
-      return clients.ok() ? static_cast<std::int64_t>(clients->size()) : 0;
-    return store->count<MCPAccessLog>({Match{"clientID", FieldValue(clients->front().id)}}).value();
+  std::vector<MCPClientAuthorization> clients() {
+    return store->fetch<MCPClientAuthorization>().value();
   }
+  std::vector<MCPAccessLog> accessLog() { return store->fetch<MCPAccessLog>().value(); }
 
-  test::TempDir dir;
-  std::unique_ptr<Store> store = Store::open(dir / "QuillmereMac.store").value();
-  test::DesktopServices services{dir.path()};
   MCPEndpoint endpoint{*store, services.settings, services.identity};
 };
 
@@ -110,9 +93,8 @@ TEST_F(MCPEndpointTest, AnswersByMethodAndPathWithExactBytes) {
   const std::pair<std::string, std::string> cases[] = {
       {"GET /mcp HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", status},
       {"GET /mcp?x=1 HTTP/1.1\r\n\r\n", status},
-      {"GET / HTTP/1.1\r\n\r\n", notFound},
       {"GET /mcp/ HTTP/1.1\r\n\r\n", notFound},
-      {"POST /other HTTP/1.1\r\n\r\n" + ping(1).dump(), notFound},
+      {"POST /other HTTP/1.1\r\n\r\n" + rpc(1, "ping").dump(), notFound},
       {"get /mcp HTTP/1.1\r\n\r\n", notFound},
       {"DELETE /mcp HTTP/1.1\r\n\r\n", notFound},
       {"OPTIONS /anything HTTP/1.1\r\nAccess-Control-Request-Method: POST\r\n\r\n",
@@ -124,32 +106,59 @@ TEST_F(MCPEndpointTest, AnswersByMethodAndPathWithExactBytes) {
 TEST_F(MCPEndpointTest, AnswersJSONRPCRequestsBatchesAndParseErrors) {
   for (const char* body : {"", "42", "\"text\"", "{\"foo\":1}", "[1,2]", "[]", "{\"jsonrpc\":",
                            "{\"jsonrpc\":\"2.0\",\"id\":1.5,\"method\":\"ping\"}"}) {
-    auto answer = serve(postText(body));
-    ASSERT_TRUE(answer) << body;
-    EXPECT_EQ(answer->status, 200) << body;
-    EXPECT_EQ(bodyOf(*answer), kParseError) << body;
+    EXPECT_EQ(wire(postText(body)), buildHTTPResponse(200, kParseError.dump())) << body;
   }
-  EXPECT_EQ(bodyOf(*serve("POST /mcp HTTP/1.1\r\n\r\n")), kParseError);
+  EXPECT_EQ(serve("POST /mcp HTTP/1.1\r\n\r\n")->body, kParseError.dump());
 
   for (const json& notifications : {kInitialized, json::array({kInitialized, kInitialized})})
     EXPECT_EQ(wire(postText(notifications.dump())), buildHTTPResponse(204, ""));
 
-  EXPECT_EQ(wire(postText(ping(1).dump())), buildHTTPResponse(200, result(1).dump()));
-  auto batch = post(json::array({ping(1), kInitialized, ping(2)}));
+  EXPECT_EQ(wire(postText(rpc(1, "ping").dump())), buildHTTPResponse(200, result(1).dump()));
+  json noID = {{"jsonrpc", "2.0"}, {"method", "ping"}};
+  EXPECT_EQ(answer(noID), json({{"jsonrpc", "2.0"}, {"result", json::object()}}));
+  auto batch = post(json::array({rpc(1, "ping"), kInitialized, rpc(2, "ping")}));
   EXPECT_EQ(batch.status, 200);
-  EXPECT_EQ(bodyOf(batch), json::array({result(1), result(2)}));
+  EXPECT_EQ(json::parse(batch.body), json::array({result(1), result(2)}));
   EXPECT_EQ(batch.extraHeaders, "");
+
+  const json methodNotFound = {{"code", -32601}, {"message", "Method not found"}};
+  EXPECT_EQ(answer(rpc(9, "resources/list"))["error"], methodNotFound);
+  EXPECT_EQ(answer(rpc(9, "Ping"))["error"], methodNotFound);
 }
 
-TEST_F(MCPEndpointTest, ABatchRunsItsToolCallsUnderTheNameOfItsHandshake) {
-  auto answer = post(json::array({initializeRequest(1, "Batch Client"), toolCall(2)}));
-  ASSERT_EQ(answer.status, 200);
-  auto replies = bodyOf(answer);
-  ASSERT_EQ(replies.size(), 2u);
-  EXPECT_EQ(replies[0]["result"]["serverInfo"]["name"], "Quillmere MCP");
-  EXPECT_EQ(replies[1]["id"], 2);
-  EXPECT_FALSE(replies[1]["result"].value("isError", false)) << replies[1];
-  EXPECT_EQ(count("Batch Client", true), 1);
+TEST_F(MCPEndpointTest, HandshakeAnswersTheServerAndRegistersTheClientByAWellFormedName) {
+  EXPECT_EQ(answer(rpc(1, "initialize")), result(1, json::parse(R"({
+      "capabilities":{"tools":{"listChanged":false}},
+      "protocolVersion":"2025-03-26",
+      "serverInfo":{"name":"Quillmere MCP","version":"1.0"}})")));
+  for (const char* params : {R"({"clientInfo":{"name":42}})", R"({"clientInfo":"Cursor"})",
+                             R"({"client":{"name":"Cursor"}})", R"(["Cursor"])"}) {
+    post(rpc(1, "initialize", json::parse(params)));
+  }
+  post(initialize(1, "Claude Desktop"));
+  std::vector<std::string> names;
+  for (const auto& c : clients()) names.push_back(c.clientName);
+  EXPECT_EQ(names, (std::vector<std::string>{"Unknown Client", "Claude Desktop"}));
+}
+
+TEST_F(MCPEndpointTest, ToolCallsOfABatchRunUnderItsHandshakeAndAreLogged) {
+  auto replies = answer(json::array(
+      {initialize(1, "Batch Client"), toolCall(2), toolCall(3, "no_such_tool"),
+       rpc(4, "tools/call", json::array({"list_events"})), rpc(5, "tools/call", {{"name", 42}})}));
+  ASSERT_EQ(replies.size(), 5u);
+  EXPECT_EQ(replies[1], result(2, toolResult(json::array())));
+  EXPECT_EQ(replies[2]["result"]["isError"], true);
+  const json invalidParams = {{"code", -32602}, {"message", "Invalid params"}};
+  EXPECT_EQ(replies[3]["error"], invalidParams);
+  EXPECT_EQ(replies[4]["error"], invalidParams);
+
+  auto rows = accessLog();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].clientID, clients()[0].id);
+  EXPECT_EQ(rows[0].method, "list_events");
+  EXPECT_EQ(rows[0].resultCount, 0);
+  EXPECT_EQ(rows[1].method, "no_such_tool");
+  EXPECT_FALSE(rows[1].resultCount);
 }
 
 TEST_F(MCPEndpointTest, RefusesRequestsOfWebPagesFromOtherSites) {
@@ -158,52 +167,59 @@ TEST_F(MCPEndpointTest, RefusesRequestsOfWebPagesFromOtherSites) {
     const std::string extra = std::string(header) + "\r\n";
     EXPECT_EQ(wire("GET /mcp HTTP/1.1\r\n" + extra + "\r\n"), forbidden) << header;
     EXPECT_EQ(wire("OPTIONS /mcp HTTP/1.1\r\n" + extra + "\r\n"), forbidden) << header;
-    EXPECT_EQ(wire(postText(initializeRequest(1, "Intruder").dump(), extra)), forbidden) << header;
+    EXPECT_EQ(wire(postText(initialize(1, "Intruder").dump(), extra)), forbidden) << header;
   }
-  EXPECT_EQ(count("Intruder", false), 0);  // the handshake never reached the router
+  EXPECT_TRUE(clients().empty());  // the handshake never reached the router
   for (const char* header : {"Origin: http://localhost:3000", "Host: [::1]:23816"}) {
     EXPECT_EQ(serve(std::string("GET /mcp HTTP/1.1\r\n") + header + "\r\n\r\n")->status, 200)
         << header;
   }
 }
 
-TEST_F(MCPEndpointTest, SessionsCarryTheClientNameAcrossConnections) {
-  auto handshake = post(initializeRequest(1, "Session Client"));
+TEST_F(MCPEndpointTest, SessionsCarryTheClientNameAcrossConnectionsUntilRevoked) {
+  auto handshake = post(initialize(1, "Session Client"));
   ASSERT_EQ(handshake.status, 200);
   const std::string session = extraHeader(handshake, "Mcp-Session-Id");
   ASSERT_TRUE(Uuid::parse(session)) << handshake.extraHeaders;
   EXPECT_EQ(extraHeader(handshake, "Access-Control-Expose-Headers"), "Mcp-Session-Id");
-  EXPECT_NE(extraHeader(post(initializeRequest(1, "Session Client")), "Mcp-Session-Id"), session);
+  const std::string other = extraHeader(post(initialize(1, "Other Client")), "Mcp-Session-Id");
+  EXPECT_NE(other, session);
 
-  // Without the session a new connection is an unknown client, refused tools.
+  // Without a session a connection is the unknown client, never authorised here.
   auto anonymous = post(toolCall(2));
-  EXPECT_TRUE(bodyOf(anonymous)["result"].value("isError", false));
+  EXPECT_EQ(json::parse(anonymous.body), result(2, toolResult(kDenied, true)));
   EXPECT_EQ(anonymous.extraHeaders, "");
-  EXPECT_EQ(count("Session Client", true), 0);
 
   const std::string sessionHeader = "Mcp-Session-Id: " + session + "\r\n";
   auto call = post(toolCall(3), sessionHeader);
-  EXPECT_EQ(call.status, 200);
-  EXPECT_FALSE(bodyOf(call)["result"].value("isError", false)) << call.body;
+  EXPECT_EQ(json::parse(call.body), result(3, toolResult(json::array())));
   EXPECT_EQ(call.extraHeaders, "");
-  EXPECT_EQ(count("Session Client", true), 1);
+  ASSERT_EQ(accessLog().size(), 1u);
+  EXPECT_EQ(accessLog()[0].clientID, clients()[0].id);
   EXPECT_EQ(post(kInitialized, sessionHeader).status, 204);
+
+  // A revoked client is refused without a log row; others carry on.
+  ASSERT_TRUE(MCPAuthManager::revoke(*store, "Session Client", Date{}).ok());
+  EXPECT_EQ(answer(toolCall(4), sessionHeader), result(4, toolResult(kDenied, true)));
+  EXPECT_EQ(answer(toolCall(5), "Mcp-Session-Id: " + other + "\r\n"),
+            result(5, toolResult(json::array())));
+  EXPECT_EQ(accessLog().size(), 2u);
 
   // An unknown session is answered 404, naming the request when it can.
   const std::string unknownHeader = "Mcp-Session-Id: " + Uuid::random().str() + "\r\n";
   const json notFound = {{"code", -32001}, {"message", "Session not found"}};
   auto unknown = post(toolCall(9), unknownHeader);
   EXPECT_EQ(unknown.status, 404);
-  EXPECT_EQ(bodyOf(unknown), json({{"jsonrpc", "2.0"}, {"id", 9}, {"error", notFound}}));
-  auto unknownBatch = post(json::array({ping(1), ping(2)}), unknownHeader);
+  EXPECT_EQ(json::parse(unknown.body), json({{"jsonrpc", "2.0"}, {"id", 9}, {"error", notFound}}));
+  auto unknownBatch = post(json::array({rpc(1, "ping"), rpc(2, "ping")}), unknownHeader);
   EXPECT_EQ(unknownBatch.status, 404);
-  EXPECT_EQ(bodyOf(unknownBatch), json({{"jsonrpc", "2.0"}, {"error", notFound}}));
-  EXPECT_EQ(count("Session Client", true), 1);
+  EXPECT_EQ(json::parse(unknownBatch.body), json({{"jsonrpc", "2.0"}, {"error", notFound}}));
   EXPECT_EQ(serve("GET /mcp HTTP/1.1\r\n" + unknownHeader + "\r\n")->status, 404);
+  EXPECT_EQ(accessLog().size(), 2u);
 
   // A client may end its session.
   EXPECT_EQ(wire("DELETE /mcp HTTP/1.1\r\n" + sessionHeader + "\r\n"), buildHTTPResponse(204, ""));
-  EXPECT_EQ(post(ping(4), sessionHeader).status, 404);
+  EXPECT_EQ(post(rpc(6, "ping"), sessionHeader).status, 404);
 }
 
 }  // namespace

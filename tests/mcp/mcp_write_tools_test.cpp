@@ -1,71 +1,35 @@
 // The four write tools, over a real store, settings and device identity.
 #include <functional>
-#include <memory>
 #include <string>
-#include <tuple>
 
-#include <gtest/gtest.h>
 // Only to make the store refuse writes (a trigger added through a second
 // connection); the SQLite library comes with the store's.
 #include <sqlite3.h>
 
-#include "mcp/mcp_tool_handlers.h"
-#include "settings/app_settings.h"
-#include "settings/device_identity.h"
-#include "settings/keychain_store.h"
-#include "settings/user_defaults.h"
-#include "store/relationships.h"
-#include "support/desktop_services.h"
-#include "support/temp_dir.h"
+#include "mcp_fixture.h"
 
 namespace qm::mcp {
 namespace {
 
 using Json = JSONValue;
 
-const Date kNow = dateFromUnixSeconds(1767225600);  // 2026-01-01T00:00:00Z
-const Date kEarlier = dateFromUnixSeconds(1767000000);
+const Date kEarlier = day(-3);
 
-class WriteToolsTest : public ::testing::Test {
+class WriteToolsTest : public ToolTest {
  protected:
-  void SetUp() override {
-    auto opened = Store::open(storeFile());
-    ASSERT_TRUE(opened.ok()) << opened.error().message;
-    store_ = std::move(opened).value();
-    tools_ = std::make_unique<MCPToolHandlers>(*store_, services_.settings, services_.identity,
-                                               [] { return kNow; });
-    event_ = Event::create("Expo");
-    ASSERT_TRUE(store_->insert(event_).ok());
-    contact_ = addContact();
-  }
-
-  std::filesystem::path storeFile() const { return dir_ / "QuillmereMac.store"; }
-
   Contact addContact(const std::function<void(Contact&)>& edit = {}) {
     auto c = Contact::create("Ann", "Lee", "Acme", event_.id);
     if (edit) edit(c);
-    EXPECT_TRUE(store_->insert(c).ok());
-    return c;
+    return add(c);
+  }
+  /// A successful write's answer.
+  Json wrote(std::string_view name, const Json& args) {
+    EXPECT_EQ(call(name, args).resultCount, 1);
+    return ok(name, args);
   }
   template <Record R>
-  R stored(const Uuid& id) {
-    auto found = store_->find<R>(id);
-    EXPECT_TRUE(found.ok() && found->has_value());
-    return found.ok() && found->has_value() ? **found : R{};
-  }
-
-  ToolOutcome call(std::string_view name, const Json& args) { return tools_->callTool(name, args); }
-  Json ok(std::string_view name, const Json& args) {
-    auto out = call(name, args);
-    EXPECT_FALSE(out.isError) << out.text;
-    EXPECT_EQ(out.resultCount, 1);
-    return Json::parse(out.text);
-  }
-  void expectError(std::string_view tool, const Json& args, std::string_view message) {
-    auto out = call(tool, args);
-    EXPECT_TRUE(out.isError);
-    EXPECT_EQ(out.text, R"({"error":")" + std::string(message) + R"("})");
-    EXPECT_EQ(out.resultCount, 0);
+  R created(const Json& answer, const char* key) {
+    return stored<R>(Uuid::parse(answer.at(key).get<std::string>()).value_or(Uuid{}));
   }
 
   /// Makes every insert and update of `table` fail with `message`.
@@ -84,28 +48,22 @@ class WriteToolsTest : public ::testing::Test {
     ASSERT_EQ(rc, SQLITE_OK) << text;
   }
 
-  test::TempDir dir_;
-  test::DesktopServices services_{dir_.path()};
-  std::unique_ptr<Store> store_;
-  std::unique_ptr<MCPToolHandlers> tools_;
-  Event event_;
-  Contact contact_;
+  Event event_ = add(Event::create("Expo"));
+  Contact contact_ = addContact();
 };
 
 TEST_F(WriteToolsTest, CreateNoteStoresADesktopNoteOfTheChosenType) {
-  ASSERT_TRUE(services_.settings.setDisplayName("Bea").ok());
+  ASSERT_TRUE(services.settings.setDisplayName("Bea").ok());
   const auto answer = ok("create_note", {{"contact_id", contact_.id.str()}, {"text", "Booth 4"}});
-  const auto id = Uuid::parse(answer.at("noteId").get<std::string>());
-  ASSERT_TRUE(id);
-  EXPECT_EQ(answer.dump(), R"({"noteId":")" + id->str() + R"(","success":true})");
-  const auto note = stored<ContactNote>(*id);
+  const auto note = created<ContactNote>(answer, "noteId");
+  EXPECT_EQ(answer.dump(), R"({"noteId":")" + note.id.str() + R"(","success":true})");
   EXPECT_EQ(note.contactID, contact_.id);
   EXPECT_EQ(note.noteType, NoteType::text);
   EXPECT_EQ(note.textContent, "Booth 4");
-  EXPECT_EQ(note.createdAt, kNow);
-  EXPECT_EQ(note.updatedAt, kNow);
+  EXPECT_EQ(note.createdAt, day(0));
+  EXPECT_EQ(note.updatedAt, day(0));
   EXPECT_EQ(note.createdByName, "Bea");
-  EXPECT_EQ(note.createdByDeviceID, services_.identity.current());
+  EXPECT_EQ(note.createdByDeviceID, services.identity.current());
 
   const std::pair<Json, NoteType> cases[] = {{"voice", NoteType::voice},
                                              {"handwriting", NoteType::handwriting},
@@ -113,11 +71,11 @@ TEST_F(WriteToolsTest, CreateNoteStoresADesktopNoteOfTheChosenType) {
                                              {"Voice", NoteType::text},
                                              {3, NoteType::text}};
   for (const auto& [type, expected] : cases) {
-    const auto made =
-        ok("create_note", {{"contact_id", contact_.id.str()}, {"text", "Said hi"}, {"type", type}});
-    const auto n = stored<ContactNote>(*Uuid::parse(made.at("noteId").get<std::string>()));
+    const auto n = created<ContactNote>(
+        wrote("create_note", {{"contact_id", contact_.id.str()}, {"text", "Hi"}, {"type", type}}),
+        "noteId");
     EXPECT_EQ(n.noteType, expected) << type;
-    EXPECT_EQ(n.textContent, "Said hi");
+    EXPECT_EQ(n.textContent, "Hi");
     EXPECT_FALSE(n.audioFileName || n.transcriptionRaw || n.rawOCRText);
   }
 }
@@ -125,14 +83,14 @@ TEST_F(WriteToolsTest, CreateNoteStoresADesktopNoteOfTheChosenType) {
 TEST_F(WriteToolsTest, MeetingStampsMetAtOnlyWhenItIsMissing) {
   const Json args{{"contact_id", contact_.id.str()}, {"status", "met"}};
   EXPECT_EQ(call("update_contact_status", args).text, R"({"status":"met","success":true})");
-  EXPECT_EQ(stored<Contact>(contact_.id).metAt, kNow);
+  EXPECT_EQ(stored<Contact>(contact_.id).metAt, day(0));
 
   auto earlier = addContact([](Contact& c) { c.metAt = kEarlier; });
-  ok("update_contact_status", {{"contact_id", earlier.id.str()}, {"status", "met"}});
+  wrote("update_contact_status", {{"contact_id", earlier.id.str()}, {"status", "met"}});
   EXPECT_EQ(stored<Contact>(earlier.id).metAt, kEarlier);
 
   auto declined = addContact();
-  ok("update_contact_status", {{"contact_id", declined.id.str()}, {"status", "declined"}});
+  wrote("update_contact_status", {{"contact_id", declined.id.str()}, {"status", "declined"}});
   EXPECT_EQ(stored<Contact>(declined.id).status, MeetingStatus::declined);
   EXPECT_FALSE(stored<Contact>(declined.id).metAt);
 }
@@ -147,81 +105,61 @@ TEST_F(WriteToolsTest, RejectedRatingLeavesTheContactAsItWasNowAndLater) {
   }
   // Later successful writes, of another contact and of this one, carry nothing
   // of the refused call (which would have stamped metAt).
-  ok("update_contact_status", {{"contact_id", contact_.id.str()}, {"status", "noShow"}});
-  ok("create_note", {{"contact_id", rated.id.str()}, {"text", "later"}});
+  wrote("update_contact_status", {{"contact_id", contact_.id.str()}, {"status", "noShow"}});
+  wrote("create_note", {{"contact_id", rated.id.str()}, {"text", "later"}});
   EXPECT_EQ(stored<Contact>(rated.id), rated);
-  const auto answer = ok("update_contact_status",
-                         {{"contact_id", rated.id.str()}, {"status", "declined"}, {"rating", 3}});
+  const auto answer =
+      wrote("update_contact_status",
+            {{"contact_id", rated.id.str()}, {"status", "declined"}, {"rating", 3}});
   EXPECT_EQ(answer.dump(), R"({"rating":3,"status":"declined","success":true})");
   const auto now = stored<Contact>(rated.id);
   EXPECT_EQ(now.status, MeetingStatus::declined);
   EXPECT_FALSE(now.metAt);
   EXPECT_EQ(now.interactionRating, 3);
+
+  // A rating of the wrong type is ignored; the answer tells the stored one.
+  EXPECT_EQ(ok("update_contact_status",
+               {{"contact_id", rated.id.str()}, {"status", "met"}, {"rating", "5"}})
+                .at("rating"),
+            3);
 }
 
-TEST_F(WriteToolsTest, AnswerCarriesTheRatingTheContactHas) {
-  auto rated = addContact([](Contact& c) { c.interactionRating = 4; });
-  const Json base{{"contact_id", rated.id.str()}, {"status", "met"}};
-  EXPECT_EQ(ok("update_contact_status", base).at("rating"), 4);
-  auto withText = base;
-  withText["rating"] = "5";  // wrong type: ignored
-  EXPECT_EQ(ok("update_contact_status", withText).at("rating"), 4);
-  EXPECT_FALSE(ok("update_contact_status", {{"contact_id", contact_.id.str()}, {"status", "met"}})
-                   .contains("rating"));
-}
-
-TEST_F(WriteToolsTest, CreateOpportunityFillsDefaultsAndKeepsGivenValues) {
-  const auto answer = ok("create_opportunity", {{"event_id", event_.id.str()},
-                                                {"title", "Pilot"},
-                                                {"company_name", "Acme"},
-                                                {"value", 5000}});
-  const auto opp = stored<Opportunity>(*Uuid::parse(answer.at("opportunityId").get<std::string>()));
-  EXPECT_EQ(answer.at("success"), true);
+TEST_F(WriteToolsTest, OpportunitiesKeepGivenValuesAndUpdatesChangeOnlyWhatIsGiven) {
+  const auto opp = created<Opportunity>(wrote("create_opportunity", {{"event_id", event_.id.str()},
+                                                                     {"title", "Pilot"},
+                                                                     {"company_name", "Acme"},
+                                                                     {"value", 12.5},
+                                                                     {"currency", "USD"},
+                                                                     {"stage", "Not a stage"},
+                                                                     {"notes", "Call back"}}),
+                                        "opportunityId");
   EXPECT_EQ(opp.eventID, event_.id);
   EXPECT_EQ(opp.title, "Pilot");
   EXPECT_EQ(opp.companyName, "Acme");
-  EXPECT_EQ(opp.currency, "EUR");
-  EXPECT_EQ(opp.stage, "Exploring");
-  EXPECT_EQ(opp.value, 5000.0);
-  EXPECT_FALSE(opp.notes);
-  EXPECT_EQ(opp.createdAt, kNow);
-  EXPECT_EQ(opp.updatedAt, kNow);
+  EXPECT_EQ(opp.value, 12.5);
+  EXPECT_EQ(opp.currency, "USD");
+  EXPECT_EQ(opp.stage, "Not a stage");
+  EXPECT_EQ(opp.notes, "Call back");
+  EXPECT_EQ(opp.createdAt, day(0));
 
-  const auto given = ok("create_opportunity", {{"event_id", event_.id.str()},
-                                               {"title", "Renewal"},
-                                               {"company_name", "Globex"},
-                                               {"value", 12.5},
-                                               {"currency", "USD"},
-                                               {"stage", "Not a stage"},
-                                               {"notes", "Call back"}});
-  const auto opp2 = stored<Opportunity>(*Uuid::parse(given.at("opportunityId").get<std::string>()));
-  EXPECT_EQ(opp2.value, 12.5);
-  EXPECT_EQ(opp2.currency, "USD");
-  EXPECT_EQ(opp2.stage, "Not a stage");
-  EXPECT_EQ(opp2.notes, "Call back");
-}
-
-TEST_F(WriteToolsTest, UpdateOpportunityChangesOnlyWhatIsGiven) {
-  auto opp = Opportunity::create("Pilot", "Acme", event_.id);
-  opp.updatedAt = kEarlier;
-  opp.notes = "keep";
-  opp.value = 10;
-  ASSERT_TRUE(store_->insert(opp).ok());
-
-  EXPECT_EQ(call("update_opportunity", {{"opportunity_id", opp.id.str()}}).text,
+  auto old = Opportunity::create("Old", "Acme", event_.id);
+  old.updatedAt = kEarlier;
+  old.notes = "keep";
+  add(old);
+  EXPECT_EQ(call("update_opportunity", {{"opportunity_id", old.id.str()}}).text,
             R"({"success":true})");
-  auto after = stored<Opportunity>(opp.id);
-  EXPECT_EQ(after.updatedAt, kNow);
-  after.updatedAt = opp.updatedAt;
-  EXPECT_EQ(after, opp);
+  auto after = stored<Opportunity>(old.id);
+  EXPECT_EQ(after.updatedAt, day(0));
+  after.updatedAt = old.updatedAt;
+  EXPECT_EQ(after, old);
 
-  ok("update_opportunity", {{"opportunity_id", opp.id.str()},
-                            {"title", "Rollout"},
-                            {"value", 7},
-                            {"stage", "Proposal"},
-                            {"notes", 5},
-                            {"next_step", "Send quote"}});
-  after = stored<Opportunity>(opp.id);
+  wrote("update_opportunity", {{"opportunity_id", old.id.str()},
+                               {"title", "Rollout"},
+                               {"value", 7},
+                               {"stage", "Proposal"},
+                               {"notes", 5},
+                               {"next_step", "Send quote"}});
+  after = stored<Opportunity>(old.id);
   EXPECT_EQ(after.title, "Rollout");
   EXPECT_EQ(after.value, 7.0);
   EXPECT_EQ(after.stage, "Proposal");
@@ -233,7 +171,11 @@ TEST_F(WriteToolsTest, ArgumentsAreCheckedInOrderAndNothingIsWritten) {
   const auto contact = contact_.id.str();
   const auto event = event_.id.str();
   const auto nobody = Uuid::random().str();
-  const std::tuple<const char*, Json, const char*> cases[] = {
+  const struct {
+    const char* tool;
+    Json args;
+    const char* message;
+  } cases[] = {
       {"create_note", {{"contact_id", "bad"}, {"text", ""}}, "contact_id is required"},
       {"create_note", {{"contact_id", contact}, {"text", ""}}, "text is required"},
       {"create_note", {{"contact_id", contact}, {"text", 1}}, "text is required"},
@@ -256,42 +198,43 @@ TEST_F(WriteToolsTest, ArgumentsAreCheckedInOrderAndNothingIsWritten) {
       {"update_opportunity", {{"title", "x"}}, "opportunity_id is required"},
       {"update_opportunity", {{"opportunity_id", nobody}}, "Opportunity not found"},
   };
-  for (const auto& [tool, args, message] : cases) {
-    SCOPED_TRACE(args.dump());
-    expectError(tool, args, message);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.dump());
+    expectError(c.tool, c.args, c.message);
   }
-  EXPECT_EQ(*store_->count<ContactNote>(), 0);
-  EXPECT_EQ(*store_->count<Opportunity>(), 0);
+  EXPECT_EQ(*store->count<ContactNote>(), 0);
+  EXPECT_EQ(*store->count<Opportunity>(), 0);
   EXPECT_EQ(stored<Contact>(contact_.id), contact_);
 }
 
 TEST_F(WriteToolsTest, SaveFailuresQuoteTheStoreMessageInValidJson) {
   const std::string reason = R"(disk "full" \ try later)";
-  auto opp = Opportunity::create("Pilot", "Acme", event_.id);
-  ASSERT_TRUE(store_->insert(opp).ok());
+  auto opp = add(Opportunity::create("Pilot", "Acme", event_.id));
   for (const char* table : {"ContactNote", "Contact", "Opportunity"}) refuseWrites(table, reason);
 
-  const std::pair<std::string, Json> calls[] = {
-      {"Failed to save note: ",
-       Json{{"tool", "create_note"}, {"args", {{"contact_id", contact_.id.str()}, {"text", "x"}}}}},
-      {"Failed to save contact: ",
-       Json{{"tool", "update_contact_status"},
-            {"args", {{"contact_id", contact_.id.str()}, {"status", "met"}}}}},
-      {"Failed to save opportunity: ",
-       Json{{"tool", "create_opportunity"},
-            {"args", {{"event_id", event_.id.str()}, {"title", "T"}, {"company_name", "C"}}}}},
-      {"Failed to save opportunity: ",
-       Json{{"tool", "update_opportunity"}, {"args", {{"opportunity_id", opp.id.str()}}}}},
+  const struct {
+    const char* tool;
+    Json args;
+    const char* prefix;
+  } cases[] = {
+      {"create_note", {{"contact_id", contact_.id.str()}, {"text", "x"}}, "Failed to save note: "},
+      {"update_contact_status",
+       {{"contact_id", contact_.id.str()}, {"status", "met"}},
+       "Failed to save contact: "},
+      {"create_opportunity",
+       {{"event_id", event_.id.str()}, {"title", "T"}, {"company_name", "C"}},
+       "Failed to save opportunity: "},
+      {"update_opportunity", {{"opportunity_id", opp.id.str()}}, "Failed to save opportunity: "},
   };
-  for (const auto& [prefix, c] : calls) {
-    const auto out = call(c.at("tool").get<std::string>(), c.at("args"));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.tool);
+    const auto out = call(c.tool, c.args);
     EXPECT_TRUE(out.isError);
     EXPECT_EQ(out.resultCount, 0);
     const auto doc = Json::parse(out.text);  // throws if the message broke the document
     ASSERT_EQ(doc.size(), 1u);
     const auto message = doc.at("error").get<std::string>();
-    EXPECT_EQ(message.rfind(prefix, 0), 0u) << message;
-    EXPECT_NE(message.find(reason), std::string::npos) << message;
+    EXPECT_TRUE(message.starts_with(c.prefix) && message.ends_with(reason)) << message;
   }
   EXPECT_EQ(stored<Contact>(contact_.id), contact_);
 }
