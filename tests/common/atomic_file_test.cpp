@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/status_matchers.h"
 #include "support/temp_dir.h"
@@ -14,10 +15,9 @@
 namespace qm {
 namespace {
 
-using test::IsError;
-
 namespace fs = std::filesystem;
-using ::testing::AllOf;
+using test::IsError;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 std::vector<std::string> namesIn(const fs::path& folder) {
@@ -44,7 +44,7 @@ TEST(AtomicFile, ReplacesExistingContentAndLeavesNoTemporaryFiles) {
   EXPECT_EQ(readFile(file).value(), contents);
   ASSERT_OK(writeFileAtomically(file, ""));
   EXPECT_EQ(*readFile(file), "");
-  EXPECT_THAT(namesIn(dir.path()), ::testing::ElementsAre("store.json"));
+  EXPECT_THAT(namesIn(dir.path()), ElementsAre("store.json"));
 }
 
 TEST(AtomicFile, SetsTheRequestedModeRegardlessOfUmask) {
@@ -62,78 +62,66 @@ TEST(AtomicFile, SetsTheRequestedModeRegardlessOfUmask) {
   EXPECT_EQ(permissionsOf(dir / "secret"), 0640u);
 }
 
-TEST(AtomicFile, FailsCleanlyIntoAMissingFolder) {
+TEST(AtomicFile, FailuresNameThePathAndTheirKindAndLeaveNothingBehind) {
   test::TempDir dir;
-  const fs::path file = dir / "missing" / "file.txt";
-  EXPECT_THAT(writeFileAtomically(file, "data"),
-              IsError(AllOf(HasSubstr(file.string()), HasSubstr("No such file or directory"))));
-  EXPECT_THAT(readFile(file), IsError(HasSubstr(file.string())));
-  EXPECT_TRUE(namesIn(dir.path()).empty());
-}
+  ASSERT_OK(writeFileAtomically(dir / "plain", "x"));
+  for (const fs::path& file : {dir / "missing" / "file.txt", dir / "plain" / "file.txt"}) {
+    SCOPED_TRACE(file);
+    EXPECT_THAT(writeFileAtomically(file, "data"),
+                IsError(ErrorCode::notFound, HasSubstr(file.string())));
+    EXPECT_THAT(readFile(file), IsError(ErrorCode::notFound, HasSubstr(file.string())));
+    EXPECT_THAT(setFileAside(file, "x"), IsError(ErrorCode::notFound, HasSubstr(file.string())));
+  }
+  EXPECT_THAT(namesIn(dir.path()), ElementsAre("plain"));
+  EXPECT_EQ(*readFile(dir / "plain"), "x");
 
-TEST(AtomicFile, FailedRenameRemovesTheTemporaryFile) {
-  test::TempDir dir;
   // A non-empty folder cannot be replaced by a file, so the final rename fails.
   fs::create_directories(dir / "taken" / "inside");
   EXPECT_THAT(writeFileAtomically(dir / "taken", "data"),
               IsError(HasSubstr((dir / "taken").string())));
-  EXPECT_THAT(namesIn(dir.path()), ::testing::ElementsAre("taken"));
+  EXPECT_THAT(namesIn(dir / "taken"), ElementsAre("inside"));
+  EXPECT_EQ(namesIn(dir.path()).size(), 2u);
 }
 
-TEST(SetFileAside, MovesTheFileToAStampedName) {
+TEST(AtomicFile, AFolderThatCannotBeWrittenIsPermissionDenied) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into any folder";
+  test::TempDir dir;
+  ASSERT_OK(writeFileAtomically(dir / "kept", "old"));
+  fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec,
+                  fs::perm_options::replace);
+  const Status written = writeFileAtomically(dir / "kept", "new");
+  fs::permissions(dir.path(), fs::perms::owner_all, fs::perm_options::replace);
+  EXPECT_THAT(written, IsError(ErrorCode::permissionDenied, HasSubstr((dir / "kept").string())));
+  EXPECT_EQ(*readFile(dir / "kept"), "old");
+  EXPECT_THAT(namesIn(dir.path()), ElementsAre("kept"));
+}
+
+TEST(SetFileAside, MovesToStampedNamesAndNeverOverwritesAnEarlierOne) {
   test::TempDir dir;
   const fs::path file = dir / "QuillmereMac.store";
-  ASSERT_OK(writeFileAtomically(file, "old"));
-  const auto aside = setFileAside(file, "corrupt");
-  ASSERT_OK(aside);
+  ASSERT_OK(writeFileAtomically(file, "v0"));
+  const fs::path first = setFileAside(file, "corrupt").value();
   EXPECT_FALSE(fs::exists(file));
-  EXPECT_EQ(aside->parent_path(), dir.path());
+  EXPECT_EQ(first.parent_path(), dir.path());
   // The stamp is "YYYYMMDDTHHMMSSZ".
-  EXPECT_THAT(aside->filename().string(),
+  EXPECT_THAT(first.filename().string(),
               ::testing::MatchesRegex(R"(QuillmereMac\.store\.corrupt-[0-9]{8}T[0-9]{6}Z)"));
-  EXPECT_EQ(*readFile(*aside), "old");
-}
 
-TEST(SetFileAside, NeverOverwritesAnEarlierAsideFile) {
-  test::TempDir dir;
-  const fs::path file = dir / "data.store";
-  std::vector<fs::path> asides;
-  // Several asides in quick succession share a stamp and must all survive.
-  for (int i = 0; i < 4; ++i) {
+  // Occupy the "-2" name (as if left by another run in the same second); asides in
+  // quick succession share a stamp and must count past it without overwriting.
+  ASSERT_OK(writeFileAtomically(first.string() + "-2", "keep me"));
+  std::vector<fs::path> asides{first};
+  for (int i = 1; i < 4; ++i) {
     ASSERT_OK(writeFileAtomically(file, "v" + std::to_string(i)));
-    asides.push_back(setFileAside(file, "old").value());
+    asides.push_back(setFileAside(file, "corrupt").value());
   }
   for (int i = 0; i < 4; ++i) EXPECT_EQ(*readFile(asides[i]), "v" + std::to_string(i));
-  EXPECT_EQ(namesIn(dir.path()).size(), 4u);
-}
-
-TEST(SetFileAside, CountsPastNamesThatAreTaken) {
-  test::TempDir dir;
-  const fs::path file = dir / "a.store";
-  ASSERT_OK(writeFileAtomically(file, "first"));
-  const auto first = setFileAside(file, "bad");
-  ASSERT_OK(first);
-
-  // Occupy the "-2" name too (as if left from another run in the same second).
-  // If the second elapsed meanwhile the stamp changes and the counter is not
-  // needed; either way nothing may be overwritten.
-  ASSERT_OK(writeFileAtomically(first->string() + "-2", "keep me"));
-  ASSERT_OK(writeFileAtomically(file, "second"));
-  const auto second = setFileAside(file, "bad");
-  ASSERT_OK(second);
-
-  EXPECT_EQ(*readFile(*first), "first");
-  EXPECT_EQ(*readFile(first->string() + "-2"), "keep me");
-  EXPECT_EQ(*readFile(*second), "second");
-  if (second->filename().string().starts_with(first->filename().string())) {
-    EXPECT_EQ(second->string(), first->string() + "-3");
+  EXPECT_EQ(*readFile(first.string() + "-2"), "keep me");
+  EXPECT_EQ(namesIn(dir.path()).size(), 5u);
+  // Unless the second elapsed meanwhile (a new stamp), the next free name is "-3".
+  if (asides[1].filename().string().starts_with(first.filename().string())) {
+    EXPECT_EQ(asides[1].string(), first.string() + "-3");
   }
-}
-
-TEST(SetFileAside, FailsForAMissingFile) {
-  test::TempDir dir;
-  EXPECT_THAT(setFileAside(dir / "absent", "x"), IsError(HasSubstr((dir / "absent").string())));
-  EXPECT_TRUE(namesIn(dir.path()).empty());
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "settings/keychain_store.h"
+#include "settings/device_identity.h"
 
 #include <map>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -12,6 +14,7 @@
 
 #include "common/atomic_file.h"
 #include "common/log.h"
+#include "common/uuid.h"
 #include "support/log_capture.h"
 #include "support/status_matchers.h"
 #include "support/temp_dir.h"
@@ -100,28 +103,73 @@ TEST(KeychainStoreTest, UnreadableFileIsSetAsideNeverOverwritten) {
   EXPECT_EQ(*readFile(aside[0]), original);
 }
 
-TEST(KeychainStoreTest, SaveRemovesTheOldItemThenAdds) {
+TEST(KeychainStoreTest, SaveRemovesTheOldItemThenAddsAndLoadRefusesTextThatIsNotUtf8) {
   RecordingBackend backend;
   KeychainStore keychain(backend);
   EXPECT_TRUE(keychain.save("bond", "v1"));
   EXPECT_THAT(backend.calls, ElementsAre("remove com.quillmere.mac bond", "save bond"));
-
   backend.failSaves = true;
   EXPECT_FALSE(keychain.save("bond", "v2"));
   EXPECT_EQ(keychain.load("bond"), std::nullopt);  // the old item went first
-
   backend.failRemoves = true;
   EXPECT_FALSE(keychain.remove("bond"));
-}
 
-TEST(KeychainStoreTest, LoadRefusesTextThatIsNotUtf8) {
-  RecordingBackend backend;
-  KeychainStore keychain(backend);
   // Broken, overlong and surrogate encodings.
   backend.items = {{"a", "\xc3\x28"}, {"b", "\xc0\xaf"}, {"c", "\xed\xa0\x80"}};
   for (const char* account : {"a", "b", "c"}) EXPECT_EQ(keychain.load(account), std::nullopt);
   backend.items["good"] = "caf\xc3\xa9 \xf0\x9f\x93\x87";
   EXPECT_EQ(keychain.load("good"), "caf\xc3\xa9 \xf0\x9f\x93\x87");
+}
+
+bool isUpperCaseUuid(const std::string& text) {
+  auto parsed = Uuid::parse(text);
+  return parsed && parsed->str() == text;
+}
+
+TEST(DeviceIdentityTest, IdentifierIsKeptAcrossRunsAndOnlyAUuidIsUsedAsStored) {
+  test::TempDir dir;
+  auto run = [&] {  // one start of the companion
+    FileKeychainBackend backend(dir / "keychain.json");
+    KeychainStore keychain(backend);
+    return DeviceIdentity(keychain).current();
+  };
+  const std::string first = run();
+  EXPECT_TRUE(isUpperCaseUuid(first)) << first;
+  EXPECT_EQ(run(), first);
+
+  RecordingBackend backend;
+  KeychainStore keychain(backend);
+  const std::string lower = "e621e1f8-c36c-495a-93fc-0c247a3e6e5f";
+  backend.items[std::string(DeviceIdentity::kItemKey)] = lower;
+  EXPECT_EQ(DeviceIdentity(keychain).current(), lower);
+  backend.items[std::string(DeviceIdentity::kItemKey)] = "not-a-uuid";
+  const std::string fresh = DeviceIdentity(keychain).current();
+  EXPECT_TRUE(isUpperCaseUuid(fresh)) << fresh;
+  EXPECT_EQ(keychain.load(DeviceIdentity::kItemKey), fresh);
+}
+
+TEST(DeviceIdentityTest, WithoutAKeychainTheIdentifierHoldsForOneRunAcrossThreads) {
+  log::setLevel(spdlog::level::off);  // failed saves log errors
+  RecordingBackend backend;
+  backend.failSaves = true;
+  KeychainStore keychain(backend);
+  DeviceIdentity firstRun(keychain);
+  std::string a;
+  std::string b;
+  std::thread one([&] { a = firstRun.current(); });
+  std::thread two([&] { b = firstRun.current(); });
+  one.join();
+  two.join();
+  EXPECT_FALSE(a.empty());
+  EXPECT_EQ(a, b);  // nothing is stored, so only the run's cache can agree
+  EXPECT_EQ(firstRun.current(), a);
+
+  DeviceIdentity secondRun(keychain);
+  const std::string second = secondRun.current();
+  EXPECT_NE(second, a);
+  secondRun.forget();
+  EXPECT_NE(secondRun.current(), second);
+  log::setLevel(spdlog::level::info);
 }
 
 }  // namespace

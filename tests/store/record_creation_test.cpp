@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 
 #include "store/capture_media.h"
-#include "store/contact_review_state.h"
 #include "store/follow_up_draft.h"
 #include "store/note_authoring.h"
 #include "store/opportunity.h"
@@ -19,14 +18,8 @@ TEST(RecordCreation, NewRecordsGetFreshIdsAndTheCurrentTime) {
   EXPECT_LE(d.generatedAt, now());
   EXPECT_FALSE(d.id.isNil());
   EXPECT_NE(d.id, FollowUpDraft::create("a", "b").id);
-  EXPECT_FALSE(d.aiProvider || d.editedAt || d.batchID || d.contactID);
-
   auto o = Opportunity::create("Pilot", "Acme");
   EXPECT_EQ(o.createdAt, o.updatedAt);
-  EXPECT_FALSE(o.timeline || o.confidence || o.value || o.eventID);
-  EXPECT_FALSE(SavedReport::create("event", "text").pdfData.has_value());
-  auto contactID = Uuid::random();
-  EXPECT_EQ(ContactReviewState::create(contactID).contactID, contactID);
 }
 
 // The raw texts are what the phone reads and writes; they must match exactly.

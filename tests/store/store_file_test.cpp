@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <sqlite3.h>
 
+#include <iterator>
 #include <optional>
 
 #include "common/atomic_file.h"
@@ -15,13 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-
-std::size_t filesIn(const fs::path& dir) {
-  std::error_code ec;
-  std::size_t n = 0;
-  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir, ec)) ++n;
-  return n;
-}
 
 TEST_F(StoreFixture, RecordsSchemaVersionAndUsesWriteAheadLogging) {
   EXPECT_EQ(store->schemaVersion().value(), "1.0.0");
@@ -65,7 +59,10 @@ class ExternalData : public StoreFixture {
     report.pdfData = Bytes{1, 2, 3};
     ASSERT_OK(store->insert(report));
   }
-  std::size_t files() const { return filesIn(store->externalDataFolder()); }
+  std::ptrdiff_t files() const {
+    std::error_code ec;
+    return std::distance(fs::directory_iterator(store->externalDataFolder(), ec), {});
+  }
   std::optional<Bytes> storedPdf() {
     auto read = store->find<SavedReport>(report.id);
     EXPECT_OK(read);
@@ -86,16 +83,16 @@ TEST_F(ExternalData, ALargePdfLeavesTheMainFileSmall) {
   reopen();
 
   EXPECT_LT(fs::file_size(storePath()) - sizeBefore, 64u * 1024);
-  EXPECT_EQ(files(), 1u);
+  EXPECT_EQ(files(), 1);
   EXPECT_EQ(storedPdf(), report.pdfData);
 }
 
 TEST_F(ExternalData, FilesFollowTheirRecordsThroughReplaceRollbackAndCascade) {
-  EXPECT_EQ(files(), 1u);
+  EXPECT_EQ(files(), 1);
   // Replacing the data keeps exactly one file, holding the new bytes.
   report.pdfData = Bytes{4, 5};
   ASSERT_OK(store->save(report));
-  EXPECT_EQ(files(), 1u);
+  EXPECT_EQ(files(), 1);
 
   // A write that rolls back leaves neither its file nor a missing old one.
   EXPECT_THAT(store->transaction([&]() -> Status {
@@ -105,12 +102,12 @@ TEST_F(ExternalData, FilesFollowTheirRecordsThroughReplaceRollbackAndCascade) {
     return Error("cancelled");
   }),
               IsError("cancelled"));
-  EXPECT_EQ(files(), 1u);
+  EXPECT_EQ(files(), 1);
   EXPECT_EQ(storedPdf(), (Bytes{4, 5}));
 
   // Deleting the event cascades to the report and its file.
   ASSERT_OK(store->remove<Event>(event.id));
-  EXPECT_EQ(files(), 0u);
+  EXPECT_EQ(files(), 0);
 }
 
 TEST_F(ExternalData, AFailedWriteInsideATransactionKeepsTheDataItWouldHaveReplaced) {
@@ -124,7 +121,7 @@ TEST_F(ExternalData, AFailedWriteInsideATransactionKeepsTheDataItWouldHaveReplac
     // The transaction goes on and commits its other work.
     return store->insert(Event::create("Other"));
   }));
-  EXPECT_EQ(files(), 1u);
+  EXPECT_EQ(files(), 1);
   EXPECT_EQ(storedPdf(), (Bytes{1, 2, 3}));
   EXPECT_EQ(countOf<Event>(*store), 2);
 }
@@ -138,21 +135,18 @@ TEST_F(ExternalData, UnreferencedFilesAreSweptAtOpen) {
 
 TEST_F(StoreFixture, FetchOnlyReadsTheNamedFields) {
   auto event = Event::create("Expo");
-  ASSERT_OK(store->insert(event));
   auto contact = Contact::create("Ada", "Lovelace", "Acme", event.id);
   contact.email = "ada@example.com";
   contact.rank = 3;
+  ASSERT_OK(store->insert(event));
   ASSERT_OK(store->insert(contact));
 
-  auto partial = store->fetchOnly<Contact>({"id", "lastName", "rank"}, {{"eventID", event.id}});
-  ASSERT_OK(partial);
-  ASSERT_EQ(partial->size(), 1u);
-  const Contact& c = partial->front();
-  EXPECT_EQ(c.id, contact.id);
-  EXPECT_EQ(c.lastName, "Lovelace");
-  EXPECT_EQ(c.rank, 3);
-  EXPECT_EQ(c.firstName, "");
-  EXPECT_FALSE(c.email.has_value());
+  Contact expected{};
+  expected.id = contact.id;
+  expected.lastName = "Lovelace";
+  expected.rank = 3;
+  EXPECT_THAT(store->fetchOnly<Contact>({"id", "lastName", "rank"}, {{"eventID", event.id}}),
+              HoldsValue(::testing::ElementsAre(expected)));
   EXPECT_FALSE(store->fetchOnly<Contact>({"nickname"}).ok());
 }
 

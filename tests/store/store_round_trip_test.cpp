@@ -70,15 +70,12 @@ TYPED_TEST(RecordRoundTrip, SaveUpdatesInPlaceAndKeepsStoredOrder) {
   ASSERT_OK(this->store->save(changed));
   records[0] = changed;
 
+  // The owners' own records of the same kind (say the owner event) come first.
   auto all = this->store->template fetch<TypeParam>();
   ASSERT_OK(all);
-  std::vector<TypeParam> mine;
-  for (auto& r : *all) {
-    for (const auto& want : records) {
-      if (r.id == want.id) mine.push_back(r);
-    }
-  }
-  ASSERT_EQ(mine.size(), records.size());
+  ASSERT_GE(all->size(), records.size());
+  const std::vector<TypeParam> mine(all->end() - static_cast<std::ptrdiff_t>(records.size()),
+                                    all->end());
   for (std::size_t i = 0; i < records.size(); ++i) EXPECT_TRUE(mine[i] == records[i]) << i;
 }
 
@@ -90,9 +87,8 @@ TYPED_TEST(RecordRoundTrip, DuplicateIdIsRefusedAndLeavesTheFirst) {
   EXPECT_FALSE(this->store->insert(second).ok());
   EXPECT_FALSE(this->store->update(filledRecord<TypeParam>(5, this->owners)).ok())
       << "update of a record that does not exist";
-  auto read = this->store->template find<TypeParam>(first.id);
-  ASSERT_OK(read);
-  EXPECT_TRUE(read->has_value() && **read == first);
+  EXPECT_THAT(this->store->template find<TypeParam>(first.id),
+              HoldsValue(::testing::Optional(first)));
 }
 
 }  // namespace

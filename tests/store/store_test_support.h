@@ -1,5 +1,6 @@
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -26,6 +27,11 @@ struct StoreFixture : ::testing::Test {
     store = std::move(opened).value();
   }
 };
+
+/// Matches a `Result` that holds a value matching `inner`.
+MATCHER_P(HoldsValue, inner, "") {
+  return arg.ok() && ::testing::ExplainMatchResult(inner, *arg, result_listener);
+}
 
 /// How many records of kind R the store holds (-1 when counting fails).
 template <Record R>
