@@ -1,9 +1,5 @@
 #pragma once
 
-#include <optional>
-#include <string>
-#include <string_view>
-
 #include "settings/keychain_store.h"
 
 namespace qm::test {

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <tuple>
 
 #include "failing_keychain.h"
 #include "support/temp_dir.h"
@@ -13,42 +14,40 @@ namespace {
 
 using Json = nlohmann::json;
 
+// 2026-03-01T09:30:00.123456Z
+const PairingBond kBond{
+    "6F1C2A0E-55B4-4C3D-9E0A-7D2B61C4A9F3", "Ana's iPhone",
+    "q83vEjRWeJq83vEjRWeJq83vEjRWeJq83vEjRWeJq80=", dateFromUnixSeconds(1772357400, 123456)};
+const PairingBond kOther{"0B9E6C1D-2F3A-4B5C-8D7E-6F5A4B3C2D1E", kBond.peerDisplayName,
+                         kBond.sharedSecretBase64, kBond.pairedAt};
+
+/// Every field, the date to the microsecond.
+auto fields(const PairingBond& bond) {
+  return std::tuple(bond.peerDeviceUUID, bond.peerDisplayName, bond.sharedSecretBase64,
+                    unixMicros(bond.pairedAt));
+}
+
 class PairingBondTest : public ::testing::Test {
  protected:
   test::TempDir dir_;
   FileKeychainBackend file_{dir_ / "keychain.json"};
   test::FailingKeychainBackend backend_{file_};
   KeychainStore keychain_{backend_};
-
-  static PairingBond sampleBond() {
-    // 2026-03-01T09:30:00.123456Z
-    return PairingBond{
-        "6F1C2A0E-55B4-4C3D-9E0A-7D2B61C4A9F3", "Ana's iPhone",
-        "q83vEjRWeJq83vEjRWeJq83vEjRWeJq83vEjRWeJq80=", dateFromUnixSeconds(1772357400, 123456)};
-  }
-  static void expectSameBond(const std::optional<PairingBond>& loaded, const PairingBond& bond) {
-    ASSERT_TRUE(loaded.has_value());
-    EXPECT_EQ(loaded->peerDeviceUUID, bond.peerDeviceUUID);
-    EXPECT_EQ(loaded->peerDisplayName, bond.peerDisplayName);
-    EXPECT_EQ(loaded->sharedSecretBase64, bond.sharedSecretBase64);
-    EXPECT_EQ(unixMicros(loaded->pairedAt), unixMicros(bond.pairedAt));
-  }
 };
 
 TEST_F(PairingBondTest, SaveReplacesAnyEarlierBondAndLoadKeepsEveryFieldToTheMicrosecond) {
-  PairingBond other = sampleBond();
-  other.peerDeviceUUID = "0B9E6C1D-2F3A-4B5C-8D7E-6F5A4B3C2D1E";
-  ASSERT_TRUE(saveBond(keychain_, other));
-  ASSERT_TRUE(saveBond(keychain_, sampleBond()));
-
+  ASSERT_TRUE(saveBond(keychain_, kOther));
+  ASSERT_TRUE(saveBond(keychain_, kBond));
   // A second backend on the same file sees what the first one stored.
   FileKeychainBackend otherBackend(dir_ / "keychain.json");
   KeychainStore otherKeychain(otherBackend);
-  expectSameBond(loadBond(otherKeychain), sampleBond());
+  const auto loaded = loadBond(otherKeychain);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(fields(*loaded), fields(kBond));
 }
 
 TEST_F(PairingBondTest, StoredFormIsAnObjectWithFourKeysAndSecondsSince2001) {
-  PairingBond bond = sampleBond();
+  PairingBond bond = kBond;
   for (const auto& [date, seconds] :
        {std::pair{dateFromUnixSeconds(978307210), 10.0},                 // 2001-01-01T00:00:10Z
         std::pair{dateFromUnixSeconds(978307200 - 2, 500000), -1.5}}) {  // before 2001
@@ -66,10 +65,9 @@ TEST_F(PairingBondTest, StoredFormIsAnObjectWithFourKeysAndSecondsSince2001) {
   for (const auto& [pairedAt, unixMicroseconds] :
        {std::pair{Json(10), 978307210'000000LL},
         std::pair{Json(794000000.25), (978307200LL + 794000000LL) * 1000000LL + 250000}}) {
-    const Json json = {{"peerDeviceUUID", "U"},
-                       {"peerDisplayName", "N"},
-                       {"sharedSecretBase64", "S"},
-                       {"pairedAt", pairedAt}};
+    Json json =
+        Json::parse(R"({"peerDeviceUUID":"U","peerDisplayName":"N","sharedSecretBase64":"S"})");
+    json["pairedAt"] = pairedAt;
     ASSERT_TRUE(keychain_.save(PairingBond::kKeychainKey, json.dump()));
     auto loaded = loadBond(keychain_);
     ASSERT_TRUE(loaded.has_value()) << json;
@@ -96,15 +94,14 @@ TEST_F(PairingBondTest, UnreadableBondsLoadAsNothing) {
 
 TEST_F(PairingBondTest, FailuresAreReportedAndLeaveTheStoredBondAsItWas) {
   EXPECT_TRUE(deleteBond(keychain_));  // none stored
-  ASSERT_TRUE(saveBond(keychain_, sampleBond()));
-
+  ASSERT_TRUE(saveBond(keychain_, kBond));
   backend_.failSaves = true;
   backend_.failRemoves = true;
-  PairingBond other = sampleBond();
-  other.peerDeviceUUID = "0B9E6C1D-2F3A-4B5C-8D7E-6F5A4B3C2D1E";
-  EXPECT_FALSE(saveBond(keychain_, other));
+  EXPECT_FALSE(saveBond(keychain_, kOther));
   EXPECT_FALSE(deleteBond(keychain_));
-  expectSameBond(loadBond(keychain_), sampleBond());
+  const auto kept = loadBond(keychain_);
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(fields(*kept), fields(kBond));
 
   backend_.failRemoves = false;
   EXPECT_TRUE(deleteBond(keychain_));

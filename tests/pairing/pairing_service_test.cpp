@@ -9,6 +9,7 @@
 #include "pairing/pairing_bond.h"
 #include "phone/phone_pairing.h"
 #include "support/desktop_services.h"
+#include "support/status_matchers.h"
 #include "support/temp_dir.h"
 #include "wire/message_verification.h"
 #include "wire/sync_payloads.h"
@@ -29,21 +30,16 @@ class FakeSession : public PeerSession {
 
   std::vector<PeerID> connectedPeers() const override { return connected_; }
   Status send(std::string_view bytes, const PeerID& peer) override {
-    if (std::find(connected_.begin(), connected_.end(), peer) == connected_.end()) {
-      return Error("peer is not connected");
-    }
+    if (std::ranges::find(connected_, peer) == connected_.end()) return Error("not connected");
     if (failSends) return Error("link broken");
     sent.emplace_back(bytes);
     return {};
   }
   void disconnect() override {
     ++disconnects_;
-    auto peers = connected_;
-    connected_.clear();
-    for (const auto& peer : peers)
+    for (const auto& peer : std::exchange(connected_, {}))
       events_.peerStateChanged(peer, PeerConnectionState::notConnected);
   }
-
   void connect(const PeerID& peer) {
     events_.peerStateChanged(peer, PeerConnectionState::connecting);
     connected_.push_back(peer);
@@ -52,9 +48,6 @@ class FakeSession : public PeerSession {
   void drop(const PeerID& peer) {
     std::erase(connected_, peer);
     events_.peerStateChanged(peer, PeerConnectionState::notConnected);
-  }
-  void receive(std::string bytes, const PeerID& from) {
-    events_.dataReceived(std::move(bytes), from);
   }
 
   std::vector<std::string> sent;
@@ -66,69 +59,55 @@ class FakeSession : public PeerSession {
   std::vector<PeerID> connected_;
 };
 
-/// An advertiser that is the network's current one until stopped or destroyed.
-class FakeAdvertiser : public PeerAdvertiser {
- public:
-  FakeAdvertiser(AdvertiserEvents advertiserEvents, FakeAdvertiser*& current)
-      : events(std::move(advertiserEvents)), current_(current) {
-    current_ = this;
-  }
-  ~FakeAdvertiser() override { stop(); }
-  void stop() override {
-    if (current_ == this) current_ = nullptr;
-  }
-
-  AdvertiserEvents events;
-
- private:
-  FakeAdvertiser*& current_;
+/// Takes invitations until stopped or destroyed.
+struct FakeAdvertiser : PeerAdvertiser {
+  void stop() override { events.reset(); }
+  std::shared_ptr<AdvertiserEvents> events;
 };
 
 /// Hands out fake sessions and advertisers and keeps the latest of each.
 class FakeNetwork : public PeerNetwork {
  public:
   std::unique_ptr<PeerSession> makeSession(PeerSessionEvents events) override {
-    auto session = std::make_unique<FakeSession>(std::move(events), disconnects);
-    session_ = session.get();
-    ++sessionsMade;
-    return session;
+    auto made = std::make_unique<FakeSession>(std::move(events), disconnects);
+    session_ = made.get();
+    return made;
   }
   std::unique_ptr<PeerAdvertiser> startAdvertising(const std::string& localName,
                                                    const std::map<std::string, std::string>& txt,
                                                    std::string_view serviceType,
                                                    AdvertiserEvents events) override {
-    advertisedName = localName;
-    advertisedTxt = txt;
-    advertisedType = serviceType;
-    return std::make_unique<FakeAdvertiser>(std::move(events), advertiser_);
+    advertised = {localName, std::string(serviceType), txt};
+    auto made = std::make_unique<FakeAdvertiser>();
+    made->events = std::make_shared<AdvertiserEvents>(std::move(events));
+    advertiser_ = made->events;
+    return made;
   }
 
-  /// `peer` invites this desktop; returns the session it was let into, or
-  /// nothing when declined or when nothing is advertised.
-  FakeSession* invite(const PeerID& peer) {
-    if (!advertising()) return nullptr;
-    FakeSession* joined = nullptr;
-    bool answered = false;
-    advertiser_->events.invitationReceived(peer, [&](PeerSession* session) {
-      answered = true;
-      joined = static_cast<FakeSession*>(session);
-    });
-    EXPECT_TRUE(answered);
+  /// `phone` invites this desktop and, when let in, connects; returns the
+  /// session it joined, or nothing when declined or when nothing is advertised.
+  FakeSession* join(const phone::Identity& phone) {
+    const auto events = advertiser_.lock();  // kept alive while it answers
+    if (!events) return nullptr;
+    const PeerID peer{phone.deviceUUID, ++connections_};
+    std::optional<PeerSession*> answer;
+    events->invitationReceived(peer, [&](PeerSession* s) { answer = s; });
+    EXPECT_TRUE(answer) << "the invitation was not answered";
+    auto* joined = static_cast<FakeSession*>(answer.value_or(nullptr));
+    if (joined) joined->connect(peer);
     return joined;
   }
   FakeSession& session() { return *session_; }
-  FakeAdvertiser& advertiser() { return *advertiser_; }
-  bool advertising() const { return advertiser_ != nullptr; }
+  AdvertiserEvents& advertiser() { return *advertiser_.lock(); }
+  bool advertising() const { return !advertiser_.expired(); }
 
-  int sessionsMade = 0;
   int disconnects = 0;
-  std::string advertisedName;
-  std::map<std::string, std::string> advertisedTxt;
-  std::string advertisedType;
+  std::tuple<std::string, std::string, std::map<std::string, std::string>> advertised;
 
  private:
   FakeSession* session_ = nullptr;
-  FakeAdvertiser* advertiser_ = nullptr;
+  std::weak_ptr<AdvertiserEvents> advertiser_;
+  std::uint64_t connections_ = 0;
 };
 
 class PairingServiceTest : public ::testing::Test {
@@ -143,21 +122,18 @@ class PairingServiceTest : public ::testing::Test {
     return *service_;
   }
 
-  /// The phone scans the current QR code, invites the desktop, connects and
-  /// sends its handshake; returns what it scanned.
+  /// The phone scans the code on show (advertising first if need be), joins
+  /// and sends its handshake; returns what it scanned.
   phone::ScannedQR pairPhone(const phone::Identity& phone) {
+    if (!service().isAdvertising()) service().startAdvertising();
     auto scanned = phone::scanQRString(phone, *service().qrPayloadString());
     EXPECT_TRUE(scanned) << scanned.error().message;
-    FakeSession* session = network_.invite(peerOf(phone));
-    EXPECT_NE(session, nullptr);
-    session->connect(peerOf(phone));
+    EXPECT_NE(network_.join(phone), nullptr);
     service().handleHandshake(phone::handshakePayload(phone, *scanned));
     return *scanned;
   }
-
-  PeerID peerOf(const phone::Identity& phone) {
-    return PeerID{phone.deviceUUID, ++nextConnection_};
-  }
+  /// The connected phone's link breaks.
+  void dropPhone() { network_.session().drop(*service().connectedPeerID()); }
 
   static SyncEnvelope someEnvelope() {
     return SyncEnvelope::make(SyncMessageType::deltaContact, Bytes{'{', '}'});
@@ -171,7 +147,6 @@ class PairingServiceTest : public ::testing::Test {
   FakeNetwork network_;
   std::unique_ptr<PairingService> service_;
   phone::Identity phone_ = phone::Identity::generate("Dana's phone");
-  std::uint64_t nextConnection_ = 0;
 };
 
 TEST_F(PairingServiceTest, FirstPairingEndsPairedWithABondAndASignedAcknowledgement) {
@@ -179,10 +154,8 @@ TEST_F(PairingServiceTest, FirstPairingEndsPairedWithABondAndASignedAcknowledgem
   service().startAdvertising();
   EXPECT_EQ(service().state(), PairingState::advertising);
   EXPECT_EQ(service().qrPayloadString(), qr);
-  EXPECT_TRUE(network_.advertising());
-  EXPECT_EQ(network_.advertisedName, services_.identity.current());
-  EXPECT_EQ(network_.advertisedType, "quillmere-pair");
-  EXPECT_EQ(network_.advertisedTxt, (std::map<std::string, std::string>{{"version", "1"}}));
+  EXPECT_EQ(network_.advertised, std::tuple(services_.identity.current(), "quillmere-pair",
+                                            std::map<std::string, std::string>{{"version", "1"}}));
 
   const phone::ScannedQR scanned = pairPhone(phone_);
   EXPECT_EQ(service().state(), PairingState::paired);
@@ -206,8 +179,6 @@ TEST_F(PairingServiceTest, FirstPairingEndsPairedWithABondAndASignedAcknowledgem
 TEST_F(PairingServiceTest, HandshakeWhoseBondCannotBeSavedEndsInErrorWithoutABond) {
   std::vector<PairingState> shown;
   auto subscription = service().changed().subscribe([&] { shown.push_back(service().state()); });
-  service().makeQRPayload();
-  service().startAdvertising();
   keychainBackend_.failSaves = true;
   const phone::ScannedQR scanned = pairPhone(phone_);
 
@@ -233,15 +204,12 @@ TEST_F(PairingServiceTest, HandshakeWhoseBondCannotBeSavedEndsInErrorWithoutABon
 
   // Once the keychain takes the bond, pairing again succeeds.
   keychainBackend_.failSaves = false;
-  service().startAdvertising();
   pairPhone(phone_);
   EXPECT_EQ(service().state(), PairingState::paired);
   EXPECT_TRUE(loadBond(services_.keychain));
 }
 
 TEST_F(PairingServiceTest, BondIsReadOnceAndChangesOnlyWithAHandshake) {
-  service().makeQRPayload();
-  service().startAdvertising();
   const phone::ScannedQR first = pairPhone(phone_);
   service_.reset();  // a restart reads the bond, but starts unpaired
   EXPECT_EQ(service().state(), PairingState::unpaired);
@@ -250,12 +218,9 @@ TEST_F(PairingServiceTest, BondIsReadOnceAndChangesOnlyWithAHandshake) {
 
   const phone::Identity other = phone::Identity::generate("Eli's phone");
   const std::array<std::uint8_t, 32> otherSecret{7, 7, 7};
-  const auto note = [](std::span<const std::uint8_t, 32> secret) {
-    return phone::sealMessage(SyncMessageType::error, ErrorPayload{"E1", "oops", {}}, secret)
-        .value();
-  };
   const auto passes = [&](std::span<const std::uint8_t, 32> secret) {
-    return checkIncomingMessage(note(secret), service().bondSecret()).has_value();
+    auto note = phone::sealMessage(SyncMessageType::error, ErrorPayload{"E1", "oops", {}}, secret);
+    return checkIncomingMessage(note.value(), service().bondSecret()).has_value();
   };
 
   // Behind the service's back the item is replaced by another bond, then
@@ -274,8 +239,6 @@ TEST_F(PairingServiceTest, BondIsReadOnceAndChangesOnlyWithAHandshake) {
 
   // Pairing another phone replaces it, in memory and in the keychain, and
   // what goes out is signed with the new secret.
-  service().makeQRPayload();
-  service().startAdvertising();
   const phone::ScannedQR second = pairPhone(other);
   ASSERT_EQ(service().state(), PairingState::paired);
   EXPECT_EQ(service().bond()->peerDeviceUUID, other.deviceUUID);
@@ -307,8 +270,8 @@ TEST_F(PairingServiceTest, EverySubscriberHearsChangesUntilItsHandleIsGone) {
 }
 
 TEST_F(PairingServiceTest, HandshakesNeedTheCodeOnShowAndStatesRefuseWhatTheyDoNotAllow) {
-  const std::string first = service().makeQRPayload();
   service().startAdvertising();
+  const std::string first = *service().qrPayloadString();
   auto abandoned = phone::scanQRString(phone_, first);
   ASSERT_TRUE(abandoned);
   service().stopAdvertising();
@@ -331,15 +294,14 @@ TEST_F(PairingServiceTest, HandshakesNeedTheCodeOnShowAndStatesRefuseWhatTheyDoN
 
   // A second phone inviting while the first is connecting is declined, and
   // without a bond there is nothing to reconnect to.
-  ASSERT_NE(network_.invite(peerOf(phone_)), nullptr);
+  ASSERT_NE(network_.join(phone_), nullptr);
   ASSERT_EQ(service().state(), PairingState::connecting);
-  EXPECT_EQ(network_.invite(peerOf(phone::Identity::generate("Other"))), nullptr);
+  EXPECT_EQ(network_.join(phone::Identity::generate("Other")), nullptr);
   service().reconnect();
   EXPECT_EQ(service().state(), PairingState::connecting);
 
   // Once paired, advertising does not start and the used code is spent.
   auto scanned = phone::scanQRString(phone_, *service().qrPayloadString());
-  network_.session().connect(*service().connectedPeerID());
   service().handleHandshake(phone::handshakePayload(phone_, *scanned));
   ASSERT_EQ(service().state(), PairingState::paired);
   EXPECT_NE(scanned->desktop.sharedSecret, abandoned->desktop.sharedSecret);
@@ -352,134 +314,103 @@ TEST_F(PairingServiceTest, HandshakesNeedTheCodeOnShowAndStatesRefuseWhatTheyDoN
 }
 
 TEST_F(PairingServiceTest, BadHandshakeKeysAndAdvertisingFailuresEndInError) {
-  service().makeQRPayload();
   service().startAdvertising();
-  PairHandshakePayload handshake{phone_.deviceUUID, "Dana's phone", "@@@@", "nonce"};
-  service().handleHandshake(handshake);
+  service().handleHandshake({phone_.deviceUUID, "Dana's phone", "@@@@", "nonce"});
   EXPECT_EQ(service().state(), PairingState::error);
   EXPECT_EQ(service().errorMessage(),
             "Handshake failed: Invalid key data — could not decode base64 public key");
   EXPECT_FALSE(loadBond(services_.keychain));
 
   service().startAdvertising();
-  network_.advertiser().events.advertisingFailed("Address already in use");
+  network_.advertiser().advertisingFailed("Address already in use");
   EXPECT_EQ(service().state(), PairingState::error);
   EXPECT_EQ(service().errorMessage(), "Failed to start advertising: Address already in use");
 }
 
-TEST_F(PairingServiceTest, BondedPhoneComesBackWithoutAHandshakeOthersKeepWaiting) {
-  service().makeQRPayload();
-  service().startAdvertising();
+TEST_F(PairingServiceTest, OnlyTheBondedPhoneComesBackWithoutAHandshakeAfterADropOrARestart) {
   pairPhone(phone_);
-  service_.reset();  // a restart: unpaired, bond on file
-
-  service().makeQRPayload();
-  service().startAdvertising();
   const phone::Identity stranger = phone::Identity::generate("Someone else");
-  FakeSession* session = network_.invite(peerOf(stranger));
-  ASSERT_NE(session, nullptr);
-  session->connect(peerOf(stranger));
-  EXPECT_EQ(service().state(), PairingState::connecting);
-  session->drop(*service().connectedPeerID());
-  EXPECT_EQ(service().state(), PairingState::advertising);
 
-  const PeerID bonded = peerOf(phone_);
-  ASSERT_NE(network_.invite(bonded), nullptr);
-  network_.session().connect(bonded);
+  // A lost session is looked for again; no other device may take its place.
+  dropPhone();
+  EXPECT_EQ(service().state(), PairingState::reconnecting);
+  EXPECT_TRUE(network_.advertising());
+  EXPECT_EQ(network_.join(stranger), nullptr);
+  EXPECT_EQ(service().state(), PairingState::reconnecting);
+  ASSERT_NE(network_.join(phone_), nullptr);
+  EXPECT_EQ(service().state(), PairingState::paired);
+  EXPECT_FALSE(network_.advertising());
+
+  // After a restart, with the code on show, another phone may start pairing;
+  // the bonded one is paired at once.
+  service_.reset();
+  service().startAdvertising();
+  ASSERT_NE(network_.join(stranger), nullptr);
+  EXPECT_EQ(service().state(), PairingState::connecting);
+  dropPhone();
+  EXPECT_EQ(service().state(), PairingState::advertising);
+  ASSERT_NE(network_.join(phone_), nullptr);
   EXPECT_EQ(service().state(), PairingState::paired);
   EXPECT_FALSE(network_.advertising());
   EXPECT_EQ(service().qrPayloadString(), std::nullopt);
 }
 
-TEST_F(PairingServiceTest, LostSessionReconnectsOnlyForTheBondedPhone) {
-  service().makeQRPayload();
-  service().startAdvertising();
-  pairPhone(phone_);
-  const int sessionsBefore = network_.sessionsMade;
-
-  network_.session().drop(*service().connectedPeerID());
-  EXPECT_EQ(service().state(), PairingState::reconnecting);
-  EXPECT_TRUE(network_.advertising());
-  EXPECT_EQ(network_.sessionsMade, sessionsBefore + 1);
-
-  // Another device may not take the bonded phone's place.
-  EXPECT_EQ(network_.invite(peerOf(phone::Identity::generate("Someone else"))), nullptr);
-  EXPECT_EQ(service().state(), PairingState::reconnecting);
-
-  const PeerID back = peerOf(phone_);
-  ASSERT_NE(network_.invite(back), nullptr);
-  network_.session().connect(back);
-  EXPECT_EQ(service().state(), PairingState::paired);
-  EXPECT_FALSE(network_.advertising());
-}
-
 TEST_F(PairingServiceTest, SendNeedsTheConnectedPhoneAndReportsTheLinksError) {
-  EXPECT_EQ(service().send(someEnvelope()).error().message, "Not connected to peer");
-
-  service().makeQRPayload();
-  service().startAdvertising();
+  EXPECT_THAT(service().send(someEnvelope()), test::IsError("Not connected to peer"));
   pairPhone(phone_);
-  FakeSession& session = network_.session();
-  session.failSends = true;
-  EXPECT_EQ(service().send(someEnvelope()).error().message, "link broken");
-  session.failSends = false;
-
+  network_.session().failSends = true;
+  EXPECT_THAT(service().send(someEnvelope()), test::IsError("link broken"));
+  network_.session().failSends = false;
   // The session still exists, but the phone is no longer among its peers.
-  session.drop(*service().connectedPeerID());
-  EXPECT_EQ(service().send(someEnvelope()).error().message, "Not connected to peer");
+  dropPhone();
+  EXPECT_THAT(service().send(someEnvelope()), test::IsError("Not connected to peer"));
 }
 
 TEST_F(PairingServiceTest, ForgetPairingEndsUnpairedFromEveryState) {
   const std::string deviceID = services_.identity.current();
   auto check = [&](const char* where) {
-    EXPECT_TRUE(service().forgetPairing()) << where;
-    EXPECT_EQ(service().state(), PairingState::unpaired) << where;
-    EXPECT_FALSE(service().bond()) << where;
-    EXPECT_FALSE(service().hasSharedSecret()) << where;
-    EXPECT_FALSE(loadBond(services_.keychain)) << where;
-    EXPECT_FALSE(network_.advertising()) << where;  // and no reconnect either
-    EXPECT_EQ(service().peerDisplayName(), std::nullopt) << where;
-    EXPECT_EQ(service().qrPayloadString(), std::nullopt) << where;
-    EXPECT_EQ(service().errorMessage(), std::nullopt) << where;
-    EXPECT_EQ(services_.identity.current(), deviceID) << where;
+    SCOPED_TRACE(where);
+    EXPECT_OK(service().forgetPairing());
+    EXPECT_EQ(service().state(), PairingState::unpaired);
+    EXPECT_FALSE(service().bond());
+    EXPECT_FALSE(service().hasSharedSecret());
+    EXPECT_FALSE(loadBond(services_.keychain));
+    EXPECT_FALSE(network_.advertising());  // and no reconnect either
+    EXPECT_EQ(service().peerDisplayName(), std::nullopt);
+    EXPECT_EQ(service().qrPayloadString(), std::nullopt);
+    EXPECT_EQ(service().errorMessage(), std::nullopt);
+    EXPECT_EQ(services_.identity.current(), deviceID);
   };
   check("unpaired");
   service().startAdvertising();
   check("advertising");
   service().startAdvertising();
-  network_.invite(peerOf(phone_));
+  network_.join(phone_);
   check("connecting");
-  service().startAdvertising();
   pairPhone(phone_);
   check("paired");
-  service().startAdvertising();
   pairPhone(phone_);
-  network_.session().drop(*service().connectedPeerID());
+  dropPhone();
   ASSERT_EQ(service().state(), PairingState::reconnecting);
   check("reconnecting");
   service().startAdvertising();
-  service().handleHandshake(PairHandshakePayload{"x", "y", "bad", ""});
+  service().handleHandshake({"x", "y", "bad", ""});
   ASSERT_EQ(service().state(), PairingState::error);
   check("error");
 }
 
 TEST_F(PairingServiceTest, ForgetPairingThatTheKeychainRefusesFailsButStillDropsTheSession) {
-  service().makeQRPayload();
-  service().startAdvertising();
   pairPhone(phone_);
-  const int disconnectsBefore = network_.disconnects;
-
   keychainBackend_.failRemoves = true;
-  const Status forgotten = service().forgetPairing();
-  ASSERT_FALSE(forgotten);
-  EXPECT_EQ(forgotten.error().message, "The pairing bond could not be deleted from the keychain");
+  EXPECT_THAT(service().forgetPairing(),
+              test::IsError("The pairing bond could not be deleted from the keychain"));
   EXPECT_TRUE(loadBond(services_.keychain)) << "the keychain kept it";
-  EXPECT_EQ(network_.disconnects, disconnectsBefore + 1);
+  EXPECT_EQ(network_.disconnects, 1);
   EXPECT_EQ(service().state(), PairingState::unpaired);
   EXPECT_FALSE(service().bond());
   EXPECT_FALSE(service().hasSharedSecret());
   EXPECT_FALSE(network_.advertising());
-  EXPECT_EQ(service().send(someEnvelope()).error().message, "Not connected to peer");
+  EXPECT_THAT(service().send(someEnvelope()), test::IsError("Not connected to peer"));
 }
 
 }  // namespace

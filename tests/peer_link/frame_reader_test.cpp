@@ -38,8 +38,8 @@ TEST(FrameReader, FramesComeOutWholeInOrderAndWithSpareCapacityWhateverTheReadSi
 
   // Byte by byte (every length prefix split across four reads), small odd
   // pieces, pieces that end inside prefixes, and all at once.
-  for (const std::size_t piece : {std::size_t{1}, std::size_t{3}, std::size_t{7}, std::size_t{4093},
-                                  std::size_t{65'536}, stream.size()}) {
+  for (const std::size_t piece :
+       std::initializer_list<std::size_t>{1, 3, 7, 4093, 65'536, stream.size()}) {
     SCOPED_TRACE("piece " + std::to_string(piece));
     FrameReader reader;
     std::vector<std::string> frames;
