@@ -71,7 +71,7 @@ class CompanionShell {
     afterStop_ = after;
     std::error_code ignored;
     signals_.cancel(ignored);
-    app_.defaults().unobserve(settingsObserver_);
+    settingsObserver_.reset();
     stopModules();
     control_.stop();
     io_.stop();
@@ -154,7 +154,7 @@ class CompanionShell {
   ControlServer control_;
   MessageDispatcher messages_;
   asio::signal_set signals_;
-  int settingsObserver_ = 0;
+  Subscription settingsObserver_;
   std::vector<std::unique_ptr<CompanionModule>> modules_;
   McpModule* mcp_ = nullptr;
   AfterStop afterStop_ = AfterStop::exit;

@@ -106,10 +106,7 @@ const std::vector<PipelineStage>& PipelineManager::stages() const {
 void PipelineManager::setStages(std::vector<PipelineStage> stages) {
   if (stages == stages_) return;
   stages_ = std::move(stages);
-  std::vector<std::function<void()>> observers;
-  observers.reserve(observers_.size());
-  for (const auto& [token, observer] : observers_) observers.push_back(observer);
-  for (const auto& observer : observers) observer();
+  changed_.emit();
 }
 
 Status PipelineManager::save() {
@@ -134,16 +131,6 @@ const std::vector<PipelineStage>& PipelineManager::defaultStages() const {
     };
   }
   return *defaultStages_;
-}
-
-int PipelineManager::observe(std::function<void()> observer) {
-  const int token = nextToken_++;
-  observers_.emplace(token, std::move(observer));
-  return token;
-}
-
-void PipelineManager::unobserve(int token) {
-  observers_.erase(token);
 }
 
 }  // namespace qm

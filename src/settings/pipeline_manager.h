@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/result.h"
+#include "common/signal.h"
 #include "common/uuid.h"
 #include "settings/user_defaults.h"
 
@@ -55,15 +56,16 @@ class PipelineManager {
   /// Exploring, Interested, Committed and Closed-Won.
   const std::vector<PipelineStage>& defaultStages() const;
 
-  int observe(std::function<void()> observer);
-  void unobserve(int token);
+  /// Called after every change of the stages, while the subscription lives.
+  Subscription observe(std::function<void()> observer) {
+    return changed_.subscribe(std::move(observer));
+  }
 
  private:
   UserDefaults& defaults_;
   std::vector<PipelineStage> stages_;
   mutable std::optional<std::vector<PipelineStage>> defaultStages_;
-  std::map<int, std::function<void()>> observers_;
-  int nextToken_ = 1;
+  Signal<> changed_;
 };
 
 }  // namespace qm

@@ -140,7 +140,7 @@ void notify(const std::vector<Observer>& observers, const std::set<std::string>&
 
 }  // namespace
 
-UserDefaults::UserDefaults(std::filesystem::path file) : impl_(std::make_unique<Impl>()) {
+UserDefaults::UserDefaults(std::filesystem::path file) : impl_(std::make_shared<Impl>()) {
   impl_->file = std::move(file);
   impl_->adopt(loadDocument(impl_->file));
 }
@@ -242,16 +242,16 @@ void UserDefaults::reload() {
   notify(observers, changed);
 }
 
-int UserDefaults::observe(std::function<void(const std::string& key)> observer) {
+Subscription UserDefaults::observe(std::function<void(const std::string& key)> observer) {
   std::lock_guard lock(impl_->mutex);
   const int token = impl_->nextToken++;
   impl_->observers.emplace(token, std::move(observer));
-  return token;
-}
-
-void UserDefaults::unobserve(int token) {
-  std::lock_guard lock(impl_->mutex);
-  impl_->observers.erase(token);
+  return Subscription([weak = std::weak_ptr<Impl>(impl_), token] {
+    if (auto impl = weak.lock()) {
+      std::lock_guard unlock(impl->mutex);
+      impl->observers.erase(token);
+    }
+  });
 }
 
 }  // namespace qm

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/result.h"
+#include "common/signal.h"
 
 namespace qm {
 
@@ -55,14 +56,14 @@ class UserDefaults {
   /// observers about each key whose value changed.
   void reload();
 
-  /// Registers a function called with the key of every value that changes;
-  /// returns a token for `unobserve`.
-  int observe(std::function<void(const std::string& key)> observer);
-  void unobserve(int token);
+  /// Registers a function called with the key of every value that changes,
+  /// for as long as the returned subscription lives.
+  Subscription observe(std::function<void(const std::string& key)> observer);
 
  private:
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  // Shared so that a subscription that outlives these defaults ends harmlessly.
+  std::shared_ptr<Impl> impl_;
 };
 
 }  // namespace qm

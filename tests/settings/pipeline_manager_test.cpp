@@ -99,7 +99,7 @@ TEST_F(PipelineManagerTest, StageLookupIgnoresLetterCase) {
 TEST_F(PipelineManagerTest, ObserversHearOnlyRealChanges) {
   PipelineManager manager(defaults_);
   int heard = 0;
-  const int token = manager.observe([&] { ++heard; });
+  auto observing = manager.observe([&] { ++heard; });
   auto stages = manager.stages();
   manager.setStages(stages);
   EXPECT_EQ(heard, 0);
@@ -112,7 +112,7 @@ TEST_F(PipelineManagerTest, ObserversHearOnlyRealChanges) {
   manager.setStages(stages);
   EXPECT_EQ(heard, 3);
 
-  manager.unobserve(token);
+  observing.reset();
   stages[0].name = "Renamed";
   manager.setStages(stages);
   EXPECT_EQ(heard, 3);

@@ -90,7 +90,7 @@ TEST(UserDefaultsTest, ObserversHearOnlyRealChanges) {
   test::TempDir dir;
   UserDefaults defaults(dir / "defaults.json");
   Strings heard;
-  const int token = defaults.observe([&](const std::string& key) { heard.push_back(key); });
+  auto observing = defaults.observe([&](const std::string& key) { heard.push_back(key); });
 
   ASSERT_OK(defaults.set("name", std::string("Ada")));
   ASSERT_OK(defaults.set("name", std::string("Ada")));
@@ -103,7 +103,7 @@ TEST(UserDefaultsTest, ObserversHearOnlyRealChanges) {
   EXPECT_TRUE(defaults.keys().empty());
   EXPECT_TRUE(defaults.removeDomain().ok());  // no file left is fine
 
-  defaults.unobserve(token);
+  observing.reset();
   ASSERT_OK(defaults.set("name", std::string("Grace")));
   EXPECT_EQ(heard.size(), 4u);
 }
@@ -117,7 +117,7 @@ TEST(UserDefaultsTest, ReloadSeesAnotherWriterAndReportsChangedKeys) {
 
   UserDefaults reader(dir / "defaults.json");
   Strings heard;
-  reader.observe([&](const std::string& key) { heard.push_back(key); });
+  auto observing = reader.observe([&](const std::string& key) { heard.push_back(key); });
   ASSERT_OK(writer.set("changed", std::string("new")));
   ASSERT_OK(writer.remove("removed"));
   ASSERT_OK(writer.set("added", Strings{"a"}));
