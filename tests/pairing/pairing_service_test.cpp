@@ -195,9 +195,12 @@ TEST_F(PairingServiceTest, HandshakeWhoseBondCannotBeSavedEndsInErrorWithoutABon
   EXPECT_FALSE(network_.advertising());
   EXPECT_EQ(service().qrPayloadString(), std::nullopt);
 
-  // No acknowledgement, and nothing signed with the secret that was not kept.
+  // No acknowledgement, the session dropped, and nothing signed with the
+  // secret that was not kept.
   FakeSession& session = network_.session();
   EXPECT_TRUE(session.sent.empty());
+  EXPECT_EQ(network_.disconnects, 1);
+  EXPECT_FALSE(service().connectedPeerID());
   (void)service().send(someEnvelope());
   for (const auto& sent : session.sent)
     EXPECT_FALSE(phone::openEnvelope(sent, scanned.desktop.sharedSecret));
