@@ -6,7 +6,6 @@
 #include "app/application.h"
 #include "common/atomic_file.h"
 #include "common/log.h"
-#include "pairing/pairing_bond.h"
 #include "settings/app_settings.h"
 #include "settings/device_identity.h"
 #include "settings/user_defaults.h"
@@ -143,9 +142,7 @@ TEST_F(ApplicationTest, ResetDeletesEverythingAndTheNextStartBeginsAfresh) {
     ASSERT_TRUE(app.store().insert(Event::create("Expo")).ok());
     ASSERT_TRUE(app.settings().setDisplayName("Sam").ok());
     oldDevice = app.deviceIdentity().current();
-    ASSERT_TRUE(saveBond(app.keychain(), {"PHONE", "Dana's phone", "c2VjcmV0", now()}).ok());
     app.resetAllData();
-    EXPECT_FALSE(loadBond(app.keychain()));
     EXPECT_FALSE(app.hasStore());
   }
   EXPECT_FALSE(fs::exists(paths.defaultsFile()));
