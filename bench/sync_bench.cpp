@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -15,6 +16,7 @@
 #include "bench_support.h"
 #include "common/log.h"
 #include "crypto/pairing_crypto.h"
+#include "support/record_fillers.h"
 #include "sync/record_payloads.h"
 #include "wire/message_verification.h"
 
@@ -26,86 +28,54 @@ constexpr int kRepetitions = 5;
 constexpr double kReceiveTargetMBps = 300;
 constexpr double kHmacTargetMs = 50;
 
-// Text of 10 to 100 characters, mostly ASCII with some accents, quotes and
-// line breaks, like notes typed at a fair.
-std::string text(Rng& rng) {
-  static const char* const kWords[] = {"Müller", "pricing",     "demo",    "Q3",
-                                       "budget", "\"urgent\"",  "Øystein", "follow-up",
-                                       "fleet",  "line\nbreak", "田中",    "integration",
-                                       "pilot",  "Hall 7",      "signed"};
-  const std::size_t length = 10 + rng.below(91);
-  std::string out;
-  while (out.size() < length) {
-    if (!out.empty()) out += ' ';
-    out += kWords[rng.below(std::size(kWords))];
-  }
-  return out;
+// Every member an X-macro list names gets a trade-show sample value.
+#define QM_FILL(Type, name) test::fillSample(record.name, values);
+
+NoteSyncModel note(test::SampleValues& values) {
+  NoteSyncModel record;
+  QM_NOTE_SYNC_FIELDS(QM_FILL)
+  record.noteType = "text";
+  return record;
 }
 
-Date date(Rng& rng) {
-  return dateFromUnixSeconds(1'700'000'000 + static_cast<std::int64_t>(rng.below(50'000'000)));
+OpportunitySyncModel opportunity(test::SampleValues& values) {
+  OpportunitySyncModel record;
+  QM_OPPORTUNITY_SYNC_FIELDS(QM_FILL)
+  return record;
 }
 
-void fill(std::string& v, Rng& rng) {
-  v = text(rng);
-}
-void fill(double& v, Rng& rng) {
-  v = static_cast<double>(rng.below(10'000)) / 100.0;
-}
-void fill(std::int64_t& v, Rng& rng) {
-  v = static_cast<std::int64_t>(rng.below(100));
-}
-void fill(Date& v, Rng& rng) {
-  v = date(rng);
-}
-void fill(bool& v, Rng& rng) {
-  v = rng.below(2) == 1;
-}
-void fill(Uuid& v, Rng&) {
-  v = Uuid::random();
-}
-void fill(std::vector<std::string>& v, Rng& rng) {
-  v = {text(rng), text(rng)};
-}
-template <class T>
-void fill(std::optional<T>& v, Rng& rng) {
-  v.emplace();
-  fill(*v, rng);
-}
-
-ContactSyncModel contact(Rng& rng) {
-  ContactSyncModel c;
-  c.id = Uuid::random();
-  c.syncID = Uuid::random();
-  // Every field is filled; the X-macro list names them all.
-#define QM_FILL(Type, name) fill(c.name, rng);
+ContactSyncModel contact(test::SampleValues& values) {
+  ContactSyncModel record;
   QM_CONTACT_SYNC_STORED_FIELDS(QM_FILL)
-#undef QM_FILL
-  c.source = "scanned";
-  c.status = "met";
-  for (int i = 0; i < 3; ++i) {
-    c.notes.push_back(NoteSyncModel{Uuid::random(), Uuid::random(), date(rng), "text", text(rng),
-                                    text(rng), text(rng), text(rng), text(rng), date(rng)});
-  }
-  c.opportunities.push_back(OpportunitySyncModel{
-      Uuid::random(), date(rng), date(rng), text(rng), text(rng), 12'500.0, "EUR", "Proposal",
-      "Next quarter", text(rng), "High", text(rng), "deal-42", date(rng), true, Uuid::random()});
-  c.captureFileNames = {"card-" + c.id.str() + ".jpg", "badge-" + c.id.str() + ".jpg"};
-  return c;
+  record.source = "scanned";
+  record.status = "met";
+  for (int i = 0; i < 3; ++i) record.notes.push_back(note(values));
+  record.opportunities.push_back(opportunity(values));
+  record.captureFileNames = {"card-" + record.id.str() + ".jpg",
+                             "badge-" + record.id.str() + ".jpg"};
+  return record;
 }
+
+#undef QM_FILL
 
 EventSnapshotPayload snapshot() {
-  Rng rng(42);
+  test::SampleValues values(42, test::SampleStyle::tradeShow);
   EventSnapshotPayload s;
   s.event.id = Uuid::random();
   s.event.name = "Hannover Messe";
-  s.event.createdAt = s.event.updatedAt = date(rng);
+  s.event.createdAt = s.event.updatedAt = values.date();
   s.event.teamMemberDeviceIDs = {"PHONE-1", "PHONE-2"};
   s.contacts.reserve(kContacts);
-  for (int i = 0; i < kContacts; ++i) s.contacts.push_back(contact(rng));
+  for (int i = 0; i < kContacts; ++i) s.contacts.push_back(contact(values));
   s.pipelineStages = std::vector<PipelineStage>{{Uuid::random(), "Exploring", 1, "7F8C8D"},
                                                 {Uuid::random(), "Proposal", 2, "2980B9"}};
-  return s;
+  // The wire keeps whole seconds: what arrives is compared with what it can carry.
+  auto carried = decodeSyncJSON<EventSnapshotPayload>(encodeSyncJSON(s).value());
+  if (!carried) {
+    std::cerr << "The sample snapshot does not decode: " << carried.error().message << "\n";
+    std::exit(1);
+  }
+  return std::move(*carried);
 }
 
 /// Median, min and max wall time of `body` in milliseconds.
