@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <string>
+#include <tuple>
 
 #include "mcp/http_request.h"
 
@@ -46,20 +47,17 @@ TEST(HTTPRequestParse, BodyIsEverythingAfterTheFirstBlankLine) {
 
 TEST(HTTPRequestParse, FillsInWhatIsMissingFromTheRequestLine) {
   // Runs of spaces separate like one; the method keeps its case.
-  const struct {
-    const char* text;
-    const char* method;
-    const char* path;
-  } cases[] = {{"", "GET", "/"},
-               {"\r\nHost: localhost\r\n\r\n", "GET", "/"},
-               {"OPTIONS", "OPTIONS", "/"},
-               {"  get   /other?q   HTTP/1.1\r\n\r\n", "get", "/other"},
-               {"GET ?x=1 HTTP/1.1", "GET", ""}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(std::string(c.text)));
-    const auto request = parseHTTPRequest(c.text);
-    EXPECT_EQ(request.method, c.method);
-    EXPECT_EQ(request.path, c.path);
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"", "GET", "/"},
+      {"\r\nHost: localhost\r\n\r\n", "GET", "/"},
+      {"OPTIONS", "OPTIONS", "/"},
+      {"  get   /other?q   HTTP/1.1\r\n\r\n", "get", "/other"},
+      {"GET ?x=1 HTTP/1.1", "GET", ""}};
+  for (const auto& [text, method, path] : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::string(text)));
+    const auto request = parseHTTPRequest(text);
+    EXPECT_EQ(request.method, method);
+    EXPECT_EQ(request.path, path);
   }
   EXPECT_EQ(parseHTTPRequest("\r\nHost: localhost\r\n\r\n").header("host"), "localhost");
 }
@@ -80,11 +78,8 @@ TEST(HTTPResponse, PutsExtraHeadersLastAndNamesOtherStatusesError) {
 }
 
 TEST(UTF8Check, RefusesMalformedTextAndACutEndUnlessAllowed) {
-  const struct {
-    std::string text;
-    bool valid;
-    bool validIfCut;
-  } cases[] = {
+  // Each text, whether it is valid, and whether it is valid when the end may be cut.
+  const std::tuple<std::string, bool, bool> cases[] = {
       {"", true, true},
       {std::string("plain\0text", 10), true, true},
       {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF", true, true},
@@ -105,10 +100,10 @@ TEST(UTF8Check, RefusesMalformedTextAndACutEndUnlessAllowed) {
       {"ab\xE0\x80", false, false},  // cut, but what is there is wrong
       {"ab\xED\xA0", false, false},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.text));
-    EXPECT_EQ(isValidUTF8(c.text), c.valid);
-    EXPECT_EQ(isValidUTF8(c.text, true), c.validIfCut);
+  for (const auto& [text, valid, validIfCut] : cases) {
+    SCOPED_TRACE(testing::PrintToString(text));
+    EXPECT_EQ(isValidUTF8(text), valid);
+    EXPECT_EQ(isValidUTF8(text, true), validIfCut);
   }
 }
 
@@ -136,24 +131,19 @@ TEST(ContentLength, ReadsDecimalNumbersOnly) {
 TEST(ForeignRequests, OnlyLoopbackOriginsOfAnySchemeAndPortAreLocal) {
   EXPECT_FALSE(isForeignRequest(HTTPRequest{}));
   for (const char* origin : {"http://localhost:3000", "https://LOCALHOST", "http://127.0.0.1:5173",
-                             "https://[::1]:8080", "vscode-webview://localhost"}) {
+                             "https://[::1]:8080", "vscode-webview://localhost"})
     EXPECT_FALSE(isForeignRequest(withHeader("origin", origin))) << origin;
-  }
   for (const char* origin :
        {"null", "", "localhost", "https://evil.example:23816", "http://localhost.evil.example",
-        "http://127.0.0.2", "http://evil.example@localhost", "http://localhost:80x",
-        "http://[::1"}) {
+        "http://127.0.0.2", "http://evil.example@localhost", "http://localhost:80x", "http://[::1"})
     EXPECT_TRUE(isForeignRequest(withHeader("origin", origin))) << origin;
-  }
 }
 
 TEST(ForeignRequests, HostMustNameTheLoopback) {
-  for (const char* host : {"localhost:23816", "127.0.0.1", "[::1]:23816", "LocalHost:1"}) {
+  for (const char* host : {"localhost:23816", "127.0.0.1", "[::1]:23816", "LocalHost:1"})
     EXPECT_FALSE(isForeignRequest(withHeader("host", host))) << host;
-  }
-  for (const char* host : {"", "evil.example:23816", "127.0.0.1.nip.io:23816", "localhost:x"}) {
+  for (const char* host : {"", "evil.example:23816", "127.0.0.1.nip.io:23816", "localhost:x"})
     EXPECT_TRUE(isForeignRequest(withHeader("host", host))) << host;
-  }
   // Either header alone makes a request foreign.
   auto request = withHeader("host", "localhost:23816");
   request.headers["origin"] = "https://evil.example";

@@ -81,6 +81,10 @@ class HTTPServerTest : public ::testing::Test {
       if (parts.size() > 1) std::this_thread::sleep_for(50ms);
     }
     if (finish) connection.finishSending();
+    return readAll(connection, limit);
+  }
+  /// Everything the server sends until it closes the connection.
+  static std::string readAll(HTTPConnection& connection, std::chrono::milliseconds limit = 5s) {
     auto answer = connection.readUntilClosed(limit);
     EXPECT_TRUE(answer.ok()) << answer.error().message;
     return answer.ok() ? *answer : "";
@@ -92,11 +96,9 @@ class HTTPServerTest : public ::testing::Test {
 TEST_F(HTTPServerTest, ReadsRequestsThatArriveInPiecesAndRefusesTextThatIsNotUTF8) {
   startServer();
   const std::string cut = "POST /p HTTP/1.1\r\nContent-Length: 4\r\n\r\nx\xC3";  // "é" cut in two
-  const struct {
-    std::vector<std::string> parts;  ///< sent with a pause between them
-    bool finish;                     ///< whether the client then finishes sending
-    std::string expected;
-  } cases[] = {
+  // The parts sent with a pause between them, whether the client then finishes
+  // sending, and the answer.
+  const std::tuple<std::vector<std::string>, bool, std::string> cases[] = {
       {{"GET /a?b HTTP/1.1\r\nHost: x\r\n\r\n"}, false, echoed("GET /a ")},
       {{"GET /drop HTTP/1.1\r\n\r\n"}, false, ""},  // the handler has no answer
       {{"POST /p HTTP/1.1\r\nContent-Length: 10\r\n\r\n01234", "56789"},
@@ -117,10 +119,8 @@ TEST_F(HTTPServerTest, ReadsRequestsThatArriveInPiecesAndRefusesTextThatIsNotUTF
       {{cut, "\xA9y"}, false, echoed("POST /p x\xC3\xA9y")},
       {{cut, "\xFFy"}, false, kBadUTF8InBody},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.parts));
-    EXPECT_EQ(exchange(c.parts, c.finish), c.expected);
-  }
+  for (const auto& [parts, finish, expected] : cases)
+    EXPECT_EQ(exchange(parts, finish), expected) << testing::PrintToString(parts);
 }
 
 TEST_F(HTTPServerTest, LetsTheHandlerRefuseBeforeTheBodyIsCheckedOrRead) {
@@ -163,9 +163,7 @@ TEST_F(HTTPServerTest, ClosesConnectionsThatStaySilent) {
     ASSERT_TRUE(connection.send(request.substr(at, 15)).ok());
     std::this_thread::sleep_for(250ms);
   }
-  auto answer = connection.readUntilClosed();
-  ASSERT_TRUE(answer.ok()) << answer.error().message;
-  EXPECT_EQ(*answer, echoed("GET /slow "));
+  EXPECT_EQ(readAll(connection), echoed("GET /slow "));
 }
 
 TEST_F(HTTPServerTest, ServesAtMostMaxConnectionsAtOnce) {
@@ -177,9 +175,7 @@ TEST_F(HTTPServerTest, ServesAtMostMaxConnectionsAtOnce) {
   ASSERT_TRUE(waiting.send("GET /w HTTP/1.1\r\n\r\n").ok());
   EXPECT_FALSE(waiting.readUntilClosed(300ms).ok());
   holder.close();
-  auto answer = waiting.readUntilClosed();
-  ASSERT_TRUE(answer.ok()) << answer.error().message;
-  EXPECT_EQ(*answer, echoed("GET /w "));
+  EXPECT_EQ(readAll(waiting), echoed("GET /w "));
   // An answered client that keeps its socket open holds no place.
   const auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(exchange({"GET /n HTTP/1.1\r\n\r\n"}), echoed("GET /n "));
@@ -201,9 +197,7 @@ TEST_F(HTTPServerTest, StartIsIdempotentAndStopClosesEverything) {
   auto idle = connect();
   std::this_thread::sleep_for(50ms);
   loop.onLoop([this] { server->stop(); });
-  auto closed = idle.readUntilClosed(2s);
-  ASSERT_TRUE(closed.ok()) << closed.error().message;
-  EXPECT_EQ(*closed, "");
+  EXPECT_EQ(readAll(idle, 2s), "");
   EXPECT_TRUE(openOther());
 }
 

@@ -34,6 +34,10 @@ json toolCall(int id, const std::string& tool = "list_events") {
 json result(int id, const json& value = json::object()) {
   return {{"jsonrpc", "2.0"}, {"id", id}, {"result", value}};
 }
+/// The bytes of a response carrying `body` and no extra headers.
+std::string reply(int status, const json& body) {
+  return buildHTTPResponse(status, body.dump());
+}
 /// A tool call's result: its document as text content.
 json toolResult(const json& document, bool isError = false) {
   json value = {{"content", json::array({{{"type", "text"}, {"text", document.dump()}}})}};
@@ -60,6 +64,10 @@ class MCPEndpointTest : public StoreTest {
     if (!response) return "(no answer)";
     return buildHTTPResponse(response->status, response->body, response->extraHeaders);
   }
+  /// The bytes answering a POST of `body` to /mcp.
+  std::string wirePost(const json& body, std::string_view extraHeaders = {}) {
+    return wire(postText(body.dump(), extraHeaders));
+  }
   HTTPResponse post(const json& body, std::string_view extraHeaders = {}) {
     auto response = serve(postText(body.dump(), extraHeaders));
     EXPECT_TRUE(response) << body;
@@ -70,12 +78,9 @@ class MCPEndpointTest : public StoreTest {
     return json::parse(post(body, extraHeaders).body, nullptr, false);
   }
   /// The value of `name` among the response's extra headers.
-  static std::string extraHeader(const HTTPResponse& response, std::string_view name) {
-    const std::string prefix = std::string(name) + ": ";
-    const auto at = response.extraHeaders.find(prefix);
-    if (at == std::string::npos) return {};
-    const auto end = response.extraHeaders.find("\r\n", at);
-    return response.extraHeaders.substr(at + prefix.size(), end - at - prefix.size());
+  static std::string extraHeader(const HTTPResponse& response, std::string_view lowerCaseName) {
+    const auto head = parseHTTPRequest("HTTP/1.1 200\r\n" + response.extraHeaders + "\r\n");
+    return std::string(head.header(lowerCaseName).value_or(""));
   }
   std::vector<MCPClientAuthorization> clients() {
     return store->fetch<MCPClientAuthorization>().value();
@@ -104,22 +109,19 @@ TEST_F(MCPEndpointTest, AnswersByMethodAndPathWithExactBytes) {
 }
 
 TEST_F(MCPEndpointTest, AnswersJSONRPCRequestsBatchesAndParseErrors) {
-  for (const char* body : {"", "42", "\"text\"", "{\"foo\":1}", "[1,2]", "[]", "{\"jsonrpc\":",
-                           "{\"jsonrpc\":\"2.0\",\"id\":1.5,\"method\":\"ping\"}"}) {
-    EXPECT_EQ(wire(postText(body)), buildHTTPResponse(200, kParseError.dump())) << body;
-  }
+  for (const char* body : {"", "42", "\"text\"", "{\"foo\":1}", "[1,2]", "[]",
+                           "{\"jsonrpc\":", "{\"jsonrpc\":\"2.0\",\"id\":1.5,\"method\":\"ping\"}"})
+    EXPECT_EQ(wire(postText(body)), reply(200, kParseError)) << body;
   EXPECT_EQ(serve("POST /mcp HTTP/1.1\r\n\r\n")->body, kParseError.dump());
 
   for (const json& notifications : {kInitialized, json::array({kInitialized, kInitialized})})
-    EXPECT_EQ(wire(postText(notifications.dump())), buildHTTPResponse(204, ""));
+    EXPECT_EQ(wirePost(notifications), buildHTTPResponse(204, ""));
 
-  EXPECT_EQ(wire(postText(rpc(1, "ping").dump())), buildHTTPResponse(200, result(1).dump()));
+  EXPECT_EQ(wirePost(rpc(1, "ping")), reply(200, result(1)));
   json noID = {{"jsonrpc", "2.0"}, {"method", "ping"}};
   EXPECT_EQ(answer(noID), json({{"jsonrpc", "2.0"}, {"result", json::object()}}));
-  auto batch = post(json::array({rpc(1, "ping"), kInitialized, rpc(2, "ping")}));
-  EXPECT_EQ(batch.status, 200);
-  EXPECT_EQ(json::parse(batch.body), json::array({result(1), result(2)}));
-  EXPECT_EQ(batch.extraHeaders, "");
+  EXPECT_EQ(wirePost(json::array({rpc(1, "ping"), kInitialized, rpc(2, "ping")})),
+            reply(200, json::array({result(1), result(2)})));
 
   const json methodNotFound = {{"code", -32601}, {"message", "Method not found"}};
   EXPECT_EQ(answer(rpc(9, "resources/list"))["error"], methodNotFound);
@@ -167,33 +169,27 @@ TEST_F(MCPEndpointTest, RefusesRequestsOfWebPagesFromOtherSites) {
     const std::string extra = std::string(header) + "\r\n";
     EXPECT_EQ(wire("GET /mcp HTTP/1.1\r\n" + extra + "\r\n"), forbidden) << header;
     EXPECT_EQ(wire("OPTIONS /mcp HTTP/1.1\r\n" + extra + "\r\n"), forbidden) << header;
-    EXPECT_EQ(wire(postText(initialize(1, "Intruder").dump(), extra)), forbidden) << header;
+    EXPECT_EQ(wirePost(initialize(1, "Intruder"), extra), forbidden) << header;
   }
   EXPECT_TRUE(clients().empty());  // the handshake never reached the router
-  for (const char* header : {"Origin: http://localhost:3000", "Host: [::1]:23816"}) {
-    EXPECT_EQ(serve(std::string("GET /mcp HTTP/1.1\r\n") + header + "\r\n\r\n")->status, 200)
-        << header;
-  }
+  for (const char* header : {"Origin: http://localhost:3000", "Host: [::1]:23816"})
+    EXPECT_EQ(serve(std::string("GET /mcp HTTP/1.1\r\n") + header + "\r\n\r\n")->status, 200);
 }
 
 TEST_F(MCPEndpointTest, SessionsCarryTheClientNameAcrossConnectionsUntilRevoked) {
   auto handshake = post(initialize(1, "Session Client"));
   ASSERT_EQ(handshake.status, 200);
-  const std::string session = extraHeader(handshake, "Mcp-Session-Id");
+  const std::string session = extraHeader(handshake, "mcp-session-id");
   ASSERT_TRUE(Uuid::parse(session)) << handshake.extraHeaders;
-  EXPECT_EQ(extraHeader(handshake, "Access-Control-Expose-Headers"), "Mcp-Session-Id");
-  const std::string other = extraHeader(post(initialize(1, "Other Client")), "Mcp-Session-Id");
+  EXPECT_EQ(extraHeader(handshake, "access-control-expose-headers"), "Mcp-Session-Id");
+  const std::string other = extraHeader(post(initialize(1, "Other Client")), "mcp-session-id");
   EXPECT_NE(other, session);
 
   // Without a session a connection is the unknown client, never authorised here.
-  auto anonymous = post(toolCall(2));
-  EXPECT_EQ(json::parse(anonymous.body), result(2, toolResult(kDenied, true)));
-  EXPECT_EQ(anonymous.extraHeaders, "");
+  EXPECT_EQ(wirePost(toolCall(2)), reply(200, result(2, toolResult(kDenied, true))));
 
   const std::string sessionHeader = "Mcp-Session-Id: " + session + "\r\n";
-  auto call = post(toolCall(3), sessionHeader);
-  EXPECT_EQ(json::parse(call.body), result(3, toolResult(json::array())));
-  EXPECT_EQ(call.extraHeaders, "");
+  EXPECT_EQ(wirePost(toolCall(3), sessionHeader), reply(200, result(3, toolResult(json::array()))));
   ASSERT_EQ(accessLog().size(), 1u);
   EXPECT_EQ(accessLog()[0].clientID, clients()[0].id);
   EXPECT_EQ(post(kInitialized, sessionHeader).status, 204);
@@ -208,12 +204,10 @@ TEST_F(MCPEndpointTest, SessionsCarryTheClientNameAcrossConnectionsUntilRevoked)
   // An unknown session is answered 404, naming the request when it can.
   const std::string unknownHeader = "Mcp-Session-Id: " + Uuid::random().str() + "\r\n";
   const json notFound = {{"code", -32001}, {"message", "Session not found"}};
-  auto unknown = post(toolCall(9), unknownHeader);
-  EXPECT_EQ(unknown.status, 404);
-  EXPECT_EQ(json::parse(unknown.body), json({{"jsonrpc", "2.0"}, {"id", 9}, {"error", notFound}}));
-  auto unknownBatch = post(json::array({rpc(1, "ping"), rpc(2, "ping")}), unknownHeader);
-  EXPECT_EQ(unknownBatch.status, 404);
-  EXPECT_EQ(json::parse(unknownBatch.body), json({{"jsonrpc", "2.0"}, {"error", notFound}}));
+  EXPECT_EQ(wirePost(toolCall(9), unknownHeader),
+            reply(404, {{"jsonrpc", "2.0"}, {"id", 9}, {"error", notFound}}));
+  EXPECT_EQ(wirePost(json::array({rpc(1, "ping"), rpc(2, "ping")}), unknownHeader),
+            reply(404, {{"jsonrpc", "2.0"}, {"error", notFound}}));
   EXPECT_EQ(serve("GET /mcp HTTP/1.1\r\n" + unknownHeader + "\r\n")->status, 404);
   EXPECT_EQ(accessLog().size(), 2u);
 

@@ -1,6 +1,7 @@
 // The four write tools, over a real store, settings and device identity.
 #include <functional>
 #include <string>
+#include <tuple>
 
 // Only to make the store refuse writes (a trigger added through a second
 // connection); the SQLite library comes with the store's.
@@ -57,13 +58,10 @@ TEST_F(WriteToolsTest, CreateNoteStoresADesktopNoteOfTheChosenType) {
   const auto answer = ok("create_note", {{"contact_id", contact_.id.str()}, {"text", "Booth 4"}});
   const auto note = created<ContactNote>(answer, "noteId");
   EXPECT_EQ(answer.dump(), R"({"noteId":")" + note.id.str() + R"(","success":true})");
-  EXPECT_EQ(note.contactID, contact_.id);
-  EXPECT_EQ(note.noteType, NoteType::text);
-  EXPECT_EQ(note.textContent, "Booth 4");
-  EXPECT_EQ(note.createdAt, day(0));
-  EXPECT_EQ(note.updatedAt, day(0));
-  EXPECT_EQ(note.createdByName, "Bea");
-  EXPECT_EQ(note.createdByDeviceID, services.identity.current());
+  EXPECT_EQ(std::tie(note.contactID, note.noteType, note.textContent, note.createdAt,
+                     note.updatedAt, note.createdByName, note.createdByDeviceID),
+            std::tuple(contact_.id, NoteType::text, "Booth 4", day(0), day(0), "Bea",
+                       services.identity.current()));
 
   const std::pair<Json, NoteType> cases[] = {{"voice", NoteType::voice},
                                              {"handwriting", NoteType::handwriting},
@@ -113,9 +111,8 @@ TEST_F(WriteToolsTest, RejectedRatingLeavesTheContactAsItWasNowAndLater) {
             {{"contact_id", rated.id.str()}, {"status", "declined"}, {"rating", 3}});
   EXPECT_EQ(answer.dump(), R"({"rating":3,"status":"declined","success":true})");
   const auto now = stored<Contact>(rated.id);
-  EXPECT_EQ(now.status, MeetingStatus::declined);
-  EXPECT_FALSE(now.metAt);
-  EXPECT_EQ(now.interactionRating, 3);
+  EXPECT_EQ(std::tie(now.status, now.metAt, now.interactionRating),
+            std::tuple(MeetingStatus::declined, std::nullopt, 3));
 
   // A rating of the wrong type is ignored; the answer tells the stored one.
   EXPECT_EQ(ok("update_contact_status",
@@ -133,14 +130,14 @@ TEST_F(WriteToolsTest, OpportunitiesKeepGivenValuesAndUpdatesChangeOnlyWhatIsGiv
                                                                      {"stage", "Not a stage"},
                                                                      {"notes", "Call back"}}),
                                         "opportunityId");
-  EXPECT_EQ(opp.eventID, event_.id);
-  EXPECT_EQ(opp.title, "Pilot");
-  EXPECT_EQ(opp.companyName, "Acme");
-  EXPECT_EQ(opp.value, 12.5);
-  EXPECT_EQ(opp.currency, "USD");
-  EXPECT_EQ(opp.stage, "Not a stage");
-  EXPECT_EQ(opp.notes, "Call back");
-  EXPECT_EQ(opp.createdAt, day(0));
+  auto expected = Opportunity::create("Pilot", "Acme", event_.id);
+  expected.id = opp.id;
+  expected.createdAt = expected.updatedAt = day(0);
+  expected.value = 12.5;
+  expected.currency = "USD";
+  expected.stage = "Not a stage";
+  expected.notes = "Call back";
+  EXPECT_EQ(opp, expected);
 
   auto old = Opportunity::create("Old", "Acme", event_.id);
   old.updatedAt = kEarlier;
@@ -148,10 +145,9 @@ TEST_F(WriteToolsTest, OpportunitiesKeepGivenValuesAndUpdatesChangeOnlyWhatIsGiv
   add(old);
   EXPECT_EQ(call("update_opportunity", {{"opportunity_id", old.id.str()}}).text,
             R"({"success":true})");
-  auto after = stored<Opportunity>(old.id);
-  EXPECT_EQ(after.updatedAt, day(0));
-  after.updatedAt = old.updatedAt;
-  EXPECT_EQ(after, old);
+  expected = old;
+  expected.updatedAt = day(0);
+  EXPECT_EQ(stored<Opportunity>(old.id), expected);
 
   wrote("update_opportunity", {{"opportunity_id", old.id.str()},
                                {"title", "Rollout"},
@@ -159,23 +155,18 @@ TEST_F(WriteToolsTest, OpportunitiesKeepGivenValuesAndUpdatesChangeOnlyWhatIsGiv
                                {"stage", "Proposal"},
                                {"notes", 5},
                                {"next_step", "Send quote"}});
-  after = stored<Opportunity>(old.id);
-  EXPECT_EQ(after.title, "Rollout");
-  EXPECT_EQ(after.value, 7.0);
-  EXPECT_EQ(after.stage, "Proposal");
-  EXPECT_EQ(after.notes, "keep");  // wrong type: unchanged
-  EXPECT_EQ(after.nextStep, "Send quote");
+  expected.title = "Rollout";
+  expected.value = 7.0;
+  expected.stage = "Proposal";
+  expected.nextStep = "Send quote";  // the notes, of the wrong type, unchanged
+  EXPECT_EQ(stored<Opportunity>(old.id), expected);
 }
 
 TEST_F(WriteToolsTest, ArgumentsAreCheckedInOrderAndNothingIsWritten) {
   const auto contact = contact_.id.str();
   const auto event = event_.id.str();
   const auto nobody = Uuid::random().str();
-  const struct {
-    const char* tool;
-    Json args;
-    const char* message;
-  } cases[] = {
+  const std::tuple<const char*, Json, const char*> cases[] = {
       {"create_note", {{"contact_id", "bad"}, {"text", ""}}, "contact_id is required"},
       {"create_note", {{"contact_id", contact}, {"text", ""}}, "text is required"},
       {"create_note", {{"contact_id", contact}, {"text", 1}}, "text is required"},
@@ -198,9 +189,9 @@ TEST_F(WriteToolsTest, ArgumentsAreCheckedInOrderAndNothingIsWritten) {
       {"update_opportunity", {{"title", "x"}}, "opportunity_id is required"},
       {"update_opportunity", {{"opportunity_id", nobody}}, "Opportunity not found"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.args.dump());
-    expectError(c.tool, c.args, c.message);
+  for (const auto& [tool, args, message] : cases) {
+    SCOPED_TRACE(args.dump());
+    expectError(tool, args, message);
   }
   EXPECT_EQ(*store->count<ContactNote>(), 0);
   EXPECT_EQ(*store->count<Opportunity>(), 0);
@@ -212,11 +203,7 @@ TEST_F(WriteToolsTest, SaveFailuresQuoteTheStoreMessageInValidJson) {
   auto opp = add(Opportunity::create("Pilot", "Acme", event_.id));
   for (const char* table : {"ContactNote", "Contact", "Opportunity"}) refuseWrites(table, reason);
 
-  const struct {
-    const char* tool;
-    Json args;
-    const char* prefix;
-  } cases[] = {
+  const std::tuple<const char*, Json, const char*> cases[] = {
       {"create_note", {{"contact_id", contact_.id.str()}, {"text", "x"}}, "Failed to save note: "},
       {"update_contact_status",
        {{"contact_id", contact_.id.str()}, {"status", "met"}},
@@ -226,15 +213,15 @@ TEST_F(WriteToolsTest, SaveFailuresQuoteTheStoreMessageInValidJson) {
        "Failed to save opportunity: "},
       {"update_opportunity", {{"opportunity_id", opp.id.str()}}, "Failed to save opportunity: "},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.tool);
-    const auto out = call(c.tool, c.args);
+  for (const auto& [tool, args, prefix] : cases) {
+    SCOPED_TRACE(tool);
+    const auto out = call(tool, args);
     EXPECT_TRUE(out.isError);
     EXPECT_EQ(out.resultCount, 0);
     const auto doc = Json::parse(out.text);  // throws if the message broke the document
     ASSERT_EQ(doc.size(), 1u);
     const auto message = doc.at("error").get<std::string>();
-    EXPECT_TRUE(message.starts_with(c.prefix) && message.ends_with(reason)) << message;
+    EXPECT_TRUE(message.starts_with(prefix) && message.ends_with(reason)) << message;
   }
   EXPECT_EQ(stored<Contact>(contact_.id), contact_);
 }
