@@ -45,9 +45,8 @@ TEST_F(MCPAuthManagerTest, HandshakesOfOneExactNameShareOneRecordAndMoveItsLastA
 
   auto records = clients("Cursor");
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].firstAuthorizedAt, first);
-  EXPECT_EQ(records[0].lastAccessedAt, now);
-  EXPECT_FALSE(records[0].revokedAt);
+  EXPECT_EQ(std::tie(records[0].firstAuthorizedAt, records[0].lastAccessedAt, records[0].revokedAt),
+            std::tuple(first, now, std::nullopt));
   EXPECT_TRUE(auth.isAuthorized("Cursor"));
   EXPECT_FALSE(auth.isAuthorized("CURSOR"));
 
@@ -94,8 +93,7 @@ TEST_F(MCPAuthManagerTest, DuplicateRecordsAreAllRevokedButOnlyTheFirstDecides) 
   EXPECT_EQ(clients("Twin")[0].lastAccessedAt, now);
   EXPECT_EQ(clients("Twin")[1].lastAccessedAt, second.lastAccessedAt);
   ASSERT_EQ(accessLog().size(), 1u);
-  EXPECT_EQ(accessLog()[0].clientID, first.id);
-  EXPECT_EQ(accessLog()[0].timestamp, now);
+  EXPECT_EQ(std::tie(accessLog()[0].clientID, accessLog()[0].timestamp), std::tuple(first.id, now));
 
   ASSERT_TRUE(MCPAuthManager::revoke(*store, "Twin", now).ok());
   for (const auto& record : clients("Twin")) EXPECT_EQ(record.revokedAt, now);
