@@ -18,21 +18,19 @@ std::string failureOf(const Result<JSONRPCRequest>& result) {
 }
 
 TEST(JSONRPCDecodeTest, IdIsAStringOrA64BitInteger) {
-  auto withID = [](const char* id) {
-    return decode(std::string(R"({"jsonrpc":"2.0","method":"m","id":)") + id + "}");
-  };
   const std::pair<const char*, JSONRPCId> valid[] = {{R"("abc")", JSONRPCId{"abc"}},
                                                      {R"("7")", JSONRPCId{"7"}},
                                                      {"7", JSONRPCId{7}},
                                                      {"-4", JSONRPCId{-4}},
                                                      {"9223372036854775807", JSONRPCId{INT64_MAX}}};
   for (const auto& [id, expected] : valid) {
-    auto request = withID(id);
+    auto request = decode(std::string(R"({"jsonrpc":"2.0","method":"m","id":)") + id + "}");
     ASSERT_TRUE(request.ok()) << id << ": " << failureOf(request);
     EXPECT_EQ(request->id, expected) << id;
   }
   for (const char* id : {"true", "3.5", "3.0", "1e2", "{}", "[1]", "9223372036854775808"}) {
-    EXPECT_EQ(failureOf(withID(id)), "Expected string or int") << "id " << id;
+    auto request = decode(std::string(R"({"jsonrpc":"2.0","method":"m","id":)") + id + "}");
+    EXPECT_EQ(failureOf(request), "Expected string or int") << "id " << id;
   }
 }
 
