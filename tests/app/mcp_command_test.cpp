@@ -11,6 +11,8 @@
 #include "app/control_client.h"
 #include "common/app_paths.h"
 #include "common/atomic_file.h"
+#include "store/mcp_records.h"
+#include "store/store.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
 
@@ -86,30 +88,17 @@ TEST_F(McpCommandTest, EnableAndDisableStartAndStopTheServerOfTheRunningCompanio
 }
 
 TEST_F(McpCommandTest, RevokeAndRestoreAClient) {
-  // A client that connected once, through a running server.
+  // A client that connected once (the handshake's record is the endpoint's to test).
   fs::create_directories(paths.config);
-  ASSERT_TRUE(writeFileAtomically(paths.defaultsFile(),
-                                  R"({"storeResetV1":true,"mcpServerEnabled":true})", 0600)
-                  .ok());
+  ASSERT_TRUE(writeFileAtomically(paths.defaultsFile(), R"({"storeResetV1":true})", 0600).ok());
   {
-    test::Subprocess companion(QUILLMERE_BINARY, {"run"}, env, outDir.path());
-    ASSERT_TRUE(eventually([&] { return listening(port); }));
-    const std::string body =
-        R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"clientInfo":{"name":"Claude"}}})";
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<std::uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    const std::string request =
-        "POST /mcp HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-    ASSERT_EQ(write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
-    char buffer[4096];
-    while (read(fd, buffer, sizeof buffer) > 0) {
-    }
-    close(fd);
-    EXPECT_EQ(companion.stop(SIGTERM, 10s), 0);
+    fs::create_directories(paths.applicationSupport);
+    auto store = Store::open(paths.storeFile());
+    ASSERT_TRUE(store.ok()) << store.error().message;
+    ASSERT_TRUE((*store)
+                    ->insert(MCPClientAuthorization{Uuid::random(), "Claude", now(), now(),
+                                                    "readOnly", std::nullopt})
+                    .ok());
   }
   EXPECT_THAT(cli({"mcp", "clients"}).out, HasSubstr("Claude  active  Last access: "));
   ASSERT_EQ(cli({"mcp", "revoke", "Claude"}).exitCode, 0);

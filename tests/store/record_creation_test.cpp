@@ -31,7 +31,6 @@ TEST(EnumerationTexts, RawValuesLabelsAndOrder) {
   EXPECT_EQ(rawValue(OpportunityTimeline::nextQuarter), "Next quarter");
   EXPECT_EQ(parseEnum<OpportunityConfidence>("High"), OpportunityConfidence::high);
   EXPECT_FALSE(parseEnum<OpportunityConfidence>("high").has_value());
-  EXPECT_EQ(rawValue(ContactSource::screenshotImport), "screenshotImport");
   EXPECT_THAT(allCases<MeetingStatus>(),
               ::testing::ElementsAre(MeetingStatus::notMet, MeetingStatus::met,
                                      MeetingStatus::declined, MeetingStatus::noShow));

