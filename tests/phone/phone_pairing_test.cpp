@@ -39,16 +39,6 @@ class PhonePairingTest : public ::testing::Test {
     scanned_ = std::move(scanned).value();
   }
 
-  /// What the desktop derives from the handshake the phone sends it.
-  phone::SharedSecret desktopSecretFrom(const PairHandshakePayload& handshake) {
-    auto key = decodePhonePublicKey(handshake.publicKeyBase64);
-    EXPECT_OK(key);
-    auto secret =
-        key ? PairingCrypto::deriveSharedSecret(session_.keyPair.privateKey, *key) : key.error();
-    EXPECT_OK(secret);
-    return secret ? *secret : phone::SharedSecret{};
-  }
-
   test::TempDir dir_;
   test::DesktopServices desktop_{dir_.path()};
   QRSession session_;
@@ -56,28 +46,20 @@ class PhonePairingTest : public ::testing::Test {
   phone::ScannedQR scanned_;
 };
 
-TEST_F(PhonePairingTest, HandshakeGivesBothEndsTheSameSecret) {
-  EXPECT_EQ(scanned_.desktop.deviceUUID, desktop_.identity.current());
-  EXPECT_EQ(scanned_.desktop.displayName, "Booth Mac");
-  EXPECT_EQ(scanned_.nonce, Bytes(session_.nonce.begin(), session_.nonce.end()));
-
+// That the desktop derives the phone's secret from this handshake is checked
+// where the pairing service takes it.
+TEST_F(PhonePairingTest, HandshakeProvesThePhoneHoldsTheSecretOfThisCode) {
   auto envelope = phone::handshakeEnvelope(phone_, scanned_);
   ASSERT_OK(envelope);
-  EXPECT_EQ(envelope->type, SyncMessageType::pairHandshake);
   auto handshake = envelope->decodePayload<PairHandshakePayload>();
   ASSERT_OK(handshake);
-  EXPECT_EQ(handshake->iPhoneDeviceUUID, phone_.deviceUUID);
-  EXPECT_EQ(handshake->iPhoneDisplayName, "Ana's iPhone");
-
-  const auto desktopSecret = desktopSecretFrom(*handshake);
-  EXPECT_EQ(desktopSecret, scanned_.desktop.sharedSecret);
-  // The signed nonce proves the phone holds the secret of this QR session.
-  EXPECT_EQ(handshake->signedNonce, base64Encode(hmacSHA256(desktopSecret, session_.nonce)));
-  EXPECT_TRUE(hasValidSignature(*envelope, desktopSecret));
+  const auto& secret = scanned_.desktop.sharedSecret;
+  EXPECT_EQ(handshake->signedNonce, base64Encode(hmacSHA256(secret, session_.nonce)));
+  EXPECT_TRUE(hasValidSignature(*envelope, secret));
 }
 
 TEST_F(PhonePairingTest, PhoneAcceptsOnlyASignedAckFromTheScannedDesktop) {
-  const auto secret = desktopSecretFrom(phone::handshakePayload(phone_, scanned_));
+  const auto& secret = scanned_.desktop.sharedSecret;
   const PairAckPayload ack{desktop_.identity.current(), "Booth Mac", true};
   const auto desktopAck = [](const PairAckPayload& payload, BondSecret key) {
     return encodeEnvelope(
@@ -107,16 +89,6 @@ TEST_F(PhonePairingTest, PhoneAcceptsOnlyASignedAckFromTheScannedDesktop) {
   }
 }
 
-TEST(PhoneIdentityTest, FreshIdentitiesAreDistinctUpperCaseUUIDs) {
-  const auto first = phone::Identity::generate();
-  const auto second = phone::Identity::generate();
-  EXPECT_EQ(Uuid::parse(first.deviceUUID).value().str(), first.deviceUUID);
-  EXPECT_NE(first.deviceUUID, second.deviceUUID);
-  EXPECT_NE(first.keyPair.publicKey, second.keyPair.publicKey);
-  EXPECT_EQ(base64Decode(first.publicKeyBase64()),
-            Bytes(first.keyPair.publicKey.begin(), first.keyPair.publicKey.end()));
-}
-
 TEST(PhoneScanTest, RefusesQRStringsItCannotPairWith) {
   const auto phone = phone::Identity::generate();
   const QRPayload good{Uuid::random().str(), "Booth Mac",
@@ -128,8 +100,6 @@ TEST(PhoneScanTest, RefusesQRStringsItCannotPairWith) {
   const std::pair<std::function<void(QRPayload&)>, std::string> cases[] = {
       {[](QRPayload& p) { p.version = 2; }, "version 2"},
       {[](QRPayload& p) { p.publicKey = base64Encode(secureRandomBytes(31)); }, "31 bytes"},
-      {[](QRPayload& p) { p.publicKey.insert(8, "\n"); }, "could not decode base64 public key"},
-      {[](QRPayload& p) { p.publicKey.pop_back(); }, "could not decode base64 public key"},
       {[](QRPayload& p) { p.nonce = "%%%%"; }, "nonce"},
       // The all-zero point agrees on an all-zero secret whatever the private key.
       {[](QRPayload& p) { p.publicKey = base64Encode(Bytes(32, 0)); }, "X25519"},
