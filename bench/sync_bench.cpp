@@ -59,7 +59,7 @@ ContactSyncModel contact(test::SampleValues& values) {
 #undef QM_FILL
 
 EventSnapshotPayload snapshot() {
-  test::SampleValues values(42, test::SampleStyle::tradeShow);
+  test::SampleValues values(42, test::SampleStyle::phoneSnapshot);
   EventSnapshotPayload s;
   s.event.id = Uuid::random();
   s.event.name = "Hannover Messe";
@@ -69,7 +69,7 @@ EventSnapshotPayload snapshot() {
   for (int i = 0; i < kContacts; ++i) s.contacts.push_back(contact(values));
   s.pipelineStages = std::vector<PipelineStage>{{Uuid::random(), "Exploring", 1, "7F8C8D"},
                                                 {Uuid::random(), "Proposal", 2, "2980B9"}};
-  // The wire keeps whole seconds: what arrives is compared with what it can carry.
+  // What arrives is compared with what the wire can carry.
   auto carried = decodeSyncJSON<EventSnapshotPayload>(encodeSyncJSON(s).value());
   if (!carried) {
     std::cerr << "The sample snapshot does not decode: " << carried.error().message << "\n";

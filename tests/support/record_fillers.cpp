@@ -46,14 +46,15 @@ std::string SampleValues::prose(std::size_t minLength, std::size_t maxLength) {
 
 std::string SampleValues::text(std::string_view label) {
   const std::int64_t n = nextOrdinal();
-  if (style_ == SampleStyle::tradeShow) return prose(20, 200);
+  if (style_ == SampleStyle::phoneSnapshot) return prose(10, 100);
+  if (realistic()) return prose(20, 200);
   return std::string(label) + " «Müller» \"" + std::to_string(n) + "\" 田中";
 }
 
 Date SampleValues::date() {
   const std::int64_t n = nextOrdinal();
-  if (style_ == SampleStyle::tradeShow)
-    return dateFromUnixSeconds(1'700'000'000 + n, n % 1'000'000);
+  if (style_ == SampleStyle::phoneSnapshot) return dateFromUnixSeconds(1'700'000'000 + n);
+  if (realistic()) return dateFromUnixSeconds(1'700'000'000 + n, n % 1'000'000);
   return dateFromUnixSeconds(n % 2 ? 1'700'000'000 + n : -86'400 - n, (123'456 + n) % 1'000'000);
 }
 
@@ -64,31 +65,31 @@ bool SampleValues::flag() {
 
 std::int64_t SampleValues::integer() {
   const std::int64_t n = nextOrdinal();
-  return style_ == SampleStyle::tradeShow ? 1'000'000 + n : -9'000'000'000 - n;
+  return realistic() ? 1'000'000 + n : -9'000'000'000 - n;
 }
 
 double SampleValues::decimal() {
   const std::int64_t n = nextOrdinal();
-  if (style_ == SampleStyle::tradeShow) return 0.001 * static_cast<double>(n % 100'000) + 1e-9;
+  if (realistic()) return 0.001 * static_cast<double>(n % 100'000) + 1e-9;
   return 0.1 * static_cast<double>(n) + 1e-9;
 }
 
 double SampleValues::float32() {
   const std::int64_t n = nextOrdinal();
-  if (style_ == SampleStyle::tradeShow)
-    return static_cast<double>(static_cast<float>(n % 1000) / 1000.0f);
+  if (realistic()) return static_cast<double>(static_cast<float>(n % 1000) / 1000.0f);
   return static_cast<double>(0.25f * static_cast<float>(n % 1'000'000));
 }
 
 std::vector<std::string> SampleValues::textList() {
   const std::int64_t n = nextOrdinal();
-  if (style_ == SampleStyle::tradeShow) return {prose(20, 60), prose(20, 60), prose(20, 60)};
+  if (style_ == SampleStyle::phoneSnapshot) return {prose(10, 100), prose(10, 100)};
+  if (realistic()) return {prose(20, 60), prose(20, 60), prose(20, 60)};
   return {"a", "", "ü \"q\"", std::to_string(n)};
 }
 
 Bytes SampleValues::bytes() {
   const std::int64_t n = nextOrdinal();
-  if (style_ == SampleStyle::tradeShow) {
+  if (realistic()) {
     Bytes b(1024);
     for (auto& byte : b) byte = static_cast<std::uint8_t>(nextRandom());
     return b;
@@ -108,8 +109,7 @@ Uuid SampleValues::uuid() {
 std::string SampleValues::choice(const std::vector<std::string_view>& choices) {
   nextOrdinal();
   const std::size_t k = seed_ % choices.size();
-  return std::string(style_ == SampleStyle::tradeShow ? choices.at(k)
-                                                      : choices.at(choices.size() - 1 - k));
+  return std::string(realistic() ? choices.at(k) : choices.at(choices.size() - 1 - k));
 }
 
 FieldValue SampleValues::value(FieldType type, std::string_view name,

@@ -21,6 +21,9 @@ enum class SampleStyle {
   /// Values of realistic size, for benchmarks: 20 to 200 characters of
   /// trade-show words, lists of three such texts, recent dates, 1 KiB of bytes.
   tradeShow,
+  /// As `tradeShow`, in the sizes of a phone's sync snapshot: texts of 10 to
+  /// 100 characters, lists of two, dates in whole seconds.
+  phoneSnapshot,
 };
 
 /// A repeatable source of sample values: the same seed, style and stream give
@@ -57,6 +60,7 @@ class SampleValues {
   std::uint64_t nextRandom();
   std::size_t below(std::size_t n) { return static_cast<std::size_t>(nextRandom() % n); }
   std::string prose(std::size_t minLength, std::size_t maxLength);
+  bool realistic() const { return style_ != SampleStyle::edgeCases; }
 
   std::uint64_t seed_;
   SampleStyle style_;
