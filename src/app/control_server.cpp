@@ -83,7 +83,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
       return;
     }
     log::data().debug("Control request {}", command);
-    it->second(request, std::make_shared<Reply>(shared_from_this()));
+    auto reply = std::make_shared<Reply>(shared_from_this());
+    // A handler's fault must not take the companion down: the client gets an
+    // error line and the loop goes on.
+    try {
+      it->second(request, reply);
+    } catch (const std::exception& e) {
+      log::data().error("Control request {} failed: {}", command, e.what());
+      reply->fail("Internal error in " + command + ": " + e.what());
+    }
   }
 
   void sendError(const std::string& message) {

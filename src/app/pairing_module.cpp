@@ -20,6 +20,8 @@ namespace {
 constexpr std::uint16_t kDefaultPeerPort = 23817;
 // How long `quillmere pair` waits for the phone unless it asks otherwise.
 constexpr int kDefaultPairingSeconds = 300;
+// A day: beyond that a waiting `quillmere pair` is surely forgotten.
+constexpr int kLongestPairingSeconds = 86'400;
 
 Result<std::uint16_t> peerPortFromEnvironment() {
   const char* text = std::getenv("QUILLMERE_PEER_PORT");
@@ -132,6 +134,15 @@ void PairingModule::registerCommands(ControlServer& control) {
 
   control.handle(
       "pairing.start", [this](const nlohmann::json& request, std::shared_ptr<ControlReply> reply) {
+        int seconds = kDefaultPairingSeconds;
+        if (auto given = request.find("timeoutSeconds"); given != request.end()) {
+          if (!given->is_number_integer() || *given < 1 || *given > kLongestPairingSeconds) {
+            reply->fail("timeoutSeconds must be a whole number of seconds from 1 to " +
+                        std::to_string(kLongestPairingSeconds));
+            return;
+          }
+          seconds = given->get<int>();
+        }
         const PairingState before = service_->state();
         if (before != PairingState::unpaired && before != PairingState::error &&
             before != PairingState::advertising) {
@@ -152,7 +163,6 @@ void PairingModule::registerCommands(ControlServer& control) {
 
         auto waiting = std::make_shared<Waiting>();
         waiting->reply = reply;
-        const int seconds = request.value("timeoutSeconds", kDefaultPairingSeconds);
         waiting->timeout =
             std::make_unique<asio::steady_timer>(context_.io, std::chrono::seconds(seconds));
         std::weak_ptr<Waiting> weak = waiting;

@@ -87,9 +87,17 @@ TEST_F(CompanionTest, SettingsReachTheRunningCompanionAndLanguageChangeRelaunche
                           nlohmann::json{{"key", "nosuchsetting"}, {"value", "1"}},
                           nlohmann::json{{"key", 5}, {"value", "true"}},
                           nlohmann::json{{"key", "mcpServerEnabled"}, {"value", nullptr}},
+                          nlohmann::json{{"key", "mcpServerEnabled"}, {"value", 5}},
                           nlohmann::json{{"value", "true"}}}) {
     EXPECT_FALSE(raw(bad).ok()) << bad.dump();
   }
+  for (const auto& timeout : {nlohmann::json("x"), nlohmann::json(-1), nlohmann::json(2.5)}) {
+    auto answer = sendControlRequest(paths.controlSocket(),
+                                     {{"command", "pairing.start"}, {"timeoutSeconds", timeout}});
+    ASSERT_FALSE(answer.ok()) << timeout.dump();
+    EXPECT_THAT(answer.error().message, HasSubstr("timeoutSeconds must be a whole number"));
+  }
+  EXPECT_EQ(status()["running"], true) << "still answering";
   EXPECT_EQ(status()["mcpServerEnabled"], true);
   // Choosing the language already in force restarts nothing.
   auto same = raw({{"key", "appLanguage"}, {"value", "system"}});

@@ -43,6 +43,9 @@ class ControlSocketTest : public ::testing::Test {
       asio::post(io, [reply] { reply->succeed(3); });
     });
     server->handle("forgets", [](const nlohmann::json&, std::shared_ptr<ControlReply>) {});
+    server->handle("throws", [](const nlohmann::json& request, std::shared_ptr<ControlReply>) {
+      (void)request.at("missing").get<int>();
+    });
     ASSERT_TRUE(server->start().ok());
     work_ = std::make_unique<asio::executor_work_guard<asio::io_context::executor_type>>(
         io.get_executor());
@@ -94,6 +97,12 @@ TEST_F(ControlSocketTest, AnswersRequestsWithProgressAndErrors) {
   auto forgotten = sendControlRequest(socket, {{"command", "forgets"}});
   ASSERT_FALSE(forgotten.ok());
   EXPECT_EQ(forgotten.error().message, "No answer");
+
+  // A handler that throws answers with an error; the server keeps serving.
+  auto thrown = sendControlRequest(socket, {{"command", "throws"}});
+  ASSERT_FALSE(thrown.ok());
+  EXPECT_THAT(thrown.error().message, HasSubstr("Internal error in throws"));
+  EXPECT_TRUE(sendControlRequest(socket, {{"command", "echo"}}).ok());
 }
 
 TEST_F(ControlSocketTest, MalformedRequestsAreAnsweredNotFatal) {
