@@ -48,8 +48,18 @@ Status QuillmereMacApp::startUp() {
 }
 
 void QuillmereMacApp::runOneTimeStoreWipe() {
-  // The store starts empty, but an earlier store is moved aside rather than
-  // deleted: the flag is also missing when only the settings file was lost.
+  // The wipe drops stores of an older layout. A store of the current one is
+  // kept: the flag is also missing when only the settings file was lost, or
+  // when a command made the store before the companion's first start.
+  const auto version = Store::recordedSchemaVersion(paths_.storeFile());
+  if (version.ok() && *version == Store::kSchemaVersion) {
+    log::data().info("One-time store reset: the store in {} is current and kept",
+                     paths_.applicationSupport.string());
+    if (auto set = defaults_->set(kStoreResetFlag, true); !set)
+      log::data().error("Could not record the store reset: {}", set.error().message);
+    return;
+  }
+  // An older store starts empty, but is moved aside rather than deleted.
   const auto moved = setStoreFilesAside(paths_.applicationSupport);
   if (!moved.empty())
     log::data().info("One-time store reset: moved {} earlier store file(s) aside in {}",

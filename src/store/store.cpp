@@ -379,6 +379,32 @@ Result<std::string> Store::schemaVersion() {
   return std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
 }
 
+Result<std::optional<std::string>> Store::recordedSchemaVersion(const std::filesystem::path& file) {
+  sqlite3* raw = nullptr;
+  const int opened = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+  std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
+  const auto failure = [&] {
+    return Error(ErrorCode::dataLoss, "Could not read " + file.string() + ": " +
+                                          (db ? sqlite3_errmsg(db.get()) : "out of memory"));
+  };
+  if (opened != SQLITE_OK) return failure();
+  sqlite3_stmt* rawStmt = nullptr;
+  const int prepared =
+      sqlite3_prepare_v2(db.get(), "SELECT value FROM StoreMetadata WHERE key = 'schemaVersion'",
+                         -1, &rawStmt, nullptr);
+  std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(rawStmt, sqlite3_finalize);
+  if (prepared != SQLITE_OK) {
+    // A database without the metadata table is a store of an older layout.
+    if (sqlite3_errcode(db.get()) == SQLITE_ERROR) return std::optional<std::string>();
+    return failure();
+  }
+  const int stepped = sqlite3_step(stmt.get());
+  if (stepped == SQLITE_DONE) return std::optional<std::string>();
+  if (stepped != SQLITE_ROW) return failure();
+  return std::optional<std::string>(
+      reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0)));
+}
+
 Status Store::transaction(const std::function<Status()>& body) {
   Impl& im = *impl_;
   const bool outermost = im.blobs.depth() == 0;

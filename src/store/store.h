@@ -57,6 +57,11 @@ class Store {
   std::filesystem::path externalDataFolder() const;
   /// The schema version recorded in the file.
   Result<std::string> schemaVersion();
+  /// The schema version recorded in the store at `file`, read without
+  /// changing anything; nothing when the file records none (a store of an
+  /// older layout). Fails when the file cannot be read as a database.
+  static Result<std::optional<std::string>> recordedSchemaVersion(
+      const std::filesystem::path& file);
 
   /// Adds a new record; fails if its `id` (or another unique field) is taken.
   template <Record R>

@@ -1,5 +1,6 @@
 // Start-up, the one-time store wipe, a damaged store and the reset of all data.
 #include <gmock/gmock.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,15 +37,20 @@ class ApplicationTest : public ::testing::Test {
 
   void SetUp() override { log::setLevel(spdlog::level::warn); }
 
-  /// Leaves a store with one event behind, as an earlier run that crashed
-  /// would: the event is only in the write-ahead log, not yet in the main file.
-  void earlierCrashedStoreWithOneEvent() {
+  /// Leaves a store of an older layout (recorded version 0.9) with one event
+  /// behind, as an earlier version that crashed would: the event is only in
+  /// the write-ahead log, not yet in the main file.
+  void olderCrashedStoreWithOneEvent() {
     fs::create_directories(paths.applicationSupport);
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
       auto store = Store::open(paths.storeFile());
       bool ok = store.ok() && (*store)->insert(Event::create("Earlier")).ok();
+      sqlite3* db = nullptr;
+      ok = ok && sqlite3_open(paths.storeFile().c_str(), &db) == SQLITE_OK &&
+           sqlite3_exec(db, "UPDATE StoreMetadata SET value = '0.9'", nullptr, nullptr, nullptr) ==
+               SQLITE_OK;
       _exit(ok ? 0 : 1);  // no close, no checkpoint
     }
     int status = 0;
@@ -59,8 +65,8 @@ class ApplicationTest : public ::testing::Test {
   }
 };
 
-TEST_F(ApplicationTest, FirstStartSetsAnEarlierStoreAsideAndLaterStartsKeepTheStore) {
-  earlierCrashedStoreWithOneEvent();
+TEST_F(ApplicationTest, FirstStartSetsAnOlderStoreAsideAndLaterStartsKeepTheStore) {
+  olderCrashedStoreWithOneEvent();
   {
     QuillmereMacApp app(paths);
     ASSERT_TRUE(app.startUp().ok());
@@ -69,17 +75,22 @@ TEST_F(ApplicationTest, FirstStartSetsAnEarlierStoreAsideAndLaterStartsKeepTheSt
     EXPECT_EQ(app.listMode(), ListMode::dashboard);
     ASSERT_TRUE(app.store().insert(Event::create("Kept")).ok());
   }
-  // Nothing was deleted: the earlier store is beside the new one, with its
-  // write-ahead log under the same name, and opens with its event.
+  // Nothing was deleted: the older store is beside the new one, with its
+  // write-ahead log under the same name, and still holds its event.
   const auto aside = namesIn(paths.applicationSupport, "QuillmereMac.store.set-aside-");
   // (The stamp in the name is the set-aside helper's to test.)
   ASSERT_EQ(aside.size(), 3u);
   EXPECT_EQ(aside[1], aside[0] + "-shm");
   EXPECT_EQ(aside[2], aside[0] + "-wal");
   {
-    auto old = Store::open(paths.applicationSupport / aside[0]);
-    ASSERT_TRUE(old.ok()) << old.error().message;
-    EXPECT_EQ(*(*old)->count<Event>(), 1);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((paths.applicationSupport / aside[0]).c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* count = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT count(*) FROM Event", -1, &count, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(count, 0), 1);
+    sqlite3_finalize(count);
+    sqlite3_close(db);
   }
   const auto asideAfterFirstStart = namesIn(paths.applicationSupport, "QuillmereMac.store.");
 
@@ -87,6 +98,23 @@ TEST_F(ApplicationTest, FirstStartSetsAnEarlierStoreAsideAndLaterStartsKeepTheSt
   ASSERT_TRUE(second.startUp().ok());
   EXPECT_EQ(eventCount(second), 1) << "the second start must not wipe";
   EXPECT_EQ(namesIn(paths.applicationSupport, "QuillmereMac.store."), asideAfterFirstStart);
+}
+
+TEST_F(ApplicationTest, AStoreOfTheCurrentLayoutIsNeverSetAside) {
+  // Made by a command before the companion's first start (no flag yet)...
+  ASSERT_TRUE((*Store::open(paths.storeFile()))->insert(Event::create("Demo")).ok());
+  {
+    QuillmereMacApp app(paths);
+    ASSERT_TRUE(app.startUp().ok());
+    EXPECT_EQ(eventCount(app), 1);
+    EXPECT_EQ(app.defaults().boolean("storeResetV1"), true);
+  }
+  // ...and after the settings file became unreadable (the flag is gone with it).
+  ASSERT_TRUE(writeFileAtomically(paths.defaultsFile(), "{ not json", 0600).ok());
+  QuillmereMacApp app(paths);
+  ASSERT_TRUE(app.startUp().ok());
+  EXPECT_EQ(eventCount(app), 1);
+  EXPECT_TRUE(namesIn(paths.applicationSupport, "QuillmereMac.store.set-aside-").empty());
 }
 
 TEST_F(ApplicationTest, ResetDeletesEverythingAndTheNextStartBeginsAfresh) {
