@@ -22,6 +22,29 @@ const JSONValue* Arguments::find(std::string_view key) const {
   return it == object_->end() ? nullptr : &*it;
 }
 
+std::optional<std::string> Arguments::wronglyTyped(
+    std::initializer_list<std::pair<std::string_view, ArgumentType>> expected) const {
+  for (const auto& [key, type] : expected) {
+    const JSONValue* v = find(key);
+    if (!v || v->is_null()) continue;
+    switch (type) {
+      case ArgumentType::text:
+        if (!v->is_string()) return std::string(key) + " must be a string";
+        break;
+      case ArgumentType::integer:
+        if (!v->is_number_integer()) return std::string(key) + " must be an integer";
+        break;
+      case ArgumentType::number:
+        if (!v->is_number()) return std::string(key) + " must be a number";
+        break;
+      case ArgumentType::boolean:
+        if (!v->is_boolean()) return std::string(key) + " must be a boolean";
+        break;
+    }
+  }
+  return std::nullopt;
+}
+
 std::optional<std::string> Arguments::string(std::string_view key) const {
   const JSONValue* v = find(key);
   if (!v || !v->is_string()) return std::nullopt;

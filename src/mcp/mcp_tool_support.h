@@ -4,6 +4,7 @@
 // argument access, result documents and the store reads they all make.
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,12 +20,22 @@
 
 namespace qm::mcp::support {
 
+/// The JSON type an argument must have.
+enum class ArgumentType { text, integer, number, boolean };
+
 /// The arguments of one call. Only a JSON object carries arguments, and an
 /// argument counts only when it has the expected JSON type; anything else
-/// reads as absent.
+/// reads as absent. Tools that write check `wronglyTyped` first, so that an
+/// argument of the wrong type is refused rather than silently left out.
 class Arguments {
  public:
   explicit Arguments(const JSONValue& json) : object_(json.is_object() ? &json : nullptr) {}
+
+  /// The error text for the first of `expected` that is given (not null) with
+  /// another JSON type, e.g. "rating must be an integer"; nothing when all
+  /// are absent, null or of their type.
+  std::optional<std::string> wronglyTyped(
+      std::initializer_list<std::pair<std::string_view, ArgumentType>> expected) const;
 
   std::optional<std::string> string(std::string_view key) const;
   /// A JSON integer; values past the 64-bit signed range are clamped into it.

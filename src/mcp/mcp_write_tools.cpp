@@ -20,6 +20,7 @@
 namespace qm::mcp {
 
 using support::Arguments;
+using support::ArgumentType;
 using support::failure;
 using support::findRecord;
 using support::success;
@@ -46,6 +47,10 @@ NoteAuthor MCPToolHandlers::desktopNoteAuthor() const {
 
 ToolOutcome MCPToolHandlers::createNote(const JSONValue& arguments) {
   const Arguments args(arguments);
+  if (auto wrong = args.wronglyTyped({{"contact_id", ArgumentType::text},
+                                      {"text", ArgumentType::text},
+                                      {"type", ArgumentType::text}}))
+    return failure(*wrong);
   const auto contactID = args.uuid("contact_id");
   if (!contactID) return failure("contact_id is required");
   auto text = requiredText(args, "text");
@@ -65,6 +70,10 @@ ToolOutcome MCPToolHandlers::createNote(const JSONValue& arguments) {
 
 ToolOutcome MCPToolHandlers::updateContactStatus(const JSONValue& arguments) {
   const Arguments args(arguments);
+  if (auto wrong = args.wronglyTyped({{"contact_id", ArgumentType::text},
+                                      {"status", ArgumentType::text},
+                                      {"rating", ArgumentType::integer}}))
+    return failure(*wrong);
   const auto contactID = args.uuid("contact_id");
   if (!contactID) return failure("contact_id is required");
   const auto statusText = args.string("status");
@@ -92,6 +101,14 @@ ToolOutcome MCPToolHandlers::updateContactStatus(const JSONValue& arguments) {
 
 ToolOutcome MCPToolHandlers::createOpportunity(const JSONValue& arguments) {
   const Arguments args(arguments);
+  if (auto wrong = args.wronglyTyped({{"event_id", ArgumentType::text},
+                                      {"title", ArgumentType::text},
+                                      {"company_name", ArgumentType::text},
+                                      {"value", ArgumentType::number},
+                                      {"stage", ArgumentType::text},
+                                      {"currency", ArgumentType::text},
+                                      {"notes", ArgumentType::text}}))
+    return failure(*wrong);
   const auto eventID = args.uuid("event_id");
   if (!eventID) return failure("event_id is required");
   auto title = requiredText(args, "title");
@@ -114,6 +131,13 @@ ToolOutcome MCPToolHandlers::createOpportunity(const JSONValue& arguments) {
 
 ToolOutcome MCPToolHandlers::updateOpportunity(const JSONValue& arguments) {
   const Arguments args(arguments);
+  if (auto wrong = args.wronglyTyped({{"opportunity_id", ArgumentType::text},
+                                      {"title", ArgumentType::text},
+                                      {"value", ArgumentType::number},
+                                      {"stage", ArgumentType::text},
+                                      {"notes", ArgumentType::text},
+                                      {"next_step", ArgumentType::text}}))
+    return failure(*wrong);
   const auto id = args.uuid("opportunity_id");
   if (!id) return failure("opportunity_id is required");
   auto opportunity = findRecord<Opportunity>(store_, *id);

@@ -66,8 +66,7 @@ TEST_F(WriteToolsTest, CreateNoteStoresADesktopNoteOfTheChosenType) {
   const std::pair<Json, NoteType> cases[] = {{"voice", NoteType::voice},
                                              {"handwriting", NoteType::handwriting},
                                              {"sketch", NoteType::text},
-                                             {"Voice", NoteType::text},
-                                             {3, NoteType::text}};
+                                             {"Voice", NoteType::text}};
   for (const auto& [type, expected] : cases) {
     const auto n = created<ContactNote>(
         wrote("create_note", {{"contact_id", contact_.id.str()}, {"text", "Hi"}, {"type", type}}),
@@ -114,11 +113,13 @@ TEST_F(WriteToolsTest, RejectedRatingLeavesTheContactAsItWasNowAndLater) {
   EXPECT_EQ(std::tie(now.status, now.metAt, now.interactionRating),
             std::tuple(MeetingStatus::declined, std::nullopt, 3));
 
-  // A rating of the wrong type is ignored; the answer tells the stored one.
-  EXPECT_EQ(ok("update_contact_status",
-               {{"contact_id", rated.id.str()}, {"status", "met"}, {"rating", "5"}})
-                .at("rating"),
-            3);
+  // A rating of the wrong type is refused whole, like one out of range.
+  for (const Json& wrong : {Json("5"), Json(4.0)}) {
+    expectError("update_contact_status",
+                {{"contact_id", rated.id.str()}, {"status", "met"}, {"rating", wrong}},
+                "rating must be an integer");
+    EXPECT_EQ(stored<Contact>(rated.id), now);
+  }
 }
 
 TEST_F(WriteToolsTest, OpportunitiesKeepGivenValuesAndUpdatesChangeOnlyWhatIsGiven) {
@@ -153,12 +154,12 @@ TEST_F(WriteToolsTest, OpportunitiesKeepGivenValuesAndUpdatesChangeOnlyWhatIsGiv
                                {"title", "Rollout"},
                                {"value", 7},
                                {"stage", "Proposal"},
-                               {"notes", 5},
+                               {"notes", nullptr},
                                {"next_step", "Send quote"}});
   expected.title = "Rollout";
   expected.value = 7.0;
   expected.stage = "Proposal";
-  expected.nextStep = "Send quote";  // the notes, of the wrong type, unchanged
+  expected.nextStep = "Send quote";  // null notes leave them as they are
   EXPECT_EQ(stored<Opportunity>(old.id), expected);
 }
 
@@ -169,11 +170,18 @@ TEST_F(WriteToolsTest, ArgumentsAreCheckedInOrderAndNothingIsWritten) {
   const std::tuple<const char*, Json, const char*> cases[] = {
       {"create_note", {{"contact_id", "bad"}, {"text", ""}}, "contact_id is required"},
       {"create_note", {{"contact_id", contact}, {"text", ""}}, "text is required"},
-      {"create_note", {{"contact_id", contact}, {"text", 1}}, "text is required"},
+      {"create_note", {{"contact_id", contact}, {"text", 1}}, "text must be a string"},
+      {"create_note",
+       {{"contact_id", contact}, {"text", "x"}, {"type", 12}},
+       "type must be a string"},
       {"create_note", {{"contact_id", nobody}, {"text", "x"}}, "Contact not found"},
-      {"update_contact_status", {{"contact_id", 1}, {"status", "x"}}, "contact_id is required"},
+      {"update_contact_status",
+       {{"contact_id", 1}, {"status", "x"}},
+       "contact_id must be a string"},
       {"update_contact_status", {{"contact_id", contact}}, "status is required"},
-      {"update_contact_status", {{"contact_id", contact}, {"status", true}}, "status is required"},
+      {"update_contact_status",
+       {{"contact_id", contact}, {"status", true}},
+       "status must be a string"},
       {"update_contact_status",
        {{"contact_id", contact}, {"status", "Met"}},
        "Invalid status. Use: met, notMet, declined, noShow"},
@@ -186,6 +194,15 @@ TEST_F(WriteToolsTest, ArgumentsAreCheckedInOrderAndNothingIsWritten) {
       {"create_opportunity",
        {{"event_id", nobody}, {"title", "T"}, {"company_name", "C"}},
        "Event not found"},
+      {"create_opportunity",
+       {{"event_id", event}, {"title", "T"}, {"company_name", "C"}, {"value", "abc"}},
+       "value must be a number"},
+      {"create_opportunity",
+       {{"event_id", event}, {"title", "T"}, {"company_name", "C"}, {"stage", 5}},
+       "stage must be a string"},
+      {"create_opportunity",
+       {{"event_id", event}, {"title", "T"}, {"company_name", "C"}, {"currency", 7}},
+       "currency must be a string"},
       {"update_opportunity", {{"title", "x"}}, "opportunity_id is required"},
       {"update_opportunity", {{"opportunity_id", nobody}}, "Opportunity not found"},
   };
