@@ -71,13 +71,21 @@ AppPaths AppPaths::under(const fs::path& home) {
 // Throws std::filesystem::filesystem_error when a folder cannot be made: the
 // companion cannot run without them, so start-up reports it and stops.
 void AppPaths::createFolders() const {
+  // Everything here is this user's alone: the store holds other people's
+  // contact details. Applied every time, so folders and files made by an older
+  // build, or under a looser umask, are tightened too.
   for (const fs::path* folder : {&applicationSupport, &documents, &config, &logs, &runtime}) {
     fs::create_directories(*folder);
+    fs::permissions(*folder, fs::perms::owner_all, fs::perm_options::replace);
   }
-  // The control socket and the settings are for this user only. Applied every
-  // time, so folders made by an older build with a looser umask are tightened too.
-  fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
-  fs::permissions(config, fs::perms::owner_all, fs::perm_options::replace);
+  const fs::path store = storeFile();
+  for (const fs::path& file :
+       {store, fs::path(store.string() + "-wal"), fs::path(store.string() + "-shm"), keychainFile(),
+        defaultsFile(), logFile()}) {
+    std::error_code ec;  // a file that is not there yet needs nothing
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace,
+                    ec);
+  }
 }
 
 }  // namespace qm

@@ -29,7 +29,8 @@ struct AppPaths {
   /// Everything under one folder, as QUILLMERE_HOME does.
   static AppPaths under(const std::filesystem::path& home);
 
-  /// Creates the folders that are missing (runtime with mode 0700).
+  /// Creates the folders that are missing, gives every folder mode 0700 and the
+  /// files the companion keeps in them (store, keychain, settings, log) 0600.
   void createFolders() const;
 };
 

@@ -1,5 +1,8 @@
 #include "common/log.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <array>
 #include <cstddef>
 #include <string>
@@ -46,6 +49,13 @@ class Loggers {
   // Opening the file throws spdlog::spdlog_ex when it cannot be created; the
   // caller decides whether running without a log file is acceptable.
   void addFile(const std::filesystem::path& file) {
+    // The log names the people met: this user's alone, whatever the umask.
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd >= 0) ::close(fd);
+    std::error_code ignored;
+    std::filesystem::permissions(
+        file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+        std::filesystem::perm_options::replace, ignored);
     auto fileSink = std::make_shared<spdlog::sinks::basic_file_sink_mt>(file.string(), false);
     fileSink->set_pattern(kPattern);
     // Replacing the whole list is one locked step, so no message falls between

@@ -133,7 +133,8 @@ Status writeQRPng(std::string_view text, const std::filesystem::path& file, int 
   if (!encodePng(pixels.data(), static_cast<png_uint_32>(side), &png)) {
     return Error("Cannot encode the QR code as PNG.");
   }
-  if (auto written = writeFileAtomically(file, png); !written) {
+  // The code lets whoever holds it pair while it is on show: for this user only.
+  if (auto written = writeFileAtomically(file, png, 0600); !written) {
     return Error("Cannot write " + file.string() + ": " + written.error().message);
   }
   return {};

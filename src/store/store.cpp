@@ -1,6 +1,8 @@
 #include "store/store.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <array>
 #include <fstream>
@@ -286,6 +288,10 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
   std::error_code ec;
   if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
 
+  // A new store is this user's alone; SQLite gives its -wal and -shm files
+  // the main file's mode.
+  if (const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600); fd >= 0)
+    ::close(fd);
   auto impl = std::make_unique<Impl>(file);
   int rc = sqlite3_open_v2(
       file.c_str(), &impl->db,

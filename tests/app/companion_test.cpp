@@ -41,8 +41,24 @@ class CompanionTest : public ::testing::Test {
 };
 
 TEST_F(CompanionTest, RunsAnswersStatusAndStopsCleanlyOnSigterm) {
+  // Files left open to others (by an older build, a loose umask) are tightened.
+  ASSERT_EQ(cli({"demo-data", "-n", "2"}).exitCode, 0);
+  fs::permissions(paths.applicationSupport, fs::perms::all);
+  fs::permissions(paths.storeFile(), fs::perms::all);
   auto companion = start();
   ASSERT_TRUE(eventually([&] { return answers(); })) << companion->errors();
+  ASSERT_EQ(
+      cli({"pair", "--show-qr", "--png", (paths.applicationSupport / "qr.png").string()}).exitCode,
+      0);
+  const auto modeOf = [](const fs::path& p) {
+    return fs::status(p).permissions() & fs::perms::all;
+  };
+  for (const auto& folder : {paths.applicationSupport, paths.documents, paths.config, paths.logs})
+    EXPECT_EQ(modeOf(folder), fs::perms::owner_all) << folder;
+  for (const auto& file :
+       {paths.storeFile(), fs::path(paths.storeFile().string() + "-wal"), paths.logFile(),
+        paths.keychainFile(), paths.applicationSupport / "qr.png"})
+    EXPECT_EQ(modeOf(file), fs::perms::owner_read | fs::perms::owner_write) << file;
   auto s = status();
   EXPECT_EQ(s["pid"], companion->pid());
   EXPECT_EQ(s["store"], paths.storeFile().string());
