@@ -53,6 +53,8 @@ std::string_view reasonPhrase(int status) {
       return "Bad Request";
     case 404:
       return "Not Found";
+    case 431:
+      return "Request Header Fields Too Large";
     default:
       return "Error";
   }
@@ -126,8 +128,14 @@ HTTPRequest parseHTTPRequest(std::string_view text) {
     start = end + 2;
     const auto colon = line.find(':');
     if (colon == std::string_view::npos) continue;
-    request.headers[asciiLower(trimBlanks(line.substr(0, colon)))] =
-        std::string(trimBlanks(line.substr(colon + 1)));
+    std::string name = asciiLower(trimBlanks(line.substr(0, colon)));
+    std::string value(trimBlanks(line.substr(colon + 1)));
+    if (name == "content-length") {
+      auto earlier = request.headers.find(name);
+      if (earlier != request.headers.end() && earlier->second != value)
+        request.conflictingContentLength = true;
+    }
+    request.headers[std::move(name)] = std::move(value);
   }
   return request;
 }

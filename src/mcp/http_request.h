@@ -14,6 +14,8 @@ struct HTTPRequest {
   std::string path;                            ///< the target up to the first "?"
   std::map<std::string, std::string> headers;  ///< names lower-cased; a later line wins
   std::optional<std::string> body;             ///< the text after the first blank line
+  /// Two "content-length" lines with different values: the length is unknown.
+  bool conflictingContentLength = false;
 
   /// The value of the header `lowerCaseName`, if the request carries it.
   std::optional<std::string_view> header(std::string_view lowerCaseName) const;
@@ -24,7 +26,8 @@ struct HTTPRequest {
 HTTPRequest parseHTTPRequest(std::string_view text);
 
 /// The response bytes: status line with the reason ("OK" for 200, "No Content"
-/// for 204, "Bad Request" for 400, "Not Found" for 404, "Error" for any other),
+/// for 204, "Bad Request" for 400, "Not Found" for 404, "Request Header Fields
+/// Too Large" for 431, "Error" for any other),
 /// the fixed headers, `extraHeaders` (each "Name: value\r\n"), blank line, body.
 std::string buildHTTPResponse(int status, std::string_view body,
                               std::string_view extraHeaders = {});

@@ -29,6 +29,8 @@ constexpr std::chrono::milliseconds kLingerLimit{1'000};
 constexpr std::string_view kInvalidUTF8Body = R"({"error":"Invalid UTF-8"})";
 constexpr std::string_view kInvalidUTF8InBodyBody = R"({"error":"Invalid UTF-8 in body"})";
 constexpr std::string_view kTooLargeBody = R"({"error":"Request too large"})";
+constexpr std::string_view kBadLengthBody = R"({"error":"Invalid Content-Length"})";
+constexpr std::string_view kTooLargeHeadBody = R"({"error":"Request header too large"})";
 
 /// The first 8 characters of a connection id, as log lines name connections.
 std::string shortName(const Uuid& id) {
@@ -154,6 +156,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   void processHead() {
+    // A head that does not end within the first read's limit is refused whole:
+    // parsing what came would miss the headers past it (a Host among them).
+    if (!peerFinished_ && input_.find("\r\n\r\n") == std::string::npos) {
+      respond({431, std::string(kTooLargeHeadBody), {}});
+      return;
+    }
     request_ = parseHTTPRequest(input_);
     // The handler looks at the head before anything else is read or checked:
     // what it refuses learns nothing, not even whether its body would have
@@ -165,6 +173,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
     // A body that would exceed the limit is refused before it is read, or
     // any memory is set aside for it.
     const auto length = contentLength(request_);
+    if (request_.header("content-length") && (!length || request_.conflictingContentLength)) {
+      respond({400, std::string(kBadLengthBody), {}});
+      return;
+    }
     if (length && *length > maxBodyBytes_) {
       respond({413, std::string(kTooLargeBody), {}});
       return;
@@ -182,7 +194,6 @@ class Connection : public std::enable_shared_from_this<Connection> {
     }
     bodyStart_ = request_.body->size();
     missing_ = static_cast<std::size_t>(*length) - bodyStart_;
-    request_.body->resize(bodyStart_ + missing_);
     if (peerFinished_) {
       finishBody();  // the second read could only report the end
     } else {
@@ -193,8 +204,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
   /// The one further read of the missing byte count, issued as partial reads
   /// so that each arriving segment counts as activity for the idle timer.
   void readBody() {
-    char* into = request_.body->data() + bodyStart_ + received_;
-    socket_.async_read_some(asio::buffer(into, missing_ - received_),
+    // The body grows by what arrives, never by what the client announced.
+    chunk_.resize(std::min(kReadChunk, missing_ - received_));
+    socket_.async_read_some(asio::buffer(chunk_),
                             [self = shared_from_this()](std::error_code ec, std::size_t n) {
                               self->onBodyRead(ec, n);
                             });
@@ -203,6 +215,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void onBodyRead(const std::error_code& ec, std::size_t n) {
     if (closed_) return;
     received_ += n;
+    request_.body->append(chunk_.data(), n);
     if (ec && ec != asio::error::eof) {
       log_.error("Receive remaining error: {}", ec.message());
       close(true);
@@ -219,7 +232,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   /// A body still short after the second read is handled with what it has; a
   /// second read that brought nothing is answered like one that brought bad text.
   void finishBody() {
-    request_.body->resize(bodyStart_ + received_);
+    chunk_ = std::string();
     if (received_ == 0 || !isValidUTF8(*request_.body)) {
       respond({400, std::string(kInvalidUTF8InBodyBody), {}});
       return;
@@ -330,6 +343,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   std::size_t bodyStart_ = 0;  ///< body bytes that came with the head
   std::size_t missing_ = 0;    ///< what Content-Length says is still to come
   std::size_t received_ = 0;   ///< how much of that the second read brought
+  std::string chunk_;          ///< one read's worth of the body
   std::string output_;
   bool closed_ = false;
 };

@@ -20,6 +20,7 @@ using test::HTTPConnection;
 
 const std::string kBadUTF8 = buildHTTPResponse(400, R"({"error":"Invalid UTF-8"})");
 const std::string kBadUTF8InBody = buildHTTPResponse(400, R"({"error":"Invalid UTF-8 in body"})");
+const std::string kBadLength = buildHTTPResponse(400, R"({"error":"Invalid Content-Length"})");
 
 /// Refuses requests with an "x-refuse" header; answers "/drop" with nothing and
 /// everything else with "<method> <path> <body>".
@@ -30,11 +31,13 @@ struct EchoHandler : HTTPHandler {
   }
   std::optional<HTTPResponse> respond(const HTTPRequest& request, const Uuid&) override {
     ++responded;
+    bodyCapacity = request.body ? request.body->capacity() : 0;
     if (request.path == "/drop") return std::nullopt;
     return HTTPResponse{
         200, request.method + " " + request.path + " " + request.body.value_or(""), {}};
   }
   std::atomic<int> responded = 0;
+  std::atomic<std::size_t> bodyCapacity = 0;
 };
 
 std::string echoed(const std::string& text) {
@@ -106,9 +109,14 @@ TEST_F(HTTPServerTest, ReadsRequestsThatArriveInPiecesAndRefusesTextThatIsNotUTF
        echoed("POST /p 0123456789")},
       // The blank line that ends the head cut in the middle.
       {{"POST /p HTTP/1.1\r\nContent-Length: 2\r\n", "\r\nok"}, false, echoed("POST /p ok")},
-      // A length that is no number is ignored: handled at once (waiting for
-      // more would run into the read limit of the client).
-      {{"POST /p HTTP/1.1\r\nContent-Length: -1\r\n\r\nab"}, false, echoed("POST /p ab")},
+      // A length that is no number, or two that disagree, leave the body's
+      // end unknown: refused (two equal ones are one length).
+      {{"POST /p HTTP/1.1\r\nContent-Length: -1\r\n\r\nab"}, false, kBadLength},
+      {{"POST /p HTTP/1.1\r\nContent-Length: ab\r\n\r\nab"}, false, kBadLength},
+      {{"POST /p HTTP/1.1\r\nContent-Length: 2\r\nContent-Length: 3\r\n\r\nab"}, false, kBadLength},
+      {{"POST /p HTTP/1.1\r\nContent-Length: 2\r\nContent-Length: 2\r\n\r\nab"},
+       false,
+       echoed("POST /p ab")},
       // No blank line at all: handled once the client has finished sending.
       {{"POST /p HTTP/1.1\r\nContent-Length: 20"}, true, echoed("POST /p ")},
       // Still short after the second read: handled with what came.
@@ -129,6 +137,19 @@ TEST_F(HTTPServerTest, LetsTheHandlerRefuseBeforeTheBodyIsCheckedOrRead) {
   EXPECT_EQ(exchange({"POST /p HTTP/1.1\r\nX-Refuse: 1\r\nContent-Length: 99999\r\n\r\n\xFF"}),
             buildHTTPResponse(403, "refused"));
   EXPECT_EQ(handler.responded.load(), 0);
+}
+
+TEST_F(HTTPServerTest, AHeadPastTheReadLimitIsRefusedWholeAndNothingIsReservedForABody) {
+  startServer();
+  // A header past the first MiB (one the handler would refuse) must not escape.
+  const std::string filler = "X-Filler: " + std::string(1 << 20, 'f') + "\r\n";
+  EXPECT_EQ(exchange({"GET /p HTTP/1.1\r\n" + filler + "X-Refuse: 1\r\n\r\n"}),
+            buildHTTPResponse(431, R"({"error":"Request header too large"})"));
+  EXPECT_EQ(handler.responded.load(), 0);
+  // An announced 8 MiB that never comes costs what came, not what was announced.
+  EXPECT_EQ(exchange({"POST /p HTTP/1.1\r\nContent-Length: 8388608\r\n\r\nab", "cd"}, true),
+            echoed("POST /p abcd"));
+  EXPECT_LT(handler.bodyCapacity.load(), 1u << 20);
 }
 
 TEST_F(HTTPServerTest, RefusesAnOversizedBodyWithoutWaitingForIt) {
