@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <asio.hpp>
+#include <chrono>
 #include <deque>
 #include <nlohmann/json.hpp>
 
@@ -20,6 +22,12 @@ namespace {
 
 /// Requests are small; a line longer than this is refused.
 constexpr std::size_t kMaxRequestBytes = 1 << 20;
+/// After a failed accept (out of descriptors, say) the next try waits this
+/// long, doubling up to the longest, so the loop never spins.
+constexpr std::chrono::milliseconds kFirstAcceptRetry{50};
+constexpr std::chrono::milliseconds kLongestAcceptRetry{2'000};
+/// A repeated accept failure is logged at most this often.
+constexpr std::chrono::seconds kAcceptLogInterval{10};
 
 }  // namespace
 
@@ -29,11 +37,18 @@ struct ControlServer::Impl : std::enable_shared_from_this<ControlServer::Impl> {
   stream_protocol::acceptor acceptor;
   std::map<std::string, Handler> handlers;
   bool running = false;
+  std::chrono::milliseconds requestTimeout{10'000};
+  asio::steady_timer acceptRetry;
+  std::chrono::milliseconds acceptDelay{0};
+  std::string lastAcceptError;
+  std::chrono::steady_clock::time_point lastAcceptLog{};
+  std::size_t acceptFailuresUnlogged = 0;
 
   Impl(asio::io_context& context, fs::path socketPath)
-      : io(context), path(std::move(socketPath)), acceptor(context) {}
+      : io(context), path(std::move(socketPath)), acceptor(context), acceptRetry(context) {}
 
   void accept();
+  void acceptFailed(const std::error_code& ec);
 };
 
 namespace {
@@ -43,10 +58,16 @@ namespace {
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
   Connection(stream_protocol::socket socket, std::weak_ptr<ControlServer::Impl> server)
-      : socket_(std::move(socket)), server_(std::move(server)) {}
+      : socket_(std::move(socket)), server_(std::move(server)), timer_(socket_.get_executor()) {}
 
-  void start() {
+  /// Reads the request; a client that has not sent a whole line within
+  /// `requestTimeout` is closed, so idle clients cannot use up descriptors.
+  void start(std::chrono::milliseconds requestTimeout) {
     auto self = shared_from_this();
+    timer_.expires_after(requestTimeout);
+    timer_.async_wait([self](std::error_code ec) {
+      if (!ec && !self->requestRead_) self->close();
+    });
     asio::async_read_until(socket_, asio::dynamic_buffer(input_, kMaxRequestBytes), '\n',
                            [self](std::error_code ec, std::size_t n) { self->onRequest(ec, n); });
   }
@@ -62,6 +83,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
  private:
   void onRequest(std::error_code ec, std::size_t n) {
+    requestRead_ = true;
+    timer_.cancel();
     if (ec) {
       if (ec == asio::error::not_found) {
         sendError("Request too large");
@@ -152,6 +175,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
   std::weak_ptr<ControlServer::Impl> server_;
   std::string input_;
   std::deque<std::string> outbox_;
+  asio::steady_timer timer_;
+  bool requestRead_ = false;
   bool finalQueued_ = false;
   bool closed_ = false;
 };
@@ -164,21 +189,43 @@ void ControlServer::Impl::accept() {
     auto self = weak.lock();
     if (!self || !self->running) return;
     if (!ec) {
+      self->acceptDelay = std::chrono::milliseconds(0);
       // Only the user who runs the companion may talk to it.
       ucred cred{};
       socklen_t len = sizeof cred;
       if (getsockopt(socket.native_handle(), SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 &&
           cred.uid == getuid()) {
-        std::make_shared<Connection>(std::move(socket), weak)->start();
+        std::make_shared<Connection>(std::move(socket), weak)->start(self->requestTimeout);
       } else {
         log::data().error("Refused a control connection from another user");
       }
     } else if (ec == asio::error::operation_aborted) {
       return;
     } else {
-      log::data().error("Control socket accept failed: {}", ec.message());
+      self->acceptFailed(ec);
+      return;
     }
     self->accept();
+  });
+}
+
+void ControlServer::Impl::acceptFailed(const std::error_code& ec) {
+  const auto now = std::chrono::steady_clock::now();
+  if (ec.message() != lastAcceptError || now - lastAcceptLog >= kAcceptLogInterval) {
+    if (acceptFailuresUnlogged > 0)
+      log::data().error("Control socket accept failed {} more times", acceptFailuresUnlogged);
+    log::data().error("Control socket accept failed: {}; trying again", ec.message());
+    lastAcceptError = ec.message();
+    lastAcceptLog = now;
+    acceptFailuresUnlogged = 0;
+  } else {
+    ++acceptFailuresUnlogged;
+  }
+  acceptDelay = std::clamp(acceptDelay * 2, kFirstAcceptRetry, kLongestAcceptRetry);
+  acceptRetry.expires_after(acceptDelay);
+  acceptRetry.async_wait([weak = weak_from_this()](std::error_code waited) {
+    auto self = weak.lock();
+    if (!waited && self && self->running) self->accept();
   });
 }
 
@@ -187,6 +234,10 @@ ControlServer::ControlServer(asio::io_context& io, fs::path socketPath)
 
 ControlServer::~ControlServer() {
   stop();
+}
+
+void ControlServer::setRequestTimeout(std::chrono::milliseconds timeout) {
+  impl_->requestTimeout = timeout;
 }
 
 void ControlServer::handle(const std::string& command, Handler handler) {
@@ -226,6 +277,7 @@ Status ControlServer::start() {
 void ControlServer::stop() {
   if (!impl_->running) return;
   impl_->running = false;
+  impl_->acceptRetry.cancel();
   std::error_code ec;
   impl_->acceptor.close(ec);
   fs::remove(impl_->path, ec);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -47,6 +48,8 @@ class ControlServer {
 
   /// Registers the handler of one command; later issues add theirs.
   void handle(const std::string& command, Handler handler);
+  /// How long a client may take to send its request line (10 s by default).
+  void setRequestTimeout(std::chrono::milliseconds timeout);
 
   /// Binds and listens. Refuses when another companion answers on the socket;
   /// a stale socket file left by a crash is replaced.

@@ -43,6 +43,7 @@ class ControlSocketTest : public ::testing::Test {
       asio::post(io, [reply] { reply->succeed(3); });
     });
     server->handle("forgets", [](const nlohmann::json&, std::shared_ptr<ControlReply>) {});
+    server->setRequestTimeout(std::chrono::milliseconds(200));
     server->handle("throws", [](const nlohmann::json& request, std::shared_ptr<ControlReply>) {
       (void)request.at("missing").get<int>();
     });
@@ -110,6 +111,18 @@ TEST_F(ControlSocketTest, MalformedRequestsAreAnsweredNotFatal) {
   EXPECT_THAT(rawExchange("not json\n"), HasSubstr("Bad request"));
   EXPECT_THAT(rawExchange("[1,2]\n"), HasSubstr("Bad request"));
   EXPECT_EQ(rawExchange("{\"command\":\"echo\""), "") << "no whole line, no answer";
+  {
+    // A client that never sends is closed once its time is up.
+    asio::io_context client;
+    asio::local::stream_protocol::socket silent(client);
+    silent.connect(asio::local::stream_protocol::endpoint(socket.string()));
+    const auto connected = std::chrono::steady_clock::now();
+    std::string out;
+    std::error_code ec;
+    asio::read(silent, asio::dynamic_buffer(out), ec);
+    EXPECT_EQ(ec, asio::error::eof);
+    EXPECT_LT(std::chrono::steady_clock::now() - connected, std::chrono::seconds(5));
+  }
   EXPECT_THAT(rawExchange(std::string(2 << 20, 'a') + "\n"), HasSubstr("Request too large"));
   // Still serving.
   EXPECT_TRUE(sendControlRequest(socket, {{"command", "echo"}}).ok());
