@@ -1,5 +1,6 @@
 #include "mcp/mcp_endpoint.h"
 
+#include <chrono>
 #include <exception>
 #include <utility>
 #include <vector>
@@ -25,6 +26,12 @@ constexpr std::string_view kNotFoundBody =
 constexpr std::string_view kForbiddenBody = R"({"error":"Forbidden"})";
 
 constexpr std::int64_t kSessionNotFound = -32001;
+/// A batch runs on the main loop: it is cut off after this many requests or
+/// this much time, so other clients (and `quillmere status`) are not kept
+/// waiting; the requests past the cut are answered with `kBatchCutOff`.
+constexpr std::size_t kMaxBatchRequests = 100;
+constexpr std::chrono::milliseconds kBatchTimeBudget{500};
+constexpr std::int64_t kBatchCutOff = -32002;
 
 }  // namespace
 
@@ -98,7 +105,19 @@ HTTPResponse MCPEndpoint::handlePost(const HTTPRequest& request, const Uuid& con
   }
   bool initializes = false;
   JSONValue responses = JSONValue::array();
-  for (const auto& one : requests) {
+  const auto started = std::chrono::steady_clock::now();
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    const JSONRPCRequest& one = requests[i];
+    if (i >= kMaxBatchRequests || std::chrono::steady_clock::now() - started > kBatchTimeBudget) {
+      if (one.id) {
+        const JSONRPCResponse cutOff{
+            one.id, std::nullopt,
+            JSONRPCError{kBatchCutOff, "Batch cut off after " + std::to_string(i) +
+                                           " requests; send the rest again"}};
+        responses.push_back(encodeResponse(cutOff));
+      }
+      continue;
+    }
     initializes = initializes || one.method == "initialize";
     if (auto response = router_->handle(one, connectionID)) {
       responses.push_back(encodeResponse(*response));

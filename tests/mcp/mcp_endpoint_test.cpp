@@ -125,6 +125,15 @@ TEST_F(MCPEndpointTest, AnswersJSONRPCRequestsBatchesAndParseErrors) {
   const json methodNotFound = {{"code", -32601}, {"message", "Method not found"}};
   EXPECT_EQ(answer(rpc(9, "resources/list"))["error"], methodNotFound);
   EXPECT_EQ(answer(rpc(9, "Ping"))["error"], methodNotFound);
+
+  // A long batch is cut off: the first hundred are answered, the rest refused.
+  json many = json::array();
+  for (int id = 1; id <= 150; ++id) many.push_back(rpc(id, "ping"));
+  const json answers = answer(many);
+  ASSERT_EQ(answers.size(), 150u);
+  EXPECT_EQ(answers[99], result(100));
+  EXPECT_EQ(answers[100]["id"], 101);
+  EXPECT_EQ(answers[100]["error"]["code"], -32002);
 }
 
 TEST_F(MCPEndpointTest, HandshakeAnswersTheServerAndRegistersTheClientByAWellFormedName) {
