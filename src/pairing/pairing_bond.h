@@ -20,6 +20,8 @@ struct PairingBond {
   std::string peerDisplayName;
   std::string sharedSecretBase64;
   Date pairedAt{};
+
+  friend bool operator==(const PairingBond&, const PairingBond&) = default;
 };
 
 /// Stores `bond` in the keychain as a JSON object, replacing any earlier bond;

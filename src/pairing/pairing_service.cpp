@@ -243,6 +243,13 @@ void PairingService::peerStateChanged(std::uint64_t sessionGeneration, const Pee
 }
 
 void PairingService::handleHandshake(const PairHandshakePayload& payload) {
+  // Once paired, a handshake (anyone may send one, even under the bonded
+  // phone's name) must not break the pairing: it is noted and ignored.
+  if (state_ == PairingState::paired || state_ == PairingState::reconnecting) {
+    log::pairing().error("Ignored a pair.handshake from {} while {}", payload.iPhoneDisplayName,
+                         rawValue(state_));
+    return;
+  }
   if (!ephemeralPrivateKey_) {
     log::pairing().error("No ephemeral key — handshake received without active pairing attempt");
     fail("No active pairing session");

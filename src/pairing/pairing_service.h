@@ -103,7 +103,8 @@ class PairingService {
   Status send(const SyncEnvelope& envelope);
 
   /// The phone's "pair.handshake": derives the shared secret, stores the bond
-  /// and answers with a signed "pair.ack". A bond that cannot be stored ends
+  /// and answers with a signed "pair.ack". Ignored while paired or
+  /// reconnecting: the pairing and its session stay as they are. A bond that cannot be stored ends
   /// the pairing in `error`: after a restart the phone would be a stranger.
   void handleHandshake(const PairHandshakePayload& payload);
 

@@ -299,9 +299,13 @@ TEST_F(PairingServiceTest, HandshakesNeedTheCodeOnShowAndStatesRefuseWhatTheyDoN
   service().startAdvertising();
   EXPECT_EQ(service().state(), PairingState::paired);
   EXPECT_FALSE(network_.advertising());
+  // A handshake while paired (anyone may send one, under any name) is ignored.
+  const auto bond = service().bond();
   service().handleHandshake(phone::handshakePayload(phone_, *scanned));
-  EXPECT_EQ(service().state(), PairingState::error);
-  EXPECT_EQ(service().errorMessage(), "No active pairing session");
+  service().handleHandshake({phone_.deviceUUID, "Dana's phone", "@@@@", "nonce"});
+  EXPECT_EQ(service().state(), PairingState::paired);
+  EXPECT_EQ(service().bond(), bond);
+  EXPECT_EQ(service().errorMessage(), std::nullopt);
 }
 
 TEST_F(PairingServiceTest, BadHandshakeKeysAndAdvertisingFailuresEndInError) {
@@ -388,7 +392,7 @@ TEST_F(PairingServiceTest, ForgetPairingEndsUnpairedFromEveryState) {
   ASSERT_EQ(service().state(), PairingState::reconnecting);
   check("reconnecting");
   service().startAdvertising();
-  service().handleHandshake({"x", "y", "bad", ""});
+  network_.advertiser().advertisingFailed("Address already in use");
   ASSERT_EQ(service().state(), PairingState::error);
   check("error");
 }
