@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 
 namespace qm {
 
@@ -125,6 +126,18 @@ std::optional<Date> parseISO8601(std::string_view text) {
       std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(utc)}.year();
   if (utcYear < std::chrono::year{0} || utcYear > std::chrono::year{9999}) return std::nullopt;
   return utc;
+}
+
+Date calendarDaysBefore(Date date, int days) {
+  const auto wholeSeconds = floor<seconds>(date);
+  const std::time_t time = std::chrono::system_clock::to_time_t(wholeSeconds);
+  std::tm local{};
+  if (localtime_r(&time, &local) == nullptr) return date - days * std::chrono::hours(24);
+  local.tm_mday -= days;
+  local.tm_isdst = -1;  // whatever is in force on that day
+  const std::time_t earlier = std::mktime(&local);
+  if (earlier == static_cast<std::time_t>(-1)) return date - days * std::chrono::hours(24);
+  return Date{seconds{earlier}} + (date - wholeSeconds);
 }
 
 std::string fileTimestamp(Date date) {

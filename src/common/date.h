@@ -27,6 +27,11 @@ std::string formatISO8601(Date date);
 /// and trailing text are refused.
 std::optional<Date> parseISO8601(std::string_view text);
 
+/// The same wall-clock time `days` calendar days before `date`, in the local
+/// time zone: across a daylight-saving change that is an hour more or less
+/// than `days` times 24 hours.
+Date calendarDaysBefore(Date date, int days);
+
 /// A compact UTC stamp for file names, e.g. "20261206T131600Z".
 std::string fileTimestamp(Date date);
 

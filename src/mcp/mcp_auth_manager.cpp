@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 
 /// How often old log rows are looked for, and how long rows are kept.
 constexpr auto kPurgeInterval = 1h;
-constexpr auto kLogRetention = std::chrono::hours(30 * 24);
+constexpr int kLogRetentionDays = 30;
 
 constexpr const char* kReadOnly = "readOnly";
 constexpr const char* kDenied = "denied";
@@ -122,7 +122,7 @@ void MCPAuthManager::logAccess(const std::string& clientName, const std::string&
     if (!purgeDue) return {};
     // The store matches by equality only, so the rows are read and the old ones
     // removed one by one; the log holds at most a month of tool calls.
-    const Date cutoff = at - kLogRetention;
+    const Date cutoff = calendarDaysBefore(at, kLogRetentionDays);
     auto rows = store_.fetch<MCPAccessLog>();
     if (!rows) return rows.error();
     for (const MCPAccessLog& row : *rows) {

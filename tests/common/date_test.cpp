@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <string>
 
 namespace qm {
@@ -67,6 +69,25 @@ TEST(DateParse, RefusesOutOfRangeFieldsAndLooseSyntax) {
       "2026-03-01T09:30:00Zjunk!", "2026-03-01T09:30:00+02000", "+026-03-01T09:30:00Z",
       "2026-03-01T09:30:0aZ"};
   for (const char* text : bad) EXPECT_FALSE(parseISO8601(text).has_value()) << text;
+}
+
+TEST(CalendarDays, CountInLocalTimeAcrossADaylightSavingChange) {
+  const char* before = std::getenv("TZ");
+  const std::string saved = before ? before : "";
+  setenv("TZ", "Europe/Berlin", 1);
+  tzset();
+  // 15 April, 12:00 summer time; 30 days earlier is 16 March, 12:00 winter
+  // time: one hour less than 720 hours.
+  const Date april = *parseISO8601("2026-04-15T12:00:00+02:00");
+  EXPECT_EQ(calendarDaysBefore(april, 30), *parseISO8601("2026-03-16T12:00:00+01:00"));
+  EXPECT_EQ(calendarDaysBefore(april + std::chrono::microseconds(7), 1),
+            *parseISO8601("2026-04-14T12:00:00+02:00") + std::chrono::microseconds(7));
+  if (before) {
+    setenv("TZ", saved.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
 }
 
 }  // namespace
