@@ -3,23 +3,11 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "common/text.h"
+
 namespace qm {
 
 QM_DEFINE_RECORD_FIELDS(Contact, QM_CONTACT_FIELDS)
-
-namespace {
-
-bool isSpace(unsigned char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-std::string trimmed(std::string_view s) {
-  while (!s.empty() && isSpace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && isSpace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return std::string(s);
-}
-
-}  // namespace
 
 Contact Contact::create(std::string first, std::string last, std::string companyName,
                         std::optional<Uuid> event) {
@@ -34,7 +22,7 @@ Contact Contact::create(std::string first, std::string last, std::string company
 }
 
 std::string Contact::fullName() const {
-  return trimmed(firstName + " " + lastName);
+  return std::string(trimUnicodeWhitespace(firstName + " " + lastName));
 }
 
 std::string Contact::displayCompany() const {

@@ -135,7 +135,7 @@ struct Contact {
   static Contact create(std::string firstName, std::string lastName, std::string company,
                         std::optional<Uuid> eventID = std::nullopt);
 
-  /// First and last name joined by a space, trimmed at both ends.
+  /// First and last name joined by a space, Unicode white space trimmed at both ends.
   std::string fullName() const;
   /// `company`, or "Unknown Company" when it is empty.
   std::string displayCompany() const;

@@ -14,6 +14,14 @@ TEST(ContactNames, FullNameIsTrimmedAndCompanyFallsBack) {
   c.company = "Acme";
   EXPECT_EQ(c.displayCompany(), "Acme");
   EXPECT_EQ(c.fullName(), "Müller") << "no leading space without a first name";
+  // Unicode white space (no-break, ideographic, em space) is trimmed too, and
+  // text that only looks like it (a lone continuation byte) is kept.
+  c.firstName = "\u00A0\u3000田中";
+  c.lastName = "Müller\u2003\u00A0";
+  EXPECT_EQ(c.fullName(), "田中 Müller");
+  c.firstName = "\u00A0";
+  c.lastName = "x\x80";
+  EXPECT_EQ(c.fullName(), "x\x80");
 }
 
 TEST(ContactEnrichment, StateAndConflictsReadOnlyWhatTheyUnderstand) {

@@ -1,0 +1,58 @@
+#include "common/text.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qm {
+
+namespace {
+
+bool isWhiteSpace(std::uint32_t c) {
+  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000;
+}
+
+/// The length of the UTF-8 sequence a lead byte starts; 0 for a byte that
+/// cannot start one.
+std::size_t sequenceLength(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if ((lead & 0xE0) == 0xC0) return 2;
+  if ((lead & 0xF0) == 0xE0) return 3;
+  if ((lead & 0xF8) == 0xF0) return 4;
+  return 0;
+}
+
+/// The code point `length` bytes at `text` encode (the bytes are not checked
+/// further: white space is only ever found in well-formed sequences).
+std::uint32_t decode(std::string_view text, std::size_t length) {
+  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  if (length == 1) return byte(0);
+  std::uint32_t c = byte(0) & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) c = (c << 6) | (byte(i) & 0x3F);
+  return c;
+}
+
+}  // namespace
+
+std::string_view trimUnicodeWhitespace(std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t length = sequenceLength(static_cast<unsigned char>(text.front()));
+    if (length == 0 || length > text.size() || !isWhiteSpace(decode(text, length))) break;
+    text.remove_prefix(length);
+  }
+  while (!text.empty()) {
+    // Step back over continuation bytes to the start of the last character.
+    std::size_t start = text.size() - 1;
+    while (start > 0 && text.size() - start < 4 &&
+           (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
+      --start;
+    const std::string_view last = text.substr(start);
+    const std::size_t length = sequenceLength(static_cast<unsigned char>(last.front()));
+    if (length != last.size() || !isWhiteSpace(decode(last, length))) break;
+    text.remove_suffix(length);
+  }
+  return text;
+}
+
+}  // namespace qm
