@@ -55,6 +55,18 @@ std::optional<HTTPResponse> MCPEndpoint::refuse(const HTTPRequest& head) {
 
 std::optional<HTTPResponse> MCPEndpoint::respond(const HTTPRequest& request,
                                                  const Uuid& connectionID) {
+  auto response = answer(request, connectionID);
+  // One request per connection: what was recorded for it goes with it.
+  router_->forgetConnection(connectionID);
+  return response;
+}
+
+std::size_t MCPEndpoint::connectionsInMemory() const {
+  return router_->connectionCount();
+}
+
+std::optional<HTTPResponse> MCPEndpoint::answer(const HTTPRequest& request,
+                                                const Uuid& connectionID) {
   const bool isEndpoint = request.path == "/mcp";
   try {
     if (request.method == "OPTIONS") return HTTPResponse{204, {}, {}};

@@ -50,7 +50,13 @@ class MCPEndpoint final : public HTTPHandler {
   std::optional<HTTPResponse> respond(const HTTPRequest& request,
                                       const Uuid& connectionID) override;
 
+  /// How many connections the endpoint still remembers; every connection
+  /// carries one request, so none once its answer is made (sessions keep the
+  /// client names that later connections need).
+  std::size_t connectionsInMemory() const;
+
  private:
+  std::optional<HTTPResponse> answer(const HTTPRequest& request, const Uuid& connectionID);
   HTTPResponse handlePost(const HTTPRequest& request, const Uuid& connectionID);
   /// For a request naming a session: 404 when the session is unknown, else
   /// binds the connection to the session's client and gives nothing. The 404

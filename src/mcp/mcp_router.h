@@ -28,6 +28,10 @@ class MCPRouter {
   std::optional<std::string> clientName(const Uuid& connectionID) const;
   /// Lets a connection run under a name learnt earlier (an MCP session).
   void bindClient(const Uuid& connectionID, std::string clientName);
+  /// Forgets what was recorded for a connection that has been answered.
+  void forgetConnection(const Uuid& connectionID) { initializedClients_.erase(connectionID); }
+  /// How many connections have a client name recorded.
+  std::size_t connectionCount() const { return initializedClients_.size(); }
 
  private:
   MCPToolHandlers& tools_;

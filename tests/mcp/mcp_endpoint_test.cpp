@@ -218,6 +218,8 @@ TEST_F(MCPEndpointTest, SessionsCarryTheClientNameAcrossConnectionsUntilRevoked)
   // A client may end its session.
   EXPECT_EQ(wire("DELETE /mcp HTTP/1.1\r\n" + sessionHeader + "\r\n"), buildHTTPResponse(204, ""));
   EXPECT_EQ(post(rpc(6, "ping"), sessionHeader).status, 404);
+  // Every answered connection is forgotten; only the sessions stay.
+  EXPECT_EQ(endpoint.connectionsInMemory(), 0u);
 }
 
 }  // namespace
