@@ -22,6 +22,8 @@ using asio::ip::tcp;
 constexpr std::size_t kFirstReadLimit = 1 << 20;
 /// Bytes asked for per read while the head arrives (most heads are far smaller).
 constexpr std::size_t kReadChunk = 16 * 1024;
+/// The longest wait between two tries to reopen a failed listener.
+constexpr std::chrono::milliseconds kLongestRestartDelay{60'000};
 /// How long a connection that was answered keeps reading what the client still
 /// sends before it is closed; see `Connection::finish`.
 constexpr std::chrono::milliseconds kLingerLimit{1'000};
@@ -78,6 +80,7 @@ struct HTTPServer::Impl : std::enable_shared_from_this<HTTPServer::Impl> {
   void accept();
   void adopt(tcp::socket socket);
   void listenerFailed(const std::error_code& error);
+  void scheduleRestart(std::chrono::milliseconds delay);
   void connectionAnswered(const Uuid& id);
   void connectionEnded(const Uuid& id);
 };
@@ -443,11 +446,18 @@ void HTTPServer::Impl::listenerFailed(const std::error_code& error) {
   ++generation;
   std::error_code ignored;
   acceptor.close(ignored);
-  restartTimer.expires_after(options.restartDelay);
-  restartTimer.async_wait([weak = weak_from_this()](std::error_code ec) {
+  scheduleRestart(options.restartDelay);
+}
+
+void HTTPServer::Impl::scheduleRestart(std::chrono::milliseconds delay) {
+  restartTimer.expires_after(delay);
+  restartTimer.async_wait([weak = weak_from_this(), delay](std::error_code ec) {
     auto self = weak.lock();
     if (ec || !self) return;
-    if (!self->stillEnabled || self->stillEnabled()) self->start();
+    if (self->stillEnabled && !self->stillEnabled()) return;
+    // A listener that cannot be reopened yet (out of descriptors, the port
+    // taken) is tried again, less and less often, for as long as it is wanted.
+    if (!self->start()) self->scheduleRestart(std::min(delay * 2, kLongestRestartDelay));
   });
 }
 
@@ -460,7 +470,10 @@ HTTPServer::~HTTPServer() {
 }
 
 bool HTTPServer::start() {
-  return impl_->start();
+  if (impl_->start()) return true;
+  // Not now (the port taken, no descriptors left): tried again later.
+  impl_->scheduleRestart(impl_->options.restartDelay);
+  return false;
 }
 
 void HTTPServer::stop() {

@@ -74,8 +74,10 @@ class HTTPServer {
   HTTPServer& operator=(const HTTPServer&) = delete;
 
   /// Opens the listener (no-op while running); false when it could not be
-  /// opened (the reason is logged). A listener that fails later is reopened
-  /// after `restartDelay` while `stillEnabled` says so.
+  /// opened (the reason is logged), and then it is tried again like a listener
+  /// that failed. A listener that fails later is reopened
+  /// after `restartDelay`, and again at doubling intervals (up to a minute) while
+  /// it cannot be, for as long as `stillEnabled` says so.
   bool start();
   /// Closes the listener and every connection, and drops a pending restart.
   void stop();

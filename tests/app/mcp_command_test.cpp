@@ -87,6 +87,29 @@ TEST_F(McpCommandTest, EnableAndDisableStartAndStopTheServerOfTheRunningCompanio
   EXPECT_EQ(companion.stop(SIGTERM, 10s), 0);
 }
 
+TEST_F(McpCommandTest, StatusTellsWhenTheServerCannotListenAndItTriesAgain) {
+  // Another program holds the port when the server is switched on.
+  const int taken = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);  // not the companion's
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(taken, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(listen(taken, 1), 0);
+  test::Subprocess companion(QUILLMERE_BINARY, {"run"}, env, outDir.path());
+  ASSERT_TRUE(eventually([&] { return companionIsRunning(paths.controlSocket()); }));
+  ASSERT_EQ(cli({"mcp", "enable", "--yes"}).exitCode, 0);
+  EXPECT_TRUE(eventually([&] {
+    return cli({"status"}).out.find("MCP server: on, but not listening") != std::string::npos;
+  }));
+  // Once the port is free the server comes up by itself.
+  close(taken);
+  EXPECT_TRUE(eventually(
+      [&] { return cli({"status"}).out.find("MCP server: on\n") != std::string::npos; }, 15s));
+  EXPECT_TRUE(listening(port));
+  EXPECT_EQ(companion.stop(SIGTERM, 10s), 0);
+}
+
 TEST_F(McpCommandTest, RevokeAndRestoreAClient) {
   // A client that connected once (the handshake's record is the endpoint's to test).
   fs::create_directories(paths.config);

@@ -30,7 +30,12 @@ void addStatusCommand(CLI::App& app, CliContext& context, int& exitCode) {
                 << "  Device:   " << s.value("deviceID", "") << "\n"
                 << "  Events:   " << s.value("events", 0L) << "\n"
                 << "  Contacts: " << s.value("contacts", 0L) << "\n"
-                << "  MCP server: " << (s.value("mcpServerEnabled", false) ? "on" : "off") << "\n"
+                << "  MCP server: "
+                << (!s.value("mcpServerEnabled", false) ? "off"
+                    : s.value("mcpServerRunning", false)
+                        ? "on"
+                        : "on, but not listening (trying again; see the log)")
+                << "\n"
                 << "  Store:    " << s.value("store", "") << "\n"
                 << "  Settings: " << s.value("settings", "") << "\n"
                 << "  Logs:     " << s.value("logs", "") << "\n";
