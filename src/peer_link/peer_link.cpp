@@ -375,6 +375,7 @@ class AdvertiserState : public std::enable_shared_from_this<AdvertiserState> {
     });
     const auto limit = core_->options.invitationTimeout;
     connection->expireAfter(limit, "no invitation within " + std::to_string(limit.count()) + " ms");
+    makeRoomForOneMore();
     pending_.emplace(id, Pending{connection, std::nullopt});
     log::pairing().debug("Peer link {} accepted", connection->name());
     connection->handshake(asio::ssl::stream_base::server,
@@ -387,6 +388,21 @@ class AdvertiserState : public std::enable_shared_from_this<AdvertiserState> {
                               c->startReading();
                             }
                           });
+  }
+
+  /// Closes the oldest connections that have not invited yet while they are
+  /// at the limit.
+  void makeRoomForOneMore() {
+    const auto uninvited = [](const auto& entry) { return !entry.second.inviter; };
+    const std::size_t limit = std::max<std::size_t>(core_->options.maxUninvitedConnections, 1);
+    while (static_cast<std::size_t>(std::count_if(pending_.begin(), pending_.end(), uninvited)) >=
+           limit) {
+      const auto oldest = std::find_if(pending_.begin(), pending_.end(), uninvited);
+      const std::uint64_t oldestID = oldest->first;
+      const auto connection = oldest->second.connection;
+      connection->fail("too many connections waiting to invite; the oldest is closed");
+      pending_.erase(oldestID);
+    }
   }
 
   void received(std::uint64_t id, const std::string& frame) {

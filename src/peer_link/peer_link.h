@@ -45,6 +45,10 @@ struct PeerLinkOptions {
   PeerLinkKeepAlive keepAlive;
   /// Whether advertisers publish the service over DNS-SD (tests turn it off).
   bool publishDnsSd = true;
+  /// At most this many accepted connections may wait to invite at once; a
+  /// newer one closes the oldest, so silent connections cannot use up the
+  /// descriptors while a phone is trying to pair.
+  std::size_t maxUninvitedConnections = 32;
 };
 
 /// A `PeerNetwork` that also tells where it listens.

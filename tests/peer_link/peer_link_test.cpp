@@ -409,6 +409,16 @@ TEST_F(PeerLinkTest, ClientsThatSkipTlsOrNeverInviteOrInviteBadlyAreClosed) {
   EXPECT_THAT(invitations_, IsEmpty());
 }
 
+TEST_F(PeerLinkTest, SilentConnectionsPastTheCapCloseTheOldestAndAPhoneStillPairs) {
+  std::vector<std::unique_ptr<RawClient>> silent;
+  for (int i = 0; i < 40; ++i) silent.push_back(std::make_unique<RawClient>(io_, port(), false));
+  // The eight oldest make room at once, long before the invitation time-out.
+  ASSERT_TRUE(runUntil([&] { return silent[7]->ended; }, 500ms));
+  EXPECT_FALSE(silent[8]->ended);
+  EXPECT_FALSE(silent.back()->ended);
+  EXPECT_NE(connectPhone("PHONE-1"), nullptr);
+}
+
 TEST_F(PeerLinkTest, FrameAnnouncedOver64MiBClosesTheConnection) {
   RawClient raw(io_, port());
   raw.send(frame(R"({"type":"invite","peerName":"GREEDY"})"));
