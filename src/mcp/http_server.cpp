@@ -148,7 +148,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
       close(true);
       return;
     }
-    armTimer(idleTimeout_);
+    // No new time for each segment: the whole request must arrive within the
+    // deadline set at connect, so a client trickling a byte at a time cannot
+    // hold its place for ever.
     // The blank line may straddle two reads.
     const std::size_t from = filled >= 3 ? filled - 3 : 0;
     if (input_.find("\r\n\r\n", from) != std::string::npos || input_.size() >= kFirstReadLimit) {
@@ -225,7 +227,6 @@ class Connection : public std::enable_shared_from_this<Connection> {
       return;
     }
     if (!ec && received_ < missing_) {
-      armTimer(idleTimeout_);
       readBody();
       return;
     }

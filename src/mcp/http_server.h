@@ -61,8 +61,9 @@ struct HTTPServerOptions {
 /// hands it to an `HTTPHandler`, sends the answer and closes. Lives on `io`.
 ///
 /// Bodies declared larger than `maxBodyBytes` get 413 unread, text that is not
-/// UTF-8 gets 400, connections silent for `idleTimeout` are closed without an
-/// answer, and at most `maxConnections` unanswered connections are served at
+/// UTF-8 gets 400, a request not wholly received within `idleTimeout` of
+/// connecting is closed without an answer (however busily it trickles in), and
+/// at most `maxConnections` unanswered connections are served at
 /// once (further clients wait in the listen queue). The handler must outlive
 /// the server.
 class HTTPServer {
