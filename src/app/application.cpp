@@ -55,15 +55,13 @@ void QuillmereMacApp::runOneTimeStoreWipe() {
   if (version.ok() && *version == Store::kSchemaVersion) {
     log::data().info("One-time store reset: the store in {} is current and kept",
                      paths_.applicationSupport.string());
-    if (auto set = defaults_->set(kStoreResetFlag, true); !set)
-      log::data().error("Could not record the store reset: {}", set.error().message);
-    return;
+  } else {
+    // An older store starts empty, but is moved aside rather than deleted.
+    const auto moved = setStoreFilesAside(paths_.applicationSupport);
+    if (!moved.empty())
+      log::data().info("One-time store reset: moved {} earlier store file(s) aside in {}",
+                       moved.size(), paths_.applicationSupport.string());
   }
-  // An older store starts empty, but is moved aside rather than deleted.
-  const auto moved = setStoreFilesAside(paths_.applicationSupport);
-  if (!moved.empty())
-    log::data().info("One-time store reset: moved {} earlier store file(s) aside in {}",
-                     moved.size(), paths_.applicationSupport.string());
   if (auto set = defaults_->set(kStoreResetFlag, true); !set)
     log::data().error("Could not record the store reset: {}", set.error().message);
 }
