@@ -74,13 +74,13 @@ Status PairingModule::start() {
   receivedSubscription_ = service_->dataReceived().subscribe(
       [this](const std::string& bytes, const PeerID&) { received(bytes); });
   changedSubscription_ = service_->changed().subscribe([this] { changed(); });
+  // Handshakes are the pairing service's while a phone is being paired; once
+  // one is paired (anyone may send one, even under its name) they change nothing.
   context_.messages.handle(SyncMessageType::pairHandshake, [this](const CheckedMessage& message) {
     auto handshake = message.envelope.decodePayload<PairHandshakePayload>();
-    if (!handshake) {
-      log::sync().error("Failed to decode pair.handshake payload: {}", handshake.error().message);
-      return;
-    }
-    service_->handleHandshake(*handshake);
+    log::pairing().error("Ignored a pair.handshake from {} while {}",
+                         handshake ? handshake->iPhoneDisplayName : std::string("the phone"),
+                         rawValue(service_->state()));
   });
   return {};
 }
@@ -146,6 +146,7 @@ void PairingModule::registerCommands(ControlServer& control) {
         const PairingState before = service_->state();
         if (before != PairingState::unpaired && before != PairingState::error &&
             before != PairingState::advertising) {
+          service_->startAdvertising();  // refuses, and says so in the log
           reply->fail("Cannot start pairing while " + std::string(rawValue(before)));
           return;
         }
@@ -185,6 +186,7 @@ void PairingModule::registerCommands(ControlServer& control) {
   control.handle("pairing.reconnect",
                  [this](const nlohmann::json&, std::shared_ptr<ControlReply> reply) {
                    if (!service_->bond()) {
+                     service_->reconnect();  // refuses, and says so in the log
                      reply->fail("No phone is paired; pair one first with quillmere pair");
                      return;
                    }

@@ -12,6 +12,16 @@
 
 namespace qm {
 
+/// A connection accepted into the session that has not proven itself yet.
+struct PairingService::Candidate {
+  PeerID peer;
+  /// From its handshake: the secret derived with its key, and who it says it is.
+  std::optional<Bytes> secret;
+  std::string deviceUUID;
+  std::string displayName;
+  std::unique_ptr<PeerTimer> deadline;
+};
+
 bool isPairingActive(PairingState state) {
   return state == PairingState::advertising || state == PairingState::connecting ||
          state == PairingState::reconnecting;
@@ -65,7 +75,7 @@ void PairingService::replaceSession() {
   events.dataReceived = [alive, generation](std::string bytes, const PeerID& peer) {
     auto self = alive.lock();
     if (!self || !*self || (*self)->sessionGeneration_ != generation) return;
-    (*self)->dataReceived_.emit(bytes, peer);
+    (*self)->received(std::move(bytes), peer);
   };
   session_ = network_.makeSession(std::move(events));
 }
@@ -109,6 +119,7 @@ void PairingService::startAdvertising() {
     log::pairing().error("Cannot start advertising in state: {}", rawValue(state_));
     return;
   }
+  candidates_.clear();
   replaceSession();
   if (!qrPayloadString_ || qrPayloadString_->empty()) makeQRPayload();
   dropAdvertiser();
@@ -121,7 +132,11 @@ void PairingService::startAdvertising() {
 
 void PairingService::stopAdvertising() {
   dropAdvertiser();
-  if (state_ == PairingState::advertising) setState(PairingState::unpaired);
+  if (state_ == PairingState::advertising || state_ == PairingState::connecting) {
+    // Without the key on show no candidate can finish pairing.
+    dropCandidates();
+    setState(PairingState::unpaired);
+  }
   clearEphemeral();
   qrPayloadString_.reset();
   log::pairing().info("Stopped advertising");
@@ -140,6 +155,8 @@ void PairingService::reconnect() {
   dropAdvertiser();
   ++sessionGeneration_;  // what the old session reports from here on is moot
   if (session_) session_->disconnect();
+  candidates_.clear();
+  connectedPeerID_.reset();
   replaceSession();
   setState(PairingState::reconnecting);
   startAdvertiser();
@@ -151,6 +168,7 @@ Status PairingService::forgetPairing() {
   ++sessionGeneration_;  // what the old session reports from here on is moot
   if (session_) session_->disconnect();
   session_.reset();
+  candidates_.clear();
   dropAdvertiser();
   connectedPeerID_.reset();
   Status deleted = deleteBond(keychain_);
@@ -170,20 +188,27 @@ Status PairingService::forgetPairing() {
 void PairingService::invitationReceived(const PeerID& peer,
                                         const std::function<void(PeerSession*)>& reply) {
   if (state_ == PairingState::reconnecting) {
-    // Only the bonded phone may take up the session again: once paired, the
-    // desktop sends contacts to whoever is connected.
+    // Only the bonded phone may take up the session again.
     if (!bond_ || peer.displayName != bond_->peerDeviceUUID) {
       log::pairing().error("Rejected invitation from {} — not the bonded phone", peer.displayName);
       reply(nullptr);
       return;
     }
-  } else if (state_ != PairingState::advertising) {
+  } else if (state_ != PairingState::advertising && state_ != PairingState::connecting) {
     log::pairing().error("Rejected invitation — not in advertising/reconnecting state");
     reply(nullptr);
     return;
   }
+  if (candidates_.size() >= kMaxCandidates) {
+    log::pairing().error("Rejected invitation from {} — {} connections are already waiting to pair",
+                         peer.displayName, candidates_.size());
+    reply(nullptr);
+    return;
+  }
+  auto& candidate = *candidates_.emplace_back(std::make_unique<Candidate>());
+  candidate.peer = peer;
+  setDeadline(candidate, kHandshakeTime, "no handshake");
   if (state_ == PairingState::advertising) setState(PairingState::connecting);
-  connectedPeerID_ = peer;
   reply(session_.get());
   log::pairing().info("Accepted invitation from {}", peer.displayName);
   notify();
@@ -200,40 +225,83 @@ void PairingService::fail(std::string message) {
   notify();
 }
 
+PairingService::Candidate* PairingService::findCandidate(const PeerID& peer) {
+  for (auto& candidate : candidates_) {
+    if (candidate->peer == peer) return candidate.get();
+  }
+  return nullptr;
+}
+
+void PairingService::setDeadline(Candidate& candidate, std::chrono::seconds after,
+                                 std::string_view missing) {
+  std::weak_ptr<PairingService*> alive = alive_;
+  const std::uint64_t generation = sessionGeneration_;
+  candidate.deadline = network_.callAfter(
+      after, [alive, generation, peer = candidate.peer,
+              why = std::string(missing) + " within " + std::to_string(after.count()) + " s"] {
+        auto self = alive.lock();
+        if (!self || !*self || (*self)->sessionGeneration_ != generation) return;
+        (*self)->closeCandidate(peer, why);
+      });
+}
+
+void PairingService::closeCandidate(PeerID peer, std::string_view why) {
+  if (!findCandidate(peer)) return;
+  log::pairing().error("Closed the connection from {}: {}", peer.displayName, why);
+  std::erase_if(candidates_, [&](const auto& c) { return c->peer == peer; });
+  if (session_) session_->disconnect(peer);
+  afterCandidateLeft();
+}
+
+void PairingService::dropCandidates() {
+  for (auto& candidate : std::exchange(candidates_, {})) {
+    if (session_) session_->disconnect(candidate->peer);
+  }
+}
+
+void PairingService::afterCandidateLeft() {
+  if (state_ == PairingState::connecting && candidates_.empty()) {
+    setState(PairingState::advertising);
+    log::pairing().error("Peer disconnected during connecting");
+  }
+  notify();
+}
+
+void PairingService::askForProof(Candidate& candidate, std::span<const std::uint8_t> secret) {
+  setDeadline(candidate, kConfirmTime, "no signed message");
+  if (auto request =
+          SyncEnvelope::make(SyncMessageType::eventListRequest, EventListRequestPayload{})) {
+    if (auto sent = sendSigned(*request, candidate.peer, secret); !sent) {
+      log::pairing().error("Could not ask {} for its event list: {}", candidate.peer.displayName,
+                           sent.error().message);
+    }
+  }
+}
+
 void PairingService::peerStateChanged(std::uint64_t sessionGeneration, const PeerID& peer,
                                       PeerConnectionState peerState) {
   log::pairing().info("Peer {} state: {}", peer.displayName, peerConnectionStateName(peerState));
   if (sessionGeneration != sessionGeneration_) return;  // a session dropped on purpose
+  Candidate* candidate = findCandidate(peer);
   switch (peerState) {
     case PeerConnectionState::connected:
-      connectedPeerID_ = peer;
-      if (state_ == PairingState::reconnecting) {
-        setState(PairingState::paired);
-        lastConnectedAt_ = now();
-        dropAdvertiser();
-        log::pairing().info("Reconnected to {}", peer.displayName);
-      } else if (state_ == PairingState::connecting) {
-        if (bond_ && peer.displayName == bond_->peerDeviceUUID) {
-          if (auto secret = base64Decode(bond_->sharedSecretBase64)) sharedSecret_ = *secret;
-          peerDisplayName_ = bond_->peerDisplayName;
-          setState(PairingState::paired);
-          lastConnectedAt_ = now();
-          dropAdvertiser();
-          clearEphemeral();
-          qrPayloadString_.reset();
-          log::pairing().info("Bonded peer reconnected via advertising — skipped handshake");
-        }
-      }
+      // The bonded phone needs no handshake, but must show that it still
+      // holds the bond's secret before it is taken for the phone.
+      if (candidate && bond_ && sharedSecret_ && peer.displayName == bond_->peerDeviceUUID)
+        askForProof(*candidate, *sharedSecret_);
       break;
     case PeerConnectionState::notConnected:
-      if (connectedPeerID_ && *connectedPeerID_ == peer) connectedPeerID_.reset();
+      if (candidate) {
+        std::erase_if(candidates_, [&](const auto& c) { return c->peer == peer; });
+        afterCandidateLeft();
+        return;
+      }
+      if (!connectedPeerID_ || !(*connectedPeerID_ == peer)) break;
+      connectedPeerID_.reset();
       if (state_ == PairingState::paired) {
         setState(PairingState::reconnecting);
         log::pairing().info("Connection lost — will attempt reconnect");
         reconnect();
-      } else if (state_ == PairingState::connecting) {
-        setState(PairingState::advertising);
-        log::pairing().error("Peer disconnected during connecting");
       }
       break;
     case PeerConnectionState::connecting:
@@ -242,70 +310,137 @@ void PairingService::peerStateChanged(std::uint64_t sessionGeneration, const Pee
   notify();
 }
 
-void PairingService::handleHandshake(const PairHandshakePayload& payload) {
-  // Once paired, a handshake (anyone may send one, even under the bonded
-  // phone's name) must not break the pairing: it is noted and ignored.
-  if (state_ == PairingState::paired || state_ == PairingState::reconnecting) {
-    log::pairing().error("Ignored a pair.handshake from {} while {}", payload.iPhoneDisplayName,
-                         rawValue(state_));
+void PairingService::received(std::string bytes, const PeerID& peer) {
+  if (state_ == PairingState::paired && connectedPeerID_ && *connectedPeerID_ == peer) {
+    dataReceived_.emit(bytes, peer);
     return;
   }
+  if (Candidate* candidate = findCandidate(peer)) {
+    candidateMessage(*candidate, std::move(bytes));
+    return;
+  }
+  log::pairing().error("Ignored a message from {}: not the paired phone", peer.displayName);
+}
+
+void PairingService::candidateMessage(Candidate& candidate, std::string bytes) {
+  BondSecret secret;
+  if (candidate.secret) {
+    secret = std::span<const std::uint8_t>(*candidate.secret);
+  } else if (bond_ && sharedSecret_ && candidate.peer.displayName == bond_->peerDeviceUUID) {
+    secret = std::span<const std::uint8_t>(*sharedSecret_);
+  }
+  auto message = checkIncomingMessage(bytes, secret);
+  if (!message) return;  // logged: undecodable or not signed with the candidate's secret
+  switch (message->check) {
+    case MessageCheck::handshake:
+      if (state_ == PairingState::reconnecting) {
+        log::pairing().error("Ignored a pair.handshake from {} while reconnecting",
+                             candidate.peer.displayName);
+        return;
+      }
+      if (auto payload = message->envelope.decodePayload<PairHandshakePayload>()) {
+        handshake(candidate, *payload);
+      } else {
+        log::sync().error("Failed to decode pair.handshake payload: {}", payload.error().message);
+      }
+      return;
+    case MessageCheck::verified:
+      confirm(candidate.peer, std::move(bytes));
+      return;
+    case MessageCheck::noUsableBond:
+      log::pairing().error("Ignored {} from {}: it has not sent its handshake",
+                           rawValue(message->envelope.type), candidate.peer.displayName);
+      return;
+  }
+}
+
+void PairingService::handshake(Candidate& candidate, const PairHandshakePayload& payload) {
   if (!ephemeralPrivateKey_) {
     log::pairing().error("No ephemeral key — handshake received without active pairing attempt");
-    fail("No active pairing session");
+    closeCandidate(candidate.peer, "no active pairing session");
     return;
   }
   auto phoneKey = decodePhonePublicKey(payload.publicKeyBase64);
   auto secret = phoneKey ? PairingCrypto::deriveSharedSecret(*ephemeralPrivateKey_, *phoneKey)
                          : Result<std::array<std::uint8_t, 32>>(phoneKey.error());
   if (!secret) {
+    // One bad handshake must not end the pairing: the real phone may be next.
     log::pairing().error("Handshake failed: {}", secret.error().message);
-    fail("Handshake failed: " + secret.error().message);
+    closeCandidate(candidate.peer, "handshake failed");
     return;
   }
-  PairingBond bond{payload.iPhoneDeviceUUID, payload.iPhoneDisplayName,
-                   base64Encode(std::span<const std::uint8_t>(*secret)), now()};
-  if (auto saved = saveBond(keychain_, bond); !saved) {
-    // The phone would be a stranger after a restart: better to pair again now.
-    // The session goes too, so nothing more from that phone is taken unchecked.
-    ++sessionGeneration_;
-    if (session_) session_->disconnect();
-    connectedPeerID_.reset();
-    clearEphemeral();
-    dropAdvertiser();
-    qrPayloadString_.reset();
-    fail("Could not save the pairing with " + payload.iPhoneDisplayName + ": " +
-         saved.error().message + ". Pair again.");
-    return;
-  }
-  bond_ = std::move(bond);
-  sharedSecret_ = Bytes(secret->begin(), secret->end());
-  peerDisplayName_ = payload.iPhoneDisplayName;
-  lastConnectedAt_ = now();
-  setState(PairingState::paired);
-  clearEphemeral();
-  dropAdvertiser();
-  log::pairing().info("Pairing complete with {}", payload.iPhoneDisplayName);
-  notify();
-
+  candidate.secret = Bytes(secret->begin(), secret->end());
+  candidate.deviceUUID = payload.iPhoneDeviceUUID;
+  candidate.displayName = payload.iPhoneDisplayName;
+  log::pairing().info("Handshake from {} — waiting for its first signed message",
+                      payload.iPhoneDisplayName);
   const PairAckPayload ack{identity_.current(), pairingDisplayName(settings_), true};
   if (auto envelope = SyncEnvelope::make(SyncMessageType::pairAck, ack)) {
-    (void)send(*envelope);  // the phone asks again if it hears nothing
+    // The phone asks again if it hears nothing.
+    (void)sendSigned(*envelope, candidate.peer, *candidate.secret);
   }
+  askForProof(candidate, *candidate.secret);
+}
+
+void PairingService::confirm(const PeerID& peer, std::string bytes) {
+  auto found = std::find_if(candidates_.begin(), candidates_.end(),
+                            [&](const auto& c) { return c->peer == peer; });
+  std::unique_ptr<Candidate> winner = std::move(*found);
+  candidates_.erase(found);
+  // The others were strangers, or the same phone on an older connection.
+  dropCandidates();
+  dropAdvertiser();
+  clearEphemeral();
+
+  if (winner->secret) {
+    PairingBond bond{winner->deviceUUID, winner->displayName, base64Encode(*winner->secret), now()};
+    if (auto saved = saveBond(keychain_, bond); !saved) {
+      // The phone would be a stranger after a restart: better to pair again now.
+      // The session goes too, so nothing more from that phone is taken unchecked.
+      ++sessionGeneration_;
+      if (session_) session_->disconnect();
+      qrPayloadString_.reset();
+      fail("Could not save the pairing with " + winner->displayName + ": " + saved.error().message +
+           ". Pair again.");
+      return;
+    }
+    bond_ = std::move(bond);
+    sharedSecret_ = std::move(*winner->secret);
+    peerDisplayName_ = winner->displayName;
+    log::pairing().info("Pairing complete with {}", winner->displayName);
+  } else if (state_ == PairingState::reconnecting) {
+    log::pairing().info("Reconnected to {}", peer.displayName);
+  } else {
+    peerDisplayName_ = bond_->peerDisplayName;
+    qrPayloadString_.reset();
+    log::pairing().info("Bonded peer reconnected via advertising — skipped handshake");
+  }
+  connectedPeerID_ = peer;
+  lastConnectedAt_ = now();
+  setState(PairingState::paired);
+  notify();
+  // The proof is a message like any other: the event list, say.
+  dataReceived_.emit(bytes, peer);
 }
 
 Status PairingService::send(const SyncEnvelope& envelope) {
-  if (!session_ || !connectedPeerID_)
+  if (state_ != PairingState::paired || !connectedPeerID_)
     return Error(ErrorCode::unavailable, std::string(kNotConnected));
-  const auto peers = session_->connectedPeers();
-  if (std::find(peers.begin(), peers.end(), *connectedPeerID_) == peers.end()) {
-    return Error(ErrorCode::unavailable, std::string(kNotConnected));
-  }
   std::optional<std::span<const std::uint8_t>> secret;
   if (sharedSecret_) secret = std::span<const std::uint8_t>(*sharedSecret_);
+  return sendSigned(envelope, *connectedPeerID_, secret);
+}
+
+Status PairingService::sendSigned(const SyncEnvelope& envelope, const PeerID& peer,
+                                  std::optional<std::span<const std::uint8_t>> secret) {
+  if (!session_) return Error(ErrorCode::unavailable, std::string(kNotConnected));
+  const auto peers = session_->connectedPeers();
+  if (std::find(peers.begin(), peers.end(), peer) == peers.end()) {
+    return Error(ErrorCode::unavailable, std::string(kNotConnected));
+  }
   auto text = encodeEnvelope(signEnvelope(envelope, secret));
   if (!text) return text.error();
-  return session_->send(*text, *connectedPeerID_);
+  return session_->send(*text, peer);
 }
 
 }  // namespace qm

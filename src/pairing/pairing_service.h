@@ -1,12 +1,15 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/date.h"
 #include "common/enum_info.h"
@@ -52,6 +55,16 @@ bool isPairingActive(PairingState state);
 /// message is checked against its secret) so that envelopes are signed as soon
 /// as a session exists, but the state always starts `unpaired`.
 ///
+/// Anything on the network can invite itself, so a connection is only a
+/// candidate until it proves to hold the secret: after its handshake (or, for
+/// the bonded phone, at once) the desktop asks it for its event list, and the
+/// first candidate whose answer, or any other message, is signed with its
+/// secret becomes the paired phone. Several candidates may wait at once, so a
+/// stranger cannot keep the real phone out; a candidate that does not
+/// handshake within `kHandshakeTime` or prove itself within `kConfirmTime` is
+/// closed. Until a phone is paired nothing but the acknowledgement and that
+/// request is sent, and nothing it sends is handed on.
+///
 /// Everything runs on the main loop's thread.
 class PairingService {
  public:
@@ -59,6 +72,12 @@ class PairingService {
   static constexpr std::string_view kServiceType = "quillmere-pair";
   /// The text of the one send error of the service itself.
   static constexpr std::string_view kNotConnected = "Not connected to peer";
+  /// How long an accepted connection may take to send its handshake.
+  static constexpr std::chrono::seconds kHandshakeTime{10};
+  /// How long a candidate may take to send its first signed message.
+  static constexpr std::chrono::seconds kConfirmTime{30};
+  /// Connections waiting to prove themselves at once; more are declined.
+  static constexpr std::size_t kMaxCandidates = 8;
 
   PairingService(PeerNetwork& network, KeychainStore& keychain, DeviceIdentity& identity,
                  const AppSettings& settings);
@@ -74,8 +93,10 @@ class PairingService {
   const std::optional<std::string>& qrPayloadString() const { return qrPayloadString_; }
   /// This desktop's name on the peer network: its device identifier.
   const std::string& localPeerName() const { return localPeerName_; }
-  /// The phone last invited or connected.
+  /// The paired phone's connection, while it is up.
   const std::optional<PeerID>& connectedPeerID() const { return connectedPeerID_; }
+  /// Connections accepted that have not proven themselves yet.
+  std::size_t candidateCount() const { return candidates_.size(); }
   bool hasSharedSecret() const { return sharedSecret_.has_value(); }
   /// The bond with the paired phone, as stored in the keychain.
   const std::optional<PairingBond>& bond() const { return bond_; }
@@ -88,6 +109,8 @@ class PairingService {
   /// any earlier ones (a phone that scanned an older code can no longer pair).
   std::string makeQRPayload();
   void startAdvertising();
+  /// Stops advertising; a pairing under way (connections still proving
+  /// themselves) ends with it.
   void stopAdvertising();
   /// Advertises again for the bonded phone; also runs by itself when the
   /// session with the paired phone is lost.
@@ -98,23 +121,19 @@ class PairingService {
   Status forgetPairing();
 
   /// Signs `envelope` with the shared secret (when there is one) and sends it
-  /// to the connected phone. Fails with `kNotConnected` when no session with it
+  /// to the paired phone. Fails with `kNotConnected` when no session with it
   /// is up, or with the network's error.
   Status send(const SyncEnvelope& envelope);
 
-  /// The phone's "pair.handshake": derives the shared secret, stores the bond
-  /// and answers with a signed "pair.ack". Ignored while paired or
-  /// reconnecting: the pairing and its session stay as they are. A bond that cannot be stored ends
-  /// the pairing in `error`: after a restart the phone would be a stranger.
-  void handleHandshake(const PairHandshakePayload& payload);
-
-  /// Every message received from a peer of the session, whoever sent it (the
-  /// envelope's signature says whether it is the bonded phone).
+  /// Every message received from the paired phone, starting with the one that
+  /// proved it (the envelope's signature is checked again by the receiver).
   Signal<std::string, PeerID>& dataReceived() { return dataReceived_; }
   /// After every change of what the user interface shows.
   Signal<>& changed() { return changed_; }
 
  private:
+  struct Candidate;
+
   void replaceSession();
   void startAdvertiser();
   void dropAdvertiser();
@@ -125,7 +144,20 @@ class PairingService {
   void advertisingFailed(const std::string& error);
   void peerStateChanged(std::uint64_t sessionGeneration, const PeerID& peer,
                         PeerConnectionState peerState);
+  void received(std::string bytes, const PeerID& peer);
   void fail(std::string message);
+
+  Candidate* findCandidate(const PeerID& peer);
+  void setDeadline(Candidate& candidate, std::chrono::seconds after, std::string_view missing);
+  void closeCandidate(PeerID peer, std::string_view why);
+  void dropCandidates();
+  void afterCandidateLeft();
+  void askForProof(Candidate& candidate, std::span<const std::uint8_t> secret);
+  void candidateMessage(Candidate& candidate, std::string bytes);
+  void handshake(Candidate& candidate, const PairHandshakePayload& payload);
+  void confirm(const PeerID& peer, std::string bytes);
+  Status sendSigned(const SyncEnvelope& envelope, const PeerID& peer,
+                    std::optional<std::span<const std::uint8_t>> secret);
 
   PeerNetwork& network_;
   KeychainStore& keychain_;
@@ -143,6 +175,7 @@ class PairingService {
   // Events of a session that has since been replaced or dropped are ignored.
   std::uint64_t sessionGeneration_ = 0;
   std::optional<PeerID> connectedPeerID_;
+  std::vector<std::unique_ptr<Candidate>> candidates_;
   std::optional<std::array<std::uint8_t, 32>> ephemeralPrivateKey_;
   std::optional<std::array<std::uint8_t, 16>> sessionNonce_;
   std::optional<Bytes> sharedSecret_;

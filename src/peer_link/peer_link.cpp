@@ -80,6 +80,16 @@ class SessionState : public std::enable_shared_from_this<SessionState> {
     });
   }
 
+  void disconnect(const PeerID& peer) {
+    const auto member = find(peer.connection);
+    if (member == members_.end()) return;
+    auto connection = member->connection;
+    members_.erase(member);
+    connection->closeGracefully(core_->options.closeLinger);
+    log::pairing().info("Disconnected peer {} ({})", peer.displayName, connection->name());
+    report(peer, PeerConnectionState::notConnected);
+  }
+
   std::vector<PeerID> connectedPeers() const {
     std::vector<const Member*> connected;
     for (const auto& member : members_) {
@@ -196,6 +206,7 @@ class Session : public PeerSession {
     return state_->send(bytes, peer);
   }
   void disconnect() override { state_->disconnect(true); }
+  void disconnect(const PeerID& peer) override { state_->disconnect(peer); }
 
   SessionState& state() { return *state_; }
 
@@ -496,12 +507,34 @@ class Advertiser : public PeerAdvertiser {
 
 // --- the network -------------------------------------------------------------
 
+/// An asio timer that calls its function unless cancelled by its destruction.
+class Timer : public PeerTimer {
+ public:
+  Timer(asio::io_context& io, std::chrono::milliseconds delay, std::function<void()> fn)
+      : timer_(io, delay) {
+    timer_.async_wait([fn = std::move(fn)](std::error_code ec) {
+      if (!ec) fn();
+    });
+  }
+  ~Timer() override { timer_.cancel(); }
+  Timer(const Timer&) = delete;
+  Timer& operator=(const Timer&) = delete;
+
+ private:
+  asio::steady_timer timer_;
+};
+
 class PeerLinkNetwork : public PeerLink {
  public:
   explicit PeerLinkNetwork(std::shared_ptr<Core> core) : core_(std::move(core)) {}
 
   std::unique_ptr<PeerSession> makeSession(PeerSessionEvents events) override {
     return std::make_unique<Session>(core_, std::move(events));
+  }
+
+  std::unique_ptr<PeerTimer> callAfter(std::chrono::milliseconds delay,
+                                       std::function<void()> fn) override {
+    return std::make_unique<Timer>(core_->io, delay, std::move(fn));
   }
 
   std::unique_ptr<PeerAdvertiser> startAdvertising(const std::string& localName,

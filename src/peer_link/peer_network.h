@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -56,6 +57,9 @@ class PeerSession {
   virtual Status send(std::string_view bytes, const PeerID& peer) = 0;
   /// Closes every connection; each connected peer is reported not connected.
   virtual void disconnect() = 0;
+  /// Closes the connection of `peer` alone (what is queued still goes out); it
+  /// is reported not connected. Nothing happens for a peer not in the session.
+  virtual void disconnect(const PeerID& peer) = 0;
 };
 
 /// What an advertiser reports.
@@ -76,10 +80,20 @@ class PeerAdvertiser {
   virtual void stop() = 0;
 };
 
-/// Sessions and advertisers of one peer network.
+/// A call waiting for its time; destroying the handle cancels it.
+class PeerTimer {
+ public:
+  virtual ~PeerTimer() = default;
+};
+
+/// Sessions and advertisers of one peer network, and the clock that puts
+/// deadlines on its peers.
 class PeerNetwork {
  public:
   virtual ~PeerNetwork() = default;
+  /// Calls `fn` on the main loop after `delay`, unless the handle is gone first.
+  virtual std::unique_ptr<PeerTimer> callAfter(std::chrono::milliseconds delay,
+                                               std::function<void()> fn) = 0;
   virtual std::unique_ptr<PeerSession> makeSession(PeerSessionEvents events) = 0;
   /// Starts advertising `serviceType` under `localName` with the discovery
   /// information `txt`. Failures to start are reported through

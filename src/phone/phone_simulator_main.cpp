@@ -45,6 +45,23 @@ void printReceived(const std::string& bytes, const SharedSecret& secret) {
   }
 }
 
+/// The phone answers the desktop's "event.list.request" at once, as the real
+/// phone does; the desktop takes the signed answer as proof that this is the
+/// phone it paired with. Returns whether `bytes` was such a request.
+bool answerEventListRequest(const std::string& bytes, const SharedSecret& secret,
+                            const std::function<Status(const std::string&)>& send) {
+  auto request = openEnvelope(bytes, secret);
+  if (!request || request->type != SyncMessageType::eventListRequest) return false;
+  auto answer = sealMessage(SyncMessageType::eventListResponse, EventListResponsePayload{}, secret);
+  Status sent = answer ? send(*answer) : Status(answer.error());
+  if (sent) {
+    std::cout << "answered event.list.request" << std::endl;
+  } else {
+    std::cerr << "Cannot answer event.list.request: " << sent.error().message << std::endl;
+  }
+  return true;
+}
+
 /// Reads an envelope from `file` (sync JSON), signs it with the bond's secret.
 Result<std::string> envelopeFromFile(const std::string& file, const SharedSecret& secret) {
   auto text = readFile(file);
@@ -130,11 +147,19 @@ int pair(const Options& options) {
         }
       },
       [&](const std::string& bytes) {
-        auto ack = readPairAck(bytes, scanned->desktop);
-        if (!ack) {
-          printReceived(bytes, scanned->desktop.sharedSecret);
+        const SharedSecret& secret = scanned->desktop.sharedSecret;
+        printReceived(bytes, secret);
+        if (paired) {
+          // The desktop confirms the pairing by the signed answer to this.
+          if (answerEventListRequest(bytes, secret,
+                                     [&](const std::string& b) { return session.send(b); })) {
+            session.finish(
+                0, std::chrono::milliseconds(static_cast<int>(options.listenSeconds * 1000)));
+          }
           return;
         }
+        auto ack = readPairAck(bytes, scanned->desktop);
+        if (!ack) return;
         paired = true;
         Bond bond{phone, scanned->desktop, now()};
         if (auto saved = saveBond(options.bondFile, bond); !saved) {
@@ -143,8 +168,6 @@ int pair(const Options& options) {
         }
         std::cout << "paired with " << ack->macDisplayName << "; bond saved to " << options.bondFile
                   << std::endl;
-        session.finish(0,
-                       std::chrono::milliseconds(static_cast<int>(options.listenSeconds * 1000)));
       });
   return paired ? code : (code == 0 ? 1 : code);
 }
@@ -174,7 +197,11 @@ int connect(const Options& options) {
         }
         s.finish(0, std::chrono::milliseconds(static_cast<int>(options.listenSeconds * 1000)));
       },
-      [&](const std::string& bytes) { printReceived(bytes, bond->desktop.sharedSecret); });
+      [&](const std::string& bytes) {
+        printReceived(bytes, bond->desktop.sharedSecret);
+        answerEventListRequest(bytes, bond->desktop.sharedSecret,
+                               [&](const std::string& b) { return session.send(b); });
+      });
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "failing_keychain.h"
 #include "pairing/pairing_bond.h"
+#include "pairing/qr_payload.h"
 #include "phone/phone_pairing.h"
 #include "support/desktop_services.h"
 #include "support/status_matchers.h"
@@ -22,7 +23,7 @@ void PrintTo(PairingState state, std::ostream* os) {
 
 namespace {
 
-/// A session whose peers the test connects and drops by hand.
+/// A session whose peers the test connects, drops and speaks for by hand.
 class FakeSession : public PeerSession {
  public:
   FakeSession(PeerSessionEvents events, int& disconnects)
@@ -32,7 +33,7 @@ class FakeSession : public PeerSession {
   Status send(std::string_view bytes, const PeerID& peer) override {
     if (std::ranges::find(connected_, peer) == connected_.end()) return Error("not connected");
     if (failSends) return Error("link broken");
-    sent.emplace_back(bytes);
+    sent.emplace_back(peer, std::string(bytes));
     return {};
   }
   void disconnect() override {
@@ -40,17 +41,32 @@ class FakeSession : public PeerSession {
     for (const auto& peer : std::exchange(connected_, {}))
       events_.peerStateChanged(peer, PeerConnectionState::notConnected);
   }
+  void disconnect(const PeerID& peer) override {
+    if (std::erase(connected_, peer) > 0)
+      events_.peerStateChanged(peer, PeerConnectionState::notConnected);
+  }
   void connect(const PeerID& peer) {
     events_.peerStateChanged(peer, PeerConnectionState::connecting);
     connected_.push_back(peer);
     events_.peerStateChanged(peer, PeerConnectionState::connected);
   }
-  void drop(const PeerID& peer) {
-    std::erase(connected_, peer);
-    events_.peerStateChanged(peer, PeerConnectionState::notConnected);
+  void drop(const PeerID& peer) { disconnect(peer); }
+  void deliver(const PeerID& peer, std::string bytes) {
+    if (std::ranges::find(connected_, peer) != connected_.end())
+      events_.dataReceived(std::move(bytes), peer);
+  }
+  bool isConnected(const PeerID& peer) const {
+    return std::ranges::find(connected_, peer) != connected_.end();
+  }
+  /// What went to `peer`, oldest first.
+  std::vector<std::string> sentTo(const PeerID& peer) const {
+    std::vector<std::string> out;
+    for (const auto& [to, bytes] : sent)
+      if (to == peer) out.push_back(bytes);
+    return out;
   }
 
-  std::vector<std::string> sent;
+  std::vector<std::pair<PeerID, std::string>> sent;
   bool failSends = false;
 
  private:
@@ -65,7 +81,8 @@ struct FakeAdvertiser : PeerAdvertiser {
   std::shared_ptr<AdvertiserEvents> events;
 };
 
-/// Hands out fake sessions and advertisers and keeps the latest of each.
+/// Hands out fake sessions and advertisers, keeps the latest of each, and runs
+/// a clock that only the test moves.
 class FakeNetwork : public PeerNetwork {
  public:
   std::unique_ptr<PeerSession> makeSession(PeerSessionEvents events) override {
@@ -84,18 +101,40 @@ class FakeNetwork : public PeerNetwork {
     return made;
   }
 
-  /// `phone` invites this desktop and, when let in, connects; returns the
-  /// session it joined, or nothing when declined or when nothing is advertised.
-  FakeSession* join(const phone::Identity& phone) {
+  struct Timer : PeerTimer {
+    explicit Timer(std::shared_ptr<std::function<void()>> call) : fn(std::move(call)) {}
+    ~Timer() override { *fn = nullptr; }
+    std::shared_ptr<std::function<void()>> fn;
+  };
+  std::unique_ptr<PeerTimer> callAfter(std::chrono::milliseconds delay,
+                                       std::function<void()> fn) override {
+    auto shared = std::make_shared<std::function<void()>>(std::move(fn));
+    timers_.emplace(now_ + delay, shared);
+    return std::make_unique<Timer>(shared);
+  }
+  /// Moves the clock on, running every call that falls due, in time order.
+  void advance(std::chrono::milliseconds by) {
+    now_ += by;
+    while (!timers_.empty() && timers_.begin()->first <= now_) {
+      auto fn = timers_.begin()->second;
+      timers_.erase(timers_.begin());
+      if (*fn) (*fn)();
+    }
+  }
+
+  /// A device named `name` invites this desktop and, when let in, connects;
+  /// returns its peer, or nothing when declined or when nothing is advertised.
+  std::optional<PeerID> join(const std::string& name) {
     const auto events = advertiser_.lock();  // kept alive while it answers
-    if (!events) return nullptr;
-    const PeerID peer{phone.deviceUUID, ++connections_};
+    if (!events) return std::nullopt;
+    const PeerID peer{name, ++connections_};
     std::optional<PeerSession*> answer;
     events->invitationReceived(peer, [&](PeerSession* s) { answer = s; });
     EXPECT_TRUE(answer) << "the invitation was not answered";
     auto* joined = static_cast<FakeSession*>(answer.value_or(nullptr));
-    if (joined) joined->connect(peer);
-    return joined;
+    if (!joined) return std::nullopt;
+    joined->connect(peer);
+    return peer;
   }
   FakeSession& session() { return *session_; }
   AdvertiserEvents& advertiser() { return *advertiser_.lock(); }
@@ -108,6 +147,8 @@ class FakeNetwork : public PeerNetwork {
   FakeSession* session_ = nullptr;
   std::weak_ptr<AdvertiserEvents> advertiser_;
   std::uint64_t connections_ = 0;
+  std::chrono::milliseconds now_{0};
+  std::multimap<std::chrono::milliseconds, std::shared_ptr<std::function<void()>>> timers_;
 };
 
 class PairingServiceTest : public ::testing::Test {
@@ -116,20 +157,38 @@ class PairingServiceTest : public ::testing::Test {
 
   /// The service, made (again, as after a restart) when there is none.
   PairingService& service() {
-    if (!service_)
+    if (!service_) {
       service_ = std::make_unique<PairingService>(network_, keychain_, services_.identity,
                                                   services_.settings);
+      received_ = service_->dataReceived().subscribe(
+          [this](const std::string& bytes, const PeerID&) { received.push_back(bytes); });
+    }
     return *service_;
   }
 
-  /// The phone scans the code on show (advertising first if need be), joins
-  /// and sends its handshake; returns what it scanned.
+  /// `phone` joins, under its own name, and sends its handshake for the code
+  /// it scanned; returns its peer (checked to be let in).
+  PeerID joinAndHandshake(const phone::Identity& phone, const phone::ScannedQR& scanned) {
+    auto peer = network_.join(phone.deviceUUID);
+    EXPECT_TRUE(peer) << "declined";
+    network_.session().deliver(*peer,
+                               encodeEnvelope(*phone::handshakeEnvelope(phone, scanned)).value());
+    return peer.value_or(PeerID{});
+  }
+  /// `peer` answers what the desktop asked with the event list, signed with `secret`.
+  void answer(const PeerID& peer, std::span<const std::uint8_t, 32> secret) {
+    network_.session().deliver(peer, phone::sealMessage(SyncMessageType::eventListResponse,
+                                                        EventListResponsePayload{}, secret)
+                                         .value());
+  }
+  /// The phone scans the code on show (advertising first if need be), joins,
+  /// sends its handshake and answers the desktop's request; returns what it scanned.
   phone::ScannedQR pairPhone(const phone::Identity& phone) {
     if (!service().isAdvertising()) service().startAdvertising();
     auto scanned = phone::scanQRString(phone, *service().qrPayloadString());
     EXPECT_TRUE(scanned) << scanned.error().message;
-    EXPECT_NE(network_.join(phone), nullptr);
-    service().handleHandshake(phone::handshakePayload(phone, *scanned));
+    const PeerID peer = joinAndHandshake(phone, *scanned);
+    answer(peer, scanned->desktop.sharedSecret);
     return *scanned;
   }
   /// The connected phone's link breaks.
@@ -137,6 +196,16 @@ class PairingServiceTest : public ::testing::Test {
 
   static SyncEnvelope someEnvelope() {
     return SyncEnvelope::make(SyncMessageType::deltaContact, Bytes{'{', '}'});
+  }
+  /// The types of the messages in `sent`, each opened with `secret` ("?" when it does not open).
+  static std::vector<std::string> opened(const std::vector<std::string>& sent,
+                                         std::span<const std::uint8_t, 32> secret) {
+    std::vector<std::string> types;
+    for (const auto& bytes : sent) {
+      auto envelope = phone::openEnvelope(bytes, secret);
+      types.emplace_back(envelope ? rawValue(envelope->type) : "?");
+    }
+    return types;
   }
 
   test::TempDir dir_;
@@ -146,10 +215,12 @@ class PairingServiceTest : public ::testing::Test {
   KeychainStore keychain_{keychainBackend_};
   FakeNetwork network_;
   std::unique_ptr<PairingService> service_;
+  Subscription received_;
+  std::vector<std::string> received;
   phone::Identity phone_ = phone::Identity::generate("Dana's phone");
 };
 
-TEST_F(PairingServiceTest, FirstPairingEndsPairedWithABondAndASignedAcknowledgement) {
+TEST_F(PairingServiceTest, PairingIsCompleteOnlyWhenThePhoneAnswersSignedWithTheNewSecret) {
   const std::string qr = service().makeQRPayload();
   service().startAdvertising();
   EXPECT_EQ(service().state(), PairingState::advertising);
@@ -157,21 +228,107 @@ TEST_F(PairingServiceTest, FirstPairingEndsPairedWithABondAndASignedAcknowledgem
   EXPECT_EQ(network_.advertised, std::tuple(services_.identity.current(), "quillmere-pair",
                                             std::map<std::string, std::string>{{"version", "1"}}));
 
-  const phone::ScannedQR scanned = pairPhone(phone_);
+  auto scanned = phone::scanQRString(phone_, qr);
+  ASSERT_TRUE(scanned);
+  const PeerID peer = joinAndHandshake(phone_, *scanned);
+
+  // Acknowledged and asked for its events, both signed with the new secret;
+  // but not paired yet: no bond, nothing else goes out, nothing is handed on.
+  const auto sent = network_.session().sentTo(peer);
+  EXPECT_EQ(opened(sent, scanned->desktop.sharedSecret),
+            (std::vector<std::string>{"pair.ack", "event.list.request"}));
+  auto ack = phone::readPairAck(sent.at(0), scanned->desktop);
+  ASSERT_TRUE(ack) << ack.error().message;
+  EXPECT_EQ(ack->macDisplayName, "Dana's Laptop");
+  EXPECT_TRUE(ack->accepted);
+  EXPECT_EQ(service().state(), PairingState::connecting);
+  EXPECT_FALSE(service().bond());
+  EXPECT_FALSE(loadBond(services_.keychain));
+  EXPECT_THAT(service().send(someEnvelope()), test::IsError("Not connected to peer"));
+  EXPECT_TRUE(received.empty());
+
+  answer(peer, scanned->desktop.sharedSecret);
   EXPECT_EQ(service().state(), PairingState::paired);
   EXPECT_EQ(service().peerDisplayName(), "Dana's phone");
   EXPECT_TRUE(service().lastConnectedAt());
   EXPECT_FALSE(network_.advertising());
-
-  // The bond it keeps is checked where it is read back after a restart.
-  ASSERT_EQ(network_.session().sent.size(), 1U);
-  auto ack = phone::readPairAck(network_.session().sent[0], scanned.desktop);
-  ASSERT_TRUE(ack) << ack.error().message;
-  EXPECT_EQ(ack->macDisplayName, "Dana's Laptop");
-  EXPECT_TRUE(ack->accepted);
+  EXPECT_EQ(loadBond(services_.keychain)->peerDeviceUUID, phone_.deviceUUID);
+  // The answer itself is handed on like any message of the phone.
+  ASSERT_EQ(received.size(), 1U);
+  EXPECT_EQ(decodeEnvelope(received[0])->type, SyncMessageType::eventListResponse);
 }
 
-TEST_F(PairingServiceTest, HandshakeWhoseBondCannotBeSavedEndsInErrorWithoutABond) {
+TEST_F(PairingServiceTest, StrangersOnTheNetworkNeitherPairNorKeepThePhoneOut) {
+  service().startAdvertising();
+  auto scanned = phone::scanQRString(phone_, *service().qrPayloadString());
+  ASSERT_TRUE(scanned);
+
+  // One stranger connects and says nothing; another handshakes with its own
+  // key (it never saw the code, so it cannot know the secret the desktop
+  // derives) and answers with what it believes is the secret; a third sends a
+  // key that is no key. None of them ends the pairing.
+  const auto silent = network_.join("silent");
+  ASSERT_TRUE(silent);
+  const phone::Identity stranger = phone::Identity::generate("Mallory's phone");
+  const QRSession elsewhere = makeQRSession(services_.settings, services_.identity);
+  auto guessed = phone::scanQRString(stranger, elsewhere.qrString);
+  ASSERT_TRUE(guessed);
+  const PeerID mallory = joinAndHandshake(stranger, *guessed);
+  answer(mallory, guessed->desktop.sharedSecret);
+  const auto broken = network_.join("broken");
+  ASSERT_TRUE(broken);
+  network_.session().deliver(
+      *broken, encodeEnvelope(*SyncEnvelope::make(SyncMessageType::pairHandshake,
+                                                  PairHandshakePayload{"X", "X", "@@@@", "n"}))
+                   .value());
+  network_.session().deliver(
+      *silent, phone::sealMessage(SyncMessageType::eventListResponse, EventListResponsePayload{},
+                                  scanned->desktop.sharedSecret)
+                   .value());
+  EXPECT_EQ(service().state(), PairingState::connecting);
+  EXPECT_EQ(service().errorMessage(), std::nullopt);
+  EXPECT_FALSE(service().bond());
+  EXPECT_FALSE(network_.session().isConnected(*broken));
+
+  // The real phone still gets in, and wins; the others are sent away.
+  const PeerID real = joinAndHandshake(phone_, *scanned);
+  answer(real, scanned->desktop.sharedSecret);
+  EXPECT_EQ(service().state(), PairingState::paired);
+  EXPECT_EQ(service().peerDisplayName(), "Dana's phone");
+  EXPECT_EQ(service().connectedPeerID(), real);
+  EXPECT_FALSE(network_.session().isConnected(*silent));
+  EXPECT_FALSE(network_.session().isConnected(mallory));
+  // Nothing signed with the phone's secret ever went to a stranger.
+  for (const PeerID& other : {*silent, mallory})
+    for (const auto& bytes : network_.session().sentTo(other))
+      EXPECT_FALSE(phone::openEnvelope(bytes, scanned->desktop.sharedSecret));
+}
+
+TEST_F(PairingServiceTest, ConnectionsThatDoNotProveThemselvesInTimeAreClosed) {
+  service().startAdvertising();
+  const auto silent = network_.join("silent");
+  network_.advance(PairingService::kHandshakeTime - std::chrono::seconds(1));
+  auto scanned = phone::scanQRString(phone_, *service().qrPayloadString());
+  const PeerID quiet = joinAndHandshake(phone_, *scanned);  // handshakes, never answers
+  network_.advance(std::chrono::seconds(1));
+  EXPECT_FALSE(network_.session().isConnected(*silent));
+  EXPECT_TRUE(network_.session().isConnected(quiet));
+  EXPECT_EQ(service().state(), PairingState::connecting);
+  network_.advance(PairingService::kConfirmTime);
+  EXPECT_FALSE(network_.session().isConnected(quiet));
+  EXPECT_EQ(service().state(), PairingState::advertising);
+  EXPECT_TRUE(network_.advertising());
+
+  // At most a few wait at once; once one leaves there is room again.
+  std::vector<PeerID> waiting;
+  for (std::size_t i = 0; i < PairingService::kMaxCandidates; ++i)
+    waiting.push_back(network_.join("idle " + std::to_string(i)).value());
+  EXPECT_EQ(network_.join("one too many"), std::nullopt);
+  network_.session().drop(waiting.front());
+  EXPECT_TRUE(network_.join("next"));
+}
+
+TEST_F(PairingServiceTest, PairingWhoseBondCannotBeSavedEndsInErrorWithoutABond) {
   std::vector<PairingState> shown;
   auto subscription = service().changed().subscribe([&] { shown.push_back(service().state()); });
   keychainBackend_.failSaves = true;
@@ -188,19 +345,17 @@ TEST_F(PairingServiceTest, HandshakeWhoseBondCannotBeSavedEndsInErrorWithoutABon
   EXPECT_FALSE(service().hasSharedSecret());
   EXPECT_FALSE(network_.advertising());
   EXPECT_EQ(service().qrPayloadString(), std::nullopt);
+  EXPECT_TRUE(received.empty());
 
-  // No acknowledgement, the session dropped, and nothing signed with the
-  // secret that was not kept.
-  FakeSession& session = network_.session();
-  EXPECT_TRUE(session.sent.empty());
+  // The session dropped; nothing more can go out.
   EXPECT_EQ(network_.disconnects, 1);
   EXPECT_FALSE(service().connectedPeerID());
-  (void)service().send(someEnvelope());
-  for (const auto& sent : session.sent)
-    EXPECT_FALSE(phone::openEnvelope(sent, scanned.desktop.sharedSecret));
+  const auto before = network_.session().sent.size();
+  EXPECT_THAT(service().send(someEnvelope()), test::IsError("Not connected to peer"));
+  EXPECT_EQ(network_.session().sent.size(), before);
 }
 
-TEST_F(PairingServiceTest, BondIsReadOnceAndChangesOnlyWithAHandshake) {
+TEST_F(PairingServiceTest, BondIsReadOnceAndChangesOnlyWithAConfirmedPairing) {
   const phone::ScannedQR first = pairPhone(phone_);
   service_.reset();  // a restart reads the bond, but starts unpaired
   EXPECT_EQ(service().state(), PairingState::unpaired);
@@ -240,8 +395,8 @@ TEST_F(PairingServiceTest, BondIsReadOnceAndChangesOnlyWithAHandshake) {
   session.sent.clear();
   ASSERT_TRUE(service().send(someEnvelope()));
   ASSERT_EQ(session.sent.size(), 1U);
-  EXPECT_TRUE(phone::openEnvelope(session.sent[0], second.desktop.sharedSecret));
-  EXPECT_FALSE(phone::openEnvelope(session.sent[0], first.desktop.sharedSecret));
+  EXPECT_TRUE(phone::openEnvelope(session.sent[0].second, second.desktop.sharedSecret));
+  EXPECT_FALSE(phone::openEnvelope(session.sent[0].second, first.desktop.sharedSecret));
 }
 
 TEST_F(PairingServiceTest, EverySubscriberHearsChangesUntilItsHandleIsGone) {
@@ -260,106 +415,103 @@ TEST_F(PairingServiceTest, EverySubscriberHearsChangesUntilItsHandleIsGone) {
   EXPECT_EQ(second, 1);
 }
 
-TEST_F(PairingServiceTest, HandshakesNeedTheCodeOnShowAndStatesRefuseWhatTheyDoNotAllow) {
+TEST_F(PairingServiceTest, CodesAreSpentAndStatesRefuseWhatTheyDoNotAllow) {
   service().startAdvertising();
   const std::string first = *service().qrPayloadString();
   auto abandoned = phone::scanQRString(phone_, first);
   ASSERT_TRUE(abandoned);
+  const PeerID early = joinAndHandshake(phone_, *abandoned);
   service().stopAdvertising();
   EXPECT_EQ(service().state(), PairingState::unpaired);
   EXPECT_FALSE(network_.advertising());
   EXPECT_EQ(service().qrPayloadString(), std::nullopt);
+  EXPECT_FALSE(network_.session().isConnected(early)) << "a pairing under way ends with it";
 
-  // A handshake for the abandoned code fails.
-  service().handleHandshake(phone::handshakePayload(phone_, *abandoned));
-  EXPECT_EQ(service().state(), PairingState::error);
-  EXPECT_EQ(service().errorMessage(), "No active pairing session");
-
-  // From the error state, advertising may start again with a new key pair and
-  // code, clearing the message.
+  // Advertising starts again with a new key pair and code: the abandoned
+  // code's secret no longer pairs.
   service().startAdvertising();
-  EXPECT_EQ(service().state(), PairingState::advertising);
-  EXPECT_EQ(service().errorMessage(), std::nullopt);
   ASSERT_TRUE(service().qrPayloadString());
   EXPECT_NE(*service().qrPayloadString(), first);
-
-  // A second phone inviting while the first is connecting is declined, and
-  // without a bond there is nothing to reconnect to.
-  ASSERT_NE(network_.join(phone_), nullptr);
-  ASSERT_EQ(service().state(), PairingState::connecting);
-  EXPECT_EQ(network_.join(phone::Identity::generate("Other")), nullptr);
-  service().reconnect();
+  const PeerID late = joinAndHandshake(phone_, *abandoned);
+  answer(late, abandoned->desktop.sharedSecret);
+  EXPECT_EQ(service().state(), PairingState::connecting);
+  service().reconnect();  // without a bond there is nothing to reconnect to
   EXPECT_EQ(service().state(), PairingState::connecting);
 
-  // Once paired, advertising does not start and the used code is spent.
-  auto scanned = phone::scanQRString(phone_, *service().qrPayloadString());
-  service().handleHandshake(phone::handshakePayload(phone_, *scanned));
+  // Once paired, advertising does not start, nobody else gets in, and a
+  // handshake from the phone is handed on (and ignored there) without
+  // touching the pairing.
+  pairPhone(phone_);
   ASSERT_EQ(service().state(), PairingState::paired);
-  EXPECT_NE(scanned->desktop.sharedSecret, abandoned->desktop.sharedSecret);
   service().startAdvertising();
   EXPECT_EQ(service().state(), PairingState::paired);
   EXPECT_FALSE(network_.advertising());
-  // A handshake while paired (anyone may send one, under any name) is ignored.
   const auto bond = service().bond();
-  service().handleHandshake(phone::handshakePayload(phone_, *scanned));
-  service().handleHandshake({phone_.deviceUUID, "Dana's phone", "@@@@", "nonce"});
+  network_.session().deliver(
+      *service().connectedPeerID(),
+      encodeEnvelope(*SyncEnvelope::make(SyncMessageType::pairHandshake,
+                                         PairHandshakePayload{"X", "X", "@@@@", "n"}))
+          .value());
   EXPECT_EQ(service().state(), PairingState::paired);
   EXPECT_EQ(service().bond(), bond);
-  EXPECT_EQ(service().errorMessage(), std::nullopt);
 }
 
-TEST_F(PairingServiceTest, BadHandshakeKeysAndAdvertisingFailuresEndInError) {
-  service().startAdvertising();
-  service().handleHandshake({phone_.deviceUUID, "Dana's phone", "@@@@", "nonce"});
-  EXPECT_EQ(service().state(), PairingState::error);
-  EXPECT_EQ(service().errorMessage(),
-            "Handshake failed: Invalid key data — could not decode base64 public key");
-  EXPECT_FALSE(loadBond(services_.keychain));
-
+TEST_F(PairingServiceTest, AdvertisingFailureEndsInError) {
   service().startAdvertising();
   network_.advertiser().advertisingFailed("Address already in use");
   EXPECT_EQ(service().state(), PairingState::error);
   EXPECT_EQ(service().errorMessage(), "Failed to start advertising: Address already in use");
 }
 
-TEST_F(PairingServiceTest, OnlyTheBondedPhoneComesBackWithoutAHandshakeAfterADropOrARestart) {
+TEST_F(PairingServiceTest, OnlyTheBondedPhoneProvingItsSecretComesBackAfterADropOrARestart) {
   const phone::ScannedQR scanned = pairPhone(phone_);
+  const auto& secret = scanned.desktop.sharedSecret;
   const phone::Identity stranger = phone::Identity::generate("Someone else");
 
-  // A lost session is looked for again; no other device may take its place.
+  // A lost session is looked for again; another device is declined, and one
+  // that takes the bonded phone's name is only a candidate: it is asked to
+  // prove itself, cannot, and does not keep the real phone out.
   dropPhone();
   EXPECT_EQ(service().state(), PairingState::reconnecting);
   EXPECT_TRUE(network_.advertising());
-  EXPECT_EQ(network_.join(stranger), nullptr);
+  EXPECT_EQ(network_.join(stranger.deviceUUID), std::nullopt);
+  const PeerID impostor = network_.join(phone_.deviceUUID).value();
+  network_.session().deliver(impostor, encodeEnvelope(someEnvelope()).value());  // unsigned
   EXPECT_EQ(service().state(), PairingState::reconnecting);
-  ASSERT_NE(network_.join(phone_), nullptr);
+  const PeerID real = network_.join(phone_.deviceUUID).value();
+  EXPECT_EQ(opened(network_.session().sentTo(real), secret),
+            (std::vector<std::string>{"event.list.request"}));
+  EXPECT_THAT(service().send(someEnvelope()), test::IsError("Not connected to peer"));
+  answer(real, secret);
   EXPECT_EQ(service().state(), PairingState::paired);
   EXPECT_FALSE(network_.advertising());
+  EXPECT_FALSE(network_.session().isConnected(impostor));
   // What goes out reaches the phone on its new connection, signed as before.
   ASSERT_TRUE(service().send(someEnvelope()));
-  EXPECT_TRUE(phone::openEnvelope(network_.session().sent.back(), scanned.desktop.sharedSecret));
+  EXPECT_TRUE(phone::openEnvelope(network_.session().sent.back().second, secret));
 
   // After a restart, with the code on show, another phone may start pairing;
-  // the bonded one is paired at once.
+  // the bonded one is paired without a handshake once it proves itself.
   service_.reset();
   service().startAdvertising();
-  ASSERT_NE(network_.join(stranger), nullptr);
+  const PeerID other = network_.join(stranger.deviceUUID).value();
   EXPECT_EQ(service().state(), PairingState::connecting);
-  dropPhone();
+  network_.session().drop(other);
   EXPECT_EQ(service().state(), PairingState::advertising);
-  ASSERT_NE(network_.join(phone_), nullptr);
+  const PeerID back = network_.join(phone_.deviceUUID).value();
+  EXPECT_EQ(service().state(), PairingState::connecting);
+  answer(back, secret);
   EXPECT_EQ(service().state(), PairingState::paired);
   EXPECT_FALSE(network_.advertising());
   EXPECT_EQ(service().qrPayloadString(), std::nullopt);
 }
 
-TEST_F(PairingServiceTest, SendNeedsTheConnectedPhoneAndReportsTheLinksError) {
+TEST_F(PairingServiceTest, SendNeedsThePairedPhoneAndReportsTheLinksError) {
   EXPECT_THAT(service().send(someEnvelope()), test::IsError("Not connected to peer"));
   pairPhone(phone_);
   network_.session().failSends = true;
   EXPECT_THAT(service().send(someEnvelope()), test::IsError("link broken"));
   network_.session().failSends = false;
-  // The session still exists, but the phone is no longer among its peers.
   dropPhone();
   EXPECT_THAT(service().send(someEnvelope()), test::IsError("Not connected to peer"));
 }
@@ -383,7 +535,7 @@ TEST_F(PairingServiceTest, ForgetPairingEndsUnpairedFromEveryState) {
   service().startAdvertising();
   check("advertising");
   service().startAdvertising();
-  network_.join(phone_);
+  network_.join(phone_.deviceUUID);
   check("connecting");
   pairPhone(phone_);
   check("paired");
