@@ -106,6 +106,8 @@ TEST_F(PairingEndToEndTest, PhonePairsComesBackAsTheBondedPhoneAndIsForgotten) {
   auto reconnect = test::runCommand(QUILLMERE_BINARY, {"pairing", "reconnect"}, env);
   EXPECT_EQ(reconnect.exitCode, 1);
   EXPECT_THAT(reconnect.err, HasSubstr("No phone is paired"));
+  // The refusal is the pairing service's, so its log says so too.
+  EXPECT_TRUE(eventually([&] { return log().find("No bond exists") != std::string::npos; }));
 }
 
 TEST_F(PairingEndToEndTest, PairingTimesOutThenResettingAllDataForgetsThePairing) {
