@@ -17,9 +17,9 @@ QuillmereMacApp::QuillmereMacApp(AppPaths paths, std::unique_ptr<KeychainBackend
 
 QuillmereMacApp::~QuillmereMacApp() = default;
 
-void QuillmereMacApp::loadServices() {
-  if (defaults_) return;
-  paths_.createFolders();
+Status QuillmereMacApp::loadServices() {
+  if (defaults_) return {};
+  QM_TRY(paths_.createFolders());
   // 1. Settings (an unreadable settings file is set aside by UserDefaults).
   defaults_ = std::make_unique<UserDefaults>(paths_.defaultsFile());
   settings_ = std::make_unique<AppSettings>(*defaults_);
@@ -31,10 +31,11 @@ void QuillmereMacApp::loadServices() {
   keychain_ = std::make_unique<KeychainStore>(*keychainBackend_);
   deviceIdentity_ = std::make_unique<DeviceIdentity>(*keychain_);
   pipeline_ = std::make_unique<PipelineManager>(*defaults_);
+  return {};
 }
 
 Status QuillmereMacApp::startUp() {
-  loadServices();
+  QM_TRY(loadServices());
   // 6. The one-time store wipe.
   if (!defaults_->boolean(kStoreResetFlag).value_or(false)) runOneTimeStoreWipe();
   // 7. The store.
@@ -70,8 +71,8 @@ void QuillmereMacApp::closeStore() {
   store_.reset();
 }
 
-void QuillmereMacApp::resetAllData() {
-  loadServices();
+Status QuillmereMacApp::resetAllData() {
+  QM_TRY(loadServices());
   log::data().info("Resetting all local data");
   // 1. Forget the pairing (a running pairing service has dropped its own copy).
   if (auto deleted = deleteBond(*keychain_); !deleted)
@@ -86,6 +87,7 @@ void QuillmereMacApp::resetAllData() {
   // 4. The store files, after closing the store.
   closeStore();
   deleteStoreFiles(paths_.applicationSupport);
+  return {};
 }
 
 }  // namespace qm

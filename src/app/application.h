@@ -37,14 +37,17 @@ class QuillmereMacApp {
 
   /// Start-up without the store wipe and the store: settings, keychain, device
   /// identity and pipeline stages. Enough for commands that do not need records
-  /// (and for a reset, which must work even when the store is damaged).
-  void loadServices();
+  /// (and for a reset, which must work even when the store is damaged). Fails
+  /// when the folders cannot be made or written.
+  Status loadServices();
 
   /// Deletes the pairing bond and the device identifier from the keychain,
   /// removes every setting and deletes the store files. A running companion
   /// first lets each of its modules drop what it holds (the pairing service its
   /// session and secrets). The caller relaunches (or, offline, just ends).
-  void resetAllData();
+  /// Fails only when the folders cannot be used; each deletion that fails is
+  /// logged and the rest goes on.
+  Status resetAllData();
 
   /// Closes the store (before a relaunch or when shutting down).
   void closeStore();

@@ -135,7 +135,10 @@ class CompanionShell {
 
     control_.handle("reset", [this](const nlohmann::json&, std::shared_ptr<ControlReply> reply) {
       for (auto& module : modules_) module->resetAllData();
-      app_.resetAllData();
+      if (auto reset = app_.resetAllData(); !reset) {
+        reply->fail(reset.error().message);
+        return;
+      }
       reply->succeed({{"relaunching", true}});
       // Nothing may reach the deleted store before the relaunch.
       control_.stop();
@@ -163,7 +166,10 @@ class CompanionShell {
 }  // namespace
 
 int runCompanion(const AppPaths& paths, std::ostream& out, std::ostream& err) {
-  paths.createFolders();
+  if (auto made = paths.createFolders(); !made) {
+    err << made.error().message << "\n";
+    return 1;
+  }
   try {
     log::logToFile(paths.logFile());
   } catch (const std::exception& e) {

@@ -1,8 +1,10 @@
 #include "common/app_paths.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -68,24 +70,53 @@ AppPaths AppPaths::under(const fs::path& home) {
   return paths;
 }
 
-// Throws std::filesystem::filesystem_error when a folder cannot be made: the
-// companion cannot run without them, so start-up reports it and stops.
-void AppPaths::createFolders() const {
+namespace {
+
+/// What to tell a person whose folder or file the companion cannot use.
+std::string whatToDo(const fs::path& path) {
+  return ". Make it yours and writable (for example: sudo chown -R \"$USER\" '" + path.string() +
+         "'), or choose another place with QUILLMERE_HOME, then start Quillmere again.";
+}
+
+std::string reason(int error) {
+  return std::error_code(error, std::generic_category()).message();
+}
+
+}  // namespace
+
+Status AppPaths::createFolders() const {
   // Everything here is this user's alone: the store holds other people's
   // contact details. Applied every time, so folders and files made by an older
   // build, or under a looser umask, are tightened too.
   for (const fs::path* folder : {&applicationSupport, &documents, &config, &logs, &runtime}) {
-    fs::create_directories(*folder);
-    fs::permissions(*folder, fs::perms::owner_all, fs::perm_options::replace);
+    std::error_code ec;
+    fs::create_directories(*folder, ec);
+    if (ec) {
+      return Error(ErrorCode::permissionDenied, "Cannot create the folder " + folder->string() +
+                                                    ": " + ec.message() +
+                                                    whatToDo(folder->parent_path()));
+    }
+    // Fails for a folder of another user; whether it can be used is checked next.
+    fs::permissions(*folder, fs::perms::owner_all, fs::perm_options::replace, ec);
+    if (::access(folder->c_str(), W_OK | X_OK) != 0) {
+      return Error(ErrorCode::permissionDenied, "Cannot write in the folder " + folder->string() +
+                                                    ": " + reason(errno) + whatToDo(*folder));
+    }
   }
   const fs::path store = storeFile();
   for (const fs::path& file :
        {store, fs::path(store.string() + "-wal"), fs::path(store.string() + "-shm"), keychainFile(),
         defaultsFile(), logFile()}) {
     std::error_code ec;  // a file that is not there yet needs nothing
+    if (!fs::exists(fs::symlink_status(file, ec))) continue;
     fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace,
                     ec);
+    if (::access(file.c_str(), R_OK | W_OK) != 0) {
+      return Error(ErrorCode::permissionDenied, "Cannot write the file " + file.string() + ": " +
+                                                    reason(errno) + whatToDo(file));
+    }
   }
+  return {};
 }
 
 }  // namespace qm

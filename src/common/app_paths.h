@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "common/result.h"
+
 namespace qm {
 
 /// Where the companion keeps its files.
@@ -31,7 +33,9 @@ struct AppPaths {
 
   /// Creates the folders that are missing, gives every folder mode 0700 and the
   /// files the companion keeps in them (store, keychain, settings, log) 0600.
-  void createFolders() const;
+  /// Fails, naming the folder or file and what to do, when one cannot be made
+  /// or written (another user's, or on a read-only file system).
+  Status createFolders() const;
 };
 
 }  // namespace qm

@@ -20,6 +20,7 @@ constexpr auto kPurgeInterval = 1h;
 constexpr int kLogRetentionDays = 30;
 
 constexpr const char* kReadOnly = "readOnly";
+constexpr const char* kReadWrite = "readWrite";
 constexpr const char* kDenied = "denied";
 
 /// Every authorisation record named exactly `clientName`, in stored order.
@@ -81,6 +82,7 @@ void MCPAuthManager::authorizeClient(const std::string& clientName) {
     if (Status inserted = store_.insert(record); !inserted) {
       log::mcp().error("Could not authorise the MCP client \"{}\": {}", clientName,
                        inserted.error().message);
+      unrecorded_.insert(clientName);
       return;
     }
     log::mcp().info("Auto-authorized new MCP client: {}", clientName);
@@ -97,9 +99,14 @@ void MCPAuthManager::authorizeClient(const std::string& clientName) {
   }
 }
 
-bool MCPAuthManager::isAuthorized(const std::string& clientName) {
-  auto record = firstRecordNamed(store_, clientName);
-  return record && record->isActive();
+Result<ClientAccess> MCPAuthManager::access(const std::string& clientName) {
+  auto records = recordsNamed(store_, clientName);
+  if (!records) return records.error();
+  if (records->empty())
+    return unrecorded_.contains(clientName) ? ClientAccess::read : ClientAccess::none;
+  const MCPClientAuthorization& record = records->front();
+  if (!record.isActive()) return ClientAccess::none;
+  return record.permissions == kReadWrite ? ClientAccess::readWrite : ClientAccess::read;
 }
 
 void MCPAuthManager::logAccess(const std::string& clientName, const std::string& toolName,
@@ -142,6 +149,20 @@ void MCPAuthManager::logAccess(const std::string& clientName, const std::string&
 Status MCPAuthManager::revoke(Store& store, const std::string& clientName, Date at) {
   return changeEveryRecord(store, clientName,
                            [at](MCPClientAuthorization& record) { record.revokedAt = at; });
+}
+
+Status MCPAuthManager::allowWrites(Store& store, const std::string& clientName, bool allowed) {
+  auto records = recordsNamed(store, clientName);
+  if (!records) return records.error();
+  if (records->empty())
+    return Error(ErrorCode::notFound, "Unknown MCP client \"" + clientName + "\"");
+  if (!records->front().isActive())
+    return Error(ErrorCode::failedPrecondition,
+                 clientName + " is revoked; restore it first with: quillmere mcp restore \"" +
+                     clientName + "\"");
+  return changeEveryRecord(store, clientName, [allowed](MCPClientAuthorization& record) {
+    record.permissions = allowed ? kReadWrite : kReadOnly;
+  });
 }
 
 Status MCPAuthManager::restore(Store& store, const std::string& clientName) {

@@ -40,6 +40,20 @@ JSONValue toolResult(const std::string& text, bool isError) {
   return result;
 }
 
+/// {"error": text} as one JSON document, whatever the text holds.
+std::string errorDocument(const std::string& text) {
+  return JSONValue{{"error", text}}.dump(-1, ' ', false, JSONValue::error_handler_t::replace);
+}
+
+/// Whether `toolName` is one of the tools that change records (they follow the
+/// read tools in the catalogue).
+bool isWriteTool(const std::string& toolName) {
+  const auto& tools = MCPToolHandlers::tools();
+  for (std::size_t i = MCPToolHandlers::kReadToolCount; i < tools.size(); ++i)
+    if (tools[i].name == toolName) return true;
+  return false;
+}
+
 }  // namespace
 
 MCPRouter::MCPRouter(MCPToolHandlers& tools, MCPAuthManager& auth) : tools_(tools), auth_(auth) {}
@@ -85,7 +99,23 @@ std::optional<JSONRPCResponse> MCPRouter::handle(const JSONRPCRequest& request,
     // A connection that skipped "initialize" runs as the unknown client, which
     // is refused unless a client of that name was authorised earlier.
     const std::string client = clientName(connectionID).value_or(kUnknownClient);
-    if (!auth_.isAuthorized(client)) return success(request, toolResult(kAccessDenied, true));
+    auto access = auth_.access(client);
+    if (!access) {
+      // The store failed, not the client: say so, and what the log holds.
+      log::mcp().error("Could not check the MCP client \"{}\": {}", client, access.error().message);
+      return success(request,
+                     toolResult(errorDocument("Quillmere could not read its store (" +
+                                              access.error().message + "). See Quillmere's log."),
+                                true));
+    }
+    if (*access == ClientAccess::none) return success(request, toolResult(kAccessDenied, true));
+    if (*access == ClientAccess::read && isWriteTool(toolName)) {
+      return success(request, toolResult(errorDocument(client +
+                                                       " may only read. To let it change records, "
+                                                       "run: quillmere mcp allow-writes \"" +
+                                                       client + "\""),
+                                         true));
+    }
 
     ToolOutcome outcome = tools_.callTool(toolName, args);
     auth_.logAccess(client, toolName,

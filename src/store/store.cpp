@@ -73,6 +73,32 @@ std::string createTableSQL(const TableSchema& s) {
   return sql;
 }
 
+namespace {
+
+/// What a caller can do about an SQLite failure: a file it may not write, a
+/// damaged file, a full disk, or anything else.
+ErrorCode errorCodeOfSQLite(int extended) {
+  switch (extended & 0xff) {
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+    case SQLITE_CANTOPEN:
+      return ErrorCode::permissionDenied;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return ErrorCode::dataLoss;
+    case SQLITE_FULL:
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_IOERR:
+      return ErrorCode::unavailable;
+    default:
+      return ErrorCode::internal;
+  }
+}
+
+}  // namespace
+
 struct Store::Impl {
   fs::path file;
   sqlite3* db = nullptr;
@@ -93,7 +119,8 @@ struct Store::Impl {
   }
 
   Error sqlError(std::string_view what) const {
-    return Error(std::string(what) + ": " + sqlite3_errmsg(db));
+    return Error(errorCodeOfSQLite(sqlite3_extended_errcode(db)),
+                 std::string(what) + ": " + sqlite3_errmsg(db));
   }
 
   Status exec(const std::string& sql) {
@@ -297,7 +324,19 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
       file.c_str(), &impl->db,
       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE,
       nullptr);
-  if (rc != SQLITE_OK) return Error(impl->db ? sqlite3_errmsg(impl->db) : sqlite3_errstr(rc));
+  if (rc != SQLITE_OK) {
+    return Error(errorCodeOfSQLite(rc),
+                 "Could not open the store " + file.string() + ": " +
+                     (impl->db ? sqlite3_errmsg(impl->db) : sqlite3_errstr(rc)));
+  }
+  // SQLite quietly opens a file it may not write for reading only; every
+  // change would then fail, one by one, long after the start.
+  if (sqlite3_db_readonly(impl->db, "main") == 1) {
+    return Error(ErrorCode::permissionDenied,
+                 "The store " + file.string() +
+                     " can be read but not written: make it and its folder yours and "
+                     "writable, then try again");
+  }
   sqlite3_busy_timeout(impl->db, 5000);
   impl->statements = StatementCache(impl->db);
 
@@ -311,7 +350,7 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
     std::string mode = rc == SQLITE_ROW
                            ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))
                            : std::string();
-    if (rc != SQLITE_ROW) return impl->sqlError("Could not open the store");
+    if (rc != SQLITE_ROW) return impl->sqlError("Could not open the store " + file.string());
     if (mode != "wal") return Error("The store could not switch to write-ahead logging");
   }
   // secure_delete=FAST still zeroes deleted content in the pages a delete

@@ -12,6 +12,7 @@
 #include "settings/user_defaults.h"
 #include "store/event.h"
 #include "store/store.h"
+#include "support/status_matchers.h"
 #include "support/temp_dir.h"
 
 namespace qm {
@@ -125,7 +126,7 @@ TEST_F(ApplicationTest, ResetDeletesEverythingAndTheNextStartBeginsAfresh) {
     ASSERT_TRUE(app.store().insert(Event::create("Expo")).ok());
     ASSERT_TRUE(app.settings().setDisplayName("Sam").ok());
     oldDevice = app.deviceIdentity().current();
-    app.resetAllData();
+    ASSERT_OK(app.resetAllData());
     EXPECT_FALSE(app.hasStore());
   }
   EXPECT_FALSE(fs::exists(paths.defaultsFile()));
@@ -148,10 +149,10 @@ TEST_F(ApplicationTest, ResetWithoutPairingServiceDeletesTheStoredBondAndWorksOn
   ASSERT_TRUE(writeFileAtomically(paths.storeFile(), "damaged", 0644).ok());
   {
     QuillmereMacApp app(paths);
-    app.loadServices();
+    ASSERT_OK(app.loadServices());
     ASSERT_TRUE(app.keychain().save("com.quillmere.mac.bond", "{\"secret\":\"x\"}"));
     app.deviceIdentity().current();
-    app.resetAllData();
+    ASSERT_OK(app.resetAllData());
     EXPECT_FALSE(app.keychain().load("com.quillmere.mac.bond").has_value());
     EXPECT_FALSE(app.keychain().load(DeviceIdentity::kItemKey).has_value());
   }

@@ -1,6 +1,7 @@
 // The companion as a user runs it: the real binary, its control socket and signals.
 #include <gmock/gmock.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -177,6 +178,39 @@ TEST_F(CompanionTest, ADamagedStoreStopsStartUpWithTheMessageAndLeavesTheFile) {
   EXPECT_THAT(run.err, HasSubstr("Attempting recovery..."));
   EXPECT_THAT(run.err, HasSubstr("ModelContainer creation failed: file is not a database"));
   EXPECT_EQ(*readFile(paths.storeFile()), "not a store");
+}
+
+TEST_F(CompanionTest, FilesItMayNotWriteStopStartUpNamingThemAndWhatToDo) {
+  // A store made with sudo, in a folder of the user's: the user may read it,
+  // not write it. Only root can make files of another user.
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand files to another user";
+  ASSERT_EQ(cli({"demo-data", "-n", "3"}).exitCode, 0);
+  constexpr uid_t kNobody = 65534;
+  for (const auto& entry : fs::recursive_directory_iterator(home.path()))
+    ASSERT_EQ(::chown(entry.path().c_str(), kNobody, kNobody), 0) << entry.path();
+  ASSERT_EQ(::chown(home.path().c_str(), kNobody, kNobody), 0);
+  ASSERT_EQ(::chown(paths.storeFile().c_str(), 0, 0), 0);
+  fs::permissions(paths.storeFile(), fs::perms(0644));
+  const auto runAsNobody = [&] {
+    return test::runCommand(
+        "/usr/bin/setpriv",
+        {"--reuid=65534", "--regid=65534", "--clear-groups", QUILLMERE_BINARY, "run"}, env);
+  };
+
+  auto run = runAsNobody();
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_THAT(run.err, HasSubstr("Cannot write the file " + paths.storeFile().string() +
+                                 ": Permission denied. Make it yours and writable"));
+  EXPECT_THAT(run.err, HasSubstr("QUILLMERE_HOME"));
+
+  // The same for a folder it may not write in.
+  ASSERT_EQ(::chown(paths.storeFile().c_str(), kNobody, kNobody), 0);
+  ASSERT_EQ(::chown(paths.applicationSupport.c_str(), 0, 0), 0);
+  run = runAsNobody();
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_THAT(run.err,
+              HasSubstr("Cannot write in the folder " + paths.applicationSupport.string() + ":"));
+  EXPECT_FALSE(answers());
 }
 
 TEST_F(CompanionTest, OfflineCommandsWorkOnTheFilesDirectly) {

@@ -123,7 +123,7 @@ TEST_F(McpCommandTest, RevokeAndRestoreAClient) {
                                                     "readOnly", std::nullopt})
                     .ok());
   }
-  EXPECT_THAT(cli({"mcp", "clients"}).out, HasSubstr("Claude  active  Last access: "));
+  EXPECT_THAT(cli({"mcp", "clients"}).out, HasSubstr("Claude  active, reads only  Last access: "));
   ASSERT_EQ(cli({"mcp", "revoke", "Claude"}).exitCode, 0);
   EXPECT_THAT(cli({"mcp", "clients"}).out, HasSubstr("Claude  revoked"));
   ASSERT_EQ(cli({"mcp", "restore", "Claude"}).exitCode, 0);

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/status_matchers.h"
 #include "support/temp_dir.h"
 
 namespace qm {
@@ -99,7 +100,7 @@ TEST(AppPaths, CreateFoldersMakesPrivateRuntimeAndConfig) {
   test::TempDir dir;
   const mode_t previous = ::umask(0022);
   const AppPaths paths = AppPaths::under(dir / "home");
-  paths.createFolders();
+  ASSERT_OK(paths.createFolders());
   ::umask(previous);
 
   for (const fs::path& folder :
@@ -111,7 +112,7 @@ TEST(AppPaths, CreateFoldersMakesPrivateRuntimeAndConfig) {
 
   // Running again over existing folders is fine and tightens a loosened runtime folder.
   fs::permissions(paths.runtime, fs::perms::all, fs::perm_options::replace);
-  paths.createFolders();
+  ASSERT_OK(paths.createFolders());
   EXPECT_EQ(modeOf(paths.runtime), 0700u);
 }
 

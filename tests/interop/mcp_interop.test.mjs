@@ -103,8 +103,13 @@ async function converse(transport, clientName) {
 
     const contactID = demo.contactIDs[0];
     const text = `Follow up with the pilot offer (${clientName})`;
-    const created = parse(await client.callTool({
-      name: "create_note", arguments: { contact_id: contactID, text } }));
+    const note = { name: "create_note", arguments: { contact_id: contactID, text } };
+    // A new client only reads until the user lets it write.
+    const refused = await client.callTool(note);
+    assert.equal(refused.isError, true);
+    assert.match(parse(refused).error, /may only read/);
+    quillmere("mcp", "allow-writes", clientName);
+    const created = parse(await client.callTool(note));
     assert.equal(created.success, true);
     assert.match(created.noteId, /^[0-9A-F-]{36}$/);
 
@@ -125,7 +130,7 @@ async function converse(transport, clientName) {
   // The calls were logged under the client's own name.
   const log = quillmere("mcp", "log");
   assert.match(log, new RegExp(`create_note\\s+1 results\\s+\\(${clientName}\\)`));
-  assert.match(quillmere("mcp", "clients"), new RegExp(`${clientName}\\s+active`));
+  assert.match(quillmere("mcp", "clients"), new RegExp(`${clientName}\\s+active, reads and writes`));
 }
 
 test("the SDK's streamable HTTP client talks to the server directly", async () => {

@@ -47,12 +47,12 @@ TEST_F(MCPAuthManagerTest, HandshakesOfOneExactNameShareOneRecordAndMoveItsLastA
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(std::tie(records[0].firstAuthorizedAt, records[0].lastAccessedAt, records[0].revokedAt),
             std::tuple(first, now, std::nullopt));
-  EXPECT_TRUE(auth.isAuthorized("Cursor"));
-  EXPECT_FALSE(auth.isAuthorized("CURSOR"));
+  EXPECT_EQ(auth.access("Cursor").value(), ClientAccess::read);
+  EXPECT_EQ(auth.access("CURSOR").value(), ClientAccess::none);
 
   ASSERT_TRUE(MCPAuthManager::revoke(*store, "cursor", now).ok());
-  EXPECT_FALSE(auth.isAuthorized("cursor"));
-  EXPECT_TRUE(auth.isAuthorized("Cursor"));
+  EXPECT_EQ(auth.access("cursor").value(), ClientAccess::none);
+  EXPECT_EQ(auth.access("Cursor").value(), ClientAccess::read);
 }
 
 TEST_F(MCPAuthManagerTest, RevokedOrDeniedClientsStayRefusedUntilRestored) {
@@ -61,17 +61,25 @@ TEST_F(MCPAuthManagerTest, RevokedOrDeniedClientsStayRefusedUntilRestored) {
   ASSERT_TRUE(MCPAuthManager::revoke(*store, "Zed", revokedAt).ok());
   now += 1h;
   auth.authorizeClient("Zed");  // reconnecting does not lift the revocation
-  EXPECT_FALSE(auth.isAuthorized("Zed"));
+  EXPECT_EQ(auth.access("Zed").value(), ClientAccess::none);
   EXPECT_EQ(clients("Zed")[0].revokedAt, revokedAt);
+  // Writes are granted only to a client that is let in.
+  EXPECT_FALSE(MCPAuthManager::allowWrites(*store, "Zed", true).ok());
 
   setPermissions("Zed", "denied");
   ASSERT_TRUE(MCPAuthManager::restore(*store, "Zed").ok());
-  EXPECT_TRUE(auth.isAuthorized("Zed"));
+  EXPECT_EQ(auth.access("Zed").value(), ClientAccess::read);
   EXPECT_FALSE(clients("Zed")[0].revokedAt);
+  ASSERT_TRUE(MCPAuthManager::allowWrites(*store, "Zed", true).ok());
+  EXPECT_EQ(auth.access("Zed").value(), ClientAccess::readWrite);
+  auth.authorizeClient("Zed");  // reconnecting keeps what was granted
+  EXPECT_EQ(auth.access("Zed").value(), ClientAccess::readWrite);
+  ASSERT_TRUE(MCPAuthManager::allowWrites(*store, "Zed", false).ok());
+  EXPECT_EQ(auth.access("Zed").value(), ClientAccess::read);
 
   setPermissions("Zed", "denied");
   auth.authorizeClient("Zed");
-  EXPECT_FALSE(auth.isAuthorized("Zed"));
+  EXPECT_EQ(auth.access("Zed").value(), ClientAccess::none);
 
   Status unknown = MCPAuthManager::revoke(*store, "Nobody", now);
   ASSERT_FALSE(unknown.ok());
@@ -84,7 +92,7 @@ TEST_F(MCPAuthManagerTest, DuplicateRecordsAreAllRevokedButOnlyTheFirstDecides) 
   MCPClientAuthorization second{Uuid::random(), "Twin", now, now, "readOnly", std::nullopt};
   ASSERT_TRUE(store->insert(first).ok());
   ASSERT_TRUE(store->insert(second).ok());
-  EXPECT_FALSE(auth.isAuthorized("Twin"));
+  EXPECT_EQ(auth.access("Twin").value(), ClientAccess::none);
 
   now += 1min;
   auth.authorizeClient("Twin");

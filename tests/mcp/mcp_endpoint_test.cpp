@@ -170,6 +170,31 @@ TEST_F(MCPEndpointTest, ToolCallsOfABatchRunUnderItsHandshakeAndAreLogged) {
             std::tuple("no_such_tool", std::nullopt));
 }
 
+TEST_F(MCPEndpointTest, ClientsChangeRecordsOnlyOnceAllowedAndNothingIsWrittenBefore) {
+  auto handshake = post(initialize(1, "Careful Client"));
+  const std::string session =
+      "Mcp-Session-Id: " + extraHeader(handshake, "mcp-session-id") + "\r\n";
+  const json createEvent =
+      rpc(2, "tools/call",
+          {{"name", "create_opportunity"},
+           {"arguments",
+            {{"event_id", Uuid::random().str()}, {"title", "Pilot"}, {"company_name", "Acme"}}}});
+  const json refused = answer(createEvent, session);
+  EXPECT_EQ(refused["result"]["isError"], true);
+  EXPECT_EQ(json::parse(refused["result"]["content"][0]["text"].get<std::string>()),
+            json({{"error",
+                   "Careful Client may only read. To let it change records, run: "
+                   "quillmere mcp allow-writes \"Careful Client\""}}));
+  EXPECT_TRUE(accessLog().empty());
+
+  // Once allowed, the same call reaches the tool (which finds no such event).
+  ASSERT_TRUE(MCPAuthManager::allowWrites(*store, "Careful Client", true).ok());
+  const json ran = answer(createEvent, session);
+  EXPECT_NE(ran["result"]["content"][0]["text"].get<std::string>().find("Event not found"),
+            std::string::npos);
+  EXPECT_EQ(accessLog().size(), 1u);
+}
+
 TEST_F(MCPEndpointTest, RefusesRequestsOfWebPagesFromOtherSites) {
   const std::string forbidden = buildHTTPResponse(403, R"({"error":"Forbidden"})");
   // Which origins and hosts are foreign is the request checks' to test.

@@ -80,7 +80,10 @@ void printClients(CliContext& context, Store& store) {
   }
   const Date at = now();
   for (const auto& c : *clients) {
-    context.out << "  " << c.clientName << "  " << (c.isActive() ? "active" : "revoked")
+    const char* access = !c.isActive()                  ? "revoked"
+                         : c.permissions == "readWrite" ? "active, reads and writes"
+                                                        : "active, reads only";
+    context.out << "  " << c.clientName << "  " << access
                 << "  Last access: " << relativeTime(c.lastAccessedAt, at) << " ago\n";
   }
 }
@@ -221,6 +224,25 @@ void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode) {
     }
     context.out << options->client << " is active again.\n";
   });
+
+  for (const bool allowed : {true, false}) {
+    auto* grant = mcp->add_subcommand(
+        allowed ? "allow-writes" : "read-only",
+        allowed ? "Let an AI client change records too" : "Let an AI client only read again");
+    grant->add_option("name", options->client, "The client's name")->required();
+    grant->callback([&, options, allowed] {
+      auto store = openStore(context);
+      Status done = store ? mcp::MCPAuthManager::allowWrites(**store, options->client, allowed)
+                          : Status(store.error());
+      if (!done) {
+        context.err << done.error().message << "\n";
+        exitCode = 1;
+        return;
+      }
+      context.out << options->client
+                  << (allowed ? " may now read and change records.\n" : " may now only read.\n");
+    });
+  }
 
   auto* config = mcp->add_subcommand("config", "Show how to connect an AI client");
   config->add_option("client", options->client, "claude, chatgpt or gemini (default: all)");

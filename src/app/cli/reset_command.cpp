@@ -37,7 +37,11 @@ void addResetCommand(CLI::App& app, CliContext& context, int& exitCode) {
       return;
     }
     QuillmereMacApp offline(context.paths);
-    offline.resetAllData();
+    if (auto done = offline.resetAllData(); !done) {
+      context.err << done.error().message << "\n";
+      exitCode = 1;
+      return;
+    }
     context.out << "All local data was deleted.\n";
   });
 }
