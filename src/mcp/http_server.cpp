@@ -11,6 +11,10 @@
 #include <string>
 #include <utility>
 
+#include <unistd.h>
+
+#include "mcp/socket_owner.h"
+
 namespace qm::mcp {
 
 namespace {
@@ -33,6 +37,11 @@ constexpr std::string_view kInvalidUTF8InBodyBody = R"({"error":"Invalid UTF-8 i
 constexpr std::string_view kTooLargeBody = R"({"error":"Request too large"})";
 constexpr std::string_view kBadLengthBody = R"({"error":"Invalid Content-Length"})";
 constexpr std::string_view kTooLargeHeadBody = R"({"error":"Request header too large"})";
+constexpr std::string_view kForbiddenBody = R"({"error":"Forbidden"})";
+/// At the connection limit, the oldest waiting connection is closed to make
+/// room once it has been waiting this long; younger ones are a burst of
+/// clients that will be answered in a moment.
+constexpr std::chrono::milliseconds kMakeRoomAge{1'000};
 
 /// The first 8 characters of a connection id, as log lines name connections.
 std::string shortName(const Uuid& id) {
@@ -51,6 +60,9 @@ struct HTTPServer::Impl : std::enable_shared_from_this<HTTPServer::Impl> {
 
   tcp::acceptor acceptor;
   asio::steady_timer restartTimer;
+  asio::steady_timer roomTimer;
+  /// Whether the note that socket owners cannot be told was logged.
+  bool ownerNoteLogged = false;
   /// Live connections that have not been answered yet; these count against
   /// `maxConnections`.
   std::map<Uuid, std::shared_ptr<Connection>> connections;
@@ -71,7 +83,8 @@ struct HTTPServer::Impl : std::enable_shared_from_this<HTTPServer::Impl> {
         options(std::move(serverOptions)),
         log(logger),
         acceptor(context),
-        restartTimer(context) {
+        restartTimer(context),
+        roomTimer(context) {
     options.maxConnections = std::max<std::size_t>(options.maxConnections, 1);
   }
 
@@ -79,6 +92,8 @@ struct HTTPServer::Impl : std::enable_shared_from_this<HTTPServer::Impl> {
   void stop();
   void accept();
   void adopt(tcp::socket socket);
+  bool isFromThisUser(const tcp::socket& socket);
+  void makeRoom();
   void listenerFailed(const std::error_code& error);
   void scheduleRestart(std::chrono::milliseconds delay);
   void connectionAnswered(const Uuid& id);
@@ -96,7 +111,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
  public:
   Connection(tcp::socket socket, const Uuid& id, std::weak_ptr<HTTPServer::Impl> server,
              const HTTPServerOptions& options, spdlog::logger& log)
-      : socket_(std::move(socket)),
+      : connectedAt_(std::chrono::steady_clock::now()),
+        socket_(std::move(socket)),
         timer_(socket_.get_executor()),
         id_(id),
         name_(shortName(id)),
@@ -111,8 +127,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
     readHead();
   }
 
+  /// Answers 403 without reading anything.
+  void forbid() { respond({403, std::string(kForbiddenBody), {}}); }
+
   /// Closes the socket without telling the server (which is dropping it).
   void cancel() { close(false); }
+  /// Closes the socket unanswered and tells the server.
+  void drop() { close(true); }
+
+  std::chrono::steady_clock::time_point connectedAt() const { return connectedAt_; }
 
  private:
   // The first read takes whatever arrived, up to 1 MiB. TCP may deliver the
@@ -332,6 +355,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     }
   }
 
+  std::chrono::steady_clock::time_point connectedAt_;
   tcp::socket socket_;
   asio::steady_timer timer_;
   Uuid id_;
@@ -383,6 +407,7 @@ bool HTTPServer::Impl::start() {
 
 void HTTPServer::Impl::stop() {
   restartTimer.cancel();
+  roomTimer.cancel();
   running = false;
   accepting = false;
   ++generation;
@@ -414,19 +439,70 @@ void HTTPServer::Impl::accept() {
         self->adopt(std::move(socket));
         // At the connection limit accepting pauses (see `connectionEnded`): clients
         // beyond it wait in the listen queue and are served in turn, rather than
-        // being refused while a burst of legitimate requests is in progress. The
-        // idle timeout bounds how long a silent client can hold a place.
-        if (self->connections.size() < self->options.maxConnections) self->accept();
+        // being refused while a burst of legitimate requests is in progress. A
+        // connection that has waited a while is closed to make room.
+        if (self->connections.size() < self->options.maxConnections) {
+          self->accept();
+        } else {
+          self->makeRoom();
+        }
       });
+}
+
+void HTTPServer::Impl::makeRoom() {
+  if (!running || accepting || connections.size() < options.maxConnections) return;
+  auto oldest = std::min_element(connections.begin(), connections.end(), [](auto& a, auto& b) {
+    return a.second->connectedAt() < b.second->connectedAt();
+  });
+  const auto age = std::chrono::steady_clock::now() - oldest->second->connectedAt();
+  if (age >= kMakeRoomAge) {
+    log.info("{} connection {} closed unanswered to make room for a new one", options.name,
+             shortName(oldest->first));
+    auto connection = oldest->second;
+    connection->drop();  // accepting resumes through `connectionEnded`
+    return;
+  }
+  roomTimer.expires_after(kMakeRoomAge - age);
+  roomTimer.async_wait([weak = weak_from_this()](std::error_code ec) {
+    if (auto self = weak.lock(); self && !ec) self->makeRoom();
+  });
+}
+
+bool HTTPServer::Impl::isFromThisUser(const tcp::socket& socket) {
+  std::error_code ec;
+  const auto client = socket.remote_endpoint(ec);
+  const auto server = socket.local_endpoint(ec);
+  if (ec || !client.address().is_v4()) return false;
+  auto owner = tcpSocketOwner({client.address().to_v4().to_uint(), client.port()},
+                              {server.address().to_v4().to_uint(), server.port()});
+  if (!owner) {
+    // Without the kernel's socket table nobody could be served at all.
+    if (!ownerNoteLogged)
+      log.warn("Cannot tell which user opened {} connections ({}); answering them all",
+               options.name, owner.error().message);
+    ownerNoteLogged = true;
+    return true;
+  }
+  if (*owner && **owner == ::geteuid()) return true;
+  if (*owner) {
+    log.warn("Refused a {} connection of another user of this computer (uid {})", options.name,
+             **owner);
+  }
+  return false;  // another user's, or gone already
 }
 
 void HTTPServer::Impl::adopt(tcp::socket socket) {
   const Uuid id = Uuid::random();
+  const bool allowed = !options.sameUserOnly || isFromThisUser(socket);
   auto connection =
       std::make_shared<Connection>(std::move(socket), id, weak_from_this(), options, log);
   connections.emplace(id, connection);
   log.info("New {} connection: {}", options.name, shortName(id));
-  connection->start();
+  if (allowed) {
+    connection->start();
+  } else {
+    connection->forbid();
+  }
 }
 
 void HTTPServer::Impl::connectionAnswered(const Uuid& id) {

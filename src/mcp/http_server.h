@@ -53,6 +53,8 @@ struct HTTPServerOptions {
   std::chrono::milliseconds idleTimeout{10'000};
   std::size_t maxConnections = 128;  ///< at least 1 is used
   std::chrono::milliseconds restartDelay{2'000};
+  /// Answer only connections made by this process's user; others get 403.
+  bool sameUserOnly = true;
   /// Names the server in its log lines ("<name> listener ready on port ...").
   std::string name = "HTTP";
 };
@@ -63,9 +65,11 @@ struct HTTPServerOptions {
 /// Bodies declared larger than `maxBodyBytes` get 413 unread, text that is not
 /// UTF-8 gets 400, a request not wholly received within `idleTimeout` of
 /// connecting is closed without an answer (however busily it trickles in), and
-/// at most `maxConnections` unanswered connections are served at
-/// once (further clients wait in the listen queue). The handler must outlive
-/// the server.
+/// at most `maxConnections` unanswered connections are served at once: further
+/// clients wait in the listen queue, and once the oldest waiting connection has
+/// had a second it is closed to make room, so clients that send slowly cannot
+/// keep others out. Connections of other users of this machine get 403 unread
+/// (see `sameUserOnly`). The handler must outlive the server.
 class HTTPServer {
  public:
   HTTPServer(asio::io_context& io, HTTPHandler& handler, HTTPServerOptions options,

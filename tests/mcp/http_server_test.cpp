@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <asio.hpp>
 #include <thread>
 
@@ -201,9 +205,56 @@ TEST_F(HTTPServerTest, ServesAtMostMaxConnectionsAtOnce) {
   holder.close();
   EXPECT_EQ(readAll(waiting), echoed("GET /w "));
   // An answered client that keeps its socket open holds no place.
-  const auto started = std::chrono::steady_clock::now();
+  auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(exchange({"GET /n HTTP/1.1\r\n\r\n"}), echoed("GET /n "));
   EXPECT_LT(std::chrono::steady_clock::now() - started, 700ms);
+
+  // A client that says nothing keeps its place only until someone else needs
+  // it and it has had a second, not for its whole ten seconds.
+  auto silent = connect();
+  std::this_thread::sleep_for(50ms);
+  started = std::chrono::steady_clock::now();
+  EXPECT_EQ(exchange({"GET /r HTTP/1.1\r\n\r\n"}), echoed("GET /r "));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+  EXPECT_EQ(readAll(silent), "");
+}
+
+TEST_F(HTTPServerTest, AnswersOnlyThisUsersConnections) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to connect as another user";
+  startServer();
+  EXPECT_EQ(exchange({"GET /mine HTTP/1.1\r\n\r\n"}), echoed("GET /mine "));
+
+  // The same request from a process of another user.
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(out[0]);
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) ::_exit(3);
+    const char request[] = "GET /theirs HTTP/1.1\r\n\r\n";
+    if (::write(fd, request, sizeof request - 1) < 0) ::_exit(4);
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+      if (::write(out[1], buffer, static_cast<std::size_t>(n)) < 0) ::_exit(5);
+    ::_exit(0);
+  }
+  ::close(out[1]);
+  std::string answer;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+    answer.append(buffer, static_cast<std::size_t>(n));
+  ::close(out[0]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(answer, buildHTTPResponse(403, R"({"error":"Forbidden"})"));
+  EXPECT_EQ(handler.responded.load(), 1);
 }
 
 TEST_F(HTTPServerTest, StartIsIdempotentAndStopClosesEverything) {
