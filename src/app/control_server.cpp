@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/control_client.h"
+#include "app/control_request.h"
 #include "common/log.h"
 
 namespace qm {
@@ -91,15 +92,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
       }
       return;  // client went away before sending a whole line
     }
-    std::string line = input_.substr(0, n - 1);
-    auto request = nlohmann::json::parse(line, nullptr, false);
-    if (!request.is_object() || !request.contains("command") || !request["command"].is_string()) {
-      sendError("Bad request: expected a JSON object with a \"command\"");
+    auto request = decodeControlRequest(std::string_view(input_).substr(0, n - 1));
+    if (!request) {
+      sendError(request.error().message);
       return;
     }
     auto server = server_.lock();
     if (!server) return;
-    const std::string command = request["command"];
+    const std::string& command = request->command;
     auto it = server->handlers.find(command);
     if (it == server->handlers.end()) {
       sendError("Unknown command \"" + command + "\"");
@@ -110,7 +110,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     // A handler's fault must not take the companion down: the client gets an
     // error line and the loop goes on.
     try {
-      it->second(request, reply);
+      it->second(request->fields, reply);
     } catch (const std::exception& e) {
       log::data().error("Control request {} failed: {}", command, e.what());
       reply->fail("Internal error in " + command + ": " + e.what());
