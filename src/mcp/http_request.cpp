@@ -137,6 +137,13 @@ HTTPRequest parseHTTPRequest(std::string_view text) {
     }
     request.headers[std::move(name)] = std::move(value);
   }
+  // The body ends where the head says: what follows a usable Content-Length
+  // (a pipelined next request, say) is no part of this request, however much
+  // of it happened to arrive with the head.
+  if (request.body && !request.conflictingContentLength) {
+    if (const auto length = contentLength(request); length && *length < request.body->size())
+      request.body->resize(static_cast<std::size_t>(*length));
+  }
   return request;
 }
 

@@ -13,7 +13,9 @@ struct HTTPRequest {
   std::string method;
   std::string path;                            ///< the target up to the first "?"
   std::map<std::string, std::string> headers;  ///< names lower-cased; a later line wins
-  std::optional<std::string> body;             ///< the text after the first blank line
+  /// The text after the first blank line, up to the Content-Length when the
+  /// head gives one that is a number (and not two that disagree).
+  std::optional<std::string> body;
   /// Two "content-length" lines with different values: the length is unknown.
   bool conflictingContentLength = false;
 

@@ -45,6 +45,26 @@ TEST(HTTPRequestParse, BodyIsEverythingAfterTheFirstBlankLine) {
   EXPECT_EQ(parseHTTPRequest("POST /mcp HTTP/1.1\n\n{}").body, std::nullopt);
 }
 
+TEST(HTTPRequestParse, BodyEndsAtAUsableContentLength) {
+  // What follows the announced body (a pipelined request) is not handed on,
+  // whether or not it came in the same read as the head.
+  EXPECT_EQ(parseHTTPRequest("POST /mcp HTTP/1.1\r\nContent-Length: 2\r\n\r\n{}POST /mcp").body,
+            "{}");
+  EXPECT_EQ(parseHTTPRequest("POST /mcp HTTP/1.1\r\nContent-Length: 0\r\n\r\n{}").body, "");
+  // A body still arriving, or one whose end is unknown, is kept as it came.
+  for (const char* length : {"9", "x", "-1"}) {
+    EXPECT_EQ(parseHTTPRequest(std::string("POST / HTTP/1.1\r\nContent-Length: ") + length +
+                               "\r\n\r\nabcd")
+                  .body,
+              "abcd")
+        << length;
+  }
+  EXPECT_EQ(parseHTTPRequest("POST / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n"
+                             "abcd")
+                .body,
+            "abcd");
+}
+
 TEST(HTTPRequestParse, FillsInWhatIsMissingFromTheRequestLine) {
   // Runs of spaces separate like one; the method keeps its case.
   const std::tuple<const char*, const char*, const char*> cases[] = {
