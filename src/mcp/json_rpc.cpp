@@ -1,8 +1,10 @@
 #include "mcp/json_rpc.h"
 
 #include <limits>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace qm::mcp {
 
@@ -22,6 +24,20 @@ Result<std::string> requiredString(const JSONValue& object, std::string_view key
   if (it == object.end()) return missingKey(key);
   if (!it->is_string()) return wrongType(key, "Expected string");
   return it->get<std::string>();
+}
+
+/// Whether `json` nests arrays and objects more than `limit` levels deep,
+/// found without recursion (on a value that deep, recursion is the fault).
+bool nestsDeeperThan(const JSONValue& json, std::size_t limit) {
+  std::vector<std::pair<const JSONValue*, std::size_t>> pending{{&json, 1}};
+  while (!pending.empty()) {
+    const auto [value, level] = pending.back();
+    pending.pop_back();
+    if (!value->is_structured()) continue;
+    if (level > limit) return true;
+    for (const JSONValue& child : *value) pending.emplace_back(&child, level + 1);
+  }
+  return false;
 }
 
 /// A string, or an integer written without fraction or exponent that fits in
@@ -74,7 +90,16 @@ Result<JSONRPCRequest> decodeRequest(const JSONValue& json) {
   if (!method) return method.error();
   request.method = std::move(method).value();
 
-  if (auto it = json.find("params"); it != json.end() && !it->is_null()) request.params = *it;
+  if (auto it = json.find("params"); it != json.end() && !it->is_null()) {
+    // Copying a JSON value (or writing it out) recurses once per level: a body
+    // of a few megabytes of brackets would exhaust the stack and take the
+    // companion down. No MCP request nests anywhere near this deep.
+    if (nestsDeeperThan(*it, kMaxParamsDepth)) {
+      return wrongType("params",
+                       "Nested deeper than " + std::to_string(kMaxParamsDepth) + " levels");
+    }
+    request.params = *it;
+  }
   return request;
 }
 

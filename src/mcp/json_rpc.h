@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -49,9 +50,13 @@ struct JSONRPCResponse {
   std::optional<JSONRPCError> error;
 };
 
+/// How deeply `params` may nest arrays and objects.
+inline constexpr std::size_t kMaxParamsDepth = 128;
+
 /// Decodes one request object. Fails (with the reason) when it is not an object,
-/// `jsonrpc` or `method` is missing or not a string, or `id` is neither a string
-/// nor an integer ("Expected string or int").
+/// `jsonrpc` or `method` is missing or not a string, `id` is neither a string
+/// nor an integer ("Expected string or int"), or `params` nests deeper than
+/// `kMaxParamsDepth` levels (a scalar is level 0, `{}` or `[]` level 1).
 Result<JSONRPCRequest> decodeRequest(const JSONValue& json);
 /// Decodes an array of request objects (a batch); fails if any element fails.
 Result<std::vector<JSONRPCRequest>> decodeBatch(const JSONValue& json);

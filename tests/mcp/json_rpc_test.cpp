@@ -66,6 +66,20 @@ TEST(JSONRPCDecodeTest, BatchDecodesEveryElementInOrderOrFails) {
   EXPECT_FALSE(decodeBatch(JSONValue::parse(R"({"jsonrpc":"2.0","method":"a"})")).ok());
 }
 
+TEST(JSONRPCDecodeTest, ParamsNestedPastTheLimitAreRefusedWithoutRecursion) {
+  const auto withParams = [](std::size_t depth) {
+    return std::string(R"({"jsonrpc":"2.0","id":1,"method":"m","params":)") +
+           std::string(depth, '[') + std::string(depth, ']') + "}";
+  };
+  EXPECT_TRUE(decode(withParams(kMaxParamsDepth)).ok());
+  EXPECT_EQ(failureOf(decode(withParams(kMaxParamsDepth + 1))),
+            "\"params\": Nested deeper than 128 levels");
+  // Deep enough that copying it recursively would overflow the stack.
+  const std::string deep = withParams(1'000'000);
+  EXPECT_FALSE(decode(deep).ok());
+  EXPECT_FALSE(decodeBatch(JSONValue::parse("[" + deep + "]")).ok());
+}
+
 TEST(JSONRPCEncodeTest, AbsentMembersAreLeftOut) {
   JSONValue success = encodeResponse({JSONRPCId{"r-1"}, JSONValue::object(), std::nullopt});
   EXPECT_EQ(success, JSONValue::parse(R"({"jsonrpc":"2.0","id":"r-1","result":{}})"));
