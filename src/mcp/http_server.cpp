@@ -41,7 +41,7 @@ constexpr std::string_view kForbiddenBody = R"({"error":"Forbidden"})";
 /// At the connection limit, the oldest waiting connection is closed to make
 /// room once it has been waiting this long; younger ones are a burst of
 /// clients that will be answered in a moment.
-constexpr std::chrono::milliseconds kMakeRoomAge{1'000};
+constexpr std::chrono::milliseconds kMakeRoomAge{50};
 
 /// The first 8 characters of a connection id, as log lines name connections.
 std::string shortName(const Uuid& id) {
@@ -456,8 +456,8 @@ void HTTPServer::Impl::makeRoom() {
   });
   const auto age = std::chrono::steady_clock::now() - oldest->second->connectedAt();
   if (age >= kMakeRoomAge) {
-    log.info("{} connection {} closed unanswered to make room for a new one", options.name,
-             shortName(oldest->first));
+    log.debug("{} connection {} closed unanswered to make room for a new one", options.name,
+              shortName(oldest->first));
     auto connection = oldest->second;
     connection->drop();  // accepting resumes through `connectionEnded`
     return;

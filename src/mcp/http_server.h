@@ -67,7 +67,7 @@ struct HTTPServerOptions {
 /// connecting is closed without an answer (however busily it trickles in), and
 /// at most `maxConnections` unanswered connections are served at once: further
 /// clients wait in the listen queue, and once the oldest waiting connection has
-/// had a second it is closed to make room, so clients that send slowly cannot
+/// had 50 ms it is closed to make room, so clients that send slowly cannot
 /// keep others out. Connections of other users of this machine get 403 unread
 /// (see `sameUserOnly`). The handler must outlive the server.
 class HTTPServer {

@@ -1,6 +1,15 @@
 #include "mcp/socket_owner.h"
 
 #include <arpa/inet.h>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
 
 #include <charconv>
 #include <string>
@@ -63,7 +72,55 @@ std::optional<uid_t> tcpSocketOwnerIn(std::string_view table, IPv4Endpoint local
   return std::nullopt;
 }
 
+namespace {
+
+/// Asks the kernel's socket diagnostics for the one socket with this address
+/// pair: a lookup by key, where the text table lists every socket of the
+/// machine (thousands while clients come and go quickly).
+Result<std::optional<uid_t>> askSocketDiagnostics(IPv4Endpoint local, IPv4Endpoint remote) {
+  const int fd = ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+  if (fd < 0) return Error(std::error_code(errno, std::generic_category()).message());
+  struct {
+    nlmsghdr header;
+    inet_diag_req_v2 request;
+  } message{};
+  message.header.nlmsg_len = sizeof message;
+  message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+  message.header.nlmsg_flags = NLM_F_REQUEST;
+  message.request.sdiag_family = AF_INET;
+  message.request.sdiag_protocol = IPPROTO_TCP;
+  message.request.idiag_states = ~0U;
+  message.request.id.idiag_sport = htons(local.port);
+  message.request.id.idiag_dport = htons(remote.port);
+  message.request.id.idiag_src[0] = htonl(local.address);
+  message.request.id.idiag_dst[0] = htonl(remote.address);
+  message.request.id.idiag_cookie[0] = INET_DIAG_NOCOOKIE;
+  message.request.id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;
+  alignas(nlmsghdr) char answer[1024];
+  ssize_t received = -1;
+  if (::send(fd, &message, sizeof message, 0) == static_cast<ssize_t>(sizeof message))
+    received = ::recv(fd, answer, sizeof answer, 0);
+  const int error = errno;
+  ::close(fd);
+  if (received < static_cast<ssize_t>(sizeof(nlmsghdr)))
+    return Error(std::error_code(error, std::generic_category()).message());
+  const auto* header = reinterpret_cast<const nlmsghdr*>(answer);
+  if (header->nlmsg_type == NLMSG_ERROR) {
+    const auto* failure = static_cast<const nlmsgerr*>(NLMSG_DATA(header));
+    if (failure->error == -ENOENT) return std::optional<uid_t>();  // no such connection
+    return Error(std::error_code(-failure->error, std::generic_category()).message());
+  }
+  if (header->nlmsg_type != SOCK_DIAG_BY_FAMILY ||
+      received < static_cast<ssize_t>(NLMSG_LENGTH(sizeof(inet_diag_msg))))
+    return Error("unexpected socket diagnostics answer");
+  return std::optional<uid_t>(static_cast<const inet_diag_msg*>(NLMSG_DATA(header))->idiag_uid);
+}
+
+}  // namespace
+
 Result<std::optional<uid_t>> tcpSocketOwner(IPv4Endpoint local, IPv4Endpoint remote) {
+  if (auto owner = askSocketDiagnostics(local, remote)) return owner;
+  // Without socket diagnostics (some sandboxes), the table /proc shows.
   auto table = readFile("/proc/net/tcp");
   if (!table) return table.error();
   return tcpSocketOwnerIn(*table, local, remote);

@@ -22,7 +22,8 @@ struct IPv4Endpoint {
 std::optional<uid_t> tcpSocketOwnerIn(std::string_view table, IPv4Endpoint local,
                                       IPv4Endpoint remote);
 
-/// The same, read from /proc/net/tcp. Fails when the table cannot be read.
+/// The same, asked of the kernel's socket diagnostics (or read from
+/// /proc/net/tcp where those cannot be asked). Fails when neither answers.
 /// For a connection on this machine, the client's end is `local`: its owner
 /// is the user of the process that connected.
 Result<std::optional<uid_t>> tcpSocketOwner(IPv4Endpoint local, IPv4Endpoint remote);

@@ -268,6 +268,7 @@ class AdvertiserState : public std::enable_shared_from_this<AdvertiserState> {
   struct Pending {
     std::shared_ptr<PeerLinkConnection> connection;
     std::optional<PeerID> inviter;  ///< set once its invitation arrived
+    std::string address;            ///< where it came from (without the port)
   };
 
   Status listen() {
@@ -369,9 +370,8 @@ class AdvertiserState : public std::enable_shared_from_this<AdvertiserState> {
     std::error_code ec;
     const auto remote = socket.remote_endpoint(ec);
     std::string name = "connection " + std::to_string(id);
-    if (!ec) {
-      name += " from " + remote.address().to_string() + ":" + std::to_string(remote.port());
-    }
+    const std::string address = ec ? std::string() : remote.address().to_string();
+    if (!ec) name += " from " + address + ":" + std::to_string(remote.port());
     auto connection =
         std::make_shared<PeerLinkConnection>(std::move(socket), core_->tls, std::move(name));
     connection->applyKeepAlive(core_->options.keepAlive);
@@ -387,7 +387,7 @@ class AdvertiserState : public std::enable_shared_from_this<AdvertiserState> {
     const auto limit = core_->options.invitationTimeout;
     connection->expireAfter(limit, "no invitation within " + std::to_string(limit.count()) + " ms");
     makeRoomForOneMore();
-    pending_.emplace(id, Pending{connection, std::nullopt});
+    pending_.emplace(id, Pending{connection, std::nullopt, address});
     log::pairing().debug("Peer link {} accepted", connection->name());
     connection->handshake(asio::ssl::stream_base::server,
                           [weak = std::weak_ptr(connection)](std::error_code handshakeError) {
@@ -401,14 +401,22 @@ class AdvertiserState : public std::enable_shared_from_this<AdvertiserState> {
                           });
   }
 
-  /// Closes the oldest connections that have not invited yet while they are
-  /// at the limit.
+  /// Closes connections that have not invited yet while they are at the limit:
+  /// the oldest of the address that holds the most, so that a device flooding
+  /// the port mostly pushes out its own connections, not the phone's.
   void makeRoomForOneMore() {
     const auto uninvited = [](const auto& entry) { return !entry.second.inviter; };
     const std::size_t limit = std::max<std::size_t>(core_->options.maxUninvitedConnections, 1);
     while (static_cast<std::size_t>(std::count_if(pending_.begin(), pending_.end(), uninvited)) >=
            limit) {
-      const auto oldest = std::find_if(pending_.begin(), pending_.end(), uninvited);
+      std::map<std::string, std::size_t> perAddress;
+      for (const auto& entry : pending_)
+        if (uninvited(entry)) ++perAddress[entry.second.address];
+      const auto busiest = std::max_element(perAddress.begin(), perAddress.end(),
+                                            [](auto& a, auto& b) { return a.second < b.second; });
+      const auto oldest = std::find_if(pending_.begin(), pending_.end(), [&](const auto& entry) {
+        return uninvited(entry) && entry.second.address == busiest->first;
+      });
       const std::uint64_t oldestID = oldest->first;
       const auto connection = oldest->second.connection;
       connection->fail("too many connections waiting to invite; the oldest is closed");

@@ -13,6 +13,7 @@
 #include "common/atomic_file.h"
 #include "store/mcp_records.h"
 #include "store/store.h"
+#include "support/http_client.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
 
@@ -24,18 +25,6 @@ using namespace std::chrono_literals;
 using test::eventually;
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-int freePort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
-  return ntohs(addr.sin_port);
-}
 
 bool listening(int port) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -53,7 +42,7 @@ class McpCommandTest : public ::testing::Test {
   test::TempDir home;
   test::TempDir outDir;
   AppPaths paths = AppPaths::under(home.path());
-  int port = freePort();
+  int port = test::freeLoopbackPort();
   std::map<std::string, std::string> env{{"QUILLMERE_HOME", home.path().string()},
                                          {"HOME", home.path().string()},
                                          {"QUILLMERE_MCP_PORT", std::to_string(port)}};

@@ -92,8 +92,12 @@ struct Phone {
 /// before the handshake is done goes out right after it.
 class RawClient {
  public:
-  RawClient(asio::io_context& io, std::uint16_t port, bool tls = true)
+  /// Connects from `from` (another loopback address plays another device).
+  RawClient(asio::io_context& io, std::uint16_t port, bool tls = true,
+            const char* from = "127.0.0.1")
       : context_(*makePeerLinkClientContext()), stream_(io, *context_), tls_(tls) {
+    stream_.next_layer().open(tcp::v4());
+    stream_.next_layer().bind(tcp::endpoint(asio::ip::make_address_v4(from), 0));
     stream_.next_layer().connect(tcp::endpoint(asio::ip::address_v4::loopback(), port));
     if (!tls) {
       read();
@@ -417,6 +421,15 @@ TEST_F(PeerLinkTest, SilentConnectionsPastTheCapCloseTheOldestAndAPhoneStillPair
   EXPECT_FALSE(silent[8]->ended);
   EXPECT_FALSE(silent.back()->ended);
   EXPECT_NE(connectPhone("PHONE-1"), nullptr);
+}
+
+TEST_F(PeerLinkTest, AFloodFromOneAddressPushesOutItsOwnConnectionsFirst) {
+  RawClient phone(io_, port(), false, "127.0.0.2");  // another device, slow to invite
+  std::vector<std::unique_ptr<RawClient>> flood;
+  for (int i = 0; i < 80; ++i) flood.push_back(std::make_unique<RawClient>(io_, port(), false));
+  ASSERT_TRUE(runUntil([&] { return flood[48]->ended; }, 500ms));
+  EXPECT_FALSE(flood[49]->ended);
+  EXPECT_FALSE(phone.ended);
 }
 
 TEST_F(PeerLinkTest, FrameAnnouncedOver64MiBClosesTheConnection) {

@@ -160,4 +160,16 @@ Result<std::string> exchangeHTTP(std::uint16_t port, std::string_view request,
   return connection->readUntilClosed(timeout);
 }
 
+std::uint16_t freeLoopbackPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof addr;
+  const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+                     ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length) == 0;
+  ::close(fd);
+  return bound ? ntohs(addr.sin_port) : 0;
+}
+
 }  // namespace qm::test

@@ -22,6 +22,9 @@ struct HTTPReply {
 /// as long as a Content-Length header says.
 Result<HTTPReply> parseHTTPReply(std::string_view text);
 
+/// A TCP port on 127.0.0.1 that nothing listened on a moment ago.
+std::uint16_t freeLoopbackPort();
+
 /// One blocking TCP connection to 127.0.0.1, as the HTTP tests and benchmarks
 /// use it: send bytes, then read until the server closes. Every wait is
 /// bounded; nothing here throws.

@@ -1,0 +1,237 @@
+// The running companion under load on loopback: many clients that send slowly
+// on the MCP port, many silent connections on the peer port. Its real clients,
+// an AI assistant and the phone, must still be served. Every case is bounded
+// in time and stops by itself.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <regex>
+#include <thread>
+#include <vector>
+
+#include "common/app_paths.h"
+#include "common/atomic_file.h"
+#include "support/http_client.h"
+#include "support/subprocess.h"
+#include "support/temp_dir.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using test::eventually;
+using ::testing::HasSubstr;
+
+/// A non-blocking TCP connection from `from` to 127.0.0.1:`port`; -1 on failure.
+int openConnection(std::uint16_t port, const char* from = "127.0.0.1") {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return -1;
+  sockaddr_in source{};
+  source.sin_family = AF_INET;
+  ::inet_pton(AF_INET, from, &source.sin_addr);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0 ||
+      (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0 && errno != EINPROGRESS)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+/// Whether the other end has closed `fd` (or reset it).
+bool closedByPeer(int fd) {
+  char byte;
+  const ssize_t n = ::recv(fd, &byte, 1, MSG_DONTWAIT | MSG_PEEK);
+  return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+}
+
+/// Open descriptors of process `pid`.
+std::size_t descriptorsOf(pid_t pid) {
+  std::error_code ec;
+  const fs::directory_iterator fds("/proc/" + std::to_string(pid) + "/fd", ec);
+  return ec ? 0 : static_cast<std::size_t>(std::distance(fds, fs::directory_iterator()));
+}
+
+class LoadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Thousands of client sockets in this process.
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 8192);
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    if (limit.rlim_cur < 2'200) GTEST_SKIP() << "needs 2,200 descriptors";
+
+    fs::create_directories(paths.config);
+    ASSERT_TRUE(writeFileAtomically(paths.defaultsFile(),
+                                    R"({"storeResetV1":true,"mcpServerEnabled":true})", 0600));
+    companion_ = std::make_unique<test::Subprocess>(
+        QUILLMERE_BINARY, std::vector<std::string>{"run"}, env, outDir.path());
+    ASSERT_TRUE(eventually([&] { return ping().has_value(); }, 10s)) << companion_->errors();
+  }
+  void TearDown() override {
+    if (companion_) {
+      EXPECT_EQ(companion_->stop(SIGTERM, 10s), 0) << companion_->errors();
+    }
+  }
+
+  /// One "ping" on a connection of its own: how long until the answer, or
+  /// nothing when it was not answered within two seconds.
+  std::optional<Clock::duration> ping() {
+    const auto started = Clock::now();
+    auto connection = test::HTTPConnection::open(mcpPort, 2s);
+    if (!connection) return std::nullopt;
+    const std::string body = R"({"jsonrpc":"2.0","id":1,"method":"ping"})";
+    if (!connection->send("POST /mcp HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
+                          std::to_string(body.size()) + "\r\n\r\n" + body)) {
+      return std::nullopt;
+    }
+    auto reply = connection->readUntilClosed(2s);
+    if (!reply || reply->find("HTTP/1.1 200 OK") != 0) return std::nullopt;
+    return Clock::now() - started;
+  }
+
+  test::TempDir home;
+  test::TempDir outDir;
+  AppPaths paths = AppPaths::under(home.path());
+  std::uint16_t mcpPort = test::freeLoopbackPort();
+  std::map<std::string, std::string> env{{"QUILLMERE_HOME", home.path().string()},
+                                         {"QUILLMERE_PEER_PORT", "0"},
+                                         {"QUILLMERE_MCP_PORT", std::to_string(mcpPort)}};
+  std::unique_ptr<test::Subprocess> companion_;
+};
+
+TEST_F(LoadTest, TwoHundredSlowMcpClientsDoNotKeepAnAssistantWaiting) {
+  // Each slow client sends a byte of a request every second and connects
+  // again whenever it is closed, for as long as the assistant is asking.
+  constexpr int kSlowClients = 200;
+  const std::string request = "POST /mcp HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 40\r\n\r\n";
+  std::atomic<bool> done = false;
+  std::atomic<int> reconnects = 0;
+  std::thread slow([&] {
+    struct Client {
+      int fd = -1;
+      std::size_t sent = 0;
+      Clock::time_point next;
+    };
+    std::vector<Client> clients(kSlowClients);
+    for (int i = 0; i < kSlowClients; ++i) clients[i].next = Clock::now() + i * 5ms;
+    while (!done) {
+      const auto now = Clock::now();
+      for (Client& c : clients) {
+        if (c.fd >= 0 && closedByPeer(c.fd)) {
+          ::close(c.fd);
+          c.fd = -1;
+          ++reconnects;
+        }
+        if (c.fd < 0) {
+          c.fd = openConnection(mcpPort);
+          c.sent = 0;
+        }
+        if (c.fd >= 0 && now >= c.next) {
+          (void)::send(c.fd, request.data() + c.sent % request.size(), 1, MSG_NOSIGNAL);
+          ++c.sent;
+          c.next = now + 1s;
+        }
+      }
+      std::this_thread::sleep_for(10ms);
+    }
+    for (const Client& c : clients)
+      if (c.fd >= 0) ::close(c.fd);
+  });
+
+  // Let them take every place first.
+  std::this_thread::sleep_for(1500ms);
+  std::vector<Clock::duration> answers;
+  int unanswered = 0;
+  const auto until = Clock::now() + 5s;
+  while (Clock::now() < until) {
+    if (auto took = ping()) {
+      answers.push_back(*took);
+    } else {
+      ++unanswered;
+    }
+    std::this_thread::sleep_for(100ms);
+  }
+  done = true;
+  slow.join();
+
+  ASSERT_FALSE(answers.empty());
+  std::sort(answers.begin(), answers.end());
+  const auto ms = [](Clock::duration d) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+  };
+  const auto median = answers[answers.size() / 2];
+  const auto ninetieth = answers[answers.size() * 9 / 10];
+  RecordProperty("median_ms", static_cast<int>(ms(median)));
+  RecordProperty("p90_ms", static_cast<int>(ms(ninetieth)));
+  RecordProperty("max_ms", static_cast<int>(ms(answers.back())));
+  EXPECT_EQ(unanswered, 0);
+  EXPECT_LT(ms(ninetieth), 100) << "median " << ms(median) << " ms, max " << ms(answers.back())
+                                << " ms over " << answers.size() << " pings";
+  EXPECT_GT(reconnects.load(), 0) << "the slow clients never filled the places";
+}
+
+TEST_F(LoadTest, TwoThousandSilentPeerConnectionsDoNotKeepThePhoneFromPairing) {
+  test::Subprocess pair(QUILLMERE_BINARY, {"pair", "--timeout", "60"}, env, outDir.path());
+  std::smatch qr, port;
+  std::string shown;
+  ASSERT_TRUE(eventually([&] {
+    shown = pair.output();
+    return std::regex_search(shown, qr, std::regex("QR string: (\\S+)")) &&
+           std::regex_search(shown, port, std::regex("listening on port (\\d+)"));
+  })) << pair.output()
+      << pair.errors();
+  const auto peerPort = static_cast<std::uint16_t>(std::stoi(port[1]));
+
+  // Another device on the network opens 2,000 connections, a few every
+  // millisecond, and never says a word; it holds on to all of them.
+  std::atomic<bool> done = false;
+  std::atomic<std::size_t> mostDescriptors = 0;
+  std::vector<int> silent;
+  std::thread flood([&] {
+    while (!done && silent.size() < 2'000) {
+      for (int i = 0; i < 4; ++i) {
+        const int fd = openConnection(peerPort, "127.0.0.2");
+        if (fd >= 0) silent.push_back(fd);
+      }
+      mostDescriptors = std::max(mostDescriptors.load(), descriptorsOf(companion_->pid()));
+      std::this_thread::sleep_for(1ms);
+    }
+  });
+  std::this_thread::sleep_for(200ms);  // the flood is under way
+
+  const fs::path bond = outDir / "phone-bond.json";
+  auto paired = test::runCommand(
+      PHONE_BINARY,
+      {"pair", "--port", port[1], "--qr", qr[1], "--bond", bond.string(), "--name", "Dana's phone"},
+      {});
+  EXPECT_EQ(paired.exitCode, 0) << paired.out << paired.err;
+  EXPECT_EQ(pair.wait(10s), 0) << pair.output() << pair.errors();
+  EXPECT_THAT(pair.output(), HasSubstr("Pairing complete with Dana's phone"));
+  flood.join();
+  done = true;
+  mostDescriptors = std::max(mostDescriptors.load(), descriptorsOf(companion_->pid()));
+  for (const int fd : silent) ::close(fd);
+
+  EXPECT_GE(silent.size(), 1'500U) << "the flood did not happen";
+  // The companion kept at most a few dozen of them.
+  EXPECT_LT(mostDescriptors.load(), 200U);
+}
+
+}  // namespace
+}  // namespace qm
