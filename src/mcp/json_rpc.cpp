@@ -105,8 +105,6 @@ Result<JSONRPCRequest> decodeRequest(const JSONValue& json) {
 
 Result<std::vector<JSONRPCRequest>> decodeBatch(const JSONValue& json) {
   if (!json.is_array()) return Error("Expected array");
-  // An empty array is no batch at all; the caller answers it as a parse error.
-  if (json.empty()) return Error("Empty batch");
 
   std::vector<JSONRPCRequest> requests;
   requests.reserve(json.size());

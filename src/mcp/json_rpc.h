@@ -58,7 +58,8 @@ inline constexpr std::size_t kMaxParamsDepth = 128;
 /// nor an integer ("Expected string or int"), or `params` nests deeper than
 /// `kMaxParamsDepth` levels (a scalar is level 0, `{}` or `[]` level 1).
 Result<JSONRPCRequest> decodeRequest(const JSONValue& json);
-/// Decodes an array of request objects (a batch); fails if any element fails.
+/// Decodes an array of request objects (a batch, possibly empty); fails if any
+/// element fails.
 Result<std::vector<JSONRPCRequest>> decodeBatch(const JSONValue& json);
 
 JSONValue encodeResponse(const JSONRPCResponse& response);

@@ -108,13 +108,15 @@ TEST_F(MCPEndpointTest, AnswersByMethodAndPathWithExactBytes) {
 }
 
 TEST_F(MCPEndpointTest, AnswersJSONRPCRequestsBatchesAndParseErrors) {
-  for (const char* body : {"", "42", "\"text\"", "{\"foo\":1}", "[1,2]", "[]",
+  for (const char* body : {"", "42", "\"text\"", "{\"foo\":1}", "[1,2]",
                            "{\"jsonrpc\":", "{\"jsonrpc\":\"2.0\",\"id\":1.5,\"method\":\"ping\"}"})
     EXPECT_EQ(wire(postText(body)), reply(200, kParseError)) << body;
   EXPECT_EQ(serve("POST /mcp HTTP/1.1\r\n\r\n")->body, kParseError.dump());
 
-  for (const json& notifications : {kInitialized, json::array({kInitialized, kInitialized})})
-    EXPECT_EQ(wirePost(notifications), buildHTTPResponse(204, ""));
+  // Nothing to answer: notifications, or a batch of none.
+  for (const json& notifications :
+       {kInitialized, json::array({kInitialized, kInitialized}), json::array()})
+    EXPECT_EQ(wirePost(notifications), buildHTTPResponse(204, "")) << notifications;
 
   EXPECT_EQ(wirePost(rpc(1, "ping")), reply(200, result(1)));
   json noID = {{"jsonrpc", "2.0"}, {"method", "ping"}};
