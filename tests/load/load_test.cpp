@@ -9,12 +9,15 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -231,6 +234,53 @@ TEST_F(LoadTest, TwoThousandSilentPeerConnectionsDoNotKeepThePhoneFromPairing) {
   EXPECT_GE(silent.size(), 1'500U) << "the flood did not happen";
   // The companion kept at most a few dozen of them.
   EXPECT_LT(mostDescriptors.load(), 200U);
+}
+
+/// User and system CPU time process `pid` has used so far.
+std::chrono::milliseconds cpuTimeOf(pid_t pid) {
+  auto stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+  if (!stat) return {};
+  // The fields after the command name (which is in parentheses): state is the
+  // first, utime the 12th and stime the 13th, in clock ticks.
+  std::istringstream fields(stat->substr(stat->rfind(')') + 2));
+  std::string field;
+  long ticks = 0;
+  for (int i = 1; i <= 13 && fields >> field; ++i)
+    if (i >= 12) ticks += std::stol(field);
+  return std::chrono::milliseconds(ticks * 1000 / ::sysconf(_SC_CLK_TCK));
+}
+
+TEST(DescriptorExhaustion, ACompanionOutOfDescriptorsWaitsCalmlyAndRecovers) {
+  // The companion may open 64 files; 100 control clients connect and say nothing.
+  test::TempDir home, outDir;
+  const AppPaths paths = AppPaths::under(home.path());
+  const std::map<std::string, std::string> env{{"QUILLMERE_HOME", home.path().string()},
+                                               {"QUILLMERE_PEER_PORT", "0"}};
+  test::Subprocess companion("/usr/bin/prlimit", {"--nofile=64:64", QUILLMERE_BINARY, "run"}, env,
+                             outDir.path());
+  const auto status = [&] { return test::runCommand(QUILLMERE_BINARY, {"status"}, env); };
+  ASSERT_TRUE(eventually([&] { return status().exitCode == 0; })) << companion.errors();
+  std::vector<int> silent;
+  for (int i = 0; i < 100; ++i) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, paths.controlSocket().c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    silent.push_back(fd);
+  }
+  const auto cpuBefore = cpuTimeOf(companion.pid());
+  std::this_thread::sleep_for(3s);
+  // Waiting for descriptors costs neither the processor nor the disk.
+  EXPECT_LT(cpuTimeOf(companion.pid()) - cpuBefore, 300ms);
+  EXPECT_LT(fs::file_size(paths.logFile()), 64U * 1024);
+  EXPECT_THAT(readFile(paths.logFile()).value(),
+              HasSubstr("Control socket accept failed: Too many open files; trying again"));
+
+  // Once they are gone it takes new clients again.
+  for (const int fd : silent) ::close(fd);
+  EXPECT_TRUE(eventually([&] { return status().exitCode == 0; }, 5s));
+  EXPECT_EQ(companion.stop(SIGTERM, 10s), 0) << companion.errors();
 }
 
 }  // namespace
