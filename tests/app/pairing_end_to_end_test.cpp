@@ -5,7 +5,6 @@
 
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <regex>
 
 #include "app/control_client.h"
 #include "common/app_paths.h"
@@ -54,16 +53,10 @@ class PairingEndToEndTest : public ::testing::Test {
   /// Runs `quillmere pair` and lets the simulator scan its code and pair.
   void pairPhone() {
     test::Subprocess pair(QUILLMERE_BINARY, {"pair", "--timeout", "30"}, env, outDir.path());
-    std::smatch qr, port;
-    std::string shown;
-    ASSERT_TRUE(eventually([&] {
-      shown = pair.output();
-      return std::regex_search(shown, qr, std::regex("QR string: (\\S+)")) &&
-             std::regex_search(shown, port, std::regex("listening on port (\\d+)"));
-    })) << pair.output()
-        << pair.errors();
-    auto paired = phone(
-        {"pair", "--port", port[1], "--qr", qr[1], "--bond", bondFile(), "--name", "Dana's phone"});
+    const auto offer = test::waitForPairingOffer(pair);
+    ASSERT_TRUE(offer) << pair.output() << pair.errors();
+    auto paired = phone({"pair", "--port", offer->port, "--qr", offer->qrString, "--bond",
+                         bondFile(), "--name", "Dana's phone"});
     ASSERT_EQ(paired.exitCode, 0) << paired.out << paired.err;
     EXPECT_THAT(paired.out, HasSubstr("paired with"));
     ASSERT_EQ(pair.wait(10s), 0) << pair.output() << pair.errors();

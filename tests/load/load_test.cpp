@@ -16,7 +16,6 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -191,15 +190,9 @@ TEST_F(LoadTest, TwoHundredSlowMcpClientsDoNotKeepAnAssistantWaiting) {
 
 TEST_F(LoadTest, TwoThousandSilentPeerConnectionsDoNotKeepThePhoneFromPairing) {
   test::Subprocess pair(QUILLMERE_BINARY, {"pair", "--timeout", "60"}, env, outDir.path());
-  std::smatch qr, port;
-  std::string shown;
-  ASSERT_TRUE(eventually([&] {
-    shown = pair.output();
-    return std::regex_search(shown, qr, std::regex("QR string: (\\S+)")) &&
-           std::regex_search(shown, port, std::regex("listening on port (\\d+)"));
-  })) << pair.output()
-      << pair.errors();
-  const auto peerPort = static_cast<std::uint16_t>(std::stoi(port[1]));
+  const auto offer = test::waitForPairingOffer(pair);
+  ASSERT_TRUE(offer) << pair.output() << pair.errors();
+  const auto peerPort = static_cast<std::uint16_t>(std::stoi(offer->port));
 
   // Another device on the network opens 2,000 connections, a few every
   // millisecond, and never says a word; it holds on to all of them.
@@ -219,10 +212,10 @@ TEST_F(LoadTest, TwoThousandSilentPeerConnectionsDoNotKeepThePhoneFromPairing) {
   std::this_thread::sleep_for(200ms);  // the flood is under way
 
   const fs::path bond = outDir / "phone-bond.json";
-  auto paired = test::runCommand(
-      PHONE_BINARY,
-      {"pair", "--port", port[1], "--qr", qr[1], "--bond", bond.string(), "--name", "Dana's phone"},
-      {});
+  auto paired = test::runCommand(PHONE_BINARY,
+                                 {"pair", "--port", offer->port, "--qr", offer->qrString, "--bond",
+                                  bond.string(), "--name", "Dana's phone"},
+                                 {});
   EXPECT_EQ(paired.exitCode, 0) << paired.out << paired.err;
   EXPECT_EQ(pair.wait(10s), 0) << pair.output() << pair.errors();
   EXPECT_THAT(pair.output(), HasSubstr("Pairing complete with Dana's phone"));

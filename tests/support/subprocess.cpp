@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -120,6 +121,20 @@ CommandResult runCommand(const std::filesystem::path& program, const std::vector
   result.err = slurp(base / "stderr.txt");
   std::filesystem::remove_all(base);
   return result;
+}
+
+std::optional<PairingOffer> waitForPairingOffer(const Subprocess& pair) {
+  std::optional<PairingOffer> offer;
+  eventually([&] {
+    const std::string shown = pair.output();
+    std::smatch qr, port;
+    if (!std::regex_search(shown, qr, std::regex("QR string: (\\S+)")) ||
+        !std::regex_search(shown, port, std::regex("listening on port (\\d+)")))
+      return false;
+    offer = PairingOffer{qr[1], port[1]};
+    return true;
+  });
+  return offer;
 }
 
 }  // namespace qm::test

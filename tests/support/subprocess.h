@@ -60,4 +60,13 @@ bool eventually(F condition, std::chrono::milliseconds timeout = std::chrono::se
   return condition();
 }
 
+/// What `quillmere pair` shows for a phone to pair with.
+struct PairingOffer {
+  std::string qrString;
+  std::string port;
+};
+/// Waits until `pair` (a running `quillmere pair`) has shown its QR string and
+/// peer-link port; nothing when it has not within ten seconds.
+std::optional<PairingOffer> waitForPairingOffer(const Subprocess& pair);
+
 }  // namespace qm::test
