@@ -1,14 +1,18 @@
 // Writes the seed corpora of the fuzz targets:
-//   fuzz_make_seeds <dir>   ->  <dir>/fuzz_envelope/*  and  <dir>/fuzz_payloads/*
+//   fuzz_make_seeds <dir>   ->  <dir>/fuzz_envelope/*, <dir>/fuzz_payloads/*,
+//                               <dir>/fuzz_http_request/*, <dir>/fuzz_json_rpc/*,
+//                               <dir>/fuzz_control_request/*
 // Valid seeds are built from records and encoded (messages signed with the
 // fuzz targets' kSecret); the rest are hand-made texts near the edges of what
 // the decoder accepts. Every seed stays small so that mutations stay cheap.
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "common/base64.h"
 #include "common/date.h"
@@ -348,6 +352,185 @@ void writePayloadSeeds(SeedWriter& out) {
   out.write("i_truncated.json", R"(i{"id":"00000000-0000-4000-8000-000000000002","name":"Wo)");
 }
 
+/// A stream for fuzz_http_request: its settings byte (bit 0 the client
+/// finishes sending, bits 1-2 the body cap, bits 3-4 the head limit), the seed
+/// of its read sizes, then the bytes.
+std::string stream(std::uint8_t settings, std::uint8_t seed, std::string_view bytes) {
+  std::string out{static_cast<char>(settings), static_cast<char>(seed)};
+  out += bytes;
+  return out;
+}
+
+constexpr std::uint8_t kFinishes = 1;
+constexpr std::uint8_t kCap1000 = 1 << 1;
+constexpr std::uint8_t kCap16 = 2 << 1;
+constexpr std::uint8_t kHead4096 = 1 << 3;
+constexpr std::uint8_t kHead200 = 2 << 3;
+
+std::string post(std::string_view body, std::string_view headers = {}) {
+  return "POST /mcp HTTP/1.1\r\nHost: 127.0.0.1:23816\r\nContent-Type: application/json\r\n"
+         "Content-Length: " +
+         std::to_string(body.size()) + "\r\n" + std::string(headers) + "\r\n" + std::string(body);
+}
+
+void writeHTTPSeeds(SeedWriter& out) {
+  const std::string ping = R"({"jsonrpc":"2.0","id":1,"method":"ping"})";
+  out.write("post.http", stream(0, 0, post(ping)));
+  out.write("post_finished_long_reads.http", stream(kFinishes, 7, post(ping)));
+  out.write("get_status.http", stream(0, 1, "GET /mcp HTTP/1.1\r\nHost: localhost\r\n\r\n"));
+  out.write("options.http", stream(0, 2, "OPTIONS /mcp?x=1 HTTP/1.1\r\n\r\n"));
+  out.write("utf8_cut_across_reads.http",
+            stream(0, 3, "POST /p HTTP/1.1\r\nContent-Length: 4\r\n\r\nx\xC3\xA9y"));
+  out.write("invalid_utf8_in_body.http",
+            stream(0, 4, "POST /p HTTP/1.1\r\nContent-Length: 4\r\n\r\nx\xC3\xFFy"));
+  out.write("invalid_utf8_in_head.http",
+            stream(0, 5, "GET /p HTTP/1.1\r\nX-Name: caf\xE9\r\n\r\n"));
+  for (const auto& [name, length] : {std::pair{"negative", "-1"},
+                                     {"not_a_number", "ab"},
+                                     {"plus", "+2"},
+                                     {"empty", ""},
+                                     {"hex", "0x2"},
+                                     {"huge", "99999999999999999999999999"},
+                                     {"spaced", " 2 "}}) {
+    out.write(std::string("content_length_") + name + ".http",
+              stream(kFinishes, 6,
+                     std::string("POST /p HTTP/1.1\r\nContent-Length: ") + length + "\r\n\r\nok"));
+  }
+  out.write("content_length_conflicting.http",
+            stream(0, 8, "POST /p HTTP/1.1\r\nContent-Length: 2\r\ncontent-length: 3\r\n\r\nok"));
+  out.write("content_length_repeated.http",
+            stream(0, 9, "POST /p HTTP/1.1\r\nContent-Length: 2\r\nCONTENT-LENGTH:2\r\n\r\nok"));
+  out.write("body_over_cap.http", stream(kCap16, 10, post(ping)));
+  out.write(
+      "body_at_cap.http",
+      stream(kCap16, 11, "POST /p HTTP/1.1\r\nContent-Length: 16\r\n\r\n" + std::string(16, 'b')));
+  out.write("chunked.http", stream(kFinishes, 12,
+                                   "POST /mcp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                   "4\r\nabcd\r\n0\r\n\r\n"));
+  out.write("chunked_and_length.http",
+            stream(0, 13,
+                   "POST /mcp HTTP/1.1\r\nTransfer-Encoding: chunked\r\nContent-Length: 3\r\n\r\n"
+                   "3\r\nabc\r\n0\r\n\r\n"));
+  out.write("huge_head.http", stream(kHead200, 14,
+                                     "GET /mcp HTTP/1.1\r\nX-Filler: " + std::string(1000, 'f') +
+                                         "\r\nOrigin: https://evil.example\r\n\r\n"));
+  out.write("head_at_limit.http",
+            stream(kHead4096 | kFinishes, 15, "GET /mcp HTTP/1.1\r\nX: " + std::string(3000, 'h')));
+  out.write("no_blank_line_finished.http",
+            stream(kFinishes, 16, "POST /p HTTP/1.1\r\nContent-Length: 20"));
+  out.write("short_body_finished.http",
+            stream(kFinishes, 17, "POST /p HTTP/1.1\r\nContent-Length: 100\r\n\r\nabcd"));
+  out.write("short_body_waiting.http",
+            stream(0, 18, "POST /p HTTP/1.1\r\nContent-Length: 100\r\n\r\nabcd"));
+  out.write("pipelined.http", stream(kCap1000, 19, post(ping) + post(ping)));
+  out.write("body_without_length.http",
+            stream(kFinishes, 20, "POST /mcp HTTP/1.1\r\nHost: localhost\r\n\r\n{\"a\":1}"));
+  out.write("foreign_origin.http", stream(0, 21, post(ping, "Origin: https://evil.example\r\n")));
+  out.write("rebinding_host.http",
+            stream(0, 22, "GET /mcp HTTP/1.1\r\nHost: evil.example:23816\r\n\r\n"));
+  out.write(
+      "odd_request_line.http",
+      stream(0, 23, "  get   /other?q   HTTP/1.1\r\n  X-A \t:  \tb c \t\r\nno colon\r\n\r\n"));
+  out.write("bare_line_feeds.http", stream(kFinishes, 24, "POST /mcp HTTP/1.1\n\n{}"));
+  out.write("empty.http", stream(kFinishes, 25, ""));
+}
+
+void writeJSONRPCSeeds(SeedWriter& out) {
+  const std::string initialize =
+      R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2025-03-26",)"
+      R"("capabilities":{},"clientInfo":{"name":"fuzz-client","version":"1.0"}}})";
+  out.write("initialize.json", initialize);
+  out.write("tools_list.json", R"({"jsonrpc":"2.0","id":"list","method":"tools/list"})");
+  out.write("ping_notification.json", R"({"jsonrpc":"2.0","method":"ping"})");
+  out.write("initialized_with_id.json",
+            R"({"jsonrpc":"2.0","id":7,"method":"notifications/initialized"})");
+  const char* calls[] = {
+      R"({"name":"list_events","arguments":{}})",
+      R"({"name":"list_contacts","arguments":{"event_id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F",)"
+      R"("query":"Nord","status":"met","is_target":true,"limit":500,"offset":-1}})",
+      R"({"name":"search_contacts","arguments":{"query":"\u00e9\ud83d\ude00","limit":"9"}})",
+      R"({"name":"get_contact","arguments":{"contact_id":"not-a-uuid"}})",
+      R"({"name":"create_note","arguments":{"contact_id":"11111111-2222-4333-8444-555555555555",)"
+      R"("text":"hello","type":"voice"}})",
+      R"({"name":"no_such_tool","arguments":[]})"};
+  int n = 0;
+  for (const char* call : calls) {
+    const std::string number = std::to_string(n++);
+    out.write("batch_initialize_call_" + number + ".json",
+              "[" + initialize + R"(,{"jsonrpc":"2.0","id":)" + number +
+                  R"(,"method":"tools/call","params":)" + call + "}]");
+  }
+  out.write("call_without_handshake.json",
+            R"({"jsonrpc":"2.0","id":2,"method":"tools/call","params":{"name":"list_events"}})");
+  const char* ids[] = {R"("abc")",
+                       "-42",
+                       "9223372036854775807",
+                       "-9223372036854775808",
+                       "9223372036854775808",
+                       "1.0",
+                       "1e2",
+                       "true",
+                       "null",
+                       "{}",
+                       "[1]",
+                       R"("")"};
+  n = 0;
+  for (const char* id : ids) {
+    out.write("id_" + std::to_string(n++) + ".json",
+              std::string(R"({"jsonrpc":"2.0","method":"ping","id":)") + id + "}");
+  }
+  out.write("empty_batch.json", "[]");
+  out.write("nested_batch.json", R"([[{"jsonrpc":"2.0","id":1,"method":"ping"}]])");
+  out.write(
+      "batch_with_bad_element.json",
+      R"([{"jsonrpc":"2.0","id":1,"method":"ping"},{"jsonrpc":"2.0","id":{},"method":"ping"}])");
+  out.write("batch_of_notifications.json",
+            R"([{"jsonrpc":"2.0","method":"notifications/initialized"},)"
+            R"({"jsonrpc":"2.0","method":"notifications/initialized","id":3}])");
+  out.write("missing_jsonrpc.json", R"({"id":1,"method":"ping"})");
+  out.write("method_not_text.json", R"({"jsonrpc":"2.0","id":1,"method":5})");
+  out.write("params_null_and_array.json",
+            R"([{"jsonrpc":"1.0","id":1,"method":"x","params":null},)"
+            R"({"jsonrpc":"2.0","id":2,"method":"x","params":[1,"a",null]}])");
+  out.write("duplicate_keys.json",
+            R"({"jsonrpc":"2.0","id":"a","id":2,"method":"x","method":"ping"})");
+  out.write("deep_params.json",
+            R"({"jsonrpc":"2.0","id":1,"method":"x","params":)" + nested(1500) + "}");
+  out.write("not_json.txt", "jsonrpc=2.0&method=ping");
+  out.write("invalid_utf8.json", "{\"jsonrpc\":\"2.0\",\"id\":\"\xC3\x28\",\"method\":\"ping\"}");
+  out.write("empty.json", "");
+}
+
+void writeControlSeeds(SeedWriter& out) {
+  out.write("status.json", R"({"command":"status"})");
+  out.write("settings_set.json", R"({"command":"settings.set","key":"appLanguage","value":"de"})");
+  out.write("settings_set_wrong_types.json",
+            R"({"command":"settings.set","key":["appLanguage"],"value":true})");
+  for (const auto& [name, value] : {std::pair{"60", "60"},
+                                    {"negative", "-1"},
+                                    {"text", R"("60")"},
+                                    {"huge", "1e9"},
+                                    {"fraction", "1.5"},
+                                    {"past_int64", "18446744073709551616"}}) {
+    out.write(std::string("pairing_start_") + name + ".json",
+              std::string(R"({"command":"pairing.start","timeoutSeconds":)") + value + "}");
+  }
+  out.write("command_number.json", R"({"command":5})");
+  out.write("command_null.json", R"({"command":null})");
+  out.write("command_object.json", R"({"command":{"command":"status"}})");
+  out.write("no_command.json", R"({"key":"value"})");
+  out.write("duplicate_command.json", R"({"command":1,"command":"status"})");
+  out.write("array.json", R"([{"command":"status"}])");
+  out.write("string.json", R"("status")");
+  out.write("crlf.json", "{\"command\":\"status\"}\r");
+  out.write("escapes.json", R"({"command":"st\u0061tus\u0000\ud83d\ude00"})");
+  out.write("lone_surrogate.json", R"({"command":"\ud800"})");
+  out.write("invalid_utf8.json", "{\"command\":\"st\xE1tus\"}");
+  out.write("deep.json", R"({"command":"status","x":)" + nested(1500) + "}");
+  out.write("trailing_text.json", R"({"command":"status"} {"command":"reset"})");
+  out.write("empty.json", "");
+}
+
 }  // namespace
 }  // namespace qm
 
@@ -361,5 +544,14 @@ int main(int argc, char** argv) {
   qm::writeEnvelopeSeeds(envelopes);
   qm::SeedWriter payloads(root / "fuzz_payloads");
   qm::writePayloadSeeds(payloads);
-  return envelopes.failed() || payloads.failed() ? 1 : 0;
+  qm::SeedWriter http(root / "fuzz_http_request");
+  qm::writeHTTPSeeds(http);
+  qm::SeedWriter jsonRPC(root / "fuzz_json_rpc");
+  qm::writeJSONRPCSeeds(jsonRPC);
+  qm::SeedWriter control(root / "fuzz_control_request");
+  qm::writeControlSeeds(control);
+  return envelopes.failed() || payloads.failed() || http.failed() || jsonRPC.failed() ||
+                 control.failed()
+             ? 1
+             : 0;
 }

@@ -13,7 +13,8 @@ cd "$(dirname "$0")/.."
 
 seconds="${QUILLMERE_FUZZ_SECONDS:-30}"
 build="${QUILLMERE_FUZZ_BUILD_DIR:-build/fuzz}"
-targets=(fuzz_envelope fuzz_payloads fuzz_frame_reader)
+targets=(fuzz_envelope fuzz_payloads fuzz_frame_reader fuzz_http_request fuzz_json_rpc
+  fuzz_control_request)
 
 if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -eq 0 ]; then
   echo "fuzz: QUILLMERE_FUZZ_SECONDS must be a positive number of seconds" >&2
@@ -58,10 +59,14 @@ for target in "${targets[@]}"; do
   done
   echo "== $target: $replayed reproducers replayed"
 
+  # A target with a dictionary of its own (fuzz/<target>.dict) uses it.
+  dict="fuzz/$target.dict"
+  [ -f "$dict" ] || dict=fuzz/wire.dict
+
   echo "== $target: fuzzing for ${seconds}s"
   if "$binary" "$work/corpus" \
       -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
-      -dict=fuzz/wire.dict -artifact_prefix="$work/artifacts/" -print_final_stats=1 \
+      -dict="$dict" -artifact_prefix="$work/artifacts/" -print_final_stats=1 \
       >"$work/fuzz.log" 2>&1; then
     grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::(number_of_executed_units|average_exec_per_sec|new_units_added|peak_rss_mb)' \
       "$work/fuzz.log" || true
