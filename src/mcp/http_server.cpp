@@ -210,8 +210,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
       return;
     }
     const bool bodyShort = request_.body && length && *length > request_.body->size();
-    // When more body follows, the received part may end inside a character.
-    if (!isValidUTF8(input_, bodyShort)) {
+    // The head and the body as handed on: bytes past the body's length (a
+    // pipelined request) are not part of this request. When more body
+    // follows, the received part may end inside a character.
+    const std::size_t headEnd = input_.find("\r\n\r\n");
+    const std::size_t used = headEnd == std::string::npos
+                                 ? input_.size()
+                                 : headEnd + 4 + (request_.body ? request_.body->size() : 0);
+    if (!isValidUTF8(std::string_view(input_).substr(0, used), bodyShort)) {
       respond({400, std::string(kInvalidUTF8Body), {}});
       return;
     }

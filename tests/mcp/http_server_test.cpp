@@ -121,6 +121,10 @@ TEST_F(HTTPServerTest, ReadsRequestsThatArriveInPiecesAndRefusesTextThatIsNotUTF
       {{"POST /p HTTP/1.1\r\nContent-Length: 2\r\nContent-Length: 2\r\n\r\nab"},
        false,
        echoed("POST /p ab")},
+      // Only the body's own bytes count: what follows it (a pipelined
+      // request) neither spoils nor mends it.
+      {{"POST /p HTTP/1.1\r\nContent-Length: 2\r\n\r\nok\xC3"}, false, echoed("POST /p ok")},
+      {{"POST /p HTTP/1.1\r\nContent-Length: 2\r\n\r\nx\xC3\xA9"}, false, kBadUTF8},
       // No blank line at all: handled once the client has finished sending.
       {{"POST /p HTTP/1.1\r\nContent-Length: 20"}, true, echoed("POST /p ")},
       // Still short after the second read: handled with what came.
