@@ -11,6 +11,7 @@
 
 #include "common/result.h"
 #include "store/field.h"
+#include "store/statement.h"
 
 namespace qm {
 
@@ -109,17 +110,33 @@ class Store {
   template <Record R>
   Result<std::vector<R>> fetchOnly(const std::vector<std::string_view>& fieldNames,
                                    const std::vector<Match>& where = {}) {
-    std::vector<std::size_t> only;
-    const auto& fields = RecordInfo<R>::fields();
-    for (auto name : fieldNames) {
-      std::size_t i = 0;
-      while (i < fields.size() && fields[i].name != name) ++i;
-      if (i == fields.size())
-        return Error("Unknown field " + std::string(name) + " of " +
-                     std::string(RecordInfo<R>::table));
-      only.push_back(i);
-    }
-    return fetchColumns<R>(&only, where);
+    auto only = fieldIndexes<R>(fieldNames);
+    if (!only) return only.error();
+    return fetchColumns<R>(&*only, where);
+  }
+
+  /// A record's place in stored order (its SQLite rowid). The store's own indexed
+  /// queries (contact_queries.h) find records by position rather than reading them.
+  using Position = std::int64_t;
+
+  /// Like `fetchOnly`, but reads the records at `positions`, in that order;
+  /// a position that holds no record (any more) is skipped.
+  template <Record R>
+  Result<std::vector<R>> fetchOnlyAt(const std::vector<std::string_view>& fieldNames,
+                                     const std::vector<Position>& positions) {
+    auto only = fieldIndexes<R>(fieldNames);
+    if (!only) return only.error();
+    std::vector<R> out;
+    out.reserve(positions.size());
+    Status status =
+        selectRowsAt(schemaOf<R>(), *only, positions, [&](std::vector<FieldValue>& row) -> Status {
+          R record{};
+          QM_TRY(setFields(record, &*only, row));
+          out.push_back(std::move(record));
+          return {};
+        });
+    if (!status) return status.error();
+    return out;
   }
   template <Record R>
   Result<std::int64_t> count(const std::vector<Match>& where = {}) {
@@ -139,6 +156,11 @@ class Store {
   /// Runs `body` as one transaction: everything it wrote is committed when it
   /// succeeds and rolled back when it fails (its error is returned). Nests.
   Status transaction(const std::function<Status()>& body);
+
+  /// The compiled statement for `sql` on this store's connection, kept for
+  /// reuse. For the store library's own queries (contact_queries.cpp), which
+  /// read through SQLite's interface.
+  Result<Statement::Use> statement(const std::string& sql);
 
   /// The layout of record kind R.
   /// Implementation state; public only so the SQLite callbacks can reach it.
@@ -160,22 +182,48 @@ class Store {
 
   explicit Store(std::unique_ptr<Impl> impl);
 
+  /// The positions in R's field list of the fields named.
+  template <Record R>
+  static Result<std::vector<std::size_t>> fieldIndexes(
+      const std::vector<std::string_view>& fieldNames) {
+    std::vector<std::size_t> only;
+    const auto& fields = RecordInfo<R>::fields();
+    for (auto name : fieldNames) {
+      std::size_t i = 0;
+      while (i < fields.size() && fields[i].name != name) ++i;
+      if (i == fields.size())
+        return Error("Unknown field " + std::string(name) + " of " +
+                     std::string(RecordInfo<R>::table));
+      only.push_back(i);
+    }
+    return only;
+  }
+
+  /// Sets the fields of `record` from the values read: all fields, or the ones
+  /// `only` lists.
+  template <Record R>
+  static Status setFields(R& record, const std::vector<std::size_t>* only,
+                          std::vector<FieldValue>& row) {
+    const auto& fields = RecordInfo<R>::fields();
+    for (std::size_t k = 0; k < row.size(); ++k) {
+      const auto& field = fields[only ? (*only)[k] : k];
+      if (!field.set(record, std::move(row[k])))
+        return Error(std::string("The store holds an unreadable value in ") +
+                     std::string(RecordInfo<R>::table) + "." + std::string(field.name));
+    }
+    return {};
+  }
+
   template <Record R>
   Result<std::vector<R>> fetchColumns(const std::vector<std::size_t>* only,
                                       const std::vector<Match>& where) {
     std::vector<R> out;
     // Records are large; growing the vector would move each one several times.
     if (auto n = count<R>(where); n.ok()) out.reserve(static_cast<std::size_t>(*n));
-    const auto& fields = RecordInfo<R>::fields();
     Status status =
         selectRows(schemaOf<R>(), only, where, [&](std::vector<FieldValue>& row) -> Status {
           R record{};
-          for (std::size_t k = 0; k < row.size(); ++k) {
-            const auto& field = fields[only ? (*only)[k] : k];
-            if (!field.set(record, std::move(row[k])))
-              return Error(std::string("The store holds an unreadable value in ") +
-                           std::string(RecordInfo<R>::table) + "." + std::string(field.name));
-          }
+          QM_TRY(setFields(record, only, row));
           out.push_back(std::move(record));
           return {};
         });
@@ -200,6 +248,10 @@ class Store {
   Status selectRows(const TableSchema& schema, const std::vector<std::size_t>* only,
                     const std::vector<Match>& where,
                     const std::function<Status(std::vector<FieldValue>&)>& sink);
+  /// Reads the columns `only` lists of the rows at `positions`, in that order.
+  Status selectRowsAt(const TableSchema& schema, const std::vector<std::size_t>& only,
+                      const std::vector<Position>& positions,
+                      const std::function<Status(std::vector<FieldValue>&)>& sink);
   Result<std::int64_t> countRows(const TableSchema& schema, const std::vector<Match>& where);
 
   std::unique_ptr<Impl> impl_;
