@@ -7,7 +7,9 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
+#include <string_view>
 
 namespace qm::mcp {
 
@@ -15,15 +17,16 @@ using support::lowercased;
 
 namespace {
 
-/// The fields the contact list and search items are made of, plus the sort keys.
-const std::vector<std::string_view> kIndexedFields{
-    "id",         "eventID",           "firstName",   "lastName",   "company", "title",
-    "email",      "companyIndustry",   "companySize", "rank",       "status",  "isTarget",
-    "isFavorite", "interactionRating", "companyHQ",   "crmPushedTo"};
+/// How many contacts of one last name are read at first, and at most at a
+/// time: search stops as soon as it has its page of matches.
+constexpr std::size_t kFirstPage = 64;
+constexpr std::size_t kLastPage = 1024;
+
+}  // namespace
 
 /// Byte-comparable keys in the user's collation: natural (numbers by value),
 /// ignoring case.
-class NaturalOrder {
+class ContactIndex::NaturalOrder {
  public:
   NaturalOrder() {
     icu::Locale locale = icu::Locale::getDefault();
@@ -58,57 +61,64 @@ class NaturalOrder {
   std::unique_ptr<icu::Collator> collator_;
 };
 
-}  // namespace
+ContactIndex::ContactIndex() = default;
+ContactIndex::~ContactIndex() = default;
 
-Status ContactIndex::refresh(Store& store) {
-  auto stamp = store.changeStamp(RecordInfo<Contact>::table);
-  if (!stamp) return stamp.error();
-  if (stamp_ && *stamp_ == *stamp) return {};
-
-  auto contacts = store.fetchOnly<Contact>(kIndexedFields);
-  if (!contacts) return contacts.error();
-  entries_.clear();
-  byEvent_.clear();
-  byLastName_.clear();
-  entries_.reserve(contacts->size());
-  for (auto& c : *contacts) {
-    Entry e;
-    e.fullName = c.fullName();
-    e.lowerName = lowercased(e.fullName);
-    e.lowerCompany = lowercased(c.company);
-    if (c.email) e.lowerEmail = lowercased(*c.email);
-    e.contact = std::move(c);
-    entries_.push_back(std::move(e));
+const std::string& ContactIndex::keyOf(const std::string& lastName) {
+  auto it = keys_.find(lastName);
+  if (it == keys_.end()) {
+    if (!order_) order_ = std::make_unique<NaturalOrder>();  // on the first search
+    it = keys_.emplace(lastName, order_->key(lastName)).first;
   }
-
-  const NaturalOrder order;
-  std::vector<std::pair<std::string, const Entry*>> keyed;
-  keyed.reserve(entries_.size());
-  for (const auto& e : entries_) {
-    keyed.emplace_back(order.key(e.contact.lastName), &e);
-    if (e.contact.eventID) byEvent_[*e.contact.eventID].push_back(&e);
-  }
-  // Stable: equal last names keep their stored order.
-  std::ranges::stable_sort(keyed, {}, &std::pair<std::string, const Entry*>::first);
-  for (const auto& [key, e] : keyed) byLastName_.push_back(e);
-
-  for (auto& [event, list] : byEvent_) {
-    std::ranges::stable_sort(list, [](const Entry* a, const Entry* b) {
-      const auto& ra = a->contact.rank;
-      const auto& rb = b->contact.rank;
-      if (ra.has_value() != rb.has_value()) return ra.has_value();
-      if (ra && *ra != *rb) return *ra < *rb;
-      return a->fullName < b->fullName;
-    });
-  }
-  stamp_ = *stamp;
-  return {};
+  return it->second;
 }
 
-const std::vector<const ContactIndex::Entry*>& ContactIndex::ofEvent(const Uuid& eventID) const {
-  static const std::vector<const Entry*> none;
-  auto it = byEvent_.find(eventID);
-  return it == byEvent_.end() ? none : it->second;
+Status ContactIndex::visitByLastName(Store& store, std::size_t count,
+                                     const std::function<bool(const ContactSearchEntry&)>& visit) {
+  const auto names = QM_TRY(distinctLastNames(store));
+  // Keys of names no contact has any more are dropped now and then.
+  if (keys_.size() > 2 * names.size() + 1024) keys_.clear();
+  std::vector<std::pair<const std::string*, const std::string*>> keyed;  // key, name
+  keyed.reserve(names.size());
+  for (const auto& name : names) keyed.emplace_back(&keyOf(name), &name);
+  std::ranges::sort(keyed, [](const auto& a, const auto& b) { return *a.first < *b.first; });
+
+  std::size_t handed = 0;
+  const auto handOn = [&](const std::vector<ContactSearchEntry>& entries) {
+    for (const auto& e : entries) {
+      if (handed == count) return false;
+      ++handed;
+      if (!visit(e)) return false;
+    }
+    return handed < count;
+  };
+  for (std::size_t i = 0; i < keyed.size();) {
+    std::size_t end = i + 1;
+    while (end < keyed.size() && *keyed[end].first == *keyed[i].first) ++end;
+    if (end - i == 1) {
+      // One name: its contacts in stored order, a page at a time.
+      Store::Position after = 0;
+      for (std::size_t page = kFirstPage;; page = std::min(page * 2, kLastPage)) {
+        const auto entries =
+            QM_TRY(contactsWithLastName(store, *keyed[i].second, std::min(page, count), after));
+        if (!handOn(entries)) return {};
+        if (entries.size() < std::min(page, count)) break;
+        after = entries.back().position;
+      }
+    } else {
+      // Different names with the same key (case or width apart) sort as one
+      // name: their contacts interleave in stored order.
+      std::vector<ContactSearchEntry> group;
+      for (std::size_t k = i; k < end; ++k) {
+        auto entries = QM_TRY(contactsWithLastName(store, *keyed[k].second, count - handed));
+        std::ranges::move(entries, std::back_inserter(group));
+      }
+      std::ranges::sort(group, {}, &ContactSearchEntry::position);
+      if (!handOn(group)) return {};
+    }
+    i = end;
+  }
+  return {};
 }
 
 }  // namespace qm::mcp

@@ -1,45 +1,44 @@
 #pragma once
 
-#include <map>
-#include <optional>
+#include <cstddef>
+#include <functional>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/result.h"
-#include "store/contact.h"
+#include "store/contact_queries.h"
 #include "store/store.h"
 
 namespace qm::mcp {
 
-/// The fields of every contact that the contact list and search tools need,
-/// read once and kept, in the orders those tools use, until the store changes
-/// (through this process or another). Listing 100 of an event's 10,000 contacts
-/// then costs a filter over small entries instead of reading every record.
+/// The contacts in the order search_contacts looks at them: by last name in
+/// the user's collation (natural, case-insensitive), equal names in stored
+/// order. Only the distinct last names are sorted, each by a collation key
+/// made once and kept; the contacts themselves come from the store's
+/// last-name index, as many as are asked for.
 class ContactIndex {
  public:
-  struct Entry {
-    Contact contact;  ///< only the fields the list and search items show are read
-    std::string fullName;
-    std::string lowerName;
-    std::string lowerCompany;
-    std::string lowerEmail;
-  };
+  ContactIndex();
+  ~ContactIndex();
+  ContactIndex(const ContactIndex&) = delete;
+  ContactIndex& operator=(const ContactIndex&) = delete;
 
-  /// Reads the contacts again if the store changed since the last refresh.
-  Status refresh(Store& store);
-
-  /// An event's contacts: ranked ones by rank, unranked after them, ties by
-  /// full name (code-point order).
-  const std::vector<const Entry*>& ofEvent(const Uuid& eventID) const;
-  /// Every contact by last name in the user's collation (natural, case-insensitive),
-  /// equal names in stored order.
-  const std::vector<const Entry*>& byLastName() const { return byLastName_; }
+  /// Hands the first `count` contacts by last name to `visit`, in that order,
+  /// until it returns false. They are read a few at a time, so stopping early
+  /// reads fewer.
+  Status visitByLastName(Store& store, std::size_t count,
+                         const std::function<bool(const ContactSearchEntry&)>& visit);
 
  private:
-  std::optional<Store::ChangeStamp> stamp_;
-  std::vector<Entry> entries_;
-  std::map<Uuid, std::vector<const Entry*>> byEvent_;
-  std::vector<const Entry*> byLastName_;
+  class NaturalOrder;
+
+  const std::string& keyOf(const std::string& lastName);
+
+  std::unique_ptr<NaturalOrder> order_;
+  /// Collation keys by last name; a key depends on nothing but the name.
+  std::unordered_map<std::string, std::string> keys_;
 };
 
 }  // namespace qm::mcp

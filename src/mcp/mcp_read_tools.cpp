@@ -9,17 +9,14 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
-#include <unicode/coll.h>
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
-
+#include "common/text.h"
 #include "mcp/contact_index.h"
 #include "mcp/mcp_tool_handlers.h"
 #include "mcp/mcp_tool_support.h"
+#include "store/contact_queries.h"
 #include "store/relationships.h"
 
 namespace qm::mcp {
@@ -52,6 +49,61 @@ std::string raw(auto value) {
 bool contains(std::string_view haystack, std::string_view needle) {
   return haystack.find(needle) != std::string_view::npos;
 }
+
+bool isASCII(std::string_view text) {
+  return std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+/// A needle looked for in texts, both lower-cased as `lowercased` does, without
+/// lower-casing a copy of each text where the answer cannot depend on it: a
+/// list filter looks at every contact of an event.
+class FoldedNeedle {
+ public:
+  explicit FoldedNeedle(std::string_view needle)
+      : needle_(lowercased(needle)), asciiNeedle_(isASCII(needle_)) {}
+
+  bool empty() const { return needle_.empty(); }
+
+  bool foundIn(std::string_view text) const {
+    if (asciiNeedle_) {
+      // Lower-casing turns no other character into ASCII than these two
+      // (İ into i and a combining dot, the Kelvin sign into k), so without
+      // them an ASCII needle matches exactly where it matches ASCII-folded.
+      if (text.find("\xC4\xB0") == std::string_view::npos &&
+          text.find("\xE2\x84\xAA") == std::string_view::npos)
+        return foundInASCIIFolded(text);
+    } else if (isASCII(text)) {
+      return false;  // lower-cased ASCII holds none of the needle's other letters
+    }
+    return contains(lowercased(text), needle_);
+  }
+
+  /// Whether the full name made of `first` and `last` (as `Contact::fullName`
+  /// makes it) holds the needle.
+  bool foundInName(std::string_view first, std::string_view last) {
+    name_.assign(first);
+    name_ += ' ';
+    name_ += last;
+    return foundIn(trimUnicodeWhitespace(name_));
+  }
+
+ private:
+  /// The needle in `text` with its ASCII capitals as small letters.
+  bool foundInASCIIFolded(std::string_view text) const {
+    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (needle_.size() > text.size()) return false;
+    for (std::size_t i = 0; i + needle_.size() <= text.size(); ++i) {
+      std::size_t k = 0;
+      while (k < needle_.size() && fold(text[i + k]) == needle_[k]) ++k;
+      if (k == needle_.size()) return true;
+    }
+    return false;
+  }
+
+  std::string needle_;
+  bool asciiNeedle_;
+  std::string name_;
+};
 
 /// The store condition "`field` is `id`", or no condition when there is no id.
 std::vector<Match> byField(std::string_view field, const std::optional<Uuid>& id) {
@@ -104,8 +156,11 @@ class ContactNames {
   const std::optional<std::string>& find(const Uuid& id) {
     auto it = names_.find(id);
     if (it == names_.end()) {
-      auto contact = findRecord<Contact>(store_, id);
-      it = names_.emplace(id, contact ? std::optional(contact->fullName()) : std::nullopt).first;
+      // The two name fields only: a whole contact is a hundred fields.
+      auto found = readOr(store_.fetchOnly<Contact>({"firstName", "lastName"}, {{"id", id}}),
+                          std::vector<Contact>{}, "contact names");
+      it = names_.emplace(id, found.empty() ? std::nullopt : std::optional(found[0].fullName()))
+               .first;
     }
     return it->second;
   }
@@ -125,18 +180,17 @@ class ContactNames {
 };
 
 JSONValue eventSummary(Store& store, const Event& event) {
-  const auto count = [&](std::vector<Match> where) {
-    return readOr(store.count<Contact>(where), std::int64_t{0}, "contact counts");
-  };
+  const auto counts =
+      readOr(countContactsOfEvent(store, event.id), EventContactCounts{}, "contact counts");
   JSONValue o{
       {"id", event.id.str()},
       {"name", event.name},
-      {"contact_count", count({{"eventID", event.id}})},
+      {"contact_count", counts.contacts},
       {"opportunity_count", readOr(store.count<Opportunity>({{"eventID", event.id}}),
                                    std::int64_t{0}, "opportunity counts")},
       {"created_at", iso(event.createdAt)},
-      {"met_count", count({{"eventID", event.id}, {"status", raw(MeetingStatus::met)}})},
-      {"target_count", count({{"eventID", event.id}, {"isTarget", true}})},
+      {"met_count", counts.met},
+      {"target_count", counts.targets},
   };
   putIfPresent(o, "start_date", event.startDate);
   putIfPresent(o, "end_date", event.endDate);
@@ -157,6 +211,17 @@ JSONValue contactListItem(const Contact& c, std::string name) {
   putIfPresent(o, "crm_pushed_to", c.crmPushedTo);
   return o;
 }
+
+/// The fields `contactListItem` shows.
+const std::vector<std::string_view> kContactListFields{
+    "id",          "firstName", "lastName",        "company",    "title",
+    "email",       "status",    "isTarget",        "isFavorite", "interactionRating",
+    "companySize", "companyHQ", "companyIndustry", "crmPushedTo"};
+
+/// The fields a search result shows.
+const std::vector<std::string_view> kSearchFields{
+    "id",    "eventID", "firstName", "lastName", "company",
+    "title", "email",   "status",    "isTarget", "interactionRating"};
 
 /// The optional text fields of the contact detail, under their output keys.
 constexpr std::pair<const char*, std::optional<std::string> Contact::*> kContactDetailTexts[] = {
@@ -272,34 +337,30 @@ ToolOutcome MCPToolHandlers::getEventStats(const JSONValue& arguments) {
   auto lookup = requiredEvent(store_, Arguments(arguments));
   if (lookup.error) return *lookup.error;
   const Event& event = *lookup.event;
-  const auto contacts = readOr(contactsOf(store_, event.id), std::vector<Contact>{}, "contacts");
+  // Counted by the store's indexes: no contact is read.
+  const auto counts =
+      readOr(countContactsOfEvent(store_, event.id), EventContactCounts{}, "contact counts");
+  const auto ratings = readOr(ratingsOfEvent(store_, event.id), EventRatings{}, "ratings");
+  const auto companies =
+      readOr(countCompaniesOfEvent(store_, event.id), std::int64_t{0}, "companies");
+  // An event has few opportunities; their values are summed in stored order.
   const auto opportunities =
-      readOr(opportunitiesOf(store_, event.id), std::vector<Opportunity>{}, "opportunities");
-
-  std::unordered_set<std::string> companies;
-  std::int64_t ratingSum = 0;
-  std::int64_t ratedCount = 0;
-  for (const auto& c : contacts) {
-    companies.insert(c.displayCompany());
-    if (c.interactionRating) {
-      ratingSum += *c.interactionRating;
-      ++ratedCount;
-    }
-  }
+      readOr(store_.fetchOnly<Opportunity>({"value"}, {{"eventID", event.id}}),
+             std::vector<Opportunity>{}, "opportunities");
   double pipeline = 0;
   for (const auto& o : opportunities)
     if (o.value) pipeline += *o.value;
 
   JSONValue stats{{"event_id", event.id.str()},
                   {"event_name", event.name},
-                  {"total_contacts", static_cast<std::int64_t>(contacts.size())},
-                  {"met_count", metCount(contacts)},
-                  {"target_count", targetCount(contacts)},
-                  {"companies_count", static_cast<std::int64_t>(companies.size())},
+                  {"total_contacts", counts.contacts},
+                  {"met_count", counts.met},
+                  {"target_count", counts.targets},
+                  {"companies_count", companies},
                   {"opportunity_count", static_cast<std::int64_t>(opportunities.size())},
                   {"pipeline_total_value", pipeline}};
-  if (ratedCount > 0) {
-    const double mean = static_cast<double>(ratingSum) / static_cast<double>(ratedCount);
+  if (ratings.rated > 0) {
+    const double mean = static_cast<double>(ratings.sum) / static_cast<double>(ratings.rated);
     stats["average_rating"] = std::round(mean * 100) / 100;  // half away from zero
   }
   return success(stats);
@@ -309,29 +370,35 @@ ToolOutcome MCPToolHandlers::listContacts(const JSONValue& arguments) {
   const Arguments args(arguments);
   auto lookup = requiredEvent(store_, args);
   if (lookup.error) return *lookup.error;
-  if (auto refreshed = contacts_->refresh(store_); !refreshed)
-    log::mcp().error("Could not read the contacts: {}", refreshed.error().message);
 
-  const auto status = args.string("status");
-  const auto isTarget = args.boolean("is_target");
-  const std::string query = lowercased(args.string("query").value_or(""));
+  const ContactListFilter filter{args.string("status"), args.boolean("is_target")};
+  FoldedNeedle query(args.string("query").value_or(""));
   const std::int64_t offset = std::max(args.integer("offset").value_or(0), std::int64_t{0});
   const std::int64_t limit = std::clamp(args.integer("limit").value_or(kListContactsDefaultLimit),
                                         std::int64_t{0}, kListContactsMaxLimit);
 
-  // The index keeps the event's contacts in list order (rank, then name).
-  JSONValue list = JSONValue::array();
+  // The store's list order index gives the event's contacts in list order
+  // (rank, then name) and answers the status and target filters itself; only
+  // the page is read.
+  std::vector<Store::Position> page;
   std::int64_t matched = 0;
-  for (const ContactIndex::Entry* e : contacts_->ofEvent(lookup.event->id)) {
-    if (static_cast<std::int64_t>(list.size()) >= limit) break;
-    const Contact& c = e->contact;
-    if (status && raw(c.status) != *status) continue;
-    if (isTarget && c.isTarget != *isTarget) continue;
-    if (!query.empty() && !contains(e->lowerName, query) && !contains(e->lowerCompany, query))
-      continue;
-    if (matched++ < offset) continue;
-    list.push_back(contactListItem(c, e->fullName));
+  if (limit > 0) {
+    const auto keep = [&](const ContactListEntry& e) {
+      return query.empty() || query.foundInName(e.firstName, e.lastName) ||
+             query.foundIn(e.company);
+    };
+    const auto visit = [&](const ContactListEntry& e) {
+      if (matched++ >= offset) page.push_back(e.position);
+      return static_cast<std::int64_t>(page.size()) < limit;
+    };
+    if (auto walked = visitContactsInListOrder(store_, lookup.event->id, filter, keep, visit);
+        !walked)
+      log::mcp().error("Could not read the contacts: {}", walked.error().message);
   }
+  JSONValue list = JSONValue::array();
+  for (const auto& c : readOr(store_.fetchOnlyAt<Contact>(kContactListFields, page),
+                              std::vector<Contact>{}, "contacts"))
+    list.push_back(contactListItem(c, c.fullName()));
   return success(list);
 }
 
@@ -341,23 +408,27 @@ ToolOutcome MCPToolHandlers::searchContacts(const JSONValue& arguments) {
   if (!query || query->empty()) return failure("query is required");
   const std::int64_t limit = std::clamp(args.integer("limit").value_or(kSearchDefaultLimit),
                                         std::int64_t{0}, kSearchMaxLimit);
-  if (auto refreshed = contacts_->refresh(store_); !refreshed)
-    log::mcp().error("Could not read the contacts: {}", refreshed.error().message);
 
   // The first contacts by last name, in collation order, then filtered.
-  const auto& ordered = contacts_->byLastName();
-  const std::size_t fetched = std::min(ordered.size(), kSearchFetchLimit);
-  const std::string needle = lowercased(*query);
+  FoldedNeedle needle(*query);
+  std::vector<Store::Position> found;
+  if (limit > 0) {
+    const auto visit = [&](const ContactSearchEntry& e) {
+      if (needle.foundInName(e.firstName, e.lastName) || needle.foundIn(e.company) ||
+          (e.email && needle.foundIn(*e.email)))
+        found.push_back(e.position);
+      return static_cast<std::int64_t>(found.size()) < limit;
+    };
+    if (auto visited = contacts_->visitByLastName(store_, kSearchFetchLimit, visit); !visited)
+      log::mcp().error("Could not read the contacts: {}", visited.error().message);
+  }
+
   EventNames events(store_);
   JSONValue list = JSONValue::array();
-  for (std::size_t k = 0; k < fetched && static_cast<std::int64_t>(list.size()) < limit; ++k) {
-    const ContactIndex::Entry& e = *ordered[k];
-    if (!contains(e.lowerName, needle) && !contains(e.lowerCompany, needle) &&
-        !contains(e.lowerEmail, needle))
-      continue;
-    const Contact& c = e.contact;
+  for (const auto& c : readOr(store_.fetchOnlyAt<Contact>(kSearchFields, found),
+                              std::vector<Contact>{}, "contacts")) {
     JSONValue o{{"id", c.id.str()},
-                {"name", e.fullName},
+                {"name", c.fullName()},
                 {"company", c.company},
                 {"status", raw(c.status)},
                 {"is_target", c.isTarget}};

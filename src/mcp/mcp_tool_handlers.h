@@ -89,7 +89,7 @@ class MCPToolHandlers {
   const AppSettings& settings_;
   DeviceIdentity& identity_;
   Clock clock_;
-  /// List fields of every contact, kept until the store changes.
+  /// Search's last-name order, with the collation keys it keeps.
   std::unique_ptr<ContactIndex> contacts_;
 };
 

@@ -170,14 +170,29 @@ TEST_F(ReadToolsTest, SearchMatchesAnyCaseAndFollowsNaturalLastNameOrder) {
   addContact("C", "bates", "Acme", std::nullopt);
   addContact("D", "Adams", "Other", e.id, [](Contact& c) { c.email = "d@ACME.example"; });
   addContact("E", "Nobody", "Else", e.id);
+  addContact("F", "ITEM2", "Acme", e.id);  // the same name to the collation as "Item2"
 
   auto list = ok("search_contacts", {{"query", "aCmE"}});
-  EXPECT_THAT(names(list), ElementsAre("D Adams", "C bates", "B Item2", "A item10"));
+  EXPECT_THAT(names(list), ElementsAre("D Adams", "C bates", "B Item2", "F ITEM2", "A item10"));
   EXPECT_EQ(list[0].at("event_name"), "Expo");
   EXPECT_EQ(list[0].at("event_id"), e.id.str());
   EXPECT_FALSE(list[1].contains("event_id"));
   EXPECT_THAT(names(ok("search_contacts", {{"query", "acme"}, {"limit", 2}})),
               ElementsAre("D Adams", "C bates"));
+}
+
+TEST_F(ReadToolsTest, SearchLooksAtTheFirst5000ContactsByLastNameOnly) {
+  ASSERT_TRUE(store
+                  ->transaction([&]() -> Status {
+                    for (int i = 0; i < 5001; ++i) {
+                      auto c = Contact::create("P" + std::to_string(i), "Same", "Co");
+                      if (i >= 4999) c.company = "Needle";
+                      QM_TRY(store->insert(c));
+                    }
+                    return {};
+                  })
+                  .ok());
+  EXPECT_THAT(names(ok("search_contacts", {{"query", "needle"}})), ElementsAre("P4999 Same"));
 }
 
 TEST_F(ReadToolsTest, ListsFollowChangesMadeByThisAndOtherProcesses) {
