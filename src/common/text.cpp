@@ -1,5 +1,9 @@
 #include "common/text.h"
 
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -53,6 +57,21 @@ std::string_view trimUnicodeWhitespace(std::string_view text) {
     text.remove_suffix(length);
   }
   return text;
+}
+
+std::string lowercaseUnicode(std::string_view text) {
+  if (std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    std::string out(text);
+    for (char& c : out)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+  }
+  auto unicode = icu::UnicodeString::fromUTF8(
+      icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
+  unicode.toLower(icu::Locale::getRoot());
+  std::string out;
+  unicode.toUTF8String(out);
+  return out;
 }
 
 }  // namespace qm

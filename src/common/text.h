@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace qm {
@@ -9,5 +10,10 @@ namespace qm {
 /// range and the line and paragraph separators) at either end. A name typed
 /// with a no-break space then lists and sorts with the same name typed plainly.
 std::string_view trimUnicodeWhitespace(std::string_view text);
+
+/// `text` in Unicode lower case (ICU, root locale, so the result does not depend
+/// on the user's language): "ÉMILE" gives "émile", "ÖSTERGAARD" "östergaard".
+/// ASCII text takes a fast path with the same result.
+std::string lowercaseUnicode(std::string_view text);
 
 }  // namespace qm
