@@ -1,0 +1,177 @@
+#include "sync/sync_merge_engine.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "store/opportunity.h"
+#include "store/relationships.h"
+#include "store/store.h"
+#include "sync/contact_matcher.h"
+
+namespace qm {
+
+namespace {
+
+/// Copies a wire field into its same-named stored field: the same type as is,
+/// an enumeration from its text (an unknown text leaves the field alone), a
+/// flag that may be missing on the wire only when present.
+template <class T>
+void assignToStore(T& stored, const T& wire) {
+  stored = wire;
+}
+template <DescribedEnum E>
+void assignToStore(E& stored, const std::string& wire) {
+  if (auto value = parseEnum<E>(wire)) stored = *value;
+}
+inline void assignToStore(bool& stored, const std::optional<bool>& wire) {
+  if (wire) stored = *wire;
+}
+
+#define QM_ASSIGN_TO_STORE(Type, name) assignToStore(stored.name, wire.name);
+
+bool contains(const std::vector<std::string>& names, std::string_view name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+}  // namespace
+
+std::string senderName(const std::optional<std::string>& bondPeerDisplayName) {
+  return bondPeerDisplayName ? *bondPeerDisplayName : std::string(kSenderWithoutBond);
+}
+
+namespace SyncMergeEngine {
+
+std::optional<Contact> findMatch(const ContactSyncModel& incoming,
+                                 const std::vector<Contact>& candidates) {
+  auto position = ContactMatcher(candidates).find(incoming);
+  if (!position) return std::nullopt;
+  return candidates[*position];
+}
+
+Contact createContact(const ContactSyncModel& wire, const std::optional<Uuid>& eventID,
+                      const SyncMergeContext& context) {
+  Contact stored{};
+  stored.source = ContactSource::scanned;
+  stored.status = MeetingStatus::notMet;
+  QM_CONTACT_SYNC_STORED_FIELDS(QM_ASSIGN_TO_STORE)
+  stored.eventID = eventID;
+  stored.capturedBy = wire.capturedBy ? wire.capturedBy : context.senderName;
+  if (parseEnum<MeetingStatus>(wire.status) == MeetingStatus::met && !context.senderName.empty() &&
+      !contains(stored.alsoMetBy, context.senderName))
+    stored.alsoMetBy.push_back(context.senderName);
+  if (!context.desktopDisplayName.empty()) std::erase(stored.alsoMetBy, context.desktopDisplayName);
+  stored.lastSyncedAt = context.now;
+  stored.syncCount = 1;
+  return stored;
+}
+
+Result<Contact> insertNewContact(Store& store, const ContactSyncModel& incoming,
+                                 const std::optional<Uuid>& eventID,
+                                 const SyncMergeContext& context) {
+  Contact contact = createContact(incoming, eventID, context);
+  QM_TRY(store.insert(contact));
+  QM_TRY(mergeNotes(store, incoming.notes, contact.id));
+  // Opportunities the event already holds are left as they are here; a later
+  // merge of this contact updates them when the phone's copy is newer.
+  std::vector<OpportunitySyncModel> unknown;
+  for (const auto& opportunity : incoming.opportunities) {
+    auto stored = QM_TRY(store.find<Opportunity>(opportunity.id));
+    if (!stored || (*stored).eventID != eventID) unknown.push_back(opportunity);
+  }
+  QM_TRY(mergeOpportunities(store, unknown, eventID, contact.id));
+  return contact;
+}
+
+ContactNote noteFromWire(const NoteSyncModel& wire, const Uuid& contactID) {
+  ContactNote note{};
+  note.id = wire.id;
+  note.syncID = wire.syncID;
+  note.contactID = contactID;
+  note.createdAt = wire.createdAt;
+  note.updatedAt = wire.createdAt;
+  note.noteType = parseEnum<NoteType>(wire.noteType).value_or(NoteType::text);
+  note.textContent = wire.textContent;
+  note.audioFileName = wire.audioFileName;
+  note.transcriptionRaw = wire.transcriptionRaw;
+  note.createdByName = wire.authorName;
+  note.cleanedText = wire.cleanedText;
+  note.cleanedAt = wire.cleanedAt;
+  return note;
+}
+
+Result<std::int64_t> mergeNotes(Store& store, const std::vector<NoteSyncModel>& incoming,
+                                const Uuid& contactID) {
+  if (incoming.empty()) return std::int64_t{0};
+  std::unordered_set<Uuid> known;
+  for (const auto& note : QM_TRY(notesOf(store, contactID))) known.insert(note.id);
+  std::int64_t added = 0;
+  for (const auto& wire : incoming) {
+    if (!known.insert(wire.id).second) continue;
+    QM_TRY(store.insert(noteFromWire(wire, contactID)));
+    ++added;
+  }
+  return added;
+}
+
+namespace {
+
+void copyOpportunityFields(const OpportunitySyncModel& wire, Opportunity& stored) {
+  QM_OPPORTUNITY_SYNC_FIELDS(QM_ASSIGN_TO_STORE)
+}
+
+}  // namespace
+
+Result<std::int64_t> mergeOpportunities(Store& store,
+                                        const std::vector<OpportunitySyncModel>& incoming,
+                                        const std::optional<Uuid>& eventID,
+                                        const std::optional<Uuid>& contactID) {
+  std::int64_t count = 0;
+  for (const auto& wire : incoming) {
+    auto found = QM_TRY(store.find<Opportunity>(wire.id));
+    if (found && found->eventID == eventID) {
+      if (wire.updatedAt <= found->updatedAt) continue;
+      copyOpportunityFields(wire, *found);
+      QM_TRY(store.update(*found));
+    } else {
+      // An id held by another event's opportunity fails here (ids are unique)
+      // and with it the caller's transaction.
+      Opportunity created{};
+      copyOpportunityFields(wire, created);
+      created.eventID = eventID;
+      created.originContactID = contactID;
+      QM_TRY(store.insert(created));
+      if (contactID) QM_TRY(store.insert(OpportunityStakeholder::create(*contactID, created.id)));
+    }
+    ++count;
+  }
+  return count;
+}
+
+void applyEvent(const EventSyncModel& wire, Event& event) {
+  event.name = wire.name;
+  event.eventDate = wire.eventDate;
+  event.startDate = wire.startDate;
+  event.endDate = wire.endDate;
+  event.location = wire.location;
+  event.updatedAt = wire.updatedAt;
+  event.teamCode = wire.teamCode;
+  event.isAdminDevice = wire.isAdminDevice;
+  event.adminDeviceID = wire.adminDeviceID;
+  event.teamMemberDeviceIDs = wire.teamMemberDeviceIDs;
+  event.isArchived = wire.isArchived;
+  event.eventDescription = wire.eventDescription;
+  event.eventWebsite = wire.eventWebsite;
+  event.ourBoothNumber = wire.ourBoothNumber;
+}
+
+Event createEvent(const EventSyncModel& wire) {
+  Event event{};
+  event.id = wire.id;
+  event.createdAt = wire.createdAt;
+  applyEvent(wire, event);
+  return event;
+}
+
+}  // namespace SyncMergeEngine
+
+}  // namespace qm

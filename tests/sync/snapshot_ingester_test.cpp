@@ -1,0 +1,210 @@
+// Whole snapshots and single "delta.*" records written into the store.
+#include "sync/snapshot_ingester.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "common/log.h"
+#include "settings/pipeline_manager.h"
+#include "settings/user_defaults.h"
+#include "store/relationships.h"
+#include "store/store_test_support.h"
+#include "support/log_capture.h"
+#include "sync/sync_test_records.h"
+
+namespace qm {
+namespace {
+
+using test::wireContact;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+class SnapshotIngesterTest : public test::StoreFixture {
+ protected:
+  EventSnapshotPayload snapshot(std::vector<ContactSyncModel> contacts) {
+    return EventSnapshotPayload{event_, std::move(contacts), std::nullopt};
+  }
+  std::vector<Contact> storedContacts() {
+    auto contacts = contactsOf(*store, event_.id);
+    EXPECT_OK(contacts);
+    return contacts.ok() ? *contacts : std::vector<Contact>{};
+  }
+
+  UserDefaults defaults_{dir / "defaults.json"};
+  PipelineManager pipeline_{defaults_};
+  SyncMergeContext context_{"Anna's iPhone", "Bo", dateFromUnixSeconds(1'700'010'000)};
+  EventSyncModel event_ = test::wireEvent("Hannover Messe");
+  test::LogCapture log_{log::sync()};
+};
+
+TEST_F(SnapshotIngesterTest, CreatesTheEventThenMergesIntoItOnTheNextSnapshot) {
+  SnapshotIngester ingester(*store, pipeline_);
+  ContactSyncModel ada = wireContact("Ada", "Byron", "Acme");
+  ada.notes = {test::wireNote("Wants pumps")};
+  ada.opportunities = {test::wireOpportunity("Pumps", event_.updatedAt)};
+  ContactSyncModel bo = wireContact("Bo", "Li", "Initech");
+  // The same new person twice in one snapshot: two contacts.
+  ContactSyncModel boAgain = wireContact("Bo", "Li", "Initech");
+  event_.location = "Hannover";
+  EXPECT_THAT(ingester.ingest(snapshot({ada, bo, boAgain}), context_),
+              test::HoldsValue(SnapshotCounts{3, 0, 0, 0}));
+
+  auto event = store->find<Event>(event_.id);
+  ASSERT_OK(event);
+  ASSERT_TRUE(event->has_value());
+  EXPECT_EQ((*event)->createdAt, event_.createdAt);
+  EXPECT_EQ((*event)->location, "Hannover");
+  auto contacts = storedContacts();
+  ASSERT_EQ(contacts.size(), 3u);
+  EXPECT_THAT(notesOf(*store, ada.id), test::HoldsValue(testing::SizeIs(1)));
+  EXPECT_THAT(opportunitiesOf(*store, event_.id), test::HoldsValue(testing::SizeIs(1)));
+
+  // Next time: the event is updated, Ada gains an e-mail, Bo is unchanged.
+  event_.name = "Hannover Messe 2026";
+  event_.location.reset();
+  ada.email = "ada@acme.io";
+  log_.clear();
+  EXPECT_THAT(ingester.ingest(snapshot({ada, bo}), context_),
+              test::HoldsValue(SnapshotCounts{0, 1, 1, 0}));
+  event = store->find<Event>(event_.id);
+  EXPECT_EQ((*event)->name, "Hannover Messe 2026");
+  EXPECT_EQ((*event)->location, std::nullopt);
+  contacts = storedContacts();
+  ASSERT_EQ(contacts.size(), 3u);
+  EXPECT_EQ(contacts[0].email, "ada@acme.io");
+  EXPECT_EQ(contacts[1].syncCount, 2);  // unchanged, yet synced again
+  EXPECT_THAT(notesOf(*store, ada.id), test::HoldsValue(testing::SizeIs(1)));
+  EXPECT_THAT(log_.text(), HasSubstr("[info] Updated existing event: Hannover Messe 2026"));
+  EXPECT_THAT(log_.text(),
+              HasSubstr("[info] Snapshot ingested for Hannover Messe 2026: 0 new, 1 merged, "
+                        "1 unchanged"));
+}
+
+TEST_F(SnapshotIngesterTest, MatchesAcrossUnicodeCaseAndWhiteSpace) {
+  SnapshotIngester ingester(*store, pipeline_);
+  ContactSyncModel emile = wireContact("Émile", "Zola", "Gallimard");
+  emile.email = "ÉMILE@X.FR ";
+  ASSERT_OK(ingester.ingest(snapshot({emile}), context_));
+
+  ContactSyncModel again = wireContact("Emile", "Z.", "");  // another sync id and name
+  again.email = "\u00A0émile@x.fr";
+  again.title = "Éditeur";
+  EXPECT_THAT(ingester.ingest(snapshot({again}), context_),
+              test::HoldsValue(SnapshotCounts{0, 1, 0, 0}));
+  auto contacts = storedContacts();
+  ASSERT_EQ(contacts.size(), 1u);
+  EXPECT_EQ(contacts[0].title, "Éditeur");
+}
+
+TEST_F(SnapshotIngesterTest, SkipsContactsWhoseIdIsTakenAndSavesTheRest) {
+  SnapshotIngester ingester(*store, pipeline_);
+  EventSyncModel otherEvent = test::wireEvent("CES");
+  ContactSyncModel elsewhere = wireContact("Cy", "Ng", "Umbrella");
+  ASSERT_OK(ingester.ingest(EventSnapshotPayload{otherEvent, {elsewhere}, std::nullopt}, context_));
+
+  ContactSyncModel clash = wireContact("Dee", "Ray", "Hooli");
+  clash.id = elsewhere.id;
+  ContactSyncModel ada = wireContact("Ada", "Byron", "Acme");
+  ContactSyncModel twin = wireContact("Eve", "Moss", "Soylent");
+  twin.id = ada.id;
+  ContactSyncModel bo = wireContact("Bo", "Li", "Initech");
+  log_.clear();
+  EXPECT_THAT(ingester.ingest(snapshot({clash, ada, twin, bo}), context_),
+              test::HoldsValue(SnapshotCounts{2, 0, 0, 2}));
+
+  auto contacts = storedContacts();
+  ASSERT_EQ(contacts.size(), 2u);
+  EXPECT_EQ(contacts[0].firstName, "Ada");
+  EXPECT_EQ(contacts[1].firstName, "Bo");
+  EXPECT_THAT(log_.text(),
+              HasSubstr("[error] Skipped contact " + elsewhere.id.str() +
+                        " from snapshot: the id belongs to a contact of another event"));
+  EXPECT_THAT(log_.text(), HasSubstr("[error] Skipped contact " + ada.id.str() +
+                                     " from snapshot: the snapshot carries this id twice"));
+  auto other = contactsOf(*store, otherEvent.id);
+  ASSERT_OK(other);
+  ASSERT_EQ(other->size(), 1u);
+  EXPECT_EQ((*other)[0].firstName, "Cy");
+}
+
+TEST_F(SnapshotIngesterTest, AFailedSaveLeavesTheStoreAsItWas) {
+  SnapshotIngester ingester(*store, pipeline_);
+  ContactSyncModel ada = wireContact("Ada", "Byron", "Acme");
+  ASSERT_OK(ingester.ingest(snapshot({ada}), context_));
+  // An opportunity of another event, which this snapshot cannot take over.
+  Event otherEvent = Event::create("CES");
+  Opportunity foreign = Opportunity::create("Taken", "Umbrella", otherEvent.id);
+  ASSERT_OK(store->insert(otherEvent));
+  ASSERT_OK(store->insert(foreign));
+  const auto contactsBefore = storedContacts();
+  const auto eventBefore = store->find<Event>(event_.id)->value();
+
+  event_.name = "Renamed";
+  ada.email = "ada@acme.io";
+  ada.notes = {test::wireNote("lost with the snapshot")};
+  ContactSyncModel bo = wireContact("Bo", "Li", "Initech");
+  bo.opportunities = {test::wireOpportunity("Own", event_.updatedAt),
+                      OpportunitySyncModel::from(foreign)};
+  log_.clear();
+  EXPECT_THAT(ingester.ingest(snapshot({ada, bo}), context_), test::IsError());
+
+  EXPECT_EQ(storedContacts(), contactsBefore);
+  EXPECT_EQ(store->find<Event>(event_.id)->value(), eventBefore);
+  EXPECT_EQ(test::countOf<ContactNote>(*store), 0);
+  EXPECT_EQ(test::countOf<Opportunity>(*store), 1);
+  EXPECT_THAT(log_.text(), HasSubstr("[error] Failed to save snapshot: "));
+  EXPECT_THAT(log_.text(), testing::Not(HasSubstr("Snapshot ingested")));
+}
+
+TEST_F(SnapshotIngesterTest, TakesPipelineStagesSortedBySortOrder) {
+  SnapshotIngester ingester(*store, pipeline_);
+  auto payload = snapshot({});
+  payload.pipelineStages = std::vector<PipelineStage>{{Uuid::random(), "Won", 3, "D4953D"},
+                                                      {Uuid::random(), "Lead", 1, "2D5F3F"},
+                                                      {Uuid::random(), "Deal", 2, "C4654A"}};
+  ASSERT_OK(ingester.ingest(payload, context_));
+  auto names = [](const std::vector<PipelineStage>& stages) {
+    std::vector<std::string> out;
+    for (const auto& s : stages) out.push_back(s.name);
+    return out;
+  };
+  EXPECT_THAT(names(pipeline_.stages()), ElementsAre("Lead", "Deal", "Won"));
+  PipelineManager reloaded(defaults_);
+  EXPECT_THAT(names(reloaded.stages()), ElementsAre("Lead", "Deal", "Won"));
+  EXPECT_THAT(log_.text(), HasSubstr("[info] Applied 3 pipeline stages from snapshot"));
+
+  // An empty list leaves the stages alone.
+  payload.pipelineStages = std::vector<PipelineStage>{};
+  ASSERT_OK(ingester.ingest(payload, context_));
+  EXPECT_THAT(names(pipeline_.stages()), ElementsAre("Lead", "Deal", "Won"));
+}
+
+TEST_F(SnapshotIngesterTest, TakesSingleRecordsOfDeltaMessages) {
+  SnapshotIngester ingester(*store, pipeline_);
+  ContactSyncModel ada = wireContact("Ada", "Byron", "Acme");
+  EXPECT_THAT(ingester.ingestContact(event_.id, ada, context_), test::IsError(ErrorCode::notFound));
+  ASSERT_OK(ingester.ingest(snapshot({}), context_));
+
+  EXPECT_THAT(ingester.ingestContact(event_.id, ada, context_),
+              test::HoldsValue(ContactOutcome::created));
+  EXPECT_THAT(ingester.ingestContact(event_.id, ada, context_),
+              test::HoldsValue(ContactOutcome::unchanged));
+  ada.phone = "+33 1 23";
+  EXPECT_THAT(ingester.ingestContact(event_.id, ada, context_),
+              test::HoldsValue(ContactOutcome::merged));
+
+  const NoteSyncModel note = test::wireNote("Call back");
+  EXPECT_THAT(ingester.ingestNote(event_.id, ada.syncID, note), test::HoldsValue(true));
+  EXPECT_THAT(ingester.ingestNote(event_.id, ada.syncID, note), test::HoldsValue(false));
+  EXPECT_THAT(ingester.ingestNote(event_.id, Uuid::random(), test::wireNote("x")),
+              test::HoldsValue(false));
+
+  DeltaOpportunityPayload delta{event_.id, test::wireOpportunity("Pumps", event_.updatedAt), "Acme",
+                                "Anna's iPhone"};
+  EXPECT_THAT(ingester.ingestOpportunity(delta), test::HoldsValue(true));
+  EXPECT_THAT(ingester.ingestOpportunity(delta), test::HoldsValue(false));
+  EXPECT_EQ(test::countOf<Opportunity>(*store), 1);
+}
+
+}  // namespace
+}  // namespace qm
