@@ -7,13 +7,16 @@
 #  3. the peer link benchmark (1,000 x 10 KiB and one 20 MiB message from the
 #     phone's client to the companion over loopback TLS), against a bare TLS
 #     stream pair carrying the same bytes;
-#  4. the MCP server benchmarks (latency, throughput), against a baseline of
+#  4. the MCP tools at scale: each of the sixteen tools on 100,000 contacts in
+#     one event and over 50 events, with peak memory, against the same calls on
+#     10,000 contacts from the same run;
+#  5. the MCP server benchmarks (latency, throughput), against a baseline of
 #     nginx serving a 64-byte JSON file on 127.0.0.1 from a temporary folder.
 # Safe to run repeatedly: configuring and building are incremental, nginx is
 # installed only when missing, every run works in temporary folders that it
 # removes, and the nginx it starts is stopped on the way out, whatever happens.
 # Extra arguments go to the store benchmark (e.g. --benchmark_filter=Insert).
-# Exits non-zero when either benchmark fails to measure.
+# Exits non-zero when any benchmark fails to measure.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -23,7 +26,8 @@ if [ -f scripts/setup.sh ]; then
 fi
 
 cmake --preset release
-cmake --build --preset release --target store_bench sync_bench peer_link_bench mcp_bench
+cmake --build --preset release --target store_bench sync_bench peer_link_bench mcp_bench \
+  mcp_scale_bench
 
 status=0
 ./build/release/bench/store_bench "$@" || status=$?
@@ -35,6 +39,10 @@ echo "=== Sync message benchmark ==="
 echo
 echo "=== Peer link benchmark ==="
 ./build/release/bench/peer_link_bench || status=$?
+
+echo
+echo "=== MCP tools at scale ==="
+./build/release/bench/mcp_scale_bench || status=$?
 
 # --- nginx baseline ---------------------------------------------------------
 
