@@ -224,6 +224,7 @@ TEST_F(LoadTest, TwoThousandSilentPeerConnectionsDoNotKeepThePhoneFromPairing) {
   mostDescriptors = std::max(mostDescriptors.load(), descriptorsOf(companion_->pid()));
   for (const int fd : silent) ::close(fd);
 
+  RecordProperty("most_descriptors", static_cast<int>(mostDescriptors.load()));
   EXPECT_GE(silent.size(), 1'500U) << "the flood did not happen";
   // The companion kept at most a few dozen of them.
   EXPECT_LT(mostDescriptors.load(), 200U);
