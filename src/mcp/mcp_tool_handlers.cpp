@@ -1,15 +1,12 @@
 #include "mcp/mcp_tool_handlers.h"
 
-#include "mcp/contact_index.h"
-
 #include <algorithm>
 #include <initializer_list>
 #include <limits>
 #include <utility>
 
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
-
+#include "common/text.h"
+#include "mcp/contact_index.h"
 #include "mcp/mcp_tool_support.h"
 
 namespace qm::mcp {
@@ -101,18 +98,7 @@ ToolOutcome failure(std::string_view message) {
 }
 
 std::string lowercased(std::string_view text) {
-  if (std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-    std::string out(text);
-    for (char& c : out)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-  }
-  auto unicode = icu::UnicodeString::fromUTF8(
-      icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
-  unicode.toLower(icu::Locale::getRoot());
-  std::string out;
-  unicode.toUTF8String(out);
-  return out;
+  return lowercaseUnicode(text);
 }
 
 }  // namespace support
