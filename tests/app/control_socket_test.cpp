@@ -179,13 +179,5 @@ TEST_F(ControlSocketTest, RefusesOtherUsersEvenWhenTheFolderLetsThemIn) {
   EXPECT_EQ(answeredForUser(socket, geteuid()), 0);
 }
 
-TEST(ControlClient, SaysWhenNoCompanionRuns) {
-  test::TempDir dir;
-  auto answer = sendControlRequest(dir / "control.sock", {{"command", "status"}});
-  ASSERT_FALSE(answer.ok());
-  EXPECT_EQ(answer.error().message, "Quillmere is not running.");
-  EXPECT_EQ(answer.error().code, ErrorCode::unavailable);
-}
-
 }  // namespace
 }  // namespace qm

@@ -63,7 +63,6 @@ TEST_F(SnapshotIngesterTest, CreatesTheEventThenMergesIntoItOnTheNextSnapshot) {
   event_.name = "Hannover Messe 2026";
   event_.location.reset();
   ada.email = "ada@acme.io";
-  log_.clear();
   EXPECT_THAT(ingester.ingest(snapshot({ada, bo}), context_),
               test::HoldsValue(SnapshotCounts{0, 1, 1, 0}));
   event = store->find<Event>(event_.id);
@@ -74,10 +73,6 @@ TEST_F(SnapshotIngesterTest, CreatesTheEventThenMergesIntoItOnTheNextSnapshot) {
   EXPECT_EQ(contacts[0].email, "ada@acme.io");
   EXPECT_EQ(contacts[1].syncCount, 2);  // unchanged, yet synced again
   EXPECT_THAT(notesOf(*store, ada.id), test::HoldsValue(testing::SizeIs(1)));
-  EXPECT_THAT(log_.text(), HasSubstr("[info] Updated existing event: Hannover Messe 2026"));
-  EXPECT_THAT(log_.text(),
-              HasSubstr("[info] Snapshot ingested for Hannover Messe 2026: 0 new, 1 merged, "
-                        "1 unchanged"));
 }
 
 TEST_F(SnapshotIngesterTest, MatchesAcrossUnicodeCaseAndWhiteSpace) {
@@ -153,7 +148,6 @@ TEST_F(SnapshotIngesterTest, AFailedSaveLeavesTheStoreAsItWas) {
   EXPECT_EQ(test::countOf<ContactNote>(*store), 0);
   EXPECT_EQ(test::countOf<Opportunity>(*store), 1);
   EXPECT_THAT(log_.text(), HasSubstr("[error] Failed to save snapshot: "));
-  EXPECT_THAT(log_.text(), testing::Not(HasSubstr("Snapshot ingested")));
 }
 
 TEST_F(SnapshotIngesterTest, TakesPipelineStagesSortedBySortOrder) {
@@ -169,9 +163,6 @@ TEST_F(SnapshotIngesterTest, TakesPipelineStagesSortedBySortOrder) {
     return out;
   };
   EXPECT_THAT(names(pipeline_.stages()), ElementsAre("Lead", "Deal", "Won"));
-  PipelineManager reloaded(defaults_);
-  EXPECT_THAT(names(reloaded.stages()), ElementsAre("Lead", "Deal", "Won"));
-  EXPECT_THAT(log_.text(), HasSubstr("[info] Applied 3 pipeline stages from snapshot"));
 
   // An empty list leaves the stages alone.
   payload.pipelineStages = std::vector<PipelineStage>{};
