@@ -12,6 +12,7 @@
 #include "app/message_dispatcher.h"
 #include "app/pairing_module.h"
 #include "app/relaunch.h"
+#include "app/sync_module.h"
 #include "common/log.h"
 #include "settings/app_settings.h"
 #include "settings/device_identity.h"
@@ -34,7 +35,8 @@ class CompanionShell {
   CompanionShell(QuillmereMacApp& app, asio::io_context& io)
       : app_(app), io_(io), control_(io, app.paths().controlSocket()), signals_(io) {
     const CompanionContext context{app_, io_, control_, messages_};
-    add<PairingModule>(context);
+    auto* pairing = add<PairingModule>(context);
+    add<SyncModule>(context, *pairing);
     mcp_ = add<McpModule>(context);
   }
 
@@ -78,9 +80,9 @@ class CompanionShell {
   }
 
  private:
-  template <class M>
-  M* add(const CompanionContext& context) {
-    auto module = std::make_unique<M>(context);
+  template <class M, class... Args>
+  M* add(const CompanionContext& context, Args&... args) {
+    auto module = std::make_unique<M>(context, args...);
     M* raw = module.get();
     modules_.push_back(std::move(module));
     return raw;

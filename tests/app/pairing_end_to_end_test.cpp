@@ -87,8 +87,9 @@ TEST_F(PairingEndToEndTest, PhonePairsComesBackAsTheBondedPhoneAndIsForgotten) {
   auto back = phone({"connect", "--port", port, "--bond", bondFile(), "--send", file.string(),
                      "--listen", "0.5"});
   EXPECT_EQ(back.exitCode, 0) << back.out << back.err;
-  ASSERT_TRUE(eventually([&] { return log().find("Received error (") != std::string::npos; }))
-      << log();
+  ASSERT_TRUE(eventually([&] {
+    return log().find("Remote error [E1]: oops") != std::string::npos;
+  })) << log();
 
   auto forgotten = test::runCommand(QUILLMERE_BINARY, {"pairing", "forget"}, env);
   EXPECT_EQ(forgotten.exitCode, 0) << forgotten.err;

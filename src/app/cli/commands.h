@@ -16,5 +16,7 @@ void addResetCommand(CLI::App& app, CliContext& context, int& exitCode);
 void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode);
 void addDemoCommand(CLI::App& app, CliContext& context, int& exitCode);
 void addPairCommand(CLI::App& app, CliContext& context, int& exitCode);
+/// `sync`, `events`, `import` and `push`.
+void addSyncCommands(CLI::App& app, CliContext& context, int& exitCode);
 
 }  // namespace qm::cli

@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
   qm::cli::addMcpCommand(app, context, exitCode);
   qm::cli::addDemoCommand(app, context, exitCode);
   qm::cli::addPairCommand(app, context, exitCode);
+  qm::cli::addSyncCommands(app, context, exitCode);
 
   try {
     app.parse(argc, argv);

@@ -36,7 +36,13 @@ void addStatusCommand(CLI::App& app, CliContext& context, int& exitCode) {
                         ? "on"
                         : "on, but not listening (trying again; see the log)")
                 << "\n"
-                << "  Store:    " << s.value("store", "") << "\n"
+                << "  Last sync: " << s.value("lastSyncAt", std::string("never"))
+                << (s.value("isSyncing", false) ? " (syncing now)" : "") << "\n";
+    if (s.contains("lastSyncError"))
+      context.out << "  Sync error: " << s["lastSyncError"].get<std::string>() << "\n";
+    if (const auto queued = s.value("queuedDeltas", 0); queued > 0)
+      context.out << "  Waiting for the phone: " << queued << " change(s)\n";
+    context.out << "  Store:    " << s.value("store", "") << "\n"
                 << "  Settings: " << s.value("settings", "") << "\n"
                 << "  Logs:     " << s.value("logs", "") << "\n";
   });

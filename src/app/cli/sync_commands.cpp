@@ -1,0 +1,143 @@
+// The commands that need the live session with the phone: sync, the phone's
+// event list and import, pushing a contact. They ask the running companion.
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include "app/cli/cli_context.h"
+#include "app/cli/commands.h"
+#include "app/control_client.h"
+#include "store/event.h"
+#include "store/store.h"
+
+namespace qm::cli {
+
+namespace {
+
+/// Sends `request` to the companion; on failure prints the one line and
+/// returns the exit code (3 when the companion is not running).
+Result<nlohmann::json> ask(CliContext& context, const nlohmann::json& request, int& exitCode,
+                           const std::function<void(const nlohmann::json&)>& onProgress = {}) {
+  auto answer = sendControlRequest(context.paths.controlSocket(), request, onProgress);
+  if (!answer) {
+    context.err << answer.error().message << "\n";
+    exitCode = answer.error().code == ErrorCode::unavailable ? 3 : 1;
+  }
+  return answer;
+}
+
+std::string text(const nlohmann::json& object, const char* key) {
+  return object.value(key, std::string());
+}
+
+int syncNow(CliContext& context) {
+  int exitCode = 0;
+  auto answer = ask(context, {{"command", "sync.now"}}, exitCode);
+  if (!answer) return exitCode;
+  context.out << "Asked the phone for fresh snapshots of the events on this computer; they "
+                 "arrive in the background.\n";
+  if (const auto queued = answer->value("queuedDeltas", 0); queued > 0)
+    context.out << queued << " change(s) still wait for the phone.\n";
+  return 0;
+}
+
+int remoteEvents(CliContext& context) {
+  int exitCode = 0;
+  auto answer = ask(context, {{"command", "events.remote"}}, exitCode);
+  if (!answer) return exitCode;
+  const auto& events = (*answer)["events"];
+  if (events.empty()) {
+    context.out << "The phone has no events.\n";
+    return 0;
+  }
+  for (const auto& e : events) {
+    context.out << text(e, "id") << "  " << text(e, "name");
+    if (e.contains("startDate")) {
+      context.out << "  " << text(e, "startDate").substr(0, 10);
+      if (e.contains("endDate")) context.out << " – " << text(e, "endDate").substr(0, 10);
+    }
+    if (e.contains("location")) context.out << "  " << text(e, "location");
+    context.out << "  " << e.value("contactCount", 0) << " contacts";
+    if (e.value("alreadyOnThisComputer", false)) context.out << "  (already on this computer)";
+    context.out << "\n";
+  }
+  return 0;
+}
+
+/// The events stored on this computer, read from the store.
+int localEvents(CliContext& context) {
+  auto store = Store::open(context.paths.storeFile());
+  if (!store) {
+    context.err << store.error().message << "\n";
+    return 1;
+  }
+  auto events = (*store)->fetch<Event>();
+  if (!events) {
+    context.err << events.error().message << "\n";
+    return 1;
+  }
+  if (events->empty()) context.out << "No events on this computer yet.\n";
+  for (const Event& event : *events) context.out << event.id.str() << "  " << event.name << "\n";
+  return 0;
+}
+
+int importEvents(CliContext& context, const std::vector<std::string>& ids) {
+  int exitCode = 0;
+  auto answer = ask(context, {{"command", "events.import"}, {"ids", ids}}, exitCode,
+                    [&](const nlohmann::json& progress) {
+                      const auto total = progress.value("totalImportCount", 0);
+                      const auto pending = progress.value("pendingImportCount", 0);
+                      const auto& names = progress["importedEventNames"];
+                      context.out << "Received " << total - pending << "/" << total;
+                      if (!names.empty()) context.out << ": " << names.back().get<std::string>();
+                      context.out << std::endl;
+                    });
+  if (!answer) return exitCode;
+  const auto& names = (*answer)["importedEventNames"];
+  context.out << "Imported " << names.size() << (names.size() == 1 ? " event" : " events");
+  const char* separator = ": ";
+  for (const auto& name : names) {
+    context.out << separator << name.get<std::string>();
+    separator = ", ";
+  }
+  context.out << "\n";
+  return 0;
+}
+
+int pushContact(CliContext& context, const std::string& id) {
+  int exitCode = 0;
+  auto answer = ask(context, {{"command", "contact.push"}, {"id", id}}, exitCode);
+  if (!answer) return exitCode;
+  if (answer->value("queued", false))
+    context.out << "Could not reach the phone; " << text(*answer, "name")
+                << " goes to it with the next sync.\n";
+  else
+    context.out << "Pushed " << text(*answer, "name") << " to the phone.\n";
+  return 0;
+}
+
+}  // namespace
+
+void addSyncCommands(CLI::App& app, CliContext& context, int& exitCode) {
+  app.add_subcommand("sync", "Ask the paired phone for fresh copies of the events on this computer")
+      ->callback([&] { exitCode = syncNow(context); });
+
+  auto remote = std::make_shared<bool>(false);
+  auto* events = app.add_subcommand("events", "List the events on this computer or on the phone");
+  events->add_flag("--remote", *remote, "List the paired phone's events instead");
+  events->callback(
+      [&, remote] { exitCode = *remote ? remoteEvents(context) : localEvents(context); });
+
+  auto ids = std::make_shared<std::vector<std::string>>();
+  auto* import = app.add_subcommand("import", "Import events from the paired phone");
+  import->add_option("ID", *ids, "Identifiers of the phone's events (see events --remote)")
+      ->required();
+  import->callback([&, ids] { exitCode = importEvents(context, *ids);
+});
+
+auto contactID = std::make_shared<std::string>();
+auto* push = app.add_subcommand("push", "Send a contact edited here to the paired phone");
+push->add_option("CONTACT_ID", *contactID, "The contact's identifier")->required();
+push->callback([&, contactID] { exitCode = pushContact(context, *contactID); });
+}  // namespace qm::cli
+
+}  // namespace qm::cli

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/companion_module.h"
+#include "common/signal.h"
+
+namespace qm {
+
+class ControlReply;
+class PairingModule;
+class PairingPhoneChannel;
+class SyncService;
+
+/// The sync service in the running companion: it receives every checked
+/// message but the handshake, sends through the pairing module's service,
+/// drains the journal whenever the phone becomes paired and ends waiting relay
+/// requests when it goes away. Commands: "sync.now", "events.remote",
+/// "events.import" and "contact.push".
+class SyncModule final : public CompanionModule {
+ public:
+  /// How long "events.remote" waits for the phone's list.
+  static constexpr std::chrono::seconds kEventListTime{15};
+  /// How long "events.import" waits for the next snapshot.
+  static constexpr std::chrono::seconds kImportStepTime{60};
+
+  /// `pairing` is started before this module and outlives it.
+  SyncModule(CompanionContext context, PairingModule& pairing);
+  ~SyncModule() override;
+  SyncModule(const SyncModule&) = delete;
+  SyncModule& operator=(const SyncModule&) = delete;
+
+  std::string_view name() const override { return "sync"; }
+  void registerCommands(ControlServer& control) override;
+  Status start() override;
+  void stop() override;
+  void addStatus(nlohmann::json& status) const override;
+
+ private:
+  struct Waiting;
+
+  void pairingChanged();
+  void serviceChanged();
+  void answerEventList();
+  void followImport();
+  std::shared_ptr<Waiting> wait(std::shared_ptr<ControlReply> reply, std::chrono::seconds time,
+                                std::string timeoutText);
+
+  CompanionContext context_;
+  PairingModule& pairing_;
+  std::unique_ptr<PairingPhoneChannel> channel_;
+  std::unique_ptr<SyncService> service_;
+  Subscription pairingSubscription_;
+  Subscription serviceSubscription_;
+  bool wasPaired_ = false;
+  // "events.remote" clients waiting for the list; the one "events.import" client.
+  std::vector<std::shared_ptr<Waiting>> listWaiting_;
+  std::shared_ptr<Waiting> importWaiting_;
+};
+
+}  // namespace qm

@@ -1,0 +1,431 @@
+#include "sync/sync_service.h"
+
+#include <system_error>
+
+#include "common/log.h"
+#include "settings/app_settings.h"
+#include "settings/device_identity.h"
+#include "store/capture_media.h"
+#include "store/contact.h"
+#include "store/event.h"
+#include "store/saved_report.h"
+#include "store/store.h"
+#include "sync/phone_channel.h"
+#include "sync/record_payloads.h"
+
+namespace qm {
+
+namespace {
+
+/// Decodes the payload as `P` and hands it to `use`; logs and drops it when it
+/// does not decode.
+template <class P, class Use>
+void withPayload(const SyncEnvelope& envelope, Use&& use) {
+  auto payload = envelope.decodePayload<P>();
+  if (!payload) {
+    log::sync().error("Failed to decode incoming message: {}", payload.error().message);
+    return;
+  }
+  use(*payload);
+}
+
+/// Whether the payload decodes as its type's record, for messages that are
+/// only logged; logs the failure.
+bool payloadDecodes(const SyncEnvelope& envelope) {
+  if (auto checked = checkPayload(envelope); !checked) {
+    log::sync().error("Failed to decode incoming message: {}", checked.error().message);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+SyncService::SyncService(SyncServiceParts parts)
+    : parts_(std::move(parts)),
+      deltaJournal_(parts_.applicationSupport),
+      snapshotIngester_(parts_.store, parts_.pipeline),
+      alive_(std::make_shared<SyncService*>(this)) {}
+
+SyncService::~SyncService() = default;
+
+bool SyncService::isPaired() const {
+  return parts_.phone.isPaired();
+}
+
+Status SyncService::send(const SyncEnvelope& envelope) {
+  // Nothing goes to a phone that is connected but not (yet) paired.
+  if (!isPaired()) return Error(ErrorCode::unavailable, std::string(kNotConnected));
+  return parts_.phone.send(envelope);
+}
+
+SyncMergeContext SyncService::mergeContext() const {
+  return {senderName(parts_.phone.pairedPhoneName()), parts_.settings.displayName(), now()};
+}
+
+void SyncService::handleMessage(const SyncEnvelope& envelope) {
+  using T = SyncMessageType;
+  const T type = envelope.type;
+  switch (type) {
+    case T::pairHandshake:
+      // The pairing service's own business; it never reaches this service.
+      return;
+    case T::pairAck:
+      if (payloadDecodes(envelope)) log::sync().info("Received pair.ack");
+      return;
+    case T::eventSnapshot:
+      return withPayload<EventSnapshotPayload>(
+          envelope, [&](const auto& payload) { snapshotReceived(payload); });
+    case T::eventSnapshotRequest:
+    case T::eventListRequest:
+      if (payloadDecodes(envelope))
+        log::sync().error("Received unexpected {} from peer", rawValue(type));
+      return;
+    case T::eventListResponse:
+      return withPayload<EventListResponsePayload>(
+          envelope, [&](const auto& payload) { eventListReceived(payload); });
+    case T::deltaContact:
+      return withPayload<DeltaContactPayload>(envelope,
+                                              [&](const auto& payload) { contactDelta(payload); });
+    case T::deltaNote:
+      return withPayload<DeltaNotePayload>(envelope,
+                                           [&](const auto& payload) { noteDelta(payload); });
+    case T::deltaOpportunity:
+      return withPayload<DeltaOpportunityPayload>(
+          envelope, [&](const auto& payload) { opportunityDelta(payload); });
+    case T::deltaReport:
+      return withPayload<DeltaReportPayload>(envelope,
+                                             [&](const auto& payload) { reportDelta(payload); });
+    case T::mediaBlob:
+      // Capture images are written to disk in a later step.
+      log::sync().info("Received {} ({} bytes), not handled yet", rawValue(type),
+                       envelope.payload.size());
+      return;
+    case T::relayAIResponse:
+    case T::relayCRMResult:
+      return withPayload<RelayResponsePayload>(
+          envelope, [&](const auto& payload) { relayAnswer(envelope, payload); });
+    case T::mediaRequest:
+    case T::relayAIRequest:
+    case T::relayCRMPush:
+    case T::qlmBundle:
+      if (payloadDecodes(envelope))
+        log::sync().error("Received unexpected outbound message type: {}", rawValue(type));
+      return;
+    case T::qlmImportResult:
+      return withPayload<QLMImportResultPayload>(envelope, [](const auto& payload) {
+        log::sync().info("QLM import result: success={}, contacts={}", payload.success,
+                         payload.contactsImported.value_or(0));
+      });
+    case T::error:
+      return withPayload<ErrorPayload>(envelope,
+                                       [&](const auto& payload) { remoteError(payload); });
+  }
+}
+
+void SyncService::eventListReceived(const EventListResponsePayload& payload) {
+  availableEvents_ = payload.items;
+  isLoadingEventList_ = false;
+  log::sync().info("Received event list: {} events", availableEvents_.size());
+  notify();
+}
+
+void SyncService::snapshotReceived(const EventSnapshotPayload& payload) {
+  const EventSyncModel& event = payload.event;
+  if (auto ingested = snapshotIngester_.ingest(payload, mergeContext()); ingested) {
+    const Date at = now();
+    eventSyncTimestamps_[event.id] = at;
+    lastSyncAt_ = at;
+    requestMissingMedia(event.id, payload.contacts);
+  } else {
+    // Nothing of it was written; the snapshot still counts as received, so an
+    // import waiting for it ends.
+    log::sync().error("Failed to save event snapshot: {}", ingested.error().message);
+    lastSyncError_ = ingested.error().message;
+  }
+  if (pendingImportCount_ >= 1) {
+    importedEventNames_.push_back(event.name);
+    if (--pendingImportCount_ == 0) {
+      isSyncing_ = false;
+      log::sync().info("Import batch complete: {} events imported", importedEventNames_.size());
+    }
+  } else {
+    isSyncing_ = false;
+  }
+  log::sync().info("Processed event snapshot: {}", event.name);
+  notify();
+}
+
+void SyncService::contactDelta(const DeltaContactPayload& payload) {
+  auto outcome = snapshotIngester_.ingestContact(payload.eventID, payload.contact, mergeContext());
+  if (!outcome) {
+    if (outcome.error().code == ErrorCode::notFound)
+      log::sync().error("Delta contact for unknown event: {}", payload.eventID.str());
+    else
+      log::sync().error("Failed to save delta contact: {}", outcome.error().message);
+    return;
+  }
+  eventSyncTimestamps_[payload.eventID] = now();
+  requestMissingMedia(payload.eventID, {payload.contact});
+  log::sync().info("Delta contact merged: new={}, merged={}",
+                   *outcome == ContactOutcome::created ? 1 : 0,
+                   *outcome == ContactOutcome::merged ? 1 : 0);
+  notify();
+}
+
+void SyncService::noteDelta(const DeltaNotePayload& payload) {
+  auto event = parts_.store.find<Event>(payload.eventID);
+  if (!event || !*event) return;
+  auto added = snapshotIngester_.ingestNote(payload.eventID, payload.contactSyncID, payload.note);
+  if (!added) {
+    log::sync().error("Failed to save delta note: {}", added.error().message);
+    return;
+  }
+  log::sync().info("Delta note merged: {}", *added);
+}
+
+void SyncService::opportunityDelta(const DeltaOpportunityPayload& payload) {
+  auto merged = snapshotIngester_.ingestOpportunity(payload);
+  if (!merged) {
+    log::sync().error("Failed to save delta opportunity: {}", merged.error().message);
+    return;
+  }
+  log::sync().info("Delta opportunity merged: {}", *merged);
+}
+
+void SyncService::reportDelta(const DeltaReportPayload& payload) {
+  Store& store = parts_.store;
+  Status saved = store.transaction([&]() -> Status {
+    auto event = QM_TRY(store.find<Event>(payload.eventID));
+    if (!event)
+      return Error(ErrorCode::notFound, "Delta report for unknown event: " + payload.eventID.str());
+    auto found = QM_TRY(store.find<SavedReport>(payload.reportID));
+    SavedReport report = found ? std::move(*found) : SavedReport{};
+    report.id = payload.reportID;
+    if (!found) report.eventID = payload.eventID;
+    report.reportType = payload.reportType;
+    report.generatedAt = payload.generatedAt;
+    report.reportContent = payload.reportContent;
+    report.providerUsed = payload.providerUsed;
+    report.detailLevel = payload.detailLevel.value_or("detailed");
+    report.selectedSections = payload.selectedSections.value_or("");
+    return store.save(report);
+  });
+  if (!saved) {
+    log::sync().error("{}", saved.error().code == ErrorCode::notFound
+                                ? saved.error().message
+                                : "Failed to save delta report: " + saved.error().message);
+    return;
+  }
+  log::sync().info("Delta report processed: {}", payload.reportType);
+}
+
+void SyncService::relayAnswer(const SyncEnvelope& envelope, const RelayResponsePayload& payload) {
+  if (!envelope.correlationID) {
+    log::sync().error("Relay response has no correlationID — dropping");
+    return;
+  }
+  const Uuid& correlationID = *envelope.correlationID;
+  auto found = relayCallbacks_.find(correlationID);
+  if (found == relayCallbacks_.end()) {
+    log::sync().error("Orphaned relay response for correlationID: {}", correlationID.str());
+    return;
+  }
+  RelayCallback callback = std::move(found->second);
+  relayCallbacks_.erase(found);
+  log::sync().info("Relay response matched correlationID: {}, success={}", correlationID.str(),
+                   payload.success);
+  notify();
+  callback(payload);
+}
+
+void SyncService::remoteError(const ErrorPayload& payload) {
+  log::sync().error("Remote error [{}]: {}", payload.code, payload.message);
+  lastSyncError_ = payload.message;
+  notify();
+}
+
+Status SyncService::requestFullSync() {
+  if (!isPaired()) {
+    log::sync().error("Cannot sync — not paired");
+    return Error(ErrorCode::failedPrecondition, "Cannot sync — not paired");
+  }
+  failPendingRelays();
+  isSyncing_ = true;
+  lastSyncError_.reset();
+  log::sync().info("Requesting full sync...");
+  notify();
+
+  Status sent = [&]() -> Status {
+    auto events = QM_TRY(parts_.store.fetchOnly<Event>({"id", "updatedAt"}));
+    auto envelope = QM_TRY(
+        SyncEnvelope::make(SyncMessageType::eventSnapshotRequest, makeSnapshotRequest(events)));
+    QM_TRY(send(envelope));
+    log::sync().info("Sent snapshot request for {} events", events.size());
+    return {};
+  }();
+  if (!sent) {
+    log::sync().error("Failed to send sync request: {}", sent.error().message);
+    lastSyncError_ = sent.error().message;
+    isSyncing_ = false;
+    notify();
+  }
+  drainQueuedDeltas();
+  return sent;
+}
+
+Status SyncService::requestEventList() {
+  if (!isPaired()) {
+    log::sync().error("Cannot request event list — not paired");
+    return Error(ErrorCode::failedPrecondition, "Cannot request event list — not paired");
+  }
+  isLoadingEventList_ = true;
+  availableEvents_.clear();
+  lastSyncError_.reset();
+  notify();
+  Status sent = [&]() -> Status {
+    auto envelope =
+        QM_TRY(SyncEnvelope::make(SyncMessageType::eventListRequest, EventListRequestPayload{}));
+    return send(envelope);
+  }();
+  if (!sent) {
+    log::sync().error("Failed to send event list request: {}", sent.error().message);
+    lastSyncError_ = sent.error().message;
+    isLoadingEventList_ = false;
+    notify();
+    return sent;
+  }
+  log::sync().info("Sent event.list.request");
+  return {};
+}
+
+Status SyncService::requestEventSnapshot(const Uuid& eventID) {
+  if (!isPaired()) {
+    log::sync().error("Cannot request snapshot — not paired");
+    return Error(ErrorCode::failedPrecondition, "Cannot request snapshot — not paired");
+  }
+  Status sent = [&]() -> Status {
+    auto envelope = QM_TRY(SyncEnvelope::make(SyncMessageType::eventSnapshotRequest,
+                                              EventSnapshotRequestPayload{eventID}));
+    return send(envelope);
+  }();
+  if (!sent) {
+    log::sync().error("Failed to send snapshot request: {}", sent.error().message);
+    lastSyncError_ = sent.error().message;
+    notify();
+    return sent;
+  }
+  log::sync().info("Sent event.snapshot.request for {}", eventID.str());
+  return {};
+}
+
+Status SyncService::importEvents(const std::vector<Uuid>& eventIDs) {
+  if (eventIDs.empty()) return {};
+  isSyncing_ = true;
+  pendingImportCount_ = static_cast<std::int64_t>(eventIDs.size());
+  totalImportCount_ = pendingImportCount_;
+  importedEventNames_.clear();
+  lastSyncError_.reset();
+  notify();
+  Status first;
+  for (const Uuid& id : eventIDs) {
+    Status sent = requestEventSnapshot(id);
+    if (!sent && first) first = std::move(sent);
+  }
+  return first;
+}
+
+void SyncService::resetImportState() {
+  pendingImportCount_ = 0;
+  totalImportCount_ = 0;
+  importedEventNames_.clear();
+  availableEvents_.clear();
+  isLoadingEventList_ = false;
+  notify();
+}
+
+void SyncService::sendOrQueue(const SyncEnvelope& envelope) {
+  if (Status sent = send(envelope); !sent) {
+    log::sync().error("Direct send failed, queueing: {}", sent.error().message);
+    deltaJournal_.append(envelope);
+  }
+}
+
+void SyncService::pushContact(const Contact& contact) {
+  if (!isPaired()) {
+    lastPushResult_ = PushResult::failed(std::string(kNotConnected));
+  } else {
+    Result<SyncEnvelope> envelope = [&]() -> Result<SyncEnvelope> {
+      if (!contact.eventID)
+        return Error(ErrorCode::failedPrecondition, contact.fullName() + " belongs to no event");
+      auto wire = QM_TRY(ContactSyncModel::from(parts_.store, contact));
+      return SyncEnvelope::make(
+          SyncMessageType::deltaContact,
+          DeltaContactPayload{*contact.eventID, std::move(wire), parts_.settings.displayName(),
+                              parts_.identity.current()});
+    }();
+    if (envelope) {
+      sendOrQueue(*envelope);
+      lastPushResult_ = PushResult::success();
+      log::sync().info("Pushed contact '{}' to iPhone", contact.fullName());
+    } else {
+      lastPushResult_ = PushResult::failed(envelope.error().message);
+      log::sync().error("Failed to push contact: {}", envelope.error().message);
+    }
+  }
+  notify();
+  std::weak_ptr<SyncService*> alive = alive_;
+  parts_.schedule(kPushResultTime, [alive] {
+    auto self = alive.lock();
+    if (!self) return;
+    (*self)->lastPushResult_ = PushResult::idle();
+    (*self)->notify();
+  });
+}
+
+void SyncService::drainQueuedDeltas() {
+  if (!isPaired() || deltaJournal_.pendingEnvelopes().empty()) return;
+  deltaJournal_.drain([this](const SyncEnvelope& envelope) { return send(envelope); }, true);
+}
+
+void SyncService::requestMissingMedia(const Uuid& eventID,
+                                      const std::vector<ContactSyncModel>& contacts) {
+  if (!isPaired() || contacts.empty()) return;
+  std::size_t requested = 0;
+  for (const ContactSyncModel& contact : contacts) {
+    for (const std::string& fileName : contact.captureFileNames) {
+      std::error_code ec;
+      if (std::filesystem::exists(captureImageURL(parts_.documents, eventID, fileName), ec))
+        continue;
+      auto envelope = SyncEnvelope::make(SyncMessageType::mediaRequest,
+                                         MediaRequestPayload{eventID, contact.syncID, fileName});
+      if (!envelope) {
+        log::sync().error("Failed to build media request for '{}': {}", fileName,
+                          envelope.error().message);
+        continue;
+      }
+      ++requested;
+      if (!send(*envelope)) deltaJournal_.append(*envelope);
+    }
+  }
+  if (requested > 0)
+    log::sync().info("Sent {} media request(s) for event {}", requested, eventID.str());
+}
+
+void SyncService::expectRelayResponse(const Uuid& correlationID, RelayCallback callback) {
+  relayCallbacks_[correlationID] = std::move(callback);
+  notify();
+}
+
+void SyncService::failPendingRelays() {
+  if (relayCallbacks_.empty()) return;
+  auto callbacks = std::move(relayCallbacks_);
+  relayCallbacks_.clear();
+  notify();
+  const RelayResponsePayload cancelled{false, std::nullopt, std::string(kRelayCancelled),
+                                       std::nullopt};
+  for (auto& [id, callback] : callbacks) callback(cancelled);
+  log::sync().info("Cleaned up {} orphaned relay callback(s)", callbacks.size());
+}
+
+}  // namespace qm

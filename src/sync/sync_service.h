@@ -1,0 +1,172 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/date.h"
+#include "common/result.h"
+#include "common/signal.h"
+#include "common/uuid.h"
+#include "sync/delta_journal.h"
+#include "sync/snapshot_ingester.h"
+#include "wire/sync_envelope.h"
+#include "wire/sync_payloads.h"
+
+namespace qm {
+
+class AppSettings;
+class DeviceIdentity;
+class PhoneChannel;
+class PipelineManager;
+class Store;
+struct Contact;
+
+/// The outcome of the last contact push; back to `idle` two seconds later.
+struct PushResult {
+  enum class Kind { idle, success, failed };
+  Kind kind = Kind::idle;
+  /// Why the push failed (`failed` only).
+  std::string message;
+
+  static PushResult idle() { return {}; }
+  static PushResult success() { return {Kind::success, {}}; }
+  static PushResult failed(std::string message) { return {Kind::failed, std::move(message)}; }
+  friend bool operator==(const PushResult&, const PushResult&) = default;
+};
+
+/// Runs `task` on the main loop after `delay`. Injected so that tests need not wait.
+using Scheduler = std::function<void(std::chrono::milliseconds delay, std::function<void()> task)>;
+
+/// What the sync service works with; all of it outlives the service.
+struct SyncServiceParts {
+  Store& store;
+  PipelineManager& pipeline;
+  const AppSettings& settings;
+  DeviceIdentity& identity;
+  PhoneChannel& phone;
+  /// Where the delta journal keeps its file.
+  std::filesystem::path applicationSupport;
+  /// Under which capture images live (see `captureImageURL`).
+  std::filesystem::path documents;
+  Scheduler schedule;
+};
+
+/// The desktop's side of the conversation with the paired phone. Received
+/// messages (already decoded and checked against the bond) come in through
+/// `handleMessage` and become store changes; outgoing requests and pushes go
+/// out through the `PhoneChannel`, only while a phone is paired, and what
+/// cannot be sent waits in the delta journal until the next drain.
+///
+/// The fields below are what a user interface shows; `changed()` fires after
+/// every operation that changed one of them. Confined to the main loop.
+class SyncService {
+ public:
+  static constexpr std::string_view kNotConnected = "Not connected to iPhone";
+  static constexpr std::string_view kRelayCancelled = "Relay cancelled — iPhone disconnected";
+  static constexpr std::chrono::milliseconds kPushResultTime{2000};
+
+  using RelayCallback = std::function<void(const RelayResponsePayload&)>;
+
+  explicit SyncService(SyncServiceParts parts);
+  ~SyncService();
+  SyncService(const SyncService&) = delete;
+  SyncService& operator=(const SyncService&) = delete;
+
+  // Observed state.
+  bool isSyncing() const { return isSyncing_; }
+  const std::optional<Date>& lastSyncAt() const { return lastSyncAt_; }
+  const std::optional<std::string>& lastSyncError() const { return lastSyncError_; }
+  /// Per event, when its last snapshot or contact delta was processed.
+  const std::map<Uuid, Date>& eventSyncTimestamps() const { return eventSyncTimestamps_; }
+  const PushResult& lastPushResult() const { return lastPushResult_; }
+  const std::vector<EventListItem>& availableEvents() const { return availableEvents_; }
+  bool isLoadingEventList() const { return isLoadingEventList_; }
+  std::int64_t pendingImportCount() const { return pendingImportCount_; }
+  std::int64_t totalImportCount() const { return totalImportCount_; }
+  const std::vector<std::string>& importedEventNames() const { return importedEventNames_; }
+  std::size_t pendingRelayCount() const { return relayCallbacks_.size(); }
+
+  const DeltaJournal& deltaJournal() const { return deltaJournal_; }
+  bool isPaired() const;
+
+  /// After every change of the observed state.
+  Signal<>& changed() { return changed_; }
+
+  /// One checked message from the phone, dispatched on its type. Payloads
+  /// that do not decode, and messages about unknown records, are logged and
+  /// dropped. "pair.handshake" is the pairing service's and is ignored here.
+  void handleMessage(const SyncEnvelope& envelope);
+
+  /// Asks the phone for fresh snapshots of every stored event, then drains
+  /// the journal (also when the request could not be sent). Fails when not
+  /// paired or the request could not be sent (also in `lastSyncError`).
+  Status requestFullSync();
+  /// Asks the phone for its event list; `availableEvents` fills when it answers.
+  Status requestEventList();
+  /// Asks the phone for one event's snapshot.
+  Status requestEventSnapshot(const Uuid& eventID);
+  /// Starts importing the given events: requests each snapshot in order and
+  /// counts them down as they arrive. Fails with the first request that could
+  /// not be sent (the others are still tried; the counters stay as set).
+  Status importEvents(const std::vector<Uuid>& eventIDs);
+  /// Clears the import progress and the event list; `isSyncing` stays.
+  void resetImportState();
+
+  /// Sends `envelope` now, or queues it in the journal when that fails.
+  void sendOrQueue(const SyncEnvelope& envelope);
+  /// Sends a contact edited on this desktop as "delta.contact" (queued when
+  /// the send fails); `lastPushResult` tells how it went, for two seconds.
+  void pushContact(const Contact& contact);
+  /// Sends the journal's envelopes, oldest first, until one fails.
+  void drainQueuedDeltas();
+  /// Asks for the capture images of `contacts` that are not on disk.
+  void requestMissingMedia(const Uuid& eventID, const std::vector<ContactSyncModel>& contacts);
+
+  /// Waits for the relay answer carrying `correlationID`.
+  void expectRelayResponse(const Uuid& correlationID, RelayCallback callback);
+  /// Ends every outstanding relay request with "Relay cancelled — iPhone disconnected".
+  void failPendingRelays();
+
+ private:
+  Status send(const SyncEnvelope& envelope);
+  SyncMergeContext mergeContext() const;
+  void notify() { changed_.emit(); }
+
+  void eventListReceived(const EventListResponsePayload& payload);
+  void snapshotReceived(const EventSnapshotPayload& payload);
+  void contactDelta(const DeltaContactPayload& payload);
+  void noteDelta(const DeltaNotePayload& payload);
+  void opportunityDelta(const DeltaOpportunityPayload& payload);
+  void reportDelta(const DeltaReportPayload& payload);
+  void relayAnswer(const SyncEnvelope& envelope, const RelayResponsePayload& payload);
+  void remoteError(const ErrorPayload& payload);
+
+  SyncServiceParts parts_;
+  DeltaJournal deltaJournal_;
+  SnapshotIngester snapshotIngester_;
+
+  bool isSyncing_ = false;
+  std::optional<Date> lastSyncAt_;
+  std::optional<std::string> lastSyncError_;
+  std::map<Uuid, Date> eventSyncTimestamps_;
+  PushResult lastPushResult_;
+  std::vector<EventListItem> availableEvents_;
+  bool isLoadingEventList_ = false;
+  std::int64_t pendingImportCount_ = 0;
+  std::int64_t totalImportCount_ = 0;
+  std::vector<std::string> importedEventNames_;
+  std::map<Uuid, RelayCallback> relayCallbacks_;
+
+  Signal<> changed_;
+  // Lets scheduled tasks notice that the service is gone.
+  std::shared_ptr<SyncService*> alive_;
+};
+
+}  // namespace qm

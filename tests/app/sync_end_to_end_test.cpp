@@ -1,0 +1,99 @@
+// Sync as a user drives it: the real companion, the `quillmere` sync commands
+// and the phone simulator over the real peer link.
+#include <gmock/gmock.h>
+#include <signal.h>
+
+#include <nlohmann/json.hpp>
+
+#include "app/control_client.h"
+#include "common/app_paths.h"
+#include "support/subprocess.h"
+#include "support/temp_dir.h"
+
+namespace qm {
+namespace {
+
+using namespace std::chrono_literals;
+using test::eventually;
+using ::testing::HasSubstr;
+
+class SyncEndToEndTest : public ::testing::Test {
+ protected:
+  test::TempDir home;
+  test::TempDir outDir;
+  test::TempDir phoneDir;
+  AppPaths paths = AppPaths::under(home.path());
+  std::map<std::string, std::string> env{{"QUILLMERE_HOME", home.path().string()},
+                                         {"QUILLMERE_PEER_PORT", "0"}};
+
+  void SetUp() override {
+    companion_ = std::make_unique<test::Subprocess>(
+        QUILLMERE_BINARY, std::vector<std::string>{"run"}, env, outDir.path());
+    ASSERT_TRUE(eventually([&] { return companionIsRunning(paths.controlSocket()); }))
+        << companion_->errors();
+  }
+  void TearDown() override {
+    if (companion_) {
+      EXPECT_EQ(companion_->stop(SIGTERM, 10s), 0) << companion_->errors();
+    }
+  }
+
+  nlohmann::json pairingStatus() {
+    auto s = sendControlRequest(paths.controlSocket(), {{"command", "pairing.status"}});
+    return s.ok() ? *s : nlohmann::json();
+  }
+  test::CommandResult cli(std::vector<std::string> args) {
+    return test::runCommand(QUILLMERE_BINARY, args, env);
+  }
+  std::string bondFile() { return (phoneDir.path() / "bond.json").string(); }
+
+  std::unique_ptr<test::Subprocess> companion_;
+};
+
+TEST_F(SyncEndToEndTest, PairedPhoneListsItsEventsAndReceivesTheSyncRequest) {
+  auto unpaired = cli({"events", "--remote"});
+  EXPECT_EQ(unpaired.exitCode, 1);
+  EXPECT_THAT(unpaired.err, HasSubstr("Cannot request event list — not paired"));
+
+  test::Subprocess pair(QUILLMERE_BINARY, {"pair", "--timeout", "30"}, env, outDir.path());
+  const auto offer = test::waitForPairingOffer(pair);
+  ASSERT_TRUE(offer) << pair.output() << pair.errors();
+  auto paired = test::runCommand(PHONE_BINARY,
+                                 {"pair", "--port", offer->port, "--qr", offer->qrString, "--bond",
+                                  bondFile(), "--name", "Dana's phone"},
+                                 {});
+  ASSERT_EQ(paired.exitCode, 0) << paired.out << paired.err;
+  ASSERT_EQ(pair.wait(10s), 0) << pair.output() << pair.errors();
+
+  // The simulator hung up after pairing; it comes back as the bonded phone and stays.
+  ASSERT_TRUE(eventually([&] {
+    return pairingStatus()["state"] == "reconnecting" && pairingStatus().contains("listeningPort");
+  })) << pairingStatus().dump();
+  const std::string port = std::to_string(pairingStatus()["listeningPort"].get<int>());
+  test::Subprocess phone(PHONE_BINARY,
+                         {"connect", "--port", port, "--bond", bondFile(), "--listen", "20"}, {},
+                         outDir.path());
+  ASSERT_TRUE(eventually([&] { return pairingStatus()["state"] == "paired"; }))
+      << pairingStatus().dump() << phone.output() << phone.errors();
+
+  auto events = cli({"events", "--remote"});
+  EXPECT_EQ(events.exitCode, 0) << events.err;
+  EXPECT_THAT(events.out, HasSubstr("The phone has no events."));
+
+  auto sync = cli({"sync"});
+  EXPECT_EQ(sync.exitCode, 0) << sync.err;
+  EXPECT_TRUE(eventually([&] {
+    const std::string out = phone.output();
+    const auto line = out.find("received event.snapshot.request");
+    return line != std::string::npos &&
+           out.find(" verified {\"eventTimestamps\":{}}", line) != std::string::npos;
+  })) << phone.output();
+
+  auto push = cli({"push", "8F2C1E4A-3B5D-4C6E-9F70-1A2B3C4D5E6F"});
+  EXPECT_EQ(push.exitCode, 1);
+  EXPECT_THAT(push.err, HasSubstr("No contact with id 8F2C1E4A-3B5D-4C6E-9F70-1A2B3C4D5E6F"));
+  phone.stop(SIGTERM, 5s);
+}
+
+}  // namespace
+}  // namespace qm
