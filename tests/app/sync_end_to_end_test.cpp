@@ -50,7 +50,15 @@ class SyncEndToEndTest : public ::testing::Test {
   std::unique_ptr<test::Subprocess> companion_;
 };
 
-TEST_F(SyncEndToEndTest, PairedPhoneListsItsEventsAndReceivesTheSyncRequest) {
+TEST_F(SyncEndToEndTest, PairedPhoneListsItsEventsAndReceivesTheSyncRequestAndAPush) {
+  auto demo = cli({"demo-data", "-n", "1", "--json"});
+  ASSERT_EQ(demo.exitCode, 0) << demo.err;
+  const auto demoIDs = nlohmann::json::parse(demo.out);
+  const std::string eventID = demoIDs["eventID"];
+  const std::string contactID = demoIDs["contactIDs"][0];
+  auto away = cli({"push", contactID});
+  EXPECT_EQ(away.exitCode, 1);
+  EXPECT_THAT(away.err, HasSubstr("Not connected to iPhone"));
   auto unpaired = cli({"events", "--remote"});
   EXPECT_EQ(unpaired.exitCode, 1);
   EXPECT_THAT(unpaired.err, HasSubstr("Cannot request event list — not paired"));
@@ -86,12 +94,19 @@ TEST_F(SyncEndToEndTest, PairedPhoneListsItsEventsAndReceivesTheSyncRequest) {
     const std::string out = phone.output();
     const auto line = out.find("received event.snapshot.request");
     return line != std::string::npos &&
-           out.find(" verified {\"eventTimestamps\":{}}", line) != std::string::npos;
+           out.find(" verified {\"eventTimestamps\":{\"" + eventID, line) != std::string::npos;
   })) << phone.output();
 
-  auto push = cli({"push", "8F2C1E4A-3B5D-4C6E-9F70-1A2B3C4D5E6F"});
-  EXPECT_EQ(push.exitCode, 1);
-  EXPECT_THAT(push.err, HasSubstr("No contact with id 8F2C1E4A-3B5D-4C6E-9F70-1A2B3C4D5E6F"));
+  auto push = cli({"push", contactID});
+  EXPECT_EQ(push.exitCode, 0) << push.err;
+  EXPECT_THAT(push.out, HasSubstr("to the phone."));
+  EXPECT_TRUE(eventually([&] {
+    return phone.output().find("received delta.contact") != std::string::npos;
+  })) << phone.output();
+
+  auto unknown = cli({"push", "8F2C1E4A-3B5D-4C6E-9F70-1A2B3C4D5E6F"});
+  EXPECT_EQ(unknown.exitCode, 1);
+  EXPECT_THAT(unknown.err, HasSubstr("No contact with id 8F2C1E4A-3B5D-4C6E-9F70-1A2B3C4D5E6F"));
   phone.stop(SIGTERM, 5s);
 }
 
