@@ -245,6 +245,11 @@ std::chrono::milliseconds cpuTimeOf(pid_t pid) {
 }
 
 TEST(DescriptorExhaustion, ACompanionOutOfDescriptorsWaitsCalmlyAndRecovers) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizers check memory through a pipe of their own; without
+  // descriptors left they take sound objects for broken ones and stop the process.
+  GTEST_SKIP() << "needs a build without sanitizers";
+#endif
   // The companion may open 64 files; 100 control clients connect and say nothing.
   test::TempDir home, outDir;
   const AppPaths paths = AppPaths::under(home.path());
