@@ -9,6 +9,7 @@
 #include "settings/pipeline_manager.h"
 #include "settings/user_defaults.h"
 #include "store/store.h"
+#include "sync/delta_journal.h"
 
 namespace qm {
 
@@ -87,6 +88,10 @@ Status QuillmereMacApp::resetAllData() {
   // 4. The store files, after closing the store.
   closeStore();
   deleteStoreFiles(paths_.applicationSupport);
+  // 5. What waited to be sent to the phone that was forgotten.
+  std::error_code ec;
+  if (std::filesystem::remove(DeltaJournal::fileIn(paths_.applicationSupport), ec); ec)
+    log::data().error("Could not delete the delta journal: {}", ec.message());
   return {};
 }
 

@@ -73,6 +73,10 @@ Status SyncModule::start() {
   return {};
 }
 
+void SyncModule::resetAllData() {
+  if (service_) service_->forgetQueuedDeltas();
+}
+
 void SyncModule::stop() {
   if (importWaiting_) std::exchange(importWaiting_, {})->reply->fail("Quillmere is stopping");
   for (auto& waiting : std::exchange(listWaiting_, {}))

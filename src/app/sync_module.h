@@ -37,6 +37,7 @@ class SyncModule final : public CompanionModule {
   void registerCommands(ControlServer& control) override;
   Status start() override;
   void stop() override;
+  void resetAllData() override;
   void addStatus(nlohmann::json& status) const override;
 
  private:

@@ -51,8 +51,12 @@ Result<std::vector<SyncEnvelope>> decodeDeltaJournal(std::string_view text) {
   return envelopes;
 }
 
+fs::path DeltaJournal::fileIn(const fs::path& applicationSupport) {
+  return applicationSupport / kFolderName / kFileName;
+}
+
 DeltaJournal::DeltaJournal(const fs::path& applicationSupport)
-    : fileURL_(applicationSupport / kFolderName / kFileName) {
+    : fileURL_(fileIn(applicationSupport)) {
   // A folder that cannot be created shows up as a failed save, which is logged.
   std::error_code ec;
   fs::create_directories(fileURL_.parent_path(), ec);

@@ -33,6 +33,8 @@ class DeltaJournal {
   /// The journal kept under `applicationSupport`, loaded from its file when
   /// there is one.
   explicit DeltaJournal(const std::filesystem::path& applicationSupport);
+  /// Where the journal of `applicationSupport` keeps its envelopes.
+  static std::filesystem::path fileIn(const std::filesystem::path& applicationSupport);
 
   /// The queued envelopes, oldest first.
   const std::vector<SyncEnvelope>& pendingEnvelopes() const { return pendingEnvelopes_; }

@@ -335,6 +335,11 @@ Status SyncService::importEvents(const std::vector<Uuid>& eventIDs) {
   return first;
 }
 
+void SyncService::forgetQueuedDeltas() {
+  deltaJournal_.removeFirst(deltaJournal_.pendingEnvelopes().size());
+  changed_.emit();
+}
+
 void SyncService::resetImportState() {
   pendingImportCount_ = 0;
   totalImportCount_ = 0;

@@ -118,6 +118,9 @@ class SyncService {
   Status importEvents(const std::vector<Uuid>& eventIDs);
   /// Clears the import progress and the event list; `isSyncing` stays.
   void resetImportState();
+  /// Drops every queued envelope (Reset All Local Data: they were meant for a
+  /// phone the desktop no longer knows).
+  void forgetQueuedDeltas();
 
   /// Sends `envelope` now, or queues it in the journal when that fails.
   void sendOrQueue(const SyncEnvelope& envelope);

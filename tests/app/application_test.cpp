@@ -14,6 +14,7 @@
 #include "store/store.h"
 #include "support/status_matchers.h"
 #include "support/temp_dir.h"
+#include "sync/delta_journal.h"
 
 namespace qm {
 namespace {
@@ -124,12 +125,17 @@ TEST_F(ApplicationTest, ResetDeletesEverythingAndTheNextStartBeginsAfresh) {
     ASSERT_TRUE(app.store().insert(Event::create("Expo")).ok());
     ASSERT_TRUE(app.settings().setDisplayName("Sam").ok());
     oldDevice = app.deviceIdentity().current();
+    DeltaJournal(paths.applicationSupport)
+        .append(SyncEnvelope::make(SyncMessageType::deltaContact, Bytes{'{', '}'}));
+    ASSERT_TRUE(fs::exists(DeltaJournal::fileIn(paths.applicationSupport)));
     ASSERT_OK(app.resetAllData());
     EXPECT_FALSE(app.hasStore());
   }
   EXPECT_FALSE(fs::exists(paths.defaultsFile()));
   EXPECT_FALSE(fs::exists(paths.storeFile()));
   EXPECT_FALSE(fs::exists(paths.applicationSupport / "QuillmereMac.store-wal"));
+  EXPECT_FALSE(fs::exists(DeltaJournal::fileIn(paths.applicationSupport)))
+      << "envelopes for the forgotten phone";
   EXPECT_TRUE(namesIn(paths.applicationSupport, "QuillmereMac.store.").empty())
       << "a reset deletes, it does not set aside";
 
