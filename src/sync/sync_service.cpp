@@ -2,12 +2,14 @@
 
 #include <system_error>
 
+#include "common/atomic_file.h"
 #include "common/log.h"
 #include "settings/app_settings.h"
 #include "settings/device_identity.h"
 #include "store/capture_media.h"
 #include "store/contact.h"
 #include "store/event.h"
+#include "store/relationships.h"
 #include "store/saved_report.h"
 #include "store/store.h"
 #include "sync/phone_channel.h"
@@ -16,6 +18,14 @@
 namespace qm {
 
 namespace {
+
+/// Whether a capture file name from the phone names a file in the capture
+/// folder itself: not empty, not "." or "..", no folder separator, no NUL.
+/// Anything else could write (or ask for) a file elsewhere on this computer.
+bool isPlainFileName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
 
 /// Decodes the payload as `P` and hands it to `use`; logs and drops it when it
 /// does not decode.
@@ -97,10 +107,8 @@ void SyncService::handleMessage(const SyncEnvelope& envelope) {
       return withPayload<DeltaReportPayload>(envelope,
                                              [&](const auto& payload) { reportDelta(payload); });
     case T::mediaBlob:
-      // Capture images are written to disk in a later step.
-      log::sync().info("Received {} ({} bytes), not handled yet", rawValue(type),
-                       envelope.payload.size());
-      return;
+      return withPayload<MediaBlobPayload>(envelope,
+                                           [&](const auto& payload) { mediaBlob(payload); });
     case T::relayAIResponse:
     case T::relayCRMResult:
       return withPayload<RelayResponsePayload>(
@@ -191,6 +199,62 @@ void SyncService::opportunityDelta(const DeltaOpportunityPayload& payload) {
     return;
   }
   log::sync().info("Delta opportunity merged: {}", *merged);
+}
+
+void SyncService::mediaBlob(const MediaBlobPayload& payload) {
+  const std::string& fileName = payload.fileName;
+  if (!isPlainFileName(fileName)) {
+    log::sync().error("Failed to save media blob '{}': invalid file name", fileName);
+    return;
+  }
+  const auto file = captureImageURL(parts_.documents, payload.eventID, fileName);
+  std::error_code ec;
+  std::filesystem::create_directories(file.parent_path(), ec);
+  if (ec) {
+    log::sync().error("Failed to save media blob '{}': {}", fileName, ec.message());
+    return;
+  }
+  const std::string_view bytes(reinterpret_cast<const char*>(payload.imageData.data()),
+                               payload.imageData.size());
+  if (auto written = writeFileAtomically(file, bytes, 0600); !written) {
+    log::sync().error("Failed to save media blob '{}': {}", fileName, written.error().message);
+    return;
+  }
+
+  auto contacts = parts_.store.fetch<Contact>({Match{"syncID", payload.contactSyncID}});
+  if (!contacts || contacts->empty()) {
+    log::sync().error("Media blob for unknown contact syncID: {}", payload.contactSyncID.str());
+    return;
+  }
+  const Contact& contact = contacts->front();
+  auto captures = capturesOf(parts_.store, contact.id);
+  if (!captures) {
+    log::sync().error("Failed to save media blob '{}': {}", fileName, captures.error().message);
+    return;
+  }
+  for (const CaptureMedia& capture : *captures) {
+    if (capture.imageFileName == fileName) {
+      log::sync().info("CaptureMedia record already exists for '{}' — skipping", fileName);
+      return;
+    }
+  }
+  CaptureMedia capture;
+  capture.id = Uuid::random();
+  capture.contactID = contact.id;
+  capture.capturedAt = payload.capturedAt;
+  capture.captureType = parseEnum<CaptureType>(payload.captureType).value_or(CaptureType::other);
+  capture.imageFileName = fileName;
+  capture.caption = payload.caption;
+  capture.ocrExtractedText = payload.ocrExtractedText;
+  capture.ocrParsedData = payload.ocrParsedData;
+  capture.syncedFrom = payload.syncedFrom.value_or("iPhone");
+  if (auto inserted = parts_.store.transaction([&] { return parts_.store.insert(capture); });
+      !inserted) {
+    log::sync().error("Failed to save media blob '{}': {}", fileName, inserted.error().message);
+    return;
+  }
+  log::sync().info("Saved media blob '{}' ({} bytes) for contact {}", fileName,
+                   payload.imageData.size(), contact.fullName());
 }
 
 void SyncService::reportDelta(const DeltaReportPayload& payload) {
@@ -399,6 +463,7 @@ void SyncService::requestMissingMedia(const Uuid& eventID,
   std::size_t requested = 0;
   for (const ContactSyncModel& contact : contacts) {
     for (const std::string& fileName : contact.captureFileNames) {
+      if (!isPlainFileName(fileName)) continue;  // never a file outside the capture folder
       std::error_code ec;
       if (std::filesystem::exists(captureImageURL(parts_.documents, eventID, fileName), ec))
         continue;

@@ -148,6 +148,7 @@ class SyncService {
   void noteDelta(const DeltaNotePayload& payload);
   void opportunityDelta(const DeltaOpportunityPayload& payload);
   void reportDelta(const DeltaReportPayload& payload);
+  void mediaBlob(const MediaBlobPayload& payload);
   void relayAnswer(const SyncEnvelope& envelope, const RelayResponsePayload& payload);
   void remoteError(const ErrorPayload& payload);
 

@@ -13,6 +13,7 @@
 #include "store/capture_media.h"
 #include "store/contact.h"
 #include "store/event.h"
+#include "store/relationships.h"
 #include "store/saved_report.h"
 #include "store/store_test_support.h"
 #include "support/desktop_services.h"
@@ -132,11 +133,12 @@ TEST_F(SyncServiceTest, FullSyncAsksForStoredEventsAndTheFirstSnapshotEndsIt) {
   EXPECT_TRUE(service_->isSyncing());
 
   // The phone answers with the event; one of its contact's two images is on
-  // disk already, so only the other is asked for.
+  // disk already, so only the other is asked for (and never a name that
+  // points outside the capture folder).
   EventSyncModel event = test::wireEvent("Hannover Messe");
   event.id = stored.id;
   ContactSyncModel ada = test::wireContact("Ada", "Byron", "Acme");
-  ada.captureFileNames = {"card.jpg", "badge.jpg"};
+  ada.captureFileNames = {"card.jpg", "badge.jpg", "../../../.ssh/id_ed25519"};
   const auto badge = captureImageURL(dir / "documents", event.id, "badge.jpg");
   std::filesystem::create_directories(badge.parent_path());
   ASSERT_OK(writeFileAtomically(badge, "x"));
@@ -150,6 +152,60 @@ TEST_F(SyncServiceTest, FullSyncAsksForStoredEventsAndTheFirstSnapshotEndsIt) {
   EXPECT_EQ(media->fileName, "card.jpg");
   EXPECT_EQ(media->contactSyncID, ada.syncID);
   EXPECT_THAT(log_.text(), HasSubstr("Sent 1 media request(s) for event"));
+}
+
+TEST_F(SyncServiceTest, MediaBlobsLandInTheCaptureFolderOnceAndNowhereElse) {
+  EventSyncModel event = test::wireEvent("Hannover Messe");
+  ContactSyncModel ada = test::wireContact("Ada", "Byron", "Acme");
+  receive(SyncMessageType::eventSnapshot, snapshot(event, {ada}));
+  const auto blob = [&](std::string fileName, std::string bytes, Uuid contactSyncID) {
+    return MediaBlobPayload{event.id,
+                            contactSyncID,
+                            std::move(fileName),
+                            Bytes(bytes.begin(), bytes.end()),
+                            "image/jpeg",
+                            "businessCard",
+                            now(),
+                            "Front",
+                            std::nullopt,
+                            std::nullopt,
+                            std::nullopt};
+  };
+  const auto captures = [&] {
+    const Contact contact = store->fetch<Contact>({Match{"syncID", ada.syncID}})->front();
+    return capturesOf(*store, contact.id).value();
+  };
+  const auto card = captureImageURL(dir / "documents", event.id, "card.jpg");
+
+  receive(SyncMessageType::mediaBlob, blob("card.jpg", "first", ada.syncID));
+  receive(SyncMessageType::mediaBlob, blob("card.jpg", "second", ada.syncID));
+  EXPECT_EQ(readFile(card).value(), "second");
+  ASSERT_EQ(captures().size(), 1u);
+  EXPECT_EQ(captures()[0].captureType, CaptureType::businessCard);
+  EXPECT_EQ(captures()[0].syncedFrom, "iPhone");
+  EXPECT_THAT(log_.text(), HasSubstr("CaptureMedia record already exists for 'card.jpg'"));
+
+  // An image for a contact the desktop does not know stays on disk alone.
+  receive(SyncMessageType::mediaBlob, blob("stray.jpg", "x", Uuid::random()));
+  EXPECT_TRUE(std::filesystem::exists(card.parent_path() / "stray.jpg"));
+  EXPECT_EQ(captures().size(), 1u);
+
+  // Names that would reach past the folder write nothing at all.
+  const auto files = [&] {
+    std::set<std::filesystem::path> found;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path()))
+      found.insert(entry.path());
+    return found;
+  };
+  const auto before = files();
+  for (const std::string& name : std::vector<std::string>{
+           "", ".", "..", "../../escaped.jpg", "a/b.jpg", "a\\b.jpg", std::string("a\0b.jpg", 7)}) {
+    receive(SyncMessageType::mediaBlob, blob(name, "x", ada.syncID));
+  }
+  EXPECT_EQ(files(), before);
+  EXPECT_EQ(captures().size(), 1u);
+  EXPECT_THAT(log_.text(),
+              HasSubstr("Failed to save media blob '../../escaped.jpg': invalid file name"));
 }
 
 TEST_F(SyncServiceTest, NothingGoesOutWhileNotPairedAndTheDrainStopsAtTheFirstFailure) {
