@@ -1,6 +1,7 @@
 // quillmere-phone: plays the phone over the real peer link, for tests, demos
 // and debugging. It pairs by QR string, comes back as the bonded phone, sends
-// envelopes from files and prints what the companion sends.
+// envelopes from files, prints what the companion sends and, given a data set,
+// answers its requests for events and capture images.
 #include <CLI/CLI.hpp>
 #include <asio.hpp>
 #include <chrono>
@@ -12,6 +13,7 @@
 #include "common/atomic_file.h"
 #include "common/log.h"
 #include "peer_link/peer_link_client.h"
+#include "phone/phone_data_set.h"
 #include "phone/phone_pairing.h"
 #include "sync/record_payloads.h"
 
@@ -26,6 +28,7 @@ struct Options {
   std::string name = std::string(Identity::kDefaultDisplayName);
   std::vector<std::string> sendFiles;
   double listenSeconds = 0;
+  std::string dataFile;
 };
 
 /// One line per received message: type, id, whether its tag checked out, payload.
@@ -45,21 +48,46 @@ void printReceived(const std::string& bytes, const SharedSecret& secret) {
   }
 }
 
-/// The phone answers the desktop's "event.list.request" at once, as the real
-/// phone does; the desktop takes the signed answer as proof that this is the
-/// phone it paired with. Returns whether `bytes` was such a request.
-bool answerEventListRequest(const std::string& bytes, const SharedSecret& secret,
-                            const std::function<Status(const std::string&)>& send) {
+/// Answers what the desktop asks for: from `dataSet` when there is one, and
+/// otherwise "event.list.request" alone, with an empty list. The phone answers
+/// the event list request at once, as the real phone does; the desktop takes
+/// the signed answer as proof that this is the phone it paired with. Returns
+/// the type of the request answered, if any.
+std::optional<SyncMessageType> answerRequest(
+    const std::string& bytes, const SharedSecret& secret, const PhoneDataSet* dataSet,
+    const std::function<Status(const std::string&)>& send) {
   auto request = openEnvelope(bytes, secret);
-  if (!request || request->type != SyncMessageType::eventListRequest) return false;
-  auto answer = sealMessage(SyncMessageType::eventListResponse, EventListResponsePayload{}, secret);
-  Status sent = answer ? send(*answer) : Status(answer.error());
-  if (sent) {
-    std::cout << "answered event.list.request" << std::endl;
-  } else {
-    std::cerr << "Cannot answer event.list.request: " << sent.error().message << std::endl;
+  if (!request) return std::nullopt;
+  std::vector<SyncEnvelope> answers;
+  if (dataSet) {
+    auto made = dataSet->answer(*request);
+    if (!made) {
+      std::cerr << "Cannot answer " << rawValue(request->type) << ": " << made.error().message
+                << std::endl;
+      return std::nullopt;
+    }
+    answers = std::move(made).value();
+  } else if (request->type == SyncMessageType::eventListRequest) {
+    auto empty = SyncEnvelope::make(SyncMessageType::eventListResponse, EventListResponsePayload{});
+    if (!empty) {
+      std::cerr << "Cannot answer event.list.request: " << empty.error().message << std::endl;
+      return std::nullopt;
+    }
+    answers.push_back(std::move(empty).value());
   }
-  return true;
+  if (answers.empty()) return std::nullopt;
+  for (auto& answer : answers) {
+    const auto type = answer.type;
+    auto sealed = sealEnvelope(std::move(answer), secret);
+    Status sent = sealed ? send(*sealed) : Status(sealed.error());
+    if (!sent) {
+      std::cerr << "Cannot answer " << rawValue(request->type) << ": " << sent.error().message
+                << std::endl;
+      return request->type;
+    }
+    std::cout << "answered " << rawValue(request->type) << " with " << rawValue(type) << std::endl;
+  }
+  return request->type;
 }
 
 /// Reads an envelope from `file` (sync JSON), signs it with the bond's secret.
@@ -120,7 +148,7 @@ class Session {
   int exitCode_ = -1;
 };
 
-int pair(const Options& options) {
+int pair(const Options& options, const PhoneDataSet* dataSet) {
   const Identity phone = Identity::generate(options.name);
   auto scanned = scanQRString(phone, options.qr);
   if (!scanned) {
@@ -151,8 +179,9 @@ int pair(const Options& options) {
         printReceived(bytes, secret);
         if (paired) {
           // The desktop confirms the pairing by the signed answer to this.
-          if (answerEventListRequest(bytes, secret,
-                                     [&](const std::string& b) { return session.send(b); })) {
+          if (answerRequest(bytes, secret, dataSet, [&](const std::string& b) {
+                return session.send(b);
+              }) == SyncMessageType::eventListRequest) {
             session.finish(
                 0, std::chrono::milliseconds(static_cast<int>(options.listenSeconds * 1000)));
           }
@@ -172,7 +201,7 @@ int pair(const Options& options) {
   return paired ? code : (code == 0 ? 1 : code);
 }
 
-int connect(const Options& options) {
+int connect(const Options& options, const PhoneDataSet* dataSet) {
   auto bond = loadBond(options.bondFile);
   if (!bond) {
     std::cerr << bond.error().message << "\n";
@@ -199,8 +228,8 @@ int connect(const Options& options) {
       },
       [&](const std::string& bytes) {
         printReceived(bytes, bond->desktop.sharedSecret);
-        answerEventListRequest(bytes, bond->desktop.sharedSecret,
-                               [&](const std::string& b) { return session.send(b); });
+        answerRequest(bytes, bond->desktop.sharedSecret, dataSet,
+                      [&](const std::string& b) { return session.send(b); });
       });
 }
 
@@ -220,20 +249,33 @@ int main(int argc, char** argv) {
     command->add_option("--bond", options.bondFile, "The phone's bond file")->required();
     command->add_option("--listen", options.listenSeconds,
                         "Seconds to stay connected afterwards, printing what arrives");
+    command->add_option("--data", options.dataFile,
+                        "The phone's events, contacts and capture images (JSON; the images "
+                        "beside it); without it the phone has no events");
+  };
+  // Both commands run with the data set, if one is given and it loads.
+  auto withDataSet = [&](int (*command)(const Options&, const PhoneDataSet*)) {
+    if (options.dataFile.empty()) return command(options, nullptr);
+    auto dataSet = PhoneDataSet::load(options.dataFile);
+    if (!dataSet) {
+      std::cerr << dataSet.error().message << "\n";
+      return 2;
+    }
+    return command(options, &*dataSet);
   };
   int exitCode = 0;
   auto* pairCommand = app.add_subcommand("pair", "Pair using the QR string the companion shows");
   addConnection(pairCommand);
   pairCommand->add_option("--qr", options.qr, "The QR string")->required();
   pairCommand->add_option("--name", options.name, "The phone's name for the user");
-  pairCommand->callback([&] { exitCode = pair(options); });
+  pairCommand->callback([&] { exitCode = withDataSet(pair); });
 
   auto* connectCommand =
       app.add_subcommand("connect", "Connect as the bonded phone, send envelopes from files");
   addConnection(connectCommand);
   connectCommand->add_option("--send", options.sendFiles,
                              "Envelope files (sync JSON) to sign and send, in order");
-  connectCommand->callback([&] { exitCode = connect(options); });
+  connectCommand->callback([&] { exitCode = withDataSet(connect); });
 
   CLI11_PARSE(app, argc, argv);
   return exitCode;

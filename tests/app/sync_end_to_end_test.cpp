@@ -7,6 +7,10 @@
 
 #include "app/control_client.h"
 #include "common/app_paths.h"
+#include "common/atomic_file.h"
+#include "store/capture_media.h"
+#include "store/contact.h"
+#include "store/store.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
 
@@ -16,6 +20,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::eventually;
 using ::testing::HasSubstr;
+using ::testing::UnorderedElementsAreArray;
 
 class SyncEndToEndTest : public ::testing::Test {
  protected:
@@ -107,6 +112,90 @@ TEST_F(SyncEndToEndTest, PairedPhoneListsItsEventsAndReceivesTheSyncRequestAndAP
   auto unknown = cli({"push", "8F2C1E4A-3B5D-4C6E-9F70-1A2B3C4D5E6F"});
   EXPECT_EQ(unknown.exitCode, 1);
   EXPECT_THAT(unknown.err, HasSubstr("No contact with id 8F2C1E4A-3B5D-4C6E-9F70-1A2B3C4D5E6F"));
+  phone.stop(SIGTERM, 5s);
+}
+
+TEST_F(SyncEndToEndTest, EventsImportedFromThePhonesDataArriveWithTheirCardImages) {
+  const std::filesystem::path dataFile = PHONE_DEMO_DATA;
+  const auto data = nlohmann::json::parse(*readFile(dataFile))["events"];
+  ASSERT_EQ(data.size(), 3u);
+
+  test::Subprocess pair(QUILLMERE_BINARY, {"pair", "--timeout", "30"}, env, outDir.path());
+  const auto offer = test::waitForPairingOffer(pair);
+  ASSERT_TRUE(offer) << pair.output() << pair.errors();
+  // The simulator pairs and stays, answering from its data set.
+  test::Subprocess phone(PHONE_BINARY,
+                         {"pair", "--port", offer->port, "--qr", offer->qrString, "--bond",
+                          bondFile(), "--data", dataFile.string(), "--listen", "30"},
+                         {}, outDir.path());
+  ASSERT_EQ(pair.wait(10s), 0) << pair.output() << pair.errors() << phone.output();
+  ASSERT_TRUE(eventually([&] { return pairingStatus()["state"] == "paired"; }))
+      << pairingStatus().dump() << phone.output() << phone.errors();
+
+  auto remote = cli({"events", "--remote"});
+  ASSERT_EQ(remote.exitCode, 0) << remote.err;
+  for (const auto& snapshot : data) {
+    EXPECT_THAT(remote.out, HasSubstr(snapshot["event"]["id"].get<std::string>() + "  " +
+                                      snapshot["event"]["name"].get<std::string>()));
+    EXPECT_THAT(remote.out, HasSubstr(std::to_string(snapshot["contacts"].size()) + " contacts"));
+  }
+
+  // The first two events, with their contacts and card images.
+  std::vector<std::string> ids, names, cards;
+  std::size_t contactCount = 0;
+  for (const auto& snapshot : {data[0], data[1]}) {
+    const std::string id = snapshot["event"]["id"];
+    ids.push_back(id);
+    names.push_back(snapshot["event"]["name"]);
+    contactCount += snapshot["contacts"].size();
+    for (const auto& contact : snapshot["contacts"])
+      for (const std::string name : contact["captureFileNames"]) cards.push_back(name);
+  }
+  ASSERT_FALSE(cards.empty());
+  auto imported = cli({"import", ids[0], ids[1]});
+  ASSERT_EQ(imported.exitCode, 0) << imported.err << phone.output();
+  EXPECT_THAT(imported.out, HasSubstr("Imported 2 events: " + names[0] + ", " + names[1]));
+
+  for (std::size_t i = 0; i < 2; ++i) {
+    for (const auto& contact : data[i]["contacts"]) {
+      for (const std::string name : contact["captureFileNames"]) {
+        const auto arrived = captureImageURL(paths.documents, *Uuid::parse(ids[i]), name);
+        ASSERT_TRUE(eventually([&] { return std::filesystem::exists(arrived); }))
+            << name << phone.output();
+        auto bytes = readFile(arrived);
+        ASSERT_TRUE(bytes) << bytes.error().message;
+        EXPECT_EQ(*bytes, *readFile(dataFile.parent_path() / name)) << name;
+      }
+    }
+  }
+  auto store = Store::open(paths.storeFile());
+  ASSERT_TRUE(store) << store.error().message;
+  EXPECT_EQ(*(*store)->count<Contact>(), static_cast<std::int64_t>(contactCount));
+  std::vector<std::string> recorded;
+  ASSERT_TRUE(eventually([&] {
+    auto captures = (*store)->fetch<CaptureMedia>();
+    recorded.clear();
+    if (captures)
+      for (const auto& capture : *captures) recorded.push_back(capture.imageFileName);
+    return recorded.size() == cards.size();
+  }));
+  EXPECT_THAT(recorded, UnorderedElementsAreArray(cards));
+
+  // A full sync brings only the event this computer lacks.
+  auto snapshotsSent = [&] {
+    const std::string out = phone.output(), line = "with event.snapshot\n";
+    std::size_t n = 0;
+    for (auto at = out.find(line); at != std::string::npos; at = out.find(line, at + 1)) ++n;
+    return n;
+  };
+  ASSERT_EQ(snapshotsSent(), 2u) << phone.output();
+  auto sync = cli({"sync"});
+  ASSERT_EQ(sync.exitCode, 0) << sync.err;
+  EXPECT_TRUE(eventually([&] {
+    return snapshotsSent() >= 3 &&
+           cli({"events"}).out.find(data[2]["event"]["name"]) != std::string::npos;
+  })) << phone.output();
+  EXPECT_EQ(snapshotsSent(), 3u) << phone.output();
   phone.stop(SIGTERM, 5s);
 }
 

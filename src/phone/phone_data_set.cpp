@@ -1,0 +1,157 @@
+#include "phone/phone_data_set.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "common/atomic_file.h"
+#include "wire/wire_codec.h"
+
+namespace qm::phone {
+namespace {
+
+// clang-format off
+#define QM_PHONE_DATA_SET_FIELDS(F)           \
+  F(std::vector<EventSnapshotPayload>, events)
+// clang-format on
+/// The data set file as written.
+struct DataSetFile {
+  QM_PHONE_DATA_SET_FIELDS(QM_WIRE_MEMBER)
+};
+
+}  // namespace
+}  // namespace qm::phone
+
+namespace qm {
+QM_DECLARE_WIRE_RECORD(phone::DataSetFile, "PhoneDataSet")
+QM_DEFINE_WIRE_RECORD(phone::DataSetFile, QM_PHONE_DATA_SET_FIELDS)
+}  // namespace qm
+
+namespace qm::phone {
+namespace {
+
+/// A name that stays inside the data set's folder.
+bool isPlainFileName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
+Result<SyncEnvelope> errorEnvelope(std::string code, std::string message) {
+  return SyncEnvelope::make(SyncMessageType::error,
+                            ErrorPayload{std::move(code), std::move(message), {}});
+}
+
+}  // namespace
+
+Result<PhoneDataSet> PhoneDataSet::load(const std::filesystem::path& file) {
+  auto text = readFile(file);
+  if (!text) return Error("Cannot read " + file.string() + ": " + text.error().message);
+  auto decoded = decodeSyncJSON<DataSetFile>(*text);
+  if (!decoded) return Error(file.string() + ": " + decoded.error().message);
+  PhoneDataSet dataSet;
+  dataSet.directory_ = file.parent_path();
+  dataSet.events_ = std::move(decoded->events);
+  for (const auto& snapshot : dataSet.events_) {
+    for (const auto& contact : snapshot.contacts) {
+      for (const auto& name : contact.captureFileNames) {
+        std::error_code ec;
+        if (!isPlainFileName(name) ||
+            !std::filesystem::is_regular_file(dataSet.directory_ / name, ec)) {
+          return Error(file.string() + ": the capture image \"" + name + "\" of " +
+                       contact.firstName + " " + contact.lastName + " is not a file beside it");
+        }
+      }
+    }
+  }
+  return dataSet;
+}
+
+Result<std::vector<SyncEnvelope>> PhoneDataSet::answer(const SyncEnvelope& request) const {
+  std::vector<SyncEnvelope> answers;
+  auto add = [&](Result<SyncEnvelope> made) -> Status {
+    if (!made) return made.error();
+    answers.push_back(std::move(made).value());
+    return {};
+  };
+  Status added;
+  switch (request.type) {
+    case SyncMessageType::eventListRequest: {
+      EventListResponsePayload list;
+      for (const auto& snapshot : events_) {
+        const auto& e = snapshot.event;
+        list.items.push_back({e.id, e.name, e.startDate, e.endDate, e.location,
+                              static_cast<std::int64_t>(snapshot.contacts.size())});
+      }
+      added = add(SyncEnvelope::make(SyncMessageType::eventListResponse, list));
+      break;
+    }
+    case SyncMessageType::eventSnapshotRequest: {
+      if (auto one = request.decodePayload<EventSnapshotRequestPayload>()) {
+        auto found = std::ranges::find_if(
+            events_, [&](const auto& snapshot) { return snapshot.event.id == one->eventID; });
+        added = add(found == events_.end()
+                        ? errorEnvelope("event.notFound", "No event " + one->eventID.str())
+                        : SyncEnvelope::make(SyncMessageType::eventSnapshot, *found));
+        break;
+      }
+      auto full = request.decodePayload<SnapshotRequest>();
+      if (!full) return full.error();
+      for (const auto& snapshot : events_) {
+        const auto known = full->eventTimestamps.find(snapshot.event.id);
+        if (known != full->eventTimestamps.end() && snapshot.event.updatedAt <= known->second)
+          continue;
+        if (added = add(SyncEnvelope::make(SyncMessageType::eventSnapshot, snapshot)); !added)
+          break;
+      }
+      break;
+    }
+    case SyncMessageType::mediaRequest: {
+      auto media = request.decodePayload<MediaRequestPayload>();
+      if (!media) return media.error();
+      added = add(mediaBlob(*media));
+      break;
+    }
+    default:
+      break;
+  }
+  if (!added) return added.error();
+  return answers;
+}
+
+Result<SyncEnvelope> PhoneDataSet::mediaBlob(const MediaRequestPayload& request) const {
+  // Only images the data set lists for that very contact are ever read.
+  for (const auto& snapshot : events_) {
+    if (snapshot.event.id != request.eventID) continue;
+    for (const auto& contact : snapshot.contacts) {
+      if (contact.syncID != request.contactSyncID ||
+          std::ranges::find(contact.captureFileNames, request.fileName) ==
+              contact.captureFileNames.end())
+        continue;
+      auto bytes = readFile(directory_ / request.fileName);
+      if (!bytes) return errorEnvelope("media.unreadable", bytes.error().message);
+      MediaBlobPayload blob;
+      blob.eventID = request.eventID;
+      blob.contactSyncID = request.contactSyncID;
+      blob.fileName = request.fileName;
+      blob.imageData.assign(bytes->begin(), bytes->end());
+      blob.mimeType = mimeTypeOf(request.fileName);
+      blob.captureType = "businessCard";
+      blob.capturedAt = contact.metAt.value_or(snapshot.event.createdAt);
+      return SyncEnvelope::make(SyncMessageType::mediaBlob, blob);
+    }
+  }
+  return errorEnvelope("media.notFound", "No capture image \"" + request.fileName +
+                                             "\" for contact " + request.contactSyncID.str());
+}
+
+std::string mimeTypeOf(const std::filesystem::path& file) {
+  std::string extension = file.extension().string();
+  std::ranges::transform(extension, extension.begin(),
+                         [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == ".png") return "image/png";
+  if (extension == ".jpg" || extension == ".jpeg") return "image/jpeg";
+  if (extension == ".heic") return "image/heic";
+  return "application/octet-stream";
+}
+
+}  // namespace qm::phone
