@@ -4,13 +4,17 @@
 #     summary with each target's PASS/MISS;
 #  2. the sync message benchmark (receive and build a 10,000-contact snapshot
 #     envelope), against a bare simdjson parse of the same payload;
-#  3. the peer link benchmark (1,000 x 10 KiB and one 20 MiB message from the
+#  3. the snapshot ingest benchmark (a signed 10,000-contact snapshot frame
+#     received into a fresh store, again into the filled one, and at 5,000
+#     contacts; peak memory in a child process), against a raw SQLite insert of
+#     the same rows into the store's own schema;
+#  4. the peer link benchmark (1,000 x 10 KiB and one 20 MiB message from the
 #     phone's client to the companion over loopback TLS), against a bare TLS
 #     stream pair carrying the same bytes;
-#  4. the MCP tools at scale: each of the sixteen tools on 100,000 contacts in
+#  5. the MCP tools at scale: each of the sixteen tools on 100,000 contacts in
 #     one event and over 50 events, with peak memory, against the same calls on
 #     10,000 contacts from the same run;
-#  5. the MCP server benchmarks (latency, throughput), against a baseline of
+#  6. the MCP server benchmarks (latency, throughput), against a baseline of
 #     nginx serving a 64-byte JSON file on 127.0.0.1 from a temporary folder.
 # Safe to run repeatedly: configuring and building are incremental, nginx is
 # installed only when missing, every run works in temporary folders that it
@@ -26,8 +30,8 @@ if [ -f scripts/setup.sh ]; then
 fi
 
 cmake --preset release
-cmake --build --preset release --target store_bench sync_bench peer_link_bench mcp_bench \
-  mcp_scale_bench
+cmake --build --preset release --target store_bench sync_bench snapshot_ingest_bench \
+  peer_link_bench mcp_bench mcp_scale_bench
 
 status=0
 ./build/release/bench/store_bench "$@" || status=$?
@@ -35,6 +39,10 @@ status=0
 echo
 echo "=== Sync message benchmark ==="
 ./build/release/bench/sync_bench || status=$?
+
+echo
+echo "=== Snapshot ingest benchmark ==="
+./build/release/bench/snapshot_ingest_bench || status=$?
 
 echo
 echo "=== Peer link benchmark ==="

@@ -1,0 +1,833 @@
+// Snapshot ingest benchmark: an "event.snapshot" frame of 10,000 contacts (two
+// notes and one opportunity each, fields filled as a phone fills them, about
+// 3 KB of sync JSON per contact), signed with the bond's secret, taken from the received frame to
+// the committed store: the envelope checked against the bond
+// (`checkIncomingMessage`), then `SyncService::handleMessage`, which decodes
+// the payload and ingests it in one transaction. Every repetition starts from
+// a fresh store file in a fresh temporary folder.
+//
+// The baseline, from the same run, is a raw SQLite insert of the very rows
+// that ingest writes (read back from a store the snapshot was ingested into),
+// in one transaction with prepared statements, into an empty store made by
+// `Store::open` (so the tables and indexes are the store's own) on a
+// connection set up like the store's.
+//
+// Also measured: the same frame ingested again into the filled store (every
+// contact unchanged), a 5,000-contact snapshot for the scaling ratio, the time
+// of each phase (envelope decode, signature check, payload decode, ingest,
+// commit), the store calls the ingest makes per contact replayed on their own,
+// and the peak resident set of a child process ingesting the 10k frame: its
+// VmHWM, reset through /proc/self/clear_refs once the frame is read and the
+// store open, less its VmRSS at that moment, against the snapshot's JSON size.
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "bench_support.h"
+#include "common/base64.h"
+#include "common/log.h"
+#include "crypto/pairing_crypto.h"
+#include "settings/pipeline_manager.h"
+#include "store/contact.h"
+#include "store/contact_note.h"
+#include "store/event.h"
+#include "store/opportunity.h"
+#include "store/relationships.h"
+#include "store/store.h"
+#include "support/desktop_services.h"
+#include "support/record_fillers.h"
+#include "support/temp_dir.h"
+#include "sync/phone_channel.h"
+#include "sync/record_payloads.h"
+#include "sync/snapshot_ingester.h"
+#include "sync/sync_service.h"
+#include "wire/message_verification.h"
+
+namespace qm::bench {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kContacts = 10'000;
+constexpr std::size_t kHalfContacts = 5'000;
+constexpr int kNotesPerContact = 2;
+constexpr int kRepetitions = 3;
+
+constexpr double kFreshRatioTarget = 2.0;      // ingest / raw insert
+constexpr double kUnchangedRatioTarget = 1.0;  // re-ingest / raw insert
+constexpr double kScalingTarget = 2.2;         // 10k ingest / 5k ingest
+constexpr double kRssTarget = 5.0;             // peak RSS growth / snapshot JSON
+
+double millisSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// ---------------------------------------------------------------------------
+// The snapshot
+
+// Every member an X-macro list names gets a sample value of a phone's sizes;
+// then each optional member is kept on only some records, as on a phone,
+// where a card scan fills some fields, enrichment others, and many stay empty.
+constexpr std::size_t kOptionalKeptPercent = 30;
+
+template <class T>
+void thin(T&, Rng&) {}
+template <class T>
+void thin(std::optional<T>& member, Rng& rng) {
+  if (rng.below(100) >= kOptionalKeptPercent) member.reset();
+}
+
+#define QM_FILL(Type, name) test::fillSample(record.name, values);
+#define QM_THIN(Type, name) thin(record.name, rng);
+
+NoteSyncModel note(test::SampleValues& values, Rng& rng) {
+  NoteSyncModel record;
+  QM_NOTE_SYNC_FIELDS(QM_FILL)
+  QM_NOTE_SYNC_FIELDS(QM_THIN)
+  record.noteType = "text";
+  return record;
+}
+
+OpportunitySyncModel opportunity(test::SampleValues& values, Rng& rng) {
+  OpportunitySyncModel record;
+  QM_OPPORTUNITY_SYNC_FIELDS(QM_FILL)
+  QM_OPPORTUNITY_SYNC_FIELDS(QM_THIN)
+  return record;
+}
+
+ContactSyncModel contact(test::SampleValues& values, Rng& rng) {
+  ContactSyncModel record;
+  QM_CONTACT_SYNC_STORED_FIELDS(QM_FILL)
+  QM_CONTACT_SYNC_STORED_FIELDS(QM_THIN)
+  record.source = "scanned";
+  record.status = "met";
+  for (int i = 0; i < kNotesPerContact; ++i) record.notes.push_back(note(values, rng));
+  record.opportunities.push_back(opportunity(values, rng));
+  record.captureFileNames = {"card-" + record.id.str() + ".jpg"};
+  return record;
+}
+
+#undef QM_THIN
+#undef QM_FILL
+
+EventSnapshotPayload snapshot(std::size_t contacts) {
+  test::SampleValues values(7, test::SampleStyle::phoneSnapshot);
+  Rng rng(7);
+  EventSnapshotPayload s;
+  s.event.id = Uuid::random();
+  s.event.name = "Hannover Messe";
+  s.event.createdAt = s.event.updatedAt = values.date();
+  s.event.teamMemberDeviceIDs = {"PHONE-1", "PHONE-2"};
+  s.contacts.reserve(contacts);
+  for (std::size_t i = 0; i < contacts; ++i) s.contacts.push_back(contact(values, rng));
+  s.pipelineStages = std::vector<PipelineStage>{{Uuid::random(), "Exploring", 1, "7F8C8D"},
+                                                {Uuid::random(), "Proposal", 2, "2980B9"}};
+  return s;
+}
+
+/// A snapshot as it arrives: the envelope's text, signed with `secret`, in a
+/// buffer with room for the parser to read ahead (as the peer link hands
+/// frames over).
+struct Frame {
+  std::string text;
+  std::size_t jsonBytes = 0;  ///< the payload's sync JSON
+  std::size_t contacts = 0;
+};
+
+Frame frameOf(const EventSnapshotPayload& payload, const Bytes& secret) {
+  auto json = encodeSyncJSON(payload);
+  if (!json) {
+    std::cerr << "The snapshot does not encode: " << json.error().message << "\n";
+    std::exit(1);
+  }
+  SyncEnvelope envelope =
+      SyncEnvelope::make(SyncMessageType::eventSnapshot, Bytes(json->begin(), json->end()));
+  envelope.hmac = base64Encode(hmacSHA256(secret, envelope.payload));
+  auto text = encodeEnvelope(envelope);
+  if (!text) {
+    std::cerr << "The envelope does not encode: " << text.error().message << "\n";
+    std::exit(1);
+  }
+  Frame frame{std::move(*text), json->size(), payload.contacts.size()};
+  frame.text.reserve(frame.text.size() + kJSONReadAhead);
+  return frame;
+}
+
+// ---------------------------------------------------------------------------
+// The companion's side: a store, the pipeline, settings and the sync service
+
+/// A phone that has dropped the link by the time the snapshot is stored, so
+/// that the capture images the snapshot names are not asked for: requesting
+/// media comes after the commit and is not part of what is measured.
+struct SilentPhone : PhoneChannel {
+  bool isPaired() const override { return false; }
+  Status send(const SyncEnvelope&) override { return Error(ErrorCode::unavailable, "no link"); }
+  std::optional<std::string> pairedPhoneName() const override { return "Dana's phone"; }
+};
+
+/// A fresh store file with the services that receive snapshots into it.
+class Companion {
+ public:
+  static fs::path storeFile(const fs::path& folder) { return folder / "QuillmereMac.store"; }
+
+  explicit Companion(const fs::path& folder)
+      : desktop_(folder),
+        pipeline_(desktop_.defaults),
+        store_(openStore(storeFile(folder))),
+        service_(SyncServiceParts{*store_, pipeline_, desktop_.settings, desktop_.identity, phone_,
+                                  folder, folder / "documents",
+                                  [](std::chrono::milliseconds, std::function<void()>) {}}) {}
+
+  Store& store() { return *store_; }
+  PipelineManager& pipeline() { return pipeline_; }
+  SyncService& service() { return service_; }
+
+  /// The real receiving path, from the frame to the committed store.
+  bool receive(const Frame& frame, const BondSecret& bond) {
+    auto checked = checkIncomingMessage(frame.text, bond);
+    if (!checked || checked->check != MessageCheck::verified) return false;
+    service_.handleMessage(checked->envelope);
+    return !service_.lastSyncError().has_value();
+  }
+
+  /// Whether the store holds exactly the snapshot's records.
+  Status expectHolds(const Frame& frame) {
+    const auto n = static_cast<std::int64_t>(frame.contacts);
+    auto contacts = store_->count<Contact>();
+    auto notes = store_->count<ContactNote>();
+    auto opportunities = store_->count<Opportunity>();
+    auto events = store_->count<Event>();
+    if (!contacts || !notes || !opportunities || !events) return Error("count failed");
+    if (*contacts != n || *notes != n * kNotesPerContact || *opportunities != n || *events != 1)
+      return Error("the store holds " + std::to_string(*contacts) + " contacts, " +
+                   std::to_string(*notes) + " notes and " + std::to_string(*opportunities) +
+                   " opportunities, expected " + std::to_string(n) + ", " +
+                   std::to_string(n * kNotesPerContact) + " and " + std::to_string(n));
+    return {};
+  }
+
+ private:
+  static std::unique_ptr<Store> openStore(const fs::path& file) {
+    auto store = Store::open(file);
+    if (!store) {
+      std::cerr << "The store does not open: " << store.error().message << "\n";
+      std::exit(1);
+    }
+    return std::move(*store);
+  }
+
+  test::DesktopServices desktop_;
+  PipelineManager pipeline_;
+  SilentPhone phone_;
+  std::unique_ptr<Store> store_;
+  SyncService service_;
+};
+
+// ---------------------------------------------------------------------------
+// Raw SQLite baseline
+
+using RawValue = std::variant<std::monostate, std::int64_t, double, std::string, Bytes>;
+using RawRow = std::vector<RawValue>;
+
+std::string sqlName(std::string_view name) {
+  return "\"" + std::string(name) + "\"";
+}
+
+std::string columnList(const TableSchema& schema) {
+  std::string names;
+  for (const auto& c : schema.columns) names += (names.empty() ? "" : ", ") + sqlName(c.name);
+  return names;
+}
+
+/// A plain SQLite connection set up like the store's own.
+class RawDb {
+ public:
+  RawDb() = default;
+  ~RawDb() {
+    for (auto* stmt : statements_) sqlite3_finalize(stmt);
+    if (db_) sqlite3_close_v2(db_);
+  }
+  RawDb(const RawDb&) = delete;
+  RawDb& operator=(const RawDb&) = delete;
+
+  /// An existing store file, with the store's settings: WAL, FULL sync,
+  /// foreign keys on, fast secure delete, a 256 MiB memory map and a 16 MiB
+  /// page cache.
+  Status open(const fs::path& file) {
+    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK)
+      return error("open");
+    return exec(
+        "PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL; "
+        "PRAGMA secure_delete=FAST; PRAGMA mmap_size=268435456; PRAGMA cache_size=-16384;");
+  }
+  Status exec(const std::string& sql) {
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) return error(sql);
+    return {};
+  }
+  Result<sqlite3_stmt*> prepare(const std::string& sql) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
+        SQLITE_OK)
+      return error("prepare " + sql);
+    statements_.push_back(stmt);
+    return stmt;
+  }
+  Status insert(sqlite3_stmt* stmt, const RawRow& row) {
+    int rc = SQLITE_OK;
+    for (std::size_t i = 0; i < row.size() && rc == SQLITE_OK; ++i) {
+      const int index = static_cast<int>(i + 1);
+      const RawValue& v = row[i];
+      if (const auto* s = std::get_if<std::string>(&v))
+        rc = sqlite3_bind_text(stmt, index, s->data(), static_cast<int>(s->size()), SQLITE_STATIC);
+      else if (const auto* n = std::get_if<std::int64_t>(&v))
+        rc = sqlite3_bind_int64(stmt, index, *n);
+      else if (const auto* d = std::get_if<double>(&v))
+        rc = sqlite3_bind_double(stmt, index, *d);
+      else if (const auto* b = std::get_if<Bytes>(&v))
+        rc = sqlite3_bind_blob64(stmt, index, b->data(), b->size(), SQLITE_STATIC);
+      else
+        rc = sqlite3_bind_null(stmt, index);
+    }
+    if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE) return error("insert");
+    return {};
+  }
+  /// Every row of `schema`'s table in stored order, each column as its stored type.
+  Result<std::vector<RawRow>> rows(const TableSchema& schema) {
+    auto stmt = prepare("SELECT " + columnList(schema) + " FROM " + sqlName(schema.table) +
+                        " ORDER BY rowid");
+    if (!stmt) return stmt.error();
+    std::vector<RawRow> out;
+    int rc;
+    while ((rc = sqlite3_step(*stmt)) == SQLITE_ROW) {
+      RawRow& row = out.emplace_back();
+      for (int i = 0; i < sqlite3_column_count(*stmt); ++i) row.push_back(column(*stmt, i));
+    }
+    sqlite3_reset(*stmt);
+    if (rc != SQLITE_DONE) return error("select");
+    return out;
+  }
+  /// Rows per table, of every table in the file.
+  Result<std::map<std::string, std::int64_t>> tableCounts() {
+    auto names = prepare("SELECT name FROM sqlite_schema WHERE type = 'table'");
+    if (!names) return names.error();
+    std::vector<std::string> tables;
+    while (sqlite3_step(*names) == SQLITE_ROW)
+      tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(*names, 0)));
+    sqlite3_reset(*names);
+    std::map<std::string, std::int64_t> counts;
+    for (const auto& table : tables) {
+      auto count = prepare("SELECT COUNT(*) FROM " + sqlName(table));
+      if (!count) return count.error();
+      if (sqlite3_step(*count) != SQLITE_ROW) return error("count");
+      counts[table] = sqlite3_column_int64(*count, 0);
+      sqlite3_reset(*count);
+    }
+    return counts;
+  }
+
+ private:
+  static RawValue column(sqlite3_stmt* stmt, int i) {
+    switch (sqlite3_column_type(stmt, i)) {
+      case SQLITE_INTEGER:
+        return static_cast<std::int64_t>(sqlite3_column_int64(stmt, i));
+      case SQLITE_FLOAT:
+        return sqlite3_column_double(stmt, i);
+      case SQLITE_TEXT: {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+        return std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)));
+      }
+      case SQLITE_BLOB: {
+        const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, i));
+        const auto n = static_cast<std::size_t>(sqlite3_column_bytes(stmt, i));
+        return p ? Bytes(p, p + n) : Bytes();
+      }
+      default:
+        return std::monostate{};
+    }
+  }
+  Error error(std::string_view what) const {
+    return Error("raw SQLite " + std::string(what.substr(0, 80)) + ": " +
+                 (db_ ? sqlite3_errmsg(db_) : "no connection"));
+  }
+
+  sqlite3* db_ = nullptr;
+  std::vector<sqlite3_stmt*> statements_;
+};
+
+/// The rows a snapshot ingest writes, table by table, and the order to write
+/// them in: the event, then per contact the contact, its notes, its
+/// opportunity and the opportunity's stakeholder link, as the ingest does.
+struct IngestedRows {
+  struct Table {
+    const TableSchema* schema;
+    std::vector<RawRow> rows;
+  };
+  std::vector<Table> tables;  // Event, Contact, ContactNote, Opportunity, OpportunityStakeholder
+  /// (table, row) in writing order.
+  std::vector<std::pair<std::size_t, std::size_t>> order;
+};
+
+std::optional<std::size_t> columnIndex(const TableSchema& schema, std::string_view name) {
+  for (std::size_t i = 0; i < schema.columns.size(); ++i)
+    if (schema.columns[i].name == name) return i;
+  return std::nullopt;
+}
+
+/// Reads the rows back from `storeFile`, into which the snapshot was ingested;
+/// fails when the ingest wrote to any other table than the five.
+Result<IngestedRows> ingestedRows(const fs::path& storeFile, const fs::path& emptyStoreFile) {
+  IngestedRows out;
+  RawDb db;
+  QM_TRY(db.open(storeFile));
+  for (const TableSchema* schema :
+       {&Store::schemaOf<Event>(), &Store::schemaOf<Contact>(), &Store::schemaOf<ContactNote>(),
+        &Store::schemaOf<Opportunity>(), &Store::schemaOf<OpportunityStakeholder>()})
+    out.tables.push_back({schema, QM_TRY(db.rows(*schema))});
+
+  auto filled = QM_TRY(db.tableCounts());
+  RawDb empty;
+  QM_TRY(empty.open(emptyStoreFile));
+  auto before = QM_TRY(empty.tableCounts());
+  for (const auto& [table, count] : filled) {
+    bool ours = false;
+    for (const auto& t : out.tables) ours = ours || t.schema->table == table;
+    if (!ours && count != before[table])
+      return Error("the ingest also writes to " + table + ", which the baseline does not");
+  }
+
+  // Group the dependent rows by the contact they belong to.
+  const auto owner = [&](std::size_t table, std::string_view column) {
+    std::map<std::string, std::vector<std::size_t>> byContact;
+    const auto index = columnIndex(*out.tables[table].schema, column);
+    if (!index) return byContact;
+    for (std::size_t r = 0; r < out.tables[table].rows.size(); ++r)
+      if (const auto* id = std::get_if<std::string>(&out.tables[table].rows[r][*index]))
+        byContact[*id].push_back(r);
+    return byContact;
+  };
+  const auto notes = owner(2, "contactID");
+  const auto opportunities = owner(3, "originContactID");
+  const auto links = owner(4, "contactID");
+  const auto contactID = columnIndex(*out.tables[1].schema, "id");
+  if (!contactID) return Error("contacts have no id column");
+
+  for (std::size_t r = 0; r < out.tables[0].rows.size(); ++r) out.order.emplace_back(0, r);
+  for (std::size_t c = 0; c < out.tables[1].rows.size(); ++c) {
+    out.order.emplace_back(1, c);
+    const auto* id = std::get_if<std::string>(&out.tables[1].rows[c][*contactID]);
+    if (!id) return Error("a contact id is not text");
+    for (const auto* group : {&notes, &opportunities, &links}) {
+      const auto found = group->find(*id);
+      if (found == group->end()) continue;
+      const auto table = group == &notes ? 2u : group == &opportunities ? 3u : 4u;
+      for (std::size_t r : found->second) out.order.emplace_back(table, r);
+    }
+  }
+  std::size_t total = 0;
+  for (const auto& t : out.tables) total += t.rows.size();
+  if (out.order.size() != total) return Error("some rows belong to no contact");
+  return out;
+}
+
+/// Inserts `rows` into a fresh, empty store file in `folder` with plain
+/// SQLite; returns the milliseconds from BEGIN to COMMIT.
+Result<double> rawInsert(const IngestedRows& rows, const fs::path& folder) {
+  const fs::path file = Companion::storeFile(folder);
+  {
+    auto store = Store::open(file);  // the store's own tables and indexes, then closed
+    if (!store) return store.error();
+  }
+  RawDb db;
+  QM_TRY(db.open(file));
+  QM_TRY(db.exec("SELECT COUNT(*) FROM sqlite_schema"));  // schema loaded before timing
+  std::vector<sqlite3_stmt*> inserts;
+  for (const auto& t : rows.tables) {
+    std::string params;
+    for (std::size_t i = 0; i < t.schema->columns.size(); ++i)
+      params += (i ? ", ?" : "?") + std::to_string(i + 1);
+    inserts.push_back(QM_TRY(db.prepare("INSERT INTO " + sqlName(t.schema->table) + " (" +
+                                        columnList(*t.schema) + ") VALUES (" + params + ")")));
+  }
+
+  const auto start = Clock::now();
+  QM_TRY(db.exec("BEGIN IMMEDIATE"));
+  for (const auto& [table, row] : rows.order)
+    QM_TRY(db.insert(inserts[table], rows.tables[table].rows[row]));
+  QM_TRY(db.exec("COMMIT"));
+  const double ms = millisSince(start);
+
+  auto counts = QM_TRY(db.tableCounts());
+  for (const auto& t : rows.tables)
+    if (counts[std::string(t.schema->table)] != static_cast<std::int64_t>(t.rows.size()))
+      return Error("raw SQLite did not store every row of " + std::string(t.schema->table));
+  return ms;
+}
+
+// ---------------------------------------------------------------------------
+// Phases of one ingest
+
+struct Phases {
+  double decodeEnvelope = 0, verify = 0, decodePayload = 0, ingest = 0, commit = 0;
+  SnapshotCounts counts;
+  double total() const { return decodeEnvelope + verify + decodePayload + ingest + commit; }
+};
+
+/// The receiving path taken apart: the envelope decoded, its signature
+/// checked, the payload decoded, then `SnapshotIngester::ingest` inside an
+/// outer transaction whose COMMIT is timed on its own (the ingest's own
+/// transaction becomes a savepoint).
+Result<Phases> phases(Companion& companion, const Frame& frame, const Bytes& secret) {
+  Phases p;
+  auto start = Clock::now();
+  auto envelope = decodeEnvelope(frame.text);
+  p.decodeEnvelope = millisSince(start);
+  if (!envelope) return Error("decode envelope: " + envelope.error().message);
+
+  start = Clock::now();
+  const bool valid = hasValidSignature(*envelope, secret);
+  p.verify = millisSince(start);
+  if (!valid) return Error("the signature does not verify");
+
+  start = Clock::now();
+  auto payload = envelope->decodePayload<EventSnapshotPayload>();
+  p.decodePayload = millisSince(start);
+  if (!payload) return Error("decode payload: " + payload.error().message);
+
+  SnapshotIngester ingester(companion.store(), companion.pipeline());
+  const SyncMergeContext context{"Dana's phone", "", now()};
+  Clock::time_point ingested;
+  start = Clock::now();
+  Status saved = companion.store().transaction([&]() -> Status {
+    p.counts = QM_TRY(ingester.ingest(*payload, context));
+    ingested = Clock::now();
+    return {};
+  });
+  const auto committed = Clock::now();
+  if (!saved) return Error("ingest: " + saved.error().message);
+  p.ingest = std::chrono::duration<double, std::milli>(ingested - start).count();
+  p.commit = std::chrono::duration<double, std::milli>(committed - ingested).count();
+  return p;
+}
+
+/// The store calls an ingest makes for each contact, replayed 10,000 times on
+/// their own on the filled store, inside a transaction that is rolled back.
+struct StoreCalls {
+  double readCandidates = 0;   ///< the event's contacts, read once
+  double findContact = 0;      ///< the id clash check of every new contact
+  double readNotes = 0;        ///< the contact's notes, before merging them
+  double findOpportunity = 0;  ///< each incoming opportunity, looked up
+  double updateContact = 0;    ///< a merged contact written back
+};
+
+Result<StoreCalls> storeCalls(Store& store, const Uuid& eventID) {
+  StoreCalls t;
+  Status status = store.transaction([&]() -> Status {
+    auto start = Clock::now();
+    std::vector<Contact> contacts = QM_TRY(contactsOf(store, eventID));
+    t.readCandidates = millisSince(start);
+    std::vector<Uuid> opportunityIDs;
+    for (const auto& o : QM_TRY(store.fetch<Opportunity>())) opportunityIDs.push_back(o.id);
+
+    start = Clock::now();
+    for (const auto& c : contacts) (void)QM_TRY(store.find<Contact>(c.id));
+    t.findContact = millisSince(start);
+    start = Clock::now();
+    for (const auto& c : contacts) (void)QM_TRY(notesOf(store, c.id));
+    t.readNotes = millisSince(start);
+    start = Clock::now();
+    for (const auto& id : opportunityIDs) (void)QM_TRY(store.find<Opportunity>(id));
+    t.findOpportunity = millisSince(start);
+    start = Clock::now();
+    for (auto& c : contacts) {
+      ++c.syncCount;
+      QM_TRY(store.update(c));
+    }
+    t.updateContact = millisSince(start);
+    return Error("rolled back");
+  });
+  if (status || status.error().message != "rolled back") return Error("store calls failed");
+  return t;
+}
+
+// ---------------------------------------------------------------------------
+// Peak memory, in a child process
+
+constexpr std::string_view kRssChildFlag = "--rss-child";
+
+std::optional<long> statusKiB(std::string_view key) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(key, 0) == 0 && line.size() > key.size() && line[key.size()] == ':')
+      return std::strtol(line.c_str() + key.size() + 1, nullptr, 10);
+  }
+  return std::nullopt;
+}
+
+/// The child: reads the frame and the secret from `folder`, resets the peak
+/// resident set, receives the frame into a fresh store there and prints its
+/// resident set before, its peak during the ingest, and its anonymous and
+/// file-backed resident memory after, in KiB.
+int rssChild(const fs::path& folder) {
+  std::ifstream in(folder / "frame.json", std::ios::binary);
+  std::ifstream key(folder / "secret.bin", std::ios::binary);
+  Frame frame;
+  const auto frameBytes = fs::file_size(folder / "frame.json");
+  frame.text.reserve(frameBytes + kJSONReadAhead);
+  frame.text.resize(frameBytes);
+  in.read(frame.text.data(), static_cast<std::streamsize>(frameBytes));
+  const Bytes secret{std::istreambuf_iterator<char>(key), {}};
+  const BondSecret bond{secret};
+  const fs::path storeFolder = folder / "child";
+  fs::create_directories(storeFolder);
+  Companion companion(storeFolder);
+
+  // Writing 5 to clear_refs sets the peak back to the current resident set.
+  { std::ofstream("/proc/self/clear_refs") << "5"; }
+  const auto before = statusKiB("VmRSS");
+  const bool ok = companion.receive(frame, bond);
+  const auto peak = statusKiB("VmHWM");
+  const auto anon = statusKiB("RssAnon");
+  const auto file = statusKiB("RssFile");
+  if (!ok || !before || !peak || !anon || !file) return 1;
+  std::cout << *before << " " << *peak << " " << *anon << " " << *file << "\n";
+  return 0;
+}
+
+struct RssFigures {
+  long beforeKiB = 0, peakKiB = 0, anonAfterKiB = 0, fileAfterKiB = 0;
+};
+
+Result<RssFigures> measureRss(const Frame& frame, const Bytes& secret) {
+  test::TempDir folder;
+  {
+    std::ofstream(folder / "frame.json", std::ios::binary) << frame.text;
+    std::ofstream(folder / "secret.bin", std::ios::binary)
+        .write(reinterpret_cast<const char*>(secret.data()),
+               static_cast<std::streamsize>(secret.size()));
+  }
+  const fs::path self = fs::read_symlink("/proc/self/exe");
+  const std::string command =
+      "'" + self.string() + "' " + std::string(kRssChildFlag) + " '" + folder.path().string() + "'";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return Error("could not start the child");
+  RssFigures r;
+  const int read = std::fscanf(pipe, "%ld %ld %ld %ld", &r.beforeKiB, &r.peakKiB, &r.anonAfterKiB,
+                               &r.fileAfterKiB);
+  const int status = pclose(pipe);
+  if (read != 4 || status != 0) return Error("the child did not ingest the frame");
+  return r;
+}
+
+// ---------------------------------------------------------------------------
+// Report
+
+class SummaryTable : public SummaryTableBase {
+ public:
+  void millis(const std::string& label, const Timing& t, const std::string& note = "") {
+    row(label, fixed(t.median, 1) + " ms", fixed(t.min, 1), fixed(t.max, 1), note, "");
+  }
+  void once(const std::string& label, double ms) {
+    row(label, fixed(ms, 1) + " ms", "", "", "", "");
+  }
+  void ratio(const std::string& label, double value, double targetMax) {
+    row(label, fixed(value, 3) + "x", "", "", "<= " + fixed(targetMax, 2) + "x",
+        verdict(value <= targetMax));
+  }
+  void info(const std::string& label, const std::string& value) {
+    row(label, value, "", "", "", "");
+  }
+  void error(const std::string& label, const std::string& message) { errorRow(label, message); }
+};
+
+int run() {
+  const Bytes secret = secureRandomBytes(32);
+  const BondSecret bond{secret};
+
+  std::cout << "Building " << kContacts << " contacts...\n";
+  Frame full, half;
+  {
+    const EventSnapshotPayload payload = snapshot(kContacts);
+    full = frameOf(payload, secret);
+    EventSnapshotPayload part = payload;
+    part.contacts.resize(kHalfContacts);
+    half = frameOf(part, secret);
+  }
+  std::cout << "snapshot JSON "
+            << SummaryTableBase::fixed(static_cast<double>(full.jsonBytes) / 1e6, 1) << " MB ("
+            << full.jsonBytes / kContacts << " bytes per contact), frame "
+            << SummaryTableBase::fixed(static_cast<double>(full.text.size()) / 1e6, 1)
+            << " MB; 5k snapshot JSON "
+            << SummaryTableBase::fixed(static_cast<double>(half.jsonBytes) / 1e6, 1)
+            << " MB; median of " << kRepetitions << " runs, each on a fresh store file\n\n";
+
+  SummaryTable table;
+  std::vector<std::string> failures;
+  const auto fail = [&](const std::string& what) { failures.push_back(what); };
+
+  // A first ingest, untimed: warms the caches and gives the rows the baseline writes.
+  std::optional<IngestedRows> rows;
+  {
+    test::TempDir reference, empty;
+    {
+      Companion companion(reference.path());
+      if (!companion.receive(full, bond)) fail("the reference ingest failed");
+      if (Status held = companion.expectHolds(full); !held) fail(held.error().message);
+      Companion blank(empty.path());
+    }
+    auto read =
+        ingestedRows(Companion::storeFile(reference.path()), Companion::storeFile(empty.path()));
+    if (read)
+      rows = std::move(*read);
+    else
+      fail(read.error().message);
+  }
+
+  std::vector<double> fresh, again, halfIngest, raw;
+  for (int i = 0; i < kRepetitions; ++i) {
+    // Raw insert and ingest alternate so that drift of the machine hits both.
+    if (rows) {
+      test::TempDir folder;
+      auto ms = rawInsert(*rows, folder.path());
+      if (ms)
+        raw.push_back(*ms);
+      else
+        fail(ms.error().message);
+    }
+    {
+      test::TempDir folder;
+      Companion companion(folder.path());
+      auto start = Clock::now();
+      const bool ok = companion.receive(full, bond);
+      fresh.push_back(millisSince(start));
+      if (!ok) fail("the 10k ingest failed");
+      start = Clock::now();
+      const bool okAgain = companion.receive(full, bond);
+      again.push_back(millisSince(start));
+      if (!okAgain) fail("the 10k ingest into the filled store failed");
+      if (Status held = companion.expectHolds(full); !held) fail(held.error().message);
+    }
+    {
+      test::TempDir folder;
+      Companion companion(folder.path());
+      const auto start = Clock::now();
+      const bool ok = companion.receive(half, bond);
+      halfIngest.push_back(millisSince(start));
+      if (!ok) fail("the 5k ingest failed");
+      if (Status held = companion.expectHolds(half); !held) fail(held.error().message);
+    }
+  }
+
+  // Where the time goes, once for a fresh store and once for the filled one.
+  std::optional<Phases> freshPhases, againPhases;
+  std::optional<StoreCalls> replayed;
+  {
+    test::TempDir folder;
+    Companion companion(folder.path());
+    auto first = phases(companion, full, secret);
+    if (first) {
+      freshPhases = *first;
+      auto second = phases(companion, full, secret);
+      if (second)
+        againPhases = *second;
+      else
+        fail(second.error().message);
+      auto events = companion.store().fetch<Event>();
+      if (events && events->size() == 1) {
+        auto calls = storeCalls(companion.store(), events->front().id);
+        if (calls)
+          replayed = *calls;
+        else
+          fail(calls.error().message);
+      }
+    } else {
+      fail(first.error().message);
+    }
+  }
+  if (freshPhases && freshPhases->counts.created != static_cast<std::int64_t>(kContacts))
+    fail("the phase run created " + std::to_string(freshPhases->counts.created) + " contacts");
+  if (againPhases && againPhases->counts.unchanged != static_cast<std::int64_t>(kContacts))
+    fail("the second phase run left " + std::to_string(againPhases->counts.unchanged) +
+         " contacts unchanged, merged " + std::to_string(againPhases->counts.merged));
+
+  auto rss = measureRss(full, secret);
+  if (!rss) fail(rss.error().message);
+
+  table.header();
+  if (!fresh.empty() && !raw.empty()) {
+    const Timing f = summarise(fresh), a = summarise(again), h = summarise(halfIngest),
+                 r = summarise(raw);
+    table.millis("10k ingest: frame -> committed store", f);
+    table.millis("  raw SQLite insert of the same rows (baseline)", r, "baseline");
+    table.ratio("  10k ingest / raw insert", f.median / r.median, kFreshRatioTarget);
+    table.millis("10k again into the filled store (unchanged)", a);
+    table.ratio("  unchanged ingest / raw insert", a.median / r.median, kUnchangedRatioTarget);
+    table.millis("5k ingest: frame -> committed store", h);
+    table.ratio("  10k ingest / 5k ingest", f.median / h.median, kScalingTarget);
+  }
+  if (rss) {
+    const double jsonMiB = static_cast<double>(full.jsonBytes) / (1024.0 * 1024.0);
+    const double growthMiB = static_cast<double>(rss->peakKiB - rss->beforeKiB) / 1024.0;
+    table.info("10k ingest peak RSS growth (child process)",
+               SummaryTableBase::fixed(growthMiB, 1) + " MiB");
+    table.ratio("  peak RSS growth / snapshot JSON", growthMiB / jsonMiB, kRssTarget);
+    table.info("  RSS before / peak (frame held before)",
+               SummaryTableBase::fixed(static_cast<double>(rss->beforeKiB) / 1024.0, 0) + "/" +
+                   SummaryTableBase::fixed(static_cast<double>(rss->peakKiB) / 1024.0, 0) + " MiB");
+    table.info("  after: anonymous / file-backed (store map)",
+               SummaryTableBase::fixed(static_cast<double>(rss->anonAfterKiB) / 1024.0, 0) + "/" +
+                   SummaryTableBase::fixed(static_cast<double>(rss->fileAfterKiB) / 1024.0, 0) +
+                   " MiB");
+  }
+  const auto breakdown = [&](const std::string& what, const Phases& p) {
+    table.once(what + " phases, one run: total", p.total());
+    table.once("  decode envelope (parse + Base64)", p.decodeEnvelope);
+    table.once("  HMAC verify", p.verify);
+    table.once("  decode payload into records", p.decodePayload);
+    table.once("  ingest (match, merge, write)", p.ingest);
+    table.once("  commit", p.commit);
+  };
+  if (freshPhases) breakdown("10k fresh", *freshPhases);
+  if (againPhases) breakdown("10k unchanged", *againPhases);
+  if (replayed) {
+    table.info("store calls of the ingest, 10k each, alone:", "");
+    table.once("  read the event's contacts (once)", replayed->readCandidates);
+    table.once("  find contact by id (as the new-contact check)", replayed->findContact);
+    table.once("  read a contact's notes (note merge)", replayed->readNotes);
+    table.once("  find opportunity by id", replayed->findOpportunity);
+    table.once("  update contact (every merge writes it)", replayed->updateContact);
+  }
+  for (const auto& message : failures) table.error("snapshot ingest", message);
+  std::cout << table.closingLine("") << "\n";
+  return table.anyError() || !table.allMet() ? 1 : 0;
+}
+
+}  // namespace
+}  // namespace qm::bench
+
+int main(int argc, char** argv) {
+  qm::log::setLevel(spdlog::level::warn);
+  if (argc == 3 && std::string_view(argv[1]) == qm::bench::kRssChildFlag)
+    return qm::bench::rssChild(argv[2]);
+  return qm::bench::run();
+}
