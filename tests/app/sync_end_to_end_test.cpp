@@ -47,8 +47,8 @@ class SyncEndToEndTest : public ::testing::Test {
     auto s = sendControlRequest(paths.controlSocket(), {{"command", "pairing.status"}});
     return s.ok() ? *s : nlohmann::json();
   }
-  test::CommandResult cli(std::vector<std::string> args) {
-    return test::runCommand(QUILLMERE_BINARY, args, env);
+  test::CommandResult cli(std::vector<std::string> args, const std::string& input = "") {
+    return test::runCommand(QUILLMERE_BINARY, args, env, input);
   }
   std::string bondFile() { return (phoneDir.path() / "bond.json").string(); }
 
@@ -92,6 +92,7 @@ TEST_F(SyncEndToEndTest, PairedPhoneListsItsEventsAndReceivesTheSyncRequestAndAP
   auto events = cli({"events", "--remote"});
   EXPECT_EQ(events.exitCode, 0) << events.err;
   EXPECT_THAT(events.out, HasSubstr("The phone has no events."));
+  EXPECT_THAT(cli({"import"}).out, HasSubstr("No events available"));
 
   auto sync = cli({"sync"});
   EXPECT_EQ(sync.exitCode, 0) << sync.err;
@@ -152,9 +153,13 @@ TEST_F(SyncEndToEndTest, EventsImportedFromThePhonesDataArriveWithTheirCardImage
       for (const std::string name : contact["captureFileNames"]) cards.push_back(name);
   }
   ASSERT_FALSE(cards.empty());
-  auto imported = cli({"import", ids[0], ids[1]});
+  // Chosen by number from the phone's list.
+  auto imported = cli({"import"}, "1 2\n");
   ASSERT_EQ(imported.exitCode, 0) << imported.err << phone.output();
-  EXPECT_THAT(imported.out, HasSubstr("Imported 2 events: " + names[0] + ", " + names[1]));
+  EXPECT_THAT(imported.out, HasSubstr("3. " + data[2]["event"]["name"].get<std::string>()));
+  EXPECT_THAT(imported.out, HasSubstr("[##########] 2/2"));
+  EXPECT_THAT(imported.out,
+              HasSubstr("Import Complete\nImported 2 events: " + names[0] + ", " + names[1]));
 
   for (std::size_t i = 0; i < 2; ++i) {
     for (const auto& contact : data[i]["contacts"]) {
@@ -196,6 +201,7 @@ TEST_F(SyncEndToEndTest, EventsImportedFromThePhonesDataArriveWithTheirCardImage
            cli({"events"}).out.find(data[2]["event"]["name"]) != std::string::npos;
   })) << phone.output();
   EXPECT_EQ(snapshotsSent(), 3u) << phone.output();
+  EXPECT_THAT(cli({"import"}).out, HasSubstr("All events imported"));
   phone.stop(SIGTERM, 5s);
 }
 

@@ -1,7 +1,10 @@
 // The commands that need the live session with the phone: sync, the phone's
 // event list and import, pushing a contact. They ask the running companion.
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <charconv>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "app/cli/cli_context.h"
 #include "app/cli/commands.h"
@@ -80,6 +83,13 @@ int localEvents(CliContext& context) {
   return 0;
 }
 
+/// "[######----]": `done` of `total` in ten steps.
+std::string progressBar(std::int64_t done, std::int64_t total) {
+  const std::int64_t filled = total > 0 ? std::clamp<std::int64_t>(done * 10 / total, 0, 10) : 0;
+  return "[" + std::string(static_cast<std::size_t>(filled), '#') +
+         std::string(static_cast<std::size_t>(10 - filled), '-') + "]";
+}
+
 int importEvents(CliContext& context, const std::vector<std::string>& ids) {
   int exitCode = 0;
   auto answer = ask(context, {{"command", "events.import"}, {"ids", ids}}, exitCode,
@@ -87,12 +97,17 @@ int importEvents(CliContext& context, const std::vector<std::string>& ids) {
                       const auto total = progress.value("totalImportCount", 0);
                       const auto pending = progress.value("pendingImportCount", 0);
                       const auto& names = progress["importedEventNames"];
-                      context.out << "Received " << total - pending << "/" << total;
-                      if (!names.empty()) context.out << ": " << names.back().get<std::string>();
+                      context.out << progressBar(total - pending, total) << " " << total - pending
+                                  << "/" << total;
+                      if (!names.empty()) context.out << "  " << names.back().get<std::string>();
                       context.out << std::endl;
                     });
   if (!answer) return exitCode;
   const auto& names = (*answer)["importedEventNames"];
+  const auto received = static_cast<std::int64_t>(names.size());
+  const auto asked = static_cast<std::int64_t>(ids.size());
+  context.out << progressBar(received, asked) << " " << received << "/" << asked << "\n";
+  context.out << "Import Complete\n";
   context.out << "Imported " << names.size() << (names.size() == 1 ? " event" : " events");
   const char* separator = ": ";
   for (const auto& name : names) {
@@ -101,6 +116,66 @@ int importEvents(CliContext& context, const std::vector<std::string>& ids) {
   }
   context.out << "\n";
   return 0;
+}
+
+/// The phone's events, numbered, with the ones already here marked; the user
+/// picks by number (or "all"), then the chosen ones are imported.
+int chooseAndImport(CliContext& context) {
+  int exitCode = 0;
+  auto answer = ask(context, {{"command", "events.remote"}}, exitCode);
+  if (!answer) return exitCode;
+  const auto& events = (*answer)["events"];
+  std::vector<std::string> importable;
+  for (const auto& e : events)
+    if (!e.value("alreadyOnThisComputer", false)) importable.push_back(text(e, "id"));
+  if (importable.empty()) {
+    if (events.empty()) {
+      context.out << "No events available\nThe paired phone has no events yet.\n";
+    } else {
+      context.out << "All events imported\n"
+                     "Every event on the paired iPhone is already on this Mac.\n";
+    }
+    return 0;
+  }
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    const auto& e = events[i];
+    context.out << (i + 1) << ". " << text(e, "name") << "  " << e.value("contactCount", 0)
+                << " contacts";
+    if (e.value("alreadyOnThisComputer", false)) context.out << "  Already on this Mac";
+    context.out << "\n";
+  }
+  context.out << "Import which events? (numbers separated by spaces, or \"all\"): " << std::flush;
+  std::string line;
+  if (!std::getline(context.in, line)) {
+    context.err << "No events chosen.\n";
+    return 1;
+  }
+  std::vector<std::string> chosen;
+  std::istringstream words(line);
+  for (std::string word; words >> word;) {
+    if (word == "all") {
+      chosen = importable;
+      break;
+    }
+    std::size_t number = 0;
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), number);
+    if (error != std::errc{} || end != word.data() + word.size() || number < 1 ||
+        number > events.size()) {
+      context.err << "Not an event number: " << word << "\n";
+      return 1;
+    }
+    const auto& e = events[number - 1];
+    if (e.value("alreadyOnThisComputer", false)) {
+      context.err << text(e, "name") << " is already on this computer.\n";
+      return 1;
+    }
+    chosen.push_back(text(e, "id"));
+  }
+  if (chosen.empty()) {
+    context.err << "No events chosen.\n";
+    return 1;
+  }
+  return importEvents(context, chosen);
 }
 
 int pushContact(CliContext& context, const std::string& id) {
@@ -128,10 +203,11 @@ void addSyncCommands(CLI::App& app, CliContext& context, int& exitCode) {
       [&, remote] { exitCode = *remote ? remoteEvents(context) : localEvents(context); });
 
   auto ids = std::make_shared<std::vector<std::string>>();
-  auto* import = app.add_subcommand("import", "Import events from the paired phone");
-  import->add_option("ID", *ids, "Identifiers of the phone's events (see events --remote)")
-      ->required();
-  import->callback([&, ids] { exitCode = importEvents(context, *ids);
+  auto* import = app.add_subcommand(
+      "import", "Import events from the paired phone (without IDs: choose from its list)");
+  import->add_option("ID", *ids, "Identifiers of the phone's events (see events --remote)");
+  import->callback([&, ids] {
+    exitCode = ids->empty() ? chooseAndImport(context) : importEvents(context, *ids);
 });
 
 auto contactID = std::make_shared<std::string>();
