@@ -9,6 +9,7 @@
 #include "app/control_client.h"
 #include "common/app_paths.h"
 #include "common/atomic_file.h"
+#include "companion_fixture.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
 #include "wire/sync_payloads.h"
@@ -20,31 +21,8 @@ using namespace std::chrono_literals;
 using test::eventually;
 using ::testing::HasSubstr;
 
-class PairingEndToEndTest : public ::testing::Test {
+class PairingEndToEndTest : public test::CompanionFixture {
  protected:
-  test::TempDir home;
-  test::TempDir outDir;
-  test::TempDir phoneDir;
-  AppPaths paths = AppPaths::under(home.path());
-  std::map<std::string, std::string> env{{"QUILLMERE_HOME", home.path().string()},
-                                         {"QUILLMERE_PEER_PORT", "0"}};
-
-  void SetUp() override {
-    companion_ = std::make_unique<test::Subprocess>(
-        QUILLMERE_BINARY, std::vector<std::string>{"run"}, env, outDir.path());
-    ASSERT_TRUE(eventually([&] { return companionIsRunning(paths.controlSocket()); }))
-        << companion_->errors();
-  }
-  void TearDown() override {
-    if (companion_) {
-      EXPECT_EQ(companion_->stop(SIGTERM, 10s), 0) << companion_->errors();
-    }
-  }
-
-  nlohmann::json pairingStatus() {
-    auto s = sendControlRequest(paths.controlSocket(), {{"command", "pairing.status"}});
-    return s.ok() ? *s : nlohmann::json();
-  }
   test::CommandResult phone(std::vector<std::string> args) {
     return test::runCommand(PHONE_BINARY, args, {});
   }
@@ -62,9 +40,6 @@ class PairingEndToEndTest : public ::testing::Test {
     ASSERT_EQ(pair.wait(10s), 0) << pair.output() << pair.errors();
     EXPECT_THAT(pair.output(), HasSubstr("Pairing complete with Dana's phone"));
   }
-  std::string bondFile() { return (phoneDir.path() / "bond.json").string(); }
-
-  std::unique_ptr<test::Subprocess> companion_;
 };
 
 TEST_F(PairingEndToEndTest, PhonePairsComesBackAsTheBondedPhoneAndIsForgotten) {
@@ -91,13 +66,13 @@ TEST_F(PairingEndToEndTest, PhonePairsComesBackAsTheBondedPhoneAndIsForgotten) {
     return log().find("Remote error [E1]: oops") != std::string::npos;
   })) << log();
 
-  auto forgotten = test::runCommand(QUILLMERE_BINARY, {"pairing", "forget"}, env);
+  auto forgotten = cli({"pairing", "forget"});
   EXPECT_EQ(forgotten.exitCode, 0) << forgotten.err;
   EXPECT_EQ(pairingStatus()["state"], "unpaired");
   EXPECT_EQ(pairingStatus()["bonded"], false);
 
   // Reconnect now has nothing to wait for.
-  auto reconnect = test::runCommand(QUILLMERE_BINARY, {"pairing", "reconnect"}, env);
+  auto reconnect = cli({"pairing", "reconnect"});
   EXPECT_EQ(reconnect.exitCode, 1);
   EXPECT_THAT(reconnect.err, HasSubstr("No phone is paired"));
   // The refusal is the pairing service's, so its log says so too.
@@ -105,13 +80,13 @@ TEST_F(PairingEndToEndTest, PhonePairsComesBackAsTheBondedPhoneAndIsForgotten) {
 }
 
 TEST_F(PairingEndToEndTest, PairingTimesOutThenResettingAllDataForgetsThePairing) {
-  auto timedOut = test::runCommand(QUILLMERE_BINARY, {"pair", "--timeout", "1"}, env);
+  auto timedOut = cli({"pair", "--timeout", "1"});
   EXPECT_EQ(timedOut.exitCode, 1);
   EXPECT_THAT(timedOut.err, HasSubstr("No phone paired in time"));
   EXPECT_EQ(pairingStatus()["state"], "unpaired");
 
   pairPhone();
-  auto reset = test::runCommand(QUILLMERE_BINARY, {"reset", "--yes"}, env);
+  auto reset = cli({"reset", "--yes"});
   ASSERT_EQ(reset.exitCode, 0) << reset.err;
   // The companion starts afresh in the same process.
   ASSERT_TRUE(eventually([&] {

@@ -8,6 +8,7 @@
 #include "app/control_client.h"
 #include "common/app_paths.h"
 #include "common/atomic_file.h"
+#include "companion_fixture.h"
 #include "store/capture_media.h"
 #include "store/contact.h"
 #include "store/store.h"
@@ -22,38 +23,7 @@ using test::eventually;
 using ::testing::HasSubstr;
 using ::testing::UnorderedElementsAreArray;
 
-class SyncEndToEndTest : public ::testing::Test {
- protected:
-  test::TempDir home;
-  test::TempDir outDir;
-  test::TempDir phoneDir;
-  AppPaths paths = AppPaths::under(home.path());
-  std::map<std::string, std::string> env{{"QUILLMERE_HOME", home.path().string()},
-                                         {"QUILLMERE_PEER_PORT", "0"}};
-
-  void SetUp() override {
-    companion_ = std::make_unique<test::Subprocess>(
-        QUILLMERE_BINARY, std::vector<std::string>{"run"}, env, outDir.path());
-    ASSERT_TRUE(eventually([&] { return companionIsRunning(paths.controlSocket()); }))
-        << companion_->errors();
-  }
-  void TearDown() override {
-    if (companion_) {
-      EXPECT_EQ(companion_->stop(SIGTERM, 10s), 0) << companion_->errors();
-    }
-  }
-
-  nlohmann::json pairingStatus() {
-    auto s = sendControlRequest(paths.controlSocket(), {{"command", "pairing.status"}});
-    return s.ok() ? *s : nlohmann::json();
-  }
-  test::CommandResult cli(std::vector<std::string> args, const std::string& input = "") {
-    return test::runCommand(QUILLMERE_BINARY, args, env, input);
-  }
-  std::string bondFile() { return (phoneDir.path() / "bond.json").string(); }
-
-  std::unique_ptr<test::Subprocess> companion_;
-};
+using SyncEndToEndTest = test::CompanionFixture;
 
 TEST_F(SyncEndToEndTest, PairedPhoneListsItsEventsAndReceivesTheSyncRequestAndAPush) {
   auto demo = cli({"demo-data", "-n", "1", "--json"});
