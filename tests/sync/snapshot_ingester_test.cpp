@@ -3,6 +3,12 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include "common/log.h"
 #include "settings/pipeline_manager.h"
@@ -195,6 +201,51 @@ TEST_F(SnapshotIngesterTest, TakesSingleRecordsOfDeltaMessages) {
   EXPECT_THAT(ingester.ingestOpportunity(delta), test::HoldsValue(true));
   EXPECT_THAT(ingester.ingestOpportunity(delta), test::HoldsValue(false));
   EXPECT_EQ(test::countOf<Opportunity>(*store), 1);
+}
+
+TEST_F(SnapshotIngesterTest, AProcessKilledWhileIngestingLeavesWholeSnapshotsOnly) {
+  // A child ingests snapshot after snapshot (2,000 contacts each) into the
+  // store until it is killed; whatever moment the kill lands on, every event
+  // the store holds afterwards has all its contacts.
+  constexpr std::size_t kContacts = 2'000;
+  store.reset();
+  int finished[2];
+  ASSERT_EQ(::pipe(finished), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(finished[0]);
+    auto opened = Store::open(storePath());
+    if (!opened) ::_exit(2);
+    SnapshotIngester ingester(**opened, pipeline_);
+    for (int round = 0;; ++round) {
+      EventSyncModel event = test::wireEvent("Round " + std::to_string(round));
+      std::vector<ContactSyncModel> contacts;
+      for (std::size_t i = 0; i < kContacts; ++i)
+        contacts.push_back(wireContact("First" + std::to_string(i), "Last", "Co"));
+      if (!ingester.ingest(EventSnapshotPayload{event, std::move(contacts), std::nullopt},
+                           context_))
+        ::_exit(3);
+      if (::write(finished[1], "x", 1) != 1) ::_exit(4);
+    }
+  }
+  ASSERT_GT(child, 0);
+  ::close(finished[1]);
+  // Once one snapshot is in, the kill lands in the middle of the next.
+  char byte = 0;
+  ASSERT_EQ(::read(finished[0], &byte, 1), 1) << "the child stopped before any snapshot";
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_EQ(::kill(child, SIGKILL), 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the child stopped by itself: " << WEXITSTATUS(status);
+  ::close(finished[0]);
+
+  reopen();
+  auto events = store->fetch<Event>();
+  ASSERT_OK(events);
+  for (const Event& event : *events)
+    EXPECT_THAT(contactsOf(*store, event.id), test::HoldsValue(testing::SizeIs(kContacts)))
+        << event.name;
 }
 
 }  // namespace
