@@ -70,6 +70,7 @@ Status SyncModule::start() {
   serviceSubscription_ = service_->changed().subscribe([this] { serviceChanged(); });
   pairingSubscription_ = pairing_.service().changed().subscribe([this] { pairingChanged(); });
   wasPaired_ = channel_->isPaired();
+  if (const auto& bond = pairing_.service().bond()) queuedFor_ = bond->peerDeviceUUID;
   return {};
 }
 
@@ -103,6 +104,16 @@ void SyncModule::pairingChanged() {
   const bool was = std::exchange(wasPaired_, paired);
   if (paired && !was) service_->drainQueuedDeltas();
   if (!paired && was) service_->failPendingRelays();
+  // A forgotten phone (or another one paired in its place) must not receive
+  // what was queued for it.
+  const auto& bond = pairing_.service().bond();
+  const std::optional<std::string> phone =
+      bond ? std::optional(bond->peerDeviceUUID) : std::nullopt;
+  if (phone != queuedFor_) {
+    if (queuedFor_ && !service_->deltaJournal().pendingEnvelopes().empty())
+      service_->forgetQueuedDeltas();
+    queuedFor_ = phone;
+  }
 }
 
 void SyncModule::serviceChanged() {
@@ -228,33 +239,33 @@ void SyncModule::registerCommands(ControlServer& control) {
     importWaiting_->lastPending = service_->pendingImportCount();
   });
 
-  control.handle("contact.push", [this](const nlohmann::json& request,
-                                        std::shared_ptr<ControlReply> reply) {
-    const auto given = request.find("id");
-    auto id = uuidFrom(given == request.end() ? nlohmann::json() : *given, "The contact id");
-    if (!id) {
-      reply->fail(id.error().message);
-      return;
-    }
-    auto contact = context_.app.store().find<Contact>(*id);
-    if (!contact) {
-      reply->fail(contact.error().message);
-      return;
-    }
-    if (!*contact) {
-      reply->fail("No contact with id " + id->str());
-      return;
-    }
-    const std::size_t queuedBefore = service_->deltaJournal().pendingEnvelopes().size();
-    service_->pushContact(**contact);
-    const PushResult& result = service_->lastPushResult();
-    if (result.kind == PushResult::Kind::failed) {
-      reply->fail(result.message);
-      return;
-    }
-    reply->succeed({{"name", (*contact)->fullName()},
-                    {"queued", service_->deltaJournal().pendingEnvelopes().size() > queuedBefore}});
-  });
+  control.handle(
+      "contact.push", [this](const nlohmann::json& request, std::shared_ptr<ControlReply> reply) {
+        const auto given = request.find("id");
+        auto id = uuidFrom(given == request.end() ? nlohmann::json() : *given, "The contact id");
+        if (!id) {
+          reply->fail(id.error().message);
+          return;
+        }
+        auto contact = context_.app.store().find<Contact>(*id);
+        if (!contact) {
+          reply->fail(contact.error().message);
+          return;
+        }
+        if (!*contact) {
+          reply->fail("No contact with id " + id->str());
+          return;
+        }
+        const std::size_t queuedBefore = service_->deltaJournal().pendingEnvelopes().size();
+        service_->pushContact(**contact);
+        const bool queued = service_->deltaJournal().pendingEnvelopes().size() > queuedBefore;
+        const PushResult& result = service_->lastPushResult();
+        if (result.kind == PushResult::Kind::failed && !queued) {
+          reply->fail(result.message);
+          return;
+        }
+        reply->succeed({{"name", (*contact)->fullName()}, {"queued", queued}});
+      });
 }
 
 }  // namespace qm

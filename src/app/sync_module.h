@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,8 @@ class SyncModule final : public CompanionModule {
   Subscription pairingSubscription_;
   Subscription serviceSubscription_;
   bool wasPaired_ = false;
+  /// The bonded phone (its device identifier) the journal's envelopes are meant for.
+  std::optional<std::string> queuedFor_;
   // "events.remote" clients waiting for the list; the one "events.import" client.
   std::vector<std::shared_ptr<Waiting>> listWaiting_;
   std::shared_ptr<Waiting> importWaiting_;

@@ -421,7 +421,11 @@ void SyncService::sendOrQueue(const SyncEnvelope& envelope) {
 }
 
 void SyncService::pushContact(const Contact& contact) {
-  if (!isPaired()) {
+  // A phone that is paired but away gets the change when it is back: the
+  // push is kept in the journal (and still reported as not connected). With
+  // no phone paired at all there is nobody to keep it for.
+  const bool paired = isPaired();
+  if (!paired && !parts_.phone.pairedPhoneName()) {
     lastPushResult_ = PushResult::failed(std::string(kNotConnected));
   } else {
     Result<SyncEnvelope> envelope = [&]() -> Result<SyncEnvelope> {
@@ -433,13 +437,17 @@ void SyncService::pushContact(const Contact& contact) {
           DeltaContactPayload{*contact.eventID, std::move(wire), parts_.settings.displayName(),
                               parts_.identity.current()});
     }();
-    if (envelope) {
+    if (!envelope) {
+      lastPushResult_ = PushResult::failed(envelope.error().message);
+      log::sync().error("Failed to push contact: {}", envelope.error().message);
+    } else if (paired) {
       sendOrQueue(*envelope);
       lastPushResult_ = PushResult::success();
       log::sync().info("Pushed contact '{}' to iPhone", contact.fullName());
     } else {
-      lastPushResult_ = PushResult::failed(envelope.error().message);
-      log::sync().error("Failed to push contact: {}", envelope.error().message);
+      deltaJournal_.append(*envelope);
+      lastPushResult_ = PushResult::failed(std::string(kNotConnected));
+      log::sync().info("Queued contact '{}' until the phone is back", contact.fullName());
     }
   }
   notify();

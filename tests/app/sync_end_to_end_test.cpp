@@ -14,6 +14,7 @@
 #include "store/store.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
+#include "sync/delta_journal.h"
 
 namespace qm {
 namespace {
@@ -21,6 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::eventually;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::UnorderedElementsAreArray;
 
 using SyncEndToEndTest = test::CompanionFixture;
@@ -83,7 +85,29 @@ TEST_F(SyncEndToEndTest, PairedPhoneListsItsEventsAndReceivesTheSyncRequestAndAP
   auto unknown = cli({"push", "8F2C1E4A-3B5D-4C6E-9F70-1A2B3C4D5E6F"});
   EXPECT_EQ(unknown.exitCode, 1);
   EXPECT_THAT(unknown.err, HasSubstr("No contact with id 8F2C1E4A-3B5D-4C6E-9F70-1A2B3C4D5E6F"));
+
+  // The phone goes away: a push waits on disk and reaches it when it is back.
   phone.stop(SIGTERM, 5s);
+  ASSERT_TRUE(eventually([&] { return pairingStatus()["state"] == "reconnecting"; }));
+  auto queued = cli({"push", contactID});
+  EXPECT_EQ(queued.exitCode, 0) << queued.err;
+  EXPECT_THAT(queued.out, HasSubstr("goes to it with the next sync"));
+  EXPECT_THAT(readFile(DeltaJournal::fileIn(paths.applicationSupport)).value(),
+              HasSubstr("delta.contact"));
+  const std::string backPort = std::to_string(pairingStatus()["listeningPort"].get<int>());
+  auto back = test::runCommand(
+      PHONE_BINARY, {"connect", "--port", backPort, "--bond", bondFile(), "--listen", "2"}, {});
+  EXPECT_EQ(back.exitCode, 0) << back.err;
+  EXPECT_THAT(back.out, HasSubstr("received delta.contact"));
+  EXPECT_THAT(readFile(DeltaJournal::fileIn(paths.applicationSupport)).value(),
+              Not(HasSubstr("delta.contact")));
+
+  // What waits for a phone that is then forgotten is dropped with it.
+  ASSERT_TRUE(eventually([&] { return pairingStatus()["state"] == "reconnecting"; }));
+  ASSERT_EQ(cli({"push", contactID}).exitCode, 0);
+  ASSERT_EQ(cli({"pairing", "forget"}).exitCode, 0);
+  EXPECT_THAT(readFile(DeltaJournal::fileIn(paths.applicationSupport)).value(),
+              Not(HasSubstr("delta.contact")));
 }
 
 TEST_F(SyncEndToEndTest, EventsImportedFromThePhonesDataArriveWithTheirCardImages) {

@@ -44,7 +44,8 @@ struct FakePhone : PhoneChannel {
     sent.push_back(envelope);
     return {};
   }
-  std::optional<std::string> pairedPhoneName() const override { return "Dana's phone"; }
+  std::optional<std::string> pairedPhoneName() const override { return bondName; }
+  std::optional<std::string> bondName = "Dana's phone";
 };
 
 class SyncServiceTest : public test::StoreFixture {
@@ -240,7 +241,9 @@ TEST_F(SyncServiceTest, PushedContactCarriesThisDesktopAndTheResultResetsAfterTw
   Contact ada = Contact::create("Ada", "Byron", "Acme", event.id);
   ASSERT_OK(store->insert(ada));
 
+  // No phone paired at all: nothing to keep the change for.
   phone_.paired = false;
+  phone_.bondName.reset();
   service_->pushContact(ada);
   EXPECT_EQ(service_->lastPushResult(), PushResult::failed("Not connected to iPhone"));
   EXPECT_EQ(phone_.attempts, 0u);
@@ -249,6 +252,14 @@ TEST_F(SyncServiceTest, PushedContactCarriesThisDesktopAndTheResultResetsAfterTw
   EXPECT_EQ(scheduled_[0].first, 2s);
   scheduled_[0].second();
   EXPECT_EQ(service_->lastPushResult(), PushResult::idle());
+
+  // The paired phone is away: the change waits for it in the journal.
+  phone_.bondName = "Dana's phone";
+  service_->pushContact(ada);
+  EXPECT_EQ(service_->lastPushResult(), PushResult::failed("Not connected to iPhone"));
+  EXPECT_EQ(phone_.attempts, 0u);
+  ASSERT_EQ(service_->deltaJournal().pendingEnvelopes().size(), 1u);
+  service_->forgetQueuedDeltas();
 
   // Paired but the send fails: queued, and still a success.
   phone_.paired = true;
