@@ -85,6 +85,14 @@ Status PairingModule::start() {
   return {};
 }
 
+void PairingModule::addStatus(nlohmann::json& status) const {
+  if (!service_) return;
+  status["pairingState"] = rawValue(service_->state());
+  status["pairingStateText"] = displayLabel(service_->state());
+  if (service_->peerDisplayName()) status["phone"] = *service_->peerDisplayName();
+  status["bonded"] = service_->bond().has_value();
+}
+
 void PairingModule::received(const std::string& bytes) {
   auto message = checkIncomingMessage(bytes, service_->bondSecret());
   if (!message) return;  // logged

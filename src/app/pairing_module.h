@@ -32,6 +32,7 @@ class PairingModule final : public CompanionModule {
   Status start() override;
   void stop() override;
   void resetAllData() override;
+  void addStatus(nlohmann::json& status) const override;
 
   /// The pairing service; only after a successful `start`.
   PairingService& service() { return *service_; }

@@ -94,6 +94,9 @@ TEST_F(SyncEndToEndTest, PairedPhoneListsItsEventsAndReceivesTheSyncRequestAndAP
   EXPECT_THAT(queued.out, HasSubstr("goes to it with the next sync"));
   EXPECT_THAT(readFile(DeltaJournal::fileIn(paths.applicationSupport)).value(),
               HasSubstr("delta.contact"));
+  const std::string status = cli({"status"}).out;
+  EXPECT_THAT(status, HasSubstr("to come back"));
+  EXPECT_THAT(status, HasSubstr("Waiting for the phone: 1 change(s)"));
   const std::string backPort = std::to_string(pairingStatus()["listeningPort"].get<int>());
   auto back = test::runCommand(
       PHONE_BINARY, {"connect", "--port", backPort, "--bond", bondFile(), "--listen", "2"}, {});

@@ -8,6 +8,22 @@
 
 namespace qm::cli {
 
+namespace {
+
+/// Where pairing stands, with the phone's name when there is one.
+std::string phoneLine(const nlohmann::json& s) {
+  const std::string state = s.value("pairingState", std::string("unpaired"));
+  const std::string phone = s.value("phone", std::string());
+  if (state == "paired") return "connected to " + phone;
+  if (state == "reconnecting") return "waiting for " + phone + " to come back";
+  if ((state == "unpaired" || state == "error") && s.value("bonded", false))
+    return phone + ", not connected (quillmere pairing reconnect)";
+  if (state == "unpaired") return "none paired (quillmere pair)";
+  return s.value("pairingStateText", state);
+}
+
+}  // namespace
+
 void addRunCommand(CLI::App& app, CliContext& context, int& exitCode) {
   auto* run = app.add_subcommand(
       "run", "Start the companion and keep it running until Ctrl-C (the default command)");
@@ -36,6 +52,7 @@ void addStatusCommand(CLI::App& app, CliContext& context, int& exitCode) {
                         ? "on"
                         : "on, but not listening (trying again; see the log)")
                 << "\n"
+                << "  Phone:    " << phoneLine(s) << "\n"
                 << "  Last sync: " << s.value("lastSyncAt", std::string("never"))
                 << (s.value("isSyncing", false) ? " (syncing now)" : "") << "\n";
     if (s.contains("lastSyncError"))
