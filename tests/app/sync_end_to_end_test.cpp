@@ -15,6 +15,8 @@
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
 #include "sync/delta_journal.h"
+#include "sync/record_payloads.h"
+#include "sync/sync_test_records.h"
 
 namespace qm {
 namespace {
@@ -97,13 +99,40 @@ TEST_F(SyncEndToEndTest, PairedPhoneListsItsEventsAndReceivesTheSyncRequestAndAP
   const std::string status = cli({"status"}).out;
   EXPECT_THAT(status, HasSubstr("to come back"));
   EXPECT_THAT(status, HasSubstr("Waiting for the phone: 1 change(s)"));
-  const std::string backPort = std::to_string(pairingStatus()["listeningPort"].get<int>());
-  auto back = test::runCommand(
-      PHONE_BINARY, {"connect", "--port", backPort, "--bond", bondFile(), "--listen", "2"}, {});
+  // Back, with a contact met on the phone meanwhile: it is created here.
+  ContactSyncModel lan = test::wireContact("Lan", "Nguyễn Thị", "Điện Quang");
+  auto comeBack = [&](const ContactSyncModel& contact) {
+    const auto file = phoneDir / ("delta-" + std::to_string(contact.phone.has_value()) + ".json");
+    const auto delta =
+        SyncEnvelope::make(SyncMessageType::deltaContact,
+                           DeltaContactPayload{*Uuid::parse(eventID), contact, "Dana", "PHONE-1"});
+    EXPECT_TRUE(writeFileAtomically(file, encodeEnvelope(*delta).value()));
+    EXPECT_TRUE(eventually([&] { return pairingStatus()["state"] == "reconnecting"; }));
+    const std::string listening = std::to_string(pairingStatus()["listeningPort"].get<int>());
+    return test::runCommand(PHONE_BINARY,
+                            {"connect", "--port", listening, "--bond", bondFile(), "--send",
+                             file.string(), "--listen", "2"},
+                            {});
+  };
+  const auto lanInStore = [&] {
+    auto store = Store::open(paths.storeFile());
+    auto found = (*store)->fetch<Contact>({Match{"syncID", lan.syncID}});
+    return found && found->size() == 1 ? std::optional((*found)[0]) : std::nullopt;
+  };
+  auto back = comeBack(lan);
   EXPECT_EQ(back.exitCode, 0) << back.err;
   EXPECT_THAT(back.out, HasSubstr("received delta.contact"));
   EXPECT_THAT(readFile(DeltaJournal::fileIn(paths.applicationSupport)).value(),
               Not(HasSubstr("delta.contact")));
+  ASSERT_TRUE(eventually([&] { return lanInStore().has_value(); }));
+  EXPECT_EQ(lanInStore()->lastName, "Nguyễn Thị");
+  // The same contact again with a phone number: merged into it, not a second one.
+  lan.phone = "+84 24 3825 1234";
+  EXPECT_EQ(comeBack(lan).exitCode, 0);
+  EXPECT_TRUE(eventually([&] {
+    const auto merged = lanInStore();
+    return merged && merged->phone == lan.phone;
+  }));
 
   // What waits for a phone that is then forgotten is dropped with it.
   ASSERT_TRUE(eventually([&] { return pairingStatus()["state"] == "reconnecting"; }));
