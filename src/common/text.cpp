@@ -74,4 +74,9 @@ std::string lowercaseUnicode(std::string_view text) {
   return out;
 }
 
+bool isPlainFileName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
 }  // namespace qm

@@ -16,4 +16,9 @@ std::string_view trimUnicodeWhitespace(std::string_view text);
 /// ASCII text takes a fast path with the same result.
 std::string lowercaseUnicode(std::string_view text);
 
+/// Whether `name` names a file inside a folder it is joined to: not empty, not
+/// "." or "..", and without a folder separator ("/" or "\\") or a NUL byte. A
+/// name that comes from another device must pass before it becomes a path.
+bool isPlainFileName(std::string_view name);
+
 }  // namespace qm

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/atomic_file.h"
+#include "common/text.h"
 #include "wire/wire_codec.h"
 
 namespace qm::phone {
@@ -29,12 +30,6 @@ QM_DEFINE_WIRE_RECORD(phone::DataSetFile, QM_PHONE_DATA_SET_FIELDS)
 
 namespace qm::phone {
 namespace {
-
-/// A name that stays inside the data set's folder.
-bool isPlainFileName(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
-}
 
 Result<SyncEnvelope> errorEnvelope(std::string code, std::string message) {
   return SyncEnvelope::make(SyncMessageType::error,

@@ -4,6 +4,7 @@
 
 #include "common/atomic_file.h"
 #include "common/log.h"
+#include "common/text.h"
 #include "settings/app_settings.h"
 #include "settings/device_identity.h"
 #include "store/capture_media.h"
@@ -18,14 +19,6 @@
 namespace qm {
 
 namespace {
-
-/// Whether a capture file name from the phone names a file in the capture
-/// folder itself: not empty, not "." or "..", no folder separator, no NUL.
-/// Anything else could write (or ask for) a file elsewhere on this computer.
-bool isPlainFileName(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
-}
 
 /// Decodes the payload as `P` and hands it to `use`; logs and drops it when it
 /// does not decode.
