@@ -271,4 +271,24 @@ Result<std::vector<ContactSearchEntry>> contactsWithLastName(Store& store,
   return entries;
 }
 
+Result<std::unordered_map<Uuid, std::vector<Uuid>>> noteIDsOfEvent(Store& store,
+                                                                   const Uuid& eventID) {
+  static const std::string kSQL =
+      "SELECT n.\"contactID\", n.\"id\" FROM \"ContactNote\" n JOIN \"Contact\" c "
+      "ON c.\"id\" = n.\"contactID\" WHERE c.\"eventID\" = ?1";
+  auto stmt = store.statement(kSQL);
+  if (!stmt) return stmt.error();
+  bindText(*stmt, 1, eventID.str());
+  std::unordered_map<Uuid, std::vector<Uuid>> notes;
+  int rc;
+  while ((rc = sqlite3_step(*stmt)) == SQLITE_ROW) {
+    auto contact = Uuid::parse(textAt(*stmt, 0));
+    auto note = Uuid::parse(textAt(*stmt, 1));
+    if (!contact || !note) return Error("The store holds an unreadable note id");
+    notes[*contact].push_back(*note);
+  }
+  if (rc != SQLITE_DONE) return readError(*stmt, "the notes");
+  return notes;
+}
+
 }  // namespace qm

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "common/result.h"
@@ -23,6 +24,11 @@ namespace qm {
 /// so a store made by an earlier build gains them on its first open; SQLite
 /// keeps them up to date for every writer of the file.
 std::string contactQueryIndexSQL();
+
+/// The ids of the notes of each contact of an event, by contact id; contacts
+/// without notes are left out.
+Result<std::unordered_map<Uuid, std::vector<Uuid>>> noteIDsOfEvent(Store& store,
+                                                                   const Uuid& eventID);
 
 /// How many contacts an event has, how many of them were met and how many are
 /// targets.

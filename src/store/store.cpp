@@ -544,6 +544,28 @@ Status Store::writeRow(const TableSchema& schema, std::vector<FieldValue> row, W
   });
 }
 
+Status Store::writeFields(const TableSchema& schema, const Uuid& id,
+                          const std::vector<std::size_t>& only, std::vector<FieldValue> values) {
+  return atomically([&]() -> Status {
+    Impl& im = *impl_;
+    std::string sql = "UPDATE " + ident(schema.table) + " SET ";
+    for (std::size_t k = 0; k < only.size(); ++k)
+      sql +=
+          (k ? ", " : "") + ident(schema.columns.at(only[k]).name) + " = ?" + std::to_string(k + 2);
+    auto stmt = QM_TRY(im.prepare(sql + " WHERE \"id\" = ?1"));
+    const auto idColumn = std::find_if(schema.columns.begin(), schema.columns.end(),
+                                       [](const auto& c) { return c.name == "id"; });
+    QM_TRY(im.bind(stmt, 1, *idColumn, FieldValue{id}));
+    for (std::size_t k = 0; k < only.size(); ++k)
+      QM_TRY(im.bind(stmt, static_cast<int>(k + 2), schema.columns.at(only[k]), values[k]));
+    if (sqlite3_step(stmt) != SQLITE_DONE)
+      return im.sqlError("Could not save " + std::string(schema.table));
+    if (sqlite3_changes(im.db) == 0)
+      return Error("Could not save " + std::string(schema.table) + ": no record with this id");
+    return {};
+  });
+}
+
 Status Store::deleteRows(const TableSchema& schema, const std::vector<Match>& where) {
   return atomically([&]() -> Status {
     Impl& im = *impl_;

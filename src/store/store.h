@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -76,6 +77,19 @@ class Store {
   }
   /// Inserts the record or, when its `id` exists, updates it in place (keeping
   /// its position and everything that points at it).
+  /// Writes only the named fields of the stored record with the same `id`;
+  /// fails if there is none. For writes that touch a few fields of large
+  /// records, such as the sync time of a contact that a sync left unchanged.
+  template <Record R>
+  Status updateOnly(const R& record, const std::vector<std::string_view>& fieldNames) {
+    auto only = fieldIndexes<R>(fieldNames);
+    if (!only) return only.error();
+    const auto& fields = RecordInfo<R>::fields();
+    std::vector<FieldValue> values;
+    values.reserve(only->size());
+    for (std::size_t i : *only) values.push_back(fields[i].get(record));
+    return writeFields(schemaOf<R>(), record.id, *only, std::move(values));
+  }
   template <Record R>
   Status save(const R& record) {
     return writeRow(schemaOf<R>(), toRow(record), WriteMode::upsert);
@@ -219,7 +233,13 @@ class Store {
                                       const std::vector<Match>& where) {
     std::vector<R> out;
     // Records are large; growing the vector would move each one several times.
-    if (auto n = count<R>(where); n.ok()) out.reserve(static_cast<std::size_t>(*n));
+    // A condition on `id` finds one record at most, and counting would cost a
+    // second query.
+    const bool byID =
+        std::any_of(where.begin(), where.end(), [](const Match& m) { return m.field == "id"; });
+    if (!byID) {
+      if (auto n = count<R>(where); n.ok()) out.reserve(static_cast<std::size_t>(*n));
+    }
     Status status =
         selectRows(schemaOf<R>(), only, where, [&](std::vector<FieldValue>& row) -> Status {
           R record{};
@@ -243,6 +263,8 @@ class Store {
   /// Runs one write: a transaction of its own, or part of the open one.
   Status atomically(const std::function<Status()>& body);
   Status writeRow(const TableSchema& schema, std::vector<FieldValue> row, WriteMode mode);
+  Status writeFields(const TableSchema& schema, const Uuid& id,
+                     const std::vector<std::size_t>& only, std::vector<FieldValue> values);
   Status deleteRows(const TableSchema& schema, const std::vector<Match>& where);
   /// Reads the rows matching `where`: all columns, or the columns `only` lists.
   Status selectRows(const TableSchema& schema, const std::vector<std::size_t>* only,

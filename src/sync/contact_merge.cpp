@@ -39,7 +39,7 @@ class ContactMerge {
   ContactMerge(Contact& contact, const ContactSyncModel& incoming, const SyncMergeContext& context)
       : c_(contact), in_(incoming), context_(context) {}
 
-  Result<std::optional<MergeDetail>> run(Store& store) {
+  Result<std::optional<MergeDetail>> run(Store& store, EventHoldings& holdings) {
     phoneIsFresher();
     fill(c_.email, in_.email, "email");
     fill(c_.phone, in_.phone, "phone");
@@ -72,10 +72,10 @@ class ContactMerge {
     verification();
     if (in_.isTarget) set(c_.isTarget, true);
 
-    const std::int64_t notesMerged = QM_TRY(mergeNotes(store, in_.notes, c_.id));
+    const std::int64_t notesMerged = QM_TRY(mergeNotes(store, holdings, in_.notes, c_.id));
     if (notesMerged > 0) changed_ = true;
     const std::int64_t opportunities =
-        QM_TRY(mergeOpportunities(store, in_.opportunities, c_.eventID, c_.id));
+        QM_TRY(mergeOpportunities(store, holdings, in_.opportunities, c_.eventID, c_.id));
     if (opportunities > 0) {
       changed_ = true;
       addLabel(std::to_string(opportunities) +
@@ -85,9 +85,12 @@ class ContactMerge {
 
     c_.lastSyncedAt = context_.now;
     ++c_.syncCount;
+    if (!changed_) {
+      // Most contacts of a repeated snapshot are unchanged: write only what moved.
+      QM_TRY(store.updateOnly(c_, {"lastSyncedAt", "syncCount"}));
+      return std::optional<MergeDetail>{};
+    }
     QM_TRY(store.update(c_));
-
-    if (!changed_) return std::optional<MergeDetail>{};
     return std::optional<MergeDetail>{MergeDetail{c_, context_.senderName, notesMerged, 0,
                                                   ratingChanged_, std::move(infoAdded_)}};
   }
@@ -271,10 +274,10 @@ class ContactMerge {
 
 }  // namespace
 
-Result<std::optional<MergeDetail>> mergeContact(Store& store, const ContactSyncModel& incoming,
-                                                Contact& existing,
+Result<std::optional<MergeDetail>> mergeContact(Store& store, EventHoldings& holdings,
+                                                const ContactSyncModel& incoming, Contact& existing,
                                                 const SyncMergeContext& context) {
-  return ContactMerge(existing, incoming, context).run(store);
+  return ContactMerge(existing, incoming, context).run(store, holdings);
 }
 
 }  // namespace qm::SyncMergeEngine

@@ -16,17 +16,17 @@ namespace {
 /// Creates or merges one incoming contact against an indexed candidate list; a
 /// merged candidate is updated in place and re-indexed, so later records of the
 /// same snapshot see it as merged.
-Result<ContactOutcome> applyContact(Store& store, const Uuid& eventID,
+Result<ContactOutcome> applyContact(Store& store, EventHoldings& holdings, const Uuid& eventID,
                                     std::vector<Contact>& candidates, ContactMatcher& matcher,
                                     const ContactSyncModel& incoming,
                                     const SyncMergeContext& context) {
   auto position = matcher.find(incoming);
   if (!position) {
-    QM_TRY(SyncMergeEngine::insertNewContact(store, incoming, eventID, context));
+    QM_TRY(SyncMergeEngine::insertNewContact(store, holdings, incoming, eventID, context));
     return ContactOutcome::created;
   }
-  auto detail =
-      QM_TRY(SyncMergeEngine::mergeContact(store, incoming, candidates[*position], context));
+  auto detail = QM_TRY(
+      SyncMergeEngine::mergeContact(store, holdings, incoming, candidates[*position], context));
   matcher.refresh(*position);
   return detail ? ContactOutcome::merged : ContactOutcome::unchanged;
 }
@@ -35,9 +35,9 @@ Result<ContactOutcome> applyContact(Store& store, const Uuid& eventID,
 /// stored contact has it. Nothing when the id is free.
 Result<std::optional<std::string>> idClash(Store& store, const ContactSyncModel& incoming,
                                            const Uuid& eventID) {
-  auto holder = QM_TRY(store.find<Contact>(incoming.id));
-  if (!holder) return std::optional<std::string>{};
-  return std::optional<std::string>{holder->eventID == eventID
+  auto holder = QM_TRY(store.fetchOnly<Contact>({"eventID"}, {Match{"id", incoming.id}}));
+  if (holder.empty()) return std::optional<std::string>{};
+  return std::optional<std::string>{holder.front().eventID == eventID
                                         ? "the id belongs to another contact of this event"
                                         : "the id belongs to a contact of another event"};
 }
@@ -68,6 +68,7 @@ Result<SnapshotCounts> SnapshotIngester::ingest(const EventSnapshotPayload& snap
     // creates are not matched against.
     std::vector<Contact> candidates = QM_TRY(contactsOf(store_, event.id));
     ContactMatcher matcher(candidates);
+    EventHoldings holdings = QM_TRY(EventHoldings::read(store_, event.id));
     std::unordered_set<Uuid> seen;
     for (const auto& incoming : snapshot.contacts) {
       if (!seen.insert(incoming.id).second) {
@@ -83,7 +84,8 @@ Result<SnapshotCounts> SnapshotIngester::ingest(const EventSnapshotPayload& snap
           continue;
         }
       }
-      switch (QM_TRY(applyContact(store_, event.id, candidates, matcher, incoming, context))) {
+      switch (QM_TRY(
+          applyContact(store_, holdings, event.id, candidates, matcher, incoming, context))) {
         case ContactOutcome::created:
           ++counts.created;
           break;
@@ -132,7 +134,9 @@ Result<ContactOutcome> SnapshotIngester::ingestContact(const Uuid& eventID,
     if (!event) return Error(ErrorCode::notFound, "No event " + eventID.str());
     std::vector<Contact> candidates = QM_TRY(contactsOf(store_, eventID));
     ContactMatcher matcher(candidates);
-    outcome = QM_TRY(applyContact(store_, eventID, candidates, matcher, incoming, context));
+    EventHoldings holdings = QM_TRY(EventHoldings::read(store_, eventID));
+    outcome =
+        QM_TRY(applyContact(store_, holdings, eventID, candidates, matcher, incoming, context));
     return {};
   }));
   return outcome;
@@ -145,7 +149,12 @@ Result<bool> SnapshotIngester::ingestNote(const Uuid& eventID, const Uuid& conta
     auto contacts =
         QM_TRY(store_.fetch<Contact>({Match{"eventID", eventID}, Match{"syncID", contactSyncID}}));
     if (contacts.empty()) return {};
-    added = QM_TRY(SyncMergeEngine::mergeNotes(store_, {note}, contacts.front().id)) > 0;
+    const Uuid& contactID = contacts.front().id;
+    EventHoldings holdings;  // only this contact's notes are needed
+    for (const auto& held :
+         QM_TRY(store_.fetchOnly<ContactNote>({"id"}, {Match{"contactID", contactID}})))
+      holdings.noteIDs[contactID].push_back(held.id);
+    added = QM_TRY(SyncMergeEngine::mergeNotes(store_, holdings, {note}, contactID)) > 0;
     return {};
   }));
   return added;
@@ -156,7 +165,12 @@ Result<bool> SnapshotIngester::ingestOpportunity(const DeltaOpportunityPayload& 
   QM_TRY(store_.transaction([&]() -> Status {
     auto event = QM_TRY(store_.find<Event>(payload.eventID));
     if (!event) return {};
-    changed = QM_TRY(SyncMergeEngine::mergeOpportunities(store_, {payload.opportunity},
+    EventHoldings holdings;  // only this opportunity is needed
+    for (const auto& held : QM_TRY(store_.fetchOnly<Opportunity>(
+             {"id", "updatedAt"},
+             {Match{"id", payload.opportunity.id}, Match{"eventID", payload.eventID}})))
+      holdings.opportunities.emplace(held.id, held.updatedAt);
+    changed = QM_TRY(SyncMergeEngine::mergeOpportunities(store_, holdings, {payload.opportunity},
                                                          payload.eventID, std::nullopt)) > 0;
     return {};
   }));

@@ -1,8 +1,8 @@
 #include "sync/sync_merge_engine.h"
 
 #include <algorithm>
-#include <unordered_set>
 
+#include "store/contact_queries.h"
 #include "store/opportunity.h"
 #include "store/relationships.h"
 #include "store/store.h"
@@ -35,6 +35,15 @@ bool contains(const std::vector<std::string>& names, std::string_view name) {
 
 }  // namespace
 
+Result<EventHoldings> EventHoldings::read(Store& store, const Uuid& eventID) {
+  EventHoldings holdings;
+  holdings.noteIDs = QM_TRY(noteIDsOfEvent(store, eventID));
+  for (const auto& opportunity :
+       QM_TRY(store.fetchOnly<Opportunity>({"id", "updatedAt"}, {Match{"eventID", eventID}})))
+    holdings.opportunities.emplace(opportunity.id, opportunity.updatedAt);
+  return holdings;
+}
+
 std::string senderName(const std::optional<std::string>& bondPeerDisplayName) {
   return bondPeerDisplayName ? *bondPeerDisplayName : std::string(kSenderWithoutBond);
 }
@@ -65,20 +74,20 @@ Contact createContact(const ContactSyncModel& wire, const std::optional<Uuid>& e
   return stored;
 }
 
-Result<Contact> insertNewContact(Store& store, const ContactSyncModel& incoming,
+Result<Contact> insertNewContact(Store& store, EventHoldings& holdings,
+                                 const ContactSyncModel& incoming,
                                  const std::optional<Uuid>& eventID,
                                  const SyncMergeContext& context) {
   Contact contact = createContact(incoming, eventID, context);
   QM_TRY(store.insert(contact));
-  QM_TRY(mergeNotes(store, incoming.notes, contact.id));
+  QM_TRY(mergeNotes(store, holdings, incoming.notes, contact.id));
   // Opportunities the event already holds are left as they are here; a later
   // merge of this contact updates them when the phone's copy is newer.
   std::vector<OpportunitySyncModel> unknown;
   for (const auto& opportunity : incoming.opportunities) {
-    auto stored = QM_TRY(store.find<Opportunity>(opportunity.id));
-    if (!stored || (*stored).eventID != eventID) unknown.push_back(opportunity);
+    if (!holdings.opportunities.contains(opportunity.id)) unknown.push_back(opportunity);
   }
-  QM_TRY(mergeOpportunities(store, unknown, eventID, contact.id));
+  QM_TRY(mergeOpportunities(store, holdings, unknown, eventID, contact.id));
   return contact;
 }
 
@@ -99,15 +108,15 @@ ContactNote noteFromWire(const NoteSyncModel& wire, const Uuid& contactID) {
   return note;
 }
 
-Result<std::int64_t> mergeNotes(Store& store, const std::vector<NoteSyncModel>& incoming,
-                                const Uuid& contactID) {
+Result<std::int64_t> mergeNotes(Store& store, EventHoldings& holdings,
+                                const std::vector<NoteSyncModel>& incoming, const Uuid& contactID) {
   if (incoming.empty()) return std::int64_t{0};
-  std::unordered_set<Uuid> known;
-  for (const auto& note : QM_TRY(notesOf(store, contactID))) known.insert(note.id);
+  std::vector<Uuid>& known = holdings.noteIDs[contactID];
   std::int64_t added = 0;
   for (const auto& wire : incoming) {
-    if (!known.insert(wire.id).second) continue;
+    if (std::find(known.begin(), known.end(), wire.id) != known.end()) continue;
     QM_TRY(store.insert(noteFromWire(wire, contactID)));
+    known.push_back(wire.id);
     ++added;
   }
   return added;
@@ -121,17 +130,19 @@ void copyOpportunityFields(const OpportunitySyncModel& wire, Opportunity& stored
 
 }  // namespace
 
-Result<std::int64_t> mergeOpportunities(Store& store,
+Result<std::int64_t> mergeOpportunities(Store& store, EventHoldings& holdings,
                                         const std::vector<OpportunitySyncModel>& incoming,
                                         const std::optional<Uuid>& eventID,
                                         const std::optional<Uuid>& contactID) {
   std::int64_t count = 0;
   for (const auto& wire : incoming) {
-    auto found = QM_TRY(store.find<Opportunity>(wire.id));
-    if (found && found->eventID == eventID) {
-      if (wire.updatedAt <= found->updatedAt) continue;
+    if (auto held = holdings.opportunities.find(wire.id); held != holdings.opportunities.end()) {
+      if (wire.updatedAt <= held->second) continue;
+      auto found = QM_TRY(store.find<Opportunity>(wire.id));
+      if (!found) return Error("Could not read opportunity " + wire.id.str());
       copyOpportunityFields(wire, *found);
       QM_TRY(store.update(*found));
+      held->second = found->updatedAt;
     } else {
       // An id held by another event's opportunity fails here (ids are unique)
       // and with it the caller's transaction.
@@ -141,6 +152,7 @@ Result<std::int64_t> mergeOpportunities(Store& store,
       created.originContactID = contactID;
       QM_TRY(store.insert(created));
       if (contactID) QM_TRY(store.insert(OpportunityStakeholder::create(*contactID, created.id)));
+      holdings.opportunities.emplace(created.id, created.updatedAt);
     }
     ++count;
   }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "common/date.h"
@@ -28,6 +29,18 @@ struct SyncMergeContext {
   std::string desktopDisplayName;
   /// The time written to `lastSyncedAt` (and to `metAt` when a meeting has none).
   Date now = qm::now();
+};
+
+/// What the store holds of an event's notes and opportunities, read once so
+/// that merging a whole snapshot does not ask the store about each contact's.
+/// The merge operations keep it in step with what they write.
+struct EventHoldings {
+  /// The note ids of each contact of the event, by contact id.
+  std::unordered_map<Uuid, std::vector<Uuid>> noteIDs;
+  /// The `updatedAt` of each opportunity of the event, by opportunity id.
+  std::unordered_map<Uuid, Date> opportunities;
+
+  static Result<EventHoldings> read(Store& store, const Uuid& eventID);
 };
 
 /// The sender name used without a bond.
@@ -73,7 +86,8 @@ Contact createContact(const ContactSyncModel& incoming, const std::optional<Uuid
 /// Stores a contact first seen in `incoming`: the contact of `createContact`,
 /// its incoming notes, and those of its incoming opportunities that `eventID`
 /// does not hold yet (linked to the contact). Returns the stored contact.
-Result<Contact> insertNewContact(Store& store, const ContactSyncModel& incoming,
+Result<Contact> insertNewContact(Store& store, EventHoldings& holdings,
+                                 const ContactSyncModel& incoming,
                                  const std::optional<Uuid>& eventID,
                                  const SyncMergeContext& context);
 
@@ -81,14 +95,15 @@ Result<Contact> insertNewContact(Store& store, const ContactSyncModel& incoming,
 /// writes the contact, its new notes and opportunities. `existing` is updated in
 /// place; its `lastSyncedAt` and `syncCount` move on even when nothing else
 /// changed. The detail is given only when something besides those changed.
-Result<std::optional<MergeDetail>> mergeContact(Store& store, const ContactSyncModel& incoming,
-                                                Contact& existing, const SyncMergeContext& context);
+Result<std::optional<MergeDetail>> mergeContact(Store& store, EventHoldings& holdings,
+                                                const ContactSyncModel& incoming, Contact& existing,
+                                                const SyncMergeContext& context);
 
-/// Creates the opportunities of `eventID` that `incoming` names and it does not
-/// hold, and takes the wire fields of those it holds when the incoming
-/// `updatedAt` is later. A created one is linked to `contactID` when given.
+/// Creates the opportunities of `eventID` (the event `holdings` were read
+/// for) that `incoming` names and it does not hold, and takes the wire fields of those it holds
+/// when the incoming `updatedAt` is later. A created one is linked to `contactID` when given.
 /// Returns how many were created or updated.
-Result<std::int64_t> mergeOpportunities(Store& store,
+Result<std::int64_t> mergeOpportunities(Store& store, EventHoldings& holdings,
                                         const std::vector<OpportunitySyncModel>& incoming,
                                         const std::optional<Uuid>& eventID,
                                         const std::optional<Uuid>& contactID);
@@ -98,8 +113,8 @@ ContactNote noteFromWire(const NoteSyncModel& incoming, const Uuid& contactID);
 
 /// Adds the notes of `incoming` whose `id` the contact does not hold yet;
 /// returns how many were added.
-Result<std::int64_t> mergeNotes(Store& store, const std::vector<NoteSyncModel>& incoming,
-                                const Uuid& contactID);
+Result<std::int64_t> mergeNotes(Store& store, EventHoldings& holdings,
+                                const std::vector<NoteSyncModel>& incoming, const Uuid& contactID);
 
 /// Sets every phone-owned field of `event` from the wire record (absent
 /// optionals clear); `id` and `createdAt` stay.

@@ -25,6 +25,7 @@ namespace {
 template <class P, class Use>
 void withPayload(const SyncEnvelope& envelope, Use&& use) {
   auto payload = envelope.decodePayload<P>();
+  releaseLargeJSONParserMemory();  // a snapshot's ingest need not hold it
   if (!payload) {
     log::sync().error("Failed to decode incoming message: {}", payload.error().message);
     return;

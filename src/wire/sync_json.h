@@ -39,6 +39,13 @@ concept WireRecordType = requires {
 /// this much spare capacity are parsed without a copy.
 inline constexpr std::size_t kJSONReadAhead = 64;
 
+/// Gives back what this thread's JSON parser keeps after a large document.
+/// Decoding keeps the parser sized for the largest document so far (a
+/// message's payload reuses what its envelope needed); a caller about to work
+/// long on a large decoded message calls this so the memory does not sit idle
+/// meanwhile.
+void releaseLargeJSONParserMemory();
+
 /// The sync JSON text of `value`: keys sorted, absent optionals left out,
 /// dates as whole-second UTC text, UUIDs in upper case, bytes as Base64. Fails
 /// only for a number that JSON cannot carry (NaN, infinity).

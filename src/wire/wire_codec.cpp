@@ -30,6 +30,8 @@ namespace {
 // A parser keeps buffers sized for the largest document it has seen; past
 // this size they are given back after use instead of staying with the thread.
 constexpr std::size_t kKeptParserCapacity = 256 * 1024 * 1024;
+// What `releaseLargeJSONParserMemory` leaves: room for everyday messages.
+constexpr std::size_t kEverydayParserCapacity = 4 * 1024 * 1024;
 }  // namespace
 
 simdjson::dom::parser& threadParser() {
@@ -44,3 +46,8 @@ void trimParser(simdjson::dom::parser& parser) {
 }
 
 }  // namespace qm::wire
+
+void qm::releaseLargeJSONParserMemory() {
+  auto& parser = wire::threadParser();
+  if (parser.capacity() > wire::kEverydayParserCapacity) parser = simdjson::dom::parser{};
+}
