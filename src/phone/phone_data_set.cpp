@@ -12,8 +12,10 @@ namespace qm::phone {
 namespace {
 
 // clang-format off
-#define QM_PHONE_DATA_SET_FIELDS(F)           \
-  F(std::vector<EventSnapshotPayload>, events)
+#define QM_PHONE_DATA_SET_FIELDS(F)                         \
+  F(std::vector<EventSnapshotPayload>, events)              \
+  F(std::optional<std::vector<phone::CaptureDetails>>, captures)   \
+  F(std::optional<phone::LaterChanges>, later)
 // clang-format on
 /// The data set file as written.
 struct DataSetFile {
@@ -24,6 +26,10 @@ struct DataSetFile {
 }  // namespace qm::phone
 
 namespace qm {
+QM_DECLARE_WIRE_RECORD(phone::CaptureDetails, "CaptureDetails")
+QM_DEFINE_WIRE_RECORD(phone::CaptureDetails, QM_CAPTURE_DETAILS_FIELDS)
+QM_DECLARE_WIRE_RECORD(phone::LaterChanges, "LaterChanges")
+QM_DEFINE_WIRE_RECORD(phone::LaterChanges, QM_LATER_CHANGES_FIELDS)
 QM_DECLARE_WIRE_RECORD(phone::DataSetFile, "PhoneDataSet")
 QM_DEFINE_WIRE_RECORD(phone::DataSetFile, QM_PHONE_DATA_SET_FIELDS)
 }  // namespace qm
@@ -46,6 +52,8 @@ Result<PhoneDataSet> PhoneDataSet::load(const std::filesystem::path& file) {
   PhoneDataSet dataSet;
   dataSet.directory_ = file.parent_path();
   dataSet.events_ = std::move(decoded->events);
+  dataSet.captures_ = std::move(decoded->captures).value_or(std::vector<CaptureDetails>{});
+  dataSet.later_ = std::move(decoded->later).value_or(LaterChanges{});
   for (const auto& snapshot : dataSet.events_) {
     for (const auto& contact : snapshot.contacts) {
       for (const auto& name : contact.captureFileNames) {
@@ -113,6 +121,20 @@ Result<std::vector<SyncEnvelope>> PhoneDataSet::answer(const SyncEnvelope& reque
   return answers;
 }
 
+Result<std::vector<SyncEnvelope>> PhoneDataSet::laterChangeMessages() const {
+  std::vector<SyncEnvelope> messages;
+  auto add = [&](SyncMessageType type, const auto& payloads) -> Status {
+    for (const auto& payload : payloads.value_or(std::decay_t<decltype(*payloads)>{}))
+      messages.push_back(QM_TRY(SyncEnvelope::make(type, payload)));
+    return {};
+  };
+  QM_TRY(add(SyncMessageType::deltaContact, later_.contacts));
+  QM_TRY(add(SyncMessageType::deltaNote, later_.notes));
+  QM_TRY(add(SyncMessageType::deltaOpportunity, later_.opportunities));
+  QM_TRY(add(SyncMessageType::deltaReport, later_.reports));
+  return messages;
+}
+
 Result<SyncEnvelope> PhoneDataSet::mediaBlob(const MediaRequestPayload& request) const {
   // Only images the data set lists for that very contact are ever read.
   for (const auto& snapshot : events_) {
@@ -131,6 +153,13 @@ Result<SyncEnvelope> PhoneDataSet::mediaBlob(const MediaRequestPayload& request)
       blob.imageData.assign(bytes->begin(), bytes->end());
       blob.mimeType = mimeTypeOf(request.fileName);
       blob.captureType = "businessCard";
+      const auto details =
+          std::ranges::find(captures_, request.fileName, &CaptureDetails::fileName);
+      if (details != captures_.end()) {
+        blob.captureType = details->captureType;
+        blob.caption = details->caption;
+        blob.ocrExtractedText = details->ocrExtractedText;
+      }
       blob.capturedAt = contact.metAt.value_or(snapshot.event.createdAt);
       return SyncEnvelope::make(SyncMessageType::mediaBlob, blob);
     }

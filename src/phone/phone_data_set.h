@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "common/result.h"
@@ -8,11 +10,41 @@
 #include "wire/sync_envelope.h"
 
 // The phone simulator's data: the events a phone holds, each as the snapshot
-// it would send, with the capture images of its contacts as files. Read from
-// a JSON file of the form {"events": [EventSnapshotPayload, ...]} in sync
-// JSON; a contact's `captureFileNames` name image files beside that file.
+// it would send, with the capture images of its contacts as files, and the
+// changes made on the phone after those snapshots, which it sends as deltas.
+// Read from a JSON file in sync JSON:
+//   {"events": [EventSnapshotPayload, ...],
+//    "captures": [CaptureDetails, ...],            (optional)
+//    "later": {"contacts": [DeltaContactPayload], "notes": [DeltaNotePayload],
+//              "opportunities": [DeltaOpportunityPayload],
+//              "reports": [DeltaReportPayload]}}  (optional, each list too)
+// A contact's `captureFileNames` name image files beside that file.
 
 namespace qm::phone {
+
+// clang-format off
+#define QM_CAPTURE_DETAILS_FIELDS(F)                \
+  F(std::string, fileName)                          \
+  F(std::string, captureType)                       \
+  F(std::optional<std::string>, caption)            \
+  F(std::optional<std::string>, ocrExtractedText)
+#define QM_LATER_CHANGES_FIELDS(F)                                      \
+  F(std::optional<std::vector<DeltaContactPayload>>, contacts)          \
+  F(std::optional<std::vector<DeltaNotePayload>>, notes)                \
+  F(std::optional<std::vector<DeltaOpportunityPayload>>, opportunities) \
+  F(std::optional<std::vector<DeltaReportPayload>>, reports)
+// clang-format on
+
+/// What the phone knows of one capture image besides its bytes ("businessCard"
+/// and no text when the data set says nothing).
+struct CaptureDetails {
+  QM_CAPTURE_DETAILS_FIELDS(QM_WIRE_MEMBER)
+};
+
+/// Records changed on the phone after its snapshots were taken.
+struct LaterChanges {
+  QM_LATER_CHANGES_FIELDS(QM_WIRE_MEMBER)
+};
 
 class PhoneDataSet {
  public:
@@ -31,9 +63,15 @@ class PhoneDataSet {
   /// other message.
   Result<std::vector<SyncEnvelope>> answer(const SyncEnvelope& request) const;
 
+  /// The later changes as unsigned delta messages: contacts, then notes,
+  /// opportunities and reports, each in the file's order.
+  Result<std::vector<SyncEnvelope>> laterChangeMessages() const;
+
  private:
   std::filesystem::path directory_;
   std::vector<EventSnapshotPayload> events_;
+  std::vector<CaptureDetails> captures_;
+  LaterChanges later_;
 
   Result<SyncEnvelope> mediaBlob(const MediaRequestPayload& request) const;
 };

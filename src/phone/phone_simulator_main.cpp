@@ -27,6 +27,7 @@ struct Options {
   std::string bondFile;
   std::string name = std::string(Identity::kDefaultDisplayName);
   std::vector<std::string> sendFiles;
+  bool sendLaterChanges = false;
   double listenSeconds = 0;
   std::string dataFile;
 };
@@ -224,6 +225,25 @@ int connect(const Options& options, const PhoneDataSet* dataSet) {
           }
           std::cout << "sent " << file << std::endl;
         }
+        if (options.sendLaterChanges) {
+          auto messages = dataSet ? dataSet->laterChangeMessages()
+                                  : Result<std::vector<SyncEnvelope>>(
+                                        Error("--later-changes needs a data set (--data)"));
+          if (!messages) {
+            std::cerr << messages.error().message << "\n";
+            return s.finish(1);
+          }
+          for (auto& message : *messages) {
+            const auto type = message.type;
+            auto sealed = sealEnvelope(std::move(message), bond->desktop.sharedSecret);
+            Status sent = sealed ? s.send(*sealed) : Status(sealed.error());
+            if (!sent) {
+              std::cerr << "Cannot send " << rawValue(type) << ": " << sent.error().message << "\n";
+              return s.finish(1);
+            }
+            std::cout << "sent " << rawValue(type) << std::endl;
+          }
+        }
         s.finish(0, std::chrono::milliseconds(static_cast<int>(options.listenSeconds * 1000)));
       },
       [&](const std::string& bytes) {
@@ -275,6 +295,8 @@ int main(int argc, char** argv) {
   addConnection(connectCommand);
   connectCommand->add_option("--send", options.sendFiles,
                              "Envelope files (sync JSON) to sign and send, in order");
+  connectCommand->add_flag("--later-changes", options.sendLaterChanges,
+                           "Send the data set's later changes as deltas, after the files");
   connectCommand->callback([&] { exitCode = withDataSet(connect); });
 
   CLI11_PARSE(app, argc, argv);

@@ -11,6 +11,9 @@
 #include "companion_fixture.h"
 #include "store/capture_media.h"
 #include "store/contact.h"
+#include "store/contact_note.h"
+#include "store/opportunity.h"
+#include "store/saved_report.h"
 #include "store/store.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
@@ -203,14 +206,25 @@ TEST_F(SyncEndToEndTest, EventsImportedFromThePhonesDataArriveWithTheirCardImage
   ASSERT_TRUE(store) << store.error().message;
   EXPECT_EQ(*(*store)->count<Contact>(), static_cast<std::int64_t>(contactCount));
   std::vector<std::string> recorded;
+  std::vector<CaptureMedia> captures;
   ASSERT_TRUE(eventually([&] {
-    auto captures = (*store)->fetch<CaptureMedia>();
+    auto fetched = (*store)->fetch<CaptureMedia>();
+    captures = fetched ? *fetched : std::vector<CaptureMedia>{};
     recorded.clear();
-    if (captures)
-      for (const auto& capture : *captures) recorded.push_back(capture.imageFileName);
+    for (const auto& capture : captures) recorded.push_back(capture.imageFileName);
     return recorded.size() == cards.size();
   }));
   EXPECT_THAT(recorded, UnorderedElementsAreArray(cards));
+  // What the phone knows of each card comes with it.
+  const auto details = nlohmann::json::parse(*readFile(dataFile))["captures"];
+  for (const auto& capture : captures) {
+    const auto known = std::ranges::find_if(
+        details, [&](const auto& d) { return d["fileName"] == capture.imageFileName; });
+    ASSERT_NE(known, details.end()) << capture.imageFileName;
+    EXPECT_EQ(capture.captureType, CaptureType::businessCard);
+    EXPECT_EQ(capture.caption, (*known)["caption"].get<std::string>());
+    EXPECT_EQ(capture.ocrExtractedText, (*known)["ocrExtractedText"].get<std::string>());
+  }
 
   // A full sync brings only the event this computer lacks.
   auto snapshotsSent = [&] {
@@ -229,6 +243,51 @@ TEST_F(SyncEndToEndTest, EventsImportedFromThePhonesDataArriveWithTheirCardImage
   EXPECT_EQ(snapshotsSent(), 3u) << phone.output();
   EXPECT_THAT(cli({"import"}).out, HasSubstr("All events imported"));
   phone.stop(SIGTERM, 5s);
+
+  // Back with what was recorded on the phone since: a contact met late, a
+  // note, an opportunity and a report, each as a delta.
+  const auto later = nlohmann::json::parse(*readFile(dataFile))["later"];
+  ASSERT_TRUE(eventually([&] {
+    return pairingStatus()["state"] == "reconnecting" && pairingStatus().contains("listeningPort");
+  })) << pairingStatus().dump();
+  auto back = test::runCommand(
+      PHONE_BINARY,
+      {"connect", "--port", std::to_string(pairingStatus()["listeningPort"].get<int>()), "--bond",
+       bondFile(), "--data", dataFile.string(), "--later-changes", "--listen", "2"},
+      {});
+  ASSERT_EQ(back.exitCode, 0) << back.out << back.err;
+  const Uuid firstEvent = *Uuid::parse(ids[0]);
+  const auto holdsOne = [&](auto count) {
+    return eventually([&] {
+      const Result<std::int64_t> n = count();
+      return n && *n == 1;
+    });
+  };
+  const auto late = later["contacts"][0]["contact"];
+  EXPECT_TRUE(holdsOne([&] {
+    return (*store)->count<Contact>(
+        {{"eventID", firstEvent}, {"lastName", late["lastName"].get<std::string>()}});
+  })) << back.out;
+  const auto note = later["notes"][0];
+  auto noted = (*store)->fetch<Contact>(
+      {{"syncID", *Uuid::parse(note["contactSyncID"].get<std::string>())}});
+  ASSERT_TRUE(noted && noted->size() == 1u);
+  EXPECT_TRUE(holdsOne([&] {
+    return (*store)->count<ContactNote>(
+        {{"contactID", noted->front().id},
+         {"textContent", note["note"]["textContent"].get<std::string>()}});
+  }));
+  EXPECT_TRUE(holdsOne([&] {
+    return (*store)->count<Opportunity>(
+        {{"id", *Uuid::parse(later["opportunities"][0]["opportunity"]["id"].get<std::string>())},
+         {"eventID", firstEvent}});
+  }));
+  const auto report = later["reports"][0];
+  EXPECT_TRUE(holdsOne([&] {
+    return (*store)->count<SavedReport>(
+        {{"id", *Uuid::parse(report["reportID"].get<std::string>())},
+         {"reportContent", report["reportContent"].get<std::string>()}});
+  }));
 }
 
 }  // namespace

@@ -152,6 +152,40 @@ def contact(rng, event_start, stage_names, image_names):
     }
 
 
+def later_changes(rng, snapshot, stage_names):
+    """What the phone records after the first event's snapshot: a contact met
+    late, a note and an opportunity for contacts it already sent, and a report."""
+    event, contacts = snapshot["event"], snapshot["contacts"]
+    when = datetime.fromisoformat(event["endDate"].replace("Z", "+00:00")) + timedelta(days=2)
+    late = contact(rng, when - timedelta(days=3), stage_names, [])
+    late.update({"firstName": "Øystein", "lastName": "Håland", "notes": [], "opportunities": []})
+    first, second = contacts[0], contacts[1]
+    return {
+        "contacts": [{"eventID": event["id"], "contact": late, "senderName": "Dana's phone",
+                      "senderDeviceID": "demo-phone"}],
+        "notes": [{"eventID": event["id"], "contactSyncID": first["syncID"],
+                   "senderName": "Dana's phone", "note": {
+                       "id": new_uuid(rng), "syncID": new_uuid(rng), "createdAt": iso(when),
+                       "noteType": "text", "authorName": "Dana",
+                       "textContent": "Called after the show: wants a pilot before the summer."}}],
+        "opportunities": [{"eventID": event["id"], "companyName": second["company"],
+                           "senderName": "Dana's phone", "opportunity": {
+                               "id": new_uuid(rng), "createdAt": iso(when),
+                               "updatedAt": iso(when), "title": f"{second['company']} pilot",
+                               "companyName": second["company"], "value": 48000.0,
+                               "currency": "EUR", "stage": stage_names[0],
+                               "nextStep": "Send the pilot proposal",
+                               "timeline": "Next quarter", "confidence": "Medium",
+                               "suggestedByAI": False}}],
+        "reports": [{"eventID": event["id"], "reportID": new_uuid(rng),
+                     "reportType": "eventSummary", "generatedAt": iso(when),
+                     "providerUsed": "phone", "detailLevel": "detailed",
+                     "selectedSections": "overview,followUps",
+                     "reportContent": f"# {event['name']}\n\n{len(contacts)} people met. "
+                                      "Follow up with the targets first."}],
+    }
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("out_dir")
@@ -188,7 +222,20 @@ def main():
             contacts.append(contact(rng, start, [s["name"] for s in stages], images))
         snapshots.append({"event": event, "contacts": contacts, "pipelineStages": stages})
 
-    text = json.dumps({"events": snapshots}, ensure_ascii=False, indent=1, sort_keys=True)
+    captures = []
+    for snapshot in snapshots:
+        for person in snapshot["contacts"]:
+            for image in person["captureFileNames"]:
+                captures.append({
+                    "fileName": image, "captureType": "businessCard",
+                    "caption": f"Card of {person['firstName']} {person['lastName']}",
+                    "ocrExtractedText": "\n".join([
+                        f"{person['firstName']} {person['lastName']}", person["title"],
+                        person["company"], person["email"], person["phone"]]),
+                })
+    data = {"events": snapshots, "captures": captures,
+            "later": later_changes(rng, snapshots[0], [s["name"] for s in stages])}
+    text = json.dumps(data, ensure_ascii=False, indent=1, sort_keys=True)
     write_atomically(os.path.join(args.out_dir, "events.json"), (text + "\n").encode("utf-8"))
     print(f"{sum(per_event)} contacts in {len(snapshots)} events, {image_count} images "
           f"in {args.out_dir}")
