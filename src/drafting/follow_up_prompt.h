@@ -1,0 +1,53 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/contact.h"
+#include "store/contact_note.h"
+#include "store/event.h"
+#include "store/opportunity.h"
+#include "store/record_enums.h"
+
+namespace qm {
+
+/// What a follow-up e-mail is written from: the contact, its event, the
+/// contact's notes in stored order and the event's opportunities (those of the
+/// contact's company are picked out).
+struct FollowUpSubject {
+  const Contact& contact;
+  const Event& event;
+  const std::vector<ContactNote>& notes;
+  const std::vector<Opportunity>& eventOpportunities;
+};
+
+/// The instruction sent to the model for a follow-up e-mail: plain English
+/// lines joined by "\n", with the reply format it must answer in. The meeting
+/// date is written as an abbreviated date in `locale` (an ICU locale name such
+/// as "en_US" or "fr_FR").
+std::string buildFollowUpPrompt(const FollowUpSubject& subject, Tone tone, std::string_view locale);
+
+/// The tone's instruction line, as the prompt states it.
+std::string_view toneLine(Tone tone);
+
+/// An opportunity's value as the prompt writes it: the whole number with the
+/// fraction dropped, in plain digits also beyond the 64-bit range (never in
+/// exponent form). Nothing for a value that is not finite: the line then reads
+/// as one without a value rather than telling the model "inf" or "nan".
+std::optional<std::string> wholeNumber(double value);
+
+/// A model's reply split into subject and body.
+struct FollowUpReply {
+  std::string subject;
+  std::string body;
+  friend bool operator==(const FollowUpReply&, const FollowUpReply&) = default;
+};
+
+/// Splits `reply` at its first "---" line into a "SUBJECT:" header and a body;
+/// without one, or with an empty part, falls back to "Follow-up: " +
+/// `contactName` and the whole reply.
+FollowUpReply parseFollowUpReply(std::string_view reply, std::string_view contactName);
+
+}  // namespace qm
