@@ -489,6 +489,15 @@ void SyncService::expectRelayResponse(const Uuid& correlationID, RelayCallback c
   notify();
 }
 
+void SyncService::forgetRelay(const Uuid& correlationID) {
+  if (relayCallbacks_.erase(correlationID) > 0) notify();
+}
+
+void SyncService::reportError(std::string message) {
+  lastSyncError_ = std::move(message);
+  notify();
+}
+
 void SyncService::failPendingRelays() {
   if (relayCallbacks_.empty()) return;
   auto callbacks = std::move(relayCallbacks_);

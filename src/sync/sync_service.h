@@ -134,6 +134,10 @@ class SyncService {
 
   /// Waits for the relay answer carrying `correlationID`.
   void expectRelayResponse(const Uuid& correlationID, RelayCallback callback);
+  /// Stops waiting for that answer (it timed out); a later answer is orphaned.
+  void forgetRelay(const Uuid& correlationID);
+  /// Shows an error of work done on the service's behalf (draft generation).
+  void reportError(std::string message);
   /// Ends every outstanding relay request with "Relay cancelled — iPhone disconnected".
   void failPendingRelays();
 
