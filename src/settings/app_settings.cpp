@@ -23,6 +23,9 @@ constexpr std::string_view defaultExportFormat = "defaultExportFormat";
 constexpr std::string_view defaultExportFolder = "defaultExportFolder";
 constexpr std::string_view preferOnDeviceAI = "preferOnDeviceAI";
 constexpr std::string_view mcpServerEnabled = "mcpServerEnabled";
+constexpr std::string_view aiEndpoint = "aiEndpoint";
+constexpr std::string_view aiEndpointKind = "aiEndpointKind";
+constexpr std::string_view aiModel = "aiModel";
 }  // namespace key
 
 constexpr std::string_view kTrue = "true";
@@ -71,8 +74,28 @@ Error invalidValue(const SettingDescriptor& d, std::string_view value,
 }
 
 bool allows(const SettingDescriptor& d, std::string_view value) {
+  if (d.check != nullptr && !d.check(value).empty()) return false;
   return d.allowedValues.empty() ||
          std::find(d.allowedValues.begin(), d.allowedValues.end(), value) != d.allowedValues.end();
+}
+
+/// An endpoint is empty (none) or an http:// or https:// address without
+/// spaces or control characters. Whether it may be used (plain http only to
+/// this computer) is decided where requests are sent.
+std::string_view endpointProblem(std::string_view url) {
+  if (url.empty()) return {};
+  std::string_view rest = url;
+  if (!rest.starts_with("https://") && !rest.starts_with("http://")) {
+    return "Expected an http:// or https:// address";
+  }
+  rest.remove_prefix(rest.find("://") + 3);
+  if (rest.empty() || rest.front() == '/') return "The address names no host";
+  for (const char c : url) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte == 0x7f)
+      return "The address may not contain spaces or control characters";
+  }
+  return {};
 }
 
 }  // namespace
@@ -94,6 +117,9 @@ const std::vector<SettingDescriptor>& AppSettings::descriptors() {
       {key::defaultExportFolder, K::text, "", {}, ""},
       {key::preferOnDeviceAI, K::boolean, kTrue, {}, kTrue},
       {key::mcpServerEnabled, K::boolean, kFalse, {}, kFalse},
+      {key::aiEndpoint, K::text, "", {}, "", endpointProblem},
+      {key::aiEndpointKind, K::text, "proxy", rawValues<AIEndpointKind>(), "proxy"},
+      {key::aiModel, K::text, "", {}, ""},
   };
   return table;
 }
@@ -123,6 +149,12 @@ Status AppSettings::validate(std::string_view name, std::string_view value) {
   if (d->kind == SettingKind::boolean) {
     if (value != kTrue && value != kFalse) return invalidValue(*d, value, {kTrue, kFalse});
     return {};
+  }
+  if (d->check != nullptr) {
+    if (const std::string_view problem = d->check(value); !problem.empty()) {
+      return Error("Invalid value \"" + std::string(value) + "\" for " + std::string(d->key) +
+                   ". " + std::string(problem));
+    }
   }
   if (!allows(*d, value)) return invalidValue(*d, value, d->allowedValues);
   return {};
@@ -212,6 +244,28 @@ bool AppSettings::mcpServerEnabled() const {
 }
 Status AppSettings::setMcpServerEnabled(bool enabled) {
   return defaults_.set(std::string(key::mcpServerEnabled), enabled);
+}
+
+std::string AppSettings::aiEndpoint() const {
+  return effective(descriptor(key::aiEndpoint));
+}
+Status AppSettings::setAiEndpoint(std::string_view url) {
+  return set(key::aiEndpoint, url);
+}
+
+AIEndpointKind AppSettings::aiEndpointKind() const {
+  return parseEnum<AIEndpointKind>(effective(descriptor(key::aiEndpointKind)))
+      .value_or(AIEndpointKind::proxy);
+}
+Status AppSettings::setAiEndpointKind(AIEndpointKind kind) {
+  return set(key::aiEndpointKind, rawValue(kind));
+}
+
+std::string AppSettings::aiModel() const {
+  return effective(descriptor(key::aiModel));
+}
+Status AppSettings::setAiModel(std::string_view model) {
+  return set(key::aiModel, model);
 }
 
 void AppSettings::applyLanguagePreference() {

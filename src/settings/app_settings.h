@@ -23,6 +23,9 @@ struct SettingDescriptor {
   std::string_view defaultValue;  ///< booleans: "true" or "false"
   std::vector<std::string_view> allowedValues;
   std::string_view fallback;
+  /// For free text with a form (an address): what is wrong with `value`, or
+  /// empty when it is acceptable. A stored value it rejects reads as `fallback`.
+  std::string_view (*check)(std::string_view value) = nullptr;
 };
 
 /// The companion's user settings, read and written through `UserDefaults`.
@@ -71,6 +74,14 @@ class AppSettings {
   Status setPreferOnDeviceAI(bool prefer);
   bool mcpServerEnabled() const;
   Status setMcpServerEnabled(bool enabled);
+  /// The AI endpoint's base address (http:// or https://); empty when none is set.
+  std::string aiEndpoint() const;
+  Status setAiEndpoint(std::string_view url);
+  AIEndpointKind aiEndpointKind() const;
+  Status setAiEndpointKind(AIEndpointKind kind);
+  /// The model a chat-completions endpoint is asked for; may be empty.
+  std::string aiModel() const;
+  Status setAiModel(std::string_view model);
 
   /// Mirrors the chosen language into the languages key: English or French is
   /// written as a one-element list, System removes the key. A failure is logged.

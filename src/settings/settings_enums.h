@@ -17,6 +17,10 @@ enum class ExportFormat { csv, hubspot, salesforce, pipedrive, xlsx, vcard };
 /// How much a generated contact report says.
 enum class ReportDetailLevel { brief, standard, detailed };
 
+/// What answers at the AI endpoint: the AI proxy service, or any server that
+/// speaks the OpenAI chat-completions protocol (hosted, or a local model).
+enum class AIEndpointKind { proxy, chatCompletions };
+
 template <>
 struct EnumInfo<AppLanguage> {
   static constexpr std::array<EnumCase<AppLanguage>, 3> cases = {{
@@ -44,6 +48,14 @@ struct EnumInfo<ReportDetailLevel> {
       {ReportDetailLevel::brief, "brief", "Brief"},
       {ReportDetailLevel::standard, "standard", "Standard"},
       {ReportDetailLevel::detailed, "detailed", "Detailed"},
+  }};
+};
+
+template <>
+struct EnumInfo<AIEndpointKind> {
+  static constexpr std::array<EnumCase<AIEndpointKind>, 2> cases = {{
+      {AIEndpointKind::proxy, "proxy", "AI proxy"},
+      {AIEndpointKind::chatCompletions, "chatCompletions", "Chat completions (OpenAI-compatible)"},
   }};
 };
 

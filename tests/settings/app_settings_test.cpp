@@ -101,6 +101,9 @@ TEST_F(AppSettingsTest, TypedSettersWriteTheirOwnKeys) {
   ASSERT_OK(settings_.setDefaultExportFolder("/home/ada"));
   ASSERT_OK(settings_.setPreferOnDeviceAI(false));
   ASSERT_OK(settings_.setMcpServerEnabled(true));
+  ASSERT_OK(settings_.setAiEndpoint("https://ai.example.com"));
+  ASSERT_OK(settings_.setAiEndpointKind(AIEndpointKind::chatCompletions));
+  ASSERT_OK(settings_.setAiModel("llama3.1"));
   EXPECT_FALSE(settings_.setDensity("spacious").ok());
 
   EXPECT_THAT(allAsText(),
@@ -108,7 +111,8 @@ TEST_F(AppSettingsTest, TypedSettersWriteTheirOwnKeys) {
                           "emailSignature=Best,\nAda", "appearance=dark", "density=compact",
                           "defaultReportDetailLevel=detailed", "defaultExportFormat=salesforce",
                           "defaultExportFolder=/home/ada", "preferOnDeviceAI=false",
-                          "mcpServerEnabled=true"));
+                          "mcpServerEnabled=true", "aiEndpoint=https://ai.example.com",
+                          "aiEndpointKind=chatCompletions", "aiModel=llama3.1"));
 }
 
 // The command line shows these messages: they name the key or value and list the choices.
@@ -129,6 +133,21 @@ TEST_F(AppSettingsTest, TextSetValidatesKeyAndValue) {
   ASSERT_OK(settings_.set("defaultExportFormat", "xlsx"));
   EXPECT_EQ(defaults_.boolean("mcpServerEnabled"), true);
   EXPECT_EQ(settings_.defaultExportFormat(), ExportFormat::xlsx);
+}
+
+// The endpoint is an address or nothing; one edited into the file by hand
+// that is not an address reads as no endpoint.
+TEST_F(AppSettingsTest, AiEndpointIsAnHttpAddressOrNothing) {
+  for (const char* url : {"", "https://ai.example.com/v1", "http://127.0.0.1:11434/v1"}) {
+    EXPECT_OK(settings_.setAiEndpoint(url)) << url;
+  }
+  for (const char* url : {"ftp://ai.example.com", "ai.example.com", "https://", "http:///v1",
+                          "https://ai.example.com/ v1", "https://ai.example.com\n"}) {
+    EXPECT_THAT(settings_.set("aiEndpoint", url), IsError(HasSubstr("for aiEndpoint"))) << url;
+  }
+  storeRaw({{"aiEndpoint", "ftp://ai.example.com"}, {"aiEndpointKind", "ollama"}});
+  EXPECT_EQ(settings_.aiEndpoint(), "");
+  EXPECT_EQ(settings_.aiEndpointKind(), AIEndpointKind::proxy);
 }
 
 TEST_F(AppSettingsTest, LanguagePreferenceFollowsTheChosenLanguage) {

@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
   qm::cli::addDemoCommand(app, context, exitCode);
   qm::cli::addPairCommand(app, context, exitCode);
   qm::cli::addSyncCommands(app, context, exitCode);
+  qm::cli::addAiCommand(app, context, exitCode);
 
   try {
     app.parse(argc, argv);
