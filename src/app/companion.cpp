@@ -8,6 +8,7 @@
 
 #include "app/application.h"
 #include "app/control_server.h"
+#include "app/drafting_module.h"
 #include "app/mcp_module.h"
 #include "app/message_dispatcher.h"
 #include "app/pairing_module.h"
@@ -36,7 +37,8 @@ class CompanionShell {
       : app_(app), io_(io), control_(io, app.paths().controlSocket()), signals_(io) {
     const CompanionContext context{app_, io_, control_, messages_};
     auto* pairing = add<PairingModule>(context);
-    add<SyncModule>(context, *pairing);
+    auto* sync = add<SyncModule>(context, *pairing);
+    add<DraftingModule>(context, *sync);
     mcp_ = add<McpModule>(context);
   }
 

@@ -41,6 +41,9 @@ class SyncModule final : public CompanionModule {
   void resetAllData() override;
   void addStatus(nlohmann::json& status) const override;
 
+  /// The running service (between `start` and `stop`).
+  SyncService& service() { return *service_; }
+
  private:
   struct Waiting;
 

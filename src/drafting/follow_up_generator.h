@@ -41,7 +41,8 @@ struct FollowUpGeneratorParts {
   CompletionClient& endpoint;
   /// Runs a task on the main loop after a delay (the relay's time-out).
   Scheduler schedule;
-  /// The ICU locale the prompt writes the meeting date in.
+  /// The ICU locale the prompt writes the meeting date in (empty: this
+  /// computer's).
   std::string locale = "en_US";
   std::chrono::milliseconds relayTimeout{60'000};
 };

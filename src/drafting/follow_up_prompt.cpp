@@ -55,8 +55,10 @@ bool present(const std::optional<std::string>& text) {
 /// The date without time, abbreviated as `locale` writes it ("Mar 14, 2025"
 /// in US English), in this computer's time zone.
 std::string abbreviatedDate(Date date, std::string_view locale) {
-  std::unique_ptr<icu::DateFormat> format(icu::DateFormat::createDateInstance(
-      icu::DateFormat::kMedium, icu::Locale(std::string(locale).c_str())));
+  const icu::Locale where =
+      locale.empty() ? icu::Locale::getDefault() : icu::Locale(std::string(locale).c_str());
+  std::unique_ptr<icu::DateFormat> format(
+      icu::DateFormat::createDateInstance(icu::DateFormat::kMedium, where));
   if (!format) return formatISO8601(date);
   const double millis = static_cast<double>(unixMicros(date)) / 1000.0;
   icu::UnicodeString text;

@@ -26,7 +26,7 @@ struct FollowUpSubject {
 /// The instruction sent to the model for a follow-up e-mail: plain English
 /// lines joined by "\n", with the reply format it must answer in. The meeting
 /// date is written as an abbreviated date in `locale` (an ICU locale name such
-/// as "en_US" or "fr_FR").
+/// as "en_US" or "fr_FR"; empty: this computer's locale).
 std::string buildFollowUpPrompt(const FollowUpSubject& subject, Tone tone, std::string_view locale);
 
 /// The tone's instruction line, as the prompt states it.

@@ -30,7 +30,30 @@ struct Options {
   bool sendLaterChanges = false;
   double listenSeconds = 0;
   std::string dataFile;
+  // How the phone answers "relay.ai.request".
+  std::string relayReply =
+      "SUBJECT: Great to meet you at the show\n---\nThank you for the conversation at our "
+      "booth. I will send the details we discussed this week.";
+  std::string relayError;
+  double relayDelaySeconds = 0;
+  bool relaySilent = false;
 };
+
+/// The phone's answer to a relay request, as the options script it.
+Result<SyncEnvelope> relayAnswer(const SyncEnvelope& request, const Options& options) {
+  RelayResponsePayload answer;
+  if (options.relayError.empty()) {
+    answer.success = true;
+    answer.content = options.relayReply;
+    answer.provider = "phone";
+  } else {
+    answer.success = false;
+    answer.errorMessage = options.relayError;
+  }
+  auto envelope = SyncEnvelope::make(SyncMessageType::relayAIResponse, answer);
+  if (envelope) envelope->correlationID = request.correlationID;
+  return envelope;
+}
 
 /// One line per received message: type, id, whether its tag checked out, payload.
 void printReceived(const std::string& bytes, const SharedSecret& secret) {
@@ -60,7 +83,9 @@ std::optional<SyncMessageType> answerRequest(
   auto request = openEnvelope(bytes, secret);
   if (!request) return std::nullopt;
   std::vector<SyncEnvelope> answers;
-  if (dataSet) {
+  if (request->type == SyncMessageType::relayAIRequest) {
+    return std::nullopt;  // answered by `answerRelay`, which may wait
+  } else if (dataSet) {
     auto made = dataSet->answer(*request);
     if (!made) {
       std::cerr << "Cannot answer " << rawValue(request->type) << ": " << made.error().message
@@ -89,6 +114,34 @@ std::optional<SyncMessageType> answerRequest(
     std::cout << "answered " << rawValue(request->type) << " with " << rawValue(type) << std::endl;
   }
   return request->type;
+}
+
+/// Answers a "relay.ai.request" in `bytes` as the options say: at once, after
+/// a delay, or never.
+void answerRelay(asio::io_context& io, const std::string& bytes, const SharedSecret& secret,
+                 const Options& options, const std::function<Status(const std::string&)>& send) {
+  auto request = openEnvelope(bytes, secret);
+  if (!request || request->type != SyncMessageType::relayAIRequest || options.relaySilent) return;
+  auto answer = relayAnswer(*request, options);
+  auto sealed = answer ? sealEnvelope(std::move(answer).value(), secret)
+                       : Result<std::string>(answer.error());
+  if (!sealed) {
+    std::cerr << "Cannot answer relay.ai.request: " << sealed.error().message << std::endl;
+    return;
+  }
+  auto deliver = [send, text = std::move(sealed).value()] {
+    if (Status sent = send(text); !sent) {
+      std::cerr << "Cannot answer relay.ai.request: " << sent.error().message << std::endl;
+      return;
+    }
+    std::cout << "answered relay.ai.request with relay.ai.response" << std::endl;
+  };
+  if (options.relayDelaySeconds <= 0) return deliver();
+  auto timer = std::make_shared<asio::steady_timer>(
+      io, std::chrono::milliseconds(static_cast<int>(options.relayDelaySeconds * 1000)));
+  timer->async_wait([timer, deliver](std::error_code ec) {
+    if (!ec) deliver();
+  });
 }
 
 /// Reads an envelope from `file` (sync JSON), signs it with the bond's secret.
@@ -179,6 +232,8 @@ int pair(const Options& options, const PhoneDataSet* dataSet) {
         const SharedSecret& secret = scanned->desktop.sharedSecret;
         printReceived(bytes, secret);
         if (paired) {
+          answerRelay(io, bytes, secret, options,
+                      [&](const std::string& b) { return session.send(b); });
           // The desktop confirms the pairing by the signed answer to this.
           if (answerRequest(bytes, secret, dataSet, [&](const std::string& b) {
                 return session.send(b);
@@ -248,8 +303,9 @@ int connect(const Options& options, const PhoneDataSet* dataSet) {
       },
       [&](const std::string& bytes) {
         printReceived(bytes, bond->desktop.sharedSecret);
-        answerRequest(bytes, bond->desktop.sharedSecret, dataSet,
-                      [&](const std::string& b) { return session.send(b); });
+        const auto send = [&](const std::string& b) { return session.send(b); };
+        answerRequest(bytes, bond->desktop.sharedSecret, dataSet, send);
+        answerRelay(io, bytes, bond->desktop.sharedSecret, options, send);
       });
 }
 
@@ -269,6 +325,13 @@ int main(int argc, char** argv) {
     command->add_option("--bond", options.bondFile, "The phone's bond file")->required();
     command->add_option("--listen", options.listenSeconds,
                         "Seconds to stay connected afterwards, printing what arrives");
+    command->add_option("--relay-reply", options.relayReply,
+                        "The text the phone's AI answers relay requests with");
+    command->add_option("--relay-error", options.relayError,
+                        "Answer relay requests with this error instead");
+    command->add_option("--relay-delay", options.relayDelaySeconds,
+                        "Seconds to wait before answering a relay request");
+    command->add_flag("--relay-silent", options.relaySilent, "Never answer relay requests");
     command->add_option("--data", options.dataFile,
                         "The phone's events, contacts and capture images (JSON; the images "
                         "beside it); without it the phone has no events");

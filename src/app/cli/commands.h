@@ -18,6 +18,8 @@ void addDemoCommand(CLI::App& app, CliContext& context, int& exitCode);
 void addPairCommand(CLI::App& app, CliContext& context, int& exitCode);
 /// `sync`, `events`, `import` and `push`.
 void addSyncCommands(CLI::App& app, CliContext& context, int& exitCode);
+/// `drafts generate|batch|cancel|list|show|edit|set-status`.
+void addDraftsCommand(CLI::App& app, CliContext& context, int& exitCode);
 /// `ai login|logout|status`.
 void addAiCommand(CLI::App& app, CliContext& context, int& exitCode);
 

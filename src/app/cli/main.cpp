@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
   qm::cli::addPairCommand(app, context, exitCode);
   qm::cli::addSyncCommands(app, context, exitCode);
   qm::cli::addAiCommand(app, context, exitCode);
+  qm::cli::addDraftsCommand(app, context, exitCode);
 
   try {
     app.parse(argc, argv);

@@ -8,6 +8,7 @@
 
 #include "app/cli/cli_context.h"
 #include "app/cli/commands.h"
+#include "app/cli/companion_requests.h"
 #include "app/control_client.h"
 #include "store/event.h"
 #include "store/store.h"
@@ -16,25 +17,13 @@ namespace qm::cli {
 
 namespace {
 
-/// Sends `request` to the companion; on failure prints the one line and
-/// returns the exit code (3 when the companion is not running).
-Result<nlohmann::json> ask(CliContext& context, const nlohmann::json& request, int& exitCode,
-                           const std::function<void(const nlohmann::json&)>& onProgress = {}) {
-  auto answer = sendControlRequest(context.paths.controlSocket(), request, onProgress);
-  if (!answer) {
-    context.err << answer.error().message << "\n";
-    exitCode = answer.error().code == ErrorCode::unavailable ? 3 : 1;
-  }
-  return answer;
-}
-
 std::string text(const nlohmann::json& object, const char* key) {
   return object.value(key, std::string());
 }
 
 int syncNow(CliContext& context) {
   int exitCode = 0;
-  auto answer = ask(context, {{"command", "sync.now"}}, exitCode);
+  auto answer = askCompanion(context, {{"command", "sync.now"}}, exitCode);
   if (!answer) return exitCode;
   context.out << "Asked the phone for fresh snapshots of the events on this computer; they "
                  "arrive in the background.\n";
@@ -45,7 +34,7 @@ int syncNow(CliContext& context) {
 
 int remoteEvents(CliContext& context) {
   int exitCode = 0;
-  auto answer = ask(context, {{"command", "events.remote"}}, exitCode);
+  auto answer = askCompanion(context, {{"command", "events.remote"}}, exitCode);
   if (!answer) return exitCode;
   const auto& events = (*answer)["events"];
   if (events.empty()) {
@@ -83,25 +72,19 @@ int localEvents(CliContext& context) {
   return 0;
 }
 
-/// "[######----]": `done` of `total` in ten steps.
-std::string progressBar(std::int64_t done, std::int64_t total) {
-  const std::int64_t filled = total > 0 ? std::clamp<std::int64_t>(done * 10 / total, 0, 10) : 0;
-  return "[" + std::string(static_cast<std::size_t>(filled), '#') +
-         std::string(static_cast<std::size_t>(10 - filled), '-') + "]";
-}
-
 int importEvents(CliContext& context, const std::vector<std::string>& ids) {
   int exitCode = 0;
-  auto answer = ask(context, {{"command", "events.import"}, {"ids", ids}}, exitCode,
-                    [&](const nlohmann::json& progress) {
-                      const auto total = progress.value("totalImportCount", 0);
-                      const auto pending = progress.value("pendingImportCount", 0);
-                      const auto& names = progress["importedEventNames"];
-                      context.out << progressBar(total - pending, total) << " " << total - pending
-                                  << "/" << total;
-                      if (!names.empty()) context.out << "  " << names.back().get<std::string>();
-                      context.out << std::endl;
-                    });
+  auto answer = askCompanion(context, {{"command", "events.import"}, {"ids", ids}}, exitCode,
+                             [&](const nlohmann::json& progress) {
+                               const auto total = progress.value("totalImportCount", 0);
+                               const auto pending = progress.value("pendingImportCount", 0);
+                               const auto& names = progress["importedEventNames"];
+                               context.out << progressBar(total - pending, total) << " "
+                                           << total - pending << "/" << total;
+                               if (!names.empty())
+                                 context.out << "  " << names.back().get<std::string>();
+                               context.out << std::endl;
+                             });
   if (!answer) return exitCode;
   const auto& names = (*answer)["importedEventNames"];
   const auto received = static_cast<std::int64_t>(names.size());
@@ -122,7 +105,7 @@ int importEvents(CliContext& context, const std::vector<std::string>& ids) {
 /// picks by number (or "all"), then the chosen ones are imported.
 int chooseAndImport(CliContext& context) {
   int exitCode = 0;
-  auto answer = ask(context, {{"command", "events.remote"}}, exitCode);
+  auto answer = askCompanion(context, {{"command", "events.remote"}}, exitCode);
   if (!answer) return exitCode;
   const auto& events = (*answer)["events"];
   std::vector<std::string> importable;
@@ -180,7 +163,7 @@ int chooseAndImport(CliContext& context) {
 
 int pushContact(CliContext& context, const std::string& id) {
   int exitCode = 0;
-  auto answer = ask(context, {{"command", "contact.push"}, {"id", id}}, exitCode);
+  auto answer = askCompanion(context, {{"command", "contact.push"}, {"id", id}}, exitCode);
   if (!answer) return exitCode;
   if (answer->value("queued", false))
     context.out << "Could not reach the phone; " << text(*answer, "name")

@@ -1,0 +1,222 @@
+#include "app/drafting_module.h"
+
+#include <asio.hpp>
+#include <nlohmann/json.hpp>
+
+#include "app/application.h"
+#include "app/control_server.h"
+#include "app/sync_module.h"
+#include "drafting/follow_up_generator.h"
+#include "drafting/mac_proxy_service.h"
+#include "store/contact.h"
+#include "store/event.h"
+#include "store/follow_up_draft.h"
+#include "store/store.h"
+
+namespace qm {
+
+namespace {
+
+/// A UUID named `key` in a request, or the error to answer with.
+Result<Uuid> idIn(const nlohmann::json& request, const char* key, std::string_view what) {
+  const auto value = request.find(key);
+  if (value != request.end() && value->is_string()) {
+    if (auto id = Uuid::parse(value->get_ref<const std::string&>())) return *id;
+  }
+  return Error(ErrorCode::invalidArgument,
+               std::string(what) + " is not an identifier (a UUID): " +
+                   (value == request.end() ? std::string("none") : value->dump()));
+}
+
+/// The "tone" of a request: warm, neutral (the default) or formal.
+Result<Tone> toneIn(const nlohmann::json& request) {
+  const auto value = request.find("tone");
+  if (value == request.end() || value->is_null()) return Tone::neutral;
+  if (value->is_string()) {
+    if (auto tone = parseEnum<Tone>(value->get_ref<const std::string&>())) return *tone;
+  }
+  return Error(ErrorCode::invalidArgument,
+               "The tone must be warm, neutral or formal, not " + value->dump());
+}
+
+/// A stored record by id, or the error to answer with.
+template <class R>
+Result<R> existing(Store& store, const Uuid& id, std::string_view what) {
+  auto found = QM_TRY(store.find<R>(id));
+  if (!found) return Error(ErrorCode::notFound, "No " + std::string(what) + " with id " + id.str());
+  return std::move(*found);
+}
+
+/// The stored record whose id a request names under `key`.
+template <class R>
+Result<R> recordIn(Store& store, const nlohmann::json& request, const char* key,
+                   std::string_view what) {
+  const Uuid id = QM_TRY(idIn(request, key, "The " + std::string(what) + " id"));
+  return existing<R>(store, id, what);
+}
+
+nlohmann::json batchJSON(const BatchGenerationState& state) {
+  return {{"batchID", state.batchID.str()},
+          {"total", state.total},
+          {"completed", state.completed},
+          {"failed", state.failed},
+          {"currentContactName", state.currentContactName}};
+}
+
+}  // namespace
+
+DraftingModule::DraftingModule(CompanionContext context, SyncModule& sync)
+    : context_(context), sync_(sync) {}
+
+DraftingModule::~DraftingModule() {
+  stop();
+}
+
+Status DraftingModule::start() {
+  QuillmereMacApp& app = context_.app;
+  asio::io_context& io = context_.io;
+  endpoint_ = std::make_unique<MacProxyService>(
+      app.settings(), app.keychain(),
+      [&io](std::function<void()> task) { asio::post(io, std::move(task)); });
+  Scheduler schedule = [&io](std::chrono::milliseconds delay, std::function<void()> task) {
+    auto timer = std::make_shared<asio::steady_timer>(io, delay);
+    timer->async_wait([timer, task = std::move(task)](std::error_code) { task(); });
+  };
+  generator_ = std::make_unique<FollowUpGenerator>(FollowUpGeneratorParts{
+      app.store(), app.defaults(), sync_.service(), *endpoint_, std::move(schedule), ""});
+  generatorSubscription_ = generator_->changed().subscribe([this] { reportBatchProgress(); });
+  syncSubscription_ = sync_.service().changed().subscribe([this] {
+    const bool paired = sync_.service().isPaired();
+    if (paired && !std::exchange(wasPaired_, paired)) resumeWhenPossible();
+    wasPaired_ = paired;
+  });
+  wasPaired_ = sync_.service().isPaired();
+  resumeWhenPossible();
+  return {};
+}
+
+void DraftingModule::stop() {
+  if (batchReply_) std::exchange(batchReply_, {})->fail("Quillmere is stopping");
+  syncSubscription_.reset();
+  generatorSubscription_.reset();
+  generator_.reset();
+  endpoint_.reset();
+}
+
+void DraftingModule::addStatus(nlohmann::json& status) const {
+  if (!generator_) return;
+  const BatchGenerationState& batch = generator_->batchGenerationState();
+  if (batch.generating) status["batchGeneration"] = batchJSON(batch);
+  if (const auto& contact = generator_->generatingDraftForContactID())
+    status["generatingDraftForContactID"] = contact->str();
+  if (const auto marker = generator_->incompleteBatch())
+    status["incompleteBatchEventID"] = marker->first.str();
+  status["aiEndpointConfigured"] = endpoint_->isConfigured();
+}
+
+void DraftingModule::resumeWhenPossible() {
+  const BatchGenerationState& batch = generator_->batchGenerationState();
+  if (batch.generating || generator_->generatingDraftForContactID() ||
+      !generator_->incompleteBatch())
+    return;
+  generator_->resumeIncompleteBatch();
+}
+
+void DraftingModule::reportBatchProgress() {
+  if (!batchReply_) return;
+  const BatchGenerationState& batch = generator_->batchGenerationState();
+  if (batch.generating) batchReply_->progress(batchJSON(batch));
+}
+
+void DraftingModule::registerCommands(ControlServer& control) {
+  control.handle("drafts.generate",
+                 [this](const nlohmann::json& request, std::shared_ptr<ControlReply> reply) {
+                   Store& store = context_.app.store();
+                   auto contact = recordIn<Contact>(store, request, "contactID", "contact");
+                   if (!contact) return reply->fail(contact.error().message);
+                   if (!contact->eventID)
+                     return reply->fail(contact->fullName() + " belongs to no event");
+                   auto event = existing<Event>(store, *contact->eventID, "event");
+                   auto tone = toneIn(request);
+                   if (!event) return reply->fail(event.error().message);
+                   if (!tone) return reply->fail(tone.error().message);
+                   std::optional<Uuid> regenerate;
+                   if (request.contains("regenerate")) {
+                     auto draft = recordIn<FollowUpDraft>(store, request, "regenerate", "draft");
+                     if (!draft) return reply->fail(draft.error().message);
+                     regenerate = draft->id;
+                   }
+                   generator_->generateFollowUp(
+                       *contact, *event, *tone, regenerate, [this, reply](Result<Uuid> draft) {
+                         if (!draft) return reply->fail(draft.error().message);
+                         auto stored = context_.app.store().find<FollowUpDraft>(*draft);
+                         nlohmann::json result = {{"draftID", draft->str()}};
+                         if (stored && *stored) {
+                           result["subject"] = (*stored)->subject;
+                           result["body"] = (*stored)->body;
+                           if ((*stored)->aiProvider) result["aiProvider"] = *(*stored)->aiProvider;
+                         }
+                         reply->succeed(result);
+                       });
+                 });
+
+  control.handle("drafts.batch", [this](const nlohmann::json& request,
+                                        std::shared_ptr<ControlReply> reply) {
+    Store& store = context_.app.store();
+    auto event = recordIn<Event>(store, request, "eventID", "event");
+    auto tone = toneIn(request);
+    if (!event) return reply->fail(event.error().message);
+    if (!tone) return reply->fail(tone.error().message);
+    if (generator_->batchGenerationState().generating || generator_->generatingDraftForContactID())
+      return reply->fail("Already generating drafts");
+    if (!sync_.service().isPaired() && !endpoint_->isConfigured())
+      return reply->fail(std::string(FollowUpGenerator::kNoRoute));
+    auto qualifying = generator_->contactsNeedingDrafts(*event);
+    if (!qualifying) return reply->fail(qualifying.error().message);
+    if (qualifying->empty())
+      return reply->fail("Every met contact of " + event->name + " has a draft already");
+    reply->progress({{"label", FollowUpGenerator::batchLabel(qualifying->size())},
+                     {"qualifying", qualifying->size()}});
+    batchReply_ = reply;
+    generator_->generateBatchDrafts(*qualifying, *event, *tone, [this, reply] {
+      if (batchReply_ == reply) batchReply_.reset();
+      const BatchGenerationState& batch = generator_->batchGenerationState();
+      reply->succeed(batchJSON(batch));
+    });
+  });
+
+  control.handle("drafts.cancel",
+                 [this](const nlohmann::json&, std::shared_ptr<ControlReply> reply) {
+                   const bool running = generator_->batchGenerationState().generating;
+                   generator_->cancelBatchGeneration();
+                   reply->succeed({{"cancelled", running}});
+                 });
+
+  control.handle(
+      "drafts.update", [this](const nlohmann::json& request, std::shared_ptr<ControlReply> reply) {
+        Store& store = context_.app.store();
+        auto draft = recordIn<FollowUpDraft>(store, request, "id", "draft");
+        if (!draft) return reply->fail(draft.error().message);
+        for (const char* key : {"subject", "body", "status"}) {
+          const auto value = request.find(key);
+          if (value == request.end()) continue;
+          if (!value->is_string()) return reply->fail(std::string(key) + " must be text");
+        }
+        if (request.contains("status")) {
+          const std::string status = request["status"];
+          if (!parseEnum<DraftStatus>(status))
+            return reply->fail("The status must be draft, approved, sent or dismissed, not \"" +
+                               status + "\"");
+          draft->status = status;
+        }
+        const bool textChanged = request.contains("subject") || request.contains("body");
+        if (request.contains("subject")) draft->subject = request["subject"];
+        if (request.contains("body")) draft->body = request["body"];
+        if (textChanged) draft->editedAt = now();
+        if (Status saved = store.update(*draft); !saved)
+          return reply->fail("Failed to save: " + saved.error().message);
+        reply->succeed({{"id", draft->id.str()}, {"status", draft->status}});
+      });
+}
+
+}  // namespace qm

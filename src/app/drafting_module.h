@@ -1,0 +1,50 @@
+#pragma once
+
+#include <memory>
+
+#include "app/companion_module.h"
+#include "common/signal.h"
+
+namespace qm {
+
+class ControlReply;
+class FollowUpGenerator;
+class MacProxyService;
+class SyncModule;
+
+/// Follow-up drafting in the running companion: the AI endpoint client and the
+/// generator, which reaches the phone through the sync module's service. A
+/// batch cut short by quitting resumes at start-up, or as soon as a way to
+/// generate (the endpoint, or the paired phone) is there. Commands:
+/// "drafts.generate", "drafts.batch" (progress per contact), "drafts.cancel",
+/// "drafts.update".
+class DraftingModule final : public CompanionModule {
+ public:
+  /// `sync` is started before this module and outlives it.
+  DraftingModule(CompanionContext context, SyncModule& sync);
+  ~DraftingModule() override;
+  DraftingModule(const DraftingModule&) = delete;
+  DraftingModule& operator=(const DraftingModule&) = delete;
+
+  std::string_view name() const override { return "drafting"; }
+  void registerCommands(ControlServer& control) override;
+  Status start() override;
+  void stop() override;
+  void addStatus(nlohmann::json& status) const override;
+
+ private:
+  void resumeWhenPossible();
+  void reportBatchProgress();
+
+  CompanionContext context_;
+  SyncModule& sync_;
+  std::unique_ptr<MacProxyService> endpoint_;
+  std::unique_ptr<FollowUpGenerator> generator_;
+  Subscription syncSubscription_;
+  Subscription generatorSubscription_;
+  bool wasPaired_ = false;
+  // The "drafts.batch" client following the running batch.
+  std::shared_ptr<ControlReply> batchReply_;
+};
+
+}  // namespace qm

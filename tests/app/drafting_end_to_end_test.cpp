@@ -1,0 +1,123 @@
+// Drafting end to end: the companion asks the phone simulator's AI over the
+// relay, for one contact and for a batch, and the drafts are listed, edited
+// and marked from the command line.
+#include <gmock/gmock.h>
+#include <signal.h>
+
+#include <nlohmann/json.hpp>
+#include <set>
+
+#include "companion_fixture.h"
+#include "store/contact.h"
+#include "store/follow_up_draft.h"
+#include "store/store.h"
+#include "support/subprocess.h"
+
+namespace qm {
+namespace {
+
+using namespace std::chrono_literals;
+using test::eventually;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class DraftingEndToEndTest : public test::CompanionFixture {
+ protected:
+  /// Pairs the simulator, then brings it back as the bonded phone with `relay`
+  /// options for answering relay requests.
+  std::unique_ptr<test::Subprocess> pairedPhone(const std::vector<std::string>& relay) {
+    test::Subprocess pair(QUILLMERE_BINARY, {"pair", "--timeout", "30"}, env, outDir.path());
+    const auto offer = test::waitForPairingOffer(pair);
+    EXPECT_TRUE(offer) << pair.output() << pair.errors();
+    if (!offer) return nullptr;
+    auto paired = test::runCommand(
+        PHONE_BINARY,
+        {"pair", "--port", offer->port, "--qr", offer->qrString, "--bond", bondFile()}, {});
+    EXPECT_EQ(paired.exitCode, 0) << paired.out << paired.err;
+    EXPECT_EQ(pair.wait(10s), 0) << pair.output() << pair.errors();
+    return connectedPhone(relay);
+  }
+  std::unique_ptr<test::Subprocess> connectedPhone(const std::vector<std::string>& relay) {
+    EXPECT_TRUE(eventually([&] {
+      return pairingStatus()["state"] == "reconnecting" &&
+             pairingStatus().contains("listeningPort");
+    })) << pairingStatus().dump();
+    std::vector<std::string> args = {
+        "connect", "--port",   std::to_string(pairingStatus()["listeningPort"].get<int>()),
+        "--bond",  bondFile(), "--listen",
+        "60"};
+    args.insert(args.end(), relay.begin(), relay.end());
+    auto phone = std::make_unique<test::Subprocess>(
+        PHONE_BINARY, args, std::map<std::string, std::string>{}, outDir.path());
+    EXPECT_TRUE(eventually([&] { return pairingStatus()["state"] == "paired"; }))
+        << phone->output() << phone->errors();
+    return phone;
+  }
+};
+
+TEST_F(DraftingEndToEndTest, ThePhonesAIWritesDraftsThatAreEditedAndMarkedHere) {
+  auto demo = cli({"demo-data", "-n", "30", "--json"});
+  ASSERT_EQ(demo.exitCode, 0) << demo.err;
+  const auto ids = nlohmann::json::parse(demo.out);
+  const std::string eventID = ids["eventID"];
+  const std::string contactID = ids["contactIDs"][0];
+
+  auto noRoute = cli({"drafts", "generate", contactID});
+  EXPECT_EQ(noRoute.exitCode, 1);
+  EXPECT_THAT(noRoute.err, HasSubstr("Not connected to iPhone and no proxy registration"));
+
+  auto phone = pairedPhone({"--relay-reply", "SUBJECT: Pumps at the show\n---\nHello,\nthanks."});
+  ASSERT_TRUE(phone);
+  auto one = cli({"drafts", "generate", contactID, "--tone", "warm"});
+  ASSERT_EQ(one.exitCode, 0) << one.err << phone->output();
+  EXPECT_THAT(one.out, HasSubstr("Subject: Pumps at the show\n\nHello,\nthanks."));
+  EXPECT_THAT(phone->output(), HasSubstr("received relay.ai.request"));
+  const std::string draftID = one.out.substr(one.out.find("draft ") + 6, 36);
+
+  // Edited in $EDITOR, then marked approved.
+  env["EDITOR"] = "sed -i s/Pumps/Valves/";
+  auto edited = cli({"drafts", "edit", draftID});
+  ASSERT_EQ(edited.exitCode, 0) << edited.err;
+  ASSERT_EQ(cli({"drafts", "set-status", draftID, "approved"}).exitCode, 0);
+  auto shown = cli({"drafts", "show", draftID});
+  EXPECT_THAT(shown.out, HasSubstr("Subject: Valves at the show\n"));
+  EXPECT_THAT(shown.out, HasSubstr("Status: approved  Tone: warm  Provider: phone"));
+  EXPECT_THAT(cli({"drafts", "list", "--status", "approved"}).out, HasSubstr(draftID));
+  EXPECT_THAT(cli({"drafts", "list", "--status", "draft"}).out, HasSubstr("No drafts."));
+
+  // A batch: the met contacts without a draft, ten at most.
+  std::size_t qualifying = 0;
+  {
+    auto store = Store::open(paths.storeFile());
+    ASSERT_TRUE(store);
+    std::set<Uuid> drafted;
+    const auto drafts = (*store)->fetch<FollowUpDraft>();
+    const auto contacts = (*store)->fetch<Contact>();
+    ASSERT_TRUE(drafts && contacts);
+    for (const auto& d : *drafts) drafted.insert(*d.contactID);
+    for (const auto& c : *contacts)
+      qualifying += c.status == MeetingStatus::met && !drafted.contains(c.id);
+  }
+  ASSERT_GT(qualifying, 0u);
+  const std::size_t expected = std::min<std::size_t>(qualifying, 10);
+  auto batch = cli({"drafts", "batch", eventID});
+  ASSERT_EQ(batch.exitCode, 0) << batch.err << phone->output();
+  EXPECT_THAT(batch.out, HasSubstr(qualifying > 10 ? "Generate for 10 of " +
+                                                         std::to_string(qualifying) + " contacts"
+                                                   : "Generate for " + std::to_string(qualifying)));
+  EXPECT_THAT(batch.out, HasSubstr("[##########] " + std::to_string(expected) + "/" +
+                                   std::to_string(expected) + "\nBatch complete: " +
+                                   std::to_string(expected) + " drafts written, 0 failed"));
+
+  // The phone's AI refuses: the error reaches the command line.
+  phone->stop(SIGTERM, 5s);
+  phone = connectedPhone({"--relay-error", "Quota used up"});
+  auto refused = cli({"drafts", "generate", contactID, "--regenerate", draftID});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_THAT(refused.err, HasSubstr("Proxy server error: Quota used up"));
+  EXPECT_THAT(cli({"drafts", "show", draftID}).out, HasSubstr("Valves"));
+  phone->stop(SIGTERM, 5s);
+}
+
+}  // namespace
+}  // namespace qm
