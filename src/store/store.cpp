@@ -214,6 +214,11 @@ struct Store::Impl {
       case FieldType::float32:
         return FieldValue{sqlite3_column_double(stmt, index)};
       case FieldType::textList: {
+        // Most lists are empty; no parser needed for those.
+        if (sqlite3_column_bytes(stmt, index) == 2 &&
+            std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(stmt, index)), 2) ==
+                "[]")
+          return FieldValue{std::vector<std::string>{}};
         auto doc = nlohmann::json::parse(text(), nullptr, false);
         if (!doc.is_array()) break;
         std::vector<std::string> list;

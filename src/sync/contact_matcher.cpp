@@ -30,10 +30,17 @@ std::string ContactMatcher::normalized(std::string_view text) {
 }
 
 ContactMatcher::ContactMatcher(const std::vector<Contact>& candidates) : candidates_(candidates) {
-  keys_.reserve(candidates.size());
-  for (std::size_t i = 0; i < candidates.size(); ++i) {
-    const Contact& c = candidates[i];
-    bySyncID_.emplace(c.syncID, i);  // keeps the first holder of a sync id
+  bySyncID_.reserve(candidates.size());
+  for (std::size_t i = 0; i < candidates.size(); ++i)
+    bySyncID_.emplace(candidates[i].syncID, i);  // keeps the first holder of a sync id
+}
+
+void ContactMatcher::indexTexts() const {
+  if (textsIndexed_) return;
+  textsIndexed_ = true;
+  keys_.reserve(candidates_.size());
+  for (std::size_t i = 0; i < candidates_.size(); ++i) {
+    const Contact& c = candidates_[i];
     keys_.push_back(keysOf(c));
     if (keys_.back().email) add(byEmail_, *keys_.back().email, i);
     if (keys_.back().linkedin) add(byLinkedIn_, *keys_.back().linkedin, i);
@@ -65,6 +72,7 @@ std::optional<std::size_t> ContactMatcher::first(const Index& index, const std::
 
 std::optional<std::size_t> ContactMatcher::find(const ContactSyncModel& incoming) const {
   if (auto it = bySyncID_.find(incoming.syncID); it != bySyncID_.end()) return it->second;
+  indexTexts();
   if (auto email = presentKey(incoming.email)) {
     if (auto found = first(byEmail_, *email)) return found;
   }
@@ -78,6 +86,7 @@ std::optional<std::size_t> ContactMatcher::find(const ContactSyncModel& incoming
 }
 
 void ContactMatcher::refresh(std::size_t position) {
+  if (!textsIndexed_) return;  // built from the contacts as they are then
   Keys now = keysOf(candidates_.at(position));
   Keys& before = keys_.at(position);
   if (now.email != before.email) {

@@ -25,7 +25,8 @@ namespace qm {
 ///
 /// Texts compare in Unicode lower case with white space trimmed at both ends.
 /// The list is indexed once, so matching a whole snapshot against it costs one
-/// look-up per rule and record.
+/// look-up per rule and record. The text indexes are built when a record first
+/// needs them: a snapshot the desktop already holds matches by sync id alone.
 class ContactMatcher {
  public:
   /// Indexes `candidates`, which must outlive the matcher.
@@ -53,13 +54,16 @@ class ContactMatcher {
   static void remove(Index& index, const std::string& key, std::size_t position);
   static std::optional<std::size_t> first(const Index& index, const std::string& key);
   Keys keysOf(const Contact& contact) const;
+  void indexTexts() const;
 
   const std::vector<Contact>& candidates_;
   std::unordered_map<Uuid, std::size_t> bySyncID_;
-  Index byEmail_;
-  Index byLinkedIn_;
-  Index byNameAndCompany_;
-  std::vector<Keys> keys_;
+  // Built by `indexTexts` on first need.
+  mutable bool textsIndexed_ = false;
+  mutable Index byEmail_;
+  mutable Index byLinkedIn_;
+  mutable Index byNameAndCompany_;
+  mutable std::vector<Keys> keys_;
 };
 
 }  // namespace qm

@@ -13,22 +13,23 @@ namespace qm {
 
 namespace {
 
-/// Creates or merges one incoming contact against an indexed candidate list; a
-/// merged candidate is updated in place and re-indexed, so later records of the
-/// same snapshot see it as merged.
+/// Creates one incoming contact, or merges it into the candidate at `position`
+/// (found by `matcher`); a merged candidate is updated in place and re-indexed,
+/// so later records of the same snapshot see it as merged.
 Result<ContactOutcome> applyContact(Store& store, EventHoldings& holdings, const Uuid& eventID,
                                     std::vector<Contact>& candidates, ContactMatcher& matcher,
+                                    std::optional<std::size_t> position,
                                     const ContactSyncModel& incoming,
                                     const SyncMergeContext& context) {
-  auto position = matcher.find(incoming);
   if (!position) {
     QM_TRY(SyncMergeEngine::insertNewContact(store, holdings, incoming, eventID, context));
     return ContactOutcome::created;
   }
   auto detail = QM_TRY(
       SyncMergeEngine::mergeContact(store, holdings, incoming, candidates[*position], context));
-  matcher.refresh(*position);
-  return detail ? ContactOutcome::merged : ContactOutcome::unchanged;
+  if (!detail) return ContactOutcome::unchanged;
+  matcher.refresh(*position);  // only a change can have moved its e-mail or LinkedIn address
+  return ContactOutcome::merged;
 }
 
 /// Why an unmatched incoming contact cannot be stored under its `id`: another
@@ -77,15 +78,16 @@ Result<SnapshotCounts> SnapshotIngester::ingest(const EventSnapshotPayload& snap
         ++counts.skipped;
         continue;
       }
-      if (!matcher.find(incoming)) {
+      const auto position = matcher.find(incoming);
+      if (!position) {
         if (auto clash = QM_TRY(idClash(store_, incoming, event.id))) {
           log::sync().error("Skipped contact {} from snapshot: {}", incoming.id.str(), *clash);
           ++counts.skipped;
           continue;
         }
       }
-      switch (QM_TRY(
-          applyContact(store_, holdings, event.id, candidates, matcher, incoming, context))) {
+      switch (QM_TRY(applyContact(store_, holdings, event.id, candidates, matcher, position,
+                                  incoming, context))) {
         case ContactOutcome::created:
           ++counts.created;
           break;
@@ -135,8 +137,8 @@ Result<ContactOutcome> SnapshotIngester::ingestContact(const Uuid& eventID,
     std::vector<Contact> candidates = QM_TRY(contactsOf(store_, eventID));
     ContactMatcher matcher(candidates);
     EventHoldings holdings = QM_TRY(EventHoldings::read(store_, eventID));
-    outcome =
-        QM_TRY(applyContact(store_, holdings, eventID, candidates, matcher, incoming, context));
+    outcome = QM_TRY(applyContact(store_, holdings, eventID, candidates, matcher,
+                                  matcher.find(incoming), incoming, context));
     return {};
   }));
   return outcome;
