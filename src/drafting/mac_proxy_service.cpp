@@ -105,6 +105,8 @@ struct Request {
   std::string body;
   std::optional<std::string> token;
   bool loopback = false;
+  /// Who answered when the reply does not say: a chat-completions server's model.
+  std::optional<std::string> model;
 };
 
 /// What one transfer collects, shared with libcurl's callbacks.
@@ -173,7 +175,7 @@ namespace {
 /// prompt.
 Result<AIReply> perform(const Request& request, const AIEndpointOptions& options,
                         const std::atomic<bool>& stopping) {
-  const auto& [task, host, url, body, token, loopback] = request;
+  const auto& [task, host, url, body, token, loopback, model] = request;
   CurlHandle curl(curl_easy_init());
   if (!curl) return Error(ErrorCode::internal, "Cannot start a transfer");
 
@@ -229,7 +231,9 @@ Result<AIReply> perform(const Request& request, const AIEndpointOptions& options
     if (code != CURLE_OK) return Error(ErrorCode::unavailable, curl_easy_strerror(code));
     if (status == 0) return aiServerError("Invalid response");
     if (status < 200 || status > 299) return aiStatusError(status, transfer.body);
-    return readAIReply(transfer.body);
+    auto reply = QM_TRY(readAIReply(transfer.body));
+    if (!reply.provider) reply.provider = model;
+    return reply;
   }();
 
   if (!result) {
@@ -286,9 +290,13 @@ Result<Request> prepare(AppSettings& settings, KeychainStore& keychain, std::str
   const bool loopback = isLoopbackHost(host);
   // Text that is not UTF-8 (a note pasted from elsewhere) is sent with U+FFFD
   // in its place rather than failing the request.
+  std::optional<std::string> model;
+  if (kind == AIEndpointKind::chatCompletions && !settings.aiModel().empty())
+    model = settings.aiModel();
   return Request{std::move(task),  std::move(host),
                  std::move(url),   body.dump(-1, ' ', false, Json::error_handler_t::replace),
-                 std::move(token), loopback};
+                 std::move(token), loopback,
+                 std::move(model)};
 }
 
 }  // namespace

@@ -211,7 +211,7 @@ TEST_F(MacProxyServiceTest, ChatCompletionsServerOnThisComputerNeedsNoCredential
   auto reply = ask(*service);
   ASSERT_OK(reply);
   EXPECT_EQ(reply->text, "Hi there");
-  EXPECT_EQ(reply->provider, std::nullopt);
+  EXPECT_EQ(reply->provider, "llama3.1");  // the model stands in for an unnamed provider
   auto seen = local.requests();
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].target, "/v1/chat/completions");

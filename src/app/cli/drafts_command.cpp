@@ -44,6 +44,7 @@ int generate(CliContext& context, const DraftOptions& o) {
 
 int batch(CliContext& context, const DraftOptions& o) {
   int exitCode = 0;
+  std::int64_t shown = 0;  // one line per contact done, naming it
   auto answer =
       askCompanion(context, {{"command", "drafts.batch"}, {"eventID", o.eventID}, {"tone", o.tone}},
                    exitCode, [&](const nlohmann::json& progress) {
@@ -52,18 +53,17 @@ int batch(CliContext& context, const DraftOptions& o) {
                        return;
                      }
                      const auto total = progress.value("total", std::int64_t{0});
-                     const auto done = progress.value("completed", std::int64_t{0}) +
-                                       progress.value("failed", std::int64_t{0});
+                     const auto failed = progress.value("failed", std::int64_t{0});
+                     const auto done = progress.value("completed", std::int64_t{0}) + failed;
+                     if (done == shown) return;
+                     shown = done;
                      context.out << progressBar(done, total) << " " << done << "/" << total << "  "
                                  << progress.value("currentContactName", "") << std::endl;
                    });
   if (!answer) return exitCode;
-  const auto total = answer->value("total", std::int64_t{0});
   const auto completed = answer->value("completed", std::int64_t{0});
   const auto failed = answer->value("failed", std::int64_t{0});
-  context.out << progressBar(completed + failed, total) << " " << completed + failed << "/" << total
-              << "\n"
-              << "Batch complete: " << completed << (completed == 1 ? " draft" : " drafts")
+  context.out << "Batch complete: " << completed << (completed == 1 ? " draft" : " drafts")
               << " written, " << failed << " failed\n";
   return failed > 0 && completed == 0 ? 1 : 0;
 }
