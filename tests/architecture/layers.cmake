@@ -1,7 +1,7 @@
 # The layers of src/: which folders each folder may include from. A folder
 # only ever includes from layers below it:
 #   common -> crypto -> wire -> {settings, store, peer_link}
-#          -> {pairing, sync, mcp} -> drafting -> {phone, app}
+#          -> {pairing, sync, mcp, ui, search, export} -> drafting -> {phone, app}
 # A new subsystem gets a line here, below everything it uses.
 set(QM_LAYERS
   "common:"
@@ -13,7 +13,10 @@ set(QM_LAYERS
   "pairing: common crypto wire settings peer_link"
   "sync: common crypto wire settings store"
   "mcp: common settings store"
+  "ui: common settings store"
+  "search: common settings store"
+  "export: common settings store"
   "drafting: common crypto wire settings store sync"
   "phone: common crypto wire settings peer_link pairing sync"
-  "app: common crypto wire settings store peer_link pairing sync mcp drafting"
+  "app: common crypto wire settings store peer_link pairing sync mcp drafting ui search export"
 )

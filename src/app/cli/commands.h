@@ -20,6 +20,12 @@ void addPairCommand(CLI::App& app, CliContext& context, int& exitCode);
 void addSyncCommands(CLI::App& app, CliContext& context, int& exitCode);
 /// `drafts generate|batch|cancel|list|show|edit|set-status`.
 void addDraftsCommand(CLI::App& app, CliContext& context, int& exitCode);
+/// `contacts`, `companies` and `dashboard`.
+void addListCommands(CLI::App& app, CliContext& context, int& exitCode);
+/// `search`.
+void addSearchCommand(CLI::App& app, CliContext& context, int& exitCode);
+/// `export` with its formats, and `restore`.
+void addExportCommands(CLI::App& app, CliContext& context, int& exitCode);
 /// `ai login|logout|status`.
 void addAiCommand(CLI::App& app, CliContext& context, int& exitCode);
 
