@@ -1,0 +1,98 @@
+#pragma once
+
+#include <array>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "common/enum_info.h"
+#include "common/uuid.h"
+#include "store/contact.h"
+
+namespace qm {
+
+/// The orderings of the contacts list; the label is also the raw text.
+enum class ContactSortField {
+  name,
+  company,
+  tier,
+  score,
+  status,
+  targetsFirst,
+  recentlyMet,
+  highestRated,
+  lowestRated
+};
+
+template <>
+struct EnumInfo<ContactSortField> {
+  using E = ContactSortField;
+  static constexpr std::array<EnumCase<E>, 9> cases{{
+      {E::name, "Name", "Name"},
+      {E::company, "Company", "Company"},
+      {E::tier, "Tier", "Tier"},
+      {E::score, "Score", "Score"},
+      {E::status, "Status", "Status"},
+      {E::targetsFirst, "Targets First", "Targets First"},
+      {E::recentlyMet, "Recently Met", "Recently Met"},
+      {E::highestRated, "Highest Rated", "Highest Rated"},
+      {E::lowestRated, "Lowest Rated", "Lowest Rated"},
+  }};
+};
+
+/// What one contacts list shows: the seven filter chips, the search text, the
+/// ordering with its direction, and the selection. A list starts from these
+/// values each time it is shown.
+struct ContactListState {
+  ContactSortField sortField = ContactSortField::name;
+  bool sortAscending = true;
+  bool filterFavorites = false;
+  bool filterTargets = false;
+  bool filterMet = false;
+  bool filterNotMet = false;
+  bool filterFollowUp = false;
+  bool filterNotes = false;
+  bool filterTeamMet = false;
+  std::string searchText;
+  std::set<Uuid> selection;
+
+  /// Turns all seven chips off (the chip bar's "Clear").
+  void clearFilters();
+  bool anyFilter() const;
+};
+
+/// One chip of the chip bar, in the order the bar shows them.
+struct FilterChip {
+  std::string_view label;
+  std::string_view icon;
+  bool ContactListState::*state;
+};
+extern const std::array<FilterChip, 7> kFilterChips;
+
+/// The contacts an event's list shows, in order. `eventContacts` are the
+/// event's contacts in stored order (empty for a deleted event);
+/// `contactsWithNotes` the ids of those with at least one note.
+///
+/// Filters that are on all apply; then the search: the lower-cased search text
+/// (not trimmed) must be part of the lower-cased full name, company, title or
+/// e-mail. Then the ordering, reversed when `sortAscending` is false. The sort
+/// is stable in both directions: contacts that compare equal keep their stored
+/// order, so the list never reshuffles between refreshes. Names and companies
+/// compare with `NameCollator` (keys made once per call).
+std::vector<const Contact*> visibleContacts(std::span<const Contact> eventContacts,
+                                            const std::unordered_set<Uuid>& contactsWithNotes,
+                                            const ContactListState& state);
+
+/// Whether `contact` passes the filters that are on (not the search).
+bool passesFilters(const Contact& contact, const std::unordered_set<Uuid>& contactsWithNotes,
+                   const ContactListState& state);
+/// Whether `contact` matches the search text (an empty text matches everyone).
+bool matchesSearch(const Contact& contact, std::string_view searchText);
+
+/// 0 for tier "A", 1 for "B", 2 for "C" (any letter case), 3 for any other or no tier.
+int tierRank(const std::optional<std::string>& tier);
+
+}  // namespace qm

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "store/contact.h"
+#include "store/event.h"
+#include "store/follow_up_draft.h"
+#include "store/opportunity.h"
+
+namespace qm {
+
+/// One line of a dashboard's "NEXT ACTIONS" or "ATTENTION ITEMS" section.
+struct DashboardItem {
+  /// Stable name for scripts: "reviewDrafts", "missingEmails", …, "allCaughtUp".
+  std::string kind;
+  std::int64_t count = 0;
+  std::string text;
+  std::string icon;
+};
+
+/// What the section shows when nothing is pending.
+inline constexpr std::string_view kAllCaughtUpText = "All caught up \u2014 no pending actions";
+inline constexpr std::string_view kAllCaughtUpIcon = "checkmark.seal.fill";
+
+/// The six counts of an event's next actions.
+struct NextActionCounts {
+  std::int64_t approvedDrafts = 0;
+  std::int64_t missingEmails = 0;
+  std::int64_t highPriorityOpen = 0;
+  std::int64_t crmReady = 0;
+  std::int64_t dataIssues = 0;
+  std::int64_t unownedMet = 0;
+};
+
+/// The counts over an event's contacts (empty for a deleted event) and the
+/// drafts of the store (only those addressed to one of the contacts count).
+NextActionCounts nextActionCounts(std::span<const Contact> eventContacts,
+                                  std::span<const FollowUpDraft> drafts);
+
+/// The actions with a count of at least 1, in their fixed order, or the one
+/// "All caught up" item when there are none.
+std::vector<DashboardItem> nextActions(const NextActionCounts& counts);
+
+/// One currency's part of a pipeline total.
+struct PipelineTotal {
+  std::string currency;
+  double amount = 0;
+};
+
+/// The sum of the values of an event's opportunities (in the event's order),
+/// one total per currency in order of first appearance, so amounts in
+/// different currencies are never added together. No valued opportunity gives
+/// one total of 0 "EUR".
+std::vector<PipelineTotal> pipelineTotals(std::span<const Opportunity> opportunities);
+
+/// One event of the portfolio with its records.
+struct PortfolioEvent {
+  Event event;
+  std::vector<Contact> contacts;
+  std::vector<Opportunity> opportunities;
+};
+
+/// The portfolio's events: those not archived, latest `startDate` first
+/// (events without one last, in stored order).
+void orderPortfolio(std::vector<PortfolioEvent>& events);
+
+struct AttentionCounts {
+  std::int64_t eventsWithoutMeetings = 0;
+  std::int64_t missingEmailContacts = 0;
+  std::int64_t missingEmailEvents = 0;
+  std::int64_t opportunitiesWithoutNextStep = 0;
+  std::int64_t untieredContacts = 0;
+  std::int64_t contacts = 0;
+};
+
+/// The counts over the portfolio's events; archived events are skipped.
+AttentionCounts attentionCounts(std::span<const PortfolioEvent> events);
+
+/// The attention items that apply, in their fixed order, or the one
+/// "All caught up" item.
+std::vector<DashboardItem> attentionItems(const AttentionCounts& counts);
+
+}  // namespace qm

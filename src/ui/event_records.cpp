@@ -1,0 +1,34 @@
+#include "ui/event_records.h"
+
+#include "store/contact_queries.h"
+#include "store/relationships.h"
+#include "store/store.h"
+
+namespace qm {
+
+Result<EventRecords> loadEventRecords(Store& store, const Uuid& eventID) {
+  EventRecords records;
+  records.contacts = QM_TRY(contactsOf(store, eventID));
+  const auto noteIDs = QM_TRY(noteIDsOfEvent(store, eventID));
+  for (const auto& [contactID, notes] : noteIDs)
+    if (!notes.empty()) records.contactsWithNotes.insert(contactID);
+  records.opportunities = QM_TRY(opportunitiesOf(store, eventID));
+  records.approvedDrafts =
+      QM_TRY(store.fetch<FollowUpDraft>({Match{"status", std::string("approved")}}));
+  return records;
+}
+
+Result<std::vector<PortfolioEvent>> loadPortfolio(Store& store) {
+  std::vector<PortfolioEvent> events;
+  auto stored = QM_TRY(store.fetch<Event>({Match{"isArchived", false}}));
+  for (Event& event : stored) {
+    PortfolioEvent e{std::move(event), {}, {}};
+    e.contacts = QM_TRY(contactsOf(store, e.event.id));
+    e.opportunities = QM_TRY(opportunitiesOf(store, e.event.id));
+    events.push_back(std::move(e));
+  }
+  orderPortfolio(events);
+  return events;
+}
+
+}  // namespace qm

@@ -1,0 +1,63 @@
+#include "ui/name_collator.h"
+
+#include <unicode/coll.h>
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+
+#include <cstdint>
+
+#include "common/text.h"
+
+namespace qm {
+
+struct NameCollator::Impl {
+  std::unique_ptr<icu::Collator> collator;
+};
+
+NameCollator::NameCollator() : impl_(std::make_unique<Impl>()) {
+  UErrorCode status = U_ZERO_ERROR;
+  icu::Locale locale = icu::Locale::getDefault();
+  // The POSIX locale's collation ranks capitals apart from small letters even
+  // at secondary strength, so it cannot ignore case; the root collation can.
+  if (std::string_view(locale.getVariant()) == "POSIX") locale = icu::Locale::getRoot();
+  impl_->collator.reset(icu::Collator::createInstance(locale, status));
+  if (U_SUCCESS(status) && impl_->collator) {
+    impl_->collator->setStrength(icu::Collator::SECONDARY);
+    impl_->collator->setAttribute(UCOL_NUMERIC_COLLATION, UCOL_ON, status);
+  }
+  if (U_FAILURE(status)) impl_->collator.reset();
+}
+
+NameCollator::~NameCollator() = default;
+
+NameCollator& NameCollator::forThisThread() {
+  thread_local NameCollator collator;
+  return collator;
+}
+
+std::string NameCollator::sortKey(std::string_view text) const {
+  if (!impl_->collator) return lowercaseUnicode(text);
+  const auto unicode = icu::UnicodeString::fromUTF8(
+      icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
+  std::string out(text.size() * 2 + 16, '\0');
+  auto size = impl_->collator->getSortKey(unicode, reinterpret_cast<std::uint8_t*>(out.data()),
+                                          static_cast<std::int32_t>(out.size()));
+  if (size > static_cast<std::int32_t>(out.size())) {
+    out.resize(static_cast<std::size_t>(size));
+    size = impl_->collator->getSortKey(unicode, reinterpret_cast<std::uint8_t*>(out.data()), size);
+  }
+  // The key ends with a zero byte that bytewise comparison does not need.
+  out.resize(size > 0 ? static_cast<std::size_t>(size - 1) : 0);
+  return out;
+}
+
+int NameCollator::compare(std::string_view a, std::string_view b) const {
+  if (!impl_->collator) return lowercaseUnicode(a).compare(lowercaseUnicode(b));
+  UErrorCode status = U_ZERO_ERROR;
+  const auto order = impl_->collator->compareUTF8(
+      icu::StringPiece(a.data(), static_cast<std::int32_t>(a.size())),
+      icu::StringPiece(b.data(), static_cast<std::int32_t>(b.size())), status);
+  return order == UCOL_LESS ? -1 : order == UCOL_GREATER ? 1 : 0;
+}
+
+}  // namespace qm
