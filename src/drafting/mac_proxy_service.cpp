@@ -232,7 +232,7 @@ Result<AIReply> perform(const Request& request, const AIEndpointOptions& options
     if (status == 0) return aiServerError("Invalid response");
     if (status < 200 || status > 299) return aiStatusError(status, transfer.body);
     auto reply = QM_TRY(readAIReply(transfer.body));
-    if (!reply.provider) reply.provider = model;
+    if (!reply.provider) reply.provider = request.model;
     return reply;
   }();
 
