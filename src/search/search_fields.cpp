@@ -1,0 +1,88 @@
+#include "search/search_fields.h"
+
+#include <unordered_map>
+
+#include "common/text.h"
+#include "store/contact.h"
+#include "store/contact_note.h"
+#include "store/event.h"
+#include "store/follow_up_draft.h"
+#include "store/opportunity.h"
+
+namespace qm {
+
+namespace {
+
+std::optional<std::string_view> view(const std::optional<std::string>& text) {
+  if (!text) return std::nullopt;
+  return std::string_view(*text);
+}
+
+bool nonEmpty(const std::optional<std::string>& text) {
+  return text && !text->empty();
+}
+
+}  // namespace
+
+const std::vector<std::string_view>& contactSearchColumns() {
+  static const std::vector<std::string_view> columns{
+      "id",          "eventID", "firstName", "lastName",       "company",         "title",
+      "email",       "phone",   "city",      "country",        "companyIndustry", "delegation",
+      "boothNumber", "whyMeet", "aiSummary", "companySummary", "companyWebsite"};
+  return columns;
+}
+
+std::vector<SearchField> contactSearchFields(const Contact& c,
+                                             const std::vector<ContactNote>& notes) {
+  std::vector<SearchField> fields{
+      {c.firstName, 3},        {c.lastName, 3},          {c.company, 2},
+      {view(c.title), 2},      {view(c.email), 1.5},     {view(c.phone), 1.5},
+      {view(c.city), 1},       {view(c.country), 1},     {view(c.companyIndustry), 1.5},
+      {view(c.delegation), 1}, {view(c.boothNumber), 1}, {view(c.whyMeet), 0.5},
+      {view(c.aiSummary), 0.5}};
+  for (const ContactNote& note : notes) fields.push_back({view(note.textContent), 0.5});
+  return fields;
+}
+
+std::vector<SearchField> companySearchFields(const CompanyGroup& company) {
+  return {{company.name, 3},
+          {view(company.industry), 2},
+          {view(company.summary), 0.5},
+          {view(company.website), 1}};
+}
+
+std::vector<CompanyGroup> groupCompanies(const std::vector<const Contact*>& contacts) {
+  std::vector<CompanyGroup> groups;
+  std::unordered_map<std::string, std::size_t> byKey;
+  for (const Contact* contact : contacts) {
+    const Contact& c = *contact;
+    std::string key = lowercaseUnicode(trimUnicodeWhitespace(c.company));
+    if (key.empty()) continue;
+    auto [it, added] = byKey.try_emplace(std::move(key), groups.size());
+    if (added) groups.push_back({c.company, {}, {}, {}, 0});
+    CompanyGroup& group = groups[it->second];
+    ++group.contacts;
+    if (!nonEmpty(group.industry) && nonEmpty(c.companyIndustry))
+      group.industry = c.companyIndustry;
+    if (!nonEmpty(group.summary) && nonEmpty(c.companySummary)) group.summary = c.companySummary;
+    if (!nonEmpty(group.website) && nonEmpty(c.companyWebsite)) group.website = c.companyWebsite;
+  }
+  return groups;
+}
+
+std::vector<SearchField> opportunitySearchFields(const Opportunity& o) {
+  return {{o.title, 3}, {o.companyName, 2}, {o.stage, 2}, {o.nextStep, 1}, {view(o.notes), 0.5}};
+}
+
+std::vector<SearchField> draftSearchFields(const FollowUpDraft& draft,
+                                           const std::optional<std::string>& contactName,
+                                           const std::optional<std::string>& contactCompany) {
+  return {
+      {draft.subject, 3}, {view(contactName), 2}, {view(contactCompany), 1.5}, {draft.body, 0.5}};
+}
+
+std::vector<SearchField> eventSearchFields(const Event& event) {
+  return {{event.name, 3}, {view(event.location), 2}};
+}
+
+}  // namespace qm

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/result.h"
+#include "common/uuid.h"
+#include "search/search_result.h"
+
+namespace qm {
+
+class Store;
+
+/// The searchable texts of the whole store, folded once and kept in memory, so
+/// that a search over tens of thousands of contacts takes milliseconds.
+///
+/// Each category keeps its texts in one contiguous block, grouped by event; a
+/// search looks for its longest word through the block (a few megabytes a
+/// millisecond) and scores only the records where it occurs, with the same rule
+/// and in the same order as `referenceSearch`, so the results are the same.
+///
+/// `refresh` follows the store: it asks for each table's change stamp and
+/// re-reads only the record kinds that changed (a new note re-reads the notes
+/// but not the contacts). Confined to one thread, like the store.
+class SearchIndex {
+ public:
+  /// `locale` formats opportunity values (an ICU locale name; empty: the user's).
+  explicit SearchIndex(std::string locale = {});
+  ~SearchIndex();
+  SearchIndex(const SearchIndex&) = delete;
+  SearchIndex& operator=(const SearchIndex&) = delete;
+
+  /// Brings the index up to date with `store`. On failure the index keeps
+  /// what it held and tries again at the next call.
+  Status refresh(Store& store);
+
+  /// Searches what the index holds (see `referenceSearch` for the meaning).
+  /// `keepGoing` is asked before each event visited and before returning;
+  /// when it says no the search stops and returns nothing.
+  std::optional<SearchResults> search(std::string_view query,
+                                      const std::optional<Uuid>& scopedEvent,
+                                      const std::function<bool()>& keepGoing = {}) const;
+
+  /// How many times each record kind has been read, for tests and logs.
+  struct ReadCounts {
+    int events = 0, contacts = 0, notes = 0, opportunities = 0, drafts = 0;
+  };
+  ReadCounts readCounts() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace qm

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace qm {
+
+/// The folded texts of many records of one kind, one record after another in
+/// a single block, each text with its weight. Finding the records that contain
+/// a word is one pass of `memmem` over the block instead of a call per text.
+class SearchTextTable {
+ public:
+  /// A record's texts, already folded (`foldForSearch`), with their weights;
+  /// empty texts are left out, as the rule skips them.
+  using Texts = std::vector<std::pair<std::string, double>>;
+
+  void add(const Texts& texts);
+  std::size_t size() const { return blobStart_.size() - 1; }
+
+  /// The score of record `record` for `tokens`, or nothing when a token is
+  /// found in none of its texts.
+  std::optional<double> score(std::size_t record, const std::vector<std::string>& tokens) const;
+
+  /// Calls `hit(record, score)` for each record of [first, last) that matches
+  /// every token, in record order. Only records containing `tokens[scanToken]`
+  /// are scored.
+  template <class Hit>
+  void match(std::size_t first, std::size_t last, const std::vector<std::string>& tokens,
+             std::size_t scanToken, Hit&& hit) const {
+    std::size_t at = blobStart_[first];
+    const std::size_t end = blobStart_[last];
+    while (at < end) {
+      const auto found = find(tokens[scanToken], at, end);
+      if (!found) break;
+      const std::size_t record = recordAt(*found, first, last);
+      if (auto s = score(record, tokens)) hit(record, *s);
+      at = blobStart_[record + 1];
+    }
+  }
+
+ private:
+  struct FieldRef {
+    std::uint32_t offset;
+    std::uint32_t length;
+    double weight;
+  };
+  std::optional<std::size_t> find(std::string_view token, std::size_t from, std::size_t to) const;
+  std::size_t recordAt(std::size_t offset, std::size_t first, std::size_t last) const;
+
+  std::string blob_;
+  std::vector<FieldRef> fields_;
+  std::vector<std::uint32_t> fieldStart_{0};
+  std::vector<std::size_t> blobStart_{0};
+};
+
+}  // namespace qm

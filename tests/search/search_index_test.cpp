@@ -1,0 +1,218 @@
+// The index against the store: the hits it builds, how it follows changes,
+// and that it always agrees with the plain scan.
+#include <gmock/gmock.h>
+
+#include "search/reference_search.h"
+#include "search/search_index.h"
+#include "search_test_data.h"
+#include "store/store_test_support.h"
+
+namespace qm {
+namespace {
+
+using test::addContact;
+using test::addDraft;
+using test::addEvent;
+using test::addNote;
+using test::addOpportunity;
+using ::testing::ElementsAre;
+using ::testing::Eq;
+using ::testing::Field;
+using ::testing::IsEmpty;
+using ::testing::Optional;
+using Category = SearchResultCategory;
+
+std::vector<std::string> primaries(const std::vector<SearchResult>& hits) {
+  std::vector<std::string> out;
+  for (const auto& h : hits) out.push_back(h.primaryText);
+  return out;
+}
+
+struct SearchIndexTest : test::StoreFixture {
+  SearchIndex index{"en_US"};
+
+  /// The index's results, checked against the plain scan of the same store.
+  SearchResults search(std::string_view query, std::optional<Uuid> scope = {}) {
+    EXPECT_OK(index.refresh(*store));
+    auto fast = index.search(query, scope);
+    auto plain = referenceSearch(*store, query, scope, "en_US");
+    EXPECT_TRUE(fast.has_value());
+    EXPECT_OK(plain);
+    if (!fast || !plain.ok()) return {};
+    EXPECT_TRUE(sameResults(*fast, *plain)) << "query \"" << query << "\"";
+    return *fast;
+  }
+};
+
+TEST_F(SearchIndexTest, BuildsTheHitTextsAndTargetsOfEachCategory) {
+  Event expo = addEvent(*store, "Logistics Expo", "Hall 4");
+  Contact jo = addContact(*store, expo, "Jo", "Smith", "Acme Logistics");
+  jo.title = "CTO";
+  ASSERT_OK(store->update(jo));
+  Contact ana = addContact(*store, expo, "Ana", "Lopes", " acme logistics\n");
+  ana.companyIndustry = "Logistics";
+  ASSERT_OK(store->update(ana));
+  Contact titleOnly = addContact(*store, expo, "Logan", "", "");
+  titleOnly.title = "Logistics lead";
+  ASSERT_OK(store->update(titleOnly));
+  Contact mailOnly = addContact(*store, expo, "Lou", "Gist", "");
+  mailOnly.email = "lou@logistics.example";
+  ASSERT_OK(store->update(mailOnly));
+  Opportunity big = addOpportunity(*store, expo, "Logistics rollout", 12500, "EUR");
+  Opportunity none = addOpportunity(*store, expo, "Logistics pilot", 0);
+  addOpportunity(*store, expo, "Logistics audit", 900, "euros");
+  FollowUpDraft draft = addDraft(*store, jo, "Logistics follow-up");
+
+  auto results = search("logistics");
+  ASSERT_EQ(results.size(), 5u);
+  const auto& contacts = results[Category::contacts];
+  ASSERT_EQ(contacts.size(), 4u);
+  auto secondaryOf = [&](const std::string& name) {
+    for (const auto& h : contacts)
+      if (h.primaryText == name) return h.secondaryText;
+    return std::optional<std::string>("(missing)");
+  };
+  EXPECT_THAT(secondaryOf("Jo Smith"), Optional(Eq("CTO at Acme Logistics")));
+  EXPECT_THAT(secondaryOf("Ana Lopes"), Optional(Eq(" acme logistics\n")));
+  EXPECT_THAT(secondaryOf("Logan"), Optional(Eq("Logistics lead")));
+  EXPECT_THAT(secondaryOf("Lou Gist"), Optional(Eq("lou@logistics.example")));
+  EXPECT_THAT(contacts.front().eventName, Optional(Eq("Logistics Expo")));
+  EXPECT_EQ(contacts.front().navigationIntent, NavigationIntent(NavigateToContact{expo.id, jo.id}));
+
+  // Jo's and Ana's companies differ only in case and blanks: one company, named
+  // after the first contact, with the first industry found.
+  const auto& companies = results[Category::companies];
+  ASSERT_EQ(companies.size(), 1u);
+  EXPECT_EQ(companies[0].primaryText, "Acme Logistics");
+  EXPECT_THAT(companies[0].secondaryText, Optional(Eq("2 contacts · Logistics")));
+  EXPECT_EQ(companies[0].navigationIntent,
+            NavigationIntent(NavigateToCompany{expo.id, "Acme Logistics"}));
+
+  const auto& opportunities = results[Category::opportunities];
+  ASSERT_EQ(opportunities.size(), 3u);
+  EXPECT_THAT(opportunities[0].secondaryText, Optional(Eq("€12,500 · Exploring")));
+  EXPECT_THAT(opportunities[1].secondaryText, Optional(Eq("Exploring")));
+  EXPECT_THAT(opportunities[2].secondaryText, Optional(Eq("euros 900 · Exploring")));
+  EXPECT_EQ(opportunities[0].navigationIntent,
+            NavigationIntent(NavigateToOpportunity{expo.id, big.id}));
+  (void)none;
+
+  ASSERT_EQ(results[Category::drafts].size(), 1u);
+  const auto& d = results[Category::drafts][0];
+  EXPECT_THAT(d.secondaryText, Optional(Eq("To: Jo Smith")));
+  EXPECT_THAT(d.eventName, Optional(Eq("Logistics Expo")));
+  EXPECT_EQ(d.navigationIntent, NavigationIntent(NavigateToDraft{draft.id}));
+
+  ASSERT_EQ(results[Category::events].size(), 1u);
+  const auto& e = results[Category::events][0];
+  EXPECT_THAT(e.secondaryText, Optional(Eq("Hall 4 · 4 contacts")));
+  EXPECT_EQ(e.eventName, std::nullopt);
+  EXPECT_EQ(e.navigationIntent, NavigationIntent(NavigateToEvent{expo.id}));
+}
+
+TEST_F(SearchIndexTest, ScopedSearchesStayInTheirEventWithoutEventsOrEventNames) {
+  Event a = addEvent(*store, "Alpha Fair");
+  Event b = addEvent(*store, "Beta Fair", "");
+  Contact inA = addContact(*store, a, "Fairley", "One");
+  Contact inB = addContact(*store, b, "Fairley", "Two");
+  addDraft(*store, inA, "Fair enough");
+  addDraft(*store, inB, "Fair and square");
+
+  auto scoped = search("fair", b.id);
+  EXPECT_FALSE(scoped.contains(Category::events));
+  EXPECT_THAT(primaries(scoped[Category::contacts]), ElementsAre("Fairley Two"));
+  EXPECT_THAT(primaries(scoped[Category::drafts]), ElementsAre("Fair and square"));
+  for (const auto& [category, hits] : scoped)
+    for (const auto& hit : hits) EXPECT_EQ(hit.eventName, std::nullopt);
+
+  auto global = search("fair");
+  EXPECT_THAT(primaries(global[Category::events]), ElementsAre("Alpha Fair", "Beta Fair"));
+  EXPECT_THAT(global[Category::events][1].secondaryText, Optional(Eq("1 contact")));
+  EXPECT_THAT(primaries(global[Category::contacts]), ElementsAre("Fairley One", "Fairley Two"));
+
+  // A scope naming no event finds nothing.
+  auto nowhere = search("fair", Uuid::random());
+  EXPECT_THAT(nowhere[Category::contacts], IsEmpty());
+  EXPECT_THAT(nowhere[Category::drafts], IsEmpty());
+}
+
+TEST_F(SearchIndexTest, OrdersHitsByScoreKeepingTheFoundOrderOfEqualScores) {
+  Event expo = addEvent(*store, "Expo");
+  Contact noted = addContact(*store, expo, "Ann", "Other");
+  addNote(*store, noted, "asked about rivera pricing");  // 0.5 × 2: whole word in a note
+  addContact(*store, expo, "Rivera", "First");           // 3 × 2
+  addContact(*store, expo, "Riverano", "Second");        // 3 × 1.5
+  addContact(*store, expo, "Rivera", "Third");           // 3 × 2, found after First
+
+  auto contacts = search("rivera")[Category::contacts];
+  EXPECT_THAT(primaries(contacts),
+              ElementsAre("Rivera First", "Rivera Third", "Riverano Second", "Ann Other"));
+  EXPECT_THAT(contacts,
+              ElementsAre(Field(&SearchResult::score, 6.0), Field(&SearchResult::score, 6.0),
+                          Field(&SearchResult::score, 4.5), Field(&SearchResult::score, 1.0)));
+}
+
+TEST_F(SearchIndexTest, FollowsInsertsUpdatesAndDeletesBetweenSearches) {
+  Event expo = addEvent(*store, "Expo");
+  Contact c = addContact(*store, expo, "Øystein", "Berg", "Nordlys");
+  EXPECT_THAT(primaries(search("øystein")[Category::contacts]), ElementsAre("Øystein Berg"));
+
+  addNote(*store, c, "wants a quote for the fjord project");
+  const auto before = index.readCounts();
+  EXPECT_THAT(primaries(search("fjord")[Category::contacts]), ElementsAre("Øystein Berg"));
+  // A new note re-reads the notes, not the contacts or anything else.
+  EXPECT_EQ(index.readCounts().notes, before.notes + 1);
+  EXPECT_EQ(index.readCounts().contacts, before.contacts);
+  EXPECT_EQ(index.readCounts().opportunities, before.opportunities);
+
+  c.firstName = "Ola";
+  ASSERT_OK(store->update(c));
+  EXPECT_THAT(search("øystein")[Category::contacts], IsEmpty());
+  EXPECT_THAT(primaries(search("ola")[Category::contacts]), ElementsAre("Ola Berg"));
+
+  // Unchanged tables are not read again.
+  const auto steady = index.readCounts();
+  search("ola");
+  EXPECT_EQ(index.readCounts().contacts, steady.contacts);
+  EXPECT_EQ(index.readCounts().events, steady.events);
+
+  ASSERT_OK(store->remove<Contact>(c.id));
+  EXPECT_THAT(search("ola")[Category::contacts], IsEmpty());
+  EXPECT_THAT(search("fjord")[Category::contacts], IsEmpty());
+  EXPECT_THAT(search("nordlys")[Category::companies], IsEmpty());
+
+  // Another process writing to the same file is noticed too.
+  {
+    auto other = Store::open(storePath());
+    ASSERT_OK(other);
+    addContact(**other, expo, "Mei", "Tanaka", "Kumo");
+    Event renamed = expo;
+    renamed.name = "Kumo Summit";
+    ASSERT_OK((*other)->update(renamed));
+  }
+  auto results = search("kumo");
+  EXPECT_THAT(primaries(results[Category::contacts]), ElementsAre("Mei Tanaka"));
+  EXPECT_THAT(results[Category::contacts][0].eventName, Optional(Eq("Kumo Summit")));
+  EXPECT_THAT(primaries(results[Category::events]), ElementsAre("Kumo Summit"));
+}
+
+TEST_F(SearchIndexTest, AgreesWithThePlainScanOnGeneratedStores) {
+  test::fillGenerated(*store, 42, 3, 24);
+  auto events = store->fetch<Event>();
+  ASSERT_OK(events);
+  std::uint64_t state = 9;
+  int withHits = 0;
+  for (int i = 0; i < 90; ++i) {
+    const std::string query = test::generatedQuery(state);
+    std::optional<Uuid> scope;
+    if (i % 3 == 0) scope = (*events)[static_cast<std::size_t>(i) % events->size()].id;
+    auto results = search(query, scope);
+    for (const auto& [category, hits] : results) withHits += hits.empty() ? 0 : 1;
+    // Change the store now and then, so that agreement holds after updates too.
+    if (i % 30 == 29) test::fillGenerated(*store, static_cast<std::uint64_t>(i), 1, 8);
+  }
+  EXPECT_GT(withHits, 90) << "the generated queries should find things";
+}
+
+}  // namespace
+}  // namespace qm

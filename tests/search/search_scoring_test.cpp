@@ -1,0 +1,98 @@
+// The scoring rule: what a token finds in a field, how tokens combine, and how
+// queries and texts are folded and split.
+#include <gmock/gmock.h>
+
+#include <random>
+
+#include "search/search_scoring.h"
+
+namespace qm {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::Optional;
+
+std::optional<double> score(const std::vector<SearchField>& fields, std::string_view query) {
+  return scoreRecord(fields, searchTokens(query));
+}
+
+TEST(SearchScoring, WeightsTheBestKindOfMatchPerToken) {
+  // A first name (weight 3) equal to the token: 6; starting with it: 4.5;
+  // merely containing it: 3.
+  EXPECT_THAT(score({{"Jo", 3}}, "jo"), Optional(6.0));
+  EXPECT_THAT(score({{"Jonas", 3}}, "jo"), Optional(4.5));
+  EXPECT_THAT(score({{"Bjorn", 3}}, "jo"), Optional(3.0));
+  // A note (0.5) that contains the token inside a word: 0.5; as a whole word: 1;
+  // as the start of a later word: 0.75.
+  EXPECT_THAT(score({{"the pilotage plan", 0.5}}, "lot"), Optional(0.5));
+  EXPECT_THAT(score({{"met at the booth", 0.5}}, "booth"), Optional(1.0));
+  EXPECT_THAT(score({{"met at the boothcamp", 0.5}}, "booth"), Optional(0.75));
+  // The best field wins, not the sum of the fields.
+  EXPECT_THAT(score({{"Smith", 3}, {"smith@example.com", 1.5}}, "smith"), Optional(6.0));
+  // A later whole-word occurrence beats an earlier one inside a word.
+  EXPECT_THAT(score({{"bjohn john", 1}}, "john"), Optional(2.0));
+}
+
+TEST(SearchScoring, EveryTokenMustMatchAndTheirBestsAddUp) {
+  const std::vector<SearchField> joSmith{{"Jo", 3}, {"Smith", 3}};
+  const std::vector<SearchField> joBrown{{"Jo", 3}, {"Brown", 3}};
+  EXPECT_THAT(score(joSmith, "jo sm"), Optional(6.0 + 4.5));
+  EXPECT_EQ(score(joBrown, "jo sm"), std::nullopt);
+  // Absent and empty texts are skipped.
+  EXPECT_EQ(score({{std::nullopt, 3}, {"", 3}}, "jo"), std::nullopt);
+  // A token may be scored by the same field as another.
+  EXPECT_THAT(score({{"Jo", 3}}, "jo JO"), Optional(12.0));
+}
+
+TEST(SearchScoring, FoldsCaseAndCompositionButNotAccents) {
+  EXPECT_THAT(score({{"MÜLLER", 3}}, "müller"), Optional(6.0));
+  // Stored decomposed (u + combining diaeresis), typed composed.
+  EXPECT_THAT(score({{"Mu\xCC\x88ller", 3}}, "Müller"), Optional(6.0));
+  EXPECT_EQ(score({{"Müller", 3}}, "muller"), std::nullopt);
+  EXPECT_THAT(score({{"田中 太郎", 3}}, "太郎"), Optional(6.0));
+  EXPECT_THAT(score({{"田中太郎", 3}}, "中"), Optional(3.0));
+}
+
+TEST(SearchScoring, SplitsQueriesAndTextsAtBlanksOnly) {
+  // Ideographic and no-break spaces separate words; other punctuation does not.
+  EXPECT_THAT(searchTokens("田中\u3000太郎"), ElementsAre("田中", "太郎"));
+  EXPECT_THAT(searchTokens(" Ada\t\u00A0LOVELACE  "), ElementsAre("ada", "lovelace"));
+  EXPECT_THAT(searchTokens("jean-luc o'neil"), ElementsAre("jean-luc", "o'neil"));
+  EXPECT_THAT(score({{"hall\u3000four", 1}}, "four"), Optional(2.0));
+  EXPECT_THAT(score({{"acme-robotics", 1}}, "robotics"), Optional(1.0));
+}
+
+TEST(SearchScoring, QueriesShorterThanTwoCharactersAreNotSearched) {
+  EXPECT_FALSE(isSearchableQuery("  a \n"));
+  EXPECT_FALSE(isSearchableQuery("田"));
+  EXPECT_FALSE(isSearchableQuery("e\xCC\x81"));  // one accented letter, two code points
+  EXPECT_FALSE(isSearchableQuery("\u3000"));
+  EXPECT_TRUE(isSearchableQuery(" jo "));
+  EXPECT_TRUE(isSearchableQuery("田中"));
+  EXPECT_TRUE(isSearchableQuery("a b"));
+}
+
+// The index scores folded texts by stepping over the token's occurrences; it
+// must give exactly what the rule gives on every text.
+TEST(SearchScoring, OccurrenceScanAgreesWithTheRule) {
+  const std::vector<std::string> pieces{"a",  "ab", "b",  " ",  "\u3000", "\u00A0",
+                                        "\t", "é",  "田", "ba", "-",      "aa"};
+  std::mt19937 random(7);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text, token;
+    for (int k = static_cast<int>(random() % 7); k >= 0; --k)
+      text += pieces[random() % pieces.size()];
+    do {
+      token.clear();
+      for (int k = static_cast<int>(random() % 2); k >= 0; --k)
+        token += pieces[random() % pieces.size()];
+    } while (searchTokens(token).size() != 1);
+    token = searchTokens(token).front();
+    const auto expected = scoreRecord({{text, 2}}, {token});
+    EXPECT_EQ(tokenScoreInFolded(foldForSearch(text), token, 2), expected.value_or(0))
+        << "text \"" << text << "\", token \"" << token << "\"";
+  }
+}
+
+}  // namespace
+}  // namespace qm
