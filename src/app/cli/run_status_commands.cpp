@@ -59,6 +59,20 @@ void addStatusCommand(CLI::App& app, CliContext& context, int& exitCode) {
       context.out << "  Sync error: " << s["lastSyncError"].get<std::string>() << "\n";
     if (const auto queued = s.value("queuedDeltas", 0); queued > 0)
       context.out << "  Waiting for the phone: " << queued << " change(s)\n";
+    context.out << "  AI drafts: "
+                << (s.value("aiEndpointConfigured", false)
+                        ? "the AI endpoint (quillmere ai status)"
+                        : "through the phone only (quillmere ai login adds an endpoint)")
+                << "\n";
+    if (s.contains("batchGeneration")) {
+      const auto& batch = s["batchGeneration"];
+      context.out << "  Writing drafts: " << batch.value("completed", 0) + batch.value("failed", 0)
+                  << " of " << batch.value("total", 0) << " ("
+                  << batch.value("currentContactName", "") << ")\n";
+    } else if (s.contains("incompleteBatchEventID")) {
+      context.out << "  Drafts batch: interrupted; it resumes when the phone or the AI endpoint "
+                     "is there\n";
+    }
     context.out << "  Store:    " << s.value("store", "") << "\n"
                 << "  Settings: " << s.value("settings", "") << "\n"
                 << "  Logs:     " << s.value("logs", "") << "\n";
