@@ -1,0 +1,156 @@
+#include "export/eml_message.h"
+
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+
+#include "common/base64.h"
+#include "common/uuid.h"
+#include "export/markdown_html.h"
+#include "export/quoted_printable.h"
+
+namespace qm {
+
+namespace {
+
+constexpr std::string_view kCRLF = "\r\n";
+/// RFC 5322 allows lines of up to 998 characters; "Subject: " takes 9.
+constexpr std::size_t kMaxPlainSubject = 998 - 9;
+/// Bytes of UTF-8 in one encoded word: 45 bytes are 60 Base64 characters,
+/// which with "=?UTF-8?B?" and "?=" make 72, under RFC 2047's limit of 75.
+constexpr std::size_t kEncodedWordBytes = 45;
+
+bool isControl(unsigned char c) {
+  return c < 0x20 || c == 0x7F;
+}
+
+bool writesPlain(std::string_view subject) {
+  if (subject.size() > kMaxPlainSubject) return false;
+  // "=?" would read as the start of an encoded word; leading or trailing
+  // blanks are dropped by readers.
+  if (subject.find("=?") != std::string_view::npos) return false;
+  if (!subject.empty() && (subject.front() == ' ' || subject.back() == ' ')) return false;
+  for (unsigned char c : subject)
+    if (c >= 0x80 || isControl(c)) return false;
+  return true;
+}
+
+/// The length of the UTF-8 sequence starting with `lead` (1 for a stray byte).
+std::size_t sequenceLength(unsigned char lead) {
+  if (lead >= 0xF0 && lead < 0xF8) return 4;
+  if (lead >= 0xE0) return lead < 0xF0 ? 3 : 1;
+  if (lead >= 0xC0) return 2;
+  return 1;
+}
+
+std::string sanitizedName(std::string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  for (char c : name) out += isControl(static_cast<unsigned char>(c)) ? ' ' : c;
+  return out;
+}
+
+std::string sanitizedAddress(std::string_view address) {
+  std::string out;
+  out.reserve(address.size());
+  for (char c : address) {
+    const auto u = static_cast<unsigned char>(c);
+    if (!isControl(u) && c != ' ' && c != '<' && c != '>') out += c;
+  }
+  return out;
+}
+
+std::string twoDigits(int n) {
+  return std::string{static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10)};
+}
+
+}  // namespace
+
+std::string encodeSubject(std::string_view subject) {
+  if (writesPlain(subject)) return std::string(subject);
+  std::string out;
+  std::size_t start = 0;
+  while (start < subject.size()) {
+    std::size_t end = start;
+    while (end < subject.size()) {
+      const auto next =
+          std::min(subject.size(), end + sequenceLength(static_cast<unsigned char>(subject[end])));
+      if (next - start > kEncodedWordBytes) break;
+      end = next;
+    }
+    if (!out.empty()) out += "\r\n ";
+    out += "=?UTF-8?B?" + base64Encode(subject.substr(start, end - start)) + "?=";
+    start = end;
+  }
+  return out;
+}
+
+std::string formatAddress(std::string_view name, std::string_view address) {
+  std::string to = sanitizedAddress(address);
+  if (to.empty()) to = kNoReplyAddress;
+  const std::string cleanName = sanitizedName(name);
+  if (cleanName.empty()) return "<" + to + ">";
+  std::string quoted;
+  if (cleanName.find_first_of(",;\"@") != std::string::npos ||
+      cleanName.find('\\') != std::string::npos) {
+    for (char c : cleanName) {
+      if (c == '"' || c == '\\') quoted += '\\';
+      quoted += c;
+    }
+  } else {
+    quoted = cleanName;
+  }
+  return "\"" + quoted + "\" <" + to + ">";
+}
+
+std::string formatEmailDate(Date date) {
+  static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const std::time_t seconds =
+      std::chrono::floor<std::chrono::seconds>(date).time_since_epoch().count();
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  const long offsetMinutes = local.tm_gmtoff / 60;
+  const long absolute = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+  std::string out = std::string(kDays[local.tm_wday]) + ", " + twoDigits(local.tm_mday) + " " +
+                    kMonths[local.tm_mon] + " " + std::to_string(local.tm_year + 1900) + " " +
+                    twoDigits(local.tm_hour) + ":" + twoDigits(local.tm_min) + ":" +
+                    twoDigits(local.tm_sec) + " " + (offsetMinutes < 0 ? "-" : "+") +
+                    twoDigits(static_cast<int>(absolute / 60)) +
+                    twoDigits(static_cast<int>(absolute % 60));
+  return out;
+}
+
+std::string emlContent(const DraftMessage& message, const EmlOptions& options) {
+  const std::string sender =
+      options.senderName.empty() ? std::string(kDefaultSenderName) : options.senderName;
+  const std::string recipientName = message.contact ? message.contact->fullName() : std::string();
+  std::string recipientAddress(kPlaceholderRecipient);
+  if (message.contact && message.contact->email &&
+      !sanitizedAddress(*message.contact->email).empty())
+    recipientAddress = *message.contact->email;
+
+  std::string messageID = Uuid::random().str();
+  for (char& c : messageID) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+
+  std::string out;
+  auto line = [&](std::string_view text) {
+    out += text;
+    out += kCRLF;
+  };
+  line("MIME-Version: 1.0");
+  line("Date: " + formatEmailDate(options.date));
+  line("Message-ID: <" + messageID + "@" + std::string(kMessageIDDomain) + ">");
+  line("From: " + formatAddress(sender, kNoReplyAddress));
+  line("To: " + formatAddress(recipientName, recipientAddress));
+  line("Subject: " + encodeSubject(message.draft.subject));
+  line("Content-Type: text/html; charset=UTF-8");
+  line("Content-Transfer-Encoding: quoted-printable");
+  line("X-Mailer: Quillmere Companion");
+  line("");
+  line(encodeQuotedPrintable(markdownToHTML(message.draft.body)));
+  return out;
+}
+
+}  // namespace qm

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/date.h"
+#include "store/contact.h"
+#include "store/follow_up_draft.h"
+
+namespace qm {
+
+/// The application's fixed addresses in exported messages.
+inline constexpr std::string_view kNoReplyAddress = "no-reply@quillmere.app";
+inline constexpr std::string_view kPlaceholderRecipient = "recipient@example.com";
+inline constexpr std::string_view kMessageIDDomain = "quillmere.app";
+/// The sender name when the `displayName` setting is empty.
+inline constexpr std::string_view kDefaultSenderName = "Quillmere User";
+
+/// A draft with the contact it is addressed to (none when the draft has no
+/// contact or the contact is gone).
+struct DraftMessage {
+  FollowUpDraft draft;
+  std::optional<Contact> contact;
+};
+
+/// What a message takes beyond the draft: the sender's display name (the
+/// `displayName` setting) and the time written as its date.
+struct EmlOptions {
+  std::string senderName;
+  Date date = now();
+};
+
+/// The draft as a complete e-mail message: headers and a quoted-printable HTML
+/// body made from the body's markdown, lines ended by CRLF, ending with CRLF.
+/// No header text can start a header line of its own: a subject holding a
+/// line break is written as encoded words, and line breaks in names become
+/// spaces.
+std::string emlContent(const DraftMessage& message, const EmlOptions& options);
+
+/// `"name" <address>`, or `<address>` for an empty name; an empty address is
+/// the no-reply address. A name holding a comma, semicolon, double quote or
+/// at sign has its double quotes (and backslashes) escaped with a backslash;
+/// control characters in the name become spaces and are dropped from the
+/// address. Non-ASCII names stay UTF-8 inside the quotes.
+std::string formatAddress(std::string_view name, std::string_view address);
+
+/// The value of a Subject header: `subject` itself when it is printable ASCII
+/// that no reader could take for anything else, otherwise RFC 2047 encoded
+/// words ("=?UTF-8?B?…?=") of at most 75 characters, folded onto continuation
+/// lines, each holding whole UTF-8 characters.
+std::string encodeSubject(std::string_view subject);
+
+/// `date` as an e-mail Date value in the machine's time zone, with English
+/// names whatever the locale: "Thu, 05 Mar 2026 14:30:00 +0100".
+std::string formatEmailDate(Date date);
+
+}  // namespace qm
