@@ -182,12 +182,22 @@ void SearchIndex::Impl::layOutContacts() {
       contacts, [](const ContactEntry& c) -> const std::optional<Uuid>& { return c.eventID; },
       contactRanges);
   contactTable = {};
-  SearchTextTable::Texts texts;
+  std::size_t fields = 0, bytes = 0;
   for (std::size_t i : contactOfRecord) {
-    texts = contacts[i].texts;
+    for (const auto& text : contacts[i].texts) bytes += text.first.size() + 1;
+    fields += contacts[i].texts.size();
     if (auto notes = notesOfContact.find(contacts[i].id); notes != notesOfContact.end())
-      for (const std::string& note : notes->second) texts.emplace_back(note, 0.5);
-    contactTable.add(texts);
+      for (const std::string& note : notes->second) {
+        bytes += note.size() + 1;
+        ++fields;
+      }
+  }
+  contactTable.reserve(contactOfRecord.size(), fields, bytes);
+  for (std::size_t i : contactOfRecord) {
+    for (const auto& [text, weight] : contacts[i].texts) contactTable.addText(text, weight);
+    if (auto notes = notesOfContact.find(contacts[i].id); notes != notesOfContact.end())
+      for (const std::string& note : notes->second) contactTable.addText(note, 0.5);
+    contactTable.endRecord();
   }
 }
 

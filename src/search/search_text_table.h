@@ -20,6 +20,11 @@ class SearchTextTable {
   using Texts = std::vector<std::pair<std::string, double>>;
 
   void add(const Texts& texts);
+  /// The same, a text at a time: `addText` calls between `add`s belong to
+  /// the record that `endRecord` closes.
+  void addText(std::string_view folded, double weight);
+  void endRecord();
+  void reserve(std::size_t records, std::size_t fields, std::size_t bytes);
   std::size_t size() const { return blobStart_.size() - 1; }
 
   /// The score of record `record` for `tokens`, or nothing when a token is
