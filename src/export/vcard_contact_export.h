@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "store/contact.h"
+
+namespace qm {
+
+/// The vCard versions an export can be written in: 4.0 (RFC 6350) for
+/// current address books, 3.0 (RFC 2426) for older ones.
+enum class VCardVersion { v4, v3 };
+
+/// One vCard per contact, in the given order: name (FN is never empty; the
+/// company or the e-mail address stands in for a missing name), company,
+/// title, the preferred e-mail address and phone number, the work address
+/// (city, region, postal code, country), the company website, the LinkedIn
+/// profile and a note with the summary, why to meet and the tier. Lines end
+/// with CR LF and are folded at 75 octets. No contacts give an empty text.
+std::string contactVCards(const std::vector<Contact>& contacts, VCardVersion version);
+
+}  // namespace qm

@@ -1,0 +1,142 @@
+// Every export read back by an independent reader: Python's csv module for
+// the four CSV layouts, vobject for vCard 3.0 and 4.0, openpyxl for the
+// workbook (cell types included). A reader that is not installed skips its
+// test with a message.
+#include <gmock/gmock.h>
+
+#include <nlohmann/json.hpp>
+
+#include "common/atomic_file.h"
+#include "export/contact_export.h"
+#include "export/csv_contact_layouts.h"
+#include "export/vcard_contact_export.h"
+#include "export_test_contacts.h"
+#include "support/status_matchers.h"
+#include "support/subprocess.h"
+#include "support/temp_dir.h"
+
+namespace qm {
+namespace {
+
+using nlohmann::json;
+
+class ExportReaders : public ::testing::Test {
+ protected:
+  test::TempDir dir;
+
+  /// What the reader of `kind` finds in `document`; nothing (and the test
+  /// skipped) when the reader is missing.
+  std::optional<json> readBack(const std::string& kind, const std::string& document) {
+    const std::string python = QM_PYTHON3;
+    if (python.empty()) return std::nullopt;
+    const auto file = dir / ("export." + kind);
+    EXPECT_OK(writeFileAtomically(file, document));
+    const auto result = test::runCommand(python, {QM_READ_EXPORTS, kind, file.string()}, {});
+    if (result.exitCode == 3) return std::nullopt;
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    if (result.exitCode != 0) return json();
+    return json::parse(result.out);
+  }
+};
+
+#define READ_OR_SKIP(var, kind, document)                                            \
+  auto var##Read = readBack(kind, document);                                         \
+  if (!var##Read) GTEST_SKIP() << "python3 or its " kind " reader is not installed"; \
+  const json& var = *var##Read
+
+TEST_F(ExportReaders, CsvModuleReadsEveryLayoutBackToTheSameFields) {
+  const auto contacts = test::sampleContacts();
+  READ_OR_SKIP(generic, "csv", genericCSV(contacts));
+  ASSERT_EQ(generic.size(), 4u);
+  for (const auto& row : generic) EXPECT_EQ(row.size(), kGenericColumns.size());
+  EXPECT_EQ(generic[0][0], "First Name") << "the byte order mark is not part of the header";
+  EXPECT_EQ(generic[1][1], "Müller");
+  EXPECT_EQ(generic[1][2], "Acme, Inc.");
+  EXPECT_EQ(generic[1][3], "Head of \"Growth\"");
+  EXPECT_EQ(generic[1][8], "New York");
+  EXPECT_EQ(generic[1][23], "Runs growth; budget in Q3 needs a demo soon");
+  EXPECT_EQ(generic[1][26], "=HYPERLINK(\"x\")");
+  EXPECT_EQ(generic[2][0], "田中");
+  EXPECT_EQ(generic[3][1], "Nguyễn");
+
+  READ_OR_SKIP(hubspot, "csv", hubspotCSV(contacts));
+  ASSERT_EQ(hubspot.size(), 4u);
+  for (const auto& row : hubspot) EXPECT_EQ(row.size(), 16u);
+  EXPECT_EQ(hubspot[1][15],
+            "Summary: Runs growth; budget in Q3 needs a demo soon | Why Meet: Budget, timing | "
+            "Priority: A");
+
+  READ_OR_SKIP(salesforce, "csv", salesforceCSV(contacts));
+  ASSERT_EQ(salesforce.size(), 4u);
+  for (const auto& row : salesforce) {
+    EXPECT_EQ(row.size(), 14u);
+    EXPECT_NE(row[1], "") << "Last Name";
+    EXPECT_NE(row[2], "") << "Company";
+  }
+
+  READ_OR_SKIP(pipedrive, "csv", pipedriveCSV(contacts));
+  ASSERT_EQ(pipedrive.size(), 4u);
+  for (const auto& row : pipedrive) {
+    EXPECT_EQ(row.size(), 8u);
+    EXPECT_NE(row[0], "") << "Name";
+  }
+  EXPECT_EQ(pipedrive[1][0], "Anna Müller");
+}
+
+TEST_F(ExportReaders, VobjectReadsBothVCardVersions) {
+  Contact longNote = test::annaMuller();
+  longNote.aiSummary =
+      std::string(60, 'x') + " Grüße aus München, 東京; 田中さん\\ " + std::string(90, 'y');
+  for (auto version : {VCardVersion::v4, VCardVersion::v3}) {
+    SCOPED_TRACE(version == VCardVersion::v4 ? "vCard 4.0" : "vCard 3.0");
+    READ_OR_SKIP(cards, "vcard",
+                 exportContacts(ExportFormat::vcard, {longNote, test::tanaka(), test::oystein()},
+                                {.vcard3 = version == VCardVersion::v3})
+                     .value());
+    ASSERT_EQ(cards.size(), 3u);
+    EXPECT_EQ(cards[0]["version"], version == VCardVersion::v4 ? "4.0" : "3.0");
+    EXPECT_EQ(cards[0]["fn"], "Anna Müller");
+    EXPECT_EQ(cards[0]["n"], json({"Müller", "Anna"}));
+    EXPECT_EQ(cards[0]["org"], json({"Acme, Inc."}));
+    EXPECT_EQ(cards[0]["title"], "Head of \"Growth\"");
+    EXPECT_EQ(cards[0]["email"], "anna.mueller@acme.example");
+    EXPECT_EQ(cards[0]["adr"], json({"New York", "NY", "10001", "Germany"}));
+    EXPECT_EQ(cards[0]["note"],
+              "Summary: " + *longNote.aiSummary + "\nWhy Meet: Budget, timing\nPriority: A");
+    EXPECT_EQ(cards[1]["fn"], "田中");
+    EXPECT_EQ(cards[2]["n"], json({"Nguyễn", "Øystein"}));
+  }
+}
+
+TEST_F(ExportReaders, OpenpyxlReadsTheWorkbookWithItsTypes) {
+  Contact preHistoric = test::oystein();
+  preHistoric.metAt = dateFromUnixSeconds(-2300000000);  // 1897, before Excel's dates
+  READ_OR_SKIP(book, "xlsx",
+               exportContacts(ExportFormat::xlsx, {test::annaMuller(), test::tanaka(), preHistoric})
+                   .value());
+  EXPECT_EQ(book["sheet"], "Contacts");
+  EXPECT_EQ(book["freeze"], "A2");
+  const json& rows = book["rows"];
+  ASSERT_EQ(rows.size(), 4u);
+  for (std::size_t col = 0; col < kGenericColumns.size(); ++col)
+    EXPECT_EQ(rows[0][col][1], std::string(kGenericColumns[col]));
+  const json& anna = rows[1];
+  EXPECT_EQ(anna[1], json({"s", "Müller"}));
+  EXPECT_EQ(anna[2], json({"s", "Acme, Inc."}));
+  EXPECT_EQ(anna[11], json({"number", 8, "0.0"})) << "Overall Score";
+  EXPECT_EQ(anna[13], json({"bool", true})) << "Is Target";
+  EXPECT_EQ(anna[14], json({"bool", false})) << "Is Favorite";
+  EXPECT_EQ(anna[15][0], "number") << "Interaction Rating";
+  EXPECT_EQ(anna[15][1], 4);
+  EXPECT_EQ(anna[17], json({"date", "2026-03-05T14:30:00", "yyyy-mm-dd hh:mm:ss"})) << "Met At";
+  EXPECT_EQ(anna[23][1], "Runs growth;\nbudget in Q3\nneeds a demo\nsoon")
+      << "line breaks kept in a cell, as line feeds";
+  EXPECT_EQ(anna[26], json({"s", "=HYPERLINK(\"x\")"})) << "text, never a formula";
+  EXPECT_EQ(rows[2][0], json({"s", "田中"}));
+  EXPECT_EQ(rows[2][11], json({"empty"})) << "no score";
+  EXPECT_EQ(rows[3][11][1], 7.25);
+  EXPECT_EQ(rows[3][17], json({"s", "1897-02-11T15:06:40Z"}));
+}
+
+}  // namespace
+}  // namespace qm
