@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <unordered_map>
 
 #include "common/base64.h"
 #include "common/date.h"
@@ -50,24 +51,6 @@ std::optional<Date> parseExportDate(const std::string& text) {
   std::int64_t micros = std::stoll(fraction);
   for (std::size_t i = fraction.size(); i < 6; ++i) micros *= 10;
   return *whole + std::chrono::microseconds(micros);
-}
-
-json toJSON(const FieldValue& value) {
-  return std::visit(
-      [](const auto& v) -> json {
-        using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, std::monostate>)
-          return nullptr;
-        else if constexpr (std::is_same_v<T, Uuid>)
-          return v.str();
-        else if constexpr (std::is_same_v<T, Date>)
-          return formatExportDate(v);
-        else if constexpr (std::is_same_v<T, Bytes>)
-          return base64Encode(v);
-        else
-          return v;
-      },
-      value);
 }
 
 /// The stored value for `j` in a field of `type`, or nothing when it does not fit.
@@ -139,8 +122,106 @@ std::string_view typeName(FieldType type) {
   return "a value";
 }
 
-std::string dumpValue(const json& j) {
-  return j.dump(-1, ' ', false, json::error_handler_t::replace);
+/// Appends `text` as a JSON string. Bytes that are not valid UTF-8 become
+/// U+FFFD, so the document always parses.
+void appendJSONString(std::string& out, std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  out += '"';
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      switch (c) {
+        case '"':
+          out += "\\\"";
+          break;
+        case '\\':
+          out += "\\\\";
+          break;
+        case '\n':
+          out += "\\n";
+          break;
+        case '\r':
+          out += "\\r";
+          break;
+        case '\t':
+          out += "\\t";
+          break;
+        default:
+          if (c < 0x20) {
+            out += "\\u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+          } else {
+            out += static_cast<char>(c);
+          }
+      }
+      ++i;
+      continue;
+    }
+    std::size_t length = 0;
+    if (c >= 0xC2 && c <= 0xDF)
+      length = 2;
+    else if (c >= 0xE0 && c <= 0xEF)
+      length = 3;
+    else if (c >= 0xF0 && c <= 0xF4)
+      length = 4;
+    bool valid = length > 0 && i + length <= text.size();
+    for (std::size_t k = 1; valid && k < length; ++k)
+      valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+    if (valid && length >= 3) {
+      // No overlong forms, no surrogates, nothing beyond U+10FFFF.
+      const auto second = static_cast<unsigned char>(text[i + 1]);
+      if (c == 0xE0)
+        valid = second >= 0xA0;
+      else if (c == 0xED)
+        valid = second < 0xA0;
+      else if (c == 0xF0)
+        valid = second >= 0x90;
+      else if (c == 0xF4)
+        valid = second < 0x90;
+    }
+    if (valid) {
+      out.append(text.substr(i, length));
+      i += length;
+    } else {
+      out += "\uFFFD";  // the replacement character, as UTF-8
+      ++i;
+    }
+  }
+  out += '"';
+}
+
+void appendValue(std::string& out, const FieldValue& value) {
+  std::visit(
+      [&out](const auto& v) {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, std::monostate>)
+          out += "null";
+        else if constexpr (std::is_same_v<T, Uuid>)
+          appendJSONString(out, v.str());
+        else if constexpr (std::is_same_v<T, std::string>)
+          appendJSONString(out, v);
+        else if constexpr (std::is_same_v<T, Date>)
+          appendJSONString(out, formatExportDate(v));
+        else if constexpr (std::is_same_v<T, Bytes>)
+          appendJSONString(out, base64Encode(v));
+        else if constexpr (std::is_same_v<T, bool>)
+          out += v ? "true" : "false";
+        else if constexpr (std::is_same_v<T, std::int64_t>)
+          out += std::to_string(v);
+        else if constexpr (std::is_same_v<T, double>)
+          out += json(v).dump();
+        else {
+          out += '[';
+          for (std::size_t k = 0; k < v.size(); ++k) {
+            if (k > 0) out += ", ";
+            appendJSONString(out, v[k]);
+          }
+          out += ']';
+        }
+      },
+      value);
 }
 
 template <Record R>
@@ -152,9 +233,9 @@ Result<std::int64_t> writeKind(Store& store, std::string& out) {
     out += r == 0 ? "\n    {" : ",\n    {";
     for (std::size_t f = 0; f < fields.size(); ++f) {
       out += f == 0 ? "\n      " : ",\n      ";
-      out += dumpValue(json(fields[f].name));
+      appendJSONString(out, fields[f].name);
       out += ": ";
-      out += dumpValue(toJSON(fields[f].get(records[r])));
+      appendValue(out, fields[f].get(records[r]));
     }
     out += "\n    }";
   }
@@ -167,9 +248,17 @@ Result<R> readRecord(const json& object, std::size_t number) {
   const std::string where = std::string(RecordInfo<R>::table) + " record " + std::to_string(number);
   if (!object.is_object())
     return Error(ErrorCode::invalidArgument, where + " is not a JSON object.");
+  const auto& fields = RecordInfo<R>::fields();
+  // Records have up to a hundred fields: look names up in a map made once.
+  static const std::unordered_map<std::string_view, std::size_t> index = [&fields] {
+    std::unordered_map<std::string_view, std::size_t> byName;
+    for (std::size_t i = 0; i < fields.size(); ++i) byName.emplace(fields[i].name, i);
+    return byName;
+  }();
   R record{};
   for (const auto& [key, value] : object.items()) {
-    const auto* field = findField<R>(key);
+    const auto found = index.find(key);
+    const Field<R>* field = found == index.end() ? nullptr : &fields[found->second];
     if (!field)
       return Error(ErrorCode::invalidArgument, where + " has an unknown field " + key + ".");
     FieldValue stored;
