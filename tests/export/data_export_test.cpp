@@ -185,6 +185,16 @@ TEST_F(DataExport, WhatCannotBeReadIsRefusedAndNothingWritten) {
   EXPECT_EQ(test::countOf<SavedReport>(*other), 0);
 }
 
+TEST_F(DataExport, TextThatIsNotUTF8StillGivesAFileThatRestores) {
+  auto event = Event::create("Messe \xff\xc3 M\xc3\xbcnchen \xed\xa0\x80\"\\\n\x01");
+  ASSERT_OK(store->insert(event));
+  auto summary = restoreDataExport(*other, exportOf(*store), RestoreMode::emptyStoreOnly);
+  ASSERT_OK(summary);
+  auto restored = other->find<Event>(event.id);
+  ASSERT_OK(restored);
+  EXPECT_EQ((*restored)->name, "Messe \uFFFD\uFFFD M\u00fcnchen \uFFFD\uFFFD\uFFFD\"\\\n\x01");
+}
+
 TEST(DataExportFileName, TheUTCDay) {
   EXPECT_EQ(dataExportFileName(dateFromUnixSeconds(1772721000)),
             "Quillmere_Export_2026-03-05.json");
