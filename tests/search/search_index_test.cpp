@@ -165,10 +165,16 @@ TEST_F(SearchIndexTest, FollowsInsertsUpdatesAndDeletesBetweenSearches) {
   EXPECT_EQ(index.readCounts().contacts, before.contacts);
   EXPECT_EQ(index.readCounts().opportunities, before.opportunities);
 
+  addDraft(*store, c, "Quote");
+  EXPECT_EQ(search("quote")[Category::drafts].size(), 1u);
   c.firstName = "Ola";
   ASSERT_OK(store->update(c));
   EXPECT_THAT(search("øystein")[Category::contacts], IsEmpty());
-  EXPECT_THAT(primaries(search("ola")[Category::contacts]), ElementsAre("Ola Berg"));
+  auto afterRename = search("ola");
+  EXPECT_THAT(primaries(afterRename[Category::contacts]), ElementsAre("Ola Berg"));
+  // The draft is found by its contact's new name, and shows it.
+  ASSERT_EQ(afterRename[Category::drafts].size(), 1u);
+  EXPECT_THAT(afterRename[Category::drafts][0].secondaryText, Optional(Eq("To: Ola Berg")));
 
   // Unchanged tables are not read again.
   const auto steady = index.readCounts();
