@@ -9,6 +9,7 @@
 #include "app/application.h"
 #include "app/control_server.h"
 #include "app/drafting_module.h"
+#include "app/list_module.h"
 #include "app/mcp_module.h"
 #include "app/message_dispatcher.h"
 #include "app/pairing_module.h"
@@ -39,6 +40,7 @@ class CompanionShell {
     auto* pairing = add<PairingModule>(context);
     auto* sync = add<SyncModule>(context, *pairing);
     add<DraftingModule>(context, *sync);
+    add<ListModule>(context);
     mcp_ = add<McpModule>(context);
   }
 

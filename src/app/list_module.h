@@ -1,0 +1,23 @@
+#pragma once
+
+#include "app/companion_module.h"
+
+namespace qm {
+
+/// The contacts list's bulk edits in the running companion, the store's one
+/// writer. Command "contacts.mark" {"action": "target"|"met", "ids": [...]}:
+/// every named contact becomes a target, or is marked met now, in one
+/// transaction; an id that names no contact fails the whole request before
+/// anything is written. Answers {"changed": n}.
+class ListModule final : public CompanionModule {
+ public:
+  explicit ListModule(CompanionContext context) : context_(context) {}
+
+  std::string_view name() const override { return "lists"; }
+  void registerCommands(ControlServer& control) override;
+
+ private:
+  CompanionContext context_;
+};
+
+}  // namespace qm
