@@ -83,6 +83,28 @@ struct DraftEntry {
   std::optional<Uuid> eventID;
 };
 
+/// Fresh ids for the hits of one search: one random UUID, then the same with
+/// a counter added to its last six bytes. Unique within the search and, being
+/// random, across searches; one call to the random source instead of one per
+/// hit.
+class FreshIDs {
+ public:
+  Uuid next() {
+    Uuid::Bytes bytes = base_.bytes();
+    std::uint64_t carry = count_++;
+    for (std::size_t i = bytes.size(); i-- > 10 && carry != 0;) {
+      carry += bytes[i];
+      bytes[i] = static_cast<std::uint8_t>(carry & 0xFF);
+      carry >>= 8;
+    }
+    return Uuid(bytes);
+  }
+
+ private:
+  Uuid base_ = Uuid::random();
+  std::uint64_t count_ = 0;
+};
+
 enum Table { kEvent, kContact, kNote, kOpportunity, kDraft, kTableCount };
 constexpr std::array<std::string_view, kTableCount> kTables{"Event", "Contact", "ContactNote",
                                                             "Opportunity", "FollowUpDraft"};
@@ -330,62 +352,82 @@ std::optional<SearchResults> SearchIndex::search(std::string_view query,
     auto it = ranges.find(event);
     return it == ranges.end() ? Range{0, 0} : it->second;
   };
-  auto sortByScore = [](std::vector<SearchResult>& hits) {
-    std::stable_sort(hits.begin(), hits.end(), [](const SearchResult& a, const SearchResult& b) {
-      return a.score > b.score;
-    });
+  // Hits are collected as (score, record) and sorted so before their texts
+  // are copied: a short query can match every contact.
+  struct Found {
+    double score;
+    std::size_t record;
+    const EventEntry* event;
+  };
+  FreshIDs ids;
+  auto publish = [&](std::vector<Found>& found, std::vector<SearchResult>& out, auto&& make) {
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Found& a, const Found& b) { return a.score > b.score; });
+    out.reserve(found.size());
+    for (const Found& f : found) {
+      out.push_back(make(f));
+      out.back().id = ids.next();
+      out.back().score = f.score;
+    }
+  };
+  std::vector<Found> found;
+  auto collectByEvent = [&](const std::unordered_map<Uuid, Range>& ranges,
+                            const SearchTextTable& table) {
+    found.clear();
+    for (const EventEntry* e : visited) {
+      if (stopped()) return false;
+      const auto [first, last] = rangeOf(ranges, e->id);
+      table.match(first, last, tokens, scan, [&](std::size_t record, double score) {
+        found.push_back({score, record, e});
+      });
+    }
+    return true;
   };
 
   SearchResults results;
-  auto& contacts = results[Category::contacts];
-  for (const EventEntry* e : visited) {
-    if (stopped()) return std::nullopt;
-    const auto [first, last] = rangeOf(im.contactRanges, e->id);
-    im.contactTable.match(first, last, tokens, scan, [&](std::size_t record, double score) {
-      const ContactEntry& c = im.contacts[im.contactOfRecord[record]];
-      contacts.push_back({Uuid::random(), Category::contacts, c.fullName, c.secondaryText,
-                          nameIn(*e), score, NavigateToContact{e->id, c.id}});
-    });
-  }
-  sortByScore(contacts);
+  if (!collectByEvent(im.contactRanges, im.contactTable)) return std::nullopt;
+  publish(found, results[Category::contacts], [&](const Found& f) {
+    const ContactEntry& c = im.contacts[im.contactOfRecord[f.record]];
+    return SearchResult{{},
+                        Category::contacts,
+                        c.fullName,
+                        c.secondaryText,
+                        nameIn(*f.event),
+                        0,
+                        NavigateToContact{f.event->id, c.id}};
+  });
 
-  auto& companies = results[Category::companies];
-  for (const EventEntry* e : visited) {
-    if (stopped()) return std::nullopt;
-    const auto [first, last] = rangeOf(im.companyRanges, e->id);
-    im.companyTable.match(first, last, tokens, scan, [&](std::size_t record, double score) {
-      const HitEntry& g = im.companies[record];
-      companies.push_back({Uuid::random(), Category::companies, g.primaryText, g.secondaryText,
-                           nameIn(*e), score, NavigateToCompany{e->id, g.primaryText}});
-    });
-  }
-  sortByScore(companies);
+  if (!collectByEvent(im.companyRanges, im.companyTable)) return std::nullopt;
+  publish(found, results[Category::companies], [&](const Found& f) {
+    const HitEntry& g = im.companies[f.record];
+    return SearchResult{{},
+                        Category::companies,
+                        g.primaryText,
+                        g.secondaryText,
+                        nameIn(*f.event),
+                        0,
+                        NavigateToCompany{f.event->id, g.primaryText}};
+  });
 
-  auto& opportunities = results[Category::opportunities];
-  for (const EventEntry* e : visited) {
-    if (stopped()) return std::nullopt;
-    const auto [first, last] = rangeOf(im.opportunityRanges, e->id);
-    im.opportunityTable.match(first, last, tokens, scan, [&](std::size_t record, double score) {
-      const HitEntry& o = im.opportunities[record];
-      opportunities.push_back({Uuid::random(), Category::opportunities, o.primaryText,
-                               o.secondaryText, nameIn(*e), score,
-                               NavigateToOpportunity{e->id, o.id}});
-    });
-  }
-  sortByScore(opportunities);
+  if (!collectByEvent(im.opportunityRanges, im.opportunityTable)) return std::nullopt;
+  publish(found, results[Category::opportunities], [&](const Found& f) {
+    const HitEntry& o = im.opportunities[f.record];
+    return SearchResult{{},
+                        Category::opportunities,
+                        o.primaryText,
+                        o.secondaryText,
+                        nameIn(*f.event),
+                        0,
+                        NavigateToOpportunity{f.event->id, o.id}};
+  });
 
-  auto& drafts = results[Category::drafts];
-  auto addDraft = [&](std::size_t record, double score) {
-    const DraftEntry& d = im.drafts[record];
-    std::optional<std::string> eventName;
-    if (global && d.eventID)
-      if (const EventEntry* e = im.event(*d.eventID)) eventName = e->name;
-    drafts.push_back({Uuid::random(), Category::drafts, d.subject, d.secondaryText,
-                      std::move(eventName), score, NavigateToDraft{d.id}});
-  };
   if (stopped()) return std::nullopt;
+  found.clear();
   if (global) {
-    im.draftTable.match(0, im.draftTable.size(), tokens, scan, addDraft);
+    im.draftTable.match(0, im.draftTable.size(), tokens, scan,
+                        [&](std::size_t record, double score) {
+                          found.push_back({score, record, nullptr});
+                        });
   } else if (!visited.empty()) {
     const auto [first, last] = rangeOf(im.contactRanges, visited.front()->id);
     for (std::size_t record = first; record < last; ++record) {
@@ -393,23 +435,36 @@ std::optional<SearchResults> SearchIndex::search(std::string_view query,
       auto own = im.draftsOfContact.find(c.id);
       if (own == im.draftsOfContact.end()) continue;
       for (std::size_t d : own->second)
-        if (auto score = im.draftTable.score(d, tokens)) addDraft(d, *score);
+        if (auto score = im.draftTable.score(d, tokens)) found.push_back({*score, d, nullptr});
     }
   }
-  sortByScore(drafts);
+  publish(found, results[Category::drafts], [&](const Found& f) {
+    const DraftEntry& d = im.drafts[f.record];
+    std::optional<std::string> eventName;
+    if (global && d.eventID)
+      if (const EventEntry* e = im.event(*d.eventID)) eventName = e->name;
+    return SearchResult{{}, Category::drafts,     d.subject, d.secondaryText, std::move(eventName),
+                        0,  NavigateToDraft{d.id}};
+  });
 
   if (global) {
-    auto& found = results[Category::events];
-    im.eventTable.match(
-        0, im.eventTable.size(), tokens, scan, [&](std::size_t record, double score) {
-          const EventEntry& e = im.events[record];
-          auto count = im.contactCounts.find(e.id);
-          found.push_back(
-              {Uuid::random(), Category::events, e.name,
-               eventSecondaryText(e.location, count == im.contactCounts.end() ? 0 : count->second),
-               std::nullopt, score, NavigateToEvent{e.id}});
-        });
-    sortByScore(found);
+    found.clear();
+    im.eventTable.match(0, im.eventTable.size(), tokens, scan,
+                        [&](std::size_t record, double score) {
+                          found.push_back({score, record, nullptr});
+                        });
+    publish(found, results[Category::events], [&](const Found& f) {
+      const EventEntry& e = im.events[f.record];
+      auto count = im.contactCounts.find(e.id);
+      return SearchResult{
+          {},
+          Category::events,
+          e.name,
+          eventSecondaryText(e.location, count == im.contactCounts.end() ? 0 : count->second),
+          std::nullopt,
+          0,
+          NavigateToEvent{e.id}};
+    });
   }
   if (stopped()) return std::nullopt;
   return results;

@@ -2,6 +2,8 @@
 // and that it always agrees with the plain scan.
 #include <gmock/gmock.h>
 
+#include <set>
+
 #include "search/reference_search.h"
 #include "search/search_index.h"
 #include "search_test_data.h"
@@ -65,6 +67,14 @@ TEST_F(SearchIndexTest, BuildsTheHitTextsAndTargetsOfEachCategory) {
 
   auto results = search("logistics");
   ASSERT_EQ(results.size(), 5u);
+  std::set<Uuid> ids;
+  std::size_t hits = 0;
+  for (const auto& [category, list] : results)
+    for (const auto& hit : list) {
+      ids.insert(hit.id);
+      ++hits;
+    }
+  EXPECT_EQ(ids.size(), hits) << "every hit has an id of its own";
   const auto& contacts = results[Category::contacts];
   ASSERT_EQ(contacts.size(), 4u);
   auto secondaryOf = [&](const std::string& name) {
