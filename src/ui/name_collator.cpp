@@ -36,19 +36,32 @@ NameCollator& NameCollator::forThisThread() {
 }
 
 std::string NameCollator::sortKey(std::string_view text) const {
-  if (!impl_->collator) return lowercaseUnicode(text);
+  std::string out;
+  appendSortKey(text, out);
+  return out;
+}
+
+void NameCollator::appendSortKey(std::string_view text, std::string& out) const {
+  if (!impl_->collator) {
+    out += lowercaseUnicode(text);
+    return;
+  }
   const auto unicode = icu::UnicodeString::fromUTF8(
       icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
-  std::string out(text.size() * 2 + 16, '\0');
-  auto size = impl_->collator->getSortKey(unicode, reinterpret_cast<std::uint8_t*>(out.data()),
-                                          static_cast<std::int32_t>(out.size()));
-  if (size > static_cast<std::int32_t>(out.size())) {
-    out.resize(static_cast<std::size_t>(size));
-    size = impl_->collator->getSortKey(unicode, reinterpret_cast<std::uint8_t*>(out.data()), size);
+  const std::size_t start = out.size();
+  std::size_t room = text.size() * 2 + 16;
+  out.resize(start + room);
+  auto size =
+      impl_->collator->getSortKey(unicode, reinterpret_cast<std::uint8_t*>(out.data() + start),
+                                  static_cast<std::int32_t>(room));
+  if (size > static_cast<std::int32_t>(room)) {
+    room = static_cast<std::size_t>(size);
+    out.resize(start + room);
+    size = impl_->collator->getSortKey(unicode, reinterpret_cast<std::uint8_t*>(out.data() + start),
+                                       size);
   }
   // The key ends with a zero byte that bytewise comparison does not need.
-  out.resize(size > 0 ? static_cast<std::size_t>(size - 1) : 0);
-  return out;
+  out.resize(start + (size > 0 ? static_cast<std::size_t>(size - 1) : 0));
 }
 
 int NameCollator::compare(std::string_view a, std::string_view b) const {

@@ -27,6 +27,8 @@ class NameCollator {
   /// A byte string whose bytewise order is the collation order of `text`
   /// (UTF-8). Without ICU collation data: the lower-cased text.
   std::string sortKey(std::string_view text) const;
+  /// Appends the sort key of `text` to `out` (for many keys in one buffer).
+  void appendSortKey(std::string_view text, std::string& out) const;
   /// <0, 0 or >0 as `a` sorts before, with or after `b`.
   int compare(std::string_view a, std::string_view b) const;
 
