@@ -1,34 +1,48 @@
 #include "export/csv_field.h"
 
+#include <array>
+
 namespace qm {
 
+namespace {
+
+enum : unsigned char { kPlain = 0, kQuoteIfPresent = 1, kLineBreak = 2, kDoubleQuote = 3 };
+
+/// What each byte asks of a field: nothing, quoting (comma, space), a space
+/// in its place and quoting (CR, LF), or doubling and quoting (").
+constexpr std::array<unsigned char, 256> kByteClass = [] {
+  std::array<unsigned char, 256> table{};
+  table[','] = table[' '] = kQuoteIfPresent;
+  table['\r'] = table['\n'] = kLineBreak;
+  table['"'] = kDoubleQuote;
+  return table;
+}();
+
+}  // namespace
+
 void appendCsvField(std::string& out, std::string_view text) {
-  bool quote = false;
-  bool breaks = false;
-  for (char c : text) {
-    if (c == ',' || c == '"' || c == ' ') quote = true;
-    if (c == '\r' || c == '\n') breaks = true;
-  }
+  unsigned char seen = 0;
+  for (char c : text) seen |= kByteClass[static_cast<unsigned char>(c)];
   // A line break becomes a space, so a value that had one is always quoted.
-  if (breaks) quote = true;
-  if (!quote) {
+  if (seen == kPlain) {
     out.append(text);
     return;
   }
-  out.reserve(out.size() + text.size() + 2);
   out.push_back('"');
+  std::size_t run = 0;  // start of the bytes not yet copied
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r') {
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;  // a CR LF pair is one break
-      out.push_back(' ');
-    } else if (c == '\n') {
-      out.push_back(' ');
+    const unsigned char kind = kByteClass[static_cast<unsigned char>(text[i])];
+    if (kind < kLineBreak) continue;
+    out.append(text.substr(run, i - run));
+    if (kind == kDoubleQuote) {
+      out.append("\"\"");
     } else {
-      if (c == '"') out.push_back('"');
-      out.push_back(c);
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;  // one break
+      out.push_back(' ');
     }
+    run = i + 1;
   }
+  out.append(text.substr(run));
   out.push_back('"');
 }
 
