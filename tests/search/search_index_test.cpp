@@ -212,6 +212,23 @@ TEST_F(SearchIndexTest, FollowsInsertsUpdatesAndDeletesBetweenSearches) {
   EXPECT_THAT(primaries(results[Category::events]), ElementsAre("Kumo Summit"));
 }
 
+TEST_F(SearchIndexTest, StopsBetweenEventsWhenTold) {
+  Event a = addEvent(*store, "Alpha");
+  Event b = addEvent(*store, "Beta");
+  addContact(*store, a, "Sam", "One");
+  addContact(*store, b, "Sam", "Two");
+  ASSERT_OK(index.refresh(*store));
+  int asked = 0;
+  // Asked before each event of each category and before returning.
+  EXPECT_TRUE(index.search("sam", std::nullopt, [&] { return ++asked > 0; }).has_value());
+  EXPECT_EQ(asked, 3 * 2 + 2);
+  for (int allowed = 0; allowed < asked; ++allowed) {
+    int calls = 0;
+    EXPECT_EQ(index.search("sam", std::nullopt, [&] { return calls++ < allowed; }), std::nullopt)
+        << "stopped at question " << allowed;
+  }
+}
+
 TEST_F(SearchIndexTest, AgreesWithThePlainScanOnGeneratedStores) {
   test::fillGenerated(*store, 42, 3, 24);
   auto events = store->fetch<Event>();
