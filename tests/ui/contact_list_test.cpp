@@ -220,6 +220,25 @@ TEST(ContactList, EqualContactsKeepTheirStoredOrderInBothDirections) {
   // Equal names under the collation (case ignored) keep stored order too.
   s = sortedBy(ContactSortField::name);
   EXPECT_THAT(ids(s), ElementsAre(stored[1], stored[2], stored[3], stored[0]));
+
+  // Enough equal contacts that an unstable sort would move them.
+  contacts.clear();
+  stored.clear();
+  for (int i = 0; i < 64; ++i) {
+    contacts.push_back(person(i % 2 ? "Lee" : "lee"));
+    contacts.back().interactionRating = i % 3 ? 4 : 2;
+  }
+  for (const Contact& c : contacts)
+    if (c.interactionRating == 4) stored.push_back(c.id);
+  for (const Contact& c : contacts)
+    if (c.interactionRating == 2) stored.push_back(c.id);
+  EXPECT_THAT(ids(sortedBy(ContactSortField::highestRated)), ElementsAreArray(stored));
+  std::vector<Uuid> reversed;
+  for (const Contact& c : contacts)
+    if (c.interactionRating == 2) reversed.push_back(c.id);
+  for (const Contact& c : contacts)
+    if (c.interactionRating == 4) reversed.push_back(c.id);
+  EXPECT_THAT(ids(sortedBy(ContactSortField::highestRated, false)), ElementsAreArray(reversed));
 }
 
 TEST(ContactListBulkActions, ChangeOnlyTheSelectedContactsAndEmptyTheSelection) {
