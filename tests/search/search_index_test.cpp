@@ -197,6 +197,15 @@ TEST_F(SearchIndexTest, FollowsInsertsUpdatesAndDeletesBetweenSearches) {
   EXPECT_THAT(search("fjord")[Category::contacts], IsEmpty());
   EXPECT_THAT(search("nordlys")[Category::companies], IsEmpty());
 
+  // Deleting an event takes its contacts and their drafts out of the results.
+  Event fair = addEvent(*store, "Fjell Fair");
+  addDraft(*store, addContact(*store, fair, "Kari", "Nordmann"), "Fjell follow-up");
+  EXPECT_EQ(search("fjell")[Category::drafts].size(), 1u);
+  ASSERT_OK(store->remove<Event>(fair.id));
+  auto afterDelete = search("fjell");
+  EXPECT_THAT(afterDelete[Category::drafts], IsEmpty());
+  EXPECT_THAT(afterDelete[Category::events], IsEmpty());
+
   // Another process writing to the same file is noticed too.
   {
     auto other = Store::open(storePath());
