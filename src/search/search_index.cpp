@@ -69,9 +69,9 @@ struct ContactEntry {
   SearchTextTable::Texts texts;  ///< its own fields, folded
 };
 
+/// A company or an opportunity, as its hit shows it.
 struct HitEntry {
-  Uuid id;
-  Uuid eventID;
+  Uuid id;  ///< the opportunity's (companies are named by their text)
   std::string primaryText;
   std::optional<std::string> secondaryText;
 };
@@ -238,7 +238,7 @@ void SearchIndex::Impl::groupCompaniesOf(const std::vector<Contact>& rows) {
     for (CompanyGroup& g : groupCompanies(members)) {
       companyTable.add(foldedTexts(companySearchFields(g)));
       std::string secondary = companySecondaryText(g.contacts, g.industry);
-      companies.push_back({event, event, std::move(g.name), std::move(secondary)});
+      companies.push_back({event, std::move(g.name), std::move(secondary)});
     }
     companyRanges[event] = {first, companies.size()};
   }
@@ -255,7 +255,7 @@ Status SearchIndex::Impl::readOpportunities(Store& store) {
   for (std::size_t i : order) {
     const Opportunity& o = rows[i];
     opportunityTable.add(foldedTexts(opportunitySearchFields(o)));
-    opportunities.push_back({o.id, *o.eventID, o.title, opportunitySecondaryText(o, locale)});
+    opportunities.push_back({o.id, o.title, opportunitySecondaryText(o, locale)});
   }
   ++reads.opportunities;
   return {};
