@@ -293,12 +293,22 @@ void addContactsCommand(CLI::App& app, CliContext& context, int& exitCode) {
   auto* contacts = app.add_subcommand(
       "contacts", "An event's contacts with the list's filters, search and orderings");
   contacts->add_option("EVENT", o->event, "The event's id or name");
-  for (const auto& chip : kFilterChips) {
+  // What each chip keeps, in the chip bar's order.
+  static constexpr std::array<const char*, 7> kKeeps{
+      "Only favourites",
+      "Only targets",
+      "Only contacts met by you or a teammate",
+      "Only contacts still to meet (not declined, no no-show, no teammate met them)",
+      "Only met contacts rated 3 or more whose action plan is unedited",
+      "Only contacts a teammate met and you did not",
+      "Only contacts with notes"};
+  for (std::size_t i = 0; i < kFilterChips.size(); ++i) {
+    const auto& chip = kFilterChips[i];
     std::string flag = "--" + lowercaseUnicode(chip.label);
     for (char& ch : flag)
       if (ch == ' ') ch = '-';
     contacts->add_flag(flag, o->state.*chip.state,
-                       "Only contacts the \"" + std::string(chip.label) + "\" chip keeps");
+                       std::string(kKeeps[i]) + " (the \"" + std::string(chip.label) + "\" chip)");
   }
   contacts->add_option("--search", o->search,
                        "Only contacts whose name, company, title or e-mail holds this text");
