@@ -14,7 +14,15 @@
 #  5. the MCP tools at scale: each of the sixteen tools on 100,000 contacts in
 #     one event and over 50 events, with peak memory, against the same calls on
 #     10,000 contacts from the same run;
-#  6. the MCP server benchmarks (latency, throughput), against a baseline of
+#  6. the list rules (visibleContacts with chips, search and orderings on
+#     10,000 contacts, the company roll-up, the dashboards), against a plain
+#     filter loop and a plain stable sort from the same run;
+#  7. global search: two-word searches over 50,000 contacts in 20 events with
+#     two notes each, against a plain scan of the scoring rule, with an
+#     equality check of the two;
+#  8. the contact exports (CSV layouts, XLSX, vCard) of 10,000 contacts,
+#     against a plain append and a memcpy of the same bytes;
+#  9. the MCP server benchmarks (latency, throughput), against a baseline of
 #     nginx serving a 64-byte JSON file on 127.0.0.1 from a temporary folder.
 # Safe to run repeatedly: configuring and building are incremental, nginx is
 # installed only when missing, every run works in temporary folders that it
@@ -31,7 +39,7 @@ fi
 
 cmake --preset release
 cmake --build --preset release --target store_bench sync_bench snapshot_ingest_bench \
-  peer_link_bench mcp_bench mcp_scale_bench
+  peer_link_bench mcp_bench mcp_scale_bench list_rules_bench search_bench export_bench
 
 status=0
 ./build/release/bench/store_bench "$@" || status=$?
@@ -51,6 +59,18 @@ echo "=== Peer link benchmark ==="
 echo
 echo "=== MCP tools at scale ==="
 ./build/release/bench/mcp_scale_bench || status=$?
+
+echo
+echo "=== List rules benchmark ==="
+./build/release/bench/list_rules_bench || status=$?
+
+echo
+echo "=== Global search benchmark ==="
+./build/release/bench/search_bench || status=$?
+
+echo
+echo "=== Contact export benchmark ==="
+./build/release/bench/export_bench || status=$?
 
 # --- nginx baseline ---------------------------------------------------------
 
