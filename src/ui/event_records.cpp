@@ -9,8 +9,9 @@ namespace qm {
 Result<EventRecords> loadEventRecords(Store& store, const Uuid& eventID) {
   EventRecords records;
   records.contacts = QM_TRY(contactsOf(store, eventID));
-  const auto noteIDs = QM_TRY(noteIDsOfEvent(store, eventID));
-  for (const auto& [contactID, notes] : noteIDs)
+  const auto noteIDs = noteIDsOfEvent(store, eventID);
+  if (!noteIDs) return noteIDs.error();
+  for (const auto& [contactID, notes] : *noteIDs)
     if (!notes.empty()) records.contactsWithNotes.insert(contactID);
   records.opportunities = QM_TRY(opportunitiesOf(store, eventID));
   records.approvedDrafts =
