@@ -14,7 +14,7 @@ packages=(
   libcurl4-openssl-dev libqrencode-dev libpng-dev libicu-dev libpcre2-dev
   libcli11-dev libspdlog-dev libavahi-client-dev libsecret-1-dev libxlsxwriter-dev
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev zbar-tools
+  libgtest-dev libgmock-dev libbenchmark-dev zbar-tools desktop-file-utils appstream
   # independent readers of the contact exports (vCard, XLSX) in the tests
   python3 python3-vobject python3-openpyxl
   # the bridge script for AI clients, and the MCP SDK of the interoperability test

@@ -28,5 +28,7 @@ void addSearchCommand(CLI::App& app, CliContext& context, int& exitCode);
 void addExportCommands(CLI::App& app, CliContext& context, int& exitCode);
 /// `ai login|logout|status`.
 void addAiCommand(CLI::App& app, CliContext& context, int& exitCode);
+/// `service install|uninstall|status`.
+void addServiceCommand(CLI::App& app, CliContext& context, int& exitCode);
 
 }  // namespace qm::cli

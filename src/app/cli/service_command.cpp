@@ -1,0 +1,263 @@
+// `quillmere service install|uninstall|status`: a systemd user unit that keeps
+// the companion (sync with the phone, MCP for AI assistants) running without
+// the window.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "app/cli/cli_context.h"
+#include "app/cli/commands.h"
+#include "common/atomic_file.h"
+#include "common/result.h"
+
+extern char** environ;
+
+namespace qm::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kUnitName = "quillmere.service";
+
+std::string environmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+/// Where systemd looks for the user's own units.
+Result<fs::path> unitFilePath() {
+  fs::path config = environmentValue("XDG_CONFIG_HOME");
+  if (config.empty() || config.is_relative()) {
+    const fs::path home = environmentValue("HOME");
+    if (home.empty() || home.is_relative())
+      return Error(ErrorCode::failedPrecondition,
+                   "Cannot find the configuration folder: neither XDG_CONFIG_HOME nor HOME is set");
+    config = home / ".config";
+  }
+  return config / "systemd" / "user" / kUnitName;
+}
+
+/// Quotes one word for a unit file: `%` would start a specifier and, in
+/// ExecStart, `$` a variable, so both are doubled.
+Result<std::string> unitQuoted(const std::string& word, bool commandLine) {
+  std::string quoted = "\"";
+  for (char c : word) {
+    if (c == '\n' || c == '\r')
+      return Error(ErrorCode::invalidArgument,
+                   "Cannot write a service for a path with a line break: " + word);
+    if (c == '"' || c == '\\') quoted += '\\';
+    if (c == '%') quoted += '%';
+    if (c == '$' && commandLine) quoted += '$';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+Result<std::string> unitText(const fs::path& program, const std::string& home) {
+  auto exec = unitQuoted(program.string(), true);
+  if (!exec) return exec.error();
+  std::string text =
+      "[Unit]\n"
+      "Description=Quillmere companion: sync with the phone and MCP for AI assistants\n"
+      "\n"
+      "[Service]\n"
+      "Type=simple\n"
+      "ExecStart=" +
+      *exec + " run\n";
+  if (!home.empty()) {
+    auto assignment = unitQuoted("QUILLMERE_HOME=" + home, false);
+    if (!assignment) return assignment.error();
+    text += "Environment=" + *assignment + "\n";
+  }
+  text +=
+      "Restart=on-failure\n"
+      "RestartSec=5\n"
+      "\n"
+      "[Install]\n"
+      "WantedBy=default.target\n";
+  return text;
+}
+
+bool systemctlOnPath() {
+  const std::string path = environmentValue("PATH");
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find(':', start);
+    if (end == std::string::npos) end = path.size();
+    const fs::path dir = path.substr(start, end - start);
+    if (!dir.empty() && access((dir / "systemctl").c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+struct Outcome {
+  int exitCode = -1;
+  std::string output;  // standard output and error together
+};
+
+/// Runs `systemctl --user <args>` found on PATH and collects what it prints.
+Outcome systemctl(std::vector<std::string> args) {
+  args.insert(args.begin(), {"systemctl", "--user"});
+  std::vector<char*> argv;
+  for (auto& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  int pipeFds[2];
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
+  pid_t pid = -1;
+  const int spawned = posix_spawnp(&pid, "systemctl", &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipeFds[1]);
+
+  Outcome outcome;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+    if (n > 0) outcome.output.append(buffer, static_cast<size_t>(n));
+  close(pipeFds[0]);
+  if (spawned != 0) return outcome;
+
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  while (!outcome.output.empty() && (outcome.output.back() == '\n' || outcome.output.back() == ' '))
+    outcome.output.pop_back();
+  return outcome;
+}
+
+/// The first line of what systemctl said, for a one-line error.
+std::string firstLine(const std::string& text) {
+  auto line = text.substr(0, text.find('\n'));
+  return line.empty() ? "no message" : line;
+}
+
+int install(CliContext& context) {
+  auto unitPath = unitFilePath();
+  if (!unitPath) {
+    context.err << unitPath.error().message << "\n";
+    return 1;
+  }
+  std::error_code ec;
+  const fs::path program = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) {
+    context.err << "Cannot find the path of the quillmere program: " << ec.message() << "\n";
+    return 1;
+  }
+  auto text = unitText(program, environmentValue("QUILLMERE_HOME"));
+  if (!text) {
+    context.err << text.error().message << "\n";
+    return 1;
+  }
+  fs::create_directories(unitPath->parent_path(), ec);
+  if (ec) {
+    context.err << "Cannot create " << unitPath->parent_path().string() << ": " << ec.message()
+                << "\n";
+    return 1;
+  }
+  if (auto written = writeFileAtomically(*unitPath, *text); !written) {
+    context.err << written.error().message << "\n";
+    return 1;
+  }
+  context.out << "Wrote " << unitPath->string() << "\n";
+
+  // Without systemctl, or without a user manager to talk to (a container, a
+  // session without systemd), the file is in place and the user finishes.
+  if (!systemctlOnPath() || systemctl({"daemon-reload"}).exitCode != 0) {
+    context.out << "systemd is not reachable from here; to start the service, run:\n"
+                << "  systemctl --user daemon-reload\n"
+                << "  systemctl --user enable --now " << kUnitName << "\n";
+    return 0;
+  }
+  if (auto enabled = systemctl({"enable", "--now", kUnitName}); enabled.exitCode != 0) {
+    context.err << "Cannot start " << kUnitName << ": " << firstLine(enabled.output) << "\n";
+    return 1;
+  }
+  context.out << "The Quillmere service is enabled and running.\n";
+  return 0;
+}
+
+int uninstall(CliContext& context) {
+  auto unitPath = unitFilePath();
+  if (!unitPath) {
+    context.err << unitPath.error().message << "\n";
+    return 1;
+  }
+  std::error_code ec;
+  const bool present = fs::exists(*unitPath, ec);
+  const bool reachable = systemctlOnPath() && systemctl({"daemon-reload"}).exitCode == 0;
+  if (reachable && present) {
+    if (auto disabled = systemctl({"disable", "--now", kUnitName}); disabled.exitCode != 0) {
+      context.err << "Cannot stop " << kUnitName << ": " << firstLine(disabled.output) << "\n";
+      return 1;
+    }
+  }
+  if (!present) {
+    context.out << "The Quillmere service is not installed.\n";
+    return 0;
+  }
+  if (!fs::remove(*unitPath, ec) && ec) {
+    context.err << "Cannot remove " << unitPath->string() << ": " << ec.message() << "\n";
+    return 1;
+  }
+  if (reachable) systemctl({"daemon-reload"});
+  context.out << "Removed " << unitPath->string() << "\n";
+  if (!reachable)
+    context.out << "systemd is not reachable from here; if the service still runs, run:\n"
+                << "  systemctl --user disable --now " << kUnitName << "\n";
+  return 0;
+}
+
+int status(CliContext& context) {
+  auto unitPath = unitFilePath();
+  if (!unitPath) {
+    context.err << unitPath.error().message << "\n";
+    return 1;
+  }
+  std::error_code ec;
+  const bool present = fs::exists(*unitPath, ec);
+  context.out << "Unit file: " << unitPath->string() << (present ? "" : " (not installed)") << "\n";
+  if (systemctlOnPath()) {
+    // is-active exits non-zero for anything but "active" and answers with one word; anything else
+    // means no user manager.
+    auto active = systemctl({"is-active", kUnitName});
+    const auto word = firstLine(active.output);
+    if (active.exitCode >= 0 && word.find(' ') == std::string::npos)
+      context.out << "Service: " << word << "\n";
+    else
+      context.out << "Service: unknown (systemd not reachable: " << word << ")\n";
+  } else {
+    context.out << "Service: unknown (systemctl not found)\n";
+  }
+  return 0;
+}
+
+}  // namespace
+
+void addServiceCommand(CLI::App& app, CliContext& context, int& exitCode) {
+  auto* service = app.add_subcommand(
+      "service", "Run the companion as a systemd user service, without the window");
+  service->require_subcommand(1);
+  service->add_subcommand("install", "Write " + std::string(kUnitName) + " and enable it at login")
+      ->callback([&] { exitCode = install(context); });
+  service->add_subcommand("uninstall", "Stop and disable the service and remove its unit file")
+      ->callback([&] { exitCode = uninstall(context); });
+  service->add_subcommand("status", "Show whether the service is installed and running")
+      ->callback([&] { exitCode = status(context); });
+}
+
+}  // namespace qm::cli

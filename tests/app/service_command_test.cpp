@@ -1,0 +1,117 @@
+// `quillmere service` with a stand-in systemctl on PATH that records how it was
+// called, so the tests never reach the real user manager.
+#include <gmock/gmock.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/subprocess.h"
+#include "support/temp_dir.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+std::string contents(const fs::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class ServiceCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(dir_ / "bin");
+    fs::create_directories(dir_ / "empty");
+  }
+
+  /// A systemctl that logs its arguments and answers `script` (shell code).
+  void fakeSystemctl(const std::string& script) {
+    const auto path = dir_ / "bin" / "systemctl";
+    std::ofstream(path) << "#!/bin/sh\necho \"$*\" >> '" << log().string() << "'\n" << script;
+    fs::permissions(path, fs::perms::owner_all);
+  }
+
+  test::CommandResult service(const std::string& action, const std::string& path,
+                              const std::string& home = "") {
+    return test::runCommand(QUILLMERE_BINARY, {"service", action},
+                            {{"XDG_CONFIG_HOME", (dir_ / "config").string()},
+                             {"PATH", path},
+                             {"QUILLMERE_HOME", home}});
+  }
+
+  fs::path unit() const { return dir_ / "config/systemd/user/quillmere.service"; }
+  fs::path log() const { return dir_ / "systemctl.log"; }
+  std::string fakePath() const { return (dir_ / "bin").string() + ":/usr/bin:/bin"; }
+
+  test::TempDir dir_;
+};
+
+TEST_F(ServiceCommandTest, InstallEnablesTheUnitAndUninstallRemovesIt) {
+  fakeSystemctl("case \"$*\" in *is-active*) echo active;; esac\n");
+  const auto home = (dir_ / "my data 100%").string();
+
+  auto installed = service("install", fakePath(), home);
+  ASSERT_EQ(installed.exitCode, 0) << installed.err;
+  const auto program = fs::canonical(QUILLMERE_BINARY).string();
+  EXPECT_EQ(contents(unit()),
+            "[Unit]\n"
+            "Description=Quillmere companion: sync with the phone and MCP for AI assistants\n"
+            "\n"
+            "[Service]\n"
+            "Type=simple\n"
+            "ExecStart=\"" +
+                program +
+                "\" run\n"
+                "Environment=\"QUILLMERE_HOME=" +
+                (dir_ / "my data 100%%").string() +
+                "\"\n"
+                "Restart=on-failure\n"
+                "RestartSec=5\n"
+                "\n"
+                "[Install]\n"
+                "WantedBy=default.target\n");
+  EXPECT_EQ(contents(log()), "--user daemon-reload\n--user enable --now quillmere.service\n");
+
+  auto status = service("status", fakePath());
+  EXPECT_EQ(status.exitCode, 0);
+  EXPECT_THAT(status.out, HasSubstr("Service: active"));
+  EXPECT_THAT(status.out, Not(HasSubstr("not installed")));
+
+  auto removed = service("uninstall", fakePath());
+  ASSERT_EQ(removed.exitCode, 0) << removed.err;
+  EXPECT_FALSE(fs::exists(unit()));
+  EXPECT_THAT(contents(log()), HasSubstr("--user disable --now quillmere.service\n"));
+  EXPECT_THAT(service("status", fakePath()).out, HasSubstr("(not installed)"));
+}
+
+TEST_F(ServiceCommandTest, FailureToStartIsAnErrorNotASuccess) {
+  fakeSystemctl(
+      "case \"$*\" in *enable*) echo 'Failed to enable unit: Access denied' >&2; exit 1;; "
+      "esac\n");
+  auto installed = service("install", fakePath());
+  EXPECT_EQ(installed.exitCode, 1);
+  EXPECT_EQ(installed.err,
+            "Cannot start quillmere.service: Failed to enable unit: Access denied\n");
+}
+
+TEST_F(ServiceCommandTest, WithoutSystemctlTheFileIsWrittenAndTheCommandsShown) {
+  auto installed = service("install", (dir_ / "empty").string());
+  ASSERT_EQ(installed.exitCode, 0) << installed.err;
+  EXPECT_THAT(contents(unit()), Not(HasSubstr("Environment=")));
+  EXPECT_THAT(installed.out, HasSubstr("  systemctl --user daemon-reload\n"
+                                       "  systemctl --user enable --now quillmere.service\n"));
+
+  auto removed = service("uninstall", (dir_ / "empty").string());
+  EXPECT_EQ(removed.exitCode, 0);
+  EXPECT_FALSE(fs::exists(unit()));
+}
+
+}  // namespace
+}  // namespace qm
