@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "app/application.h"
+#include "app/change_feed_module.h"
 #include "app/control_server.h"
 #include "app/drafting_module.h"
 #include "app/list_module.h"
@@ -39,9 +40,10 @@ class CompanionShell {
     const CompanionContext context{app_, io_, control_, messages_};
     auto* pairing = add<PairingModule>(context);
     auto* sync = add<SyncModule>(context, *pairing);
-    add<DraftingModule>(context, *sync);
+    auto* drafting = add<DraftingModule>(context, *sync);
     add<ListModule>(context);
     mcp_ = add<McpModule>(context);
+    add<ChangeFeedModule>(context, *pairing, *sync, *drafting);
   }
 
   ~CompanionShell() { stopModules(); }

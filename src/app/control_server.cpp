@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <asio.hpp>
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "app/control_client.h"
 #include "app/control_request.h"
@@ -77,10 +80,32 @@ class Connection : public std::enable_shared_from_this<Connection> {
     if (closed_) return;
     line += '\n';
     const bool idle = outbox_.empty();
+    queuedBytes_ += line.size();
     outbox_.push_back(std::move(line));
     if (final) finalQueued_ = true;
     if (idle) flush();
   }
+
+  /// Keeps the connection open after the answer: reads (and ignores) what the
+  /// client sends, so its going away is noticed at once.
+  void keepOpen(std::function<void()> onClosed) {
+    onClosed_ = std::move(onClosed);
+    readUntilClosed();
+  }
+
+  /// Closes the connection; `notify` runs the `keepOpen` callback.
+  void close(bool notify = true) {
+    if (closed_) return;
+    closed_ = true;
+    std::error_code ignored;
+    socket_.shutdown(stream_protocol::socket::shutdown_both, ignored);
+    socket_.close(ignored);
+    auto onClosed = std::exchange(onClosed_, {});
+    if (notify && onClosed) onClosed();
+  }
+
+  bool closed() const { return closed_; }
+  std::size_t queuedBytes() const { return queuedBytes_; }
 
  private:
   void onRequest(std::error_code ec, std::size_t n) {
@@ -129,6 +154,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
                           self->close();
                           return;
                         }
+                        self->queuedBytes_ -= self->outbox_.front().size();
                         self->outbox_.pop_front();
                         if (!self->outbox_.empty()) {
                           self->flush();
@@ -138,11 +164,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
                       });
   }
 
-  void close() {
-    closed_ = true;
-    std::error_code ignored;
-    socket_.shutdown(stream_protocol::socket::shutdown_both, ignored);
-    socket_.close(ignored);
+  void readUntilClosed() {
+    auto self = shared_from_this();
+    socket_.async_read_some(asio::buffer(discard_), [self](std::error_code ec, std::size_t) {
+      if (ec) {
+        self->close();
+        return;
+      }
+      self->readUntilClosed();
+    });
   }
 
   /// Hands answers back to the connection; answers exactly once.
@@ -165,14 +195,50 @@ class Connection : public std::enable_shared_from_this<Connection> {
       answered_ = true;
       connection_->sendError(message);
     }
+    std::shared_ptr<ControlStream> openStream(const nlohmann::json& result,
+                                              std::size_t maxQueuedBytes,
+                                              std::function<void()> onClosed) override {
+      if (answered_) return nullptr;
+      answered_ = true;
+      connection_->write(nlohmann::json{{"ok", true}, {"result", result}}.dump(), false);
+      connection_->keepOpen(std::move(onClosed));
+      return std::make_shared<Stream>(connection_, maxQueuedBytes);
+    }
 
    private:
     std::shared_ptr<Connection> connection_;
     bool answered_ = false;
   };
 
+  /// The lines after a reply turned into a stream.
+  class Stream : public ControlStream {
+   public:
+    Stream(std::shared_ptr<Connection> c, std::size_t maxQueuedBytes)
+        : connection_(std::move(c)), maxQueuedBytes_(maxQueuedBytes) {}
+    ~Stream() override { close(); }
+    bool send(const nlohmann::json& line) override {
+      if (connection_->closed()) return false;
+      std::string text = line.dump();
+      if (connection_->queuedBytes() + text.size() + 1 > maxQueuedBytes_) {
+        connection_->close();
+        return false;
+      }
+      connection_->write(std::move(text), false);
+      return true;
+    }
+    void close() override { connection_->close(false); }
+    bool isOpen() const override { return !connection_->closed(); }
+
+   private:
+    std::shared_ptr<Connection> connection_;
+    std::size_t maxQueuedBytes_;
+  };
+
   stream_protocol::socket socket_;
   std::weak_ptr<ControlServer::Impl> server_;
+  std::function<void()> onClosed_;
+  std::array<char, 256> discard_{};
+  std::size_t queuedBytes_ = 0;
   std::string input_;
   std::deque<std::string> outbox_;
   asio::steady_timer timer_;

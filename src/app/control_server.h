@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -17,6 +18,20 @@ class io_context;
 
 namespace qm {
 
+/// An open stream of lines to one client, for a request that stays open
+/// ("subscribe"). Lines wait in a bounded queue while the client reads them.
+class ControlStream {
+ public:
+  virtual ~ControlStream() = default;
+  /// Queues one line. False when the stream is closed, or when the line did
+  /// not fit in the queue: then the client is too far behind and the stream is
+  /// closed now (its `onClosed` runs before this returns).
+  virtual bool send(const nlohmann::json& line) = 0;
+  /// Closes the connection; `onClosed` does not run for it.
+  virtual void close() = 0;
+  virtual bool isOpen() const = 0;
+};
+
 /// The answer to one control request. A handler may answer at once or keep the
 /// reply and answer later on the main loop; lines written by `progress` reach
 /// the client before the final one. A reply dropped without an answer fails
@@ -30,12 +45,20 @@ class ControlReply {
   virtual void succeed(const nlohmann::json& result) = 0;
   /// The final line {"ok": false, "error": message}.
   virtual void fail(const std::string& message) = 0;
+  /// Answers {"ok": true, "result": result} and keeps the connection open as a
+  /// stream of further lines, at most `maxQueuedBytes` of them waiting at a
+  /// time. `onClosed` runs once, on the main loop, when the client goes away, a
+  /// write fails or the queue overflows. Null when the reply was answered.
+  virtual std::shared_ptr<ControlStream> openStream(const nlohmann::json& result,
+                                                    std::size_t maxQueuedBytes,
+                                                    std::function<void()> onClosed) = 0;
 };
 
 /// The running companion's control socket: a Unix stream socket that takes one
 /// JSON request per line ({"command": NAME, ...}) and answers one JSON line (or
-/// progress lines ending in the answer). Only the owning user may connect: the
-/// folder is 0700, the socket 0600, and the peer's uid is checked.
+/// progress lines ending in the answer, or an open stream of lines). Only the
+/// owning user may connect: the folder is 0700, the socket 0600, and the peer's
+/// uid is checked.
 class ControlServer {
  public:
   using Handler =

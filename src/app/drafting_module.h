@@ -32,6 +32,9 @@ class DraftingModule final : public CompanionModule {
   void stop() override;
   void addStatus(nlohmann::json& status) const override;
 
+  /// The draft generator (between `start` and `stop`).
+  FollowUpGenerator& generator() { return *generator_; }
+
  private:
   void resumeWhenPossible();
   void reportBatchProgress();

@@ -30,5 +30,7 @@ void addExportCommands(CLI::App& app, CliContext& context, int& exitCode);
 void addAiCommand(CLI::App& app, CliContext& context, int& exitCode);
 /// `service install|uninstall|status`.
 void addServiceCommand(CLI::App& app, CliContext& context, int& exitCode);
+/// `watch`: the companion's change feed, until Ctrl-C.
+void addWatchCommand(CLI::App& app, CliContext& context, int& exitCode);
 
 }  // namespace qm::cli

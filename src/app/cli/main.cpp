@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
   qm::cli::addListCommands(app, context, exitCode);
   qm::cli::addSearchCommand(app, context, exitCode);
   qm::cli::addExportCommands(app, context, exitCode);
+  qm::cli::addWatchCommand(app, context, exitCode);
   qm::cli::addServiceCommand(app, context, exitCode);
 
   try {
