@@ -16,6 +16,11 @@ std::string_view trimUnicodeWhitespace(std::string_view text);
 /// ASCII text takes a fast path with the same result.
 std::string lowercaseUnicode(std::string_view text);
 
+/// Whether `bytes` is well-formed UTF-8 (no overlong forms, surrogates or code
+/// points above U+10FFFF). With `allowIncompleteEnd`, a sequence cut short by the
+/// end of the bytes is accepted: the rest may still arrive.
+bool isValidUTF8(std::string_view bytes, bool allowIncompleteEnd = false);
+
 /// Whether `name` names a file inside a folder it is joined to: not empty, not
 /// "." or "..", and without a folder separator ("/" or "\\") or a NUL byte. A
 /// name that comes from another device must pass before it becomes a path.

@@ -1,5 +1,7 @@
 #include "drafting/ai_reply_text.h"
 
+#include "common/text.h"
+
 #include <initializer_list>
 #include <variant>
 
@@ -62,7 +64,7 @@ Error aiStatusError(long status, std::string_view body) {
     return aiServerError("Authentication failed (401)", ErrorCode::permissionDenied);
   }
   // An empty body says nothing; the status number at least tells what happened.
-  if (!body.empty() && isUTF8Text(body)) return aiServerError(body);
+  if (!body.empty() && isValidUTF8(body)) return aiServerError(body);
   return aiServerError("HTTP " + std::to_string(status));
 }
 
@@ -115,39 +117,6 @@ Result<std::string> extractReplyText(const Json& answer,
     if (auto text = read(answer)) return std::move(*text);
   }
   return aiParseError("Could not parse AI response (unknown format)");
-}
-
-bool isUTF8Text(std::string_view bytes) {
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the second byte's range
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;   // overlong
-      if (lead == 0xED) high = 0x9F;  // surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;   // overlong
-      if (lead == 0xF4) high = 0x8F;  // past U+10FFFF
-    } else {
-      return false;
-    }
-    if (bytes.size() - i < length) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto byte = static_cast<unsigned char>(bytes[i + k]);
-      if (k == 1 ? (byte < low || byte > high) : (byte < 0x80 || byte > 0xBF)) return false;
-    }
-    i += length;
-  }
-  return true;
 }
 
 }  // namespace qm

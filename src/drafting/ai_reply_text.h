@@ -51,8 +51,4 @@ Result<AIReply> readAIReply(std::string_view body);
 Result<std::string> extractReplyText(const nlohmann::json& answer,
                                      const std::optional<std::string>& provider);
 
-/// Whether `bytes` are well-formed UTF-8 (no overlong forms, surrogates or
-/// values past U+10FFFF).
-bool isUTF8Text(std::string_view bytes);
-
 }  // namespace qm

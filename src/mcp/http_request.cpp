@@ -167,50 +167,6 @@ std::string buildHTTPResponse(int status, std::string_view body, std::string_vie
   return out;
 }
 
-bool isValidUTF8(std::string_view bytes, bool allowIncompleteEnd) {
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    // Length of the sequence and the allowed range of its second byte, which
-    // excludes overlong forms, surrogates and code points above U+10FFFF.
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead == 0xE0) {
-      length = 3;
-      low = 0xA0;
-    } else if (lead == 0xED) {
-      length = 3;
-      high = 0x9F;
-    } else if (lead >= 0xE1 && lead <= 0xEF) {
-      length = 3;
-    } else if (lead == 0xF0) {
-      length = 4;
-      low = 0x90;
-    } else if (lead >= 0xF1 && lead <= 0xF3) {
-      length = 4;
-    } else if (lead == 0xF4) {
-      length = 4;
-      high = 0x8F;
-    } else {
-      return false;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-      if (i + k >= bytes.size()) return allowIncompleteEnd;
-      const auto next = static_cast<unsigned char>(bytes[i + k]);
-      if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
-    }
-    i += length;
-  }
-  return true;
-}
-
 std::optional<std::uint64_t> contentLength(const HTTPRequest& request) {
   auto value = request.header("content-length");
   if (!value) return std::nullopt;

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/text.h"
+
 namespace qm::mcp {
 
 /// One HTTP request as the MCP listener reads it.
@@ -34,10 +36,8 @@ HTTPRequest parseHTTPRequest(std::string_view text);
 std::string buildHTTPResponse(int status, std::string_view body,
                               std::string_view extraHeaders = {});
 
-/// Whether `bytes` is well-formed UTF-8 (no overlong forms, surrogates or code
-/// points above U+10FFFF). With `allowIncompleteEnd`, a sequence cut short by the
-/// end of the bytes is accepted: the rest may still arrive.
-bool isValidUTF8(std::string_view bytes, bool allowIncompleteEnd = false);
+/// Request text is checked with `isValidUTF8` (common/text.h).
+using ::qm::isValidUTF8;
 
 /// The "content-length" header as a byte count. Nothing when the header is
 /// absent, negative or not a decimal number (an optional leading "+" is allowed);

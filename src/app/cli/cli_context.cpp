@@ -1,5 +1,7 @@
 #include "app/cli/cli_context.h"
 
+#include "store/store.h"
+
 #include <istream>
 #include <ostream>
 
@@ -20,6 +22,15 @@ std::string askChoice(CliContext& context, const std::string& title, const std::
     if (answer == std::to_string(i + 1) || answer == choices[i]) return choices[i];
   }
   return cancelLabel;
+}
+
+std::unique_ptr<Store> openStore(CliContext& context) {
+  auto store = Store::open(context.paths.storeFile());
+  if (!store) {
+    context.err << store.error().message << "\n";
+    return nullptr;
+  }
+  return std::move(store).value();
 }
 
 }  // namespace qm::cli

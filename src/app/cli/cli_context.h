@@ -1,10 +1,15 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/app_paths.h"
+
+namespace qm {
+class Store;
+}
 
 namespace qm::cli {
 
@@ -15,6 +20,10 @@ struct CliContext {
   std::ostream& out;
   std::ostream& err;
 };
+
+/// Opens the store (for commands that read it themselves), or prints why it
+/// cannot and gives nothing.
+std::unique_ptr<Store> openStore(CliContext& context);
 
 /// Asks the user to choose between the buttons of a confirmation. Prints the
 /// title, the message and the numbered choices; returns the chosen label, or

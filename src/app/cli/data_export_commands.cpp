@@ -45,15 +45,6 @@ EmlOptions messageOptions(CliContext& context) {
   return EmlOptions{settings.displayName(), now()};
 }
 
-std::unique_ptr<Store> openStore(CliContext& context) {
-  auto store = Store::open(context.paths.storeFile());
-  if (!store) {
-    context.err << store.error().message << "\n";
-    return nullptr;
-  }
-  return std::move(store).value();
-}
-
 int exportOneDraft(CliContext& context, Store& store, const EmlOptionsCli& o) {
   const auto id = Uuid::parse(o.draftID);
   if (!id) {

@@ -78,16 +78,6 @@ int cancel(CliContext& context) {
   return 0;
 }
 
-/// Opens the store for reading, or prints why it cannot.
-std::unique_ptr<Store> openStore(CliContext& context) {
-  auto store = Store::open(context.paths.storeFile());
-  if (!store) {
-    context.err << store.error().message << "\n";
-    return nullptr;
-  }
-  return std::move(store).value();
-}
-
 int list(CliContext& context, const DraftOptions& o) {
   auto store = openStore(context);
   if (!store) return 1;

@@ -49,15 +49,6 @@ bool comfortable(CliContext& context) {
   return AppSettings(defaults).density() != "compact";
 }
 
-std::unique_ptr<Store> openStore(CliContext& context) {
-  auto store = Store::open(context.paths.storeFile());
-  if (!store) {
-    context.err << store.error().message << "\n";
-    return nullptr;
-  }
-  return std::move(store).value();
-}
-
 /// Lower-case letters and digits only: "Targets First", "targets-first" and
 /// "targetsFirst" all read "targetsfirst".
 std::string folded(std::string_view text) {

@@ -65,7 +65,7 @@ int setEnabled(CliContext& context, bool enabled) {
   return 0;
 }
 
-Result<std::unique_ptr<Store>> openStore(CliContext& context) {
+Result<std::unique_ptr<Store>> openStoreOrError(CliContext& context) {
   auto store = Store::open(context.paths.storeFile());
   if (!store) return Error("Cannot open the store: " + store.error().message);
   return store;
@@ -131,7 +131,7 @@ void printStatus(CliContext& context) {
     context.out << "  " << tools[i].name << "  " << mcp::MCPToolHandlers::label(tools[i].name)
                 << "\n";
   }
-  if (auto store = openStore(context)) {
+  if (auto store = openStoreOrError(context)) {
     context.out << "\n";
     printClients(context, **store);
     context.out << "\n";
@@ -175,7 +175,7 @@ void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode) {
       ->callback([&] { printStatus(context); });
 
   mcp->add_subcommand("clients", "AI clients that have connected")->callback([&] {
-    auto store = openStore(context);
+    auto store = openStoreOrError(context);
     if (!store) {
       context.err << store.error().message << "\n";
       exitCode = 1;
@@ -187,7 +187,7 @@ void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode) {
   auto* log = mcp->add_subcommand("log", "Tool calls of the last 30 days, newest first");
   log->add_option("-n,--limit", options->limit, "How many rows (default 50)");
   log->callback([&, options] {
-    auto store = openStore(context);
+    auto store = openStoreOrError(context);
     if (!store) {
       context.err << store.error().message << "\n";
       exitCode = 1;
@@ -200,7 +200,7 @@ void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode) {
   revoke->add_option("name", options->client, "The client's name, as listed by `mcp clients`")
       ->required();
   revoke->callback([&, options] {
-    auto store = openStore(context);
+    auto store = openStoreOrError(context);
     Status done = store ? mcp::MCPAuthManager::revoke(**store, options->client, now())
                         : Status(store.error());
     if (!done) {
@@ -214,7 +214,7 @@ void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode) {
   auto* restore = mcp->add_subcommand("restore", "Let a revoked AI client back in");
   restore->add_option("name", options->client, "The client's name")->required();
   restore->callback([&, options] {
-    auto store = openStore(context);
+    auto store = openStoreOrError(context);
     Status done =
         store ? mcp::MCPAuthManager::restore(**store, options->client) : Status(store.error());
     if (!done) {
@@ -231,7 +231,7 @@ void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode) {
         allowed ? "Let an AI client change records too" : "Let an AI client only read again");
     grant->add_option("name", options->client, "The client's name")->required();
     grant->callback([&, options, allowed] {
-      auto store = openStore(context);
+      auto store = openStoreOrError(context);
       Status done = store ? mcp::MCPAuthManager::allowWrites(**store, options->client, allowed)
                           : Status(store.error());
       if (!done) {
