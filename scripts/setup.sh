@@ -13,8 +13,11 @@ packages=(
   libsqlite3-dev libssl-dev libasio-dev nlohmann-json3-dev libsimdjson-dev
   libcurl4-openssl-dev libqrencode-dev libpng-dev libicu-dev libpcre2-dev
   libcli11-dev libspdlog-dev libavahi-client-dev libsecret-1-dev libxlsxwriter-dev
-  # tests and benchmarks
+  # the desktop window (Qt 6 Widgets; fonts so that CJK names show)
+  qt6-base-dev libgl-dev fonts-noto-cjk
+  # tests and benchmarks; Xvfb and ImageMagick for the window's screenshots
   libgtest-dev libgmock-dev libbenchmark-dev zbar-tools desktop-file-utils appstream
+  xvfb xauth imagemagick
   # independent readers of the contact exports (vCard, XLSX) in the tests
   python3 python3-vobject python3-openpyxl
   # the bridge script for AI clients, and the MCP SDK of the interoperability test

@@ -1,5 +1,6 @@
 #include "app/drafting_module.h"
 
+#include <algorithm>
 #include <asio.hpp>
 #include <nlohmann/json.hpp>
 
@@ -11,11 +12,39 @@
 #include "store/contact.h"
 #include "store/event.h"
 #include "store/follow_up_draft.h"
+#include "store/relationships.h"
 #include "store/store.h"
+#include "ui/bulk_actions.h"
 
 namespace qm {
 
 namespace {
+
+/// The contacts of a list's selection ("contactIDs") that a batch takes: the
+/// selected ones in the event's stored order, at most the first ten.
+Result<std::vector<Contact>> selectedForDrafts(Store& store, const Event& event,
+                                               const nlohmann::json& request) {
+  const auto& ids = request["contactIDs"];
+  if (!ids.is_array() || ids.empty())
+    return Error(ErrorCode::invalidArgument, "contactIDs must name at least one contact");
+  ContactListState state;
+  for (const auto& value : ids) {
+    const auto id = value.is_string() ? Uuid::parse(value.get<std::string>()) : std::nullopt;
+    if (!id) return Error(ErrorCode::invalidArgument, "Not a contact id: " + value.dump());
+    state.selection.insert(*id);
+  }
+  std::vector<Contact> eventContacts = QM_TRY(contactsOf(store, event.id));
+  const std::vector<Uuid> chosen = generateDraftsForSelection(eventContacts, state);
+  std::vector<Contact> contacts;
+  for (const Uuid& id : chosen) {
+    auto it = std::find_if(eventContacts.begin(), eventContacts.end(),
+                           [&](const Contact& c) { return c.id == id; });
+    contacts.push_back(std::move(*it));
+  }
+  if (contacts.empty())
+    return Error(ErrorCode::notFound, "None of the selected contacts belongs to " + event.name);
+  return contacts;
+}
 
 /// A UUID named `key` in a request, or the error to answer with.
 Result<Uuid> idIn(const nlohmann::json& request, const char* key, std::string_view what) {
@@ -171,7 +200,8 @@ void DraftingModule::registerCommands(ControlServer& control) {
       return reply->fail("Already generating drafts");
     if (!sync_.service().isPaired() && !endpoint_->isConfigured())
       return reply->fail(std::string(FollowUpGenerator::kNoRoute));
-    auto qualifying = generator_->contactsNeedingDrafts(*event);
+    auto qualifying = request.contains("contactIDs") ? selectedForDrafts(store, *event, request)
+                                                     : generator_->contactsNeedingDrafts(*event);
     if (!qualifying) return reply->fail(qualifying.error().message);
     if (qualifying->empty())
       return reply->fail("Every met contact of " + event->name + " has a draft already");

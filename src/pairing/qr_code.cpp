@@ -84,6 +84,19 @@ bool encodePng(const std::uint8_t* pixels, png_uint_32 side, std::string* out) {
 
 }  // namespace
 
+Result<QRModules> qrModules(std::string_view text) {
+  auto code = encode(text);
+  if (!code) return code.error();
+  const ModuleGrid grid(**code);
+  QRModules modules;
+  modules.size = grid.size();
+  modules.dark.resize(static_cast<std::size_t>(modules.size) * modules.size);
+  for (int y = 0; y < modules.size; ++y)
+    for (int x = 0; x < modules.size; ++x)
+      modules.dark[static_cast<std::size_t>(y) * modules.size + x] = grid.dark(x, y);
+  return modules;
+}
+
 std::string renderQRForTerminal(std::string_view text) {
   auto code = encode(text);
   if (!code) return {};

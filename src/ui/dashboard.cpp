@@ -1,6 +1,8 @@
 #include "ui/dashboard.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <tuple>
 #include <unordered_set>
 
 #include "common/text.h"
@@ -33,6 +35,18 @@ DashboardItem allCaughtUp() {
 
 }  // namespace
 
+bool countsTowardAction(std::string_view kind, const Contact& c) {
+  if (kind == "missingEmails") return missingEmail(c);
+  if (kind == "highPriorityOpen") return tierIs(c, 'A') && c.status != MeetingStatus::met;
+  if (kind == "crmReady")
+    return (tierIs(c, 'A') || tierIs(c, 'B')) && !missingEmail(c) &&
+           c.enrichmentState() == EnrichmentState::complete;
+  if (kind == "dataIssues")
+    return c.enrichmentState() == EnrichmentState::partial || !c.conflicts().empty();
+  if (kind == "unownedMet") return isMet(c) && !c.ownedBy;
+  return false;
+}
+
 NextActionCounts nextActionCounts(std::span<const Contact> eventContacts,
                                   std::span<const FollowUpDraft> drafts) {
   NextActionCounts n;
@@ -40,17 +54,41 @@ NextActionCounts nextActionCounts(std::span<const Contact> eventContacts,
   ids.reserve(eventContacts.size());
   for (const Contact& c : eventContacts) {
     ids.insert(c.id);
-    if (missingEmail(c)) ++n.missingEmails;
-    if (tierIs(c, 'A') && c.status != MeetingStatus::met) ++n.highPriorityOpen;
-    if ((tierIs(c, 'A') || tierIs(c, 'B')) && !missingEmail(c) &&
-        c.enrichmentState() == EnrichmentState::complete)
-      ++n.crmReady;
-    if (c.enrichmentState() == EnrichmentState::partial || !c.conflicts().empty()) ++n.dataIssues;
-    if (isMet(c) && !c.ownedBy) ++n.unownedMet;
+    n.missingEmails += countsTowardAction("missingEmails", c);
+    n.highPriorityOpen += countsTowardAction("highPriorityOpen", c);
+    n.crmReady += countsTowardAction("crmReady", c);
+    n.dataIssues += countsTowardAction("dataIssues", c);
+    n.unownedMet += countsTowardAction("unownedMet", c);
   }
   for (const FollowUpDraft& d : drafts)
     if (d.status == "approved" && d.contactID && ids.contains(*d.contactID)) ++n.approvedDrafts;
   return n;
+}
+
+std::vector<const Contact*> priorityContacts(std::span<const Contact> eventContacts,
+                                             std::size_t limit) {
+  std::vector<const Contact*> picked;
+  for (const Contact& c : eventContacts)
+    if (!isMet(c) && (c.isTarget || tierIs(c, 'A'))) picked.push_back(&c);
+  const auto key = [](const Contact* c) {
+    return std::tuple(!c->isTarget, c->isTarget ? c->rank.value_or(INT64_MAX) : INT64_MAX,
+                      -c->overallScore.value_or(0));
+  };
+  std::stable_sort(picked.begin(), picked.end(),
+                   [&](const Contact* a, const Contact* b) { return key(a) < key(b); });
+  if (picked.size() > limit) picked.resize(limit);
+  return picked;
+}
+
+std::vector<const Contact*> recentlyMetContacts(std::span<const Contact> eventContacts,
+                                                std::size_t limit) {
+  std::vector<const Contact*> met;
+  for (const Contact& c : eventContacts)
+    if (c.status == MeetingStatus::met && c.metAt) met.push_back(&c);
+  std::stable_sort(met.begin(), met.end(),
+                   [](const Contact* a, const Contact* b) { return *a->metAt > *b->metAt; });
+  if (met.size() > limit) met.resize(limit);
+  return met;
 }
 
 std::vector<DashboardItem> nextActions(const NextActionCounts& c) {

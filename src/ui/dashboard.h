@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "store/contact.h"
@@ -40,9 +42,25 @@ struct NextActionCounts {
 NextActionCounts nextActionCounts(std::span<const Contact> eventContacts,
                                   std::span<const FollowUpDraft> drafts);
 
+/// Whether `contact` is one of those counted by the next action `kind`
+/// ("missingEmails", "highPriorityOpen", "crmReady", "dataIssues",
+/// "unownedMet"), so that choosing the action can list them.
+bool countsTowardAction(std::string_view kind, const Contact& contact);
+
 /// The actions with a count of at least 1, in their fixed order, or the one
 /// "All caught up" item when there are none.
 std::vector<DashboardItem> nextActions(const NextActionCounts& counts);
+
+/// The dashboard's "PRIORITY CONTACTS": contacts not yet met (by anyone) that
+/// are targets or of tier A; targets first by rank, then by overall score,
+/// highest first; at most `limit`.
+std::vector<const Contact*> priorityContacts(std::span<const Contact> eventContacts,
+                                             std::size_t limit);
+
+/// The dashboard's "RECENT ACTIVITY": met contacts with a meeting time, the
+/// latest first; at most `limit`.
+std::vector<const Contact*> recentlyMetContacts(std::span<const Contact> eventContacts,
+                                                std::size_t limit);
 
 /// One currency's part of a pipeline total.
 struct PipelineTotal {

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <optional>
+#include <string>
+
+#include "common/uuid.h"
+#include "desktop/desktop_context.h"
+#include "ui/contact_list.h"
+#include "ui/event_records.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStackedWidget;
+class QTableView;
+class QToolButton;
+
+namespace qm::desktop {
+
+class ContactListModel;
+
+/// The contacts of one event: the seven filter chips with "Clear", the search
+/// field, "Sort:" with its direction, the table, and while contacts are
+/// selected "N contacts selected" with the bulk actions. The rows come from
+/// `visibleContacts`; bulk changes go to the companion.
+class ContactsView : public QWidget {
+  Q_OBJECT
+ public:
+  ContactsView(DesktopContext& context, QWidget* parent = nullptr);
+  ~ContactsView() override;
+
+  /// Shows the event's contacts with a fresh list state.
+  void setEvent(const std::optional<Uuid>& eventID);
+  /// Reads the records again, keeping the list state and the selection.
+  void reload();
+  /// Narrows the list to the contacts counted by a dashboard action (`kind`
+  /// of `countsTowardAction`), with `text` saying so above the rows.
+  void showActionSubset(const std::string& kind, const QString& text);
+  /// Selects and shows the contact.
+  void reveal(const Uuid& contactID);
+
+  const ContactListState& state() const { return state_; }
+  QLineEdit* searchField() const { return search_; }
+  QTableView* table() const { return table_; }
+  ContactListModel* model() const { return model_; }
+
+ signals:
+  void contactChosen(const std::optional<qm::Uuid>& contactID);
+
+ private:
+  void refresh();
+  void syncControls();
+  void selectionChanged();
+  void markSelected(const char* action);
+  void generateDrafts();
+
+  DesktopContext& context_;
+  std::optional<Uuid> eventID_;
+  EventRecords records_;
+  ContactListState state_;
+  std::string actionKind_;
+
+  std::array<QToolButton*, 7> chips_{};
+  QPushButton* clear_ = nullptr;
+  QLineEdit* search_ = nullptr;
+  QComboBox* sort_ = nullptr;
+  QToolButton* direction_ = nullptr;
+  QWidget* actionBar_ = nullptr;
+  QLabel* actionText_ = nullptr;
+  QWidget* selectionBar_ = nullptr;
+  QLabel* selectionText_ = nullptr;
+  QPushButton* generate_ = nullptr;
+  QStackedWidget* pages_ = nullptr;
+  QTableView* table_ = nullptr;
+  QLabel* emptyText_ = nullptr;
+  QPushButton* emptyClear_ = nullptr;
+  QLabel* feedback_ = nullptr;
+  ContactListModel* model_ = nullptr;
+  bool restoringSelection_ = false;
+};
+
+}  // namespace qm::desktop

@@ -1,0 +1,196 @@
+#include "desktop/dashboard_view.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "common/log.h"
+#include "desktop/qt_text.h"
+#include "store/contact_queries.h"
+#include "store/event.h"
+#include "store/store.h"
+#include "ui/dashboard.h"
+#include "ui/event_records.h"
+
+namespace qm::desktop {
+
+namespace {
+constexpr std::size_t kListedContacts = 5;
+
+QString contactLine(const Contact& c) {
+  QString line = qs(c.fullName());
+  if (!c.company.empty()) line += QStringLiteral(" — ") + qs(c.company);
+  return line;
+}
+}  // namespace
+
+DashboardView::DashboardView(DesktopContext& context, QWidget* parent)
+    : QScrollArea(parent), context_(context) {
+  setWidgetResizable(true);
+  setFrameShape(QFrame::NoFrame);
+  setAccessibleName(tr("Dashboard"));
+}
+
+void DashboardView::setEvent(const std::optional<Uuid>& eventID) {
+  eventID_ = eventID;
+  reload();
+}
+
+void DashboardView::reload() {
+  if (eventID_) {
+    showEventDashboard(*eventID_);
+  } else {
+    showPortfolio();
+  }
+}
+
+QVBoxLayout* DashboardView::startPage() {
+  auto* page = new QWidget;
+  auto* layout = new QVBoxLayout(page);
+  layout->setAlignment(Qt::AlignTop);
+  setWidget(page);  // deletes the page before
+  return layout;
+}
+
+void DashboardView::addHeading(QVBoxLayout* layout, const QString& text) {
+  auto* heading = new QLabel(text);
+  QFont font = heading->font();
+  font.setBold(true);
+  font.setLetterSpacing(QFont::AbsoluteSpacing, 1);
+  heading->setFont(font);
+  heading->setContentsMargins(0, 12, 0, 2);
+  layout->addWidget(heading);
+}
+
+void DashboardView::showEventDashboard(const Uuid& eventID) {
+  QVBoxLayout* layout = startPage();
+  auto event = context_.store.find<Event>(eventID);
+  auto records = loadEventRecords(context_.store, eventID);
+  if (!event || !*event || !records) {
+    layout->addWidget(new QLabel(tr("This event is no longer on this computer.")));
+    return;
+  }
+  auto* title = new QLabel(qs((*event)->name));
+  QFont big = title->font();
+  big.setPointSizeF(big.pointSizeF() * 1.5);
+  big.setBold(true);
+  title->setFont(big);
+  title->setWordWrap(true);
+  layout->addWidget(title);
+  if (auto counts = countContactsOfEvent(context_.store, eventID)) {
+    layout->addWidget(new QLabel(tr("%1 contacts · %2 met · %3 targets")
+                                     .arg(QLocale().toString(counts->contacts))
+                                     .arg(QLocale().toString(counts->met))
+                                     .arg(QLocale().toString(counts->targets))));
+  }
+
+  addHeading(layout, tr("NEXT ACTIONS"));
+  for (const DashboardItem& item :
+       nextActions(nextActionCounts(records->contacts, records->approvedDrafts))) {
+    if (item.kind == "allCaughtUp") {
+      layout->addWidget(new QLabel(QStringLiteral("✓ ") + qs(item.text)));
+      continue;
+    }
+    auto* button = new QPushButton(qs(item.text));
+    button->setFlat(true);
+    button->setStyleSheet(QStringLiteral("text-align: left; padding: 4px;"));
+    button->setCursor(Qt::PointingHandCursor);
+    const std::string kind = item.kind;
+    const QString text = qs(item.text);
+    connect(button, &QPushButton::clicked, this,
+            [this, kind, text] { Q_EMIT actionChosen(kind, text); });
+    layout->addWidget(button);
+  }
+
+  addHeading(layout, tr("PIPELINE"));
+  QStringList totals;
+  for (const PipelineTotal& total : pipelineTotals(records->opportunities))
+    totals << QLocale().toCurrencyString(total.amount, qs(total.currency));
+  layout->addWidget(new QLabel(
+      tr("%1 in %n opportunit(ies)", nullptr, static_cast<int>(records->opportunities.size()))
+          .arg(totals.join(QStringLiteral(" + ")))));
+
+  auto addContacts = [&](const QString& heading, const std::vector<const Contact*>& contacts,
+                         const QString& none, bool withMeeting) {
+    addHeading(layout, heading);
+    if (contacts.empty()) layout->addWidget(new QLabel(none));
+    for (const Contact* c : contacts) {
+      QString text = contactLine(*c);
+      if (withMeeting && c->metAt) text = tr("Met %1 · %2").arg(text, shortDate(c->metAt));
+      auto* button = new QPushButton(text);
+      button->setFlat(true);
+      button->setStyleSheet(QStringLiteral("text-align: left; padding: 2px;"));
+      const Uuid id = c->id;
+      connect(button, &QPushButton::clicked, this, [this, id] { Q_EMIT contactChosen(id); });
+      layout->addWidget(button);
+    }
+  };
+  addContacts(tr("PRIORITY CONTACTS"), priorityContacts(records->contacts, kListedContacts),
+              tr("No targets or tier-A contacts waiting for a meeting."), false);
+  addContacts(tr("RECENT ACTIVITY"), recentlyMetContacts(records->contacts, kListedContacts),
+              tr("No meetings recorded yet."), true);
+}
+
+void DashboardView::showPortfolio() {
+  QVBoxLayout* layout = startPage();
+  auto portfolio = loadPortfolio(context_.store);
+  if (!portfolio) {
+    log::data().error("Cannot read the events: {}", portfolio.error().message);
+    layout->addWidget(new QLabel(qs(portfolio.error().message)));
+    return;
+  }
+  auto* title = new QLabel(tr("All Events"));
+  QFont big = title->font();
+  big.setPointSizeF(big.pointSizeF() * 1.5);
+  big.setBold(true);
+  title->setFont(big);
+  layout->addWidget(title);
+
+  addHeading(layout, tr("ATTENTION ITEMS"));
+  for (const DashboardItem& item : attentionItems(attentionCounts(*portfolio))) {
+    const QString mark = item.kind == "allCaughtUp" ? QStringLiteral("✓ ") : QStringLiteral("• ");
+    auto* label = new QLabel(mark + qs(item.text));
+    label->setWordWrap(true);
+    layout->addWidget(label);
+  }
+
+  addHeading(layout, tr("EVENTS"));
+  if (portfolio->empty()) {
+    layout->addWidget(
+        new QLabel(tr("No events yet. Pair with your iPhone and import its events.")));
+    return;
+  }
+  auto* grid = new QGridLayout;
+  const QStringList headers{tr("Event"), tr("Date"), tr("Contacts"), tr("Met"),
+                            tr("Opportunities")};
+  for (int column = 0; column < headers.size(); ++column) {
+    auto* header = new QLabel(headers[column]);
+    header->setEnabled(false);
+    grid->addWidget(header, 0, column);
+  }
+  int row = 1;
+  const QLocale locale;
+  for (const PortfolioEvent& entry : *portfolio) {
+    auto* name = new QPushButton(qs(entry.event.name));
+    name->setFlat(true);
+    name->setStyleSheet(QStringLiteral("text-align: left; padding: 2px;"));
+    const Uuid id = entry.event.id;
+    connect(name, &QPushButton::clicked, this, [this, id] { Q_EMIT eventChosen(id); });
+    std::int64_t met = 0;
+    for (const Contact& c : entry.contacts) met += c.status == MeetingStatus::met;
+    grid->addWidget(name, row, 0);
+    grid->addWidget(new QLabel(shortDate(entry.event.startDate)), row, 1);
+    grid->addWidget(new QLabel(locale.toString(static_cast<qlonglong>(entry.contacts.size()))), row,
+                    2);
+    grid->addWidget(new QLabel(locale.toString(met)), row, 3);
+    grid->addWidget(new QLabel(locale.toString(static_cast<qlonglong>(entry.opportunities.size()))),
+                    row, 4);
+    ++row;
+  }
+  grid->setColumnStretch(0, 1);
+  layout->addLayout(grid);
+}
+
+}  // namespace qm::desktop

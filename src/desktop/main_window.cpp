@@ -1,0 +1,299 @@
+#include "desktop/main_window.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <variant>
+
+#include "desktop/companies_view.h"
+#include "desktop/companion_link.h"
+#include "desktop/contact_detail_view.h"
+#include "desktop/contacts_view.h"
+#include "desktop/dashboard_view.h"
+#include "desktop/event_sidebar.h"
+#include "desktop/import_sheet.h"
+#include "desktop/pairing_window.h"
+#include "desktop/qt_text.h"
+#include "desktop/record_table_view.h"
+#include "desktop/search_popup.h"
+#include "store/contact.h"
+#include "store/follow_up_draft.h"
+#include "store/opportunity.h"
+#include "store/store.h"
+
+namespace qm::desktop {
+
+namespace {
+
+template <class... F>
+struct Overloaded : F... {
+  using F::operator()...;
+};
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
+
+}  // namespace
+
+MainWindow::MainWindow(DesktopContext& context) : context_(context) {
+  setWindowTitle(QStringLiteral("Quillmere"));
+  resize(1280, 800);
+
+  auto* toolbar = addToolBar(tr("Main"));
+  toolbar->setObjectName(QStringLiteral("main-toolbar"));
+  toolbar->setMovable(false);
+  toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  QAction* sync = toolbar->addAction(tr("Sync Now"), this, &MainWindow::syncNow);
+  sync->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+  sync->setToolTip(tr("Ask the phone for everything new (Ctrl+R)"));
+  QAction* importAction = toolbar->addAction(tr("Import Events…"));
+  importAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+  QAction* pairAction = toolbar->addAction(tr("Pairing…"));
+  pairAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+  QAction* searchAction = toolbar->addAction(tr("Search…"));
+  searchAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+  searchAction->setToolTip(tr("Search everything (Ctrl+K)"));
+  auto* spacer = new QWidget(toolbar);
+  spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  toolbar->addWidget(spacer);
+  error_ = new QLabel(toolbar);
+  error_->setStyleSheet(QStringLiteral("color: #c62828; padding-right: 12px;"));
+  error_->setAccessibleName(tr("Last error"));
+  error_->hide();
+  toolbar->addWidget(error_);
+  status_ = new QLabel(toolbar);
+  status_->setAccessibleName(tr("Pairing and sync state"));
+  status_->setContentsMargins(0, 0, 8, 0);
+  toolbar->addWidget(status_);
+
+  sidebar_ = new EventSidebar(context_, this);
+  dashboard_ = new DashboardView(context_, this);
+  contacts_ = new ContactsView(context_, this);
+  companies_ = new CompaniesView(context_, this);
+  opportunities_ = new OpportunitiesView(context_, this);
+  drafts_ = new DraftsView(context_, this);
+  detail_ = new ContactDetailView(context_, this);
+  search_ = new SearchPopup(context_, this);
+  import_ = new ImportSheet(context_, this);
+  pairing_ = new PairingWindow(context_, this);
+
+  auto* center = new QWidget(this);
+  auto* centerLayout = new QVBoxLayout(center);
+  centerLayout->setContentsMargins(0, 0, 0, 0);
+  modes_ = new QTabBar(center);
+  modes_->setAccessibleName(tr("List mode"));
+  modes_->setDrawBase(false);
+  for (const QString& name :
+       {tr("Dashboard"), tr("Contacts"), tr("Companies"), tr("Opportunities"), tr("Drafts")})
+    modes_->addTab(name);
+  centerLayout->addWidget(modes_);
+  pages_ = new QStackedWidget(center);
+  for (QWidget* page :
+       std::initializer_list<QWidget*>{dashboard_, contacts_, companies_, opportunities_, drafts_})
+    pages_->addWidget(page);
+  chooseEvent_ = new QLabel(tr("Choose an event in the sidebar to see its lists."), pages_);
+  static_cast<QLabel*>(chooseEvent_)->setAlignment(Qt::AlignCenter);
+  pages_->addWidget(chooseEvent_);
+  centerLayout->addWidget(pages_, 1);
+  for (int i = 0; i < modes_->count(); ++i) {
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | (Qt::Key_1 + i)), this);
+    connect(shortcut, &QShortcut::activated, this, [this, i] { modes_->setCurrentIndex(i); });
+  }
+
+  auto* splitter = new QSplitter(this);
+  splitter->addWidget(sidebar_);
+  splitter->addWidget(center);
+  splitter->addWidget(detail_);
+  splitter->setStretchFactor(0, 0);
+  splitter->setStretchFactor(1, 3);
+  splitter->setStretchFactor(2, 2);
+  splitter->setSizes({220, 680, 380});
+  setCentralWidget(splitter);
+
+  connect(modes_, &QTabBar::currentChanged, this, [this] { showCurrentPage(); });
+  connect(sidebar_, &EventSidebar::eventChosen, this, &MainWindow::eventChosen);
+  connect(contacts_, &ContactsView::contactChosen, detail_, &ContactDetailView::showContact);
+  connect(companies_, &CompaniesView::contactChosen, detail_, &ContactDetailView::showContact);
+  connect(opportunities_, &OpportunitiesView::contactChosen, detail_,
+          &ContactDetailView::showContact);
+  connect(drafts_, &DraftsView::contactChosen, detail_, &ContactDetailView::showContact);
+  connect(dashboard_, &DashboardView::contactChosen, this, [this](const std::optional<Uuid>& id) {
+    if (!id) return;
+    setMode(Mode::contacts);
+    contacts_->reveal(*id);
+  });
+  connect(dashboard_, &DashboardView::eventChosen, sidebar_, &EventSidebar::choose);
+  connect(dashboard_, &DashboardView::actionChosen, this,
+          [this](const std::string& kind, const QString& text) {
+            if (kind == "reviewDrafts") {
+              setMode(Mode::drafts);
+              drafts_->showStatus(QStringLiteral("approved"));
+            } else {
+              setMode(Mode::contacts);
+              contacts_->showActionSubset(kind, text);
+            }
+          });
+  connect(detail_, &ContactDetailView::draftChosen, this,
+          [this](const Uuid& id) { navigate(NavigateToDraft{id}); });
+
+  connect(searchAction, &QAction::triggered, search_, &SearchPopup::popUp);
+  connect(search_, &SearchPopup::navigate, this, &MainWindow::navigate);
+  connect(importAction, &QAction::triggered, import_, &ImportSheet::start);
+  connect(pairAction, &QAction::triggered, pairing_, [this] {
+    pairing_->show();
+    pairing_->raise();
+    pairing_->activateWindow();
+  });
+
+  CompanionLink& link = context_.link;
+  connect(&link, &CompanionLink::recordsChanged, this, &MainWindow::reloadRecords);
+  connect(&link, &CompanionLink::pairingChanged, this, &MainWindow::updatePairing);
+  connect(&link, &CompanionLink::syncChanged, this, &MainWindow::updateSync);
+  connect(&link, &CompanionLink::feedConnectedChanged, this, [this](bool connected) {
+    if (!connected) {
+      showError(tr("Lost the connection to the companion; reconnecting…"));
+      return;
+    }
+    showError({});
+    // The feed reports changes from now on; the state so far comes from status.
+    context_.link.request({{"command", "status"}}, [this](const QJsonObject& s, const QString&) {
+      if (s.isEmpty()) return;
+      updatePairing({{"state", s.value("pairingState")},
+                     {"stateText", s.value("pairingStateText")},
+                     {"phone", s.value("phone")}});
+      updateSync({{"isSyncing", s.value("isSyncing")},
+                  {"lastSyncAt", s.value("lastSyncAt")},
+                  {"lastSyncError", s.value("lastSyncError")},
+                  {"queuedDeltas", s.value("queuedDeltas")}});
+    });
+  });
+
+  sidebar_->reload();
+  showCurrentPage();
+  showStatus();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::setMode(Mode mode) {
+  modes_->setCurrentIndex(static_cast<int>(mode));
+}
+
+MainWindow::Mode MainWindow::mode() const {
+  return static_cast<Mode>(modes_->currentIndex());
+}
+
+void MainWindow::eventChosen(const std::optional<Uuid>& eventID) {
+  dashboard_->setEvent(eventID);
+  contacts_->setEvent(eventID);
+  companies_->setEvent(eventID);
+  opportunities_->setEvent(eventID);
+  drafts_->setEvent(eventID);
+  detail_->showContact(std::nullopt);
+  showCurrentPage();
+}
+
+void MainWindow::showCurrentPage() {
+  const bool portfolio = !sidebar_->currentEvent().has_value();
+  if (portfolio && mode() != Mode::dashboard) {
+    pages_->setCurrentWidget(chooseEvent_);
+    return;
+  }
+  pages_->setCurrentIndex(modes_->currentIndex());
+  if (mode() == Mode::contacts) contacts_->searchField()->setFocus();
+}
+
+void MainWindow::reloadRecords() {
+  sidebar_->reload();  // emits eventChosen when the chosen event went away
+  dashboard_->reload();
+  contacts_->reload();
+  companies_->reload();
+  opportunities_->reload();
+  drafts_->reload();
+  detail_->reload();
+}
+
+void MainWindow::navigate(const NavigationIntent& intent) {
+  std::visit(Overloaded{
+                 [&](const NavigateToContact& to) {
+                   sidebar_->choose(to.eventID);
+                   setMode(Mode::contacts);
+                   contacts_->reveal(to.contactID);
+                   detail_->showContact(to.contactID);
+                 },
+                 [&](const NavigateToCompany& to) {
+                   sidebar_->choose(to.eventID);
+                   setMode(Mode::companies);
+                   companies_->reveal(qs(to.companyName));
+                 },
+                 [&](const NavigateToOpportunity& to) {
+                   sidebar_->choose(to.eventID);
+                   setMode(Mode::opportunities);
+                   opportunities_->reveal(to.opportunityID);
+                 },
+                 [&](const NavigateToDraft& to) {
+                   auto draft = context_.store.find<FollowUpDraft>(to.draftID);
+                   if (!draft || !*draft || !(*draft)->contactID) return;
+                   auto contact = context_.store.find<Contact>(*(*draft)->contactID);
+                   if (!contact || !*contact || !(*contact)->eventID) return;
+                   sidebar_->choose((*contact)->eventID);
+                   setMode(Mode::drafts);
+                   drafts_->reveal(to.draftID);
+                   detail_->showContact((*contact)->id);
+                 },
+                 [&](const NavigateToEvent& to) {
+                   sidebar_->choose(to.eventID);
+                   setMode(Mode::dashboard);
+                 },
+             },
+             intent);
+}
+
+void MainWindow::syncNow() {
+  context_.link.request({{"command", "sync.now"}},
+                        [this](const QJsonObject&, const QString& error) { showError(error); });
+}
+
+void MainWindow::updatePairing(const QJsonObject& event) {
+  pairingState_ = event;
+  showStatus();
+}
+
+void MainWindow::updateSync(const QJsonObject& event) {
+  syncState_ = event;
+  const QString error = event.value("lastSyncError").toString();
+  if (!error.isEmpty()) showError(error);
+  showStatus();
+}
+
+void MainWindow::showStatus() {
+  QStringList parts;
+  const QString state = pairingState_.value("stateText").toString();
+  parts << (state.isEmpty() ? tr("Not connected") : state);
+  const QString phone = pairingState_.value("phone").toString();
+  if (!phone.isEmpty()) parts << phone;
+  if (syncState_.value("isSyncing").toBool()) {
+    parts << tr("Syncing…");
+  } else if (const QString at = syncState_.value("lastSyncAt").toString(); !at.isEmpty()) {
+    const QDateTime when = QDateTime::fromString(at, Qt::ISODate).toLocalTime();
+    parts << tr("Last sync %1").arg(QLocale().toString(when, QLocale::ShortFormat));
+  }
+  if (const int queued = syncState_.value("queuedDeltas").toInt(); queued > 0)
+    parts << tr("%n change(s) waiting for the phone", nullptr, queued);
+  status_->setText(parts.join(QStringLiteral(" · ")));
+}
+
+void MainWindow::showError(const QString& error) {
+  error_->setText(error);
+  error_->setToolTip(error);
+  error_->setVisible(!error.isEmpty());
+}
+
+}  // namespace qm::desktop

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QMainWindow>
+#include <optional>
+
+#include "common/uuid.h"
+#include "desktop/desktop_context.h"
+#include "search/search_result.h"
+
+class QAction;
+class QLabel;
+class QStackedWidget;
+class QTabBar;
+
+namespace qm::desktop {
+
+class CompaniesView;
+class ContactDetailView;
+class ContactsView;
+class DashboardView;
+class DraftsView;
+class EventSidebar;
+class ImportSheet;
+class OpportunitiesView;
+class PairingWindow;
+class SearchPopup;
+
+/// The main window: the event sidebar, the list modes (Dashboard, Contacts,
+/// Companies, Opportunities, Drafts), the contact detail pane and a toolbar
+/// with Sync Now, import, pairing, search and the pairing and sync state.
+/// Every view reloads by itself when the companion reports changed records.
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  enum class Mode { dashboard, contacts, companies, opportunities, drafts };
+
+  explicit MainWindow(DesktopContext& context);
+  ~MainWindow() override;
+
+  void setMode(Mode mode);
+  Mode mode() const;
+  /// Goes where a search hit points: its event, list mode and record.
+  void navigate(const NavigationIntent& intent);
+  /// Reads every shown view again.
+  void reloadRecords();
+
+  EventSidebar* sidebar() const { return sidebar_; }
+  ContactsView* contactsView() const { return contacts_; }
+  CompaniesView* companiesView() const { return companies_; }
+  DashboardView* dashboardView() const { return dashboard_; }
+  OpportunitiesView* opportunitiesView() const { return opportunities_; }
+  DraftsView* draftsView() const { return drafts_; }
+  ContactDetailView* detailView() const { return detail_; }
+  SearchPopup* searchPopup() const { return search_; }
+  ImportSheet* importSheet() const { return import_; }
+  PairingWindow* pairingWindow() const { return pairing_; }
+  QLabel* statusLabel() const { return status_; }
+
+ private:
+  void eventChosen(const std::optional<Uuid>& eventID);
+  void showCurrentPage();
+  void syncNow();
+  void updatePairing(const QJsonObject& event);
+  void updateSync(const QJsonObject& event);
+  void showStatus();
+  void showError(const QString& error);
+
+  DesktopContext& context_;
+  EventSidebar* sidebar_ = nullptr;
+  QTabBar* modes_ = nullptr;
+  QStackedWidget* pages_ = nullptr;
+  QWidget* chooseEvent_ = nullptr;
+  DashboardView* dashboard_ = nullptr;
+  ContactsView* contacts_ = nullptr;
+  CompaniesView* companies_ = nullptr;
+  OpportunitiesView* opportunities_ = nullptr;
+  DraftsView* drafts_ = nullptr;
+  ContactDetailView* detail_ = nullptr;
+  SearchPopup* search_ = nullptr;
+  ImportSheet* import_ = nullptr;
+  PairingWindow* pairing_ = nullptr;
+  QLabel* status_ = nullptr;
+  QLabel* error_ = nullptr;
+  QJsonObject pairingState_;
+  QJsonObject syncState_;
+};
+
+}  // namespace qm::desktop
