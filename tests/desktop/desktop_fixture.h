@@ -1,0 +1,105 @@
+#pragma once
+
+// The real window against a real companion: `quillmere run` in a home of its
+// own, the window's views built in this process on the offscreen platform,
+// reading the same store and talking over the same control socket.
+
+#include <gmock/gmock.h>
+#include <signal.h>
+
+#include <QJsonObject>
+#include <QTest>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "app/control_client.h"
+#include "common/app_paths.h"
+#include "desktop/companion_link.h"
+#include "desktop/desktop_context.h"
+#include "desktop/qt_text.h"
+#include "store/store.h"
+#include "support/subprocess.h"
+#include "support/temp_dir.h"
+
+namespace qm::test {
+
+class DesktopFixture : public ::testing::Test {
+ protected:
+  TempDir home;
+  TempDir outDir;
+  TempDir phoneDir;
+  AppPaths paths = AppPaths::under(home.path());
+  std::map<std::string, std::string> env{{"QUILLMERE_HOME", home.path().string()},
+                                         {"QUILLMERE_PEER_PORT", "0"}};
+
+  void SetUp() override {
+    companion_ = std::make_unique<Subprocess>(QUILLMERE_BINARY, std::vector<std::string>{"run"},
+                                              env, outDir.path());
+    ASSERT_TRUE(eventually([&] { return companionIsRunning(paths.controlSocket()); }))
+        << companion_->errors();
+    link_ = std::make_unique<desktop::CompanionLink>(
+        desktop::qs(paths.controlSocket().string()), QStringLiteral(QUILLMERE_BINARY));
+    auto store = Store::open(paths.storeFile());
+    ASSERT_TRUE(store.ok()) << store.error().message;
+    store_ = std::move(*store);
+    context_ = std::make_unique<desktop::DesktopContext>(
+        desktop::DesktopContext{*link_, *store_, paths});
+  }
+  void TearDown() override {
+    context_.reset();
+    link_.reset();
+    store_.reset();
+    if (companion_) {
+      EXPECT_EQ(companion_->stop(SIGTERM, std::chrono::seconds(10)), 0) << companion_->errors();
+    }
+  }
+
+  /// Adds a demo event with `contacts` made-up contacts; its ids.
+  nlohmann::json demoData(int contacts, const std::string& eventName = "Demo Expo") {
+    auto made = cli({"demo-data", "--json", "-n", std::to_string(contacts), "--event", eventName});
+    EXPECT_EQ(made.exitCode, 0) << made.err;
+    return nlohmann::json::parse(made.out, nullptr, false);
+  }
+  CommandResult cli(std::vector<std::string> args, const std::string& input = "") {
+    return runCommand(QUILLMERE_BINARY, args, env, input);
+  }
+  nlohmann::json pairingStatus() {
+    auto s = sendControlRequest(paths.controlSocket(), {{"command", "pairing.status"}});
+    return s.ok() ? *s : nlohmann::json();
+  }
+  /// Pairs the phone simulator (bond in phoneDir) and returns the port the
+  /// companion listens on for the bonded phone afterwards.
+  std::string pairPhone() {
+    Subprocess pair(QUILLMERE_BINARY, {"pair", "--timeout", "30"}, env, outDir.path());
+    const auto offer = waitForPairingOffer(pair);
+    EXPECT_TRUE(offer) << pair.output() << pair.errors();
+    if (!offer) return {};
+    auto paired = runCommand(PHONE_BINARY,
+                             {"pair", "--port", offer->port, "--qr", offer->qrString, "--bond",
+                              bondFile(), "--name", "Dana's phone"},
+                             {});
+    EXPECT_EQ(paired.exitCode, 0) << paired.out << paired.err;
+    EXPECT_EQ(pair.wait(std::chrono::seconds(10)), 0) << pair.output() << pair.errors();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          auto s = pairingStatus();
+          return s["state"] == "reconnecting" && s.contains("listeningPort");
+        },
+        10000));
+    return std::to_string(pairingStatus()["listeningPort"].get<int>());
+  }
+  std::string bondFile() { return (phoneDir.path() / "bond.json").string(); }
+
+  desktop::DesktopContext& context() { return *context_; }
+
+  std::unique_ptr<Subprocess> companion_;
+  std::unique_ptr<desktop::CompanionLink> link_;
+  std::unique_ptr<Store> store_;
+  std::unique_ptr<desktop::DesktopContext> context_;
+};
+
+}  // namespace qm::test
