@@ -7,24 +7,21 @@
 #include <QTableView>
 #include <QToolButton>
 
+#include "common/atomic_file.h"
 #include "desktop/contact_list_model.h"
 #include "desktop/contacts_view.h"
 #include "desktop/event_sidebar.h"
 #include "desktop/main_window.h"
 #include "desktop_fixture.h"
 #include "store/contact.h"
-#include "sync/contact_sync_model.h"
 #include "sync/record_payloads.h"
-#include "support/record_fillers.h"
-#include "wire/sync_envelope.h"
-#include "common/atomic_file.h"
+#include "sync/sync_test_records.h"
 
 namespace qm::test {
 namespace {
 
 using desktop::ContactListModel;
 using desktop::MainWindow;
-using ::testing::ElementsAre;
 
 QStringList column(const ContactListModel& model, int column) {
   QStringList values;
@@ -52,26 +49,30 @@ TEST_F(MainWindowTest, ListsFollowTheChipsSearchAndOrdering) {
   desktop::ContactsView* contacts = window.contactsView();
   ContactListModel& model = *contacts->model();
   ASSERT_EQ(model.rowCount(), 25);
-  // Name order, A to Z, by default; the toggle reverses it.
-  QStringList names = column(model, ContactListModel::name);
-  QStringList sorted = names;
-  std::sort(sorted.begin(), sorted.end(),
-            [](const QString& a, const QString& b) { return a.localeAwareCompare(b) < 0; });
-  EXPECT_EQ(names.first().section(' ', 0, 1), sorted.first().section(' ', 0, 1));
-  auto* direction = contacts->findChild<QToolButton*>(QString(), Qt::FindChildrenRecursively);
-  ASSERT_NE(direction, nullptr);
-
-  // The "Met" chip keeps met contacts only; the list says so when none is left.
-  const auto metBefore = std::count_if(names.begin(), names.end(), [&](const QString&) { return true; });
-  (void)metBefore;
+  // Name order, A to Z, by default; the direction toggle reverses it.
+  const QStringList names = column(model, ContactListModel::name);
+  EXPECT_EQ(names.front(), "Ada Berg");
+  EXPECT_TRUE(names.back().startsWith("Yuki ")) << names.back().toStdString();
+  QToolButton* direction = nullptr;
   QToolButton* metChip = nullptr;
-  for (auto* b : contacts->findChildren<QToolButton*>())
+  for (auto* b : contacts->findChildren<QToolButton*>()) {
+    if (b->accessibleName() == "Sort direction") direction = b;
     if (b->text() == "Met") metChip = b;
+  }
+  ASSERT_NE(direction, nullptr);
   ASSERT_NE(metChip, nullptr);
+  direction->click();
+  QStringList reversed = column(model, ContactListModel::name);
+  std::reverse(reversed.begin(), reversed.end());
+  EXPECT_EQ(reversed, names);
+  direction->click();
+
+  // The "Met" chip keeps contacts met by the user or a teammate.
   metChip->click();
+  EXPECT_LT(model.rowCount(), 25);
+  EXPECT_GT(model.rowCount(), 0);
   for (const QString& meeting : column(model, ContactListModel::meeting))
     EXPECT_TRUE(meeting == "Met" || meeting == "Met by team") << meeting.toStdString();
-  EXPECT_LT(model.rowCount(), 25);
   metChip->click();
   EXPECT_EQ(model.rowCount(), 25);
 
@@ -96,13 +97,41 @@ TEST_F(MainWindowTest, ListsFollowTheChipsSearchAndOrdering) {
   // "Highest Rated", then the direction toggle.
   auto* sort = contacts->findChild<QComboBox*>();
   sort->setCurrentText("Highest Rated");
-  auto ratings = [&] {
-    std::vector<std::int64_t> r;
-    for (int row = 0; row < model.rowCount(); ++row)
-      r.push_back(model.contactAt(row)->interactionRating.value_or(0));
-    return r;
-  };
-  EXPECT_TRUE(std::is_sorted(ratings().rbegin(), ratings().rend()));
+  std::vector<std::int64_t> ratings;
+  for (int row = 0; row < model.rowCount(); ++row)
+    ratings.push_back(model.contactAt(row)->interactionRating.value_or(0));
+  EXPECT_TRUE(std::is_sorted(ratings.rbegin(), ratings.rend()));
+}
+
+TEST_F(MainWindowTest, AContactFromThePhoneAppearsInTheOpenList) {
+  const auto ids = demoData(3);
+  const std::string port = pairPhone();
+  ASSERT_FALSE(port.empty());
+  MainWindow window(context());
+  window.show();
+  link_->subscribe();
+  window.sidebar()->setCurrentRow(1);
+  window.setMode(MainWindow::Mode::contacts);
+  ContactListModel& model = *window.contactsView()->model();
+  ASSERT_EQ(model.rowCount(), 3);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return link_->isFeedConnected(); }, 5000));
+
+  const ContactSyncModel lan = wireContact("Lan", "Nguyễn Thị", "Điện Quang");
+  const auto delta = SyncEnvelope::make(
+      SyncMessageType::deltaContact,
+      DeltaContactPayload{*Uuid::parse(ids["eventID"].get<std::string>()), lan, "Dana", "PHONE-1"});
+  const auto file = phoneDir.path() / "delta.json";
+  ASSERT_TRUE(writeFileAtomically(file, encodeEnvelope(*delta).value()));
+  Subprocess phone(
+      PHONE_BINARY,
+      {"connect", "--port", port, "--bond", bondFile(), "--send", file.string(), "--listen", "3"},
+      {}, outDir.path());
+
+  // Nothing is clicked: the change feed brings the new row.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return model.rowCount() == 4; }, 10000))
+      << phone.output() << phone.errors();
+  EXPECT_TRUE(column(model, ContactListModel::name).contains("Lan Nguyễn Thị"));
+  EXPECT_EQ(phone.wait(std::chrono::seconds(10)), 0);
 }
 
 }  // namespace
