@@ -57,6 +57,10 @@ CompaniesView::CompaniesView(DesktopContext& context, QWidget* parent)
   tree_->setAlternatingRowColors(true);
   tree_->header()->setStretchLastSection(false);
   tree_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+  for (int column = 1; column < 4; ++column) {
+    tree_->header()->setSectionResizeMode(column, QHeaderView::Fixed);
+    tree_->setColumnWidth(column, 90);
+  }
   connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
     if (!item) return;
     const auto id = uuidFromText(item->data(0, kContactIDRole).toString());
@@ -122,7 +126,8 @@ void CompaniesView::refresh() {
                              locale.toString(entry.metCountOfCompany()),
                              average > 0 ? locale.toString(average, 'f', 1) : QStringLiteral("–")});
     item->setData(0, kCompanyRole, qs(entry.name));
-    for (int column = 1; column < 4; ++column) item->setTextAlignment(column, Qt::AlignRight);
+    for (int column = 1; column < 4; ++column)
+      item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
     for (const Contact* c : entry.contacts) {
       auto* child = new QTreeWidgetItem(
           item, {qs(c->fullName()), qs(c->title), meetingText(c->meetingIndicator())});

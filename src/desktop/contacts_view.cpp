@@ -111,11 +111,18 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
   table_->verticalHeader()->hide();
   // Fixed row heights: a list of tens of thousands of rows never measures them.
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  table_->horizontalHeader()->setStretchLastSection(true);
-  table_->horizontalHeader()->setSectionsClickable(false);
-  table_->setColumnWidth(ContactListModel::name, 200);
-  table_->setColumnWidth(ContactListModel::company, 170);
-  table_->setColumnWidth(ContactListModel::title, 150);
+  // The name takes what the other columns leave; none is measured row by row.
+  QHeaderView* header = table_->horizontalHeader();
+  header->setStretchLastSection(false);
+  header->setSectionsClickable(false);
+  header->setSectionResizeMode(QHeaderView::Interactive);
+  header->setSectionResizeMode(ContactListModel::name, QHeaderView::Stretch);
+  header->setMinimumSectionSize(36);
+  const std::pair<int, int> widths[] = {
+      {ContactListModel::company, 150}, {ContactListModel::title, 120},
+      {ContactListModel::meeting, 95},  {ContactListModel::tier, 40},
+      {ContactListModel::score, 55},    {ContactListModel::rating, 70}};
+  for (const auto& [column, width] : widths) table_->setColumnWidth(column, width);
   connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &ContactsView::selectionChanged);
   connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,

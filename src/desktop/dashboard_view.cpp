@@ -3,7 +3,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLocale>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "common/log.h"
@@ -18,6 +17,21 @@ namespace qm::desktop {
 
 namespace {
 constexpr std::size_t kListedContacts = 5;
+
+/// A line that wraps and acts like a link (mouse or Tab + Enter).
+template <class F>
+QLabel* linkLine(const QString& text, QObject* context, F onChosen) {
+  auto* label = new QLabel(QStringLiteral("<a href=\"go\" style=\"text-decoration:none\">%1</a>")
+                               .arg(text.toHtmlEscaped()));
+  label->setWordWrap(true);
+  label->setTextFormat(Qt::RichText);
+  label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+  label->setAccessibleName(text);
+  label->setContentsMargins(0, 2, 0, 2);
+  QObject::connect(label, &QLabel::linkActivated, context,
+                   [onChosen](const QString&) { onChosen(); });
+  return label;
+}
 
 QString contactLine(const Contact& c) {
   QString line = qs(c.fullName());
@@ -93,24 +107,23 @@ void DashboardView::showEventDashboard(const Uuid& eventID) {
       layout->addWidget(new QLabel(QStringLiteral("✓ ") + qs(item.text)));
       continue;
     }
-    auto* button = new QPushButton(qs(item.text));
-    button->setFlat(true);
-    button->setStyleSheet(QStringLiteral("text-align: left; padding: 4px;"));
-    button->setCursor(Qt::PointingHandCursor);
     const std::string kind = item.kind;
     const QString text = qs(item.text);
-    connect(button, &QPushButton::clicked, this,
-            [this, kind, text] { Q_EMIT actionChosen(kind, text); });
-    layout->addWidget(button);
+    layout->addWidget(
+        linkLine(text, this, [this, kind, text] { Q_EMIT actionChosen(kind, text); }));
   }
 
   addHeading(layout, tr("PIPELINE"));
   QStringList totals;
   for (const PipelineTotal& total : pipelineTotals(records->opportunities))
-    totals << QLocale().toCurrencyString(total.amount, qs(total.currency));
-  layout->addWidget(new QLabel(
-      tr("%1 in %n opportunit(ies)", nullptr, static_cast<int>(records->opportunities.size()))
-          .arg(totals.join(QStringLiteral(" + ")))));
+    totals << moneyText(total.amount, total.currency);
+  const auto opportunities = static_cast<qlonglong>(records->opportunities.size());
+  const QString total = totals.join(QStringLiteral(" + "));
+  layout->addWidget(
+      new QLabel(opportunities == 0 ? tr("No opportunities yet.")
+                 : opportunities == 1
+                     ? tr("%1 in 1 opportunity").arg(total)
+                     : tr("%1 in %2 opportunities").arg(total, QLocale().toString(opportunities))));
 
   auto addContacts = [&](const QString& heading, const std::vector<const Contact*>& contacts,
                          const QString& none, bool withMeeting) {
@@ -119,12 +132,8 @@ void DashboardView::showEventDashboard(const Uuid& eventID) {
     for (const Contact* c : contacts) {
       QString text = contactLine(*c);
       if (withMeeting && c->metAt) text = tr("Met %1 · %2").arg(text, shortDate(c->metAt));
-      auto* button = new QPushButton(text);
-      button->setFlat(true);
-      button->setStyleSheet(QStringLiteral("text-align: left; padding: 2px;"));
       const Uuid id = c->id;
-      connect(button, &QPushButton::clicked, this, [this, id] { Q_EMIT contactChosen(id); });
-      layout->addWidget(button);
+      layout->addWidget(linkLine(text, this, [this, id] { Q_EMIT contactChosen(id); }));
     }
   };
   addContacts(tr("PRIORITY CONTACTS"), priorityContacts(records->contacts, kListedContacts),
@@ -173,11 +182,8 @@ void DashboardView::showPortfolio() {
   int row = 1;
   const QLocale locale;
   for (const PortfolioEvent& entry : *portfolio) {
-    auto* name = new QPushButton(qs(entry.event.name));
-    name->setFlat(true);
-    name->setStyleSheet(QStringLiteral("text-align: left; padding: 2px;"));
     const Uuid id = entry.event.id;
-    connect(name, &QPushButton::clicked, this, [this, id] { Q_EMIT eventChosen(id); });
+    QLabel* name = linkLine(qs(entry.event.name), this, [this, id] { Q_EMIT eventChosen(id); });
     std::int64_t met = 0;
     for (const Contact& c : entry.contacts) met += c.status == MeetingStatus::met;
     grid->addWidget(name, row, 0);

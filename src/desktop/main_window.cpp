@@ -114,7 +114,7 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   splitter->setStretchFactor(0, 0);
   splitter->setStretchFactor(1, 3);
   splitter->setStretchFactor(2, 2);
-  splitter->setSizes({220, 680, 380});
+  splitter->setSizes({220, 720, 340});
   setCentralWidget(splitter);
 
   connect(modes_, &QTabBar::currentChanged, this, [this] { showCurrentPage(); });
@@ -286,7 +286,8 @@ void MainWindow::showStatus() {
     parts << tr("Last sync %1").arg(QLocale().toString(when, QLocale::ShortFormat));
   }
   if (const int queued = syncState_.value("queuedDeltas").toInt(); queued > 0)
-    parts << tr("%n change(s) waiting for the phone", nullptr, queued);
+    parts << (queued == 1 ? tr("1 change waiting for the phone")
+                          : tr("%1 changes waiting for the phone").arg(queued));
   status_->setText(parts.join(QStringLiteral(" · ")));
 }
 

@@ -36,6 +36,10 @@ inline QString shortDate(const std::optional<Date>& date) {
   if (!date) return {};
   return QLocale().toString(toQDateTime(*date).date(), QLocale::ShortFormat);
 }
+/// An amount with its currency code, as the user's locale writes numbers: "12,500.00 EUR".
+inline QString moneyText(double amount, std::string_view currency) {
+  return QLocale().toString(amount, 'f', 2) + QLatin1Char(' ') + qs(currency);
+}
 inline QString uuidText(const Uuid& id) {
   return qs(id.str());
 }

@@ -88,15 +88,13 @@ void OpportunitiesView::reload() {
       log::data().error("Cannot read the opportunities: {}", read.error().message);
     }
   }
-  const QLocale locale;
   for (const Opportunity& o : opportunities) {
-    auto* item = new QTreeWidgetItem(
-        tree_, {qs(o.title), qs(o.companyName), qs(o.stage),
-                o.value ? locale.toCurrencyString(*o.value, qs(o.currency)) : QString(),
-                qs(o.timeline), qs(o.confidence), qs(o.nextStep)});
+    auto* item = new QTreeWidgetItem(tree_, {qs(o.title), qs(o.companyName), qs(o.stage),
+                                             o.value ? moneyText(*o.value, o.currency) : QString(),
+                                             qs(o.timeline), qs(o.confidence), qs(o.nextStep)});
     item->setData(0, kRecordRole, uuidText(o.id));
     if (o.originContactID) item->setData(0, kContactRole, uuidText(*o.originContactID));
-    item->setTextAlignment(3, Qt::AlignRight);
+    item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
   }
   pages_->setCurrentIndex(opportunities.empty() ? 1 : 0);
 }
