@@ -11,6 +11,7 @@
 #include <QTabBar>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <variant>
 
 #include "desktop/companies_view.h"
@@ -83,6 +84,29 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   search_ = new SearchPopup(context_, this);
   import_ = new ImportSheet(context_, this);
   pairing_ = new PairingWindow(context_, this);
+  const auto makePage = [](QWidget* widget, auto setEvent, auto reload) {
+    Page p;
+    p.widget = widget;
+    p.setEvent = setEvent;
+    p.reload = reload;
+    return p;
+  };
+  pageStates_ = {
+      makePage(
+          dashboard_, [this](const auto& e) { dashboard_->setEvent(e); },
+          [this] { dashboard_->reload(); }),
+      makePage(
+          contacts_, [this](const auto& e) { contacts_->setEvent(e); },
+          [this] { contacts_->reload(); }),
+      makePage(
+          companies_, [this](const auto& e) { companies_->setEvent(e); },
+          [this] { companies_->reload(); }),
+      makePage(
+          opportunities_, [this](const auto& e) { opportunities_->setEvent(e); },
+          [this] { opportunities_->reload(); }),
+      makePage(
+          drafts_, [this](const auto& e) { drafts_->setEvent(e); }, [this] { drafts_->reload(); }),
+  };
 
   auto* center = new QWidget(this);
   auto* centerLayout = new QVBoxLayout(center);
@@ -190,33 +214,42 @@ MainWindow::Mode MainWindow::mode() const {
   return static_cast<Mode>(modes_->currentIndex());
 }
 
-void MainWindow::eventChosen(const std::optional<Uuid>& eventID) {
-  dashboard_->setEvent(eventID);
-  contacts_->setEvent(eventID);
-  companies_->setEvent(eventID);
-  opportunities_->setEvent(eventID);
-  drafts_->setEvent(eventID);
+void MainWindow::eventChosen() {
   detail_->showContact(std::nullopt);
   showCurrentPage();
 }
 
 void MainWindow::showCurrentPage() {
-  const bool portfolio = !sidebar_->currentEvent().has_value();
-  if (portfolio && mode() != Mode::dashboard) {
+  const std::optional<Uuid> event = sidebar_->currentEvent();
+  if (!event && mode() != Mode::dashboard) {
     pages_->setCurrentWidget(chooseEvent_);
     return;
   }
-  pages_->setCurrentIndex(modes_->currentIndex());
+  // Only the shown list reads its records; the others catch up when shown.
+  Page& page = pageStates_[static_cast<std::size_t>(modes_->currentIndex())];
+  if (!page.loaded || page.event != event) {
+    page.setEvent(event);
+    page.event = event;
+    page.loaded = true;
+    page.stale = false;
+  } else if (page.stale) {
+    page.reload();
+    page.stale = false;
+  }
+  pages_->setCurrentWidget(page.widget);
   if (mode() == Mode::contacts) contacts_->searchField()->setFocus();
 }
 
-void MainWindow::reloadRecords() {
+void MainWindow::reloadRecords(const QStringList& tables) {
+  static const QStringList kShown{
+      "Event",         "Contact",     "ContactNote",           "CaptureMedia",
+      "FollowUpDraft", "Opportunity", "OpportunityStakeholder"};
+  if (!tables.isEmpty() && std::none_of(tables.begin(), tables.end(),
+                                        [](const QString& t) { return kShown.contains(t); }))
+    return;  // MCP clients and their access log: nothing here shows them
+  for (Page& page : pageStates_) page.stale = page.loaded;
   sidebar_->reload();  // emits eventChosen when the chosen event went away
-  dashboard_->reload();
-  contacts_->reload();
-  companies_->reload();
-  opportunities_->reload();
-  drafts_->reload();
+  showCurrentPage();
   detail_->reload();
 }
 

@@ -2,6 +2,9 @@
 
 #include <QJsonObject>
 #include <QMainWindow>
+#include <QStringList>
+#include <array>
+#include <functional>
 #include <optional>
 
 #include "common/uuid.h"
@@ -42,8 +45,9 @@ class MainWindow : public QMainWindow {
   Mode mode() const;
   /// Goes where a search hit points: its event, list mode and record.
   void navigate(const NavigationIntent& intent);
-  /// Reads every shown view again.
-  void reloadRecords();
+  /// Reads the shown views again when `tables` (empty: all) hold records they
+  /// show; the hidden list modes read again when they are next shown.
+  void reloadRecords(const QStringList& tables = {});
 
   EventSidebar* sidebar() const { return sidebar_; }
   ContactsView* contactsView() const { return contacts_; }
@@ -58,7 +62,18 @@ class MainWindow : public QMainWindow {
   QLabel* statusLabel() const { return status_; }
 
  private:
-  void eventChosen(const std::optional<Uuid>& eventID);
+  /// A list mode with what it shows: its event, and whether records changed
+  /// since it last read them.
+  struct Page {
+    QWidget* widget = nullptr;
+    std::function<void(const std::optional<Uuid>&)> setEvent;
+    std::function<void()> reload;
+    std::optional<Uuid> event;
+    bool loaded = false;
+    bool stale = false;
+  };
+
+  void eventChosen();
   void showCurrentPage();
   void syncNow();
   void updatePairing(const QJsonObject& event);
@@ -82,6 +97,7 @@ class MainWindow : public QMainWindow {
   PairingWindow* pairing_ = nullptr;
   QLabel* status_ = nullptr;
   QLabel* error_ = nullptr;
+  std::array<Page, 5> pageStates_;
   QJsonObject pairingState_;
   QJsonObject syncState_;
 };
