@@ -3,7 +3,9 @@
 // phone sends shows up in the open list by itself.
 
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableView>
 #include <QToolButton>
 
@@ -94,13 +96,41 @@ TEST_F(MainWindowTest, ListsFollowTheChipsSearchAndOrdering) {
   EXPECT_EQ(model.rowCount(), 0);
   contacts->searchField()->clear();
 
-  // "Highest Rated", then the direction toggle.
+  // "Highest Rated" puts the best-rated first.
   auto* sort = contacts->findChild<QComboBox*>();
   sort->setCurrentText("Highest Rated");
   std::vector<std::int64_t> ratings;
   for (int row = 0; row < model.rowCount(); ++row)
     ratings.push_back(model.contactAt(row)->interactionRating.value_or(0));
   EXPECT_TRUE(std::is_sorted(ratings.rbegin(), ratings.rend()));
+
+  // Two contacts that are not targets, selected and marked: the companion
+  // writes it and the list shows it.
+  sort->setCurrentText("Targets First");
+  direction->click();  // non-targets first
+  const Uuid a = model.contactAt(0)->id;
+  const Uuid b = model.contactAt(1)->id;
+  ASSERT_FALSE(model.contactAt(0)->isTarget || model.contactAt(1)->isTarget);
+  contacts->table()->selectRow(0);
+  contacts->table()->selectionModel()->select(
+      model.index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  QPushButton* markTarget = nullptr;
+  for (auto* button : contacts->findChildren<QPushButton*>()) {
+    if (button->text() == "Mark as Target") markTarget = button;
+    if (button->text().startsWith("Generate Drafts")) {
+      EXPECT_EQ(button->text(), "Generate Drafts (2)");
+    }
+  }
+  ASSERT_NE(markTarget, nullptr);
+  EXPECT_TRUE(markTarget->isVisible());
+  markTarget->click();
+  const auto isTarget = [&](const Uuid& id) {
+    const int row = model.rowOf(id);
+    return row >= 0 && model.contactAt(row)->isTarget;
+  };
+  EXPECT_TRUE(QTest::qWaitFor([&] { return isTarget(a) && isTarget(b); }, 5000));
+  EXPECT_TRUE(contacts->state().selection.empty());
+  EXPECT_TRUE(store_->find<Contact>(a).value()->isTarget);
 }
 
 TEST_F(MainWindowTest, AContactFromThePhoneAppearsInTheOpenList) {
