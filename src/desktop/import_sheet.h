@@ -1,8 +1,16 @@
 #pragma once
 
 #include <QDialog>
+#include <QJsonArray>
+#include <QString>
 
 #include "desktop/desktop_context.h"
+
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
 
 namespace qm::desktop {
 
@@ -12,13 +20,53 @@ namespace qm::desktop {
 class ImportSheet : public QDialog {
   Q_OBJECT
  public:
+  /// What the sheet shows.
+  enum class Stage { asking, choosing, nothingToImport, importing, complete, failed };
+
   ImportSheet(DesktopContext& context, QWidget* parent);
 
   /// Shows the sheet and asks the phone for its events.
   void start();
 
+  Stage stage() const { return stage_; }
+  /// The phone's events, one checkable item each (the event id in Qt::UserRole).
+  QListWidget* eventList() const { return list_; }
+  QLabel* headingLabel() const { return heading_; }
+  QLabel* detailLabel() const { return detail_; }
+  QProgressBar* progressBar() const { return progress_; }
+  QPushButton* importButton() const { return import_; }
+  QPushButton* doneButton() const { return doneButton_; }
+  QPushButton* cancelButton() const { return cancel_; }
+
+  void done(int result) override;
+
  private:
+  void showEvents(const QJsonArray& events);
+  void importSelected();
+  void importProgress(const QJsonObject& progress);
+  void importFinished(const QJsonArray& names);
+  void fail(const QString& error);
+  void setStage(Stage stage, const QString& heading, const QString& detail);
+  void updateImportButton();
+
   DesktopContext& context_;
+  Stage stage_ = Stage::asking;
+  QLabel* heading_ = nullptr;
+  QLabel* detail_ = nullptr;
+  QStackedWidget* pages_ = nullptr;
+  QWidget* busyPage_ = nullptr;
+  QWidget* blankPage_ = nullptr;
+  QListWidget* list_ = nullptr;
+  QWidget* progressPage_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QLabel* received_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  QPushButton* retry_ = nullptr;
+  QPushButton* import_ = nullptr;
+  QPushButton* doneButton_ = nullptr;
+  /// Tells the answers to this showing of the sheet from late ones to an
+  /// earlier showing.
+  int generation_ = 0;
 };
 
 }  // namespace qm::desktop
