@@ -143,6 +143,22 @@ TEST_F(DraftingEndToEndTest, AModelOnThisComputerWritesDraftsWithoutThePhone) {
   const auto body = nlohmann::json::parse(requests[0].body);
   EXPECT_EQ(body["model"], "llama3.1");
   EXPECT_THAT(body["messages"][0]["content"].get<std::string>(), HasSubstr("CONTACT:\n"));
+
+  // A list's selection: drafts for exactly the chosen contacts, met or not.
+  const auto ids = nlohmann::json::parse(demo.out);
+  const nlohmann::json chosen = {ids["contactIDs"][1], ids["contactIDs"][2]};
+  auto batch = sendControlRequest(
+      paths.controlSocket(),
+      {{"command", "drafts.batch"}, {"eventID", ids["eventID"]}, {"contactIDs", chosen}});
+  ASSERT_TRUE(batch.ok()) << batch.error().message;
+  EXPECT_EQ((*batch)["completed"], 2);
+  EXPECT_EQ(model.requests().size(), 3u);
+  auto stranger = sendControlRequest(paths.controlSocket(),
+                                     {{"command", "drafts.batch"},
+                                      {"eventID", ids["eventID"]},
+                                      {"contactIDs", {"8F2C1E4A-3B5D-4C6E-9F70-1A2B3C4D5E6F"}}});
+  ASSERT_FALSE(stranger.ok());
+  EXPECT_EQ(stranger.error().message, "None of the selected contacts belongs to Demo Expo");
 }
 
 }  // namespace
