@@ -27,7 +27,9 @@ struct EventRecords {
 Result<EventRecords> loadEventRecords(Store& store, const Uuid& eventID);
 
 /// Every event that is not archived with its contacts and opportunities, in
-/// portfolio order (latest start first).
+/// portfolio order (latest start first). The contacts hold only id, status,
+/// alsoMetBy, email and tier; the opportunities only id, nextStep, value and
+/// currency: what the attention items and the portfolio table read.
 Result<std::vector<PortfolioEvent>> loadPortfolio(Store& store);
 
 }  // namespace qm
