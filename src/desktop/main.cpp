@@ -1,26 +1,87 @@
 // quillmere-desktop: the window over the running companion. It starts the
 // companion when none runs and leaves it running when the window closes.
+//
+// Options place the window at a given event, list mode, contact or search, so
+// that the window can be shown (and photographed) in a known state; and
+// --report-first-paint prints how long the process took to paint its window.
 
+#include <unistd.h>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QStandardPaths>
+#include <QTimer>
+#include <algorithm>
+#include <array>
 #include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <functional>
 #include <memory>
+#include <sstream>
+#include <string>
 
 #include "common/app_paths.h"
 #include "desktop/appearance.h"
 #include "desktop/companion_link.h"
+#include "desktop/contacts_view.h"
 #include "desktop/desktop_context.h"
+#include "desktop/event_sidebar.h"
 #include "desktop/main_window.h"
+#include "desktop/pairing_window.h"
 #include "desktop/qt_text.h"
+#include "desktop/search_popup.h"
 #include "settings/app_settings.h"
 #include "settings/user_defaults.h"
+#include "store/contact.h"
+#include "store/event.h"
 #include "store/store.h"
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+/// How long the process had been running when `main` began: the kernel's
+/// start time of the process (in clock ticks since boot) against the boot
+/// clock now. Covers loading the program and its libraries; zero when the
+/// kernel's figures are not available or do not make sense.
+std::chrono::microseconds runningBeforeMain() {
+  timespec boot{};
+  if (clock_gettime(CLOCK_BOOTTIME, &boot) != 0) return {};
+  std::ifstream stat("/proc/self/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return {};
+  // The command name (field 2) is in parentheses and may hold spaces.
+  const auto close = line.rfind(')');
+  if (close == std::string::npos) return {};
+  std::istringstream fields(line.substr(close + 2));
+  std::string field;
+  // Field 3 (state) is the first after the name; the start time is field 22.
+  for (int i = 3; i < 22 && fields >> field;) ++i;
+  unsigned long long startTicks = 0;
+  if (!(fields >> startTicks)) return {};
+  const long ticksPerSecond = sysconf(_SC_CLK_TCK);
+  if (ticksPerSecond <= 0) return {};
+  const long double startSeconds = static_cast<long double>(startTicks) / ticksPerSecond;
+  const long double nowSeconds = boot.tv_sec + boot.tv_nsec / 1e9L;
+  const long double before = nowSeconds - startSeconds;
+  if (before < 0 || before > 10) return {};
+  return std::chrono::microseconds(static_cast<long long>(before * 1e6L));
+}
+
+/// The process's peak resident set in KiB (VmHWM), or -1.
+long peakResidentKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
 
 /// The companion program: beside this one (a build tree or an install), else on PATH.
 QString companionProgram() {
@@ -35,19 +96,124 @@ int fail(const QString& text) {
   return 1;
 }
 
+/// Waits for the first paint of a window and reports when it has been shown:
+/// the paint event of any of its widgets marks the frame, and the report runs
+/// once the event loop is back, after that frame was drawn and flushed.
+class FirstPaintWatcher : public QObject {
+ public:
+  FirstPaintWatcher(QWidget& window, std::function<void()> painted)
+      : window_(window), painted_(std::move(painted)) {}
+
+  bool eventFilter(QObject* object, QEvent* event) override {
+    if (!done_ && event->type() == QEvent::Paint && object->isWidgetType() &&
+        static_cast<QWidget*>(object)->window() == &window_) {
+      done_ = true;
+      QTimer::singleShot(0, this, [this] { painted_(); });
+      qApp->removeEventFilter(this);
+    }
+    return false;
+  }
+
+ private:
+  QWidget& window_;
+  std::function<void()> painted_;
+  bool done_ = false;
+};
+
+std::optional<qm::Uuid> eventNamed(qm::Store& store, const QString& name) {
+  auto events = store.fetchOnly<qm::Event>({"id", "name"});
+  if (!events) return std::nullopt;
+  const std::string wanted = qm::desktop::utf8(name);
+  for (const qm::Event& event : *events)
+    if (event.name == wanted) return event.id;
+  for (const qm::Event& event : *events)
+    if (QString::compare(qm::desktop::qs(event.name), name, Qt::CaseInsensitive) == 0)
+      return event.id;
+  return std::nullopt;
+}
+
+/// The contact called `name` ("First Last", "Last First", either without the
+/// space as Chinese, Japanese and Korean names are written, or one name alone),
+/// in the event when one is given.
+std::optional<qm::Uuid> contactNamed(qm::Store& store, const QString& name,
+                                     const std::optional<qm::Uuid>& eventID) {
+  std::vector<qm::Match> where;
+  if (eventID) where.push_back({"eventID", *eventID});
+  auto contacts = store.fetchOnly<qm::Contact>({"id", "firstName", "lastName"}, where);
+  if (!contacts) return std::nullopt;
+  const QString wanted = name.simplified();
+  const auto same = [&](const std::string& text) {
+    return QString::compare(qm::desktop::qs(text).simplified(), wanted, Qt::CaseInsensitive) == 0;
+  };
+  for (const qm::Contact& c : *contacts)
+    if (same(c.fullName()) || same(c.lastName + " " + c.firstName) ||
+        same(c.firstName + c.lastName) || same(c.lastName + c.firstName))
+      return c.id;
+  for (const qm::Contact& c : *contacts)
+    if (same(c.firstName) || same(c.lastName)) return c.id;
+  return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  const Clock::time_point started = Clock::now();
+  const std::chrono::microseconds beforeMain = runningBeforeMain();
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillmere"));
   QApplication::setDesktopFileName(QStringLiteral("com.quillmere.Quillmere"));
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("The Quillmere desktop window"));
   parser.addHelpOption();
+  const QCommandLineOption eventOption(QStringLiteral("event"),
+                                       QStringLiteral("Show the event called NAME."),
+                                       QStringLiteral("NAME"));
+  const QCommandLineOption modeOption(
+      QStringLiteral("mode"),
+      QStringLiteral("Show the list MODE: dashboard, contacts, companies, opportunities or "
+                     "drafts."),
+      QStringLiteral("MODE"));
+  const QCommandLineOption contactOption(
+      QStringLiteral("contact"), QStringLiteral("Select the contact called NAME in the contacts."),
+      QStringLiteral("NAME"));
+  const QCommandLineOption searchOption(QStringLiteral("search"),
+                                        QStringLiteral("Open the search (Ctrl+K) with TEXT."),
+                                        QStringLiteral("TEXT"));
+  const QCommandLineOption pairingOption(QStringLiteral("pairing"),
+                                         QStringLiteral("Open the pairing window."));
+  const QCommandLineOption reportOption(
+      QStringLiteral("report-first-paint"),
+      QStringLiteral("Print the milliseconds from the start of the process to the window's "
+                     "first paint."));
+  const QCommandLineOption quitOption(
+      QStringLiteral("quit-after-paint"),
+      QStringLiteral("With --report-first-paint: quit once reported, printing the peak "
+                     "resident memory."));
+  parser.addOptions({eventOption, modeOption, contactOption, searchOption, pairingOption,
+                     reportOption, quitOption});
   parser.process(app);
 
   using namespace qm;
   using namespace qm::desktop;
+
+  static constexpr std::array<const char*, 5> kModes{"dashboard", "contacts", "companies",
+                                                     "opportunities", "drafts"};
+  std::optional<MainWindow::Mode> mode;
+  if (parser.isSet(modeOption)) {
+    const QString name = parser.value(modeOption).toLower();
+    const auto found =
+        std::find_if(kModes.begin(), kModes.end(), [&](const char* m) { return name == m; });
+    if (found == kModes.end()) {
+      std::fprintf(stderr,
+                   "Unknown mode \"%s\": use dashboard, contacts, companies, "
+                   "opportunities or drafts.\n",
+                   qPrintable(name));
+      return 2;
+    }
+    mode = static_cast<MainWindow::Mode>(found - kModes.begin());
+  }
+
   const AppPaths paths = AppPaths::fromEnvironment();
   {
     UserDefaults defaults(paths.defaultsFile());
@@ -63,7 +229,67 @@ int main(int argc, char** argv) {
 
   DesktopContext context{link, **store, paths};
   MainWindow window(context);
+
+  std::optional<Uuid> eventID;
+  if (parser.isSet(eventOption)) {
+    eventID = eventNamed(**store, parser.value(eventOption));
+    if (!eventID) {
+      std::fprintf(stderr, "No event is called \"%s\".\n", qPrintable(parser.value(eventOption)));
+      return 2;
+    }
+    window.sidebar()->choose(eventID);
+  }
+  if (parser.isSet(contactOption)) {
+    const auto contactID = contactNamed(**store, parser.value(contactOption), eventID);
+    if (!contactID) {
+      std::fprintf(stderr, "No contact is called \"%s\".\n",
+                   qPrintable(parser.value(contactOption)));
+      return 2;
+    }
+    // Its own event when none was named; then the contacts list with it selected.
+    if (!eventID) {
+      auto contact = (*store)->find<Contact>(*contactID);
+      if (contact && *contact && (*contact)->eventID) window.sidebar()->choose((*contact)->eventID);
+    }
+    window.setMode(mode.value_or(MainWindow::Mode::contacts));
+    window.contactsView()->reveal(*contactID);
+  } else if (mode) {
+    window.setMode(*mode);
+  }
+
+  std::unique_ptr<FirstPaintWatcher> watcher;
+  if (parser.isSet(reportOption)) {
+    const bool quit = parser.isSet(quitOption);
+    watcher = std::make_unique<FirstPaintWatcher>(window, [&, quit] {
+      const auto elapsed = beforeMain + std::chrono::duration_cast<std::chrono::microseconds>(
+                                            Clock::now() - started);
+      std::printf("first-paint-ms %.1f\n", static_cast<double>(elapsed.count()) / 1000.0);
+      std::fflush(stdout);
+      if (quit) {
+        std::printf("peak-rss-kib %ld\n", peakResidentKiB());
+        std::fflush(stdout);
+        QApplication::exit(0);
+      }
+    });
+    app.installEventFilter(watcher.get());
+  }
+
   window.show();
   link.subscribe();
+  if (parser.isSet(pairingOption)) {
+    window.pairingWindow()->show();
+    window.pairingWindow()->raise();
+  }
+  if (parser.isSet(searchOption)) {
+    const QString text = parser.value(searchOption);
+    // Once the window is up, so the popup places itself over it.
+    QTimer::singleShot(0, &window, [&window, text] {
+      window.searchPopup()->popUp();
+      if (auto* field = window.searchPopup()->findChild<QLineEdit*>()) {
+        field->setText(text);
+        field->setCursorPosition(static_cast<int>(text.size()));
+      }
+    });
+  }
   return app.exec();
 }

@@ -1,0 +1,261 @@
+#!/usr/bin/env bash
+# Takes the desktop window's screenshots into docs/screenshots/:
+#   dashboard.png           an event's dashboard
+#   portfolio.png           All Events
+#   contacts.png            an event's contacts with one selected
+#   contacts-dark.png       the same with the dark appearance
+#   contacts-compact.png    the same with the compact density
+#   companies.png           an event's companies
+#   contact-detail-cjk.png  a contact with a Chinese name, in an event of CJK
+#                           and very long names
+#   search.png              the search (Ctrl+K) with a query
+#   pairing.png             the pairing window
+#
+# It installs what is missing (scripts/setup.sh), builds `quillmere` and
+# `quillmere-desktop` (the dev preset; QUILLMERE_BUILD_DIR=DIR builds there
+# instead), fills a temporary QUILLMERE_HOME with demo events and one crafted
+# event (restored from an export), starts the companion on it and shows each
+# view on a private Xvfb screen of 1440x900, photographing the screen once the
+# window reports its first paint. Everything it starts is stopped and the
+# temporary home removed on the way out, whatever happens.
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out="$root/docs/screenshots"
+build="${QUILLMERE_BUILD_DIR:-build/dev}"
+width=1440
+height=900
+
+log() { echo "screenshots: $*" >&2; }
+
+if [ -f scripts/setup.sh ]; then
+  bash scripts/setup.sh
+fi
+cmake --preset dev -B "$build" >/dev/null
+cmake --build "$build" --target quillmere quillmere-desktop
+quillmere="$root/$build/quillmere"
+desktop="$root/$build/quillmere-desktop"
+
+home=$(mktemp -d /tmp/quillmere-screenshots.XXXXXX)
+xvfb_pid=""
+companion_pid=""
+window_pid=""
+
+stop() {
+  local pid=$1
+  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+    kill -TERM "$pid" 2>/dev/null || true
+    for _ in $(seq 50); do
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -KILL "$pid" 2>/dev/null || true
+  fi
+  if [ -n "$pid" ]; then wait "$pid" 2>/dev/null || true; fi
+}
+
+cleanup() {
+  stop "$window_pid"
+  stop "$companion_pid"
+  stop "$xvfb_pid"
+  rm -rf "$home"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# --- the records -------------------------------------------------------------
+
+export QUILLMERE_HOME="$home/scratch"
+mkdir -p "$QUILLMERE_HOME"
+"$quillmere" demo-data -n 140 --event "Web Summit Lisbon" >/dev/null
+"$quillmere" demo-data -n 60 --event "CES Las Vegas" >/dev/null
+"$quillmere" demo-data -n 36 --event "Asia Tech Expo Tokyo" >/dev/null
+"$quillmere" demo-data -n 12 --event "Nordic Growth Summit 2025" >/dev/null
+"$quillmere" export all -o "$home/demo.json" >/dev/null
+
+# Dates for the events, CJK and very long names, companies, titles and the
+# enrichment a contact's detail shows, so the lists and the detail pane show
+# the texts that are hardest to lay out.
+python3 - "$home/demo.json" "$home/crafted.json" <<'EOF'
+import json, sys
+
+data = json.load(open(sys.argv[1], encoding="utf-8"))
+events = {e["name"]: e for e in data["Event"]}
+dates = {
+    "Web Summit Lisbon": ("2026-11-10T09:00:00Z", "2026-11-13T18:00:00Z", "Altice Arena, Lisbon"),
+    "CES Las Vegas": ("2026-01-06T09:00:00Z", "2026-01-09T18:00:00Z", "Las Vegas Convention Center"),
+    "Asia Tech Expo Tokyo": ("2026-10-14T09:00:00Z", "2026-10-16T18:00:00Z", "東京ビッグサイト"),
+    "Nordic Growth Summit 2025": ("2025-05-20T09:00:00Z", "2025-05-21T18:00:00Z", "Oslo Spektrum"),
+}
+for name, (start, end, place) in dates.items():
+    events[name]["startDate"] = start
+    events[name]["endDate"] = end
+    events[name]["location"] = place
+events["Asia Tech Expo Tokyo"]["name"] = "Asia Tech Expo 東京"
+events["Nordic Growth Summit 2025"]["isArchived"] = True
+
+long_company = "Consolidated International Precision Manufacturing Group Ltd"  # 60 characters
+assert len(long_company) == 60, len(long_company)
+people = [
+    ("秀英", "王", "深圳华星光电技术有限公司", "首席技术官", "wang.xiuying@example.cn"),
+    ("健太郎", "佐藤", "株式会社ソニーセミコンダクタ", "営業部長", "k.sato@example.jp"),
+    ("민준", "김", "삼성전자 주식회사", "수석 엔지니어", "minjun.kim@example.kr"),
+    ("Maximiliana Alexandrina", "von Hohenzollern-Sigmaringen", long_company,
+     "Senior Vice President of Strategic Partnerships and Business Development",
+     "maximiliana.von.hohenzollern-sigmaringen@international-consolidated.example.com"),
+    ("美咲", "高橋", long_company, "Director, Asia-Pacific", "misaki.takahashi@example.jp"),
+    ("伟", "李", "阿里巴巴集团", "产品总监", "li.wei@example.cn"),
+    ("Nguyễn Thị", "Phương Thảo", "Công ty Cổ phần Công nghệ Sao Việt", "Giám đốc", "thao@example.vn"),
+    ("Bartholomew", "Featherstonehaugh-Cholmondeley", "Umbrella Labs", "CTO", "bart@example.co.uk"),
+]
+
+tokyo = events["Asia Tech Expo Tokyo"]["id"]
+lisbon = events["Web Summit Lisbon"]["id"]
+tokyo_contacts = [c for c in data["Contact"] if c["eventID"] == tokyo]
+lisbon_contacts = [c for c in data["Contact"] if c["eventID"] == lisbon]
+
+def dress(contact, person, rich):
+    first, last, company, title, email = person
+    contact.update(firstName=first, lastName=last, company=company, title=title, email=email)
+    if rich:
+        contact.update(
+            phone="+81 3-1234-5678", city="東京", country="Japan", countryCode="JP",
+            tier="A", priorityTier="high", overallScore=92, fitScore=88, valueScore=90,
+            whyMeet="アジア市場向けのパートナー候補。決定権を持つ。",
+            approachAngle="Lead with the Osaka pilot; she asked for a Japanese-language demo.",
+            companySummary="大手ディスプレイメーカー。年間売上高は約2兆円。",
+            isTarget=True)
+
+for contact, person in zip(tokyo_contacts, people):
+    dress(contact, person, True)
+for contact, person in zip(lisbon_contacts[1::9], people):
+    dress(contact, person, False)
+
+# Meetings with times for the recent activity, tiers for the lists, and a few
+# opportunities in each stage for the pipeline.
+import uuid
+tiers = ["A", "B", "B", "C", None]
+for n, contact in enumerate(lisbon_contacts + tokyo_contacts):
+    if contact["status"] == "met":
+        day = 10 + n % 3 if contact["eventID"] == lisbon else 14 + n % 2
+        month = "11" if contact["eventID"] == lisbon else "10"
+        contact["metAt"] = f"2026-{month}-{day:02d}T{9 + n % 8:02d}:{(n * 7) % 60:02d}:00Z"
+    if contact.get("tier") is None:
+        contact["tier"] = tiers[n % len(tiers)]
+deals = [
+    ("Fleet pilot, 40 robots", "Acme Robotics", 180000, "Interested", "Send the pilot proposal"),
+    ("Regional distribution", "Initech", 65000, "Exploring", "Intro call with procurement"),
+    ("Platform licence renewal", "Globex", 240000, "Committed", "Legal review of the MSA"),
+    ("Data integration", "Umbrella Labs", 42000, "Closed-Won", "Kick-off on Monday"),
+    ("Display panels for the 2027 line", long_company, 1250000, "Interested", "Samples to Osaka"),
+]
+data.setdefault("Opportunity", [])
+for n, (title, company, value, stage, step) in enumerate(deals):
+    stamp = f"2026-11-1{n % 4}T15:00:00Z"
+    data["Opportunity"].append({
+        "id": str(uuid.UUID(int=0x5C0 + n)).upper(), "createdAt": stamp, "updatedAt": stamp,
+        "title": title, "value": value, "currency": "EUR", "stage": stage,
+        "timeline": "Q1 2027", "nextStep": step, "confidence": "medium", "notes": None,
+        "notesFromScan": False, "cleanedNotes": None, "cleanedNotesAt": None,
+        "originalScannedNotes": None, "companyName": company, "eventID": lisbon,
+        "hubspotDealId": None, "exportedAt": None, "suggestedByAI": False,
+        "sourceNoteID": None, "originContactID": None})
+
+json.dump(data, open(sys.argv[2], "w", encoding="utf-8"), ensure_ascii=False, indent=1)
+EOF
+
+export QUILLMERE_HOME="$home/home"
+# No fixed peer-link port: other companions may run on this machine.
+export QUILLMERE_PEER_PORT=0
+mkdir -p "$QUILLMERE_HOME"
+"$quillmere" restore "$home/crafted.json" >/dev/null
+
+# --- the screen and the companion ------------------------------------------
+
+display=""
+for n in $(seq 99 140); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+    display=$n
+    break
+  fi
+done
+[ -n "$display" ] || { log "no free X display"; exit 1; }
+Xvfb ":$display" -screen 0 "${width}x${height}x24" -nolisten tcp >"$home/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -e "/tmp/.X11-unix/X$display" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || { cat "$home/xvfb.log" >&2; exit 1; }
+  sleep 0.05
+done
+export DISPLAY=":$display"
+export QT_QPA_PLATFORM=xcb
+# The same look on every machine: no desktop's theme, one scale.
+unset QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE QT_SCALE_FACTOR
+export QT_AUTO_SCREEN_SCALE_FACTOR=0 LANG=C.UTF-8
+export XDG_RUNTIME_DIR="$home/runtime"
+mkdir -m 0700 -p "$XDG_RUNTIME_DIR"
+
+"$quillmere" run >"$home/companion.log" 2>&1 &
+companion_pid=$!
+for _ in $(seq 150); do
+  "$quillmere" status >/dev/null 2>&1 && break
+  kill -0 "$companion_pid" 2>/dev/null || { cat "$home/companion.log" >&2; exit 1; }
+  sleep 0.1
+done
+
+# --- the views ---------------------------------------------------------------
+
+mkdir -p "$out"
+
+# [capture=TITLE] shot FILE SETTLE_SECONDS -- OPTIONS...: shows the window
+# with OPTIONS, waits for its first paint and a short settle, and photographs
+# the screen (or the window titled TITLE).
+shot() {
+  local file=$1 settle=$2
+  shift 3
+  local report="$home/paint.log"
+  : >"$report"
+  "$desktop" -geometry "${width}x${height}+0+0" --report-first-paint "$@" \
+    >"$report" 2>"$home/window.log" &
+  window_pid=$!
+  local painted=""
+  for _ in $(seq 300); do
+    if grep -q '^first-paint-ms' "$report"; then painted=1; break; fi
+    kill -0 "$window_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  if [ -z "$painted" ]; then
+    log "the window did not paint for $file:"
+    cat "$home/window.log" >&2
+    exit 1
+  fi
+  sleep "$settle"
+  # A dialog alone when one is named (there is no window manager to frame it
+  # over the main window), else the whole screen.
+  import -window "${capture:-root}" "$out/$file"
+  log "$file ($(cut -d' ' -f2 "$report" | head -n1) ms to first paint)"
+  stop "$window_pid"
+  window_pid=""
+}
+
+setting() { "$quillmere" settings set "$1" "$2" >/dev/null; }
+
+setting appearance light
+setting density comfortable
+shot dashboard.png 0.8 -- --event "Web Summit Lisbon" --mode dashboard
+shot portfolio.png 0.8 -- --mode dashboard
+shot contacts.png 0.8 -- --event "Web Summit Lisbon" --contact "Ada Lovelace"
+shot companies.png 0.8 -- --event "Web Summit Lisbon" --mode companies
+shot contact-detail-cjk.png 0.8 -- --event "Asia Tech Expo 東京" --contact "王秀英"
+shot search.png 1.2 -- --event "Web Summit Lisbon" --mode contacts --search "acme"
+capture=Pairing shot pairing.png 1.2 -- --pairing
+
+setting appearance dark
+shot contacts-dark.png 0.8 -- --event "Web Summit Lisbon" --contact "Ada Lovelace"
+setting appearance light
+setting density compact
+shot contacts-compact.png 0.8 -- --event "Web Summit Lisbon" --contact "Ada Lovelace"
+setting density comfortable
+
+log "wrote $(ls "$out"/*.png | wc -l) screenshots to docs/screenshots/"
