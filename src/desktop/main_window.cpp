@@ -1,7 +1,9 @@
 #include "desktop/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDateTime>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -168,6 +170,11 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
           [this](const Uuid& id) { navigate(NavigateToDraft{id}); });
 
   connect(searchAction, &QAction::triggered, search_, &SearchPopup::popUp);
+  searchAction_ = searchAction;
+  // Text fields take Ctrl+K as "delete to the end of the line" on most Linux
+  // desktops (the key then reaches them as a key press instead of the
+  // shortcut); in this window it opens the search wherever the focus is.
+  qApp->installEventFilter(this);
   connect(search_, &SearchPopup::navigate, this, &MainWindow::navigate);
   connect(importAction, &QAction::triggered, import_, &ImportSheet::start);
   connect(pairAction, &QAction::triggered, pairing_, [this] {
@@ -204,7 +211,22 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   showStatus();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  qApp->removeEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (key->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_K) && widget &&
+        widget->window() == this) {
+      searchAction_->trigger();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
 
 void MainWindow::setMode(Mode mode) {
   modes_->setCurrentIndex(static_cast<int>(mode));

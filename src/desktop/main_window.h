@@ -61,6 +61,9 @@ class MainWindow : public QMainWindow {
   PairingWindow* pairingWindow() const { return pairing_; }
   QLabel* statusLabel() const { return status_; }
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   /// A list mode with what it shows: its event, and whether records changed
   /// since it last read them.
@@ -95,6 +98,7 @@ class MainWindow : public QMainWindow {
   SearchPopup* search_ = nullptr;
   ImportSheet* import_ = nullptr;
   PairingWindow* pairing_ = nullptr;
+  QAction* searchAction_ = nullptr;
   QLabel* status_ = nullptr;
   QLabel* error_ = nullptr;
   std::array<Page, 5> pageStates_;
