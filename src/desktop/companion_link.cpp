@@ -61,7 +61,15 @@ bool CompanionLink::isRunning() const {
 
 bool CompanionLink::ensureRunning(std::chrono::milliseconds timeout, QString* error) {
   if (isRunning()) return true;
-  if (!QProcess::startDetached(companionProgram_, {QStringLiteral("run")})) {
+  // A process of its own (its own session, output to its log file), so that
+  // closing or losing the window never stops sync or MCP.
+  QProcess companion;
+  companion.setProgram(companionProgram_);
+  companion.setArguments({QStringLiteral("run")});
+  companion.setStandardInputFile(QProcess::nullDevice());
+  companion.setStandardOutputFile(QProcess::nullDevice());
+  companion.setStandardErrorFile(QProcess::nullDevice());
+  if (!companion.startDetached()) {
     if (error) *error = tr("Could not start the companion (%1).").arg(companionProgram_);
     return false;
   }
