@@ -187,6 +187,10 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   connect(&link, &CompanionLink::recordsChanged, this, &MainWindow::reloadRecords);
   connect(&link, &CompanionLink::pairingChanged, this, &MainWindow::updatePairing);
   connect(&link, &CompanionLink::syncChanged, this, &MainWindow::updateSync);
+  connect(&link, &CompanionLink::draftsChanged, this, [this](const QJsonObject& event) {
+    draftsState_ = event;
+    showStatus();
+  });
   connect(&link, &CompanionLink::feedConnectedChanged, this, [this](bool connected) {
     if (!connected) {
       showError(tr("Lost the connection to the companion; reconnecting…"));
@@ -343,6 +347,18 @@ void MainWindow::showStatus() {
   if (const int queued = syncState_.value("queuedDeltas").toInt(); queued > 0)
     parts << (queued == 1 ? tr("1 change waiting for the phone")
                           : tr("%1 changes waiting for the phone").arg(queued));
+  const int total = syncState_.value("totalImportCount").toInt();
+  const int pending = syncState_.value("pendingImportCount").toInt();
+  if (total > 0 && pending > 0)
+    parts << tr("Importing %1 of %2 events").arg(total - pending + 1).arg(total);
+  if (draftsState_.value("generating").toBool()) {
+    const QString name = draftsState_.value("currentContactName").toString();
+    parts << tr("Writing drafts %1 of %2%3")
+                 .arg(draftsState_.value("completed").toInt() +
+                      draftsState_.value("failed").toInt() + 1)
+                 .arg(draftsState_.value("total").toInt())
+                 .arg(name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name));
+  }
   status_->setText(parts.join(QStringLiteral(" · ")));
 }
 

@@ -104,6 +104,7 @@ class MainWindow : public QMainWindow {
   std::array<Page, 5> pageStates_;
   QJsonObject pairingState_;
   QJsonObject syncState_;
+  QJsonObject draftsState_;
 };
 
 }  // namespace qm::desktop
