@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -12,6 +13,7 @@
 #include "common/atomic_file.h"
 #include "desktop/contact_list_model.h"
 #include "desktop/contacts_view.h"
+#include "desktop/dashboard_view.h"
 #include "desktop/event_sidebar.h"
 #include "desktop/main_window.h"
 #include "desktop_fixture.h"
@@ -131,6 +133,19 @@ TEST_F(MainWindowTest, ListsFollowTheChipsSearchAndOrdering) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return isTarget(a) && isTarget(b); }, 5000));
   EXPECT_TRUE(contacts->state().selection.empty());
   EXPECT_TRUE(store_->find<Contact>(a).value()->isTarget);
+
+  // A next action of the dashboard opens the contacts it counts.
+  window.setMode(MainWindow::Mode::dashboard);
+  QLabel* action = nullptr;
+  for (auto* label : window.dashboardView()->findChildren<QLabel*>())
+    if (label->accessibleName().startsWith("Assign owners to ")) action = label;
+  ASSERT_NE(action, nullptr);
+  const int counted = action->accessibleName().section(' ', 3, 3).toInt();
+  ASSERT_GT(counted, 0);
+  Q_EMIT action->linkActivated("go");
+  EXPECT_EQ(window.mode(), MainWindow::Mode::contacts);
+  EXPECT_EQ(model.rowCount(), counted);
+  for (int row = 0; row < model.rowCount(); ++row) EXPECT_FALSE(model.contactAt(row)->ownedBy);
 }
 
 TEST_F(MainWindowTest, AContactFromThePhoneAppearsInTheOpenList) {
