@@ -139,14 +139,7 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
   emptyText_->setAlignment(Qt::AlignCenter);
   emptyText_->setWordWrap(true);
   emptyClear_ = new QPushButton(tr("Clear Filters"), empty);
-  connect(emptyClear_, &QPushButton::clicked, this, [this] {
-    state_.clearFilters();
-    state_.searchText.clear();
-    actionKind_.clear();
-    actionBar_->hide();
-    syncControls();
-    refresh();
-  });
+  connect(emptyClear_, &QPushButton::clicked, this, &ContactsView::showAll);
   emptyLayout->addStretch();
   emptyLayout->addWidget(emptyText_);
   emptyLayout->addWidget(emptyClear_, 0, Qt::AlignHCenter);
@@ -217,16 +210,19 @@ void ContactsView::showActionSubset(const std::string& kind, const QString& text
   refresh();
 }
 
+void ContactsView::showAll() {
+  state_.clearFilters();
+  state_.searchText.clear();
+  actionKind_.clear();
+  actionBar_->hide();
+  syncControls();
+  refresh();
+}
+
 void ContactsView::reveal(const Uuid& contactID) {
   int row = model_->rowOf(contactID);
   if (row < 0) {
-    // Filtered out: show the whole list so the contact can be seen.
-    state_.clearFilters();
-    state_.searchText.clear();
-    actionKind_.clear();
-    actionBar_->hide();
-    syncControls();
-    refresh();
+    showAll();  // filtered out: the whole list shows it
     row = model_->rowOf(contactID);
   }
   if (row < 0) return;

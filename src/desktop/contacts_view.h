@@ -52,6 +52,8 @@ class ContactsView : public QWidget {
 
  private:
   void refresh();
+  /// Turns the chips, the search and a dashboard subset off.
+  void showAll();
   void syncControls();
   void selectionChanged();
   void markSelected(const char* action);

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/companion_fixture.h"
 #include "app/control_client.h"
 #include "common/app_paths.h"
 #include "desktop/companion_link.h"
@@ -27,35 +28,24 @@
 
 namespace qm::test {
 
-class DesktopFixture : public ::testing::Test {
+class DesktopFixture : public CompanionFixture {
  protected:
-  TempDir home;
-  TempDir outDir;
-  TempDir phoneDir;
-  AppPaths paths = AppPaths::under(home.path());
-  std::map<std::string, std::string> env{{"QUILLMERE_HOME", home.path().string()},
-                                         {"QUILLMERE_PEER_PORT", "0"}};
-
   void SetUp() override {
-    companion_ = std::make_unique<Subprocess>(QUILLMERE_BINARY, std::vector<std::string>{"run"},
-                                              env, outDir.path());
-    ASSERT_TRUE(eventually([&] { return companionIsRunning(paths.controlSocket()); }))
-        << companion_->errors();
-    link_ = std::make_unique<desktop::CompanionLink>(
-        desktop::qs(paths.controlSocket().string()), QStringLiteral(QUILLMERE_BINARY));
+    CompanionFixture::SetUp();
+    if (HasFatalFailure()) return;
+    link_ = std::make_unique<desktop::CompanionLink>(desktop::qs(paths.controlSocket().string()),
+                                                     QStringLiteral(QUILLMERE_BINARY));
     auto store = Store::open(paths.storeFile());
     ASSERT_TRUE(store.ok()) << store.error().message;
     store_ = std::move(*store);
-    context_ = std::make_unique<desktop::DesktopContext>(
-        desktop::DesktopContext{*link_, *store_, paths});
+    context_ =
+        std::make_unique<desktop::DesktopContext>(desktop::DesktopContext{*link_, *store_, paths});
   }
   void TearDown() override {
     context_.reset();
     link_.reset();
     store_.reset();
-    if (companion_) {
-      EXPECT_EQ(companion_->stop(SIGTERM, std::chrono::seconds(10)), 0) << companion_->errors();
-    }
+    CompanionFixture::TearDown();
   }
 
   /// Adds a demo event with `contacts` made-up contacts; its ids.
@@ -63,13 +53,6 @@ class DesktopFixture : public ::testing::Test {
     auto made = cli({"demo-data", "--json", "-n", std::to_string(contacts), "--event", eventName});
     EXPECT_EQ(made.exitCode, 0) << made.err;
     return nlohmann::json::parse(made.out, nullptr, false);
-  }
-  CommandResult cli(std::vector<std::string> args, const std::string& input = "") {
-    return runCommand(QUILLMERE_BINARY, args, env, input);
-  }
-  nlohmann::json pairingStatus() {
-    auto s = sendControlRequest(paths.controlSocket(), {{"command", "pairing.status"}});
-    return s.ok() ? *s : nlohmann::json();
   }
   /// Pairs the phone simulator (bond in phoneDir) and returns the port the
   /// companion listens on for the bonded phone afterwards.
@@ -92,11 +75,9 @@ class DesktopFixture : public ::testing::Test {
         10000));
     return std::to_string(pairingStatus()["listeningPort"].get<int>());
   }
-  std::string bondFile() { return (phoneDir.path() / "bond.json").string(); }
 
   desktop::DesktopContext& context() { return *context_; }
 
-  std::unique_ptr<Subprocess> companion_;
   std::unique_ptr<desktop::CompanionLink> link_;
   std::unique_ptr<Store> store_;
   std::unique_ptr<desktop::DesktopContext> context_;
