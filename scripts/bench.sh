@@ -22,7 +22,11 @@
 #     equality check of the two;
 #  8. the contact exports (CSV layouts, XLSX, vCard) of 10,000 contacts,
 #     against a plain append and a memcpy of the same bytes;
-#  9. the MCP server benchmarks (latency, throughput), against a baseline of
+#  9. the desktop window (when Qt 6 is installed): first paint and peak memory
+#     of quillmere-desktop over 50,000 contacts, one keystroke in the contacts
+#     search of a 10,000-contact event, against a bare QApplication + QWidget
+#     process and visibleContacts alone from the same run;
+# 10. the MCP server benchmarks (latency, throughput), against a baseline of
 #     nginx serving a 64-byte JSON file on 127.0.0.1 from a temporary folder.
 # Safe to run repeatedly: configuring and building are incremental, nginx is
 # installed only when missing, every run works in temporary folders that it
@@ -40,6 +44,10 @@ fi
 cmake --preset release
 cmake --build --preset release --target store_bench sync_bench snapshot_ingest_bench \
   peer_link_bench mcp_bench mcp_scale_bench list_rules_bench search_bench export_bench
+# The window's benchmark exists only when Qt 6 was found.
+if [ -f build/release/build.ninja ] && grep -q '^build desktop_bench:' build/release/build.ninja; then
+  cmake --build --preset release --target desktop_bench
+fi
 
 status=0
 ./build/release/bench/store_bench "$@" || status=$?
@@ -71,6 +79,12 @@ echo "=== Global search benchmark ==="
 echo
 echo "=== Contact export benchmark ==="
 ./build/release/bench/export_bench || status=$?
+
+if [ -x build/release/bench/desktop_bench ]; then
+  echo
+  echo "=== Desktop window benchmark ==="
+  ./build/release/bench/desktop_bench || status=$?
+fi
 
 # --- nginx baseline ---------------------------------------------------------
 
