@@ -212,10 +212,12 @@ Launches launch(const std::filesystem::path& program, const std::vector<std::str
 
 int run(char** argv) {
   TempDir home;
+  TempDir runtime;  // Qt wants a private runtime folder and warns without one
   const AppPaths paths = AppPaths::under(home.path());
   const std::map<std::string, std::string> env{{"QUILLMERE_HOME", home.path().string()},
                                                {"QUILLMERE_PEER_PORT", "0"},
-                                               {"QT_QPA_PLATFORM", "offscreen"}};
+                                               {"QT_QPA_PLATFORM", "offscreen"},
+                                               {"XDG_RUNTIME_DIR", runtime.path().string()}};
   DesktopTable table;
 
   Uuid bigEvent;
@@ -267,6 +269,7 @@ int run(char** argv) {
   // One keystroke in the contacts search, in this process.
   qputenv("QT_QPA_PLATFORM", "offscreen");
   qputenv("QUILLMERE_HOME", QByteArray::fromStdString(home.path().string()));
+  qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.path().string()));
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
   auto store = Store::open(paths.storeFile());
