@@ -129,6 +129,7 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
           [this](const QModelIndex& current) {
             if (restoringSelection_) return;
             const Contact* c = model_->contactAt(current.row());
+            currentID_ = c ? std::optional<Uuid>(c->id) : std::nullopt;
             Q_EMIT contactChosen(c ? std::optional<Uuid>(c->id) : std::nullopt);
           });
   pages_->addWidget(table_);
@@ -175,6 +176,7 @@ ContactsView::~ContactsView() = default;
 
 void ContactsView::setEvent(const std::optional<Uuid>& eventID) {
   eventID_ = eventID;
+  currentID_.reset();
   state_ = ContactListState{};
   actionKind_.clear();
   actionBar_->hide();
@@ -184,6 +186,10 @@ void ContactsView::setEvent(const std::optional<Uuid>& eventID) {
 }
 
 void ContactsView::reload() {
+  // The rows point into the records: let go of them before the records go.
+  restoringSelection_ = true;
+  model_->setContacts({});
+  restoringSelection_ = false;
   records_ = EventRecords{};
   if (eventID_) {
     auto loaded = loadEventRecords(context_.store, *eventID_);
@@ -233,10 +239,7 @@ void ContactsView::reveal(const Uuid& contactID) {
 }
 
 void ContactsView::refresh() {
-  const QModelIndex current = table_->currentIndex();
-  const Contact* currentContact = model_->contactAt(current.row());
-  const std::optional<Uuid> currentID =
-      currentContact ? std::optional<Uuid>(currentContact->id) : std::nullopt;
+  const std::optional<Uuid> currentID = currentID_;
 
   std::vector<const Contact*> rows =
       visibleContacts(records_.contacts, records_.contactsWithNotes, state_);
@@ -253,6 +256,7 @@ void ContactsView::refresh() {
     }
     table_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
   }
+  currentID_ = currentID;
   if (currentID) {
     const int row = model_->rowOf(*currentID);
     if (row >= 0)

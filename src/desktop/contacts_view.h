@@ -64,6 +64,8 @@ class ContactsView : public QWidget {
   EventRecords records_;
   ContactListState state_;
   std::string actionKind_;
+  /// The contact with the keyboard focus in the list, kept across reloads.
+  std::optional<Uuid> currentID_;
 
   std::array<QToolButton*, 7> chips_{};
   QPushButton* clear_ = nullptr;
