@@ -144,7 +144,7 @@ void DashboardView::showEventDashboard(const Uuid& eventID) {
 
 void DashboardView::showPortfolio() {
   QVBoxLayout* layout = startPage();
-  auto portfolio = loadPortfolio(context_.store);
+  auto portfolio = loadPortfolioSummary(context_.store);
   if (!portfolio) {
     log::data().error("Cannot read the events: {}", portfolio.error().message);
     layout->addWidget(new QLabel(qs(portfolio.error().message)));
@@ -158,7 +158,7 @@ void DashboardView::showPortfolio() {
   layout->addWidget(title);
 
   addHeading(layout, tr("ATTENTION ITEMS"));
-  for (const DashboardItem& item : attentionItems(attentionCounts(*portfolio))) {
+  for (const DashboardItem& item : attentionItems(portfolio->counts)) {
     const QString mark = item.kind == "allCaughtUp" ? QStringLiteral("✓ ") : QStringLiteral("• ");
     auto* label = new QLabel(mark + qs(item.text));
     label->setWordWrap(true);
@@ -166,7 +166,7 @@ void DashboardView::showPortfolio() {
   }
 
   addHeading(layout, tr("EVENTS"));
-  if (portfolio->empty()) {
+  if (portfolio->events.empty()) {
     layout->addWidget(
         new QLabel(tr("No events yet. Pair with your iPhone and import its events.")));
     return;
@@ -181,18 +181,17 @@ void DashboardView::showPortfolio() {
   }
   int row = 1;
   const QLocale locale;
-  for (const PortfolioEvent& entry : *portfolio) {
+  for (const PortfolioRow& entry : portfolio->events) {
     const Uuid id = entry.event.id;
-    QLabel* name = linkLine(qs(entry.event.name), this, [this, id] { Q_EMIT eventChosen(id); });
-    std::int64_t met = 0;
-    for (const Contact& c : entry.contacts) met += c.status == MeetingStatus::met;
-    grid->addWidget(name, row, 0);
+    grid->addWidget(linkLine(qs(entry.event.name), this, [this, id] { Q_EMIT eventChosen(id); }),
+                    row, 0);
     grid->addWidget(new QLabel(shortDate(entry.event.startDate)), row, 1);
-    grid->addWidget(new QLabel(locale.toString(static_cast<qlonglong>(entry.contacts.size()))), row,
-                    2);
-    grid->addWidget(new QLabel(locale.toString(met)), row, 3);
-    grid->addWidget(new QLabel(locale.toString(static_cast<qlonglong>(entry.opportunities.size()))),
-                    row, 4);
+    int column = 2;
+    for (const std::int64_t figure : {entry.contacts, entry.met, entry.opportunities}) {
+      auto* label = new QLabel(locale.toString(static_cast<qlonglong>(figure)));
+      label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      grid->addWidget(label, row, column++);
+    }
     ++row;
   }
   grid->setColumnStretch(0, 1);

@@ -137,10 +137,23 @@ void orderPortfolio(std::vector<PortfolioEvent>& events) {
   std::erase_if(events, [](const PortfolioEvent& e) { return e.event.isArchived; });
   std::stable_sort(events.begin(), events.end(),
                    [](const PortfolioEvent& a, const PortfolioEvent& b) {
-                     if (a.event.startDate.has_value() != b.event.startDate.has_value())
-                       return a.event.startDate.has_value();
-                     return a.event.startDate && *a.event.startDate > *b.event.startDate;
+                     return comesFirstInPortfolio(a.event, b.event);
                    });
+}
+
+bool comesFirstInPortfolio(const Event& a, const Event& b) {
+  if (a.startDate.has_value() != b.startDate.has_value()) return a.startDate.has_value();
+  return a.startDate && *a.startDate > *b.startDate;
+}
+
+AttentionCounts& operator+=(AttentionCounts& a, const AttentionCounts& b) {
+  a.eventsWithoutMeetings += b.eventsWithoutMeetings;
+  a.missingEmailContacts += b.missingEmailContacts;
+  a.missingEmailEvents += b.missingEmailEvents;
+  a.opportunitiesWithoutNextStep += b.opportunitiesWithoutNextStep;
+  a.untieredContacts += b.untieredContacts;
+  a.contacts += b.contacts;
+  return a;
 }
 
 AttentionCounts attentionCounts(std::span<const PortfolioEvent> events) {

@@ -84,6 +84,9 @@ struct PortfolioEvent {
 /// The portfolio's events: those not archived, latest `startDate` first
 /// (events without one last, in stored order).
 void orderPortfolio(std::vector<PortfolioEvent>& events);
+/// The portfolio's order: whether `a` comes before `b` (latest start first,
+/// events without a start last).
+bool comesFirstInPortfolio(const Event& a, const Event& b);
 
 struct AttentionCounts {
   std::int64_t eventsWithoutMeetings = 0;
@@ -96,6 +99,8 @@ struct AttentionCounts {
 
 /// The counts over the portfolio's events; archived events are skipped.
 AttentionCounts attentionCounts(std::span<const PortfolioEvent> events);
+/// Every count is a sum over events: the counts of two sets of events add up.
+AttentionCounts& operator+=(AttentionCounts& a, const AttentionCounts& b);
 
 /// The attention items that apply, in their fixed order, or the one
 /// "All caught up" item.

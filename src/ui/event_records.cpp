@@ -1,5 +1,8 @@
 #include "ui/event_records.h"
 
+#include <algorithm>
+#include <span>
+
 #include "store/contact_queries.h"
 #include "store/relationships.h"
 #include "store/store.h"
@@ -19,21 +22,25 @@ Result<EventRecords> loadEventRecords(Store& store, const Uuid& eventID) {
   return records;
 }
 
-Result<std::vector<PortfolioEvent>> loadPortfolio(Store& store) {
-  std::vector<PortfolioEvent> events;
+Result<PortfolioSummary> loadPortfolioSummary(Store& store) {
+  PortfolioSummary summary;
   auto stored = QM_TRY(store.fetch<Event>({Match{"isArchived", false}}));
   for (Event& event : stored) {
     PortfolioEvent e{std::move(event), {}, {}};
-    // Only what the portfolio's figures read: a portfolio of 50,000 contacts
-    // would otherwise read every enrichment text of every contact.
-    e.contacts = QM_TRY(store.fetchOnly<Contact>(
-        {"id", "eventID", "status", "alsoMetBy", "email", "tier"}, {{"eventID", e.event.id}}));
-    e.opportunities = QM_TRY(store.fetchOnly<Opportunity>(
-        {"id", "eventID", "nextStep", "value", "currency"}, {{"eventID", e.event.id}}));
-    events.push_back(std::move(e));
+    e.contacts = QM_TRY(store.fetchOnly<Contact>({"id", "eventID", "status", "email", "tier"},
+                                                 {{"eventID", e.event.id}}));
+    e.opportunities = QM_TRY(
+        store.fetchOnly<Opportunity>({"id", "eventID", "nextStep"}, {{"eventID", e.event.id}}));
+    summary.counts += attentionCounts(std::span(&e, 1));
+    summary.events.push_back({std::move(e.event), static_cast<std::int64_t>(e.contacts.size()),
+                              metCount(e.contacts),
+                              static_cast<std::int64_t>(e.opportunities.size())});
   }
-  orderPortfolio(events);
-  return events;
+  std::stable_sort(summary.events.begin(), summary.events.end(),
+                   [](const PortfolioRow& a, const PortfolioRow& b) {
+                     return comesFirstInPortfolio(a.event, b.event);
+                   });
+  return summary;
 }
 
 }  // namespace qm

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <unordered_set>
 #include <vector>
 
 #include "common/result.h"
 #include "store/contact.h"
+#include "store/event.h"
 #include "store/follow_up_draft.h"
 #include "store/opportunity.h"
 #include "ui/dashboard.h"
@@ -26,10 +28,24 @@ struct EventRecords {
 
 Result<EventRecords> loadEventRecords(Store& store, const Uuid& eventID);
 
-/// Every event that is not archived with its contacts and opportunities, in
-/// portfolio order (latest start first). The contacts hold only id, status,
-/// alsoMetBy, email and tier; the opportunities only id, nextStep, value and
-/// currency: what the attention items and the portfolio table read.
-Result<std::vector<PortfolioEvent>> loadPortfolio(Store& store);
+/// One line of the portfolio's table of events.
+struct PortfolioRow {
+  Event event;
+  std::int64_t contacts = 0;
+  std::int64_t met = 0;
+  std::int64_t opportunities = 0;
+};
+
+/// What the portfolio dashboard shows: the events that are not archived, in
+/// portfolio order (latest start first), and their attention counts.
+struct PortfolioSummary {
+  std::vector<PortfolioRow> events;
+  AttentionCounts counts;
+};
+
+/// Reads the portfolio one event at a time, and of each contact only what the
+/// figures use, so that memory follows the largest event rather than the
+/// whole store.
+Result<PortfolioSummary> loadPortfolioSummary(Store& store);
 
 }  // namespace qm

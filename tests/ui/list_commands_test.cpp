@@ -79,6 +79,13 @@ TEST_F(ListCommandsTest, TablesFitTheTerminalAndJsonCarriesTheList) {
   EXPECT_EQ(dashboard["nextActions"][0]["text"], "Assign owners to 7 contacts");
   auto portfolio = cli({"dashboard"});
   EXPECT_THAT(portfolio.out, HasSubstr("ATTENTION ITEMS\n  • 25 contacts without tier assignment"));
+  // The portfolio adds up event by event.
+  ASSERT_EQ(cli({"demo-data", "-n", "5", "--event", "Second Fair"}).exitCode, 0);
+  auto both = json({"dashboard"});
+  ASSERT_EQ(both["events"].size(), 2u);
+  EXPECT_EQ(both["events"][0]["contacts"].get<int>() + both["events"][1]["contacts"].get<int>(),
+            30);
+  EXPECT_EQ(both["attentionItems"][0]["text"], "30 contacts without tier assignment");
 
   EXPECT_NE(cli({"contacts", "No Such Expo"}).exitCode, 0);
   EXPECT_EQ(cli({"contacts", "Demo Expo", "--sort", "height"}).exitCode, 2);

@@ -478,38 +478,38 @@ int eventDashboard(CliContext& context, const std::string& eventArg, bool json) 
 int portfolioDashboard(CliContext& context, bool json) {
   auto store = openStore(context);
   if (!store) return 1;
-  auto events = loadPortfolio(*store);
-  if (!events) {
-    context.err << events.error().message << "\n";
+  auto portfolio = loadPortfolioSummary(*store);
+  if (!portfolio) {
+    context.err << portfolio.error().message << "\n";
     return 1;
   }
-  const auto items = attentionItems(attentionCounts(*events));
+  const std::vector<PortfolioRow>& events = portfolio->events;
+  const auto items = attentionItems(portfolio->counts);
   if (json) {
     nlohmann::json list = nlohmann::json::array();
-    for (const auto& e : *events)
+    for (const auto& e : events)
       list.push_back(
           {{"id", e.event.id.str()},
            {"name", e.event.name},
            {"startDate", e.event.startDate ? nlohmann::json(formatISO8601(*e.event.startDate))
                                            : nlohmann::json()},
-           {"contacts", e.contacts.size()},
-           {"met", metCount(e.contacts)},
-           {"opportunities", e.opportunities.size()}});
+           {"contacts", e.contacts},
+           {"met", e.met},
+           {"opportunities", e.opportunities}});
     context.out
         << nlohmann::json{{"events", std::move(list)}, {"attentionItems", itemsJSON(items)}}.dump(2)
         << "\n";
     return 0;
   }
   const bool roomy = comfortable(context);
-  context.out << "PORTFOLIO · " << events->size() << (events->size() == 1 ? " event" : " events")
+  context.out << "PORTFOLIO · " << events.size() << (events.size() == 1 ? " event" : " events")
               << "\n";
-  if (!events->empty()) {
+  if (!events.empty()) {
     std::vector<std::vector<std::string>> rows;
-    for (const auto& e : *events)
-      rows.push_back({e.event.name,
-                      e.event.startDate ? formatISO8601(*e.event.startDate).substr(0, 10) : "",
-                      std::to_string(e.contacts.size()), std::to_string(metCount(e.contacts)),
-                      std::to_string(e.opportunities.size())});
+    for (const auto& e : events)
+      rows.push_back(
+          {e.event.name, e.event.startDate ? formatISO8601(*e.event.startDate).substr(0, 10) : "",
+           std::to_string(e.contacts), std::to_string(e.met), std::to_string(e.opportunities)});
     if (roomy) context.out << "\n";
     context.out << renderTextTable({{"Event", Align::left, true, 10, 0},
                                     {"Starts", Align::left, false, 10, 2},
