@@ -9,9 +9,31 @@
 
 namespace qm {
 
+const std::vector<std::string_view> kListContactFields{"id",
+                                                       "eventID",
+                                                       "firstName",
+                                                       "lastName",
+                                                       "company",
+                                                       "title",
+                                                       "email",
+                                                       "status",
+                                                       "alsoMetBy",
+                                                       "isArchived",
+                                                       "isTarget",
+                                                       "isFavorite",
+                                                       "interactionRating",
+                                                       "actionPlanEditedByUser",
+                                                       "tier",
+                                                       "overallScore",
+                                                       "metAt",
+                                                       "rank",
+                                                       "ownedBy",
+                                                       "enrichmentStatus",
+                                                       "enrichmentConflicts"};
+
 Result<EventRecords> loadEventRecords(Store& store, const Uuid& eventID) {
   EventRecords records;
-  records.contacts = QM_TRY(contactsOf(store, eventID));
+  records.contacts = QM_TRY(store.fetchOnly<Contact>(kListContactFields, {{"eventID", eventID}}));
   const auto noteIDs = noteIDsOfEvent(store, eventID);
   if (!noteIDs) return noteIDs.error();
   for (const auto& [contactID, notes] : *noteIDs)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -15,9 +16,15 @@ namespace qm {
 
 class Store;
 
+/// The contact fields the lists, the company roll-up and the dashboard read;
+/// `EventRecords` holds only these (the rest keep their defaults), which makes
+/// an event of tens of thousands of contacts several times faster to read.
+extern const std::vector<std::string_view> kListContactFields;
+
 /// What an event's lists and dashboard are computed from, read in one go.
 struct EventRecords {
-  /// In stored order; empty when the event does not exist (any more).
+  /// In stored order, with `kListContactFields` read; empty when the event
+  /// does not exist (any more).
   std::vector<Contact> contacts;
   std::unordered_set<Uuid> contactsWithNotes;
   std::vector<Opportunity> opportunities;
