@@ -36,6 +36,7 @@
 #include "desktop/contact_list_model.h"
 #include "desktop/contacts_view.h"
 #include "desktop/desktop_context.h"
+#include "desktop/process_figures.h"
 #include "desktop/qt_text.h"
 #include "store/contact.h"
 #include "store/event.h"
@@ -115,30 +116,6 @@ Result<Uuid> fillStore(Store& store) {
   return bigEvent;
 }
 
-/// How long the process had been running when `main` began (loading the
-/// program and its libraries), as the window reports it: the kernel's start
-/// time of the process against the boot clock.
-std::chrono::microseconds runningBeforeMain() {
-  timespec boot{};
-  if (clock_gettime(CLOCK_BOOTTIME, &boot) != 0) return {};
-  std::ifstream stat("/proc/self/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return {};
-  const auto close = line.rfind(')');
-  if (close == std::string::npos) return {};
-  std::istringstream fields(line.substr(close + 2));
-  std::string field;
-  for (int i = 3; i < 22 && fields >> field;) ++i;
-  unsigned long long startTicks = 0;
-  if (!(fields >> startTicks)) return {};
-  const long ticksPerSecond = sysconf(_SC_CLK_TCK);
-  if (ticksPerSecond <= 0) return {};
-  const long double before =
-      boot.tv_sec + boot.tv_nsec / 1e9L - static_cast<long double>(startTicks) / ticksPerSecond;
-  if (before < 0 || before > 10) return {};
-  return std::chrono::microseconds(static_cast<long long>(before * 1e6L));
-}
-
 /// The bare baseline: one empty widget that reports its first paint and the
 /// process's peak memory the way the window does, then quits.
 class BareWidget : public QWidget {
@@ -154,11 +131,7 @@ class BareWidget : public QWidget {
     QTimer::singleShot(0, this, [this] {
       std::cout << "first-paint-ms "
                 << msSince(started_) + static_cast<double>(beforeMain_.count()) / 1000.0 << "\n";
-      std::ifstream status("/proc/self/status");
-      std::string line;
-      while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-          std::cout << "peak-rss-kib " << std::stol(line.substr(6)) << "\n";
+      std::cout << "peak-rss-kib " << qm::desktop::peakResidentKiB() << "\n";
       std::cout.flush();
       QApplication::exit(0);
     });
@@ -369,7 +342,7 @@ int run(char** argv) {
 
 int main(int argc, char** argv) {
   const auto started = qm::bench::Clock::now();
-  const auto beforeMain = qm::bench::runningBeforeMain();
+  const auto beforeMain = qm::desktop::runningBeforeMain();
   if (argc > 1 && std::string(argv[1]) == "--bare")
     return qm::bench::bareWindow(argc, argv, started, beforeMain);
   return qm::bench::run(argv);

@@ -33,6 +33,7 @@
 #include "desktop/event_sidebar.h"
 #include "desktop/main_window.h"
 #include "desktop/pairing_window.h"
+#include "desktop/process_figures.h"
 #include "desktop/qt_text.h"
 #include "desktop/search_popup.h"
 #include "settings/app_settings.h"
@@ -44,44 +45,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-/// How long the process had been running when `main` began: the kernel's
-/// start time of the process (in clock ticks since boot) against the boot
-/// clock now. Covers loading the program and its libraries; zero when the
-/// kernel's figures are not available or do not make sense.
-std::chrono::microseconds runningBeforeMain() {
-  timespec boot{};
-  if (clock_gettime(CLOCK_BOOTTIME, &boot) != 0) return {};
-  std::ifstream stat("/proc/self/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return {};
-  // The command name (field 2) is in parentheses and may hold spaces.
-  const auto close = line.rfind(')');
-  if (close == std::string::npos) return {};
-  std::istringstream fields(line.substr(close + 2));
-  std::string field;
-  // Field 3 (state) is the first after the name; the start time is field 22.
-  for (int i = 3; i < 22 && fields >> field;) ++i;
-  unsigned long long startTicks = 0;
-  if (!(fields >> startTicks)) return {};
-  const long ticksPerSecond = sysconf(_SC_CLK_TCK);
-  if (ticksPerSecond <= 0) return {};
-  const long double startSeconds = static_cast<long double>(startTicks) / ticksPerSecond;
-  const long double nowSeconds = boot.tv_sec + boot.tv_nsec / 1e9L;
-  const long double before = nowSeconds - startSeconds;
-  if (before < 0 || before > 10) return {};
-  return std::chrono::microseconds(static_cast<long long>(before * 1e6L));
-}
-
-/// The process's peak resident set in KiB (VmHWM), or -1.
-long peakResidentKiB() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-  }
-  return -1;
-}
 
 /// The companion program: beside this one (a build tree or an install), else on PATH.
 QString companionProgram() {
@@ -158,7 +121,7 @@ std::optional<qm::Uuid> contactNamed(qm::Store& store, const QString& name,
 
 int main(int argc, char** argv) {
   const Clock::time_point started = Clock::now();
-  const std::chrono::microseconds beforeMain = runningBeforeMain();
+  const std::chrono::microseconds beforeMain = qm::desktop::runningBeforeMain();
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillmere"));
@@ -266,7 +229,7 @@ int main(int argc, char** argv) {
       std::printf("first-paint-ms %.1f\n", static_cast<double>(elapsed.count()) / 1000.0);
       std::fflush(stdout);
       if (quit) {
-        std::printf("peak-rss-kib %ld\n", peakResidentKiB());
+        std::printf("peak-rss-kib %ld\n", qm::desktop::peakResidentKiB());
         std::fflush(stdout);
         QApplication::exit(0);
       }
