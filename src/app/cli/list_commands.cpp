@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "app/cli/cli_context.h"
 #include "app/cli/commands.h"
@@ -29,6 +30,28 @@
 namespace qm::cli {
 
 namespace {
+
+/// The event a command names and the records its lists are made from; on
+/// failure the reason is printed and nothing is returned.
+struct NamedEventRecords {
+  Event event;
+  EventRecords records;
+};
+std::optional<NamedEventRecords> loadNamedEvent(CliContext& context, std::string_view eventArg) {
+  auto store = openStore(context);
+  if (!store) return std::nullopt;
+  auto event = eventArgument(*store, eventArg);
+  if (!event) {
+    context.err << event.error().message << "\n";
+    return std::nullopt;
+  }
+  auto records = loadEventRecords(*store, event->id);
+  if (!records) {
+    context.err << records.error().message << "\n";
+    return std::nullopt;
+  }
+  return NamedEventRecords{std::move(*event), std::move(*records)};
+}
 
 using Align = TextColumn::Align;
 
@@ -145,18 +168,10 @@ int listContacts(CliContext& context, ContactsOptions& o) {
   o.state.sortField = *field;
   o.state.sortAscending = !o.desc;
   o.state.searchText = o.search;
-  auto store = openStore(context);
-  if (!store) return 1;
-  auto event = eventArgument(*store, o.event);
-  if (!event) {
-    context.err << event.error().message << "\n";
-    return 1;
-  }
-  auto records = loadEventRecords(*store, event->id);
-  if (!records) {
-    context.err << records.error().message << "\n";
-    return 1;
-  }
+  auto named = loadNamedEvent(context, o.event);
+  if (!named) return 1;
+  const Event* event = &named->event;
+  const EventRecords* records = &named->records;
   const auto shown = visibleContacts(records->contacts, records->contactsWithNotes, o.state);
 
   if (o.json) {
@@ -343,18 +358,10 @@ int listCompanies(CliContext& context, const CompaniesOptions& o) {
     context.err << "Sort by one of " << sortFieldChoices<CompanySortField>() << "\n";
     return 2;
   }
-  auto store = openStore(context);
-  if (!store) return 1;
-  auto event = eventArgument(*store, o.event);
-  if (!event) {
-    context.err << event.error().message << "\n";
-    return 1;
-  }
-  auto contacts = contactsOf(*store, event->id);
-  if (!contacts) {
-    context.err << contacts.error().message << "\n";
-    return 1;
-  }
+  auto named = loadNamedEvent(context, o.event);
+  if (!named) return 1;
+  const Event* event = &named->event;
+  const std::vector<Contact>* contacts = &named->records.contacts;
   const auto companies = visibleCompanies(*contacts, {o.search, *field});
   if (o.json) {
     nlohmann::json list = nlohmann::json::array();
@@ -429,18 +436,10 @@ void printItems(CliContext& context, const char* title, const std::vector<Dashbo
 }
 
 int eventDashboard(CliContext& context, const std::string& eventArg, bool json) {
-  auto store = openStore(context);
-  if (!store) return 1;
-  auto event = eventArgument(*store, eventArg);
-  if (!event) {
-    context.err << event.error().message << "\n";
-    return 1;
-  }
-  auto records = loadEventRecords(*store, event->id);
-  if (!records) {
-    context.err << records.error().message << "\n";
-    return 1;
-  }
+  auto named = loadNamedEvent(context, eventArg);
+  if (!named) return 1;
+  const Event* event = &named->event;
+  const EventRecords* records = &named->records;
   const auto actions = nextActions(nextActionCounts(records->contacts, records->approvedDrafts));
   const auto totals = pipelineTotals(records->opportunities);
   const auto met = metCount(records->contacts);
