@@ -1,8 +1,10 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
@@ -35,6 +37,23 @@ struct Timing {
 inline Timing summarise(std::vector<double> ms) {
   std::sort(ms.begin(), ms.end());
   return {ms[ms.size() / 2], ms.front(), ms.back()};
+}
+
+/// Median, min and max wall time of `body` in milliseconds over `repetitions`
+/// runs; `ok` turns false when a run fails. `prepare` runs before each
+/// repetition, outside the measured time.
+inline Timing timeRuns(
+    int repetitions, const std::function<bool()>& body, bool& ok,
+    const std::function<void()>& prepare = [] {}) {
+  std::vector<double> ms;
+  for (int i = 0; i < repetitions; ++i) {
+    prepare();
+    const auto start = std::chrono::steady_clock::now();
+    if (!body()) ok = false;
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                     .count());
+  }
+  return summarise(std::move(ms));
 }
 
 /// The summary table both benchmarks print: one row per measure with its

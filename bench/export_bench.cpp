@@ -53,17 +53,6 @@ std::vector<Contact> contacts() {
   return out;
 }
 
-Timing time(const std::function<bool()>& body, bool& ok) {
-  std::vector<double> ms;
-  for (int i = 0; i < kRepetitions; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    if (!body()) ok = false;
-    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                     .count());
-  }
-  return summarise(std::move(ms));
-}
-
 class SummaryTable : public SummaryTableBase {
  public:
   void millis(const std::string& label, const Timing& t, std::optional<double> targetMs) {
@@ -111,7 +100,8 @@ int run() {
   SummaryTable table;
 
   std::string plain;
-  const Timing plainTime = time(
+  const Timing plainTime = timeRuns(
+      kRepetitions,
       [&] {
         plain = plainAppend(all);
         return !plain.empty();
@@ -141,7 +131,8 @@ int run() {
     std::string document;
     bool caseOK = true;
     const auto file = dir / proposedExportFileName("Bench Expo", c.format);
-    const Timing build = time(
+    const Timing build = timeRuns(
+        kRepetitions,
         [&] {
           auto built = exportContacts(c.format, all, c.options);
           if (!built) return false;
@@ -149,14 +140,16 @@ int run() {
           return true;
         },
         caseOK);
-    const Timing whole = time(
+    const Timing whole = timeRuns(
+        kRepetitions,
         [&] {
           auto built = exportContacts(c.format, all, c.options);
           return built && writeFileAtomically(file, *built, 0600).ok();
         },
         caseOK);
     std::vector<char> copy(document.size());
-    const Timing memcpyTime = time(
+    const Timing memcpyTime = timeRuns(
+        kRepetitions,
         [&] {
           std::memcpy(copy.data(), document.data(), document.size());
           return copy.empty() || copy.back() == document.back();

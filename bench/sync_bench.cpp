@@ -78,22 +78,6 @@ EventSnapshotPayload snapshot() {
   return std::move(*carried);
 }
 
-/// Median, min and max wall time of `body` in milliseconds.
-/// `prepare` runs before each repetition, outside the measured time.
-Timing time(
-    int repetitions, const std::function<bool()>& body, bool& ok,
-    const std::function<void()>& prepare = [] {}) {
-  std::vector<double> ms;
-  for (int i = 0; i < repetitions; ++i) {
-    prepare();
-    const auto start = std::chrono::steady_clock::now();
-    if (!body()) ok = false;
-    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                     .count());
-  }
-  return summarise(std::move(ms));
-}
-
 class SummaryTable : public SummaryTableBase {
  public:
   void millis(const std::string& label, const Timing& t, std::optional<double> targetMs) {
@@ -127,7 +111,7 @@ int run() {
   SummaryTable table;
 
   // Building: payload JSON, envelope, signature, envelope text.
-  const Timing encodePayload = time(
+  const Timing encodePayload = timeRuns(
       kRepetitions,
       [&] {
         auto json = encodeSyncJSON(payload);
@@ -138,14 +122,14 @@ int run() {
       ok);
   SyncEnvelope envelope = SyncEnvelope::make(SyncMessageType::eventSnapshot,
                                              Bytes(payloadJSON.begin(), payloadJSON.end()));
-  const Timing sign = time(
+  const Timing sign = timeRuns(
       kRepetitions,
       [&] {
         envelope.hmac = base64Encode(hmacSHA256(secret, envelope.payload));
         return envelope.hmac.size() == 44;
       },
       ok);
-  const Timing encodeEnvelopeTime = time(
+  const Timing encodeEnvelopeTime = timeRuns(
       kRepetitions,
       [&] {
         auto text = encodeEnvelope(envelope);
@@ -164,7 +148,7 @@ int run() {
   // Receiving, step by step and whole.
   simdjson::dom::parser bare;
   const simdjson::padded_string paddedPayload(payloadJSON);
-  const Timing bareParse = time(
+  const Timing bareParse = timeRuns(
       kRepetitions,
       [&] {
         simdjson::dom::element root;
@@ -172,7 +156,7 @@ int run() {
       },
       ok);
   std::optional<SyncEnvelope> received;
-  const Timing decodeEnvelopeTime = time(
+  const Timing decodeEnvelopeTime = timeRuns(
       kRepetitions,
       [&] {
         auto decoded = decodeEnvelope(envelopeText);
@@ -181,12 +165,12 @@ int run() {
         return true;
       },
       ok);
-  const Timing verify = time(
+  const Timing verify = timeRuns(
       kRepetitions, [&] { return hasValidSignature(*received, secret); }, ok);
   // Results are kept until the next repetition so that freeing them is not
   // counted as decoding.
   std::optional<EventSnapshotPayload> decodedPayload;
-  const Timing decodePayload = time(
+  const Timing decodePayload = timeRuns(
       kRepetitions,
       [&] {
         auto decoded = received->decodePayload<EventSnapshotPayload>();
@@ -196,7 +180,7 @@ int run() {
       },
       ok, [&] { decodedPayload.reset(); });
   std::optional<CheckedMessage> checkedMessage;
-  const Timing receive = time(
+  const Timing receive = timeRuns(
       kRepetitions,
       [&] {
         auto checked = checkIncomingMessage(envelopeText, bond);
@@ -213,7 +197,7 @@ int run() {
         decodedPayload.reset();
       });
   if (!decodedPayload || decodedPayload->contacts != payload.contacts) ok = false;
-  const Timing nlohmannParse = time(
+  const Timing nlohmannParse = timeRuns(
       1, [&] { return !nlohmann::json::parse(payloadJSON).is_discarded(); }, ok);
 
   table.header();
