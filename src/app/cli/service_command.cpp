@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -43,6 +44,16 @@ Result<fs::path> unitFilePath() {
     config = home / ".config";
   }
   return config / "systemd" / "user" / kUnitName;
+}
+
+/// `unitFilePath`, or nothing after printing why there is none.
+std::optional<fs::path> unitFilePathOrSay(CliContext& context) {
+  auto path = unitFilePath();
+  if (!path) {
+    context.err << path.error().message << "\n";
+    return std::nullopt;
+  }
+  return std::move(*path);
 }
 
 /// Quotes one word for a unit file: `%` would start a specifier and, in
@@ -147,11 +158,8 @@ std::string firstLine(const std::string& text) {
 }
 
 int install(CliContext& context) {
-  auto unitPath = unitFilePath();
-  if (!unitPath) {
-    context.err << unitPath.error().message << "\n";
-    return 1;
-  }
+  const auto unitPath = unitFilePathOrSay(context);
+  if (!unitPath) return 1;
   std::error_code ec;
   const fs::path program = fs::read_symlink("/proc/self/exe", ec);
   if (ec) {
@@ -192,11 +200,8 @@ int install(CliContext& context) {
 }
 
 int uninstall(CliContext& context) {
-  auto unitPath = unitFilePath();
-  if (!unitPath) {
-    context.err << unitPath.error().message << "\n";
-    return 1;
-  }
+  const auto unitPath = unitFilePathOrSay(context);
+  if (!unitPath) return 1;
   std::error_code ec;
   const bool present = fs::exists(*unitPath, ec);
   const bool reachable = systemctlOnPath() && systemctl({"daemon-reload"}).exitCode == 0;
@@ -223,11 +228,8 @@ int uninstall(CliContext& context) {
 }
 
 int status(CliContext& context) {
-  auto unitPath = unitFilePath();
-  if (!unitPath) {
-    context.err << unitPath.error().message << "\n";
-    return 1;
-  }
+  const auto unitPath = unitFilePathOrSay(context);
+  if (!unitPath) return 1;
   std::error_code ec;
   const bool present = fs::exists(*unitPath, ec);
   context.out << "Unit file: " << unitPath->string() << (present ? "" : " (not installed)") << "\n";
