@@ -7,7 +7,6 @@
 
 #include "common/log.h"
 #include "desktop/qt_text.h"
-#include "store/contact_queries.h"
 #include "store/event.h"
 #include "store/store.h"
 #include "ui/dashboard.h"
@@ -93,12 +92,12 @@ void DashboardView::showEventDashboard(const Uuid& eventID) {
   title->setFont(big);
   title->setWordWrap(true);
   layout->addWidget(title);
-  if (auto counts = countContactsOfEvent(context_.store, eventID)) {
-    layout->addWidget(new QLabel(tr("%1 contacts · %2 met · %3 targets")
-                                     .arg(QLocale().toString(counts->contacts))
-                                     .arg(QLocale().toString(counts->met))
-                                     .arg(QLocale().toString(counts->targets))));
-  }
+  const QLocale locale;
+  layout->addWidget(new QLabel(
+      tr("%1 contacts · %2 met · %3 targets")
+          .arg(locale.toString(static_cast<qlonglong>(records->contacts.size())))
+          .arg(locale.toString(static_cast<qlonglong>(metCount(records->contacts))))
+          .arg(locale.toString(static_cast<qlonglong>(targetCount(records->contacts))))));
 
   addHeading(layout, tr("NEXT ACTIONS"));
   for (const DashboardItem& item :
