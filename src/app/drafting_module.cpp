@@ -9,6 +9,8 @@
 #include "app/sync_module.h"
 #include "drafting/follow_up_generator.h"
 #include "drafting/mac_proxy_service.h"
+#include "settings/app_settings.h"
+#include "settings/keychain_store.h"
 #include "store/contact.h"
 #include "store/event.h"
 #include "store/follow_up_draft.h"
@@ -92,6 +94,43 @@ nlohmann::json batchJSON(const BatchGenerationState& state) {
           {"currentContactName", state.currentContactName}};
 }
 
+/// The endpoint settings as the "ai.*" commands answer them.
+nlohmann::json endpointJSON(AppSettings& settings, KeychainStore& keychain,
+                            const MacProxyService& endpoint) {
+  const auto token = keychain.load(kAIEndpointTokenKey);
+  return {{"endpoint", settings.aiEndpoint()},
+          {"endpointKind", std::string(rawValue(settings.aiEndpointKind()))},
+          {"model", settings.aiModel()},
+          {"credential", token && !token->empty()},
+          {"configured", endpoint.isConfigured()}};
+}
+
+/// Checks the text members of an "ai.login" request before anything is kept.
+Status checkLogin(const nlohmann::json& request) {
+  for (const char* key : {"endpoint", "endpointKind", "model", "token"}) {
+    const auto value = request.find(key);
+    if (value != request.end() && !value->is_string())
+      return Error(ErrorCode::invalidArgument, std::string(key) + " must be text");
+  }
+  for (const char* key : {"endpoint", "endpointKind"})
+    if (!request.contains(key))
+      return Error(ErrorCode::invalidArgument, "ai.login needs \"" + std::string(key) + "\"");
+  const std::string endpoint = request["endpoint"];
+  QM_TRY(AppSettings::validate("aiEndpoint", endpoint));
+  QM_TRY(checkAIEndpoint(endpoint));
+  QM_TRY(AppSettings::validate("aiEndpointKind", request["endpointKind"].get<std::string>()));
+  if (request.contains("model"))
+    QM_TRY(AppSettings::validate("aiModel", request["model"].get<std::string>()));
+  if (const auto token = request.find("token"); token != request.end()) {
+    for (const char c : token->get_ref<const std::string&>()) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte < 0x20 || byte == 0x7f)
+        return Error(ErrorCode::invalidArgument, "The token contains control characters");
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 DraftingModule::DraftingModule(CompanionContext context, SyncModule& sync)
@@ -141,6 +180,8 @@ void DraftingModule::addStatus(nlohmann::json& status) const {
   if (const auto marker = generator_->incompleteBatch())
     status["incompleteBatchEventID"] = marker->first.str();
   status["aiEndpointConfigured"] = endpoint_->isConfigured();
+  const auto token = context_.app.keychain().load(kAIEndpointTokenKey);
+  status["aiCredentialStored"] = token && !token->empty();
 }
 
 void DraftingModule::resumeWhenPossible() {
@@ -158,6 +199,7 @@ void DraftingModule::reportBatchProgress() {
 }
 
 void DraftingModule::registerCommands(ControlServer& control) {
+  registerEndpointCommands(control);
   control.handle("drafts.generate",
                  [this](const nlohmann::json& request, std::shared_ptr<ControlReply> reply) {
                    Store& store = context_.app.store();
@@ -247,6 +289,66 @@ void DraftingModule::registerCommands(ControlServer& control) {
           return reply->fail("Failed to save: " + saved.error().message);
         reply->succeed({{"id", draft->id.str()}, {"status", draft->status}});
       });
+}
+
+void DraftingModule::registerEndpointCommands(ControlServer& control) {
+  // The endpoint and its token: a token left out keeps the stored one, an
+  // empty one removes it (a chat-completions server may need none).
+  control.handle(
+      "ai.login", [this](const nlohmann::json& request, std::shared_ptr<ControlReply> reply) {
+        QuillmereMacApp& app = context_.app;
+        if (Status valid = checkLogin(request); !valid) return reply->fail(valid.error().message);
+        const auto token = request.find("token");
+        const bool removesToken =
+            token != request.end() && token->get_ref<const std::string&>().empty();
+        const auto held = app.keychain().load(kAIEndpointTokenKey);
+        const bool keepsToken = token == request.end() && held && !held->empty();
+        if (request["endpointKind"].get<std::string>() == rawValue(AIEndpointKind::proxy) &&
+            (removesToken || (token == request.end() && !keepsToken)))
+          return reply->fail("The AI proxy needs a token");
+        for (const auto& [key, member] :
+             {std::pair{"aiEndpoint", "endpoint"}, std::pair{"aiEndpointKind", "endpointKind"},
+              std::pair{"aiModel", "model"}}) {
+          if (!request.contains(member)) continue;
+          if (Status set = app.settings().set(key, request[member].get<std::string>()); !set)
+            return reply->fail(set.error().message);
+        }
+        if (token != request.end()) {
+          const bool kept =
+              removesToken
+                  ? app.keychain().remove(kAIEndpointTokenKey)
+                  : app.keychain().save(kAIEndpointTokenKey, token->get_ref<const std::string&>());
+          if (!kept) return reply->fail("Cannot keep the AI endpoint token in the keychain");
+        }
+        reply->succeed(endpointJSON(app.settings(), app.keychain(), *endpoint_));
+      });
+
+  control.handle("ai.logout", [this](const nlohmann::json&, std::shared_ptr<ControlReply> reply) {
+    QuillmereMacApp& app = context_.app;
+    const auto held = app.keychain().load(kAIEndpointTokenKey);
+    if (!app.keychain().remove(kAIEndpointTokenKey))
+      return reply->fail("Cannot remove the AI endpoint token from the keychain");
+    nlohmann::json answer = endpointJSON(app.settings(), app.keychain(), *endpoint_);
+    answer["removed"] = held && !held->empty();
+    reply->succeed(answer);
+  });
+
+  // One short request down the same path as the drafts, so what it says is
+  // what a draft would meet.
+  control.handle("ai.test", [this](const nlohmann::json&, std::shared_ptr<ControlReply> reply) {
+    if (!endpoint_->isConfigured())
+      return reply->fail(context_.app.settings().aiEndpoint().empty()
+                             ? "No AI endpoint is set"
+                             : "The AI endpoint cannot be used yet: it needs a token");
+    endpoint_->requestCompletion("connection_test",
+                                 {AIMessage{"user", "Reply with the single word OK."}}, 16, 0.0,
+                                 [reply](Result<AIReply> answer) {
+                                   if (!answer) return reply->fail(answer.error().message);
+                                   nlohmann::json result{{"ok", true}, {"reply", answer->text}};
+                                   if (answer->provider) result["provider"] = *answer->provider;
+                                   reply->succeed(result);
+                                 });
+  });
 }
 
 }  // namespace qm

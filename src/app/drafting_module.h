@@ -17,7 +17,8 @@ class SyncModule;
 /// batch cut short by quitting resumes at start-up, or as soon as a way to
 /// generate (the endpoint, or the paired phone) is there. Commands:
 /// "drafts.generate", "drafts.batch" (progress per contact), "drafts.cancel",
-/// "drafts.update".
+/// "drafts.update"; and the endpoint's "ai.login" {endpoint, endpointKind,
+/// model?, token?}, "ai.logout" and "ai.test" (one short real request).
 class DraftingModule final : public CompanionModule {
  public:
   /// `sync` is started before this module and outlives it.
@@ -36,6 +37,7 @@ class DraftingModule final : public CompanionModule {
   FollowUpGenerator& generator() { return *generator_; }
 
  private:
+  void registerEndpointCommands(ControlServer& control);
   void resumeWhenPossible();
   void reportBatchProgress();
 

@@ -4,8 +4,12 @@
 #include <nlohmann/json.hpp>
 
 #include "app/application.h"
+#include "app/control_server.h"
+#include "mcp/mcp_auth_manager.h"
 #include "mcp/mcp_server.h"
 #include "settings/app_settings.h"
+#include "store/mcp_records.h"
+#include "store/store.h"
 
 namespace qm {
 
@@ -19,6 +23,27 @@ mcp::MCPServerOptions optionsFromEnvironment() {
     if (value > 0 && value < 65536) options.port = static_cast<std::uint16_t>(value);
   }
   return options;
+}
+
+/// The "client" of a request: the name a client gave at its handshake.
+Result<std::string> clientIn(const nlohmann::json& request) {
+  const auto client = request.find("client");
+  if (client == request.end() || !client->is_string() ||
+      client->get_ref<const std::string&>().empty())
+    return Error(ErrorCode::invalidArgument, "\"client\" must name an MCP client");
+  return client->get<std::string>();
+}
+
+/// What a client may do now, as the answer of the client commands.
+Result<nlohmann::json> clientJSON(Store& store, const std::string& name) {
+  auto clients = store.fetch<MCPClientAuthorization>();
+  if (!clients) return clients.error();
+  for (const auto& c : *clients) {
+    if (c.clientName != name) continue;
+    return nlohmann::json{
+        {"client", name}, {"active", c.isActive()}, {"permissions", c.permissions}};
+  }
+  return Error(ErrorCode::notFound, "No MCP client is called \"" + name + "\"");
 }
 
 }  // namespace
@@ -50,6 +75,38 @@ void McpModule::followSetting() {
   } else if (!enabled && server_) {
     stop();
   }
+}
+
+void McpModule::registerCommands(ControlServer& control) {
+  // Every change is one write to the client's record; the server reads the
+  // record before each tool call, so the next call already follows it.
+  const auto clientCommand = [this, &control](const std::string& command, auto change) {
+    control.handle(command, [this, change](const nlohmann::json& request,
+                                           std::shared_ptr<ControlReply> reply) {
+      QuillmereMacApp& app = context_.app;
+      auto client = clientIn(request);
+      if (!client) return reply->fail(client.error().message);
+      if (!app.hasStore()) return reply->fail("The store is not open");
+      if (Status changed = change(app.store(), *client, request); !changed)
+        return reply->fail(changed.error().message);
+      auto answer = clientJSON(app.store(), *client);
+      if (!answer) return reply->fail(answer.error().message);
+      reply->succeed(*answer);
+    });
+  };
+  clientCommand("mcp.revoke", [](Store& store, const std::string& client, const nlohmann::json&) {
+    return mcp::MCPAuthManager::revoke(store, client, now());
+  });
+  clientCommand("mcp.restore", [](Store& store, const std::string& client, const nlohmann::json&) {
+    return mcp::MCPAuthManager::restore(store, client);
+  });
+  clientCommand("mcp.allowWrites", [](Store& store, const std::string& client,
+                                      const nlohmann::json& request) {
+    const auto allowed = request.find("allowed");
+    if (allowed == request.end() || !allowed->is_boolean())
+      return Status(Error(ErrorCode::invalidArgument, "\"allowed\" must be true or false"));
+    return mcp::MCPAuthManager::allowWrites(store, client, allowed->get<bool>());
+  });
 }
 
 void McpModule::addStatus(nlohmann::json& status) const {

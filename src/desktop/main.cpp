@@ -36,6 +36,7 @@
 #include "desktop/process_figures.h"
 #include "desktop/qt_text.h"
 #include "desktop/search_popup.h"
+#include "desktop/settings_window.h"
 #include "settings/app_settings.h"
 #include "settings/user_defaults.h"
 #include "store/contact.h"
@@ -145,6 +146,11 @@ int main(int argc, char** argv) {
                                         QStringLiteral("TEXT"));
   const QCommandLineOption pairingOption(QStringLiteral("pairing"),
                                          QStringLiteral("Open the pairing window."));
+  const QCommandLineOption settingsOption(
+      QStringLiteral("settings"),
+      QStringLiteral("Open the settings on TAB: general, appearance, ai, export, pipeline, mcp, "
+                     "pairing or privacy."),
+      QStringLiteral("TAB"));
   const QCommandLineOption reportOption(
       QStringLiteral("report-first-paint"),
       QStringLiteral("Print the milliseconds from the start of the process to the window's "
@@ -154,8 +160,19 @@ int main(int argc, char** argv) {
       QStringLiteral("With --report-first-paint: quit once reported, printing the peak "
                      "resident memory."));
   parser.addOptions({eventOption, modeOption, contactOption, searchOption, pairingOption,
-                     reportOption, quitOption});
+                     settingsOption, reportOption, quitOption});
   parser.process(app);
+  std::optional<qm::desktop::SettingsWindow::Tab> settingsTab;
+  if (parser.isSet(settingsOption)) {
+    settingsTab = qm::desktop::SettingsWindow::tabNamed(parser.value(settingsOption));
+    if (!settingsTab) {
+      std::fprintf(stderr,
+                   "Unknown settings tab \"%s\": use general, appearance, ai, export, pipeline, "
+                   "mcp, pairing or privacy.\n",
+                   qPrintable(parser.value(settingsOption)));
+      return 2;
+    }
+  }
 
   using namespace qm;
   using namespace qm::desktop;
@@ -242,6 +259,11 @@ int main(int argc, char** argv) {
   if (parser.isSet(pairingOption)) {
     window.pairingWindow()->show();
     window.pairingWindow()->raise();
+  }
+  if (settingsTab) {
+    window.settingsWindow()->showTab(*settingsTab);
+    window.settingsWindow()->show();
+    window.settingsWindow()->raise();
   }
   if (parser.isSet(searchOption)) {
     const QString text = parser.value(searchOption);

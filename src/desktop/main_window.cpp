@@ -27,6 +27,8 @@
 #include "desktop/qt_text.h"
 #include "desktop/record_table_view.h"
 #include "desktop/search_popup.h"
+#include "desktop/settings_window.h"
+#include "desktop/tray_icon.h"
 #include "store/contact.h"
 #include "store/follow_up_draft.h"
 #include "store/opportunity.h"
@@ -63,6 +65,9 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   QAction* searchAction = toolbar->addAction(tr("Search…"));
   searchAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
   searchAction->setToolTip(tr("Search everything (Ctrl+K)"));
+  QAction* settingsAction = toolbar->addAction(tr("Settings…"));
+  settingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+  settingsAction->setToolTip(tr("Settings (Ctrl+,)"));
   auto* spacer = new QWidget(toolbar);
   spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
   toolbar->addWidget(spacer);
@@ -86,6 +91,8 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   search_ = new SearchPopup(context_, this);
   import_ = new ImportSheet(context_, this);
   pairing_ = new PairingWindow(context_, this);
+  settings_ = new SettingsWindow(context_, this);
+  if (TrayIcon::isAvailable()) tray_ = new TrayIcon(context_, this);
   const auto makePage = [](QWidget* widget, auto setEvent, auto reload) {
     Page p;
     p.widget = widget;
@@ -181,6 +188,11 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
     pairing_->show();
     pairing_->raise();
     pairing_->activateWindow();
+  });
+  connect(settingsAction, &QAction::triggered, settings_, [this] {
+    settings_->show();
+    settings_->raise();
+    settings_->activateWindow();
   });
 
   CompanionLink& link = context_.link;

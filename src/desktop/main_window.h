@@ -28,6 +28,8 @@ class ImportSheet;
 class OpportunitiesView;
 class PairingWindow;
 class SearchPopup;
+class SettingsWindow;
+class TrayIcon;
 
 /// The main window: the event sidebar, the list modes (Dashboard, Contacts,
 /// Companies, Opportunities, Drafts), the contact detail pane and a toolbar
@@ -59,6 +61,9 @@ class MainWindow : public QMainWindow {
   SearchPopup* searchPopup() const { return search_; }
   ImportSheet* importSheet() const { return import_; }
   PairingWindow* pairingWindow() const { return pairing_; }
+  SettingsWindow* settingsWindow() const { return settings_; }
+  /// The system tray's icon; null where the desktop has no tray.
+  TrayIcon* trayIcon() const { return tray_; }
   QLabel* statusLabel() const { return status_; }
 
  protected:
@@ -98,6 +103,8 @@ class MainWindow : public QMainWindow {
   SearchPopup* search_ = nullptr;
   ImportSheet* import_ = nullptr;
   PairingWindow* pairing_ = nullptr;
+  SettingsWindow* settings_ = nullptr;
+  TrayIcon* tray_ = nullptr;
   QAction* searchAction_ = nullptr;
   QLabel* status_ = nullptr;
   QLabel* error_ = nullptr;

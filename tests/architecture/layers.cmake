@@ -19,5 +19,5 @@ set(QM_LAYERS
   "drafting: common crypto wire settings store sync"
   "phone: common crypto wire settings peer_link pairing sync"
   "app: common crypto wire settings store peer_link pairing sync mcp drafting ui search export"
-  "desktop: common settings store pairing ui search export"
+  "desktop: common settings store pairing mcp ui search export"
 )

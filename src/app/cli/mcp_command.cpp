@@ -139,6 +139,25 @@ void printStatus(CliContext& context) {
   }
 }
 
+/// Changes what a client may do: through the running companion (`request`
+/// with the client's name added), else in the store file. False, with the
+/// reason written, when it failed.
+bool changeClient(CliContext& context, nlohmann::json request, const std::string& client,
+                  const std::function<Status(Store&)>& inStore) {
+  const auto socket = context.paths.controlSocket();
+  Status done;
+  if (companionIsRunning(socket)) {
+    request["client"] = client;
+    auto answer = sendControlRequest(socket, request);
+    if (!answer) done = answer.error();
+  } else {
+    auto store = openStoreOrError(context);
+    done = store ? inStore(**store) : Status(store.error());
+  }
+  if (!done) context.err << done.error().message << "\n";
+  return done.ok();
+}
+
 struct McpOptions {
   bool yes = false;
   std::string client;
@@ -200,29 +219,23 @@ void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode) {
   revoke->add_option("name", options->client, "The client's name, as listed by `mcp clients`")
       ->required();
   revoke->callback([&, options] {
-    auto store = openStoreOrError(context);
-    Status done = store ? mcp::MCPAuthManager::revoke(**store, options->client, now())
-                        : Status(store.error());
-    if (!done) {
-      context.err << done.error().message << "\n";
+    if (changeClient(context, {{"command", "mcp.revoke"}}, options->client, [&](Store& store) {
+          return mcp::MCPAuthManager::revoke(store, options->client, now());
+        }))
+      context.out << options->client << " is revoked.\n";
+    else
       exitCode = 1;
-      return;
-    }
-    context.out << options->client << " is revoked.\n";
   });
 
   auto* restore = mcp->add_subcommand("restore", "Let a revoked AI client back in");
   restore->add_option("name", options->client, "The client's name")->required();
   restore->callback([&, options] {
-    auto store = openStoreOrError(context);
-    Status done =
-        store ? mcp::MCPAuthManager::restore(**store, options->client) : Status(store.error());
-    if (!done) {
-      context.err << done.error().message << "\n";
+    if (changeClient(context, {{"command", "mcp.restore"}}, options->client, [&](Store& store) {
+          return mcp::MCPAuthManager::restore(store, options->client);
+        }))
+      context.out << options->client << " is active again.\n";
+    else
       exitCode = 1;
-      return;
-    }
-    context.out << options->client << " is active again.\n";
   });
 
   for (const bool allowed : {true, false}) {
@@ -231,11 +244,10 @@ void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode) {
         allowed ? "Let an AI client change records too" : "Let an AI client only read again");
     grant->add_option("name", options->client, "The client's name")->required();
     grant->callback([&, options, allowed] {
-      auto store = openStoreOrError(context);
-      Status done = store ? mcp::MCPAuthManager::allowWrites(**store, options->client, allowed)
-                          : Status(store.error());
-      if (!done) {
-        context.err << done.error().message << "\n";
+      if (!changeClient(context, {{"command", "mcp.allowWrites"}, {"allowed", allowed}},
+                        options->client, [&](Store& store) {
+                          return mcp::MCPAuthManager::allowWrites(store, options->client, allowed);
+                        })) {
         exitCode = 1;
         return;
       }

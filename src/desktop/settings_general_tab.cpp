@@ -1,0 +1,113 @@
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "common/enum_info.h"
+#include "desktop/qt_text.h"
+#include "desktop/settings_page.h"
+#include "settings/app_settings.h"
+
+namespace qm::desktop {
+
+GeneralSettingsTab::GeneralSettingsTab(DesktopContext& context, QWidget* parent)
+    : SettingsPage(context, parent), relaunch(relaunchWindow) {
+  displayName_ = new QLineEdit(this);
+  displayName_->setObjectName(QStringLiteral("displayName"));
+  displayName_->setAccessibleName(tr("Display name"));
+  displayName_->setPlaceholderText(tr("Shown to your phone and on the notes you write"));
+  organization_ = new QLineEdit(this);
+  organization_->setObjectName(QStringLiteral("organizationName"));
+  organization_->setAccessibleName(tr("Organisation"));
+  signature_ = new QPlainTextEdit(this);
+  signature_->setObjectName(QStringLiteral("emailSignature"));
+  signature_->setAccessibleName(tr("E-mail signature"));
+  signature_->setTabChangesFocus(true);
+  signature_->setFixedHeight(signature_->fontMetrics().lineSpacing() * 5 + 12);
+  language_ = new QComboBox(this);
+  language_->setObjectName(QStringLiteral("appLanguage"));
+  language_->setAccessibleName(tr("Language"));
+  for (const auto& c : EnumInfo<AppLanguage>::cases)
+    language_->addItem(c.value == AppLanguage::system ? tr("System") : qs(c.label), qs(c.raw));
+  error_ = makeErrorLabel();
+
+  auto* form = new QFormLayout;
+  form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+  form->addRow(tr("Display name:"), displayName_);
+  form->addRow(tr("Organisation:"), organization_);
+  form->addRow(tr("E-mail signature:"), signature_);
+  form->addRow(tr("Language:"), language_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addWidget(error_);
+  layout->addStretch(1);
+
+  connect(displayName_, &QLineEdit::editingFinished, this,
+          [this] { commit(QStringLiteral("displayName"), displayName_->text().trimmed()); });
+  connect(organization_, &QLineEdit::editingFinished, this,
+          [this] { commit(QStringLiteral("organizationName"), organization_->text().trimmed()); });
+  // The signature is kept a moment after the typing stops.
+  signatureTimer_.setSingleShot(true);
+  signatureTimer_.setInterval(700);
+  connect(signature_, &QPlainTextEdit::textChanged, &signatureTimer_, qOverload<>(&QTimer::start));
+  connect(&signatureTimer_, &QTimer::timeout, this,
+          [this] { commit(QStringLiteral("emailSignature"), signature_->toPlainText()); });
+  connect(language_, &QComboBox::activated, this, &GeneralSettingsTab::languageChosen);
+}
+
+void GeneralSettingsTab::reload() {
+  const StoredSettings stored = readSettings();
+  storedName_ = qs(stored.settings->displayName());
+  storedOrganization_ = qs(stored.settings->organizationName());
+  storedSignature_ = qs(stored.settings->emailSignature());
+  storedLanguage_ = qs(rawValue(stored.settings->appLanguage()));
+  if (!displayName_->hasFocus()) displayName_->setText(storedName_);
+  if (!organization_->hasFocus()) organization_->setText(storedOrganization_);
+  if (!signature_->hasFocus() && signature_->toPlainText() != storedSignature_) {
+    const QSignalBlocker quiet(signature_);
+    signature_->setPlainText(storedSignature_);
+  }
+  language_->setCurrentIndex(std::max(0, language_->findData(storedLanguage_)));
+}
+
+void GeneralSettingsTab::commit(const QString& key, const QString& value) {
+  QString* stored = key == QLatin1String("displayName")        ? &storedName_
+                    : key == QLatin1String("organizationName") ? &storedOrganization_
+                                                               : &storedSignature_;
+  if (value == *stored) return;
+  *stored = value;
+  showText(error_, {});
+  setSetting(key, value, [this](const QString& error) { showText(error_, error); });
+}
+
+void GeneralSettingsTab::languageChosen(int index) {
+  const QString raw = language_->itemData(index).toString();
+  if (raw == storedLanguage_) return;
+  QMessageBox box(QMessageBox::Question, tr("Change Language?"), tr("Change Language?"),
+                  QMessageBox::NoButton, this);
+  box.setInformativeText(tr("Quillmere will restart to switch to ") + language_->itemText(index));
+  QPushButton* change = box.addButton(tr("Change & Restart"), QMessageBox::AcceptRole);
+  QPushButton* cancel = box.addButton(tr("Cancel"), QMessageBox::RejectRole);
+  box.setDefaultButton(cancel);
+  box.exec();
+  if (box.clickedButton() != change) {
+    language_->setCurrentIndex(std::max(0, language_->findData(storedLanguage_)));
+    return;
+  }
+  showText(error_, {});
+  setSetting(QStringLiteral("appLanguage"), raw, [this](const QString& error) {
+    if (!error.isEmpty()) {
+      showText(error_, error);
+      language_->setCurrentIndex(std::max(0, language_->findData(storedLanguage_)));
+      return;
+    }
+    if (relaunch) relaunch();
+  });
+}
+
+}  // namespace qm::desktop

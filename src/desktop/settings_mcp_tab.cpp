@@ -1,0 +1,326 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <map>
+
+#include "desktop/companion_link.h"
+#include "desktop/qt_text.h"
+#include "desktop/settings_page.h"
+#include "mcp/mcp_client_setup.h"
+#include "mcp/mcp_tool_handlers.h"
+#include "settings/app_settings.h"
+#include "store/mcp_records.h"
+#include "store/store.h"
+
+namespace qm::desktop {
+
+namespace {
+
+/// How many rows of the activity log are shown, newest first.
+constexpr std::size_t kLogRows = 200;
+
+/// "3 minutes", "1 hour", "2 days": how long ago `then` was.
+QString relativeTime(Date then, Date at) {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(at - then).count();
+  const int n = static_cast<int>(seconds < 60      ? std::max<long long>(seconds, 0)
+                                 : seconds < 3600  ? seconds / 60
+                                 : seconds < 86400 ? seconds / 3600
+                                                   : seconds / 86400);
+  if (seconds < 60) return QCoreApplication::translate("McpSettingsTab", "%n second(s)", "", n);
+  if (seconds < 3600) return QCoreApplication::translate("McpSettingsTab", "%n minute(s)", "", n);
+  if (seconds < 86400) return QCoreApplication::translate("McpSettingsTab", "%n hour(s)", "", n);
+  return QCoreApplication::translate("McpSettingsTab", "%n day(s)", "", n);
+}
+
+std::filesystem::path homeFolder() {
+  return std::filesystem::path(utf8(QDir::homePath()));
+}
+
+/// The bridge script beside the companion program (this program's folder).
+std::filesystem::path bridgeScript() {
+  return mcp::findBridgeScript(std::filesystem::path(
+      utf8(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quillmere")))));
+}
+
+/// "name — label" lines of the tools from `first` to `last`.
+QLabel* toolList(std::size_t first, std::size_t last, QWidget* parent) {
+  const auto& tools = mcp::MCPToolHandlers::tools();
+  QString html = QStringLiteral("<table cellspacing=\"2\">");
+  for (std::size_t i = first; i < last; ++i)
+    html += QStringLiteral("<tr><td><code>%1</code></td><td>&nbsp;&nbsp;%2</td></tr>")
+                .arg(qs(tools[i].name).toHtmlEscaped(),
+                     qs(mcp::MCPToolHandlers::label(tools[i].name)).toHtmlEscaped());
+  html += QStringLiteral("</table>");
+  auto* label = new QLabel(html, parent);
+  label->setTextFormat(Qt::RichText);
+  return label;
+}
+
+}  // namespace
+
+McpSettingsTab::McpSettingsTab(DesktopContext& context, QWidget* parent)
+    : SettingsPage(context, parent) {
+  auto* content = new QWidget;
+  auto* layout = new QVBoxLayout(content);
+
+  layout->addWidget(makeHeading(tr("MCP Server")));
+  auto* about = new QLabel(
+      tr("Allow AI applications to read your Quillmere data via the Model Context Protocol."),
+      content);
+  about->setWordWrap(true);
+  layout->addWidget(about);
+  enabled_ = new QCheckBox(tr("Enable MCP Server"), content);
+  enabled_->setObjectName(QStringLiteral("mcpServerEnabled"));
+  layout->addWidget(enabled_);
+  running_ = new QLabel(content);
+  running_->setAccessibleName(tr("MCP server state"));
+  layout->addWidget(running_);
+  error_ = makeErrorLabel();
+  layout->addWidget(error_);
+
+  const std::size_t reads = mcp::MCPToolHandlers::kReadToolCount;
+  const std::size_t all = mcp::MCPToolHandlers::tools().size();
+  layout->addSpacing(8);
+  layout->addWidget(makeHeading(tr("Available Tools — Read-Only (%1)").arg(reads)));
+  layout->addWidget(toolList(0, reads, content));
+  layout->addWidget(makeHeading(tr("Available Tools — Write (%1)").arg(all - reads)));
+  layout->addWidget(toolList(reads, all, content));
+
+  layout->addSpacing(8);
+  layout->addWidget(makeHeading(tr("Connected Tools")));
+  clients_ = new QTreeWidget(content);
+  clients_->setObjectName(QStringLiteral("mcpClients"));
+  clients_->setAccessibleName(tr("Connected Tools"));
+  clients_->setHeaderLabels({tr("Client"), tr("Access"), tr("Last access")});
+  clients_->setRootIsDecorated(false);
+  clients_->setMinimumHeight(110);
+  clients_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+  clients_->header()->setStretchLastSection(false);
+  clients_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+  clients_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+  layout->addWidget(clients_);
+  revoke_ = new QPushButton(tr("Revoke"), content);
+  revoke_->setAccessibleName(tr("Revoke the chosen client"));
+  restore_ = new QPushButton(tr("Restore"), content);
+  restore_->setAccessibleName(tr("Restore the chosen client"));
+  auto* clientButtons = new QHBoxLayout;
+  clientButtons->addWidget(revoke_);
+  clientButtons->addWidget(restore_);
+  clientButtons->addStretch(1);
+  layout->addLayout(clientButtons);
+
+  layout->addSpacing(8);
+  layout->addWidget(makeHeading(tr("Activity Log")));
+  log_ = new QTreeWidget(content);
+  log_->setObjectName(QStringLiteral("mcpActivityLog"));
+  log_->setAccessibleName(tr("Activity Log"));
+  log_->setHeaderLabels({tr("Time"), tr("Tool"), tr("Results"), tr("Client")});
+  log_->setRootIsDecorated(false);
+  log_->setMinimumHeight(160);
+  layout->addWidget(log_);
+
+  for (const auto& client : mcp::mcpClients(homeFolder()))
+    layout->addWidget(makeSetupSection(qs(client.id)));
+  layout->addStretch(1);
+
+  auto* scroll = new QScrollArea(this);
+  scroll->setWidget(content);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(scroll);
+
+  connect(enabled_, &QCheckBox::clicked, this, &McpSettingsTab::toggled);
+  connect(clients_, &QTreeWidget::currentItemChanged, this, &McpSettingsTab::updateClientButtons);
+  connect(revoke_, &QPushButton::clicked, this, [this] { changeClient("mcp.revoke"); });
+  connect(restore_, &QPushButton::clicked, this, [this] { changeClient("mcp.restore"); });
+  updateClientButtons();
+}
+
+QStringList McpSettingsTab::tables() const {
+  return {QStringLiteral("MCPClientAuthorization"), QStringLiteral("MCPAccessLog")};
+}
+
+QWidget* McpSettingsTab::makeSetupSection(const QString& clientID) {
+  mcp::MCPClientSetup client;
+  for (auto& c : mcp::mcpClients(homeFolder()))
+    if (qs(c.id) == clientID) client = std::move(c);
+  auto* box = new QGroupBox(qs(client.title));
+  box->setObjectName(QStringLiteral("mcp-setup-%1").arg(clientID));
+  auto* layout = new QVBoxLayout(box);
+  auto* path = new QLabel(qs(client.displayPath), box);
+  path->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  path->setWordWrap(true);
+  layout->addWidget(path);
+  layout->addWidget(new QLabel(tr("Add to your config file:"), box));
+  const QString snippet = qs(mcp::mcpConfigSnippet(bridgeScript()));
+  auto* text = new QPlainTextEdit(snippet, box);
+  text->setReadOnly(true);
+  text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  text->setAccessibleName(tr("Configuration for %1").arg(qs(client.title)));
+  text->setFixedHeight(text->fontMetrics().lineSpacing() * (snippet.count(QLatin1Char('\n')) + 1) +
+                       16);
+  text->setLineWrapMode(QPlainTextEdit::NoWrap);
+  text->setTabChangesFocus(true);
+  layout->addWidget(text);
+  auto* note = new QLabel(qs(client.note), box);
+  note->setWordWrap(true);
+  layout->addWidget(note);
+  auto* copy = new QPushButton(tr("Copy"), box);
+  copy->setAccessibleName(tr("Copy the configuration for %1").arg(qs(client.title)));
+  auto* install = new QPushButton(tr("Install"), box);
+  install->setAccessibleName(
+      tr("Add Quillmere to the configuration file of %1").arg(qs(client.title)));
+  auto* outcome = new QLabel(box);
+  outcome->setWordWrap(true);
+  outcome->hide();
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(copy);
+  buttons->addWidget(install);
+  buttons->addWidget(outcome, 1);
+  layout->addLayout(buttons);
+
+  connect(copy, &QPushButton::clicked, box, [snippet, outcome] {
+    QGuiApplication::clipboard()->setText(snippet);
+    outcome->setStyleSheet({});
+    showText(outcome, tr("Copied."));
+  });
+  const std::filesystem::path file = client.configFile;
+  connect(install, &QPushButton::clicked, box, [file, outcome] {
+    auto done = mcp::installMCPClient(file, bridgeScript());
+    const QString shown = qs(file.string());
+    if (!done) {
+      outcome->setStyleSheet(QStringLiteral("color: #c62828;"));
+      showText(outcome, qs(done.error().message));
+      return;
+    }
+    outcome->setStyleSheet({});
+    switch (*done) {
+      case mcp::InstallOutcome::created:
+        showText(outcome, tr("Created %1.").arg(shown));
+        break;
+      case mcp::InstallOutcome::updated:
+        showText(outcome, tr("Updated %1 (the old file is kept beside it).").arg(shown));
+        break;
+      case mcp::InstallOutcome::unchanged:
+        showText(outcome, tr("%1 is already set up.").arg(shown));
+        break;
+    }
+  });
+  return box;
+}
+
+void McpSettingsTab::reload() {
+  const StoredSettings stored = readSettings();
+  enabled_->setChecked(stored.settings->mcpServerEnabled());
+  QPointer<McpSettingsTab> self(this);
+  context_.link.request({{"command", "status"}}, [self](const QJsonObject& status, const QString&) {
+    if (!self) return;
+    const bool running = status.value("mcpServerRunning").toBool();
+    showText(self->running_, running
+                                 ? tr("Active on localhost:%1").arg(status.value("mcpPort").toInt())
+                                 : QString());
+  });
+
+  const QString chosen = clients_->currentItem() ? clients_->currentItem()->text(0) : QString();
+  clients_->clear();
+  std::map<Uuid, QString> names;
+  const Date at = now();
+  if (auto records = context_.store.fetch<MCPClientAuthorization>()) {
+    for (const auto& c : *records) {
+      names.emplace(c.id, qs(c.clientName));
+      const QString access = !c.isActive()                  ? tr("Revoked")
+                             : c.permissions == "readWrite" ? tr("Active, reads and writes")
+                                                            : tr("Active, reads only");
+      auto* item = new QTreeWidgetItem(
+          clients_, {qs(c.clientName), access,
+                     tr("Last access: %1 ago").arg(relativeTime(c.lastAccessedAt, at))});
+      item->setData(0, Qt::UserRole, c.isActive());
+      if (item->text(0) == chosen) clients_->setCurrentItem(item);
+    }
+  } else {
+    showText(error_, qs(records.error().message));
+  }
+  if (!clients_->currentItem() && clients_->topLevelItemCount() > 0)
+    clients_->setCurrentItem(clients_->topLevelItem(0));
+  updateClientButtons();
+
+  log_->clear();
+  if (auto rows = context_.store.fetch<MCPAccessLog>()) {
+    std::sort(rows->begin(), rows->end(), [](const MCPAccessLog& a, const MCPAccessLog& b) {
+      return a.timestamp > b.timestamp;
+    });
+    for (std::size_t i = 0; i < rows->size() && i < kLogRows; ++i) {
+      const MCPAccessLog& r = (*rows)[i];
+      const auto name = names.find(r.clientID);
+      new QTreeWidgetItem(
+          log_, {QLocale().toString(toQDateTime(r.timestamp).toLocalTime(), QLocale::ShortFormat),
+                 qs(r.method), r.resultCount ? tr("%1 results").arg(*r.resultCount) : QString(),
+                 name == names.end() ? QString() : name->second});
+    }
+  }
+  for (int c = 0; c < log_->columnCount(); ++c) log_->resizeColumnToContents(c);
+}
+
+void McpSettingsTab::toggled(bool on) {
+  if (on) {
+    QMessageBox box(QMessageBox::Question, tr("Enable MCP Server?"), tr("Enable MCP Server?"),
+                    QMessageBox::NoButton, this);
+    box.setInformativeText(
+        tr("This allows AI applications on this Mac to read your Quillmere data (contacts, notes, "
+           "drafts). No data leaves your local network."));
+    QPushButton* cancel = box.addButton(tr("Cancel"), QMessageBox::RejectRole);
+    QPushButton* enable = box.addButton(tr("Enable"), QMessageBox::AcceptRole);
+    box.setDefaultButton(cancel);
+    box.exec();
+    if (box.clickedButton() != enable) {
+      enabled_->setChecked(false);
+      return;
+    }
+  }
+  showText(error_, {});
+  setSetting(QStringLiteral("mcpServerEnabled"),
+             on ? QStringLiteral("true") : QStringLiteral("false"), [this](const QString& error) {
+               showText(error_, error);
+               // The server starts or stops with the setting; its state follows.
+               QTimer::singleShot(300, this, &McpSettingsTab::reload);
+             });
+}
+
+void McpSettingsTab::changeClient(const char* command) {
+  QTreeWidgetItem* item = clients_->currentItem();
+  if (!item) return;
+  showText(error_, {});
+  QPointer<McpSettingsTab> self(this);
+  context_.link.request({{"command", QLatin1String(command)}, {"client", item->text(0)}},
+                        [self](const QJsonObject&, const QString& error) {
+                          if (!self) return;
+                          showText(self->error_, error);
+                          self->reload();
+                        });
+}
+
+void McpSettingsTab::updateClientButtons() {
+  const QTreeWidgetItem* item = clients_->currentItem();
+  const bool active = item && item->data(0, Qt::UserRole).toBool();
+  revoke_->setEnabled(item && active);
+  restore_->setEnabled(item && !active);
+}
+
+}  // namespace qm::desktop

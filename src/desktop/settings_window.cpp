@@ -1,0 +1,103 @@
+#include "desktop/settings_window.h"
+
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <array>
+
+#include "desktop/companion_link.h"
+#include "desktop/settings_page.h"
+
+namespace qm::desktop {
+
+namespace {
+
+/// The command-line names of the tabs, in tab order.
+constexpr std::array<const char*, 8> kTabNames{"general",  "appearance", "ai",      "export",
+                                               "pipeline", "mcp",        "pairing", "privacy"};
+
+}  // namespace
+
+SettingsWindow::SettingsWindow(DesktopContext& context, QWidget* parent) : QDialog(parent) {
+  setWindowTitle(tr("Settings"));
+  setObjectName(QStringLiteral("settings-window"));
+  setModal(false);
+
+  tabs_ = new QTabWidget(this);
+  tabs_->setAccessibleName(tr("Settings sections"));
+  tabs_->setUsesScrollButtons(true);
+  tabs_->setDocumentMode(true);
+  const std::array<std::pair<SettingsPage*, QString>, 8> pages{{
+      {new GeneralSettingsTab(context, tabs_), tr("General")},
+      {new AppearanceSettingsTab(context, tabs_), tr("Appearance")},
+      {new AiSettingsTab(context, tabs_), tr("AI")},
+      {new ExportSettingsTab(context, tabs_), tr("Export")},
+      {new PipelineSettingsTab(context, tabs_), tr("Pipeline")},
+      {new McpSettingsTab(context, tabs_), tr("MCP")},
+      {new PairingSettingsTab(context, tabs_), tr("Pairing")},
+      {new PrivacySettingsTab(context, tabs_), tr("Privacy")},
+  }};
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    pages[i].first->setObjectName(QStringLiteral("settings-%1").arg(kTabNames[i]));
+    pages[i].first->setAccessibleName(pages[i].second);
+    tabs_->addTab(pages[i].first, pages[i].second);
+  }
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
+  buttons->button(QDialogButtonBox::Close)->setAutoDefault(false);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(tabs_, 1);
+  layout->addWidget(buttons);
+  resize(760, 640);
+
+  // Ctrl+PgDown / Ctrl+PgUp move between the tabs (QTabWidget's own keys);
+  // the pages read again when what they show changes.
+  connect(&context.link, &CompanionLink::recordsChanged, this, [this](const QStringList& tables) {
+    if (!isVisible()) return;
+    for (int i = 0; i < tabs_->count(); ++i) {
+      auto* page = static_cast<SettingsPage*>(tabs_->widget(i));
+      const QStringList shown = page->tables();
+      if (shown.isEmpty()) continue;
+      if (tables.isEmpty() || std::any_of(tables.begin(), tables.end(),
+                                          [&](const QString& t) { return shown.contains(t); }))
+        page->reload();
+    }
+  });
+  connect(&context.link, &CompanionLink::feedConnectedChanged, this, [this](bool connected) {
+    if (connected && isVisible()) reload();
+  });
+}
+
+std::optional<SettingsWindow::Tab> SettingsWindow::tabNamed(const QString& name) {
+  for (std::size_t i = 0; i < kTabNames.size(); ++i)
+    if (name.compare(QLatin1String(kTabNames[i]), Qt::CaseInsensitive) == 0)
+      return static_cast<Tab>(i);
+  return std::nullopt;
+}
+
+void SettingsWindow::showTab(Tab tab) {
+  tabs_->setCurrentIndex(static_cast<int>(tab));
+}
+
+SettingsWindow::Tab SettingsWindow::currentTab() const {
+  return static_cast<Tab>(tabs_->currentIndex());
+}
+
+SettingsPage* SettingsWindow::page(Tab tab) const {
+  return static_cast<SettingsPage*>(tabs_->widget(static_cast<int>(tab)));
+}
+
+void SettingsWindow::reload() {
+  for (int i = 0; i < tabs_->count(); ++i) static_cast<SettingsPage*>(tabs_->widget(i))->reload();
+}
+
+void SettingsWindow::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!event->spontaneous()) reload();
+}
+
+}  // namespace qm::desktop
