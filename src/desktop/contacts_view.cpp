@@ -50,6 +50,11 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
   });
   chipBar->addWidget(clear_);
   chipBar->addStretch();
+  auto* exportButton = new QPushButton(tr("Export…"), this);
+  exportButton->setObjectName(QStringLiteral("export-contacts"));
+  exportButton->setToolTip(tr("Export the contacts to a file (Ctrl+E)"));
+  connect(exportButton, &QPushButton::clicked, this, [this] { Q_EMIT exportRequested(); });
+  chipBar->addWidget(exportButton);
   layout->addLayout(chipBar);
 
   auto* searchBar = new QHBoxLayout;

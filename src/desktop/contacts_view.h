@@ -49,6 +49,8 @@ class ContactsView : public QWidget {
 
  signals:
   void contactChosen(const std::optional<qm::Uuid>& contactID);
+  /// "Export…": the event's contacts, with the rows shown and selected now.
+  void exportRequested();
 
  private:
   void refresh();

@@ -7,6 +7,8 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -19,9 +21,11 @@
 #include "desktop/companies_view.h"
 #include "desktop/companion_link.h"
 #include "desktop/contact_detail_view.h"
+#include "desktop/contact_list_model.h"
 #include "desktop/contacts_view.h"
 #include "desktop/dashboard_view.h"
 #include "desktop/event_sidebar.h"
+#include "desktop/export_sheet.h"
 #include "desktop/import_sheet.h"
 #include "desktop/pairing_window.h"
 #include "desktop/qt_text.h"
@@ -50,6 +54,11 @@ Overloaded(F...) -> Overloaded<F...>;
 MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   setWindowTitle(QStringLiteral("Quillmere"));
   resize(1280, 800);
+
+  QMenu* fileMenu = menuBar()->addMenu(tr("&File"));
+  exportAction_ = fileMenu->addAction(tr("Export Contacts…"), this, &MainWindow::exportContacts);
+  exportAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+  exportAction_->setEnabled(false);  // until an event is chosen
 
   auto* toolbar = addToolBar(tr("Main"));
   toolbar->setObjectName(QStringLiteral("main-toolbar"));
@@ -90,6 +99,7 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   detail_ = new ContactDetailView(context_, this);
   search_ = new SearchPopup(context_, this);
   import_ = new ImportSheet(context_, this);
+  export_ = new ExportSheet(context_, this);
   pairing_ = new PairingWindow(context_, this);
   settings_ = new SettingsWindow(context_, this);
   if (TrayIcon::isAvailable()) tray_ = new TrayIcon(context_, this);
@@ -173,6 +183,7 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
               contacts_->showActionSubset(kind, text);
             }
           });
+  connect(contacts_, &ContactsView::exportRequested, this, &MainWindow::exportContacts);
   connect(detail_, &ContactDetailView::draftChosen, this,
           [this](const Uuid& id) { navigate(NavigateToDraft{id}); });
 
@@ -259,6 +270,7 @@ void MainWindow::eventChosen() {
 
 void MainWindow::showCurrentPage() {
   const std::optional<Uuid> event = sidebar_->currentEvent();
+  exportAction_->setEnabled(event.has_value());
   if (!event && mode() != Mode::dashboard) {
     pages_->setCurrentWidget(chooseEvent_);
     return;
@@ -325,6 +337,20 @@ void MainWindow::navigate(const NavigationIntent& intent) {
                  },
              },
              intent);
+}
+
+void MainWindow::exportContacts() {
+  const std::optional<Uuid> event = sidebar_->currentEvent();
+  if (!event) return;
+  std::vector<Uuid> shown;
+  std::vector<Uuid> selected;
+  // The list's rows belong to this event only once it has shown them.
+  if (pageStates_[static_cast<std::size_t>(Mode::contacts)].event == event) {
+    const ContactListModel& rows = *contacts_->model();
+    for (int row = 0; row < rows.rowCount(); ++row) shown.push_back(rows.contactAt(row)->id);
+    selected.assign(contacts_->state().selection.begin(), contacts_->state().selection.end());
+  }
+  export_->start(*event, shown, selected);
 }
 
 void MainWindow::syncNow() {

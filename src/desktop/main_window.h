@@ -24,6 +24,7 @@ class ContactsView;
 class DashboardView;
 class DraftsView;
 class EventSidebar;
+class ExportSheet;
 class ImportSheet;
 class OpportunitiesView;
 class PairingWindow;
@@ -50,6 +51,8 @@ class MainWindow : public QMainWindow {
   /// Reads the shown views again when `tables` (empty: all) hold records they
   /// show; the hidden list modes read again when they are next shown.
   void reloadRecords(const QStringList& tables = {});
+  /// Opens the export sheet on the chosen event, with the contacts list's rows.
+  void exportContacts();
 
   EventSidebar* sidebar() const { return sidebar_; }
   ContactsView* contactsView() const { return contacts_; }
@@ -60,6 +63,7 @@ class MainWindow : public QMainWindow {
   ContactDetailView* detailView() const { return detail_; }
   SearchPopup* searchPopup() const { return search_; }
   ImportSheet* importSheet() const { return import_; }
+  ExportSheet* exportSheet() const { return export_; }
   PairingWindow* pairingWindow() const { return pairing_; }
   SettingsWindow* settingsWindow() const { return settings_; }
   /// The system tray's icon; null where the desktop has no tray.
@@ -102,6 +106,8 @@ class MainWindow : public QMainWindow {
   ContactDetailView* detail_ = nullptr;
   SearchPopup* search_ = nullptr;
   ImportSheet* import_ = nullptr;
+  ExportSheet* export_ = nullptr;
+  QAction* exportAction_ = nullptr;
   PairingWindow* pairing_ = nullptr;
   SettingsWindow* settings_ = nullptr;
   TrayIcon* tray_ = nullptr;

@@ -1,0 +1,242 @@
+#include "desktop/export_sheet.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <set>
+
+#include "common/atomic_file.h"
+#include "common/log.h"
+#include "desktop/language.h"
+#include "desktop/qt_text.h"
+#include "export/contact_export.h"
+#include "settings/app_settings.h"
+#include "settings/user_defaults.h"
+#include "store/event.h"
+#include "store/relationships.h"
+#include "store/store.h"
+
+namespace qm::desktop {
+
+namespace {
+
+// The scope box holds an ExportScope for the four scopes of every export, or
+// one of these for the contacts handed over by the list.
+constexpr int kShownScope = 100;
+constexpr int kSelectedScope = 101;
+
+struct FormatFiles {
+  const char* filter;  // translated in ExportSheet's context
+  const char* suffix;
+};
+
+FormatFiles filesOf(ExportFormat format) {
+  switch (format) {
+    case ExportFormat::xlsx:
+      return {QT_TRANSLATE_NOOP("qm::desktop::ExportSheet", "Excel workbooks (*.xlsx)"), "xlsx"};
+    case ExportFormat::vcard:
+      return {QT_TRANSLATE_NOOP("qm::desktop::ExportSheet", "vCard files (*.vcf)"), "vcf"};
+    case ExportFormat::csv:
+    case ExportFormat::hubspot:
+    case ExportFormat::salesforce:
+    case ExportFormat::pipedrive:
+      break;
+  }
+  return {QT_TRANSLATE_NOOP("qm::desktop::ExportSheet", "CSV files (*.csv)"), "csv"};
+}
+
+/// A leading "~" or "~/" in the folder setting stands for the home folder.
+QString expandHome(const QString& folder) {
+  if (folder == QLatin1String("~")) return QDir::homePath();
+  if (folder.startsWith(QLatin1String("~/"))) return QDir::homePath() + folder.mid(1);
+  return folder;
+}
+
+QString askWhereToSave(QWidget* parent, const ExportSheet::SaveRequest& request) {
+  QFileDialog dialog(parent, request.title, request.proposedPath, request.filter);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setDefaultSuffix(request.suffix);
+  dialog.selectFile(request.proposedPath);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  return dialog.selectedFiles().value(0);
+}
+
+}  // namespace
+
+ExportSheet::ExportSheet(DesktopContext& context, QWidget* parent)
+    : QDialog(parent), context_(context), saveDialog_(askWhereToSave) {
+  setWindowTitle(tr("Export Contacts"));
+  setObjectName(QStringLiteral("export-sheet"));
+  setModal(true);
+  setMinimumWidth(420);
+
+  auto* layout = new QVBoxLayout(this);
+  auto* form = new QFormLayout;
+  form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+  format_ = new QComboBox(this);
+  format_->setObjectName(QStringLiteral("export-format"));
+  format_->setAccessibleName(tr("Format"));
+  for (const auto& format : EnumInfo<ExportFormat>::cases)
+    format_->addItem(coreText(format.label), static_cast<int>(format.value));
+  form->addRow(tr("Format"), format_);
+  scope_ = new QComboBox(this);
+  scope_->setObjectName(QStringLiteral("export-scope"));
+  scope_->setAccessibleName(tr("Scope"));
+  form->addRow(tr("Scope"), scope_);
+  layout->addLayout(form);
+
+  vcard3_ = new QCheckBox(tr("vCard 3.0 for older address books"), this);
+  vcard3_->setObjectName(QStringLiteral("export-vcard3"));
+  layout->addWidget(vcard3_);
+
+  count_ = new QLabel(this);
+  count_->setObjectName(QStringLiteral("export-count"));
+  layout->addWidget(count_);
+  error_ = new QLabel(this);
+  error_->setObjectName(QStringLiteral("export-error"));
+  error_->setWordWrap(true);
+  error_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  error_->setStyleSheet(QStringLiteral("color: #c62828;"));
+  error_->hide();
+  layout->addWidget(error_);
+  layout->addStretch(1);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  cancel_ = new QPushButton(tr("Cancel"), this);
+  export_ = new QPushButton(tr("Export"), this);
+  export_->setDefault(true);
+  buttons->addWidget(cancel_);
+  buttons->addWidget(export_);
+  layout->addLayout(buttons);
+
+  connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+  connect(export_, &QPushButton::clicked, this, &ExportSheet::exportNow);
+  connect(scope_, &QComboBox::currentIndexChanged, this, &ExportSheet::scopeChanged);
+  connect(format_, &QComboBox::currentIndexChanged, this, &ExportSheet::formatChanged);
+  formatChanged();
+}
+
+ExportSheet::~ExportSheet() = default;
+
+void ExportSheet::setSaveDialog(SaveDialog dialog) {
+  saveDialog_ = std::move(dialog);
+}
+
+void ExportSheet::start(const Uuid& eventID, const std::vector<Uuid>& shown,
+                        const std::vector<Uuid>& selected) {
+  shown_ = shown;
+  selected_ = selected;
+  eventName_.clear();
+  contacts_.clear();
+  error_->hide();
+  if (auto event = context_.store.find<Event>(eventID); event && *event) {
+    eventName_ = (*event)->name;
+  } else if (!event) {
+    log::data().error("Cannot read the event to export: {}", event.error().message);
+  }
+  if (auto contacts = contactsOf(context_.store, eventID)) {
+    contacts_ = std::move(*contacts);
+  } else {
+    error_->setText(tr("Cannot read the contacts: %1").arg(qs(contacts.error().message)));
+    error_->show();
+  }
+
+  {
+    UserDefaults defaults(context_.paths.defaultsFile());
+    const ExportFormat preferred = AppSettings(defaults).defaultExportFormat();
+    const QSignalBlocker quiet(format_);
+    format_->setCurrentIndex(std::max(0, format_->findData(static_cast<int>(preferred))));
+  }
+  formatChanged();
+  {
+    const QSignalBlocker quiet(scope_);
+    scope_->clear();
+    for (const auto& scope : EnumInfo<ExportScope>::cases)
+      scope_->addItem(coreText(scope.label), static_cast<int>(scope.value));
+    // The list's rows are a scope of their own when they are not all the contacts.
+    if (!shown_.empty() && shown_.size() != contacts_.size())
+      scope_->addItem(tr("Shown in the List"), kShownScope);
+    if (!selected_.empty()) scope_->addItem(tr("Selected Contacts"), kSelectedScope);
+    scope_->setCurrentIndex(0);
+  }
+  scopeChanged();
+  show();
+  raise();
+  activateWindow();
+}
+
+std::vector<Contact> ExportSheet::chosenContacts() const {
+  const int scope = scope_->currentData().toInt();
+  if (scope == kShownScope || scope == kSelectedScope) {
+    const std::vector<Uuid>& ids = scope == kShownScope ? shown_ : selected_;
+    const std::set<Uuid> wanted(ids.begin(), ids.end());
+    std::vector<Contact> chosen;
+    for (const Contact& c : contacts_)
+      if (wanted.contains(c.id)) chosen.push_back(c);
+    return chosen;
+  }
+  return contactsInScope(contacts_, static_cast<ExportScope>(scope));
+}
+
+int ExportSheet::contactCount() const {
+  return static_cast<int>(chosenContacts().size());
+}
+
+void ExportSheet::scopeChanged() {
+  count_->setText(tr("%Ln contacts will be exported", nullptr, contactCount()));
+}
+
+void ExportSheet::formatChanged() {
+  const auto format = static_cast<ExportFormat>(format_->currentData().toInt());
+  vcard3_->setVisible(format == ExportFormat::vcard);
+}
+
+QString ExportSheet::proposedPath() const {
+  const auto format = static_cast<ExportFormat>(format_->currentData().toInt());
+  const QString name = qs(proposedExportFileName(eventName_, format));
+  UserDefaults defaults(context_.paths.defaultsFile());
+  QString folder = expandHome(qs(AppSettings(defaults).defaultExportFolder()));
+  if (folder.isEmpty())
+    folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
+  return QDir(folder).filePath(name);
+}
+
+void ExportSheet::exportNow() {
+  error_->hide();
+  const auto format = static_cast<ExportFormat>(format_->currentData().toInt());
+  const std::vector<Contact> chosen = chosenContacts();
+  auto document = exportContacts(format, chosen, {.vcard3 = vcard3_->isChecked()});
+  if (!document) {
+    error_->setText(tr("Failed to save: %1").arg(qs(document.error().message)));
+    error_->show();
+    return;
+  }
+  const FormatFiles files = filesOf(format);
+  // The sheet is busy while the dialog is open: no second export starts.
+  export_->setEnabled(false);
+  const QString path = saveDialog_(this, {tr("Export Contacts"), proposedPath(), tr(files.filter),
+                                          QString::fromLatin1(files.suffix)});
+  export_->setEnabled(true);
+  if (path.isEmpty()) return;  // cancelled: nothing written, the sheet stays
+  // An export holds other people's personal data: readable by the user only.
+  if (auto written = writeFileAtomically(utf8(path), *document, 0600); !written) {
+    error_->setText(tr("Failed to save: %1").arg(qs(written.error().message)));
+    error_->show();
+    return;
+  }
+  Q_EMIT exported(path, static_cast<int>(chosen.size()));
+  accept();
+}
+
+}  // namespace qm::desktop
