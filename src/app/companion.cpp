@@ -11,6 +11,7 @@
 #include "app/control_server.h"
 #include "app/drafting_module.h"
 #include "app/list_module.h"
+#include "app/record_edit_module.h"
 #include "app/mcp_module.h"
 #include "app/message_dispatcher.h"
 #include "app/pairing_module.h"
@@ -42,6 +43,7 @@ class CompanionShell {
     auto* sync = add<SyncModule>(context, *pairing);
     auto* drafting = add<DraftingModule>(context, *sync);
     add<ListModule>(context);
+    add<RecordEditModule>(context, *sync);
     mcp_ = add<McpModule>(context);
     add<ChangeFeedModule>(context, *pairing, *sync, *drafting);
   }

@@ -6,6 +6,7 @@
 
 #include "app/application.h"
 #include "app/control_server.h"
+#include "app/request_records.h"
 #include "app/sync_module.h"
 #include "drafting/follow_up_generator.h"
 #include "drafting/mac_proxy_service.h"
@@ -48,17 +49,6 @@ Result<std::vector<Contact>> selectedForDrafts(Store& store, const Event& event,
   return contacts;
 }
 
-/// A UUID named `key` in a request, or the error to answer with.
-Result<Uuid> idIn(const nlohmann::json& request, const char* key, std::string_view what) {
-  const auto value = request.find(key);
-  if (value != request.end() && value->is_string()) {
-    if (auto id = Uuid::parse(value->get_ref<const std::string&>())) return *id;
-  }
-  return Error(ErrorCode::invalidArgument,
-               std::string(what) + " is not an identifier (a UUID): " +
-                   (value == request.end() ? std::string("none") : value->dump()));
-}
-
 /// The "tone" of a request: warm, neutral (the default) or formal.
 Result<Tone> toneIn(const nlohmann::json& request) {
   const auto value = request.find("tone");
@@ -68,22 +58,6 @@ Result<Tone> toneIn(const nlohmann::json& request) {
   }
   return Error(ErrorCode::invalidArgument,
                "The tone must be warm, neutral or formal, not " + value->dump());
-}
-
-/// A stored record by id, or the error to answer with.
-template <class R>
-Result<R> existing(Store& store, const Uuid& id, std::string_view what) {
-  auto found = QM_TRY(store.find<R>(id));
-  if (!found) return Error(ErrorCode::notFound, "No " + std::string(what) + " with id " + id.str());
-  return std::move(*found);
-}
-
-/// The stored record whose id a request names under `key`.
-template <class R>
-Result<R> recordIn(Store& store, const nlohmann::json& request, const char* key,
-                   std::string_view what) {
-  const Uuid id = QM_TRY(idIn(request, key, "The " + std::string(what) + " id"));
-  return existing<R>(store, id, what);
 }
 
 nlohmann::json batchJSON(const BatchGenerationState& state) {

@@ -186,6 +186,16 @@ void SyncModule::followImport() {
   importWaiting_->lastPending = pending;
 }
 
+SyncModule::Push SyncModule::pushContact(const Contact& contact) {
+  const std::size_t queuedBefore = service_->deltaJournal().pendingEnvelopes().size();
+  service_->pushContact(contact);
+  const bool queued = service_->deltaJournal().pendingEnvelopes().size() > queuedBefore;
+  const PushResult& result = service_->lastPushResult();
+  if (queued) return {"queued", result.message};
+  if (result.kind == PushResult::Kind::failed) return {"failed", result.message};
+  return {"sent", {}};
+}
+
 void SyncModule::registerCommands(ControlServer& control) {
   control.handle("sync.now", [this](const nlohmann::json&, std::shared_ptr<ControlReply> reply) {
     if (auto requested = service_->requestFullSync(); !requested) {
@@ -256,14 +266,12 @@ void SyncModule::registerCommands(ControlServer& control) {
           reply->fail("No contact with id " + id->str());
           return;
         }
-        const std::size_t queuedBefore = service_->deltaJournal().pendingEnvelopes().size();
-        service_->pushContact(**contact);
-        const bool queued = service_->deltaJournal().pendingEnvelopes().size() > queuedBefore;
-        const PushResult& result = service_->lastPushResult();
-        if (result.kind == PushResult::Kind::failed && !queued) {
-          reply->fail(result.message);
+        const Push push = pushContact(**contact);
+        if (push.outcome == "failed") {
+          reply->fail(push.message);
           return;
         }
+        const bool queued = push.outcome == "queued";
         reply->succeed({{"name", (*contact)->fullName()}, {"queued", queued}});
       });
 }

@@ -12,6 +12,7 @@
 namespace qm {
 
 class ControlReply;
+struct Contact;
 class PairingModule;
 class PairingPhoneChannel;
 class SyncService;
@@ -43,6 +44,16 @@ class SyncModule final : public CompanionModule {
 
   /// The running service (between `start` and `stop`).
   SyncService& service() { return *service_; }
+
+  /// What became of a contact edited here and pushed to the phone: "sent",
+  /// "queued" (kept until the paired phone is back; `message` says it is not
+  /// connected) or "failed" (`message` says why: no phone paired, or the
+  /// contact could not be encoded).
+  struct Push {
+    std::string outcome;
+    std::string message;
+  };
+  Push pushContact(const Contact& contact);
 
  private:
   struct Waiting;
