@@ -15,6 +15,8 @@ packages=(
   libcli11-dev libspdlog-dev libavahi-client-dev libsecret-1-dev libxlsxwriter-dev
   # the desktop window (Qt 6 Widgets; fonts so that CJK names show)
   qt6-base-dev libgl-dev fonts-noto-cjk
+  # the window's French translation: lupdate/lrelease, and Qt's own French texts
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   # tests and benchmarks; Xvfb and ImageMagick for the window's screenshots
   libgtest-dev libgmock-dev libbenchmark-dev zbar-tools desktop-file-utils appstream
   xvfb xauth imagemagick

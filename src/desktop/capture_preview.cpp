@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "common/enum_info.h"
+#include "desktop/language.h"
 #include "desktop/qt_text.h"
 
 namespace qm::desktop {
@@ -18,7 +19,7 @@ CapturePreview::CapturePreview(const CaptureMedia& capture, const QString& image
                                QWidget* parent)
     : QDialog(parent) {
   setWindowTitle(
-      tr("%1 · %2").arg(qs(displayLabel(capture.captureType)),
+      tr("%1 · %2").arg(coreText(displayLabel(capture.captureType)),
                         QLocale().toString(toQDateTime(capture.capturedAt), QLocale::ShortFormat)));
   auto* layout = new QVBoxLayout(this);
 

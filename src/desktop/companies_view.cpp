@@ -12,6 +12,7 @@
 
 #include "common/log.h"
 #include "desktop/contact_list_model.h"
+#include "desktop/language.h"
 #include "desktop/qt_text.h"
 #include "store/relationships.h"
 
@@ -38,7 +39,7 @@ CompaniesView::CompaniesView(DesktopContext& context, QWidget* parent)
   sort_ = new QComboBox(this);
   sort_->setAccessibleName(tr("Sort companies by"));
   sortLabel->setBuddy(sort_);
-  for (const auto& field : EnumInfo<CompanySortField>::cases) sort_->addItem(qs(field.label));
+  for (const auto& field : EnumInfo<CompanySortField>::cases) sort_->addItem(coreText(field.label));
   connect(sort_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (index < 0) return;
     state_.sortField = EnumInfo<CompanySortField>::cases[static_cast<std::size_t>(index)].value;

@@ -20,6 +20,7 @@
 #include "common/log.h"
 #include "desktop/capture_preview.h"
 #include "desktop/contact_list_model.h"
+#include "desktop/language.h"
 #include "desktop/qt_text.h"
 #include "store/relationships.h"
 #include "store/store.h"
@@ -285,7 +286,7 @@ void ContactDetailView::build(const Snapshot& shown) {
   for (const std::string& name : c.alsoMetBy) alsoMetBy << qs(name);
   const QLocale locale;
   addGroup(layout, content, tr("Meeting"),
-           {{tr("Status"), qs(displayLabel(c.status))},
+           {{tr("Status"), coreText(displayLabel(c.status))},
             {tr("Met at"), dateTime(c.metAt)},
             {tr("Rating"),
              c.interactionRating && *c.interactionRating > 0
@@ -352,7 +353,7 @@ void ContactDetailView::addNotes(const Snapshot& shown, QVBoxLayout* layout, QWi
     const QString text = noteText(note);
     if (!text.isEmpty()) layout->addWidget(textLabel(text, parent));
     QLabel* about = mutedLabel(joined({shortDate(note.createdAt), qs(note.createdByName),
-                                       qs(displayLabel(note.noteType))}),
+                                       coreText(displayLabel(note.noteType))}),
                                parent);
     about->setContentsMargins(0, 0, 0, 8);
     layout->addWidget(about);
@@ -393,7 +394,7 @@ void ContactDetailView::addCaptures(const Snapshot& shown, QVBoxLayout* layout, 
     const QString file = imageFile(shown.contact, capture);
     const QString caption = capture.caption && !capture.caption->empty()
                                 ? qs(capture.caption)
-                                : qs(displayLabel(capture.captureType));
+                                : coreText(displayLabel(capture.captureType));
     auto* tile = new QWidget(parent);
     auto* tileLayout = new QVBoxLayout(tile);
     tileLayout->setContentsMargins(0, 0, 0, 0);
@@ -448,7 +449,7 @@ void ContactDetailView::addDrafts(const Snapshot& shown, QVBoxLayout* layout, QW
     });
     layout->addWidget(link);
     const auto status = parseEnum<DraftStatus>(d.status);
-    QLabel* about = mutedLabel(joined({status ? qs(displayLabel(*status)) : qs(d.status),
+    QLabel* about = mutedLabel(joined({status ? coreText(displayLabel(*status)) : qs(d.status),
                                        shortDate(d.editedAt.value_or(d.generatedAt))}),
                                parent);
     about->setContentsMargins(0, 0, 0, 8);

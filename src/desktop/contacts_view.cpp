@@ -17,6 +17,7 @@
 #include "common/log.h"
 #include "desktop/companion_link.h"
 #include "desktop/contact_list_model.h"
+#include "desktop/language.h"
 #include "desktop/qt_text.h"
 #include "ui/bulk_actions.h"
 #include "ui/dashboard.h"
@@ -30,9 +31,9 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
   auto* chipBar = new QHBoxLayout;
   for (std::size_t i = 0; i < kFilterChips.size(); ++i) {
     auto* chip = new QToolButton(this);
-    chip->setText(qs(kFilterChips[i].label));
+    chip->setText(coreText(kFilterChips[i].label));
     chip->setCheckable(true);
-    chip->setAccessibleName(tr("Filter: %1").arg(qs(kFilterChips[i].label)));
+    chip->setAccessibleName(tr("Filter: %1").arg(coreText(kFilterChips[i].label)));
     chip->setToolButtonStyle(Qt::ToolButtonTextOnly);
     connect(chip, &QToolButton::toggled, this, [this, i](bool on) {
       state_.*(kFilterChips[i].state) = on;
@@ -71,7 +72,7 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
   sort_ = new QComboBox(this);
   sort_->setAccessibleName(tr("Sort contacts by"));
   sortLabel->setBuddy(sort_);
-  for (const auto& field : EnumInfo<ContactSortField>::cases) sort_->addItem(qs(field.label));
+  for (const auto& field : EnumInfo<ContactSortField>::cases) sort_->addItem(coreText(field.label));
   connect(sort_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (index < 0) return;
     state_.sortField = EnumInfo<ContactSortField>::cases[static_cast<std::size_t>(index)].value;
@@ -310,8 +311,8 @@ void ContactsView::selectionChanged() {
   clear_->setEnabled(state_.anyFilter());
   const std::size_t count = state_.selection.size();
   selectionBar_->setVisible(count > 0);
-  selectionText_->setText(qs(selectionSummary(count)));
-  generate_->setText(qs(generateDraftsLabel(count)));
+  selectionText_->setText(coreText(selectionSummary(count)));
+  generate_->setText(coreText(generateDraftsLabel(count)));
 }
 
 void ContactsView::markSelected(const char* action) {

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "common/log.h"
+#include "desktop/language.h"
 #include "desktop/qt_text.h"
 #include "store/event.h"
 #include "store/store.h"
@@ -103,11 +104,11 @@ void DashboardView::showEventDashboard(const Uuid& eventID) {
   for (const DashboardItem& item :
        nextActions(nextActionCounts(records->contacts, records->approvedDrafts))) {
     if (item.kind == "allCaughtUp") {
-      layout->addWidget(new QLabel(QStringLiteral("✓ ") + qs(item.text)));
+      layout->addWidget(new QLabel(QStringLiteral("✓ ") + coreText(item.text)));
       continue;
     }
     const std::string kind = item.kind;
-    const QString text = qs(item.text);
+    const QString text = coreText(item.text);
     layout->addWidget(
         linkLine(text, this, [this, kind, text] { Q_EMIT actionChosen(kind, text); }));
   }
@@ -159,7 +160,7 @@ void DashboardView::showPortfolio() {
   addHeading(layout, tr("ATTENTION ITEMS"));
   for (const DashboardItem& item : attentionItems(portfolio->counts)) {
     const QString mark = item.kind == "allCaughtUp" ? QStringLiteral("✓ ") : QStringLiteral("• ");
-    auto* label = new QLabel(mark + qs(item.text));
+    auto* label = new QLabel(mark + coreText(item.text));
     label->setWordWrap(true);
     layout->addWidget(label);
   }

@@ -31,6 +31,7 @@
 #include "desktop/contacts_view.h"
 #include "desktop/desktop_context.h"
 #include "desktop/event_sidebar.h"
+#include "desktop/language.h"
 #include "desktop/main_window.h"
 #include "desktop/pairing_window.h"
 #include "desktop/process_figures.h"
@@ -199,6 +200,8 @@ int main(int argc, char** argv) {
     UserDefaults defaults(paths.defaultsFile());
     AppSettings settings(defaults);
     applyAppearance(app, settings.appearance(), settings.density());
+    // Before any window exists: every text is translated when it is made.
+    applyLanguage(app, settings.appLanguage());
   }
 
   CompanionLink link(qs(paths.controlSocket().string()), companionProgram());

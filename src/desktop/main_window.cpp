@@ -27,6 +27,7 @@
 #include "desktop/event_sidebar.h"
 #include "desktop/export_sheet.h"
 #include "desktop/import_sheet.h"
+#include "desktop/language.h"
 #include "desktop/pairing_window.h"
 #include "desktop/qt_text.h"
 #include "desktop/record_table_view.h"
@@ -42,11 +43,13 @@ namespace qm::desktop {
 
 namespace {
 
-template <class... F>
+// typename, not class: lupdate takes "class... F" for a class F and files
+// the window's texts under it.
+template <typename... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
-template <class... F>
+template <typename... F>
 Overloaded(F...) -> Overloaded<F...>;
 
 }  // namespace
@@ -373,7 +376,7 @@ void MainWindow::updateSync(const QJsonObject& event) {
 void MainWindow::showStatus() {
   QStringList parts;
   const QString state = pairingState_.value("stateText").toString();
-  parts << (state.isEmpty() ? tr("Not connected") : state);
+  parts << (state.isEmpty() ? tr("Not connected") : coreText(utf8(state)));
   const QString phone = pairingState_.value("phone").toString();
   if (!phone.isEmpty()) parts << phone;
   if (syncState_.value("isSyncing").toBool()) {

@@ -13,6 +13,7 @@
 
 #include "common/enum_info.h"
 #include "desktop/companion_link.h"
+#include "desktop/language.h"
 #include "desktop/qr_image.h"
 #include "desktop/qt_text.h"
 #include "pairing/pairing_service.h"
@@ -27,7 +28,7 @@ constexpr int kCodeSide = 240;
 /// The user's words for a raw pairing state ("reconnecting" → "Reconnecting").
 QString stateText(const QString& raw) {
   const auto state = parseEnum<PairingState>(utf8(raw));
-  return state ? qs(displayLabel(*state)) : raw;
+  return state ? coreText(displayLabel(*state)) : raw;
 }
 
 }  // namespace

@@ -1,0 +1,226 @@
+// The window's language: the French catalogue covers every text of the
+// window's sources, and with French chosen (or French as the session's
+// language) the window speaks French and writes numbers and dates the French
+// way.
+
+#include <QApplication>
+#include <QDate>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QTabBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QXmlStreamReader>
+#include <map>
+#include <set>
+
+#include "desktop/contact_detail_view.h"
+#include "desktop/contact_list_model.h"
+#include "desktop/contacts_view.h"
+#include "desktop/event_sidebar.h"
+#include "desktop/export_sheet.h"
+#include "desktop/language.h"
+#include "desktop/main_window.h"
+#include "desktop_fixture.h"
+#include "settings/app_settings.h"
+#include "settings/user_defaults.h"
+
+namespace qm::test {
+namespace {
+
+using desktop::MainWindow;
+
+/// One text of a catalogue: its translation(s) and whether it is finished.
+struct Entry {
+  QStringList translations;
+  bool finished = false;
+};
+using Catalogue = std::map<std::pair<QString, QString>, Entry>;  // (context, source)
+
+Catalogue readCatalogue(const QString& path) {
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+  Catalogue entries;
+  QXmlStreamReader xml(&file);
+  QString context, source;
+  Entry entry;
+  while (!xml.atEnd()) {
+    xml.readNext();
+    if (!xml.isStartElement()) {
+      if (xml.isEndElement() && xml.name() == QLatin1String("message"))
+        entries[{context, source}] = entry;
+      continue;
+    }
+    if (xml.name() == QLatin1String("name")) {
+      context = xml.readElementText();
+    } else if (xml.name() == QLatin1String("message")) {
+      entry = {};
+      source.clear();
+    } else if (xml.name() == QLatin1String("source")) {
+      source = xml.readElementText();
+    } else if (xml.name() == QLatin1String("translation")) {
+      const QStringView type = xml.attributes().value(QLatin1String("type"));
+      entry.finished = type.isEmpty();
+      // A plural text holds its forms; a plain one its text.
+      QString text;
+      while (!(xml.isEndElement() && xml.name() == QLatin1String("translation")) && !xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("numerusform"))
+          entry.translations << xml.readElementText();
+        else if (xml.isCharacters())
+          text += xml.text();
+      }
+      if (entry.translations.isEmpty()) entry.translations << text.trimmed();
+    }
+  }
+  EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+  return entries;
+}
+
+/// The placeholders a text fills in: %1…%99, %n, %Ln.
+std::multiset<QString> placeholders(const QString& text) {
+  static const QRegularExpression kPlaceholder(QStringLiteral("%(L?n|\\d{1,2})"));
+  std::multiset<QString> found;
+  for (auto it = kPlaceholder.globalMatch(text); it.hasNext();) found.insert(it.next().captured());
+  return found;
+}
+
+TEST(FrenchCatalogue, TranslatesEveryTextOfTheWindowWithItsPlaceholders) {
+  // The texts as the sources have them now, read the way update_translations does.
+  TempDir scratch;
+  const QString fresh = desktop::qs((scratch.path() / "fresh_fr.ts").string());
+  const auto scanned =
+      runCommand(LUPDATE_BINARY,
+                 {DESKTOP_SOURCE_DIR, "-I", DESKTOP_SOURCE_DIR "/..", "-extensions", "cpp,h",
+                  "-locations", "none", "-no-obsolete", "-ts", desktop::utf8(fresh)},
+                 {});
+  ASSERT_EQ(scanned.exitCode, 0) << scanned.err;
+  const Catalogue texts = readCatalogue(fresh);
+  ASSERT_GT(texts.size(), 100u);
+  const Catalogue french = readCatalogue(QStringLiteral(FRENCH_CATALOGUE));
+
+  QStringList missing, unfinished, wrongPlaceholders;
+  for (const auto& [key, unused] : texts) {
+    const QString where = key.first + QStringLiteral(": ") + key.second;
+    const auto found = french.find(key);
+    if (found == french.end()) {
+      missing << where;
+      continue;
+    }
+    const Entry& entry = found->second;
+    if (!entry.finished || std::any_of(entry.translations.begin(), entry.translations.end(),
+                                       [](const QString& t) { return t.trimmed().isEmpty(); })) {
+      unfinished << where;
+      continue;
+    }
+    for (const QString& translation : entry.translations)
+      if (placeholders(translation) != placeholders(key.second)) wrongPlaceholders << where;
+  }
+  const auto list = [](const QStringList& l) {
+    return l.join(QStringLiteral("\n  ")).toStdString();
+  };
+  EXPECT_TRUE(missing.isEmpty()) << "Not in the French catalogue (build update_translations, then "
+                                    "translate):\n  "
+                                 << list(missing);
+  EXPECT_TRUE(unfinished.isEmpty()) << "Without a finished translation:\n  " << list(unfinished);
+  EXPECT_TRUE(wrongPlaceholders.isEmpty())
+      << "A translation whose placeholders differ from the text's:\n  " << list(wrongPlaceholders);
+}
+
+/// 1200 with any space as the group separator.
+const QString kTwelveHundred = QStringLiteral("1[\\s\\x{00A0}\\x{202F}]200");
+
+QStringList tabTexts(const QWidget& window) {
+  QStringList texts;
+  for (const QTabBar* bar : window.findChildren<QTabBar*>())
+    for (int i = 0; i < bar->count(); ++i) texts << bar->tabText(i);
+  return texts;
+}
+
+class LanguageTest : public DesktopFixture {
+ protected:
+  void TearDown() override {
+    // The next tests read English texts and the session's formats.
+    desktop::applyLanguage(*qApp, AppLanguage::en);
+    QLocale::setDefault(session_);
+    DesktopFixture::TearDown();
+  }
+
+  /// What a French window shows: its own texts, the core's labels, a grouped
+  /// number and a day-first date.
+  void expectFrenchWindow() {
+    MainWindow window(context());
+    window.show();
+    EXPECT_TRUE(tabTexts(window).contains("Entreprises"))
+        << tabTexts(window).join(", ").toStdString();
+    QStringList actions;
+    for (QAction* a : window.findChild<QToolBar*>()->actions()) actions << a->text();
+    EXPECT_TRUE(actions.contains("Synchroniser")) << actions.join(", ").toStdString();
+
+    desktop::EventSidebar& sidebar = *window.sidebar();
+    EXPECT_EQ(sidebar.item(0)->text(), "Tous les événements");
+    // "1 200 contacts": the French group separator is a (narrow) no-break space.
+    const QString details = sidebar.item(1)->data(Qt::AccessibleTextRole).toString();
+    EXPECT_TRUE(details.contains(QRegularExpression(kTwelveHundred + QStringLiteral(" contacts"))))
+        << details.toStdString();
+
+    sidebar.setCurrentRow(1);
+    window.setMode(MainWindow::Mode::contacts);
+    desktop::ContactsView& contacts = *window.contactsView();
+    QStringList chips;
+    for (auto* chip : contacts.findChildren<QToolButton*>()) chips << chip->text();
+    EXPECT_TRUE(chips.contains("Favoris")) << chips.join(", ").toStdString();
+    EXPECT_EQ(contacts.model()
+                  ->headerData(desktop::ContactListModel::company, Qt::Horizontal, Qt::DisplayRole)
+                  .toString(),
+              "Entreprise");
+
+    // The first contact's note, written today, is dated day first.
+    contacts.reveal(contacts.model()->contactAt(0)->id);
+    const QString today = QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));
+    QStringList texts;
+    for (auto* label : window.detailView()->findChildren<QLabel*>()) texts << label->text();
+    EXPECT_TRUE(texts.filter(today).size() > 0) << texts.join(" | ").toStdString();
+
+    window.exportContacts();
+    desktop::ExportSheet& sheet = *window.exportSheet();
+    EXPECT_EQ(sheet.windowTitle(), "Exporter les contacts");
+    EXPECT_TRUE(sheet.countLabel()->text().contains(QRegularExpression(
+        QStringLiteral("^") + kTwelveHundred + QStringLiteral(" contacts seront exportés$"))))
+        << sheet.countLabel()->text().toStdString();
+    sheet.reject();
+  }
+
+  QLocale session_ = QLocale();
+};
+
+TEST_F(LanguageTest, TheFrenchSettingShowsTheWindowInFrench) {
+  demoData(1200, "Salon Lyon");
+  UserDefaults defaults(paths.defaultsFile());
+  ASSERT_TRUE(AppSettings(defaults).setAppLanguage(AppLanguage::fr).ok());
+  const QLocale chosen = desktop::applyLanguage(*qApp, AppSettings(defaults).appLanguage());
+  EXPECT_EQ(chosen.language(), QLocale::French);
+  expectFrenchWindow();
+
+  // English again: the window's own texts are English.
+  desktop::applyLanguage(*qApp, AppLanguage::en);
+  MainWindow window(context());
+  EXPECT_TRUE(tabTexts(window).contains("Companies")) << tabTexts(window).join(", ").toStdString();
+}
+
+// Runs as its own test with LANG=fr_FR.UTF-8 (see the CMake file); in an
+// English session it has nothing to show.
+TEST_F(LanguageTest, TheSystemSettingFollowsAFrenchSession) {
+  if (QLocale::system().language() != QLocale::French)
+    GTEST_SKIP() << "the session is not French; run with LANG=fr_FR.UTF-8";
+  demoData(1200, "Salon Lyon");
+  UserDefaults defaults(paths.defaultsFile());
+  ASSERT_EQ(AppSettings(defaults).appLanguage(), AppLanguage::system);
+  desktop::applyLanguage(*qApp, AppSettings(defaults).appLanguage());
+  expectFrenchWindow();
+}
+
+}  // namespace
+}  // namespace qm::test
