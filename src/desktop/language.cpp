@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QRegularExpression>
 #include <QTranslator>
 #include <QtGlobal>
 
@@ -11,6 +12,124 @@ namespace {
 
 constexpr const char* kCoreContext = "CoreText";
 const QString kTranslatorName = QStringLiteral("quillmere-translator");
+
+// The English texts the core libraries hand the window: the labels of their
+// choices and the sentences of the dashboard and the contacts list. A count
+// in a sentence stands as %n (and a second one as %1), as coreText looks it
+// up. Listed here so that lupdate puts them in the catalogue.
+[[maybe_unused]] constexpr const char* kCoreTexts[] = {
+    // Filter chips and orderings of the contacts and companies lists.
+    QT_TRANSLATE_NOOP("CoreText", "Favorites"),
+    QT_TRANSLATE_NOOP("CoreText", "Targets"),
+    QT_TRANSLATE_NOOP("CoreText", "Met"),
+    QT_TRANSLATE_NOOP("CoreText", "Not Met"),
+    QT_TRANSLATE_NOOP("CoreText", "Follow-Up"),
+    QT_TRANSLATE_NOOP("CoreText", "Team Met"),
+    QT_TRANSLATE_NOOP("CoreText", "Notes"),
+    QT_TRANSLATE_NOOP("CoreText", "Name"),
+    QT_TRANSLATE_NOOP("CoreText", "Company"),
+    QT_TRANSLATE_NOOP("CoreText", "Tier"),
+    QT_TRANSLATE_NOOP("CoreText", "Score"),
+    QT_TRANSLATE_NOOP("CoreText", "Status"),
+    QT_TRANSLATE_NOOP("CoreText", "Targets First"),
+    QT_TRANSLATE_NOOP("CoreText", "Recently Met"),
+    QT_TRANSLATE_NOOP("CoreText", "Highest Rated"),
+    QT_TRANSLATE_NOOP("CoreText", "Lowest Rated"),
+    QT_TRANSLATE_NOOP("CoreText", "A–Z"),
+    QT_TRANSLATE_NOOP("CoreText", "Most Contacts"),
+    QT_TRANSLATE_NOOP("CoreText", "Best Rated"),
+    QT_TRANSLATE_NOOP("CoreText", "Most Met"),
+    // Record states and kinds.
+    QT_TRANSLATE_NOOP("CoreText", "Imported"),
+    QT_TRANSLATE_NOOP("CoreText", "Scanned"),
+    QT_TRANSLATE_NOOP("CoreText", "Manual"),
+    QT_TRANSLATE_NOOP("CoreText", "Screenshot Import"),
+    QT_TRANSLATE_NOOP("CoreText", "Declined"),
+    QT_TRANSLATE_NOOP("CoreText", "No Show"),
+    QT_TRANSLATE_NOOP("CoreText", "None"),
+    QT_TRANSLATE_NOOP("CoreText", "In Progress"),
+    QT_TRANSLATE_NOOP("CoreText", "Complete"),
+    QT_TRANSLATE_NOOP("CoreText", "Partial"),
+    QT_TRANSLATE_NOOP("CoreText", "Failed"),
+    QT_TRANSLATE_NOOP("CoreText", "Awaiting Domain Verification"),
+    QT_TRANSLATE_NOOP("CoreText", "Met by Teammate"),
+    QT_TRANSLATE_NOOP("CoreText", "Archived"),
+    QT_TRANSLATE_NOOP("CoreText", "Text"),
+    QT_TRANSLATE_NOOP("CoreText", "Voice"),
+    QT_TRANSLATE_NOOP("CoreText", "Handwriting"),
+    QT_TRANSLATE_NOOP("CoreText", "Business Card"),
+    QT_TRANSLATE_NOOP("CoreText", "Badge"),
+    QT_TRANSLATE_NOOP("CoreText", "Document"),
+    QT_TRANSLATE_NOOP("CoreText", "NFC"),
+    QT_TRANSLATE_NOOP("CoreText", "Other"),
+    QT_TRANSLATE_NOOP("CoreText", "Warm"),
+    QT_TRANSLATE_NOOP("CoreText", "Neutral"),
+    QT_TRANSLATE_NOOP("CoreText", "Formal"),
+    QT_TRANSLATE_NOOP("CoreText", "Draft"),
+    QT_TRANSLATE_NOOP("CoreText", "Approved"),
+    QT_TRANSLATE_NOOP("CoreText", "Sent"),
+    QT_TRANSLATE_NOOP("CoreText", "Dismissed"),
+    QT_TRANSLATE_NOOP("CoreText", "This month"),
+    QT_TRANSLATE_NOOP("CoreText", "This quarter"),
+    QT_TRANSLATE_NOOP("CoreText", "Next quarter"),
+    QT_TRANSLATE_NOOP("CoreText", "Next year"),
+    QT_TRANSLATE_NOOP("CoreText", "Low"),
+    QT_TRANSLATE_NOOP("CoreText", "Medium"),
+    QT_TRANSLATE_NOOP("CoreText", "High"),
+    // Report sections.
+    QT_TRANSLATE_NOOP("CoreText", "Executive Summary"),
+    QT_TRANSLATE_NOOP("CoreText", "Performance Overview"),
+    QT_TRANSLATE_NOOP("CoreText", "Companies Engaged Table"),
+    QT_TRANSLATE_NOOP("CoreText", "Contacts Met Table"),
+    QT_TRANSLATE_NOOP("CoreText", "Top-Priority Follow-Up"),
+    QT_TRANSLATE_NOOP("CoreText", "Account / Company Opportunities"),
+    QT_TRANSLATE_NOOP("CoreText", "Team Activity & Coordination"),
+    QT_TRANSLATE_NOOP("CoreText", "Missed Targets & Recovery"),
+    QT_TRANSLATE_NOOP("CoreText", "Key Themes & Market Insights"),
+    QT_TRANSLATE_NOOP("CoreText", "Data Gaps & Recovery"),
+    QT_TRANSLATE_NOOP("CoreText", "Recommended Next Actions"),
+    QT_TRANSLATE_NOOP("CoreText", "Contact Appendix"),
+    QT_TRANSLATE_NOOP("CoreText", "Draft Follow-Up Messages"),
+    // Settings choices and export scopes and formats. The language names stay
+    // in their own language; the format names are names.
+    QT_TRANSLATE_NOOP("CoreText", "System"),
+    QT_TRANSLATE_NOOP("CoreText", "Brief"),
+    QT_TRANSLATE_NOOP("CoreText", "Standard"),
+    QT_TRANSLATE_NOOP("CoreText", "Detailed"),
+    QT_TRANSLATE_NOOP("CoreText", "AI proxy"),
+    QT_TRANSLATE_NOOP("CoreText", "Chat completions (OpenAI-compatible)"),
+    QT_TRANSLATE_NOOP("CoreText", "CSV (Generic)"),
+    QT_TRANSLATE_NOOP("CoreText", "All Contacts"),
+    QT_TRANSLATE_NOOP("CoreText", "Met Only"),
+    QT_TRANSLATE_NOOP("CoreText", "Targets Only"),
+    QT_TRANSLATE_NOOP("CoreText", "Favorites Only"),
+    // The dashboard and the contacts list.
+    QT_TRANSLATE_NOOP("CoreText", "All caught up — no pending actions"),
+    QT_TRANSLATE_N_NOOP("CoreText", "Review %n draft"),
+    QT_TRANSLATE_N_NOOP("CoreText", "Review %n drafts"),
+    QT_TRANSLATE_N_NOOP("CoreText", "Fix %n missing email"),
+    QT_TRANSLATE_N_NOOP("CoreText", "Fix %n missing emails"),
+    QT_TRANSLATE_N_NOOP("CoreText", "Follow up with %n high-priority contact"),
+    QT_TRANSLATE_N_NOOP("CoreText", "Follow up with %n high-priority contacts"),
+    QT_TRANSLATE_N_NOOP("CoreText", "Export %n CRM-ready contact"),
+    QT_TRANSLATE_N_NOOP("CoreText", "Export %n CRM-ready contacts"),
+    QT_TRANSLATE_N_NOOP("CoreText", "Review %n contact with data issues"),
+    QT_TRANSLATE_N_NOOP("CoreText", "Review %n contacts with data issues"),
+    QT_TRANSLATE_N_NOOP("CoreText", "Assign owners to %n contact"),
+    QT_TRANSLATE_N_NOOP("CoreText", "Assign owners to %n contacts"),
+    QT_TRANSLATE_N_NOOP("CoreText", "%n event with no meetings yet"),
+    QT_TRANSLATE_N_NOOP("CoreText", "%n events with no meetings yet"),
+    QT_TRANSLATE_N_NOOP("CoreText", "%n contact missing email across %1 event"),
+    QT_TRANSLATE_N_NOOP("CoreText", "%n contact missing email across %1 events"),
+    QT_TRANSLATE_N_NOOP("CoreText", "%n contacts missing email across %1 event"),
+    QT_TRANSLATE_N_NOOP("CoreText", "%n contacts missing email across %1 events"),
+    QT_TRANSLATE_N_NOOP("CoreText", "%n opportunity without next steps"),
+    QT_TRANSLATE_N_NOOP("CoreText", "%n opportunities without next steps"),
+    QT_TRANSLATE_N_NOOP("CoreText", "%n contact without tier assignment"),
+    QT_TRANSLATE_N_NOOP("CoreText", "%n contacts without tier assignment"),
+    QT_TRANSLATE_N_NOOP("CoreText", "%n contacts selected"),
+    QT_TRANSLATE_N_NOOP("CoreText", "Generate Drafts (%n)"),
+};
 
 /// Loads `file` (a catalogue base name) for `locale` from `folder` and
 /// installs it; false when there is no such catalogue.
@@ -61,8 +180,26 @@ QLocale applyLanguage(QCoreApplication& app, AppLanguage language) {
 }
 
 QString coreText(std::string_view english) {
-  const QByteArray key(english.data(), static_cast<qsizetype>(english.size()));
-  return QCoreApplication::translate(kCoreContext, key.constData());
+  // "3 contacts selected" is looked up as "%n contacts selected" with n = 3;
+  // a second count stands as %1. Without a translation the English comes back.
+  static const QRegularExpression kNumber(QStringLiteral("\\d+"));
+  const QString text = QString::fromUtf8(english.data(), static_cast<qsizetype>(english.size()));
+  QString key;
+  QList<qlonglong> counts;
+  qsizetype from = 0;
+  for (auto it = kNumber.globalMatch(text); it.hasNext();) {
+    const QRegularExpressionMatch m = it.next();
+    key += text.mid(from, m.capturedStart() - from);
+    key += counts.isEmpty() ? QStringLiteral("%n") : QStringLiteral("%%1").arg(counts.size());
+    counts.push_back(m.captured().toLongLong());
+    from = m.capturedEnd();
+  }
+  key += text.mid(from);
+  const QByteArray source = key.toUtf8();
+  QString shown = QCoreApplication::translate(kCoreContext, source.constData(), nullptr,
+                                              counts.isEmpty() ? -1 : static_cast<int>(counts[0]));
+  for (qsizetype i = 1; i < counts.size(); ++i) shown = shown.arg(counts[i]);
+  return shown;
 }
 
 }  // namespace qm::desktop
