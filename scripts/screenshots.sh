@@ -10,6 +10,8 @@
 #                           and very long names
 #   search.png              the search (Ctrl+K) with a query
 #   pairing.png             the pairing window
+#   export-sheet.png        the export sheet, from the contacts with one selected
+#   contacts-fr.png         the contacts in a French session (appLanguage system)
 #
 # It installs what is missing (scripts/setup.sh), builds `quillmere` and
 # `quillmere-desktop` (the dev preset; QUILLMERE_BUILD_DIR=DIR builds there
@@ -250,6 +252,10 @@ shot companies.png 0.8 -- --event "Web Summit Lisbon" --mode companies
 shot contact-detail-cjk.png 0.8 -- --event "Asia Tech Expo 東京" --contact "王秀英"
 shot search.png 1.2 -- --event "Web Summit Lisbon" --mode contacts --search "acme"
 capture=Pairing shot pairing.png 1.2 -- --pairing
+capture="Export Contacts" shot export-sheet.png 1.2 -- --event "Web Summit Lisbon" \
+  --contact "Ada Lovelace" --export
+LC_ALL= LANG=fr_FR.UTF-8 shot contacts-fr.png 0.8 -- --event "Web Summit Lisbon" \
+  --contact "Ada Lovelace"
 
 setting appearance dark
 shot contacts-dark.png 0.8 -- --event "Web Summit Lisbon" --contact "Ada Lovelace"

@@ -80,6 +80,12 @@ ExportSheet::ExportSheet(DesktopContext& context, QWidget* parent)
   setMinimumWidth(420);
 
   auto* layout = new QVBoxLayout(this);
+  event_ = new QLabel(this);
+  event_->setObjectName(QStringLiteral("export-event"));
+  QFont bold = event_->font();
+  bold.setBold(true);
+  event_->setFont(bold);
+  layout->addWidget(event_);
   auto* form = new QFormLayout;
   form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
   format_ = new QComboBox(this);
@@ -137,10 +143,12 @@ void ExportSheet::start(const Uuid& eventID, const std::vector<Uuid>& shown,
   shown_ = shown;
   selected_ = selected;
   eventName_.clear();
+  event_->clear();
   contacts_.clear();
   error_->hide();
   if (auto event = context_.store.find<Event>(eventID); event && *event) {
     eventName_ = (*event)->name;
+    event_->setText(qs(eventName_));
   } else if (!event) {
     log::data().error("Cannot read the event to export: {}", event.error().message);
   }

@@ -80,6 +80,7 @@ class ExportSheet : public QDialog {
   std::vector<Uuid> shown_;
   std::vector<Uuid> selected_;
 
+  QLabel* event_ = nullptr;
   QComboBox* format_ = nullptr;
   QComboBox* scope_ = nullptr;
   QCheckBox* vcard3_ = nullptr;

@@ -90,6 +90,13 @@ const QString kTranslatorName = QStringLiteral("quillmere-translator");
     QT_TRANSLATE_NOOP("CoreText", "Recommended Next Actions"),
     QT_TRANSLATE_NOOP("CoreText", "Contact Appendix"),
     QT_TRANSLATE_NOOP("CoreText", "Draft Follow-Up Messages"),
+    // Pairing states.
+    QT_TRANSLATE_NOOP("CoreText", "Not paired"),
+    QT_TRANSLATE_NOOP("CoreText", "Waiting for the phone"),
+    QT_TRANSLATE_NOOP("CoreText", "Connecting"),
+    QT_TRANSLATE_NOOP("CoreText", "Paired"),
+    QT_TRANSLATE_NOOP("CoreText", "Reconnecting"),
+    QT_TRANSLATE_NOOP("CoreText", "Pairing failed"),
     // Settings choices and export scopes and formats. The language names stay
     // in their own language; the format names are names.
     QT_TRANSLATE_NOOP("CoreText", "System"),
@@ -181,7 +188,7 @@ QLocale applyLanguage(QCoreApplication& app, AppLanguage language) {
 
 QString coreText(std::string_view english) {
   // "3 contacts selected" is looked up as "%n contacts selected" with n = 3;
-  // a second count stands as %1. Without a translation the English comes back.
+  // a second count stands as %1.
   static const QRegularExpression kNumber(QStringLiteral("\\d+"));
   const QString text = QString::fromUtf8(english.data(), static_cast<qsizetype>(english.size()));
   QString key;
@@ -196,8 +203,10 @@ QString coreText(std::string_view english) {
   }
   key += text.mid(from);
   const QByteArray source = key.toUtf8();
-  QString shown = QCoreApplication::translate(kCoreContext, source.constData(), nullptr,
-                                              counts.isEmpty() ? -1 : static_cast<int>(counts[0]));
+  const int n = counts.isEmpty() ? -1 : static_cast<int>(counts[0]);
+  QString shown = QCoreApplication::translate(kCoreContext, source.constData(), nullptr, n);
+  // No translation: the text as it came (counts written as they were, "007" too).
+  if (shown == QString(key).replace(QStringLiteral("%n"), QString::number(n))) return text;
   for (qsizetype i = 1; i < counts.size(); ++i) shown = shown.arg(counts[i]);
   return shown;
 }

@@ -145,6 +145,9 @@ int main(int argc, char** argv) {
   const QCommandLineOption searchOption(QStringLiteral("search"),
                                         QStringLiteral("Open the search (Ctrl+K) with TEXT."),
                                         QStringLiteral("TEXT"));
+  const QCommandLineOption exportOption(
+      QStringLiteral("export"),
+      QStringLiteral("Open the export sheet (Ctrl+E) on the event of --event or --contact."));
   const QCommandLineOption pairingOption(QStringLiteral("pairing"),
                                          QStringLiteral("Open the pairing window."));
   const QCommandLineOption settingsOption(
@@ -162,6 +165,7 @@ int main(int argc, char** argv) {
                      "resident memory."));
   parser.addOptions({eventOption, modeOption, contactOption, searchOption, pairingOption,
                      settingsOption, reportOption, quitOption});
+  parser.addOption(exportOption);
   parser.process(app);
   std::optional<qm::desktop::SettingsWindow::Tab> settingsTab;
   if (parser.isSet(settingsOption)) {
@@ -259,6 +263,8 @@ int main(int argc, char** argv) {
 
   window.show();
   link.subscribe();
+  if (parser.isSet(exportOption))
+    QTimer::singleShot(0, &window, [&window] { window.exportContacts(); });
   if (parser.isSet(pairingOption)) {
     window.pairingWindow()->show();
     window.pairingWindow()->raise();

@@ -495,6 +495,30 @@
                 <numerusform>Générer les brouillons (%n)</numerusform>
             </translation>
         </message>
+        <message>
+            <source>Not paired</source>
+            <translation>Non jumelé</translation>
+        </message>
+        <message>
+            <source>Waiting for the phone</source>
+            <translation>En attente du téléphone</translation>
+        </message>
+        <message>
+            <source>Connecting</source>
+            <translation>Connexion…</translation>
+        </message>
+        <message>
+            <source>Paired</source>
+            <translation>Jumelé</translation>
+        </message>
+        <message>
+            <source>Reconnecting</source>
+            <translation>Reconnexion…</translation>
+        </message>
+        <message>
+            <source>Pairing failed</source>
+            <translation>Échec du jumelage</translation>
+        </message>
     </context>
     <context>
         <name>DraftsView</name>
@@ -1196,7 +1220,7 @@
         </message>
         <message>
             <source>Tier</source>
-            <translation>Niveau</translation>
+            <translation>Niv.</translation>
         </message>
         <message>
             <source>Score</source>
@@ -1334,7 +1358,7 @@
         </message>
         <message>
             <source>Met %1 · %2</source>
-            <translation>Rencontré le %1 · %2</translation>
+            <translation>%1 · rencontré le %2</translation>
         </message>
         <message>
             <source>PRIORITY CONTACTS</source>
