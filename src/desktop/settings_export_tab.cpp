@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "common/enum_info.h"
+#include "desktop/language.h"
 #include "desktop/qt_text.h"
 #include "desktop/settings_page.h"
 #include "settings/app_settings.h"
@@ -19,7 +20,8 @@ ExportSettingsTab::ExportSettingsTab(DesktopContext& context, QWidget* parent)
   format_ = new QComboBox(this);
   format_->setObjectName(QStringLiteral("defaultExportFormat"));
   format_->setAccessibleName(tr("Default export format"));
-  for (const auto& c : EnumInfo<ExportFormat>::cases) format_->addItem(qs(c.label), qs(c.raw));
+  for (const auto& c : EnumInfo<ExportFormat>::cases)
+    format_->addItem(coreText(c.label), qs(c.raw));
   folder_ = new QLineEdit(this);
   folder_->setObjectName(QStringLiteral("defaultExportFolder"));
   folder_->setAccessibleName(tr("Default export folder"));

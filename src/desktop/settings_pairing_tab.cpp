@@ -8,6 +8,7 @@
 
 #include "common/enum_info.h"
 #include "desktop/companion_link.h"
+#include "desktop/language.h"
 #include "desktop/pairing_window.h"
 #include "desktop/qt_text.h"
 #include "desktop/settings_page.h"
@@ -78,7 +79,7 @@ void PairingSettingsTab::reload() {
 void PairingSettingsTab::showStatus(const QJsonObject& status) {
   const QString raw = status.value("state").toString();
   const auto state = parseEnum<PairingState>(utf8(raw));
-  state_->setText(tr("State: %1").arg(state ? qs(displayLabel(*state)) : raw));
+  state_->setText(tr("State: %1").arg(state ? coreText(displayLabel(*state)) : raw));
   const bool bonded = status.value("bonded").toBool();
   const QString phone = status.value("peerDisplayName").toString();
   const QDateTime at =
