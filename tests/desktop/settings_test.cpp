@@ -1,0 +1,182 @@
+// The settings window over a running companion: what its tabs change reaches
+// the companion (and an MCP client's next call), Export All Data writes the
+// file and tells so for a moment, the pipeline editor keeps names apart.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "app/mcp_http_session.h"
+#include "desktop/appearance.h"
+#include "desktop/settings_page.h"
+#include "desktop/settings_window.h"
+#include "desktop_fixture.h"
+#include "settings/pipeline_manager.h"
+#include "settings/user_defaults.h"
+#include "support/http_client.h"
+
+namespace qm::test {
+namespace {
+
+using desktop::SettingsWindow;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+constexpr const char* kDenied = "Access denied. Client has been revoked.";
+
+class SettingsTest : public DesktopFixture {
+ protected:
+  void SetUp() override {
+    env["QUILLMERE_MCP_PORT"] = std::to_string(port);
+    DesktopFixture::SetUp();
+  }
+
+  /// The settings window shown on `tab`.
+  std::unique_ptr<SettingsWindow> open(SettingsWindow::Tab tab) {
+    auto window = std::make_unique<SettingsWindow>(context(), nullptr);
+    window->showTab(tab);
+    window->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    return window;
+  }
+  std::string setting(const std::string& key) {
+    auto got = cli({"settings", "get", key});
+    return got.out.substr(0, got.out.find('\n'));
+  }
+  std::vector<std::string> storedStageNames() {
+    UserDefaults defaults(paths.defaultsFile());
+    PipelineManager stages(defaults);
+    std::vector<std::string> names;
+    for (const auto& stage : stages.stages()) names.push_back(stage.name);
+    return names;
+  }
+
+  std::uint16_t port = freeLoopbackPort();
+};
+
+TEST_F(SettingsTest, AClientRevokedInTheMcpTabIsRefusedOnItsNextCallUntilRestored) {
+  ASSERT_EQ(cli({"mcp", "enable", "--yes"}).exitCode, 0);
+  McpHttpSession claude(port);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return claude.initialize("Claude"); }, 10000));
+  ASSERT_THAT(claude.callTool("list_events").value_or(kDenied), Not(HasSubstr(kDenied)));
+
+  auto window = open(SettingsWindow::Tab::mcp);
+  auto* tab = static_cast<desktop::McpSettingsTab*>(window->page(SettingsWindow::Tab::mcp));
+  QTreeWidget* clients = tab->clientList();
+  ASSERT_EQ(clients->topLevelItemCount(), 1);
+  EXPECT_EQ(clients->topLevelItem(0)->text(0), "Claude");
+  EXPECT_EQ(clients->topLevelItem(0)->text(1), "Active, reads only");
+  EXPECT_EQ(tab->activityLog()->topLevelItemCount(), 1);
+  EXPECT_EQ(tab->activityLog()->topLevelItem(0)->text(1), "list_events");
+  EXPECT_FALSE(tab->restoreButton()->isEnabled());
+
+  clients->setCurrentItem(clients->topLevelItem(0));
+  QTest::mouseClick(tab->revokeButton(), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return tab->restoreButton()->isEnabled(); }, 5000));
+  EXPECT_EQ(clients->topLevelItem(0)->text(1), "Revoked");
+  EXPECT_THAT(claude.callTool("list_events").value_or(""), HasSubstr(kDenied));
+
+  QTest::mouseClick(tab->restoreButton(), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return tab->revokeButton()->isEnabled(); }, 5000));
+  EXPECT_THAT(claude.callTool("list_events").value_or(kDenied), Not(HasSubstr(kDenied)));
+}
+
+TEST_F(SettingsTest, WhatTheTabsChangeReachesTheCompanion) {
+  auto window = open(SettingsWindow::Tab::general);
+  auto* name = window->findChild<QLineEdit*>("displayName");
+  ASSERT_NE(name, nullptr);
+  name->setFocus();
+  QTest::keyClicks(name, QStringLiteral("Dana Åkesson"));
+  QTest::keyClick(name, Qt::Key_Return);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return setting("displayName") == "Dana Åkesson"; }, 5000));
+
+  // Keyboard only: the next format, and the dark appearance two steps down.
+  window->showTab(SettingsWindow::Tab::exportDefaults);
+  auto* format = window->findChild<QComboBox*>("defaultExportFormat");
+  format->setFocus();
+  QTest::keyClick(format, Qt::Key_Down);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return setting("defaultExportFormat") == "hubspot"; }, 5000));
+  window->showTab(SettingsWindow::Tab::appearance);
+  auto* appearance = window->findChild<QComboBox*>("appearance");
+  appearance->setFocus();
+  QTest::keyClick(appearance, Qt::Key_Down);
+  QTest::keyClick(appearance, Qt::Key_Down);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return setting("appearance") == "dark"; }, 5000));
+
+  // The window took the appearance at once; the other tests keep the platform's.
+  desktop::applyAppearance(*qApp, "system", "comfortable");
+
+  // A window opened afterwards reads what was kept.
+  auto again = open(SettingsWindow::Tab::general);
+  EXPECT_EQ(again->findChild<QLineEdit*>("displayName")->text(), "Dana Åkesson");
+  EXPECT_EQ(again->findChild<QComboBox*>("defaultExportFormat")->currentData(), "hubspot");
+}
+
+TEST_F(SettingsTest, ExportAllDataWritesEveryRecordAndSaysSoForAMoment) {
+  demoData(3);
+  auto window = open(SettingsWindow::Tab::privacy);
+  auto* tab = static_cast<desktop::PrivacySettingsTab*>(window->page(SettingsWindow::Tab::privacy));
+  QString proposed;
+  const std::filesystem::path file = outDir.path() / "everything.json";
+  tab->chooseExportFile = [&](const QString& offered) {
+    proposed = offered;
+    return desktop::qs(file.string());
+  };
+  tab->successShownFor = std::chrono::milliseconds(300);
+
+  QTest::mouseClick(tab->exportButton(), Qt::LeftButton);
+  EXPECT_TRUE(proposed.endsWith(".json") && proposed.contains("Quillmere_Export_"))
+      << proposed.toStdString();
+  ASSERT_TRUE(std::filesystem::exists(file));
+  std::ifstream in(file);
+  const auto document = nlohmann::json::parse(in, nullptr, false);
+  ASSERT_TRUE(document.is_object());
+  EXPECT_EQ(document["Contact"].size(), 3u);
+  EXPECT_TRUE(tab->successLabel()->isVisible());
+  EXPECT_EQ(tab->successLabel()->text(), "✓ Data exported successfully.");
+  EXPECT_FALSE(tab->errorLabel()->isVisible());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !tab->successLabel()->isVisible(); }, 3000));
+
+  // A place that cannot be written to is told, not passed over.
+  tab->chooseExportFile = [&](const QString&) {
+    return desktop::qs((outDir.path() / "no-such-folder" / "x.json").string());
+  };
+  QTest::mouseClick(tab->exportButton(), Qt::LeftButton);
+  EXPECT_TRUE(tab->errorLabel()->isVisible());
+  EXPECT_FALSE(tab->successLabel()->isVisible());
+}
+
+TEST_F(SettingsTest, ThePipelineEditorRefusesANameTakenInAnyCaseAndKeepsAGoodOne) {
+  auto window = open(SettingsWindow::Tab::pipeline);
+  auto* tab =
+      static_cast<desktop::PipelineSettingsTab*>(window->page(SettingsWindow::Tab::pipeline));
+  QListWidget* list = tab->stageList();
+  ASSERT_EQ(list->count(), 4);
+  ASSERT_EQ(list->item(1)->text(), "Interested");
+
+  list->item(1)->setText(QStringLiteral("exploring"));
+  EXPECT_TRUE(tab->errorLabel()->isVisible());
+  EXPECT_THAT(tab->errorLabel()->text().toStdString(), HasSubstr("Exploring"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return list->item(1)->text() == "Interested"; }, 2000));
+  QTest::qWait(200);
+  EXPECT_FALSE(UserDefaults(paths.defaultsFile()).value(PipelineManager::kDefaultsKey));
+
+  list->item(1)->setText(QStringLiteral("Qualified"));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        return storedStageNames() ==
+               std::vector<std::string>{"Exploring", "Qualified", "Committed", "Closed-Won"};
+      },
+      5000));
+  EXPECT_FALSE(tab->errorLabel()->isVisible());
+}
+
+}  // namespace
+}  // namespace qm::test
