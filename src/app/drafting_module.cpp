@@ -153,6 +153,10 @@ void DraftingModule::addStatus(nlohmann::json& status) const {
     status["generatingDraftForContactID"] = contact->str();
   if (const auto marker = generator_->incompleteBatch())
     status["incompleteBatchEventID"] = marker->first.str();
+  if (resumed_ && batch.generating && std::get<0>(*resumed_) == batch.batchID)
+    status["resumedBatch"] = {{"batchID", batch.batchID.str()},
+                              {"eventName", std::get<1>(*resumed_)},
+                              {"remaining", std::get<2>(*resumed_)}};
   status["aiEndpointConfigured"] = endpoint_->isConfigured();
   const auto token = context_.app.keychain().load(kAIEndpointTokenKey);
   status["aiCredentialStored"] = token && !token->empty();
@@ -163,7 +167,16 @@ void DraftingModule::resumeWhenPossible() {
   if (batch.generating || generator_->generatingDraftForContactID() ||
       !generator_->incompleteBatch())
     return;
+  // What the resumed batch starts from, so that a window can say it resumed.
+  std::optional<std::pair<std::string, std::size_t>> from;
+  if (auto event = context_.app.store().find<Event>(generator_->incompleteBatch()->first);
+      event && *event) {
+    if (auto remaining = generator_->contactsNeedingDrafts(**event))
+      from.emplace((*event)->name, remaining->size());
+  }
   generator_->resumeIncompleteBatch();
+  if (from && batch.generating)
+    resumed_.emplace(batch.batchID, std::move(from->first), from->second);
 }
 
 void DraftingModule::reportBatchProgress() {

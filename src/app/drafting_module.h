@@ -2,9 +2,13 @@
 
 #include <memory>
 
+#include <optional>
+#include <string>
+#include <tuple>
 #include "app/companion_module.h"
 #include "common/signal.h"
 
+#include "common/uuid.h"
 namespace qm {
 
 class ControlReply;
@@ -49,6 +53,9 @@ class DraftingModule final : public CompanionModule {
   Subscription generatorSubscription_;
   bool wasPaired_ = false;
   // The "drafts.batch" client following the running batch.
+  // The batch that resumed a marker's batch (for as long as it runs): its id,
+  // the event's name and how many of its contacts were still without a draft.
+  std::optional<std::tuple<Uuid, std::string, std::size_t>> resumed_;
   std::shared_ptr<ControlReply> batchReply_;
 };
 

@@ -7,6 +7,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "common/enum_info.h"
@@ -27,18 +30,25 @@ CapturePreview::CapturePreview(const CaptureMedia& capture, const QString& image
   reader.setAutoTransform(true);
   image_ = reader.read();
 
-  imageLabel_ = new QLabel(this);
+  scroll_ = new QScrollArea(this);
+  scroll_->setAlignment(Qt::AlignCenter);
+  scroll_->setAccessibleName(tr("Capture image"));
+  imageLabel_ = new QLabel(scroll_);
   imageLabel_->setAlignment(Qt::AlignCenter);
   imageLabel_->setMinimumSize(160, 120);
   imageLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
   if (image_.isNull()) {
-    imageLabel_->setText(tr("missing"));
-    imageLabel_->setToolTip(imageFile);
-    imageLabel_->setEnabled(false);
+    imageLabel_->setText(imageFile.isEmpty() ? tr("This capture has no image file.")
+                                             : tr("The image file is missing:\n%1").arg(imageFile));
+    imageLabel_->setWordWrap(true);
+    imageLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    imageLabel_->setAccessibleName(tr("Capture image missing"));
   } else {
     imageLabel_->setAccessibleName(tr("Capture image"));
   }
-  layout->addWidget(imageLabel_, 3);
+  scroll_->setWidget(imageLabel_);
+  scroll_->setWidgetResizable(true);
+  layout->addWidget(scroll_, 3);
 
   if (capture.caption && !capture.caption->empty()) {
     auto* caption = new QLabel(qs(capture.caption), this);
@@ -62,6 +72,23 @@ CapturePreview::CapturePreview(const CaptureMedia& capture, const QString& image
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  fitButton_ = buttons->addButton(tr("Fit"), QDialogButtonBox::ActionRole);
+  fitButton_->setToolTip(tr("Scale the image to the window (Ctrl+9)"));
+  actualButton_ = buttons->addButton(tr("Actual Size"), QDialogButtonBox::ActionRole);
+  actualButton_->setToolTip(tr("Show the image at its actual size (Ctrl+0)"));
+  for (QPushButton* b : {fitButton_, actualButton_}) {
+    b->setCheckable(true);
+    b->setAutoDefault(false);
+    b->setAccessibleName(b->text());
+    b->setEnabled(!image_.isNull());
+  }
+  fitButton_->setChecked(true);
+  connect(fitButton_, &QPushButton::clicked, this, [this] { setFitToWindow(true); });
+  connect(actualButton_, &QPushButton::clicked, this, [this] { setFitToWindow(false); });
+  auto* fitKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_9), this);
+  connect(fitKey, &QShortcut::activated, this, [this] { setFitToWindow(true); });
+  auto* actualKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), this);
+  connect(actualKey, &QShortcut::activated, this, [this] { setFitToWindow(false); });
   layout->addWidget(buttons);
 
   // As large as the image, up to most of the screen.
@@ -79,9 +106,26 @@ void CapturePreview::resizeEvent(QResizeEvent* event) {
   fitImage();
 }
 
+void CapturePreview::setFitToWindow(bool fit) {
+  fitButton_->setChecked(fit);
+  actualButton_->setChecked(!fit);
+  if (image_.isNull() || fit == fit_) return;
+  fit_ = fit;
+  if (fit) {
+    scroll_->setWidgetResizable(true);
+    fitImage();
+  } else {
+    scroll_->setWidgetResizable(false);
+    QPixmap actual = QPixmap::fromImage(image_);
+    actual.setDevicePixelRatio(devicePixelRatioF());
+    imageLabel_->setPixmap(actual);
+    imageLabel_->resize(actual.deviceIndependentSize().toSize());
+  }
+}
+
 void CapturePreview::fitImage() {
-  if (image_.isNull()) return;
-  const QSize room = imageLabel_->contentsRect().size();
+  if (image_.isNull() || !fit_) return;
+  const QSize room = scroll_->viewport()->contentsRect().size();
   if (room.isEmpty()) return;
   const qreal ratio = devicePixelRatioF();
   QImage scaled = image_.scaled(room * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);

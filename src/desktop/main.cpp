@@ -27,9 +27,11 @@
 
 #include "common/app_paths.h"
 #include "desktop/appearance.h"
+#include "desktop/capture_preview.h"
 #include "desktop/companion_link.h"
 #include "desktop/contacts_view.h"
 #include "desktop/desktop_context.h"
+#include "desktop/drafts_view.h"
 #include "desktop/event_sidebar.h"
 #include "desktop/language.h"
 #include "desktop/main_window.h"
@@ -40,8 +42,10 @@
 #include "desktop/settings_window.h"
 #include "settings/app_settings.h"
 #include "settings/user_defaults.h"
+#include "store/capture_media.h"
 #include "store/contact.h"
 #include "store/event.h"
+#include "store/follow_up_draft.h"
 #include "store/store.h"
 
 namespace {
@@ -136,8 +140,8 @@ int main(int argc, char** argv) {
                                        QStringLiteral("NAME"));
   const QCommandLineOption modeOption(
       QStringLiteral("mode"),
-      QStringLiteral("Show the list MODE: dashboard, contacts, companies, opportunities or "
-                     "drafts."),
+      QStringLiteral("Show the list MODE: dashboard, contacts, companies, opportunities, "
+                     "drafts or reports."),
       QStringLiteral("MODE"));
   const QCommandLineOption contactOption(
       QStringLiteral("contact"), QStringLiteral("Select the contact called NAME in the contacts."),
@@ -148,6 +152,17 @@ int main(int argc, char** argv) {
   const QCommandLineOption exportOption(
       QStringLiteral("export"),
       QStringLiteral("Open the export sheet (Ctrl+E) on the event of --event or --contact."));
+  const QCommandLineOption draftOption(
+      QStringLiteral("draft"),
+      QStringLiteral("Show the drafts with the first draft to the contact called NAME open."),
+      QStringLiteral("NAME"));
+  const QCommandLineOption batchOption(
+      QStringLiteral("generate-drafts"),
+      QStringLiteral("Show the drafts and start writing drafts for the met contacts without one."));
+  const QCommandLineOption captureOption(
+      QStringLiteral("capture"),
+      QStringLiteral("Open the first capture image of the contact called NAME."),
+      QStringLiteral("NAME"));
   const QCommandLineOption pairingOption(QStringLiteral("pairing"),
                                          QStringLiteral("Open the pairing window."));
   const QCommandLineOption settingsOption(
@@ -163,8 +178,8 @@ int main(int argc, char** argv) {
       QStringLiteral("quit-after-paint"),
       QStringLiteral("With --report-first-paint: quit once reported, printing the peak "
                      "resident memory."));
-  parser.addOptions({eventOption, modeOption, contactOption, searchOption, pairingOption,
-                     settingsOption, reportOption, quitOption});
+  parser.addOptions({eventOption, modeOption, contactOption, searchOption, draftOption, batchOption,
+                     captureOption, pairingOption, settingsOption, reportOption, quitOption});
   parser.addOption(exportOption);
   parser.process(app);
   std::optional<qm::desktop::SettingsWindow::Tab> settingsTab;
@@ -182,8 +197,8 @@ int main(int argc, char** argv) {
   using namespace qm;
   using namespace qm::desktop;
 
-  static constexpr std::array<const char*, 5> kModes{"dashboard", "contacts", "companies",
-                                                     "opportunities", "drafts"};
+  static constexpr std::array<const char*, 6> kModes{"dashboard",     "contacts", "companies",
+                                                     "opportunities", "drafts",   "reports"};
   std::optional<MainWindow::Mode> mode;
   if (parser.isSet(modeOption)) {
     const QString name = parser.value(modeOption).toLower();
@@ -192,7 +207,7 @@ int main(int argc, char** argv) {
     if (found == kModes.end()) {
       std::fprintf(stderr,
                    "Unknown mode \"%s\": use dashboard, contacts, companies, "
-                   "opportunities or drafts.\n",
+                   "opportunities, drafts or reports.\n",
                    qPrintable(name));
       return 2;
     }
@@ -243,6 +258,50 @@ int main(int argc, char** argv) {
   } else if (mode) {
     window.setMode(*mode);
   }
+  if (parser.isSet(draftOption)) {
+    const auto contactID = contactNamed(**store, parser.value(draftOption), eventID);
+    std::optional<Uuid> draftID;
+    if (auto drafts = (*store)->fetch<FollowUpDraft>(); drafts && contactID) {
+      for (const FollowUpDraft& d : *drafts)
+        if (d.contactID == contactID) {
+          draftID = d.id;
+          break;
+        }
+    }
+    if (!draftID) {
+      std::fprintf(stderr, "No draft to a contact called \"%s\".\n",
+                   qPrintable(parser.value(draftOption)));
+      return 2;
+    }
+    window.navigate(NavigateToDraft{*draftID});
+  }
+  if (parser.isSet(batchOption)) {
+    window.setMode(MainWindow::Mode::drafts);
+    window.draftsView()->generateBatch();
+  }
+  std::unique_ptr<CapturePreview> capturePreview;
+  if (parser.isSet(captureOption)) {
+    const auto contactID = contactNamed(**store, parser.value(captureOption), eventID);
+    std::optional<Contact> contact;
+    if (contactID) {
+      if (auto found = (*store)->find<Contact>(*contactID); found && *found) contact = **found;
+    }
+    auto captures = (*store)->fetch<CaptureMedia>();
+    std::optional<CaptureMedia> capture;
+    if (captures)
+      for (CaptureMedia& c : *captures)
+        if (contactID && c.contactID == contactID) {
+          capture = std::move(c);
+          break;
+        }
+    if (!capture || !contact || !contact->eventID) {
+      std::fprintf(stderr, "No capture of a contact called \"%s\".\n",
+                   qPrintable(parser.value(captureOption)));
+      return 2;
+    }
+    const auto file = captureImageURL(paths.documents, *contact->eventID, capture->imageFileName);
+    capturePreview = std::make_unique<CapturePreview>(*capture, qs(file.string()), &window);
+  }
 
   std::unique_ptr<FirstPaintWatcher> watcher;
   if (parser.isSet(reportOption)) {
@@ -265,6 +324,7 @@ int main(int argc, char** argv) {
   link.subscribe();
   if (parser.isSet(exportOption))
     QTimer::singleShot(0, &window, [&window] { window.exportContacts(); });
+  if (capturePreview) capturePreview->show();
   if (parser.isSet(pairingOption)) {
     window.pairingWindow()->show();
     window.pairingWindow()->raise();

@@ -24,6 +24,7 @@
 #include "desktop/contact_list_model.h"
 #include "desktop/contacts_view.h"
 #include "desktop/dashboard_view.h"
+#include "desktop/drafts_view.h"
 #include "desktop/event_sidebar.h"
 #include "desktop/export_sheet.h"
 #include "desktop/import_sheet.h"
@@ -31,6 +32,7 @@
 #include "desktop/pairing_window.h"
 #include "desktop/qt_text.h"
 #include "desktop/record_table_view.h"
+#include "desktop/reports_view.h"
 #include "desktop/search_popup.h"
 #include "desktop/settings_window.h"
 #include "desktop/tray_icon.h"
@@ -102,6 +104,7 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   detail_ = new ContactDetailView(context_, this);
   search_ = new SearchPopup(context_, this);
   import_ = new ImportSheet(context_, this);
+  reports_ = new ReportsView(context_, this);
   export_ = new ExportSheet(context_, this);
   pairing_ = new PairingWindow(context_, this);
   settings_ = new SettingsWindow(context_, this);
@@ -128,6 +131,9 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
           [this] { opportunities_->reload(); }),
       makePage(
           drafts_, [this](const auto& e) { drafts_->setEvent(e); }, [this] { drafts_->reload(); }),
+      makePage(
+          reports_, [this](const auto& e) { reports_->setEvent(e); },
+          [this] { reports_->reload(); }),
   };
 
   auto* center = new QWidget(this);
@@ -136,13 +142,13 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   modes_ = new QTabBar(center);
   modes_->setAccessibleName(tr("List mode"));
   modes_->setDrawBase(false);
-  for (const QString& name :
-       {tr("Dashboard"), tr("Contacts"), tr("Companies"), tr("Opportunities"), tr("Drafts")})
+  for (const QString& name : {tr("Dashboard"), tr("Contacts"), tr("Companies"), tr("Opportunities"),
+                              tr("Drafts"), tr("Reports")})
     modes_->addTab(name);
   centerLayout->addWidget(modes_);
   pages_ = new QStackedWidget(center);
-  for (QWidget* page :
-       std::initializer_list<QWidget*>{dashboard_, contacts_, companies_, opportunities_, drafts_})
+  for (QWidget* page : std::initializer_list<QWidget*>{dashboard_, contacts_, companies_,
+                                                       opportunities_, drafts_, reports_})
     pages_->addWidget(page);
   chooseEvent_ = new QLabel(tr("Choose an event in the sidebar to see its lists."), pages_);
   static_cast<QLabel*>(chooseEvent_)->setAlignment(Qt::AlignCenter);
@@ -294,9 +300,14 @@ void MainWindow::showCurrentPage() {
 }
 
 void MainWindow::reloadRecords(const QStringList& tables) {
-  static const QStringList kShown{
-      "Event",         "Contact",     "ContactNote",           "CaptureMedia",
-      "FollowUpDraft", "Opportunity", "OpportunityStakeholder"};
+  static const QStringList kShown{"Event",
+                                  "Contact",
+                                  "ContactNote",
+                                  "CaptureMedia",
+                                  "FollowUpDraft",
+                                  "Opportunity",
+                                  "OpportunityStakeholder",
+                                  "SavedReport"};
   if (!tables.isEmpty() && std::none_of(tables.begin(), tables.end(),
                                         [](const QString& t) { return kShown.contains(t); }))
     return;  // MCP clients and their access log: nothing here shows them

@@ -28,18 +28,19 @@ class ExportSheet;
 class ImportSheet;
 class OpportunitiesView;
 class PairingWindow;
+class ReportsView;
 class SearchPopup;
 class SettingsWindow;
 class TrayIcon;
 
 /// The main window: the event sidebar, the list modes (Dashboard, Contacts,
-/// Companies, Opportunities, Drafts), the contact detail pane and a toolbar
+/// Companies, Opportunities, Drafts, Reports), the contact detail pane and a toolbar
 /// with Sync Now, import, pairing, search and the pairing and sync state.
 /// Every view reloads by itself when the companion reports changed records.
 class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
-  enum class Mode { dashboard, contacts, companies, opportunities, drafts };
+  enum class Mode { dashboard, contacts, companies, opportunities, drafts, reports };
 
   explicit MainWindow(DesktopContext& context);
   ~MainWindow() override;
@@ -60,6 +61,7 @@ class MainWindow : public QMainWindow {
   DashboardView* dashboardView() const { return dashboard_; }
   OpportunitiesView* opportunitiesView() const { return opportunities_; }
   DraftsView* draftsView() const { return drafts_; }
+  ReportsView* reportsView() const { return reports_; }
   ContactDetailView* detailView() const { return detail_; }
   SearchPopup* searchPopup() const { return search_; }
   ImportSheet* importSheet() const { return import_; }
@@ -103,6 +105,7 @@ class MainWindow : public QMainWindow {
   CompaniesView* companies_ = nullptr;
   OpportunitiesView* opportunities_ = nullptr;
   DraftsView* drafts_ = nullptr;
+  ReportsView* reports_ = nullptr;
   ContactDetailView* detail_ = nullptr;
   SearchPopup* search_ = nullptr;
   ImportSheet* import_ = nullptr;
@@ -114,7 +117,7 @@ class MainWindow : public QMainWindow {
   QAction* searchAction_ = nullptr;
   QLabel* status_ = nullptr;
   QLabel* error_ = nullptr;
-  std::array<Page, 5> pageStates_;
+  std::array<Page, 6> pageStates_;
   QJsonObject pairingState_;
   QJsonObject syncState_;
   QJsonObject draftsState_;

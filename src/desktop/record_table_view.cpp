@@ -1,19 +1,14 @@
 #include "desktop/record_table_view.h"
 
-#include <QComboBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
 #include <QStackedWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <unordered_map>
 
 #include "common/log.h"
 #include "desktop/qt_text.h"
-#include "store/contact.h"
-#include "store/follow_up_draft.h"
 #include "store/opportunity.h"
 #include "store/relationships.h"
 #include "store/store.h"
@@ -101,89 +96,6 @@ void OpportunitiesView::reload() {
 
 void OpportunitiesView::reveal(const Uuid& opportunityID) {
   selectRecord(tree_, opportunityID);
-}
-
-DraftsView::DraftsView(DesktopContext& context, QWidget* parent)
-    : QWidget(parent), context_(context) {
-  auto* layout = new QVBoxLayout(this);
-  auto* bar = new QHBoxLayout;
-  auto* label = new QLabel(tr("Status:"), this);
-  status_ = new QComboBox(this);
-  status_->setAccessibleName(tr("Show drafts with status"));
-  label->setBuddy(status_);
-  status_->addItem(tr("All"), QString());
-  for (const char* status : {"draft", "approved", "sent", "dismissed"})
-    status_->addItem(QString::fromLatin1(status), QString::fromLatin1(status));
-  connect(status_, &QComboBox::currentIndexChanged, this, [this] { reload(); });
-  bar->addWidget(label);
-  bar->addWidget(status_);
-  bar->addStretch();
-  layout->addLayout(bar);
-  pages_ = new QStackedWidget(this);
-  tree_ = makeTree(pages_, tr("Drafts"),
-                   {tr("Contact"), tr("Subject"), tr("Status"), tr("Tone"), tr("Written")});
-  tree_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
-  tree_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
-  tree_->setColumnWidth(0, 180);
-  connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-    if (item) Q_EMIT contactChosen(uuidFromText(item->data(0, kContactRole).toString()));
-  });
-  pages_->addWidget(tree_);
-  pages_->addWidget(makeEmpty(pages_, tr("No drafts yet. Select met contacts and choose "
-                                         "Generate Drafts.")));
-  layout->addWidget(pages_);
-}
-
-void DraftsView::setEvent(const std::optional<Uuid>& eventID) {
-  eventID_ = eventID;
-  const QSignalBlocker quiet(status_);
-  status_->setCurrentIndex(0);
-  reload();
-}
-
-void DraftsView::showStatus(const QString& status) {
-  status_->setCurrentIndex(std::max(0, status_->findData(status)));
-  reload();
-}
-
-void DraftsView::reload() {
-  tree_->clear();
-  if (!eventID_) {
-    pages_->setCurrentIndex(1);
-    return;
-  }
-  auto contacts = contactsOf(context_.store, *eventID_);
-  auto drafts = context_.store.fetch<FollowUpDraft>();
-  if (!contacts || !drafts) {
-    log::data().error("Cannot read the drafts: {}",
-                      (!contacts ? contacts.error() : drafts.error()).message);
-    return;
-  }
-  std::unordered_map<Uuid, const Contact*> byID;
-  for (const Contact& c : *contacts) byID.emplace(c.id, &c);
-  const QString wanted = status_->currentData().toString();
-  int shown = 0;
-  for (const FollowUpDraft& d : *drafts) {
-    if (!d.contactID) continue;
-    const auto contact = byID.find(*d.contactID);
-    if (contact == byID.end()) continue;
-    if (!wanted.isEmpty() && qs(d.status) != wanted) continue;
-    auto* item = new QTreeWidgetItem(tree_, {qs(contact->second->fullName()), qs(d.subject),
-                                             qs(d.status), qs(d.tone), shortDate(d.generatedAt)});
-    item->setData(0, kRecordRole, uuidText(d.id));
-    item->setData(0, kContactRole, uuidText(*d.contactID));
-    ++shown;
-  }
-  pages_->setCurrentIndex(shown == 0 ? 1 : 0);
-}
-
-void DraftsView::reveal(const Uuid& draftID) {
-  {
-    const QSignalBlocker quiet(status_);
-    status_->setCurrentIndex(0);
-  }
-  reload();
-  selectRecord(tree_, draftID);
 }
 
 }  // namespace qm::desktop

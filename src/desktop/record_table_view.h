@@ -6,8 +6,6 @@
 #include "common/uuid.h"
 #include "desktop/desktop_context.h"
 
-class QComboBox;
-class QLabel;
 class QStackedWidget;
 class QTreeWidget;
 
@@ -30,30 +28,6 @@ class OpportunitiesView : public QWidget {
  private:
   DesktopContext& context_;
   std::optional<Uuid> eventID_;
-  QStackedWidget* pages_ = nullptr;
-  QTreeWidget* tree_ = nullptr;
-};
-
-/// The follow-up drafts of one event's contacts with their status, filtered
-/// by status. Choosing one shows its contact.
-class DraftsView : public QWidget {
-  Q_OBJECT
- public:
-  DraftsView(DesktopContext& context, QWidget* parent = nullptr);
-  void setEvent(const std::optional<Uuid>& eventID);
-  void reload();
-  /// "approved", … or empty for every status.
-  void showStatus(const QString& status);
-  void reveal(const Uuid& draftID);
-  QTreeWidget* tree() const { return tree_; }
-
- signals:
-  void contactChosen(const std::optional<qm::Uuid>& contactID);
-
- private:
-  DesktopContext& context_;
-  std::optional<Uuid> eventID_;
-  QComboBox* status_ = nullptr;
   QStackedWidget* pages_ = nullptr;
   QTreeWidget* tree_ = nullptr;
 };

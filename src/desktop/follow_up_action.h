@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDialog>
+
+#include "common/uuid.h"
+#include "desktop/desktop_context.h"
+
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
+
+namespace qm::desktop {
+
+class DraftEditor;
+
+/// "Draft Follow-Up Email" for one contact: asks for the tone, has the
+/// companion write the draft (through the AI endpoint or the paired phone),
+/// shows why when it cannot, and then shows the new draft in the editor.
+class FollowUpDialog : public QDialog {
+  Q_OBJECT
+ public:
+  FollowUpDialog(DesktopContext& context, const Uuid& contactID, QWidget* parent = nullptr);
+
+  QComboBox* toneBox() const { return tone_; }
+  QPushButton* generateButton() const { return generate_; }
+  /// Why the last attempt failed (empty while none did).
+  QLabel* errorLabel() const { return error_; }
+  bool isBusy() const;
+  DraftEditor* editor() const { return editor_; }
+
+ public slots:
+  void generate();
+
+ protected:
+  void done(int result) override;
+
+ private:
+  DesktopContext& context_;
+  Uuid contactID_;
+  QStackedWidget* pages_ = nullptr;
+  QComboBox* tone_ = nullptr;
+  QProgressBar* busy_ = nullptr;
+  QLabel* error_ = nullptr;
+  QPushButton* generate_ = nullptr;
+  DraftEditor* editor_ = nullptr;
+};
+
+/// Opens the "Draft Follow-Up Email" dialog for `contactID` (not modal; it
+/// deletes itself when closed) and returns it.
+FollowUpDialog* draftFollowUp(DesktopContext& context, const Uuid& contactID, QWidget* parent);
+
+}  // namespace qm::desktop
