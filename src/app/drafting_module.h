@@ -1,14 +1,15 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
-
 #include <optional>
 #include <string>
 #include <tuple>
+
 #include "app/companion_module.h"
 #include "common/signal.h"
-
 #include "common/uuid.h"
+
 namespace qm {
 
 class ControlReply;
@@ -52,10 +53,10 @@ class DraftingModule final : public CompanionModule {
   Subscription syncSubscription_;
   Subscription generatorSubscription_;
   bool wasPaired_ = false;
-  // The "drafts.batch" client following the running batch.
   // The batch that resumed a marker's batch (for as long as it runs): its id,
   // the event's name and how many of its contacts were still without a draft.
   std::optional<std::tuple<Uuid, std::string, std::size_t>> resumed_;
+  // The "drafts.batch" client following the running batch.
   std::shared_ptr<ControlReply> batchReply_;
 };
 

@@ -149,9 +149,6 @@ int main(int argc, char** argv) {
   const QCommandLineOption searchOption(QStringLiteral("search"),
                                         QStringLiteral("Open the search (Ctrl+K) with TEXT."),
                                         QStringLiteral("TEXT"));
-  const QCommandLineOption exportOption(
-      QStringLiteral("export"),
-      QStringLiteral("Open the export sheet (Ctrl+E) on the event of --event or --contact."));
   const QCommandLineOption draftOption(
       QStringLiteral("draft"),
       QStringLiteral("Show the drafts with the first draft to the contact called NAME open."),
@@ -163,6 +160,9 @@ int main(int argc, char** argv) {
       QStringLiteral("capture"),
       QStringLiteral("Open the first capture image of the contact called NAME."),
       QStringLiteral("NAME"));
+  const QCommandLineOption exportOption(
+      QStringLiteral("export"),
+      QStringLiteral("Open the export sheet (Ctrl+E) on the event of --event or --contact."));
   const QCommandLineOption pairingOption(QStringLiteral("pairing"),
                                          QStringLiteral("Open the pairing window."));
   const QCommandLineOption settingsOption(
@@ -322,9 +322,9 @@ int main(int argc, char** argv) {
 
   window.show();
   link.subscribe();
+  if (capturePreview) capturePreview->show();
   if (parser.isSet(exportOption))
     QTimer::singleShot(0, &window, [&window] { window.exportContacts(); });
-  if (capturePreview) capturePreview->show();
   if (parser.isSet(pairingOption)) {
     window.pairingWindow()->show();
     window.pairingWindow()->raise();

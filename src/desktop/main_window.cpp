@@ -101,10 +101,10 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   companies_ = new CompaniesView(context_, this);
   opportunities_ = new OpportunitiesView(context_, this);
   drafts_ = new DraftsView(context_, this);
+  reports_ = new ReportsView(context_, this);
   detail_ = new ContactDetailView(context_, this);
   search_ = new SearchPopup(context_, this);
   import_ = new ImportSheet(context_, this);
-  reports_ = new ReportsView(context_, this);
   export_ = new ExportSheet(context_, this);
   pairing_ = new PairingWindow(context_, this);
   settings_ = new SettingsWindow(context_, this);
