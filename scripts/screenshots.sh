@@ -10,6 +10,11 @@
 #                           and very long names
 #   search.png              the search (Ctrl+K) with a query
 #   pairing.png             the pairing window
+#   settings-<tab>.png      each tab of the settings (general, appearance, ai,
+#                           export, pipeline, mcp, pairing, privacy); the MCP
+#                           tab with two clients and their calls
+#   settings-mcp-dark.png, settings-pipeline-compact.png
+#                           two of them in the dark appearance, compact density
 #   export-sheet.png        the export sheet, from the contacts with one selected
 #   contacts-fr.png         the contacts in a French session (appLanguage system)
 #
@@ -170,6 +175,9 @@ EOF
 export QUILLMERE_HOME="$home/home"
 # No fixed peer-link port: other companions may run on this machine.
 export QUILLMERE_PEER_PORT=0
+# Nor a fixed MCP port.
+QUILLMERE_MCP_PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+export QUILLMERE_MCP_PORT
 mkdir -p "$QUILLMERE_HOME"
 "$quillmere" restore "$home/crafted.json" >/dev/null
 
@@ -257,11 +265,48 @@ capture="Export Contacts" shot export-sheet.png 1.2 -- --event "Web Summit Lisbo
 LC_ALL= LANG=fr_FR.UTF-8 shot contacts-fr.png 0.8 -- --event "Web Summit Lisbon" \
   --contact "Ada Lovelace"
 
+# The settings: a long organisation, a CJK name, an AI endpoint, and two MCP
+# clients that called tools (one of them revoked since).
+setting displayName "王秀英"
+setting organizationName "Consolidated International Precision Manufacturing Group Ltd"
+setting emailSignature "$(printf 'Best regards,\n王秀英 · Director, Asia-Pacific\n+81 3-1234-5678')"
+setting defaultExportFolder "/home/dana/Documents/Quillmere Exports"
+printf 'example-token\n' | "$quillmere" ai login --endpoint https://ai.example.com --kind proxy >/dev/null
+"$quillmere" mcp enable --yes >/dev/null
+mcp_post() {  # SESSION BODY: posts BODY to the MCP server, printing the headers
+  curl -s -D - -o /dev/null -X POST -H 'Content-Type: application/json' \
+    ${1:+-H "Mcp-Session-Id: $1"} --data "$2" "http://127.0.0.1:$QUILLMERE_MCP_PORT/mcp"
+}
+mcp_client() {  # NAME TOOL...: shakes hands as NAME and calls each TOOL
+  local name=$1 session=""
+  shift
+  for _ in $(seq 50); do
+    session=$(mcp_post "" '{"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2025-03-26","capabilities":{},"clientInfo":{"name":"'"$name"'","version":"1.0"}}}' |
+      tr -d '\r' | awk -F': ' 'tolower($1) == "mcp-session-id" { print $2 }')
+    [ -n "$session" ] && break
+    sleep 0.1
+  done
+  [ -n "$session" ] || { log "the MCP server did not answer"; exit 1; }
+  for tool in "$@"; do
+    mcp_post "$session" '{"jsonrpc":"2.0","id":2,"method":"tools/call","params":{"name":"'"$tool"'","arguments":{}}}' >/dev/null
+  done
+}
+mcp_client "Claude Desktop" list_events list_drafts list_reports
+mcp_client "Gemini CLI" list_events
+"$quillmere" mcp revoke "Gemini CLI" >/dev/null
+for tab in general appearance ai export pipeline mcp pairing privacy; do
+  capture=Settings shot "settings-$tab.png" 1.0 -- --settings "$tab"
+done
+# No AI endpoint for the views after these: drafts come from the phone there.
+"$quillmere" ai logout >/dev/null
+
 setting appearance dark
+capture=Settings shot settings-mcp-dark.png 1.0 -- --settings mcp
 shot contacts-dark.png 0.8 -- --event "Web Summit Lisbon" --contact "Ada Lovelace"
 setting appearance light
 setting density compact
 shot contacts-compact.png 0.8 -- --event "Web Summit Lisbon" --contact "Ada Lovelace"
+capture=Settings shot settings-pipeline-compact.png 1.0 -- --settings pipeline
 setting density comfortable
 
 log "wrote $(ls "$out"/*.png | wc -l) screenshots to docs/screenshots/"

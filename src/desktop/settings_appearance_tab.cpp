@@ -32,6 +32,7 @@ AppearanceSettingsTab::AppearanceSettingsTab(DesktopContext& context, QWidget* p
   auto* hint = new QLabel(tr("Compact fits more rows in the lists."), this);
   hint->setWordWrap(true);
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(makeHeading(tr("Appearance")));
   layout->addLayout(form);
   layout->addWidget(hint);
   layout->addWidget(error_);

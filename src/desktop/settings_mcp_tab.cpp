@@ -36,15 +36,18 @@ constexpr std::size_t kLogRows = 200;
 
 /// "3 minutes", "1 hour", "2 days": how long ago `then` was.
 QString relativeTime(Date then, Date at) {
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(at - then).count();
-  const int n = static_cast<int>(seconds < 60      ? std::max<long long>(seconds, 0)
-                                 : seconds < 3600  ? seconds / 60
-                                 : seconds < 86400 ? seconds / 3600
-                                                   : seconds / 86400);
-  if (seconds < 60) return QCoreApplication::translate("McpSettingsTab", "%n second(s)", "", n);
-  if (seconds < 3600) return QCoreApplication::translate("McpSettingsTab", "%n minute(s)", "", n);
-  if (seconds < 86400) return QCoreApplication::translate("McpSettingsTab", "%n hour(s)", "", n);
-  return QCoreApplication::translate("McpSettingsTab", "%n day(s)", "", n);
+  const auto seconds =
+      std::max<long long>(std::chrono::duration_cast<std::chrono::seconds>(at - then).count(), 0);
+  const auto tr = [](const char* text) {
+    return QCoreApplication::translate("McpSettingsTab", text);
+  };
+  const auto count = [&](long long n, const char* one, const char* many) {
+    return n == 1 ? tr(one) : tr(many).arg(n);
+  };
+  if (seconds < 60) return count(seconds, "1 second", "%1 seconds");
+  if (seconds < 3600) return count(seconds / 60, "1 minute", "%1 minutes");
+  if (seconds < 86400) return count(seconds / 3600, "1 hour", "%1 hours");
+  return count(seconds / 86400, "1 day", "%1 days");
 }
 
 std::filesystem::path homeFolder() {
@@ -96,19 +99,30 @@ McpSettingsTab::McpSettingsTab(DesktopContext& context, QWidget* parent)
   const std::size_t reads = mcp::MCPToolHandlers::kReadToolCount;
   const std::size_t all = mcp::MCPToolHandlers::tools().size();
   layout->addSpacing(8);
-  layout->addWidget(makeHeading(tr("Available Tools — Read-Only (%1)").arg(reads)));
-  layout->addWidget(toolList(0, reads, content));
-  layout->addWidget(makeHeading(tr("Available Tools — Write (%1)").arg(all - reads)));
-  layout->addWidget(toolList(reads, all, content));
+  auto* readTools = new QVBoxLayout;
+  readTools->addWidget(makeHeading(tr("Available Tools — Read-Only (%1)").arg(reads)));
+  readTools->addWidget(toolList(0, reads, content));
+  readTools->addStretch(1);
+  auto* writeTools = new QVBoxLayout;
+  writeTools->addWidget(makeHeading(tr("Available Tools — Write (%1)").arg(all - reads)));
+  writeTools->addWidget(toolList(reads, all, content));
+  writeTools->addStretch(1);
+  auto* tools = new QHBoxLayout;
+  tools->addLayout(readTools);
+  tools->addSpacing(16);
+  tools->addLayout(writeTools);
+  tools->addStretch(1);
+  layout->addLayout(tools);
 
   layout->addSpacing(8);
   layout->addWidget(makeHeading(tr("Connected Tools")));
   clients_ = new QTreeWidget(content);
   clients_->setObjectName(QStringLiteral("mcpClients"));
   clients_->setAccessibleName(tr("Connected Tools"));
-  clients_->setHeaderLabels({tr("Client"), tr("Access"), tr("Last access")});
+  clients_->setHeaderLabels({tr("Client"), tr("Access"), QString()});
   clients_->setRootIsDecorated(false);
-  clients_->setMinimumHeight(110);
+  // A few rows each, so the setup of the clients below stays in reach.
+  clients_->setFixedHeight(clients_->fontMetrics().height() * 7);
   clients_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
   clients_->header()->setStretchLastSection(false);
   clients_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
@@ -131,7 +145,7 @@ McpSettingsTab::McpSettingsTab(DesktopContext& context, QWidget* parent)
   log_->setAccessibleName(tr("Activity Log"));
   log_->setHeaderLabels({tr("Time"), tr("Tool"), tr("Results"), tr("Client")});
   log_->setRootIsDecorated(false);
-  log_->setMinimumHeight(160);
+  log_->setFixedHeight(log_->fontMetrics().height() * 11);
   layout->addWidget(log_);
 
   for (const auto& client : mcp::mcpClients(homeFolder()))

@@ -1,10 +1,13 @@
 #include "desktop/settings_window.h"
 
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
 
 #include "desktop/companion_link.h"
@@ -52,7 +55,10 @@ SettingsWindow::SettingsWindow(DesktopContext& context, QWidget* parent) : QDial
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(tabs_, 1);
   layout->addWidget(buttons);
-  resize(760, 640);
+  // Tall enough for the MCP tab's lists, within the screen.
+  const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+  const int available = screen ? screen->availableGeometry().height() : 800;
+  resize(900, std::clamp(available - 60, 560, 820));
 
   // Ctrl+PgDown / Ctrl+PgUp move between the tabs (QTabWidget's own keys);
   // the pages read again when what they show changes.
