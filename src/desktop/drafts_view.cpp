@@ -37,8 +37,9 @@ namespace {
 
 constexpr int kRecordRole = Qt::UserRole;
 constexpr int kContactRole = Qt::UserRole + 1;
-/// At most this many contacts go to one batch.
-constexpr std::size_t kBatchLimit = 10;
+/// At most this many contacts go to one batch. (Not "constexpr std::size_t": lupdate
+/// would then file the texts below under another context than DraftsView's.)
+constexpr auto kBatchLimit = std::size_t{10};
 
 QString askForFolder(QWidget* parent, const QString& proposed) {
   QFileDialog dialog(parent, DraftsView::tr("Choose Export Folder"), proposed);

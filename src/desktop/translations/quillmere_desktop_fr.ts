@@ -521,57 +521,6 @@
         </message>
     </context>
     <context>
-        <name>DraftsView</name>
-        <message>
-            <source>Choose Export Folder</source>
-            <translation>Choisir le dossier d’export</translation>
-        </message>
-        <message>
-            <source>Export Here</source>
-            <translation>Exporter ici</translation>
-        </message>
-        <message>
-            <source>Status:</source>
-            <translation>Statut :</translation>
-        </message>
-        <message>
-            <source>Show drafts with status</source>
-            <translation>Afficher les brouillons au statut</translation>
-        </message>
-        <message>
-            <source>All</source>
-            <translation>Tous</translation>
-        </message>
-        <message>
-            <source>Drafts</source>
-            <translation>Brouillons</translation>
-        </message>
-        <message>
-            <source>Contact</source>
-            <translation>Contact</translation>
-        </message>
-        <message>
-            <source>Subject</source>
-            <translation>Objet</translation>
-        </message>
-        <message>
-            <source>Status</source>
-            <translation>Statut</translation>
-        </message>
-        <message>
-            <source>Tone</source>
-            <translation>Ton</translation>
-        </message>
-        <message>
-            <source>Written</source>
-            <translation>Rédigé</translation>
-        </message>
-        <message>
-            <source>No drafts yet. Select met contacts and choose Generate Drafts.</source>
-            <translation>Aucun brouillon pour l’instant. Sélectionnez des contacts rencontrés et choisissez Générer les brouillons.</translation>
-        </message>
-    </context>
-    <context>
         <name>McpSettingsTab</name>
         <message numerus="yes">
             <source>%n second(s)</source>
@@ -855,10 +804,6 @@
             <source>Show the image at its actual size (Ctrl+0)</source>
             <translation>Afficher l’image en taille réelle (Ctrl+0)</translation>
         </message>
-        <message>
-            <source>missing</source>
-            <translation>introuvable</translation>
-        </message>
     </context>
     <context>
         <name>qm::desktop::CompaniesView</name>
@@ -1091,6 +1036,122 @@
         <message>
             <source>Show this draft</source>
             <translation>Afficher ce brouillon</translation>
+        </message>
+        <message>
+            <source>Last edit</source>
+            <translation>Dernière modification</translation>
+        </message>
+        <message>
+            <source>Edit…</source>
+            <translation>Modifier…</translation>
+        </message>
+        <message>
+            <source>Edit this contact (F2)</source>
+            <translation>Modifier ce contact (F2)</translation>
+        </message>
+        <message>
+            <source>Not a Target</source>
+            <translation>Retirer des cibles</translation>
+        </message>
+        <message>
+            <source>Mark as Target</source>
+            <translation>Marquer comme cible</translation>
+        </message>
+        <message>
+            <source>Draft Follow-Up Email</source>
+            <translation>Rédiger un e-mail de relance</translation>
+        </message>
+        <message>
+            <source>New Opportunity…</source>
+            <translation>Nouvelle opportunité…</translation>
+        </message>
+        <message>
+            <source>Edit opportunity</source>
+            <translation>Modifier l’opportunité</translation>
+        </message>
+        <message>
+            <source>Delete…</source>
+            <translation>Supprimer…</translation>
+        </message>
+        <message>
+            <source>Delete opportunity</source>
+            <translation>Supprimer l’opportunité</translation>
+        </message>
+        <message>
+            <source>Not saved: %1</source>
+            <translation>Non enregistré : %1</translation>
+        </message>
+        <message>
+            <source>Saved and sent to the phone.</source>
+            <translation>Enregistré et envoyé au téléphone.</translation>
+        </message>
+        <message>
+            <source>Saved. %1 — the change is sent when the phone is back.</source>
+            <translation>Enregistré. %1 — la modification sera envoyée au retour du téléphone.</translation>
+        </message>
+        <message>
+            <source>Saved here only: %1</source>
+            <translation>Enregistré ici seulement : %1</translation>
+        </message>
+        <message>
+            <source>Edit of %1</source>
+            <translation>Modification de %1</translation>
+        </message>
+        <message>
+            <source>Add Note</source>
+            <translation>Ajouter une note</translation>
+        </message>
+        <message>
+            <source>Note about %1:</source>
+            <translation>Note sur %1 :</translation>
+        </message>
+        <message>
+            <source>Edit Note</source>
+            <translation>Modifier la note</translation>
+        </message>
+        <message>
+            <source>Note:</source>
+            <translation>Note :</translation>
+        </message>
+        <message>
+            <source>Note Edit</source>
+            <translation>Modification de la note</translation>
+        </message>
+        <message>
+            <source>Delete Note?</source>
+            <translation>Supprimer la note ?</translation>
+        </message>
+        <message>
+            <source>This note will be deleted from this computer. This cannot be undone.</source>
+            <translation>Cette note sera supprimée de cet ordinateur. Cette action est irréversible.</translation>
+        </message>
+        <message>
+            <source>Delete Note</source>
+            <translation>Supprimer la note</translation>
+        </message>
+        <message>
+            <source>Note deleted.</source>
+            <translation>Note supprimée.</translation>
+        </message>
+        <message>
+            <source>Opportunity saved.</source>
+            <translation>Opportunité enregistrée.</translation>
+        </message>
+        <message>
+            <source>Delete Opportunity?</source>
+            <translation>Supprimer l’opportunité ?</translation>
+        </message>
+        <message>
+            <source>“%1” and its links to contacts will be deleted. This cannot be undone.</source>
+            <translation>« %1 » et ses liens avec les contacts seront supprimés. Cette action est irréversible.</translation>
+        </message>
+        <message>
+            <source>Delete Opportunity</source>
+            <translation>Supprimer l’opportunité</translation>
+        </message>
+        <message>
+            <source>Opportunity deleted.</source>
+            <translation>Opportunité supprimée.</translation>
         </message>
     </context>
     <context>
@@ -1533,7 +1594,7 @@
         </message>
         <message>
             <source>Marked %1.</source>
-            <translation>Marqué %1.</translation>
+            <translation>Statut : %1.</translation>
         </message>
         <message>
             <source>Regenerate Draft</source>
@@ -1561,7 +1622,7 @@
         </message>
         <message>
             <source>Saved %1</source>
-            <translation>%1 enregistré</translation>
+            <translation>Enregistré : %1</translation>
         </message>
         <message>
             <source>Copied the subject and body to the clipboard.</source>
@@ -1733,6 +1794,14 @@
         <message>
             <source>Resuming batch: %1 remaining for '%2'</source>
             <translation>Reprise du lot : %1 restants pour « %2 »</translation>
+        </message>
+        <message>
+            <source>Choose Export Folder</source>
+            <translation>Choisir le dossier d’export</translation>
+        </message>
+        <message>
+            <source>Export Here</source>
+            <translation>Exporter ici</translation>
         </message>
     </context>
     <context>
