@@ -139,7 +139,7 @@ void TrayIcon::update() {
     colour = QColor(0x19, 0x76, 0xD2);
   } else if (state == QLatin1String("paired")) {
     colour = QColor(0x43, 0xA0, 0x47);
-  } else if (!state.isEmpty() && state != QLatin1String("idle")) {
+  } else if (!state.isEmpty() && state != QLatin1String("unpaired")) {
     colour = QColor(0xF5, 0x9E, 0x0B);  // reconnecting, waiting for a phone
   }
   icon_->setIcon(stateIcon(colour));

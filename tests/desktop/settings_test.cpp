@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QWidget>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -17,6 +18,7 @@
 #include "desktop/appearance.h"
 #include "desktop/settings_page.h"
 #include "desktop/settings_window.h"
+#include "desktop/tray_icon.h"
 #include "desktop_fixture.h"
 #include "settings/pipeline_manager.h"
 #include "settings/user_defaults.h"
@@ -176,6 +178,21 @@ TEST_F(SettingsTest, ThePipelineEditorRefusesANameTakenInAnyCaseAndKeepsAGoodOne
       },
       5000));
   EXPECT_FALSE(tab->errorLabel()->isVisible());
+}
+
+TEST_F(SettingsTest, TheTrayIconFollowsThePairingStateAndOpensTheWindow) {
+  QWidget window;
+  desktop::TrayIcon tray(context(), &window);
+  link_->subscribe();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return tray.toolTip().contains("Not paired"); }, 5000))
+      << tray.toolTip().toStdString();
+  pairPhone();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return tray.toolTip().contains("Dana's phone"); }, 10000))
+      << tray.toolTip().toStdString();
+
+  EXPECT_FALSE(window.isVisible());
+  tray.openAction()->trigger();
+  EXPECT_TRUE(window.isVisible());
 }
 
 }  // namespace
