@@ -48,6 +48,8 @@ CapturePreview::CapturePreview(const CaptureMedia& capture, const QString& image
   }
   scroll_->setWidget(imageLabel_);
   scroll_->setWidgetResizable(true);
+  // The viewport gets its size after the dialog's layout has run.
+  scroll_->viewport()->installEventFilter(this);
   layout->addWidget(scroll_, 3);
 
   if (capture.caption && !capture.caption->empty()) {
@@ -99,6 +101,11 @@ CapturePreview::CapturePreview(const CaptureMedia& capture, const QString& image
     size = size.boundedTo(room);
   }
   resize(size.expandedTo(QSize(360, 300)));
+}
+
+bool CapturePreview::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == scroll_->viewport() && event->type() == QEvent::Resize) fitImage();
+  return QDialog::eventFilter(watched, event);
 }
 
 void CapturePreview::resizeEvent(QResizeEvent* event) {

@@ -29,6 +29,7 @@ class CapturePreview : public QDialog {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void fitImage();

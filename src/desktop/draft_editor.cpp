@@ -99,7 +99,9 @@ DraftEditor::DraftEditor(DesktopContext& context, QWidget* parent)
       makeButton(tr("Regenerate draft with selected tone"), QStringLiteral("regenerate"), page);
   row->addWidget(regenerateButton);
   row->addStretch();
-  form->addRow(tr("S&tatus:"), row);
+  auto* statusLabel = new QLabel(tr("S&tatus:"), page);
+  statusLabel->setBuddy(status_);
+  form->addRow(statusLabel, row);
   layout->addLayout(form);
 
   auto* split = new QSplitter(Qt::Vertical, page);
@@ -109,6 +111,8 @@ DraftEditor::DraftEditor(DesktopContext& context, QWidget* parent)
   preview_ = new QTextBrowser(split);
   preview_->setAccessibleName(tr("Preview as the e-mail shows it"));
   preview_->setOpenLinks(false);
+  // On white, as a mail program shows the message (its text is dark).
+  preview_->setStyleSheet(QStringLiteral("QTextBrowser { background: #ffffff; color: #1F2937; }"));
   split->addWidget(body_);
   split->addWidget(preview_);
   split->setStretchFactor(0, 3);
@@ -195,7 +199,10 @@ void DraftEditor::load() {
   savedSubject_ = qs(draft.subject);
   savedBody_ = qs(draft.body);
   if (!keepEdits) {
-    if (subject_->text() != savedSubject_) subject_->setText(savedSubject_);
+    if (subject_->text() != savedSubject_) {
+      subject_->setText(savedSubject_);
+      subject_->setCursorPosition(0);  // a long subject shows its beginning
+    }
     if (body_->toPlainText() != savedBody_) body_->setPlainText(savedBody_);
   }
   savedStatus_ = qs(draft.status);

@@ -42,7 +42,9 @@ constexpr int kContactRole = Qt::UserRole + 1;
 constexpr auto kBatchLimit = std::size_t{10};
 
 QString askForFolder(QWidget* parent, const QString& proposed) {
-  QFileDialog dialog(parent, DraftsView::tr("Choose Export Folder"), proposed);
+  QFileDialog dialog(parent);
+  dialog.setWindowTitle(DraftsView::tr("Choose Export Folder"));
+  dialog.setDirectory(proposed);
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
   dialog.setLabelText(QFileDialog::Accept, DraftsView::tr("Export Here"));
@@ -154,6 +156,8 @@ DraftsView::DraftsView(DesktopContext& context, QWidget* parent)
   tree_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
   tree_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
   tree_->setColumnWidth(0, 160);
+  for (int column : {2, 3, 4})
+    tree_->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
   connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
     if (!item) return;
     editor_->showDraft(uuidFromText(item->data(0, kRecordRole).toString()));
@@ -171,6 +175,7 @@ DraftsView::DraftsView(DesktopContext& context, QWidget* parent)
   split->addWidget(editor_);
   split->setStretchFactor(0, 2);
   split->setStretchFactor(1, 3);
+  split->setSizes({420, 580});
   layout->addWidget(split, 1);
 
   connect(export_, &QPushButton::clicked, this, &DraftsView::exportSelected);

@@ -52,6 +52,8 @@ ReportsView::ReportsView(DesktopContext& context, QWidget* parent)
   tree_->setHeaderLabels({tr("Report"), tr("Written"), tr("Provider"), tr("Detail")});
   tree_->header()->setStretchLastSection(false);
   tree_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+  for (int column : {1, 2, 3})
+    tree_->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
   connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
     if (!item) return;
     shown_ = uuidFromText(item->data(0, kRecordRole).toString());
@@ -96,6 +98,7 @@ ReportsView::ReportsView(DesktopContext& context, QWidget* parent)
   split->addWidget(reader);
   split->setStretchFactor(0, 2);
   split->setStretchFactor(1, 3);
+  split->setSizes({440, 560});
   pages_->addWidget(split);
   auto* empty = new QLabel(tr("No reports for this event yet. Reports written on the phone "
                               "appear here once it has synced."),
