@@ -17,6 +17,12 @@
 #                           two of them in the dark appearance, compact density
 #   export-sheet.png        the export sheet, from the contacts with one selected
 #   contacts-fr.png         the contacts in a French session (appLanguage system)
+#   draft-editor.png        a draft to a contact with a CJK name in the editor,
+#                           with its e-mail preview
+#   reports.png             an event's reports, one with its text and a PDF
+#   capture-preview.png     a business card at full size with its recognised text
+#   drafts.png              the drafts list while a batch is being written
+#                           (by a stand-in AI server), in the dark appearance
 #
 # It installs what is missing (scripts/setup.sh), builds `quillmere` and
 # `quillmere-desktop` (the dev preset; QUILLMERE_BUILD_DIR=DIR builds there
@@ -48,6 +54,7 @@ home=$(mktemp -d /tmp/quillmere-screenshots.XXXXXX)
 xvfb_pid=""
 companion_pid=""
 window_pid=""
+ai_pid=""
 
 stop() {
   local pid=$1
@@ -64,6 +71,7 @@ stop() {
 
 cleanup() {
   stop "$window_pid"
+  stop "$ai_pid"
   stop "$companion_pid"
   stop "$xvfb_pid"
   rm -rf "$home"
@@ -172,6 +180,64 @@ for n, (title, company, value, stage, step) in enumerate(deals):
 json.dump(data, open(sys.argv[2], "w", encoding="utf-8"), ensure_ascii=False, indent=1)
 EOF
 
+# Drafts, reports and a business card for the Tokyo event.
+python3 - "$home/crafted.json" "$home/capture.txt" <<'EOF'
+import base64, json, sys, uuid
+
+data = json.load(open(sys.argv[1], encoding="utf-8"))
+tokyo = next(e for e in data["Event"] if e["name"] == "Asia Tech Expo 東京")
+people = {c["firstName"] + c["lastName"]: c for c in data["Contact"] if c["eventID"] == tokyo["id"]}
+drafts = [
+    ("秀英王", "深圳华星光电 — 大阪试点的后续", "王总，您好：\n\n感谢您在展会上抽出时间与我们交流。\n\n- **大阪试点**：我们可以在十一月安排现场演示\n- 日文版演示资料已在准备中\n\n期待您的回复。", "approved", "formal"),
+    ("Maximiliana Alexandrinavon Hohenzollern-Sigmaringen", "Following up on strategic partnerships in the Asia-Pacific region after our conversation", "Dear Maximiliana,\n\nThank you for the conversation at the booth about *strategic partnerships*.\n\n- **Samples** to Osaka by the end of the month\n- A call with your procurement team\n\nBest regards", "draft", "warm"),
+    ("健太郎佐藤", "ソニーセミコンダクタ様 — デモのご案内", "佐藤様\n\n先日はブースにお立ち寄りいただき、ありがとうございました。\n\n- デモ環境のご案内\n- **価格表**を添付いたします", "sent", "neutral"),
+    ("민준김", "삼성전자 — 후속 미팅 제안", "김민준 님께,\n\n부스 방문 감사합니다.\n\n다음 주에 **후속 미팅**을 제안드립니다.", "draft", "neutral"),
+]
+data.setdefault("FollowUpDraft", [])
+for n, (who, subject, body, status, tone) in enumerate(drafts):
+    data["FollowUpDraft"].append({
+        "id": str(uuid.UUID(int=0xD0 + n)).upper(), "subject": subject, "body": body,
+        "tone": tone, "language": "en", "status": status, "aiProvider": "claude",
+        "generatedAt": f"2026-10-{15 + n % 2}T{8 + n:02d}:30:00Z", "editedAt": None,
+        "batchID": None, "contactID": people[who]["id"]})
+summary = """# Asia Tech Expo 東京 — Executive Summary
+
+We met **24 of 36** contacts over three days; six are *tier A* targets.
+
+## Top-Priority Follow-Up
+
+- **王秀英** (深圳华星光电): Osaka pilot, decision in November
+- **佐藤健太郎** (ソニーセミコンダクタ): Japanese-language demo requested
+- Maximiliana von Hohenzollern-Sigmaringen: samples to Osaka
+
+## Recommended Next Actions
+
+1. Send the pilot proposal this week
+2. Book the demo with the Tokyo team
+"""
+pdf = b"%PDF-1.4\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj\n2 0 obj<</Type/Pages/Kids[]/Count 0>>endobj\ntrailer<</Root 1 0 R>>\n%%EOF\n"
+data.setdefault("SavedReport", [])
+for n, (kind, when, provider, level, content, with_pdf) in enumerate([
+        ("Executive Report", "2026-10-16T19:05:00Z", "claude", "detailed", summary, True),
+        ("Team Activity", "2026-10-15T18:40:00Z", "gpt-4o", "standard", "## Team Activity\n\nThree people covered the booth.", False),
+        ("Quick Recap", "2026-10-14T20:10:00Z", None, "brief", "A short recap of the first day.", False)]):
+    data["SavedReport"].append({
+        "id": str(uuid.UUID(int=0xE0 + n)).upper(), "reportType": kind, "generatedAt": when,
+        "reportContent": content, "providerUsed": provider, "eventID": tokyo["id"],
+        "selectedSections": "executiveSummary,topPriorityFollowUp", "detailLevel": level,
+        "pdfData": base64.b64encode(pdf).decode() if with_pdf else None,
+        "companyTableJSON": None, "contactTableJSON": None})
+data.setdefault("CaptureMedia", [])
+data["CaptureMedia"].append({
+    "id": str(uuid.UUID(int=0xF0)).upper(), "contactID": people["秀英王"]["id"],
+    "capturedAt": "2026-10-15T10:12:00Z", "captureType": "businessCard",
+    "imageFileName": "card-wang.jpg", "caption": "名片 — 深圳华星光电, booth 4B",
+    "ocrExtractedText": "王秀英 Wang Xiuying\n首席技术官 Chief Technology Officer\n深圳华星光电技术有限公司\nwang.xiuying@example.cn · +86 755 1234 5678",
+    "ocrParsedData": None, "syncedFrom": "iPhone"})
+json.dump(data, open(sys.argv[1], "w", encoding="utf-8"), ensure_ascii=False, indent=1)
+open(sys.argv[2], "w").write(tokyo["id"].upper() + "\n")
+EOF
+
 export QUILLMERE_HOME="$home/home"
 # No fixed peer-link port: other companions may run on this machine.
 export QUILLMERE_PEER_PORT=0
@@ -180,6 +246,17 @@ QUILLMERE_MCP_PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("12
 export QUILLMERE_MCP_PORT
 mkdir -p "$QUILLMERE_HOME"
 "$quillmere" restore "$home/crafted.json" >/dev/null
+photos="$QUILLMERE_HOME/data/documents/events/$(cat "$home/capture.txt")/photos"
+mkdir -p "$photos"
+latin=$(fc-match -f '%{file}' 'DejaVu Sans')
+cjk=$(fc-match -f '%{file}' 'Noto Sans CJK SC:bold')
+convert -size 1800x1050 xc:'#fbfaf5' -fill '#b91c1c' -draw 'rectangle 0,0 1800,36' \
+  -fill '#1f2937' -font "$cjk" -pointsize 110 -annotate +140+300 '王秀英' \
+  -font "$latin" -pointsize 64 -annotate +140+400 'Wang Xiuying' \
+  -pointsize 44 -annotate +140+480 'Chief Technology Officer' \
+  -font "$cjk" -pointsize 44 -annotate +140+560 '深圳华星光电技术有限公司' \
+  -fill '#4b5563' -font "$latin" -annotate +140+820 'wang.xiuying@example.cn' \
+  -annotate +140+900 '+86 755 1234 5678' "$photos/card-wang.jpg"
 
 # --- the screen and the companion ------------------------------------------
 
@@ -308,5 +385,40 @@ setting density compact
 shot contacts-compact.png 0.8 -- --event "Web Summit Lisbon" --contact "Ada Lovelace"
 capture=Settings shot settings-pipeline-compact.png 1.0 -- --settings pipeline
 setting density comfortable
+
+# The drafts: one in the editor, the reports, a card, and a batch being written
+# by a stand-in AI server that takes a second per draft.
+shot draft-editor.png 0.8 -- --event "Asia Tech Expo 東京" --draft "王秀英"
+shot reports.png 0.8 -- --event "Asia Tech Expo 東京" --mode reports
+shot capture-preview.png 1.0 -- --event "Asia Tech Expo 東京" --contact "王秀英" --capture "王秀英"
+python3 - "$home/ai-port" >"$home/ai.log" 2>&1 <<'EOF' &
+import http.server, json, sys, time
+
+class Model(http.server.BaseHTTPRequestHandler):
+    def do_POST(self):
+        self.rfile.read(int(self.headers.get("Content-Length", 0)))
+        time.sleep(1.0)
+        text = "SUBJECT: Following up on our conversation at the booth\n---\nHello,\n\nthank you for stopping by.\n\n- **Pilot** proposal\n- Demo in your office"
+        body = json.dumps({"choices": [{"message": {"content": text}}]}).encode()
+        self.send_response(200)
+        self.send_header("Content-Type", "application/json")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+server = http.server.HTTPServer(("127.0.0.1", 0), Model)
+open(sys.argv[1], "w").write(str(server.server_port))
+server.serve_forever()
+EOF
+ai_pid=$!
+for _ in $(seq 100); do [ -s "$home/ai-port" ] && break; sleep 0.05; done
+"$quillmere" ai login --kind chatCompletions --endpoint "http://127.0.0.1:$(cat "$home/ai-port")/v1" \
+  --model stand-in >/dev/null
+setting appearance dark
+shot drafts.png 2.6 -- --event "Asia Tech Expo 東京" --draft "Maximiliana Alexandrina von Hohenzollern-Sigmaringen" \
+  --generate-drafts
+setting appearance light
+stop "$ai_pid"
+ai_pid=""
 
 log "wrote $(ls "$out"/*.png | wc -l) screenshots to docs/screenshots/"
