@@ -34,22 +34,6 @@ namespace {
 /// How many rows of the activity log are shown, newest first.
 constexpr std::size_t kLogRows = 200;
 
-/// "3 minutes", "1 hour", "2 days": how long ago `then` was.
-QString relativeTime(Date then, Date at) {
-  const auto seconds =
-      std::max<long long>(std::chrono::duration_cast<std::chrono::seconds>(at - then).count(), 0);
-  const auto tr = [](const char* text) {
-    return QCoreApplication::translate("McpSettingsTab", text);
-  };
-  const auto count = [&](long long n, const char* one, const char* many) {
-    return n == 1 ? tr(one) : tr(many).arg(n);
-  };
-  if (seconds < 60) return count(seconds, "1 second", "%1 seconds");
-  if (seconds < 3600) return count(seconds / 60, "1 minute", "%1 minutes");
-  if (seconds < 86400) return count(seconds / 3600, "1 hour", "%1 hours");
-  return count(seconds / 86400, "1 day", "%1 days");
-}
-
 std::filesystem::path homeFolder() {
   return std::filesystem::path(utf8(QDir::homePath()));
 }
@@ -256,6 +240,17 @@ void McpSettingsTab::reload() {
   clients_->clear();
   std::map<Uuid, QString> names;
   const Date at = now();
+  // "3 minutes", "1 hour", "2 days": how long ago `then` was.
+  const auto relativeTime = [](Date then, Date when) {
+    const long long seconds = std::max<long long>(
+        std::chrono::duration_cast<std::chrono::seconds>(when - then).count(), 0);
+    if (seconds < 60) return seconds == 1 ? tr("1 second") : tr("%1 seconds").arg(seconds);
+    if (seconds < 3600)
+      return seconds / 60 == 1 ? tr("1 minute") : tr("%1 minutes").arg(seconds / 60);
+    if (seconds < 86400)
+      return seconds / 3600 == 1 ? tr("1 hour") : tr("%1 hours").arg(seconds / 3600);
+    return seconds / 86400 == 1 ? tr("1 day") : tr("%1 days").arg(seconds / 86400);
+  };
   if (auto records = context_.store.fetch<MCPClientAuthorization>()) {
     for (const auto& c : *records) {
       names.emplace(c.id, qs(c.clientName));

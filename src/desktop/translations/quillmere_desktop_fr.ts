@@ -521,37 +521,6 @@
         </message>
     </context>
     <context>
-        <name>McpSettingsTab</name>
-        <message numerus="yes">
-            <source>%n second(s)</source>
-            <translation>
-                <numerusform>%n seconde</numerusform>
-                <numerusform>%n secondes</numerusform>
-            </translation>
-        </message>
-        <message numerus="yes">
-            <source>%n minute(s)</source>
-            <translation>
-                <numerusform>%n minute</numerusform>
-                <numerusform>%n minutes</numerusform>
-            </translation>
-        </message>
-        <message numerus="yes">
-            <source>%n hour(s)</source>
-            <translation>
-                <numerusform>%n heure</numerusform>
-                <numerusform>%n heures</numerusform>
-            </translation>
-        </message>
-        <message numerus="yes">
-            <source>%n day(s)</source>
-            <translation>
-                <numerusform>%n jour</numerusform>
-                <numerusform>%n jours</numerusform>
-            </translation>
-        </message>
-    </context>
-    <context>
         <name>QObject</name>
         <message>
             <source>Met</source>
@@ -2318,6 +2287,38 @@
     </context>
     <context>
         <name>qm::desktop::McpSettingsTab</name>
+        <message>
+            <source>1 second</source>
+            <translation>1 seconde</translation>
+        </message>
+        <message>
+            <source>%1 seconds</source>
+            <translation>%1 secondes</translation>
+        </message>
+        <message>
+            <source>1 minute</source>
+            <translation>1 minute</translation>
+        </message>
+        <message>
+            <source>%1 minutes</source>
+            <translation>%1 minutes</translation>
+        </message>
+        <message>
+            <source>1 hour</source>
+            <translation>1 heure</translation>
+        </message>
+        <message>
+            <source>%1 hours</source>
+            <translation>%1 heures</translation>
+        </message>
+        <message>
+            <source>1 day</source>
+            <translation>1 jour</translation>
+        </message>
+        <message>
+            <source>%1 days</source>
+            <translation>%1 jours</translation>
+        </message>
         <message>
             <source>MCP Server</source>
             <translation>Serveur MCP</translation>
