@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -60,8 +61,15 @@ SettingsWindow::SettingsWindow(DesktopContext& context, QWidget* parent) : QDial
   const int available = screen ? screen->availableGeometry().height() : 800;
   resize(900, std::clamp(available - 60, 560, 820));
 
-  // Ctrl+PgDown / Ctrl+PgUp move between the tabs (QTabWidget's own keys);
-  // the pages read again when what they show changes.
+  // Ctrl+PgDown / Ctrl+PgUp move between the tabs from wherever the focus is.
+  for (const auto& [key, step] : {std::pair{Qt::Key_PageDown, 1}, std::pair{Qt::Key_PageUp, -1}}) {
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | key), this);
+    connect(shortcut, &QShortcut::activated, this, [this, step = step] {
+      tabs_->setCurrentIndex((tabs_->currentIndex() + step + tabs_->count()) % tabs_->count());
+    });
+  }
+
+  // The pages read again when what they show changes.
   connect(&context.link, &CompanionLink::recordsChanged, this, [this](const QStringList& tables) {
     if (!isVisible()) return;
     for (int i = 0; i < tabs_->count(); ++i) {

@@ -100,7 +100,10 @@ TEST_F(SettingsTest, WhatTheTabsChangeReachesTheCompanion) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return setting("displayName") == "Dana Åkesson"; }, 5000));
 
   // Keyboard only: the next format, and the dark appearance two steps down.
-  window->showTab(SettingsWindow::Tab::exportDefaults);
+  QTest::keyClick(name, Qt::Key_PageUp, Qt::ControlModifier);
+  EXPECT_EQ(window->currentTab(), SettingsWindow::Tab::privacy);
+  for (int i = 0; i < 4; ++i) QTest::keyClick(window.get(), Qt::Key_PageDown, Qt::ControlModifier);
+  EXPECT_EQ(window->currentTab(), SettingsWindow::Tab::exportDefaults);
   auto* format = window->findChild<QComboBox*>("defaultExportFormat");
   format->setFocus();
   QTest::keyClick(format, Qt::Key_Down);
