@@ -521,6 +521,37 @@
         </message>
     </context>
     <context>
+        <name>McpSettingsTab</name>
+        <message numerus="yes">
+            <source>%n second(s)</source>
+            <translation>
+                <numerusform>%n seconde</numerusform>
+                <numerusform>%n secondes</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>%n minute(s)</source>
+            <translation>
+                <numerusform>%n minute</numerusform>
+                <numerusform>%n minutes</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>%n hour(s)</source>
+            <translation>
+                <numerusform>%n heure</numerusform>
+                <numerusform>%n heures</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>%n day(s)</source>
+            <translation>
+                <numerusform>%n jour</numerusform>
+                <numerusform>%n jours</numerusform>
+            </translation>
+        </message>
+    </context>
+    <context>
         <name>QObject</name>
         <message>
             <source>Met</source>
@@ -1121,6 +1152,18 @@
         <message>
             <source>Opportunity deleted.</source>
             <translation>Opportunité supprimée.</translation>
+        </message>
+        <message>
+            <source>Add Note…</source>
+            <translation>Ajouter une note…</translation>
+        </message>
+        <message>
+            <source>Edit note</source>
+            <translation>Modifier la note</translation>
+        </message>
+        <message>
+            <source>Delete note</source>
+            <translation>Supprimer la note</translation>
         </message>
     </context>
     <context>
