@@ -521,37 +521,6 @@
         </message>
     </context>
     <context>
-        <name>McpSettingsTab</name>
-        <message numerus="yes">
-            <source>%n second(s)</source>
-            <translation>
-                <numerusform>%n seconde</numerusform>
-                <numerusform>%n secondes</numerusform>
-            </translation>
-        </message>
-        <message numerus="yes">
-            <source>%n minute(s)</source>
-            <translation>
-                <numerusform>%n minute</numerusform>
-                <numerusform>%n minutes</numerusform>
-            </translation>
-        </message>
-        <message numerus="yes">
-            <source>%n hour(s)</source>
-            <translation>
-                <numerusform>%n heure</numerusform>
-                <numerusform>%n heures</numerusform>
-            </translation>
-        </message>
-        <message numerus="yes">
-            <source>%n day(s)</source>
-            <translation>
-                <numerusform>%n jour</numerusform>
-                <numerusform>%n jours</numerusform>
-            </translation>
-        </message>
-    </context>
-    <context>
         <name>QObject</name>
         <message>
             <source>Met</source>
@@ -2397,10 +2366,6 @@
         <message>
             <source>Access</source>
             <translation>Accès</translation>
-        </message>
-        <message>
-            <source>Last access</source>
-            <translation>Dernier accès</translation>
         </message>
         <message>
             <source>Revoke</source>
