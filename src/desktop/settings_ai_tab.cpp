@@ -37,10 +37,13 @@ AiSettingsTab::AiSettingsTab(DesktopContext& context, QWidget* parent)
   credential_ = new QLabel(this);
   credential_->setAccessibleName(tr("Stored token"));
   logIn_ = new QPushButton(tr("Log In"), this);
+  logIn_->setObjectName(QStringLiteral("aiLogIn"));
   logIn_->setAccessibleName(tr("Keep the endpoint and its token"));
   logOut_ = new QPushButton(tr("Log Out"), this);
+  logOut_->setObjectName(QStringLiteral("aiLogOut"));
   logOut_->setAccessibleName(tr("Remove the stored token"));
   test_ = new QPushButton(tr("Test Connection"), this);
+  test_->setObjectName(QStringLiteral("aiTest"));
   test_->setAccessibleName(tr("Send a short request to the endpoint"));
   result_ = new QLabel(this);
   result_->setObjectName(QStringLiteral("aiTestResult"));

@@ -23,6 +23,7 @@
 #include "settings/pipeline_manager.h"
 #include "settings/user_defaults.h"
 #include "support/http_client.h"
+#include "support/local_http_server.h"
 
 namespace qm::test {
 namespace {
@@ -122,6 +123,36 @@ TEST_F(SettingsTest, WhatTheTabsChangeReachesTheCompanion) {
   auto again = open(SettingsWindow::Tab::general);
   EXPECT_EQ(again->findChild<QLineEdit*>("displayName")->text(), "Dana Åkesson");
   EXPECT_EQ(again->findChild<QComboBox*>("defaultExportFormat")->currentData(), "hubspot");
+}
+
+TEST_F(SettingsTest, TheAiTabLogsInAndItsTestShowsWhatTheEndpointAnswered) {
+  LocalHTTPServer server;
+  server.setReply({200, R"({"choices":[{"message":{"content":"OK"}}]})"});
+  auto window = open(SettingsWindow::Tab::ai);
+  auto* kind = window->findChild<QComboBox*>("aiEndpointKind");
+  kind->setCurrentIndex(kind->findData("chatCompletions"));
+  window->findChild<QLineEdit*>("aiEndpoint")->setText(desktop::qs(server.url()));
+  window->findChild<QLineEdit*>("aiModel")->setText("tiny-model");
+  auto* token = window->findChild<QLineEdit*>("aiToken");
+  token->setText("s3cret");
+  QTest::keyClick(token, Qt::Key_Return);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return token->text().isEmpty(); }, 5000))
+      << "the token field empties once the token is kept";
+  EXPECT_THAT(cli({"ai", "status"}).out, HasSubstr("credential: stored"));
+
+  auto* result = window->findChild<QLabel*>("aiTestResult");
+  QTest::mouseClick(window->findChild<QPushButton*>("aiTest"), Qt::LeftButton);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return result->text().startsWith("✓"); }, 5000))
+      << result->text().toStdString();
+  EXPECT_THAT(result->text().toStdString(), HasSubstr("OK"));
+  ASSERT_EQ(server.requests().size(), 1u);
+  EXPECT_EQ(server.requests()[0].headers.at("authorization"), "Bearer s3cret");
+
+  server.setReply({401, "no"});
+  QTest::mouseClick(window->findChild<QPushButton*>("aiTest"), Qt::LeftButton);
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return result->text().contains("Authentication failed (401)"); }, 5000))
+      << result->text().toStdString();
 }
 
 TEST_F(SettingsTest, ExportAllDataWritesEveryRecordAndSaysSoForAMoment) {
