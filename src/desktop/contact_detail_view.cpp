@@ -4,8 +4,12 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QImageReader>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLocale>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -19,9 +23,15 @@
 #include "common/enum_info.h"
 #include "common/log.h"
 #include "desktop/capture_preview.h"
+#include "desktop/companion_link.h"
+#include "desktop/contact_edit_dialog.h"
 #include "desktop/contact_list_model.h"
+#include "desktop/follow_up_action.h"
 #include "desktop/language.h"
+#include "desktop/opportunity_edit_dialog.h"
 #include "desktop/qt_text.h"
+#include "settings/pipeline_manager.h"
+#include "settings/user_defaults.h"
 #include "store/relationships.h"
 #include "store/store.h"
 
@@ -174,11 +184,30 @@ ContactDetailView::ContactDetailView(DesktopContext& context, QWidget* parent)
   scroll_->setFrameShape(QFrame::NoFrame);
   pages_->addWidget(scroll_);
   layout->addWidget(pages_);
+  editStatus_ = new QLabel(this);
+  editStatus_->setObjectName(QStringLiteral("editStatus"));
+  editStatus_->setAccessibleName(tr("Last edit"));
+  editStatus_->setWordWrap(true);
+  editStatus_->setMargin(8);
+  editStatus_->hide();
+  layout->addWidget(editStatus_);
   pages_->setCurrentWidget(empty_);
+
+  // Notes written on this computer carry its device identifier.
+  QPointer<ContactDetailView> self(this);
+  context_.link.request({{QStringLiteral("command"), QStringLiteral("status")}},
+                        [self](const QJsonObject& status, const QString&) {
+                          if (!self) return;
+                          self->deviceID_ = status.value(QStringLiteral("deviceID")).toString();
+                          if (self->shown_) self->build(*self->shown_);
+                        });
 }
 
 void ContactDetailView::showContact(const std::optional<Uuid>& contactID) {
-  if (contactID != contactID_) shown_.reset();
+  if (contactID != contactID_) {
+    shown_.reset();
+    editStatus_->hide();
+  }
   contactID_ = contactID;
   reload();
 }
@@ -343,27 +372,85 @@ QWidget* ContactDetailView::buildHeader(const Contact& c, QWidget* parent) {
   if (c.isFavorite) marks->addWidget(new QLabel(tr("★ Favourite"), header));
   marks->addStretch(1);
   layout->addLayout(marks);
+
+  auto* actions = new QHBoxLayout;
+  actions->setSpacing(6);
+  auto* edit = new QPushButton(tr("Edit…"), header);
+  edit->setObjectName(QStringLiteral("editContact"));
+  edit->setToolTip(tr("Edit this contact (F2)"));
+  edit->setShortcut(Qt::Key_F2);
+  connect(edit, &QPushButton::clicked, this, &ContactDetailView::editContact);
+  actions->addWidget(edit);
+  auto* target = new QPushButton(c.isTarget ? tr("Not a Target") : tr("Mark as Target"), header);
+  target->setObjectName(QStringLiteral("toggleTarget"));
+  connect(target, &QPushButton::clicked, this, [this, on = !c.isTarget] {
+    updateContact({{QStringLiteral("isTarget"), on}},
+                  on ? tr("Mark as Target") : tr("Not a Target"));
+  });
+  actions->addWidget(target);
+  auto* draft = new QPushButton(tr("Draft Follow-Up Email"), header);
+  draft->setObjectName(QStringLiteral("draftFollowUp"));
+  connect(draft, &QPushButton::clicked, this, &ContactDetailView::draftFollowUp);
+  actions->addWidget(draft);
+  actions->addStretch(1);
+  layout->addLayout(actions);
   return header;
 }
 
+namespace {
+
+/// A section title with a button beside it.
+QHBoxLayout* titledRow(QLabel* title, QPushButton* button) {
+  auto* row = new QHBoxLayout;
+  row->addWidget(title);
+  row->addStretch(1);
+  row->addWidget(button, 0, Qt::AlignBottom);
+  return row;
+}
+
+/// Small flat buttons under a record ("Edit…", "Delete…").
+QPushButton* smallButton(const QString& text, const QString& accessibleName, QWidget* parent) {
+  auto* button = new QPushButton(text, parent);
+  button->setFlat(true);
+  button->setAccessibleName(accessibleName);
+  button->setCursor(Qt::PointingHandCursor);
+  return button;
+}
+
+}  // namespace
+
 void ContactDetailView::addNotes(const Snapshot& shown, QVBoxLayout* layout, QWidget* parent) {
-  if (shown.notes.empty()) return;
-  layout->addWidget(sectionTitle(tr("Notes"), parent));
+  auto* add = new QPushButton(tr("Add Note…"), parent);
+  add->setObjectName(QStringLiteral("addNote"));
+  connect(add, &QPushButton::clicked, this, &ContactDetailView::addNote);
+  layout->addLayout(titledRow(sectionTitle(tr("Notes"), parent), add));
   for (const ContactNote& note : shown.notes) {
     const QString text = noteText(note);
     if (!text.isEmpty()) layout->addWidget(textLabel(text, parent));
+    auto* row = new QHBoxLayout;
     QLabel* about = mutedLabel(joined({shortDate(note.createdAt), qs(note.createdByName),
                                        coreText(displayLabel(note.noteType))}),
                                parent);
-    about->setContentsMargins(0, 0, 0, 8);
-    layout->addWidget(about);
+    row->addWidget(about, 1);
+    if (isDesktopNote(note)) {
+      QPushButton* edit = smallButton(tr("Edit…"), tr("Edit note"), parent);
+      connect(edit, &QPushButton::clicked, this, [this, note] { editNote(note); });
+      QPushButton* remove = smallButton(tr("Delete…"), tr("Delete note"), parent);
+      connect(remove, &QPushButton::clicked, this, [this, note] { deleteNote(note); });
+      row->addWidget(edit);
+      row->addWidget(remove);
+    }
+    row->setContentsMargins(0, 0, 0, 8);
+    layout->addLayout(row);
   }
 }
 
 void ContactDetailView::addOpportunities(const Snapshot& shown, QVBoxLayout* layout,
                                          QWidget* parent) {
-  if (shown.opportunities.empty()) return;
-  layout->addWidget(sectionTitle(tr("Opportunities"), parent));
+  auto* add = new QPushButton(tr("New Opportunity…"), parent);
+  add->setObjectName(QStringLiteral("newOpportunity"));
+  connect(add, &QPushButton::clicked, this, &ContactDetailView::newOpportunity);
+  layout->addLayout(titledRow(sectionTitle(tr("Opportunities"), parent), add));
   const QLocale locale;
   for (std::size_t i = 0; i < shown.opportunities.size(); ++i) {
     const Opportunity& o = shown.opportunities[i];
@@ -377,8 +464,16 @@ void ContactDetailView::addOpportunities(const Snapshot& shown, QVBoxLayout* lay
                            o.value ? locale.toCurrencyString(*o.value, qs(o.currency)) : QString(),
                            qs(o.timeline), qs(shown.roles[i])}),
                    parent);
-    about->setContentsMargins(0, 0, 0, 8);
-    layout->addWidget(about);
+    auto* row = new QHBoxLayout;
+    row->addWidget(about, 1);
+    QPushButton* edit = smallButton(tr("Edit…"), tr("Edit opportunity"), parent);
+    connect(edit, &QPushButton::clicked, this, [this, o] { editOpportunity(o); });
+    QPushButton* remove = smallButton(tr("Delete…"), tr("Delete opportunity"), parent);
+    connect(remove, &QPushButton::clicked, this, [this, o] { deleteOpportunity(o); });
+    row->addWidget(edit);
+    row->addWidget(remove);
+    row->setContentsMargins(0, 0, 0, 8);
+    layout->addLayout(row);
   }
 }
 
@@ -468,6 +563,194 @@ void ContactDetailView::openPreview(const CaptureMedia& capture) {
   auto* preview = new CapturePreview(capture, imageFile(shown_->contact, capture), this);
   preview->setAttribute(Qt::WA_DeleteOnClose);
   preview->open();
+}
+
+// --- edits ------------------------------------------------------------------
+
+bool ContactDetailView::isDesktopNote(const ContactNote& note) const {
+  return !deviceID_.isEmpty() && note.createdByDeviceID &&
+         qs(*note.createdByDeviceID).compare(deviceID_, Qt::CaseInsensitive) == 0;
+}
+
+void ContactDetailView::send(const QJsonObject& request,
+                             std::function<void(const QJsonObject&)> saved) {
+  QPointer<ContactDetailView> self(this);
+  context_.link.request(
+      request, [self, saved = std::move(saved)](const QJsonObject& answer, const QString& error) {
+        if (!self) return;
+        if (!error.isEmpty()) return self->showEditError(error);
+        saved(answer);
+      });
+}
+
+void ContactDetailView::showEditError(const QString& error) {
+  editStatus_->setText(tr("Not saved: %1").arg(error));
+  editStatus_->setStyleSheet(QStringLiteral("color: #c62828;"));
+  editStatus_->show();
+}
+
+void ContactDetailView::showPush(const QJsonObject& answer) {
+  const QString push = answer.value(QStringLiteral("push")).toString();
+  const QString message = answer.value(QStringLiteral("pushMessage")).toString();
+  if (push == QLatin1String("sent")) {
+    editStatus_->setText(tr("Saved and sent to the phone."));
+    editStatus_->setStyleSheet(QString());
+  } else if (push == QLatin1String("queued")) {
+    // The companion's own words for a phone that is away; the change waits for it.
+    editStatus_->setText(
+        tr("Saved. %1 — the change is sent when the phone is back.")
+            .arg(message.isEmpty() ? QStringLiteral("Not connected to iPhone") : message));
+    editStatus_->setStyleSheet(QString());
+  } else {
+    editStatus_->setText(tr("Saved here only: %1").arg(message));
+    editStatus_->setStyleSheet(QStringLiteral("color: #e65100;"));
+  }
+  editStatus_->show();
+}
+
+void ContactDetailView::updateContact(const QJsonObject& fields, const QString& description) {
+  if (!shown_ || fields.isEmpty()) return;
+  const QString id = uuidText(shown_->contact.id);
+  send({{QStringLiteral("command"), QStringLiteral("contact.update")},
+        {QStringLiteral("id"), id},
+        {QStringLiteral("fields"), fields}},
+       [this, id, description](const QJsonObject& answer) {
+         showPush(answer);
+         const QJsonObject previous = answer.value(QStringLiteral("previous")).toObject();
+         if (previous.isEmpty()) return;
+         Q_EMIT undoableEdit(description,
+                             {{QStringLiteral("command"), QStringLiteral("contact.update")},
+                              {QStringLiteral("id"), id},
+                              {QStringLiteral("fields"), previous}});
+       });
+}
+
+void ContactDetailView::editContact() {
+  if (!shown_) return;
+  ContactEditDialog dialog(shown_->contact, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  updateContact(dialog.changes(), tr("Edit of %1").arg(qs(shown_->contact.fullName())));
+}
+
+void ContactDetailView::draftFollowUp() {
+  if (shown_) desktop::draftFollowUp(context_, shown_->contact.id, this);
+}
+
+void ContactDetailView::addNote() {
+  if (!shown_) return;
+  bool ok = false;
+  const QString text = QInputDialog::getMultiLineText(
+      this, tr("Add Note"), tr("Note about %1:").arg(qs(shown_->contact.fullName())), {}, &ok);
+  if (!ok || text.trimmed().isEmpty()) return;
+  send({{QStringLiteral("command"), QStringLiteral("note.create")},
+        {QStringLiteral("contactID"), uuidText(shown_->contact.id)},
+        {QStringLiteral("text"), text}},
+       [this](const QJsonObject& answer) { showPush(answer); });
+}
+
+void ContactDetailView::editNote(const ContactNote& note) {
+  bool ok = false;
+  const QString text =
+      QInputDialog::getMultiLineText(this, tr("Edit Note"), tr("Note:"), noteText(note), &ok);
+  if (!ok || text.trimmed().isEmpty() || text.trimmed() == noteText(note).trimmed()) return;
+  const QString id = uuidText(note.id);
+  send({{QStringLiteral("command"), QStringLiteral("note.update")},
+        {QStringLiteral("id"), id},
+        {QStringLiteral("text"), text}},
+       [this, id](const QJsonObject& answer) {
+         showPush(answer);
+         const QJsonValue previous = answer.value(QStringLiteral("previous"));
+         if (!previous.isString()) return;
+         Q_EMIT undoableEdit(tr("Note Edit"),
+                             {{QStringLiteral("command"), QStringLiteral("note.update")},
+                              {QStringLiteral("id"), id},
+                              {QStringLiteral("text"), previous}});
+       });
+}
+
+void ContactDetailView::deleteNote(const ContactNote& note) {
+  const QString text = noteText(note);
+  QMessageBox ask(QMessageBox::Warning, tr("Delete Note?"),
+                  tr("This note will be deleted from this computer. This cannot be undone."),
+                  QMessageBox::Cancel, this);
+  ask.setInformativeText(text.size() > 200 ? text.left(200) + QChar(0x2026) : text);
+  QPushButton* remove = ask.addButton(tr("Delete Note"), QMessageBox::DestructiveRole);
+  ask.setDefaultButton(QMessageBox::Cancel);
+  ask.exec();
+  if (ask.clickedButton() != remove) return;
+  send({{QStringLiteral("command"), QStringLiteral("note.delete")},
+        {QStringLiteral("id"), uuidText(note.id)}},
+       [this](const QJsonObject&) {
+         editStatus_->setText(tr("Note deleted."));
+         editStatus_->setStyleSheet(QString());
+         editStatus_->show();
+       });
+}
+
+namespace {
+
+/// The user's pipeline stages as the companion keeps them.
+std::vector<PipelineStage> pipelineStages(const DesktopContext& context) {
+  UserDefaults defaults(context.paths.defaultsFile());
+  return PipelineManager(defaults).stages();
+}
+
+}  // namespace
+
+void ContactDetailView::newOpportunity() {
+  if (!shown_) return;
+  Opportunity blank = Opportunity::create("", shown_->contact.company, shown_->contact.eventID);
+  const auto stages = pipelineStages(context_);
+  if (!stages.empty()) blank.stage = stages.front().name;
+  OpportunityEditDialog dialog(blank, stages, true, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  QJsonObject request = dialog.fields();
+  request[QStringLiteral("command")] = QStringLiteral("opportunity.create");
+  request[QStringLiteral("contactID")] = uuidText(shown_->contact.id);
+  send(request, [this](const QJsonObject&) {
+    editStatus_->setText(tr("Opportunity saved."));
+    editStatus_->setStyleSheet(QString());
+    editStatus_->show();
+  });
+}
+
+void ContactDetailView::editOpportunity(const Opportunity& opportunity) {
+  OpportunityEditDialog dialog(opportunity, pipelineStages(context_), false, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  QJsonObject request = dialog.fields();
+  if (request.isEmpty()) return;
+  // Undo sends back the fields as they were before this edit.
+  QJsonObject undo;
+  const QJsonObject was = opportunityFields(opportunity);
+  for (auto it = request.begin(); it != request.end(); ++it) undo[it.key()] = was.value(it.key());
+  const QString id = uuidText(opportunity.id);
+  request[QStringLiteral("command")] = undo[QStringLiteral("command")] =
+      QStringLiteral("opportunity.update");
+  request[QStringLiteral("id")] = undo[QStringLiteral("id")] = id;
+  send(request, [this, undo, title = qs(opportunity.title)](const QJsonObject&) {
+    editStatus_->setText(tr("Opportunity saved."));
+    editStatus_->setStyleSheet(QString());
+    editStatus_->show();
+    Q_EMIT undoableEdit(tr("Edit of %1").arg(title), undo);
+  });
+}
+
+void ContactDetailView::deleteOpportunity(const Opportunity& opportunity) {
+  QMessageBox ask(QMessageBox::Warning, tr("Delete Opportunity?"),
+                  tr("“%1” and its links to contacts will be deleted. This cannot be undone.")
+                      .arg(qs(opportunity.title)),
+                  QMessageBox::Cancel, this);
+  QPushButton* remove = ask.addButton(tr("Delete Opportunity"), QMessageBox::DestructiveRole);
+  ask.setDefaultButton(QMessageBox::Cancel);
+  ask.exec();
+  if (ask.clickedButton() != remove) return;
+  send({{QStringLiteral("command"), QStringLiteral("opportunity.delete")},
+        {QStringLiteral("id"), uuidText(opportunity.id)}},
+       [this](const QJsonObject&) {
+         editStatus_->setText(tr("Opportunity deleted."));
+         editStatus_->setStyleSheet(QString());
+         editStatus_->show();
+       });
 }
 
 }  // namespace qm::desktop

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QWidget>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -15,6 +17,7 @@
 
 class QFormLayout;
 class QLabel;
+class QPushButton;
 class QScrollArea;
 class QStackedWidget;
 class QVBoxLayout;
@@ -22,8 +25,10 @@ class QVBoxLayout;
 namespace qm::desktop {
 
 /// The detail pane: one contact's fields in groups, its meeting indicator,
-/// notes, opportunities, capture images (opening a preview) and drafts.
-/// Read-only; it reloads when the records change.
+/// notes, opportunities, capture images (opening a preview) and drafts. It
+/// reloads when the records change. Edits (the contact's fields, desktop
+/// notes, opportunities, a follow-up draft) are sent to the companion; the
+/// outcome of pushing an edited contact to the phone is shown in the header.
 class ContactDetailView : public QWidget {
   Q_OBJECT
  public:
@@ -40,8 +45,22 @@ class ContactDetailView : public QWidget {
   /// Whether the empty state is shown.
   bool isEmptyState() const;
 
+ public slots:
+  /// Opens the editor of the shown contact's fields.
+  void editContact();
+  void addNote();
+  void newOpportunity();
+  void draftFollowUp();
+
+ public:
+  /// The line under the header that tells how the last edit went (saved,
+  /// sent to the phone, waiting for it, or why it failed).
+  QLabel* editStatusLabel() const { return editStatus_; }
+
  signals:
   void draftChosen(const qm::Uuid& draftID);
+  /// An edit the companion saved that the same request with `undo` reverses.
+  void undoableEdit(const QString& description, const QJsonObject& undo);
 
  private:
   /// Everything the pane shows of one contact, read in one go; equal
@@ -66,6 +85,19 @@ class ContactDetailView : public QWidget {
   void addDrafts(const Snapshot& shown, QVBoxLayout* layout, QWidget* parent);
   QString imageFile(const Contact& contact, const CaptureMedia& capture) const;
   void openPreview(const CaptureMedia& capture);
+  /// Sends a "contact.update" of the shown contact and offers its undo.
+  void updateContact(const QJsonObject& fields, const QString& description);
+  void editNote(const ContactNote& note);
+  void deleteNote(const ContactNote& note);
+  void editOpportunity(const Opportunity& opportunity);
+  void deleteOpportunity(const Opportunity& opportunity);
+  /// Sends `request`; on success runs `saved` with the answer, on failure
+  /// shows the companion's text.
+  void send(const QJsonObject& request, std::function<void(const QJsonObject&)> saved);
+  /// Shows how pushing the contact to the phone went, from an edit's answer.
+  void showPush(const QJsonObject& answer);
+  void showEditError(const QString& error);
+  bool isDesktopNote(const ContactNote& note) const;
 
   DesktopContext& context_;
   std::optional<Uuid> contactID_;
@@ -74,6 +106,10 @@ class ContactDetailView : public QWidget {
   QLabel* empty_ = nullptr;
   QScrollArea* scroll_ = nullptr;
   QLabel* name_ = nullptr;
+  QLabel* editStatus_ = nullptr;
+  /// This computer's device identifier (asked of the companion once): notes
+  /// written here carry it and can be edited.
+  QString deviceID_;
 };
 
 }  // namespace qm::desktop

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -16,6 +17,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 #include <variant>
 
 #include "desktop/companies_view.h"
@@ -64,6 +66,13 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   exportAction_ = fileMenu->addAction(tr("Export Contacts…"), this, &MainWindow::exportContacts);
   exportAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
   exportAction_->setEnabled(false);  // until an event is chosen
+
+  // Undo reverses the last edit the companion saved by sending back what it
+  // replaced; deleting asks first instead, since nothing brings it back.
+  QMenu* editMenu = menuBar()->addMenu(tr("&Edit"));
+  undoAction_ = editMenu->addAction(tr("Undo"), this, &MainWindow::undoLastEdit);
+  undoAction_->setShortcut(QKeySequence::Undo);
+  undoAction_->setEnabled(false);
 
   auto* toolbar = addToolBar(tr("Main"));
   toolbar->setObjectName(QStringLiteral("main-toolbar"));
@@ -195,6 +204,12 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   connect(contacts_, &ContactsView::exportRequested, this, &MainWindow::exportContacts);
   connect(detail_, &ContactDetailView::draftChosen, this,
           [this](const Uuid& id) { navigate(NavigateToDraft{id}); });
+  connect(detail_, &ContactDetailView::undoableEdit, this,
+          [this](const QString& description, const QJsonObject& undo) {
+            lastUndo_ = undo;
+            undoAction_->setText(tr("Undo %1").arg(description));
+            undoAction_->setEnabled(true);
+          });
 
   connect(searchAction, &QAction::triggered, search_, &SearchPopup::popUp);
   searchAction_ = searchAction;
@@ -418,6 +433,17 @@ void MainWindow::showError(const QString& error) {
   error_->setText(error);
   error_->setToolTip(error);
   error_->setVisible(!error.isEmpty());
+}
+
+void MainWindow::undoLastEdit() {
+  if (lastUndo_.isEmpty()) return;
+  const QJsonObject undo = std::exchange(lastUndo_, {});
+  undoAction_->setText(tr("Undo"));
+  undoAction_->setEnabled(false);
+  QPointer<MainWindow> self(this);
+  context_.link.request(undo, [self](const QJsonObject&, const QString& error) {
+    if (self && !error.isEmpty()) self->showError(tr("Cannot undo: %1").arg(error));
+  });
 }
 
 }  // namespace qm::desktop

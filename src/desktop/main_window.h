@@ -71,6 +71,7 @@ class MainWindow : public QMainWindow {
   /// The system tray's icon; null where the desktop has no tray.
   TrayIcon* trayIcon() const { return tray_; }
   QLabel* statusLabel() const { return status_; }
+  QAction* undoAction() const { return undoAction_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -94,6 +95,8 @@ class MainWindow : public QMainWindow {
   void updateSync(const QJsonObject& event);
   void showStatus();
   void showError(const QString& error);
+  /// Sends the request that reverses the last saved edit.
+  void undoLastEdit();
 
   DesktopContext& context_;
   EventSidebar* sidebar_ = nullptr;
@@ -111,6 +114,8 @@ class MainWindow : public QMainWindow {
   ImportSheet* import_ = nullptr;
   ExportSheet* export_ = nullptr;
   QAction* exportAction_ = nullptr;
+  QAction* undoAction_ = nullptr;
+  QJsonObject lastUndo_;
   PairingWindow* pairing_ = nullptr;
   SettingsWindow* settings_ = nullptr;
   TrayIcon* tray_ = nullptr;
