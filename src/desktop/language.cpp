@@ -97,6 +97,19 @@ const QString kTranslatorName = QStringLiteral("quillmere-translator");
     QT_TRANSLATE_NOOP("CoreText", "Paired"),
     QT_TRANSLATE_NOOP("CoreText", "Reconnecting"),
     QT_TRANSLATE_NOOP("CoreText", "Pairing failed"),
+    // Setting up the AI applications that use the MCP server.
+    QT_TRANSLATE_NOOP("CoreText", "Connect to Claude Desktop"),
+    QT_TRANSLATE_NOOP("CoreText", "Connect to ChatGPT Desktop"),
+    QT_TRANSLATE_NOOP("CoreText", "Connect to Gemini CLI"),
+    QT_TRANSLATE_N_NOOP("CoreText",
+                        "Restart Claude Desktop after saving. The %n Quillmere tools will appear "
+                        "in the MCP tools menu (🔌 icon)."),
+    QT_TRANSLATE_NOOP("CoreText",
+                      "Restart ChatGPT Desktop after saving. Enable MCP tools in Settings → Beta "
+                      "Features → MCP Servers."),
+    QT_TRANSLATE_NOOP("CoreText",
+                      "Run gemini with the --mcp flag or add the config to settings.json. "
+                      "Quillmere tools will be available in the session."),
     // Settings choices and export scopes and formats. The language names stay
     // in their own language; the format names are names.
     QT_TRANSLATE_NOOP("CoreText", "System"),

@@ -19,6 +19,7 @@
 #include <map>
 
 #include "desktop/companion_link.h"
+#include "desktop/language.h"
 #include "desktop/qt_text.h"
 #include "desktop/settings_page.h"
 #include "mcp/mcp_client_setup.h"
@@ -159,7 +160,7 @@ QWidget* McpSettingsTab::makeSetupSection(const QString& clientID) {
   mcp::MCPClientSetup client;
   for (auto& c : mcp::mcpClients(homeFolder()))
     if (qs(c.id) == clientID) client = std::move(c);
-  auto* box = new QGroupBox(qs(client.title));
+  auto* box = new QGroupBox(coreText(client.title));
   box->setObjectName(QStringLiteral("mcp-setup-%1").arg(clientID));
   auto* layout = new QVBoxLayout(box);
   auto* path = new QLabel(qs(client.displayPath), box);
@@ -171,20 +172,20 @@ QWidget* McpSettingsTab::makeSetupSection(const QString& clientID) {
   auto* text = new QPlainTextEdit(snippet, box);
   text->setReadOnly(true);
   text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  text->setAccessibleName(tr("Configuration for %1").arg(qs(client.title)));
+  text->setAccessibleName(tr("Configuration for %1").arg(coreText(client.title)));
   text->setFixedHeight(text->fontMetrics().lineSpacing() * (snippet.count(QLatin1Char('\n')) + 1) +
                        16);
   text->setLineWrapMode(QPlainTextEdit::NoWrap);
   text->setTabChangesFocus(true);
   layout->addWidget(text);
-  auto* note = new QLabel(qs(client.note), box);
+  auto* note = new QLabel(coreText(client.note), box);
   note->setWordWrap(true);
   layout->addWidget(note);
   auto* copy = new QPushButton(tr("Copy"), box);
-  copy->setAccessibleName(tr("Copy the configuration for %1").arg(qs(client.title)));
+  copy->setAccessibleName(tr("Copy the configuration for %1").arg(coreText(client.title)));
   auto* install = new QPushButton(tr("Install"), box);
   install->setAccessibleName(
-      tr("Add Quillmere to the configuration file of %1").arg(qs(client.title)));
+      tr("Add Quillmere to the configuration file of %1").arg(coreText(client.title)));
   auto* outcome = new QLabel(box);
   outcome->setWordWrap(true);
   outcome->hide();

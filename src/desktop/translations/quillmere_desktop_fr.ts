@@ -519,6 +519,33 @@
             <source>Pairing failed</source>
             <translation>Échec du jumelage</translation>
         </message>
+        <message>
+            <source>Connect to Claude Desktop</source>
+            <translation>Connexion à Claude Desktop</translation>
+        </message>
+        <message>
+            <source>Connect to ChatGPT Desktop</source>
+            <translation>Connexion à ChatGPT Desktop</translation>
+        </message>
+        <message>
+            <source>Connect to Gemini CLI</source>
+            <translation>Connexion à Gemini CLI</translation>
+        </message>
+        <message numerus="yes">
+            <source>Restart Claude Desktop after saving. The %n Quillmere tools will appear in the MCP tools menu (🔌 icon).</source>
+            <translation>
+                <numerusform>Redémarrez Claude Desktop après l’enregistrement. Les %n outils Quillmere apparaîtront dans le menu des outils MCP (icône 🔌).</numerusform>
+                <numerusform>Redémarrez Claude Desktop après l’enregistrement. Les %n outils Quillmere apparaîtront dans le menu des outils MCP (icône 🔌).</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>Restart ChatGPT Desktop after saving. Enable MCP tools in Settings → Beta Features → MCP Servers.</source>
+            <translation>Redémarrez ChatGPT Desktop après l’enregistrement. Activez les outils MCP dans Settings → Beta Features → MCP Servers.</translation>
+        </message>
+        <message>
+            <source>Run gemini with the --mcp flag or add the config to settings.json. Quillmere tools will be available in the session.</source>
+            <translation>Lancez gemini avec l’option --mcp ou ajoutez la configuration à settings.json. Les outils Quillmere seront disponibles dans la session.</translation>
+        </message>
     </context>
     <context>
         <name>QObject</name>
@@ -2295,6 +2322,22 @@
         <message>
             <source>Writing drafts %1 of %2%3</source>
             <translation>Rédaction des brouillons : %1 sur %2%3</translation>
+        </message>
+        <message>
+            <source>&amp;Edit</source>
+            <translation>É&amp;dition</translation>
+        </message>
+        <message>
+            <source>Undo</source>
+            <translation>Annuler</translation>
+        </message>
+        <message>
+            <source>Undo %1</source>
+            <translation>Annuler « %1 »</translation>
+        </message>
+        <message>
+            <source>Cannot undo: %1</source>
+            <translation>Impossible d’annuler : %1</translation>
         </message>
     </context>
     <context>
