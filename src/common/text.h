@@ -1,9 +1,15 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace qm {
+
+/// Whether an optional text is there and not empty.
+inline bool hasText(const std::optional<std::string>& text) {
+  return text && !text->empty();
+}
 
 /// `text` without the Unicode white space (the White_Space property: ASCII
 /// blanks and controls, U+0085, no-break and ideographic spaces, the U+2000

@@ -48,10 +48,6 @@ std::size_t findIgnoringCase(std::string_view text, std::string_view label) {
   return std::string_view::npos;
 }
 
-bool present(const std::optional<std::string>& text) {
-  return text && !text->empty();
-}
-
 /// The date without time, abbreviated as `locale` writes it ("Mar 14, 2025"
 /// in US English), in this computer's time zone.
 std::string abbreviatedDate(Date date, std::string_view locale) {
@@ -127,21 +123,21 @@ std::string buildFollowUpPrompt(const FollowUpSubject& s, Tone tone, std::string
   lines.push_back("CONTACT:");
 
   std::string contactLine = c.firstName + " " + c.lastName;
-  if (present(c.title)) contactLine += ", " + *c.title;
+  if (hasText(c.title)) contactLine += ", " + *c.title;
   contactLine += " at " + c.displayCompany();
   lines.push_back(std::move(contactLine));
 
   std::vector<std::string> companyParts;
   const auto& industry = c.companyIndustry ? c.companyIndustry : c.industry;
-  if (present(industry)) companyParts.push_back(*industry);
-  if (present(c.companySize)) companyParts.push_back(*c.companySize + " employees");
+  if (hasText(industry)) companyParts.push_back(*industry);
+  if (hasText(c.companySize)) companyParts.push_back(*c.companySize + " employees");
   if (!companyParts.empty()) {
     std::string line = "Company: ";
     for (std::size_t i = 0; i < companyParts.size(); ++i)
       line += (i ? " · " : "") + companyParts[i];
     lines.push_back(std::move(line));
   }
-  if (present(c.companySummary))
+  if (hasText(c.companySummary))
     lines.push_back("About: " + std::string(trimmed(*c.companySummary, isBlank)));
 
   lines.push_back("");
@@ -153,7 +149,7 @@ std::string buildFollowUpPrompt(const FollowUpSubject& s, Tone tone, std::string
   std::string notes;
   for (const auto& note : s.notes) {
     const auto& text = noteText(note);
-    if (!present(text)) continue;
+    if (!hasText(text)) continue;
     if (!notes.empty()) notes += "\n";
     notes += *text;
   }
@@ -180,7 +176,7 @@ std::string buildFollowUpPrompt(const FollowUpSubject& s, Tone tone, std::string
     lines.push_back("OPPORTUNITIES:");
     for (auto& line : opportunities) lines.push_back(std::move(line));
   }
-  if (present(c.aiActionPlan)) {
+  if (hasText(c.aiActionPlan)) {
     lines.push_back("");
     lines.push_back("ACTION PLAN:");
     lines.push_back(*c.aiActionPlan);

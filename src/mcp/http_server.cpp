@@ -37,7 +37,6 @@ constexpr std::string_view kInvalidUTF8InBodyBody = R"({"error":"Invalid UTF-8 i
 constexpr std::string_view kTooLargeBody = R"({"error":"Request too large"})";
 constexpr std::string_view kBadLengthBody = R"({"error":"Invalid Content-Length"})";
 constexpr std::string_view kTooLargeHeadBody = R"({"error":"Request header too large"})";
-constexpr std::string_view kForbiddenBody = R"({"error":"Forbidden"})";
 /// At the connection limit, the oldest waiting connection is closed to make
 /// room once it has been waiting this long; younger ones are a burst of
 /// clients that will be answered in a moment.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "common/uuid.h"
 #include "mcp/http_request.h"
@@ -20,6 +21,9 @@ class logger;
 }
 
 namespace qm::mcp {
+
+/// The answer to a connection from another user of this computer.
+inline constexpr std::string_view kForbiddenBody = R"({"error":"Forbidden"})";
 
 /// What goes back on a connection: the status, the body and any headers beyond
 /// the fixed ones (each "Name: value\r\n"); see `buildHTTPResponse`.

@@ -23,7 +23,6 @@ constexpr std::string_view kStatusBody =
     R"({"name":"Quillmere MCP","version":"1.0","status":"running"})";
 constexpr std::string_view kNotFoundBody =
     R"({"error":"Not found. Use POST /mcp for MCP requests."})";
-constexpr std::string_view kForbiddenBody = R"({"error":"Forbidden"})";
 
 constexpr std::int64_t kSessionNotFound = -32001;
 /// A batch runs on the main loop: it is cut off after this many requests or

@@ -15,11 +15,11 @@ constexpr const char* kServerName = "Quillmere MCP";
 constexpr const char* kServerVersion = "1.0";
 constexpr const char* kAccessDenied = R"({"error":"Access denied. Client has been revoked."})";
 
-JSONRPCResponse success(const JSONRPCRequest& request, JSONValue result) {
+JSONRPCResponse rpcSuccess(const JSONRPCRequest& request, JSONValue result) {
   return JSONRPCResponse{request.id, std::move(result), std::nullopt};
 }
 
-JSONRPCResponse failure(const JSONRPCRequest& request, std::int64_t code) {
+JSONRPCResponse rpcFailure(const JSONRPCRequest& request, std::int64_t code) {
   return JSONRPCResponse{request.id, std::nullopt, makeError(code)};
 }
 
@@ -67,9 +67,10 @@ std::optional<JSONRPCResponse> MCPRouter::handle(const JSONRPCRequest& request,
     auth_.authorizeClient(name);
     log::mcp().info("MCP initialize from: {}", name);
     initializedClients_[connectionID] = std::move(name);
-    return success(request, {{"protocolVersion", kProtocolVersion},
-                             {"capabilities", {{"tools", {{"listChanged", false}}}}},
-                             {"serverInfo", {{"name", kServerName}, {"version", kServerVersion}}}});
+    return rpcSuccess(request,
+                      {{"protocolVersion", kProtocolVersion},
+                       {"capabilities", {{"tools", {{"listChanged", false}}}}},
+                       {"serverInfo", {{"name", kServerName}, {"version", kServerVersion}}}});
   }
 
   // The client's acknowledgement of the handshake; never answered, even when
@@ -83,14 +84,14 @@ std::optional<JSONRPCResponse> MCPRouter::handle(const JSONRPCRequest& request,
                       {"description", tool.description},
                       {"inputSchema", tool.inputSchema}});
     }
-    return success(request, {{"tools", std::move(list)}});
+    return rpcSuccess(request, {{"tools", std::move(list)}});
   }
 
   if (method == "tools/call") {
     const auto& params = request.params;
-    if (!params || !params->is_object()) return failure(request, kInvalidParams);
+    if (!params || !params->is_object()) return rpcFailure(request, kInvalidParams);
     auto name = params->find("name");
-    if (name == params->end() || !name->is_string()) return failure(request, kInvalidParams);
+    if (name == params->end() || !name->is_string()) return rpcFailure(request, kInvalidParams);
     const std::string toolName = name->get<std::string>();
     auto arguments = params->find("arguments");
     const JSONValue noArguments;
@@ -103,31 +104,32 @@ std::optional<JSONRPCResponse> MCPRouter::handle(const JSONRPCRequest& request,
     if (!access) {
       // The store failed, not the client: say so, and what the log holds.
       log::mcp().error("Could not check the MCP client \"{}\": {}", client, access.error().message);
-      return success(request,
-                     toolResult(errorDocument("Quillmere could not read its store (" +
-                                              access.error().message + "). See Quillmere's log."),
-                                true));
+      return rpcSuccess(
+          request, toolResult(errorDocument("Quillmere could not read its store (" +
+                                            access.error().message + "). See Quillmere's log."),
+                              true));
     }
-    if (*access == ClientAccess::none) return success(request, toolResult(kAccessDenied, true));
+    if (*access == ClientAccess::none) return rpcSuccess(request, toolResult(kAccessDenied, true));
     if (*access == ClientAccess::read && isWriteTool(toolName)) {
-      return success(request, toolResult(errorDocument(client +
-                                                       " may only read. To let it change records, "
-                                                       "run: quillmere mcp allow-writes \"" +
-                                                       client + "\""),
-                                         true));
+      return rpcSuccess(request,
+                        toolResult(errorDocument(client +
+                                                 " may only read. To let it change records, "
+                                                 "run: quillmere mcp allow-writes \"" +
+                                                 client + "\""),
+                                   true));
     }
 
     ToolOutcome outcome = tools_.callTool(toolName, args);
     auth_.logAccess(client, toolName,
                     outcome.isError ? std::nullopt : std::optional(outcome.resultCount));
     log::mcp().debug("tools/call {} \u2192 {} results", toolName, outcome.resultCount);
-    return success(request, toolResult(outcome.text, outcome.isError));
+    return rpcSuccess(request, toolResult(outcome.text, outcome.isError));
   }
 
-  if (method == "ping") return success(request, JSONValue::object());
+  if (method == "ping") return rpcSuccess(request, JSONValue::object());
 
   log::mcp().error("Unknown MCP method: {}", method);
-  return failure(request, kMethodNotFound);
+  return rpcFailure(request, kMethodNotFound);
 }
 
 std::optional<std::string> MCPRouter::clientName(const Uuid& connectionID) const {

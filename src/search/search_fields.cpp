@@ -18,10 +18,6 @@ std::optional<std::string_view> view(const std::optional<std::string>& text) {
   return std::string_view(*text);
 }
 
-bool nonEmpty(const std::optional<std::string>& text) {
-  return text && !text->empty();
-}
-
 }  // namespace
 
 const std::vector<std::string_view>& contactSearchColumns() {
@@ -62,10 +58,9 @@ std::vector<CompanyGroup> groupCompanies(const std::vector<const Contact*>& cont
     if (added) groups.push_back({c.company, {}, {}, {}, 0});
     CompanyGroup& group = groups[it->second];
     ++group.contacts;
-    if (!nonEmpty(group.industry) && nonEmpty(c.companyIndustry))
-      group.industry = c.companyIndustry;
-    if (!nonEmpty(group.summary) && nonEmpty(c.companySummary)) group.summary = c.companySummary;
-    if (!nonEmpty(group.website) && nonEmpty(c.companyWebsite)) group.website = c.companyWebsite;
+    if (!hasText(group.industry) && hasText(c.companyIndustry)) group.industry = c.companyIndustry;
+    if (!hasText(group.summary) && hasText(c.companySummary)) group.summary = c.companySummary;
+    if (!hasText(group.website) && hasText(c.companyWebsite)) group.website = c.companyWebsite;
   }
   return groups;
 }

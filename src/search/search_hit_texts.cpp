@@ -7,16 +7,13 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/text.h"
 #include "store/contact.h"
 #include "store/opportunity.h"
 
 namespace qm {
 
 namespace {
-
-bool nonEmpty(const std::optional<std::string>& text) {
-  return text && !text->empty();
-}
 
 std::string countOfContacts(std::int64_t contacts) {
   return std::to_string(contacts) + (contacts == 1 ? " contact" : " contacts");
@@ -32,19 +29,19 @@ std::string wholeNumber(double value) {
 }  // namespace
 
 std::optional<std::string> contactSecondaryText(const Contact& contact) {
-  const bool hasTitle = nonEmpty(contact.title);
+  const bool hasTitle = hasText(contact.title);
   const bool hasCompany = !contact.company.empty();
   if (hasTitle && hasCompany) return *contact.title + " at " + contact.company;
   if (hasCompany) return contact.company;
   if (hasTitle) return *contact.title;
-  if (nonEmpty(contact.email)) return *contact.email;
+  if (hasText(contact.email)) return *contact.email;
   return std::nullopt;
 }
 
 std::string companySecondaryText(std::int64_t contacts,
                                  const std::optional<std::string>& industry) {
   std::string text = countOfContacts(contacts);
-  if (nonEmpty(industry)) text += " · " + *industry;
+  if (hasText(industry)) text += " · " + *industry;
   return text;
 }
 
@@ -77,7 +74,7 @@ std::string opportunitySecondaryText(const Opportunity& opportunity, std::string
 
 std::string eventSecondaryText(const std::optional<std::string>& location, std::int64_t contacts) {
   std::string text;
-  if (nonEmpty(location)) text = *location + " · ";
+  if (hasText(location)) text = *location + " · ";
   return text + countOfContacts(contacts);
 }
 

@@ -28,7 +28,7 @@ struct LoginOptions {
 };
 
 /// The first line of `text`, without its line break and surrounding blanks.
-std::string firstLine(std::string_view text) {
+std::string tokenLine(std::string_view text) {
   text = text.substr(0, text.find('\n'));
   while (!text.empty() && (text.back() == '\r' || text.back() == ' ' || text.back() == '\t'))
     text.remove_suffix(1);
@@ -67,7 +67,7 @@ Result<std::string> readToken(CliContext& context, const std::string& file) {
   } else {
     std::getline(context.in, line);
   }
-  std::string token = firstLine(line);
+  std::string token = tokenLine(line);
   for (const char c : token) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7f)
@@ -193,7 +193,7 @@ int logout(CliContext& context) {
   return 0;
 }
 
-int status(CliContext& context) {
+int showStatus(CliContext& context) {
   UserDefaults defaults(context.paths.defaultsFile());
   AppSettings settings(defaults);
   FileKeychainBackend backend(context.paths.keychainFile());
@@ -226,7 +226,7 @@ void addAiCommand(CLI::App& app, CliContext& context, int& exitCode) {
     exitCode = logout(context);
   });
   ai->add_subcommand("status", "The endpoint, whether a token is stored, and whether it is usable")
-      ->callback([&] { exitCode = status(context); });
+      ->callback([&] { exitCode = showStatus(context); });
 }
 
 }  // namespace qm::cli
