@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "common/enum_info.h"
+#include "desktop/language.h"
 #include "desktop/qt_text.h"
 
 namespace qm::desktop {
@@ -103,7 +104,7 @@ ContactEditDialog::ContactEditDialog(const Contact& contact, QWidget* parent)
   QFormLayout* follow = forms.back();
   status_ = new QComboBox(this);
   for (MeetingStatus status : allCases<MeetingStatus>())
-    status_->addItem(qs(displayLabel(status)), qs(rawValue(status)));
+    status_->addItem(coreText(displayLabel(status)), qs(rawValue(status)));
   status_->setCurrentIndex(status_->findData(qs(rawValue(contact.status))));
   status_->setAccessibleName(tr("Status"));
   follow->insertRow(0, tr("Status"), status_);

@@ -15,6 +15,7 @@
 #include <limits>
 
 #include "common/enum_info.h"
+#include "desktop/language.h"
 #include "desktop/qt_text.h"
 #include "store/record_enums.h"
 
@@ -40,7 +41,7 @@ QComboBox* optionalChoice(const std::optional<std::string>& current, QWidget* pa
   auto* box = new QComboBox(parent);
   box->addItem(QCoreApplication::translate("qm::desktop::OpportunityEditDialog", "None"),
                QVariant());
-  for (E value : allCases<E>()) box->addItem(qs(rawValue(value)), qs(rawValue(value)));
+  for (E value : allCases<E>()) box->addItem(coreText(rawValue(value)), qs(rawValue(value)));
   if (current) {
     int at = box->findData(qs(*current));
     if (at < 0) {  // a value from elsewhere is kept as it is

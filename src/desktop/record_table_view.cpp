@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "common/log.h"
+#include "desktop/language.h"
 #include "desktop/qt_text.h"
 #include "store/opportunity.h"
 #include "store/relationships.h"
@@ -86,7 +87,8 @@ void OpportunitiesView::reload() {
   for (const Opportunity& o : opportunities) {
     auto* item = new QTreeWidgetItem(tree_, {qs(o.title), qs(o.companyName), qs(o.stage),
                                              o.value ? moneyText(*o.value, o.currency) : QString(),
-                                             qs(o.timeline), qs(o.confidence), qs(o.nextStep)});
+                                             coreText(o.timeline.value_or("")),
+                                             coreText(o.confidence.value_or("")), qs(o.nextStep)});
     item->setData(0, kRecordRole, uuidText(o.id));
     if (o.originContactID) item->setData(0, kContactRole, uuidText(*o.originContactID));
     item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
