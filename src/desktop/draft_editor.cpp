@@ -335,6 +335,8 @@ EmlOptions messageOptions(const DesktopContext& context) {
   return EmlOptions{AppSettings(defaults).displayName(), now()};
 }
 
+}  // namespace
+
 QString exportFolder(const DesktopContext& context) {
   UserDefaults defaults(context.paths.defaultsFile());
   const QString folder = qs(AppSettings(defaults).defaultExportFolder());
@@ -342,8 +344,6 @@ QString exportFolder(const DesktopContext& context) {
   const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   return documents.isEmpty() ? QDir::homePath() : documents;
 }
-
-}  // namespace
 
 void DraftEditor::saveEml() {
   DraftMessage draft;

@@ -23,6 +23,10 @@ struct DraftMessage;
 
 namespace qm::desktop {
 
+/// Where files the user saves are proposed: the `defaultExportFolder` setting,
+/// else the Documents folder, else the home folder.
+QString exportFolder(const DesktopContext& context);
+
 /// One follow-up draft: its subject and body to edit, a preview of the body
 /// as the e-mail shows it, its status, regeneration in a chosen tone, and
 /// saving it as an .eml file, copying it or opening it in the mail program.

@@ -21,6 +21,7 @@
 #include "common/log.h"
 #include "desktop/companion_link.h"
 #include "desktop/draft_editor.h"
+#include "desktop/item_roles.h"
 #include "desktop/private_file.h"
 #include "desktop/qt_text.h"
 #include "export/eml_export.h"
@@ -35,8 +36,6 @@ namespace qm::desktop {
 
 namespace {
 
-constexpr int kRecordRole = Qt::UserRole;
-constexpr int kContactRole = Qt::UserRole + 1;
 /// At most this many contacts go to one batch. (Not "constexpr std::size_t": lupdate
 /// would then file the texts below under another context than DraftsView's.)
 constexpr auto kBatchLimit = std::size_t{10};
@@ -59,14 +58,6 @@ QString batchActionLabel(std::size_t qualifying) {
     return DraftsView::tr("Generate for %1 of %2 contacts").arg(kBatchLimit).arg(n);
   return n == 1 ? DraftsView::tr("Generate for 1 contact")
                 : DraftsView::tr("Generate for %1 contacts").arg(n);
-}
-
-QString exportFolder(const DesktopContext& context) {
-  UserDefaults defaults(context.paths.defaultsFile());
-  const QString folder = qs(AppSettings(defaults).defaultExportFolder());
-  if (!folder.isEmpty()) return folder;
-  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  return documents.isEmpty() ? QDir::homePath() : documents;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "common/log.h"
+#include "desktop/item_roles.h"
 #include "desktop/language.h"
 #include "desktop/qt_text.h"
 #include "store/opportunity.h"
@@ -17,9 +18,6 @@
 namespace qm::desktop {
 
 namespace {
-
-constexpr int kRecordRole = Qt::UserRole;
-constexpr int kContactRole = Qt::UserRole + 1;
 
 QTreeWidget* makeTree(QWidget* parent, const QString& name, const QStringList& headers) {
   auto* tree = new QTreeWidget(parent);

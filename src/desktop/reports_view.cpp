@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "common/log.h"
+#include "desktop/item_roles.h"
 #include "desktop/private_file.h"
 #include "desktop/qt_text.h"
 #include "store/saved_report.h"
@@ -23,8 +24,6 @@
 namespace qm::desktop {
 
 namespace {
-
-constexpr int kRecordRole = Qt::UserRole;
 
 QString detailLevelText(const std::string& level) {
   if (level == "brief") return ReportsView::tr("Brief");

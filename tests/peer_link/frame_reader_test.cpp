@@ -1,6 +1,7 @@
 // Reassembling frames from the byte stream, whatever pieces it arrives in, and
 // what the reader may cost in memory.
 #include "peer_link/frame_reader.h"
+#include "peer_link/framed.h"
 
 #include <gmock/gmock.h>
 
@@ -10,13 +11,9 @@
 namespace qm {
 namespace {
 
-using ::testing::ElementsAreArray;
+using test::frame;
 
-/// `body` as it travels: length prefix, then the bytes.
-std::string frame(std::string_view body) {
-  const auto header = frameHeader(static_cast<std::uint32_t>(body.size()));
-  return std::string(header.data(), header.size()) + std::string(body);
-}
+using ::testing::ElementsAreArray;
 
 /// A body of `size` bytes whose content depends on `seed`.
 std::string body(std::size_t size, int seed) {

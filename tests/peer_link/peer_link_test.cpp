@@ -14,6 +14,7 @@
 
 #include "common/log.h"
 #include "peer_link/frame_reader.h"
+#include "peer_link/framed.h"
 #include "peer_link/peer_link_client.h"
 #include "peer_link/peer_link_tls.h"
 #include "support/log_capture.h"
@@ -21,6 +22,8 @@
 
 namespace qm {
 namespace {
+
+using test::frame;
 
 using asio::ip::tcp;
 using namespace std::chrono_literals;
@@ -30,12 +33,6 @@ using ::testing::IsEmpty;
 using State = PeerConnectionState;
 
 constexpr const char* kDesktop = "DESKTOP-1";
-
-/// `body` as it travels: length prefix, then the bytes.
-std::string frame(std::string_view body) {
-  const auto header = frameHeader(static_cast<std::uint32_t>(body.size()));
-  return std::string(header.data(), header.size()) + std::string(body);
-}
 
 /// One message a session delivered.
 struct Received {

@@ -15,24 +15,14 @@
 #include <cstring>
 #include <utility>
 
+#include "support/http_text.h"
+
 namespace qm::test {
 
 namespace {
 
 Error systemError(std::string_view what) {
   return Error(std::string(what) + ": " + std::strerror(errno));
-}
-
-std::string lowercase(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
 }
 
 }  // namespace

@@ -23,6 +23,8 @@
 #include <thread>
 #include <utility>
 
+#include "support/http_text.h"
+
 namespace qm::test {
 
 namespace {
@@ -108,18 +110,6 @@ struct Connection {
     return bytes.empty();
   }
 };
-
-std::string lowercase(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
 
 /// Reads one request (head and a Content-Length body); nothing when the
 /// client closed or sent something else.
