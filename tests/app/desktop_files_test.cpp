@@ -15,6 +15,7 @@ namespace qm {
 namespace {
 
 namespace fs = std::filesystem;
+using test::fileText;
 using ::testing::HasSubstr;
 
 const fs::path kData = fs::path(QUILLMERE_SOURCE_DIR) / "data";
@@ -25,13 +26,6 @@ fs::path onPath(const std::string& program) {
     if (!dir.empty() && access((fs::path(dir) / program).c_str(), X_OK) == 0)
       return fs::path(dir) / program;
   return {};
-}
-
-std::string contents(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 TEST(DesktopFiles, LauncherPassesDesktopFileValidate) {
@@ -67,9 +61,9 @@ TEST(DesktopFiles, InstallPutsThemWhereDesktopsLook) {
     EXPECT_TRUE(fs::exists(usr / installed)) << installed;
 
   // The launcher's icon name and the metainfo's launchable name the installed files.
-  EXPECT_THAT(contents(usr / "share/applications/com.quillmere.Quillmere.desktop"),
+  EXPECT_THAT(fileText(usr / "share/applications/com.quillmere.Quillmere.desktop"),
               HasSubstr("\nIcon=com.quillmere.Quillmere\n"));
-  EXPECT_THAT(contents(usr / "share/metainfo/com.quillmere.Quillmere.metainfo.xml"),
+  EXPECT_THAT(fileText(usr / "share/metainfo/com.quillmere.Quillmere.metainfo.xml"),
               HasSubstr(">com.quillmere.Quillmere.desktop</launchable>"));
 }
 

@@ -14,15 +14,9 @@ namespace qm {
 namespace {
 
 namespace fs = std::filesystem;
+using test::fileText;
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-std::string contents(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 class ServiceCommandTest : public ::testing::Test {
  protected:
@@ -60,7 +54,7 @@ TEST_F(ServiceCommandTest, InstallEnablesTheUnitAndUninstallRemovesIt) {
   auto installed = service("install", fakePath(), home);
   ASSERT_EQ(installed.exitCode, 0) << installed.err;
   const auto program = fs::canonical(QUILLMERE_BINARY).string();
-  EXPECT_EQ(contents(unit()),
+  EXPECT_EQ(fileText(unit()),
             "[Unit]\n"
             "Description=Quillmere companion: sync with the phone and MCP for AI assistants\n"
             "\n"
@@ -77,7 +71,7 @@ TEST_F(ServiceCommandTest, InstallEnablesTheUnitAndUninstallRemovesIt) {
                 "\n"
                 "[Install]\n"
                 "WantedBy=default.target\n");
-  EXPECT_EQ(contents(log()), "--user daemon-reload\n--user enable --now quillmere.service\n");
+  EXPECT_EQ(fileText(log()), "--user daemon-reload\n--user enable --now quillmere.service\n");
 
   auto status = service("status", fakePath());
   EXPECT_EQ(status.exitCode, 0);
@@ -87,7 +81,7 @@ TEST_F(ServiceCommandTest, InstallEnablesTheUnitAndUninstallRemovesIt) {
   auto removed = service("uninstall", fakePath());
   ASSERT_EQ(removed.exitCode, 0) << removed.err;
   EXPECT_FALSE(fs::exists(unit()));
-  EXPECT_THAT(contents(log()), HasSubstr("--user disable --now quillmere.service\n"));
+  EXPECT_THAT(fileText(log()), HasSubstr("--user disable --now quillmere.service\n"));
   EXPECT_THAT(service("status", fakePath()).out, HasSubstr("(not installed)"));
 }
 
@@ -104,7 +98,7 @@ TEST_F(ServiceCommandTest, FailureToStartIsAnErrorNotASuccess) {
 TEST_F(ServiceCommandTest, WithoutSystemctlTheFileIsWrittenAndTheCommandsShown) {
   auto installed = service("install", (dir_ / "empty").string());
   ASSERT_EQ(installed.exitCode, 0) << installed.err;
-  EXPECT_THAT(contents(unit()), Not(HasSubstr("Environment=")));
+  EXPECT_THAT(fileText(unit()), Not(HasSubstr("Environment=")));
   EXPECT_THAT(installed.out, HasSubstr("  systemctl --user daemon-reload\n"
                                        "  systemctl --user enable --now quillmere.service\n"));
 

@@ -11,16 +11,11 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/temp_dir.h"
+
 namespace qm::test {
 
 namespace {
-
-std::string slurp(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 pid_t spawn(const std::filesystem::path& program, const std::vector<std::string>& args,
             const std::map<std::string, std::string>& env, int in, int out, int err) {
@@ -96,10 +91,10 @@ bool Subprocess::running() {
 }
 
 std::string Subprocess::output() const {
-  return slurp(outFile_);
+  return fileText(outFile_);
 }
 std::string Subprocess::errors() const {
-  return slurp(errFile_);
+  return fileText(errFile_);
 }
 
 CommandResult runCommand(const std::filesystem::path& program, const std::vector<std::string>& args,
@@ -117,8 +112,8 @@ CommandResult runCommand(const std::filesystem::path& program, const std::vector
   close(err);
   CommandResult result;
   result.exitCode = waitFor(pid, std::chrono::seconds(30)).value_or(-1);
-  result.out = slurp(base / "stdout.txt");
-  result.err = slurp(base / "stderr.txt");
+  result.out = fileText(base / "stdout.txt");
+  result.err = fileText(base / "stderr.txt");
   std::filesystem::remove_all(base);
   return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace qm::test {
 
@@ -19,5 +20,8 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+/// The whole content of a file; empty when it cannot be read.
+std::string fileText(const std::filesystem::path& path);
 
 }  // namespace qm::test
