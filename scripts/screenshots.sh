@@ -16,6 +16,8 @@
 #   settings-mcp-dark.png, settings-pipeline-compact.png
 #                           two of them in the dark appearance, compact density
 #   export-sheet.png        the export sheet, from the contacts with one selected
+#   contact-edit.png        the editor of a contact, in the dark appearance
+#   opportunity-new.png     a new opportunity for a contact, with the pipeline's stages
 #   contacts-fr.png         the contacts in a French session (appLanguage system)
 #   draft-editor.png        a draft to a contact with a CJK name in the editor,
 #                           with its e-mail preview
@@ -339,6 +341,12 @@ shot search.png 1.2 -- --event "Web Summit Lisbon" --mode contacts --search "acm
 capture=Pairing shot pairing.png 1.2 -- --pairing
 capture="Export Contacts" shot export-sheet.png 1.2 -- --event "Web Summit Lisbon" \
   --contact "Ada Lovelace" --export
+setting appearance dark
+capture="Edit Ada Lovelace" shot contact-edit.png 1.2 -- --event "Web Summit Lisbon" \
+  --contact "Ada Lovelace" --edit contact
+setting appearance light
+capture="New Opportunity" shot opportunity-new.png 1.2 -- --event "Web Summit Lisbon" \
+  --contact "Ada Lovelace" --edit opportunity
 LC_ALL= LANG=fr_FR.UTF-8 shot contacts-fr.png 0.8 -- --event "Web Summit Lisbon" \
   --contact "Ada Lovelace"
 

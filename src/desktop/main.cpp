@@ -29,6 +29,7 @@
 #include "desktop/appearance.h"
 #include "desktop/capture_preview.h"
 #include "desktop/companion_link.h"
+#include "desktop/contact_detail_view.h"
 #include "desktop/contacts_view.h"
 #include "desktop/desktop_context.h"
 #include "desktop/drafts_view.h"
@@ -163,6 +164,11 @@ int main(int argc, char** argv) {
   const QCommandLineOption exportOption(
       QStringLiteral("export"),
       QStringLiteral("Open the export sheet (Ctrl+E) on the event of --event or --contact."));
+  const QCommandLineOption editOption(
+      QStringLiteral("edit"),
+      QStringLiteral("Open the editor of the contact of --contact: WHAT is contact or opportunity "
+                     "(a new one)."),
+      QStringLiteral("WHAT"));
   const QCommandLineOption pairingOption(QStringLiteral("pairing"),
                                          QStringLiteral("Open the pairing window."));
   const QCommandLineOption settingsOption(
@@ -181,6 +187,7 @@ int main(int argc, char** argv) {
   parser.addOptions({eventOption, modeOption, contactOption, searchOption, draftOption, batchOption,
                      captureOption, pairingOption, settingsOption, reportOption, quitOption});
   parser.addOption(exportOption);
+  parser.addOption(editOption);
   parser.process(app);
   std::optional<qm::desktop::SettingsWindow::Tab> settingsTab;
   if (parser.isSet(settingsOption)) {
@@ -325,6 +332,15 @@ int main(int argc, char** argv) {
   if (capturePreview) capturePreview->show();
   if (parser.isSet(exportOption))
     QTimer::singleShot(0, &window, [&window] { window.exportContacts(); });
+  if (parser.isSet(editOption)) {
+    const bool opportunity = parser.value(editOption) == QLatin1String("opportunity");
+    QTimer::singleShot(0, &window, [&window, opportunity] {
+      if (opportunity)
+        window.detailView()->newOpportunity();
+      else
+        window.detailView()->editContact();
+    });
+  }
   if (parser.isSet(pairingOption)) {
     window.pairingWindow()->show();
     window.pairingWindow()->raise();
