@@ -18,10 +18,12 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "common/enum_info.h"
 #include "common/log.h"
 #include "desktop/companion_link.h"
 #include "desktop/draft_editor.h"
 #include "desktop/item_roles.h"
+#include "desktop/language.h"
 #include "desktop/private_file.h"
 #include "desktop/qt_text.h"
 #include "export/eml_export.h"
@@ -29,6 +31,7 @@
 #include "settings/user_defaults.h"
 #include "store/contact.h"
 #include "store/follow_up_draft.h"
+#include "store/record_enums.h"
 #include "store/relationships.h"
 #include "store/store.h"
 
@@ -235,9 +238,11 @@ void DraftsView::reload() {
         const auto contact = byID.find(*d.contactID);
         if (contact == byID.end()) continue;
         if (!wanted.isEmpty() && qs(d.status) != wanted) continue;
-        auto* item = new QTreeWidgetItem(tree_, {qs(contact->second->fullName()), qs(d.subject),
-                                                 status_->itemText(status_->findData(qs(d.status))),
-                                                 qs(d.tone), shortDate(d.generatedAt)});
+        const auto tone = parseEnum<Tone>(d.tone);
+        auto* item = new QTreeWidgetItem(
+            tree_, {qs(contact->second->fullName()), qs(d.subject),
+                    status_->itemText(status_->findData(qs(d.status))),
+                    tone ? coreText(displayLabel(*tone)) : qs(d.tone), shortDate(d.generatedAt)});
         const QString id = uuidText(d.id);
         item->setData(0, kRecordRole, id);
         item->setData(0, kContactRole, uuidText(*d.contactID));
