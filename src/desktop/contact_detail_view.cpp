@@ -24,6 +24,7 @@
 #include "common/log.h"
 #include "desktop/capture_preview.h"
 #include "desktop/companion_link.h"
+#include "desktop/confirmation.h"
 #include "desktop/contact_edit_dialog.h"
 #include "desktop/contact_list_model.h"
 #include "desktop/follow_up_action.h"
@@ -583,6 +584,12 @@ void ContactDetailView::send(const QJsonObject& request,
       });
 }
 
+void ContactDetailView::showDone(const QString& text) {
+  editStatus_->setText(text);
+  editStatus_->setStyleSheet(QString());
+  editStatus_->show();
+}
+
 void ContactDetailView::showEditError(const QString& error) {
   editStatus_->setText(tr("Not saved: %1").arg(error));
   editStatus_->setStyleSheet(QStringLiteral("color: #c62828;"));
@@ -670,21 +677,14 @@ void ContactDetailView::editNote(const ContactNote& note) {
 
 void ContactDetailView::deleteNote(const ContactNote& note) {
   const QString text = noteText(note);
-  QMessageBox ask(QMessageBox::Warning, tr("Delete Note?"),
-                  tr("This note will be deleted from this computer. This cannot be undone."),
-                  QMessageBox::Cancel, this);
-  ask.setInformativeText(text.size() > 200 ? text.left(200) + QChar(0x2026) : text);
-  QPushButton* remove = ask.addButton(tr("Delete Note"), QMessageBox::DestructiveRole);
-  ask.setDefaultButton(QMessageBox::Cancel);
-  ask.exec();
-  if (ask.clickedButton() != remove) return;
+  if (!confirm(this,
+               {tr("Delete Note?"),
+                tr("This note will be deleted from this computer. This cannot be undone."),
+                text.size() > 200 ? text.left(200) + QChar(0x2026) : text, tr("Delete Note")}))
+    return;
   send({{QStringLiteral("command"), QStringLiteral("note.delete")},
         {QStringLiteral("id"), uuidText(note.id)}},
-       [this](const QJsonObject&) {
-         editStatus_->setText(tr("Note deleted."));
-         editStatus_->setStyleSheet(QString());
-         editStatus_->show();
-       });
+       [this](const QJsonObject&) { showDone(tr("Note deleted.")); });
 }
 
 namespace {
@@ -707,11 +707,7 @@ void ContactDetailView::newOpportunity() {
   QJsonObject request = dialog.fields();
   request[QStringLiteral("command")] = QStringLiteral("opportunity.create");
   request[QStringLiteral("contactID")] = uuidText(shown_->contact.id);
-  send(request, [this](const QJsonObject&) {
-    editStatus_->setText(tr("Opportunity saved."));
-    editStatus_->setStyleSheet(QString());
-    editStatus_->show();
-  });
+  send(request, [this](const QJsonObject&) { showDone(tr("Opportunity saved.")); });
 }
 
 void ContactDetailView::editOpportunity(const Opportunity& opportunity) {
@@ -728,29 +724,21 @@ void ContactDetailView::editOpportunity(const Opportunity& opportunity) {
       QStringLiteral("opportunity.update");
   request[QStringLiteral("id")] = undo[QStringLiteral("id")] = id;
   send(request, [this, undo, title = qs(opportunity.title)](const QJsonObject&) {
-    editStatus_->setText(tr("Opportunity saved."));
-    editStatus_->setStyleSheet(QString());
-    editStatus_->show();
+    showDone(tr("Opportunity saved."));
     Q_EMIT undoableEdit(tr("Edit of %1").arg(title), undo);
   });
 }
 
 void ContactDetailView::deleteOpportunity(const Opportunity& opportunity) {
-  QMessageBox ask(QMessageBox::Warning, tr("Delete Opportunity?"),
-                  tr("“%1” and its links to contacts will be deleted. This cannot be undone.")
-                      .arg(qs(opportunity.title)),
-                  QMessageBox::Cancel, this);
-  QPushButton* remove = ask.addButton(tr("Delete Opportunity"), QMessageBox::DestructiveRole);
-  ask.setDefaultButton(QMessageBox::Cancel);
-  ask.exec();
-  if (ask.clickedButton() != remove) return;
+  if (!confirm(this, {tr("Delete Opportunity?"),
+                      tr("“%1” and its links to contacts will be deleted. This cannot be undone.")
+                          .arg(qs(opportunity.title)),
+                      {},
+                      tr("Delete Opportunity")}))
+    return;
   send({{QStringLiteral("command"), QStringLiteral("opportunity.delete")},
         {QStringLiteral("id"), uuidText(opportunity.id)}},
-       [this](const QJsonObject&) {
-         editStatus_->setText(tr("Opportunity deleted."));
-         editStatus_->setStyleSheet(QString());
-         editStatus_->show();
-       });
+       [this](const QJsonObject&) { showDone(tr("Opportunity deleted.")); });
 }
 
 }  // namespace qm::desktop

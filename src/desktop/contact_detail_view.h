@@ -97,6 +97,7 @@ class ContactDetailView : public QWidget {
   /// Shows how pushing the contact to the phone went, from an edit's answer.
   void showPush(const QJsonObject& answer);
   void showEditError(const QString& error);
+  void showDone(const QString& text);
   bool isDesktopNote(const ContactNote& note) const;
 
   DesktopContext& context_;

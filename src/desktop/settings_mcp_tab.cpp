@@ -19,6 +19,7 @@
 #include <map>
 
 #include "desktop/companion_link.h"
+#include "desktop/confirmation.h"
 #include "desktop/language.h"
 #include "desktop/qt_text.h"
 #include "desktop/settings_page.h"
@@ -290,16 +291,10 @@ void McpSettingsTab::reload() {
 
 void McpSettingsTab::toggled(bool on) {
   if (on) {
-    QMessageBox box(QMessageBox::Question, tr("Enable MCP Server?"), tr("Enable MCP Server?"),
-                    QMessageBox::NoButton, this);
-    box.setInformativeText(
-        tr("This allows AI applications on this Mac to read your Quillmere data (contacts, notes, "
-           "drafts). No data leaves your local network."));
-    QPushButton* cancel = box.addButton(tr("Cancel"), QMessageBox::RejectRole);
-    QPushButton* enable = box.addButton(tr("Enable"), QMessageBox::AcceptRole);
-    box.setDefaultButton(cancel);
-    box.exec();
-    if (box.clickedButton() != enable) {
+    if (!confirm(this, {tr("Enable MCP Server?"), tr("Enable MCP Server?"),
+                        tr("This allows AI applications on this Mac to read your Quillmere data "
+                           "(contacts, notes, drafts). No data leaves your local network."),
+                        tr("Enable"), QMessageBox::AcceptRole, QMessageBox::Question})) {
       enabled_->setChecked(false);
       return;
     }

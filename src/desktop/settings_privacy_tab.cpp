@@ -10,6 +10,7 @@
 
 #include "common/atomic_file.h"
 #include "desktop/companion_link.h"
+#include "desktop/confirmation.h"
 #include "desktop/qt_text.h"
 #include "desktop/settings_page.h"
 #include "export/full_data_export.h"
@@ -93,16 +94,12 @@ void PrivacySettingsTab::exportAllData() {
 }
 
 void PrivacySettingsTab::resetAllData() {
-  QMessageBox box(QMessageBox::Warning, tr("Reset All Data?"), tr("Reset All Data?"),
-                  QMessageBox::NoButton, this);
-  box.setInformativeText(
-      tr("This will permanently delete all events, contacts, drafts, and settings from this Mac. "
-         "You will need to re-pair with your iPhone to restore data."));
-  QPushButton* cancel = box.addButton(tr("Cancel"), QMessageBox::RejectRole);
-  QPushButton* reset = box.addButton(tr("Reset Everything"), QMessageBox::DestructiveRole);
-  box.setDefaultButton(cancel);
-  box.exec();
-  if (box.clickedButton() != reset) return;
+  if (!confirm(this, {tr("Reset All Data?"), tr("Reset All Data?"),
+                      tr("This will permanently delete all events, contacts, drafts, and settings "
+                         "from this Mac. You will need to re-pair with your iPhone to restore "
+                         "data."),
+                      tr("Reset Everything")}))
+    return;
   showText(error_, {});
   QPointer<PrivacySettingsTab> self(this);
   // The companion deletes everything and starts again.

@@ -132,7 +132,10 @@ TEST_F(EditingTest, NotesAndOpportunitiesAreWrittenAndDeletingAsksFirst) {
     return nullptr;
   };
   ASSERT_TRUE(QTest::qWaitFor([&] { return deleteButton() != nullptr; }, 5000));
-  whenShown<QMessageBox>([](QMessageBox& box) { box.button(QMessageBox::Cancel)->click(); });
+  whenShown<QMessageBox>([](QMessageBox& box) {
+    for (auto* b : box.buttons())
+      if (box.buttonRole(b) == QMessageBox::RejectRole) b->click();
+  });
   deleteButton()->click();
   EXPECT_EQ(myNotes().size(), 1u);
   whenShown<QMessageBox>([](QMessageBox& box) {
