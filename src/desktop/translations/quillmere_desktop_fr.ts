@@ -872,6 +872,13 @@
         </message>
     </context>
     <context>
+        <name>qm::desktop::Confirmation</name>
+        <message>
+            <source>Cancel</source>
+            <translation>Annuler</translation>
+        </message>
+    </context>
+    <context>
         <name>qm::desktop::ContactDetailView</name>
         <message>
             <source>Contact details</source>
@@ -2515,10 +2522,6 @@
             <translation>Les applications d’IA de ce Mac pourront lire vos données Quillmere (contacts, notes, brouillons). Aucune donnée ne quitte votre réseau local.</translation>
         </message>
         <message>
-            <source>Cancel</source>
-            <translation>Annuler</translation>
-        </message>
-        <message>
             <source>Enable</source>
             <translation>Activer</translation>
         </message>
@@ -2938,10 +2941,6 @@ Jumeler un téléphone… affiche un nouveau code pour un autre téléphone.</tr
         <message>
             <source>This will permanently delete all events, contacts, drafts, and settings from this Mac. You will need to re-pair with your iPhone to restore data.</source>
             <translation>Tous les événements, contacts, brouillons et réglages de ce Mac seront définitivement supprimés. Vous devrez jumeler à nouveau votre iPhone pour retrouver les données.</translation>
-        </message>
-        <message>
-            <source>Cancel</source>
-            <translation>Annuler</translation>
         </message>
         <message>
             <source>Reset Everything</source>
