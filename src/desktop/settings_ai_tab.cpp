@@ -127,17 +127,22 @@ void AiSettingsTab::logIn() {
   showText(error_, {});
   result_->hide();
   QPointer<AiSettingsTab> self(this);
-  context_.link.request(request, [self](const QJsonObject& answer, const QString& error) {
-    if (!self) return;
-    if (!error.isEmpty()) {
-      showText(self->error_, error);
-      return;
-    }
-    self->token_->clear();
-    self->showEndpoint(answer);
-    self->result_->setStyleSheet({});
-    showText(self->result_, tr("Saved."));
-  });
+  const QString sentToken = request.value("token").toString();
+  context_.link.request(request,
+                        [self, sentToken](const QJsonObject& answer, const QString& error) {
+                          if (!self) return;
+                          if (!error.isEmpty()) {
+                            showText(self->error_, error);
+                            return;
+                          }
+                          // Only the token this request kept leaves the field: the answer to an
+                          // earlier save (of the address, say) must not wipe a token typed since.
+                          if (!sentToken.isEmpty() && self->token_->text() == sentToken)
+                            self->token_->clear();
+                          self->showEndpoint(answer);
+                          self->result_->setStyleSheet({});
+                          showText(self->result_, tr("Saved."));
+                        });
 }
 
 void AiSettingsTab::logOut() {
