@@ -599,19 +599,15 @@ void ContactDetailView::showEditError(const QString& error) {
 void ContactDetailView::showPush(const QJsonObject& answer) {
   const QString push = answer.value(QStringLiteral("push")).toString();
   const QString message = answer.value(QStringLiteral("pushMessage")).toString();
-  if (push == QLatin1String("sent")) {
-    editStatus_->setText(tr("Saved and sent to the phone."));
-    editStatus_->setStyleSheet(QString());
-  } else if (push == QLatin1String("queued")) {
+  if (push == QLatin1String("sent")) return showDone(tr("Saved and sent to the phone."));
+  if (push == QLatin1String("queued")) {
     // The companion's own words for a phone that is away; the change waits for it.
-    editStatus_->setText(
+    return showDone(
         tr("Saved. %1 — the change is sent when the phone is back.")
             .arg(message.isEmpty() ? QStringLiteral("Not connected to iPhone") : message));
-    editStatus_->setStyleSheet(QString());
-  } else {
-    editStatus_->setText(tr("Saved here only: %1").arg(message));
-    editStatus_->setStyleSheet(QStringLiteral("color: #e65100;"));
   }
+  editStatus_->setText(tr("Saved here only: %1").arg(message));
+  editStatus_->setStyleSheet(QStringLiteral("color: #e65100;"));
   editStatus_->show();
 }
 
