@@ -8,6 +8,7 @@
 # Environment:
 #   QUILLMERE_FUZZ_SECONDS    fuzzing time per target in seconds (default 30)
 #   QUILLMERE_FUZZ_BUILD_DIR  build directory (default build/fuzz)
+#   QUILLMERE_UNITY           ON (default) or OFF: build in unity mode or file by file
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,8 +22,13 @@ if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -eq 0 ]; then
   exit 2
 fi
 
+# Unity mode as in scripts/test.sh: the instrumented libraries compile a few
+# large units instead of one per file (QUILLMERE_UNITY=OFF: file by file).
+unity="${QUILLMERE_UNITY:-ON}"
+
 echo "== fuzz build ($build)"
-cmake --preset fuzz -B "$build" -DQUILLMERE_WERROR=ON
+cmake --preset fuzz -B "$build" -DQUILLMERE_WERROR=ON -DCMAKE_UNITY_BUILD="$unity" \
+  -DCMAKE_UNITY_BUILD_BATCH_SIZE=16
 cmake --build "$build" --target "${targets[@]}"
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"

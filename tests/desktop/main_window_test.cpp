@@ -148,6 +148,58 @@ TEST_F(MainWindowTest, ListsFollowTheChipsSearchAndOrdering) {
   for (int row = 0; row < model.rowCount(); ++row) EXPECT_FALSE(model.contactAt(row)->ownedBy);
 }
 
+// Each column shows its own field of the row's record: the expected texts come
+// from values written here, one distinct value per contact and field, so a
+// column that read another field (or another row's record) would differ.
+TEST_F(MainWindowTest, EveryColumnShowsItsOwnFieldOfTheRowsRecord) {
+  const auto ids = demoData(6);
+  struct Expected {
+    QString name, company, title, tier, score, rating;
+  };
+  std::map<QString, Expected> expected;
+  int i = 0;
+  for (const auto& id : ids["contactIDs"]) {
+    auto found = store_->find<Contact>(*Uuid::parse(id.get<std::string>()));
+    ASSERT_TRUE(found.ok() && found->has_value());
+    Contact c = **found;
+    c.title = "Title " + std::to_string(i);
+    c.tier = "Tier " + std::to_string(i);
+    c.overallScore = 10 + i + 0.5;
+    c.interactionRating = 1 + i % 5;
+    c.isFavorite = false;
+    c.isTarget = false;
+    ASSERT_TRUE(store_->update(c).ok());
+    expected[desktop::qs(id.get<std::string>())] = {desktop::qs(c.fullName()),
+                                                    desktop::qs(c.company),
+                                                    desktop::qs(*c.title),
+                                                    desktop::qs(*c.tier),
+                                                    QStringLiteral("%1.5").arg(10 + i),
+                                                    QString(1 + i % 5, QChar(0x2605))};
+    ++i;
+  }
+
+  MainWindow window(context());
+  window.show();
+  window.sidebar()->setCurrentRow(1);
+  window.setMode(MainWindow::Mode::contacts);
+  ContactListModel& model = *window.contactsView()->model();
+  ASSERT_EQ(model.rowCount(), 6);
+  auto cell = [&](int row, int column) {
+    return model.data(model.index(row, column), Qt::DisplayRole).toString();
+  };
+  for (int row = 0; row < model.rowCount(); ++row) {
+    const QString id = model.data(model.index(row, 0), ContactListModel::kIDRole).toString();
+    ASSERT_TRUE(expected.count(id)) << id.toStdString();
+    const Expected& e = expected[id];
+    EXPECT_EQ(cell(row, ContactListModel::name), e.name);
+    EXPECT_EQ(cell(row, ContactListModel::company), e.company);
+    EXPECT_EQ(cell(row, ContactListModel::title), e.title);
+    EXPECT_EQ(cell(row, ContactListModel::tier), e.tier);
+    EXPECT_EQ(cell(row, ContactListModel::score), e.score);
+    EXPECT_EQ(cell(row, ContactListModel::rating), e.rating);
+  }
+}
+
 TEST_F(MainWindowTest, AContactFromThePhoneAppearsInTheOpenList) {
   const auto ids = demoData(3);
   const std::string port = pairPhone();
