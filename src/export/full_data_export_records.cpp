@@ -6,6 +6,7 @@
 
 #include "common/base64.h"
 #include "common/date.h"
+#include "common/text.h"
 #include "store/capture_media.h"
 #include "store/contact.h"
 #include "store/contact_note.h"
@@ -243,6 +244,27 @@ Result<std::int64_t> writeKind(Store& store, std::string& out) {
   return static_cast<std::int64_t>(records.size());
 }
 
+/// What a record of kind R must be beyond its field types before it is stored.
+template <Record R>
+Status checkRecord(const R&, const std::string&) {
+  return {};
+}
+
+/// A capture's image is a file in its event's photo folder, found by joining
+/// the name to that folder: a name that is a path ("../", or an absolute one
+/// that replaces the folder) would have the capture preview open any file of
+/// this computer. The same check guards the names the phone sends. An empty
+/// name (a capture without an image file) names no file and is kept.
+Status checkRecord(const CaptureMedia& capture, const std::string& where) {
+  if (capture.imageFileName.empty() || isPlainFileName(capture.imageFileName)) return {};
+  return Error(
+      ErrorCode::invalidArgument,
+      where + " (" + capture.id.str() + "): imageFileName " +
+          json(capture.imageFileName).dump(-1, ' ', false, json::error_handler_t::replace) +
+          " is not a file name; a capture image must be a file in its event's photo "
+          "folder. Correct or remove this record and restore again.");
+}
+
 template <Record R>
 Result<R> readRecord(const json& object, std::size_t number) {
   const std::string where = std::string(RecordInfo<R>::table) + " record " + std::to_string(number);
@@ -280,6 +302,7 @@ Result<R> readRecord(const json& object, std::size_t number) {
     if (!field.optional && !object.contains(field.name))
       return Error(ErrorCode::invalidArgument, where + " has no " + std::string(field.name) + ".");
   }
+  QM_TRY(checkRecord(record, where));
   return record;
 }
 

@@ -23,7 +23,8 @@ struct RestoreSummary {
 /// Reads a full data export (see `buildFullDataExport`) into `store`, all in
 /// one transaction. The whole document is checked before anything is written:
 /// text that is not JSON, a document without `formatVersion`, another format
-/// version, an unknown member or a record that does not fit its kind is
+/// version, an unknown member or a record that does not fit its kind (among
+/// them a capture whose image file name is a path, not a file name) is
 /// refused (`invalidArgument`) with a message naming what is wrong, and the
 /// store is left as it was. A store that already holds records is refused
 /// (`failedPrecondition`) unless `mode` is `merge`; then records whose id the

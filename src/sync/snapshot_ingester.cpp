@@ -136,9 +136,15 @@ Result<ContactOutcome> SnapshotIngester::ingestContact(const Uuid& eventID,
     if (!event) return Error(ErrorCode::notFound, "No event " + eventID.str());
     std::vector<Contact> candidates = QM_TRY(contactsOf(store_, eventID));
     ContactMatcher matcher(candidates);
+    const auto position = matcher.find(incoming);
+    if (!position) {
+      if (auto clash = QM_TRY(idClash(store_, incoming, eventID)))
+        return Error(ErrorCode::alreadyExists,
+                     "Skipped contact " + incoming.id.str() + ": " + *clash);
+    }
     EventHoldings holdings = QM_TRY(EventHoldings::read(store_, eventID));
-    outcome = QM_TRY(applyContact(store_, holdings, eventID, candidates, matcher,
-                                  matcher.find(incoming), incoming, context));
+    outcome = QM_TRY(
+        applyContact(store_, holdings, eventID, candidates, matcher, position, incoming, context));
     return {};
   }));
   return outcome;

@@ -17,7 +17,7 @@ struct SnapshotCounts {
   std::int64_t created = 0;    ///< contacts the desktop did not know
   std::int64_t merged = 0;     ///< known contacts the merge changed
   std::int64_t unchanged = 0;  ///< known contacts the merge left as they were
-  std::int64_t skipped = 0;    ///< records refused (an id clash), logged one by one
+  std::int64_t skipped = 0;    ///< contacts refused (an id clash), logged one by one
 
   friend bool operator==(const SnapshotCounts&, const SnapshotCounts&) = default;
 };
@@ -39,13 +39,16 @@ class SnapshotIngester {
   /// Creates or updates the event, matches every incoming contact against the
   /// event's contacts as they were before the snapshot, creates the unknown
   /// ones and merges the others. A contact whose `id` the snapshot carries twice,
-  /// or that belongs to another stored contact, is logged and skipped. Pipeline
+  /// or that belongs to another stored contact, is logged and skipped, and so
+  /// is a note or opportunity whose `id` another record holds. Pipeline
   /// stages in the snapshot replace the pipeline manager's, sorted by `sortOrder`.
   Result<SnapshotCounts> ingest(const EventSnapshotPayload& snapshot,
                                 const SyncMergeContext& context);
 
   /// One contact of "delta.contact": matched against the event's contacts,
-  /// then created or merged. Fails with `notFound` when the event is unknown.
+  /// then created or merged. Fails with `notFound` when the event is unknown,
+  /// and with `alreadyExists` (nothing written) when it matches none of the
+  /// event's contacts and its `id` belongs to another stored contact.
   Result<ContactOutcome> ingestContact(const Uuid& eventID, const ContactSyncModel& incoming,
                                        const SyncMergeContext& context);
 

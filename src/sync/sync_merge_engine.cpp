@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/log.h"
 #include "store/contact_queries.h"
 #include "store/opportunity.h"
 #include "store/relationships.h"
@@ -31,6 +32,16 @@ inline void assignToStore(bool& stored, const std::optional<bool>& wire) {
 
 bool contains(const std::vector<std::string>& names, std::string_view name) {
   return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+/// Whether the store already holds a record of kind R with `id`. Ids are unique
+/// across the store, so an incoming record whose id another contact's note or
+/// another event's opportunity holds (the phone merged two duplicates, or a
+/// phone that means harm) cannot be stored; the merge skips it rather than
+/// failing the whole snapshot on every later sync.
+template <Record R>
+Result<bool> idTaken(Store& store, const Uuid& id) {
+  return QM_TRY(store.count<R>({Match{"id", id}})) > 0;
 }
 
 }  // namespace
@@ -115,6 +126,11 @@ Result<std::int64_t> mergeNotes(Store& store, EventHoldings& holdings,
   std::int64_t added = 0;
   for (const auto& wire : incoming) {
     if (std::find(known.begin(), known.end(), wire.id) != known.end()) continue;
+    if (QM_TRY(idTaken<ContactNote>(store, wire.id))) {
+      log::sync().error("Skipped note {} from the phone: the id belongs to another contact's note",
+                        wire.id.str());
+      continue;
+    }
     QM_TRY(store.insert(noteFromWire(wire, contactID)));
     known.push_back(wire.id);
     ++added;
@@ -144,8 +160,13 @@ Result<std::int64_t> mergeOpportunities(Store& store, EventHoldings& holdings,
       QM_TRY(store.update(*found));
       held->second = found->updatedAt;
     } else {
-      // An id held by another event's opportunity fails here (ids are unique)
-      // and with it the caller's transaction.
+      if (QM_TRY(idTaken<Opportunity>(store, wire.id))) {
+        log::sync().error(
+            "Skipped opportunity {} from the phone: the id belongs to an opportunity of another "
+            "event",
+            wire.id.str());
+        continue;
+      }
       Opportunity created{};
       copyOpportunityFields(wire, created);
       created.eventID = eventID;

@@ -102,6 +102,7 @@ Result<std::optional<MergeDetail>> mergeContact(Store& store, EventHoldings& hol
 /// Creates the opportunities of `eventID` (the event `holdings` were read
 /// for) that `incoming` names and it does not hold, and takes the wire fields of those it holds
 /// when the incoming `updatedAt` is later. A created one is linked to `contactID` when given.
+/// One whose id belongs to another event's opportunity is logged and skipped.
 /// Returns how many were created or updated.
 Result<std::int64_t> mergeOpportunities(Store& store, EventHoldings& holdings,
                                         const std::vector<OpportunitySyncModel>& incoming,
@@ -111,8 +112,9 @@ Result<std::int64_t> mergeOpportunities(Store& store, EventHoldings& holdings,
 /// A note of `contactID` made from its wire form; an unknown note type becomes "text".
 ContactNote noteFromWire(const NoteSyncModel& incoming, const Uuid& contactID);
 
-/// Adds the notes of `incoming` whose `id` the contact does not hold yet;
-/// returns how many were added.
+/// Adds the notes of `incoming` whose `id` the contact does not hold yet; one
+/// whose id belongs to another contact's note is logged and skipped. Returns
+/// how many were added.
 Result<std::int64_t> mergeNotes(Store& store, EventHoldings& holdings,
                                 const std::vector<NoteSyncModel>& incoming, const Uuid& contactID);
 

@@ -196,30 +196,37 @@ void SyncService::opportunityDelta(const DeltaOpportunityPayload& payload) {
 }
 
 void SyncService::mediaBlob(const MediaBlobPayload& payload) {
+  // Everything is checked before a byte is written: the phone may name only
+  // an event and a contact the desktop holds, and send only image data.
   const std::string& fileName = payload.fileName;
   if (!isPlainFileName(fileName)) {
     log::sync().error("Failed to save media blob '{}': invalid file name", fileName);
     return;
   }
-  const auto file = captureImageURL(parts_.documents, payload.eventID, fileName);
-  std::error_code ec;
-  std::filesystem::create_directories(file.parent_path(), ec);
-  if (ec) {
-    log::sync().error("Failed to save media blob '{}': {}", fileName, ec.message());
+  auto events = parts_.store.count<Event>({Match{"id", payload.eventID}});
+  if (!events) {
+    log::sync().error("Failed to save media blob '{}': {}", fileName, events.error().message);
     return;
   }
-  const std::string_view bytes(reinterpret_cast<const char*>(payload.imageData.data()),
-                               payload.imageData.size());
-  if (auto written = writeFileAtomically(file, bytes, 0600); !written) {
+  if (*events == 0) {
+    log::sync().error("Media blob for unknown event: {}", payload.eventID.str());
+    return;
+  }
+  auto contacts = parts_.store.fetch<Contact>(
+      {Match{"eventID", payload.eventID}, Match{"syncID", payload.contactSyncID}});
+  if (!contacts) {
+    log::sync().error("Failed to save media blob '{}': {}", fileName, contacts.error().message);
+    return;
+  }
+  if (contacts->empty()) {
+    log::sync().error("Media blob for unknown contact syncID: {}", payload.contactSyncID.str());
+    return;
+  }
+  if (auto written = captureImages_.write(payload.eventID, fileName, payload.imageData); !written) {
     log::sync().error("Failed to save media blob '{}': {}", fileName, written.error().message);
     return;
   }
 
-  auto contacts = parts_.store.fetch<Contact>({Match{"syncID", payload.contactSyncID}});
-  if (!contacts || contacts->empty()) {
-    log::sync().error("Media blob for unknown contact syncID: {}", payload.contactSyncID.str());
-    return;
-  }
   const Contact& contact = contacts->front();
   auto captures = capturesOf(parts_.store, contact.id);
   if (!captures) {

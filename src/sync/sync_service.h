@@ -14,6 +14,7 @@
 #include "common/result.h"
 #include "common/signal.h"
 #include "common/uuid.h"
+#include "sync/capture_image_folder.h"
 #include "sync/delta_journal.h"
 #include "sync/snapshot_ingester.h"
 #include "wire/sync_envelope.h"
@@ -159,6 +160,7 @@ class SyncService {
   SyncServiceParts parts_;
   DeltaJournal deltaJournal_;
   SnapshotIngester snapshotIngester_;
+  CaptureImageFolder captureImages_{parts_.documents};
 
   bool isSyncing_ = false;
   std::optional<Date> lastSyncAt_;

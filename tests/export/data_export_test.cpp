@@ -156,6 +156,8 @@ TEST_F(DataExport, WhatCannotBeReadIsRefusedAndNothingWritten) {
     change(json);
     return json.dump();
   };
+  const std::string secondCaptureID =
+      nlohmann::json::parse(document)["CaptureMedia"][1]["id"].get<std::string>();
   const std::vector<std::pair<std::string, std::string>> cases{
       {"{\"formatVersion\": 1, ", "not valid JSON"},
       {"[]", "no JSON object"},
@@ -168,6 +170,12 @@ TEST_F(DataExport, WhatCannotBeReadIsRefusedAndNothingWritten) {
       {edited([](auto& j) { j["Event"][0]["createdAt"] = "yesterday"; }), "ISO 8601"},
       {edited([](auto& j) { j["ContactNote"][0]["noteType"] = "smoke signal"; }), "noteType"},
       {edited([](auto& j) { j["FollowUpDraft"][0]["mood"] = "sunny"; }), "unknown field mood"},
+      // A capture image named by a path would be looked for outside its folder.
+      {edited([](auto& j) { j["CaptureMedia"][1]["imageFileName"] = "../../../../tmp/x.jpg"; }),
+       "CaptureMedia record 2 (" + secondCaptureID +
+           "): imageFileName \"../../../../tmp/x.jpg\" is not a file name"},
+      {edited([](auto& j) { j["CaptureMedia"][0]["imageFileName"] = "/tmp/x.jpg"; }),
+       "imageFileName \"/tmp/x.jpg\" is not a file name"},
   };
   for (const auto& [text, message] : cases) {
     EXPECT_THAT(restoreDataExport(*other, text, RestoreMode::emptyStoreOnly),

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,6 +30,20 @@ class SnapshotIngesterTest : public test::StoreFixture {
  protected:
   EventSnapshotPayload snapshot(std::vector<ContactSyncModel> contacts) {
     return EventSnapshotPayload{event_, std::move(contacts), std::nullopt};
+  }
+  /// Makes the store file refuse every insert into `table` with `message`, as a
+  /// full or failing disk would.
+  void refuseInserts(const std::string& table, const std::string& message) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(storePath().c_str(), &db), SQLITE_OK);
+    const std::string sql = "CREATE TRIGGER refuse_" + table + " BEFORE INSERT ON \"" + table +
+                            "\" BEGIN SELECT RAISE(ABORT, '" + message + "'); END;";
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+    const std::string text = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK) << text;
   }
   std::vector<Contact> storedContacts() {
     auto contacts = contactsOf(*store, event_.id);
@@ -128,15 +143,68 @@ TEST_F(SnapshotIngesterTest, SkipsContactsWhoseIdIsTakenAndSavesTheRest) {
   EXPECT_EQ((*other)[0].firstName, "Cy");
 }
 
+TEST_F(SnapshotIngesterTest, SkipsNotesAndOpportunitiesWhoseIdIsTakenAndKeepsTheSnapshot) {
+  SnapshotIngester ingester(*store, pipeline_);
+  EventSyncModel otherEvent = test::wireEvent("CES");
+  ContactSyncModel cy = wireContact("Cy", "Ng", "Umbrella");
+  cy.notes = {test::wireNote("Cy's note")};
+  cy.opportunities = {test::wireOpportunity("Cy's deal", otherEvent.updatedAt)};
+  ASSERT_OK(ingester.ingest(EventSnapshotPayload{otherEvent, {cy}, std::nullopt}, context_));
+  ContactSyncModel ada = wireContact("Ada", "Byron", "Acme");
+  ASSERT_OK(ingester.ingest(snapshot({ada}), context_));
+
+  // The phone moved Cy's note and deal onto a new contact and onto Ada.
+  ContactSyncModel bo = wireContact("Bo", "Li", "Initech");
+  bo.notes = {cy.notes[0], test::wireNote("Bo's own note")};
+  bo.opportunities = {cy.opportunities[0]};
+  ada.notes = {cy.notes[0]};
+  ada.opportunities = {cy.opportunities[0], test::wireOpportunity("Ada's deal", event_.updatedAt)};
+  event_.name = "Renamed";
+  log_.clear();
+  EXPECT_THAT(ingester.ingest(snapshot({ada, bo}), context_),
+              test::HoldsValue(SnapshotCounts{1, 1, 0, 0}));
+
+  EXPECT_EQ(store->find<Event>(event_.id)->value().name, "Renamed");
+  auto contacts = storedContacts();
+  ASSERT_EQ(contacts.size(), 2u);
+  EXPECT_THAT(notesOf(*store, ada.id), test::HoldsValue(testing::IsEmpty()));
+  auto boNotes = notesOf(*store, bo.id);
+  ASSERT_OK(boNotes);
+  ASSERT_EQ(boNotes->size(), 1u);
+  EXPECT_EQ((*boNotes)[0].textContent, "Bo's own note");
+  auto opportunities = opportunitiesOf(*store, event_.id);
+  ASSERT_OK(opportunities);
+  ASSERT_EQ(opportunities->size(), 1u);
+  EXPECT_EQ((*opportunities)[0].title, "Ada's deal");
+  // Cy keeps what is his.
+  EXPECT_THAT(notesOf(*store, cy.id), test::HoldsValue(testing::SizeIs(1)));
+  EXPECT_THAT(opportunitiesOf(*store, otherEvent.id), test::HoldsValue(testing::SizeIs(1)));
+  EXPECT_THAT(log_.text(), HasSubstr("[error] Skipped note " + cy.notes[0].id.str() +
+                                     " from the phone: the id belongs to another contact's note"));
+  EXPECT_THAT(log_.text(), HasSubstr("[error] Skipped opportunity " + cy.opportunities[0].id.str() +
+                                     " from the phone: the id belongs to an opportunity of "
+                                     "another event"));
+
+  // The same records one at a time: nothing stored, no raw store error.
+  EXPECT_THAT(ingester.ingestNote(event_.id, bo.syncID, cy.notes[0]), test::HoldsValue(false));
+  EXPECT_THAT(ingester.ingestOpportunity(DeltaOpportunityPayload{event_.id, cy.opportunities[0],
+                                                                 "Umbrella", "Anna's iPhone"}),
+              test::HoldsValue(false));
+  ContactSyncModel cyElsewhere = wireContact("Dee", "Ray", "Hooli");
+  cyElsewhere.id = cy.id;
+  EXPECT_THAT(ingester.ingestContact(event_.id, cyElsewhere, context_),
+              test::IsError(ErrorCode::alreadyExists,
+                            testing::Eq("Skipped contact " + cy.id.str() +
+                                        ": the id belongs to a contact of another event")));
+  EXPECT_EQ(storedContacts().size(), 2u);
+}
+
 TEST_F(SnapshotIngesterTest, AFailedSaveLeavesTheStoreAsItWas) {
   SnapshotIngester ingester(*store, pipeline_);
   ContactSyncModel ada = wireContact("Ada", "Byron", "Acme");
   ASSERT_OK(ingester.ingest(snapshot({ada}), context_));
-  // An opportunity of another event, which this snapshot cannot take over.
-  Event otherEvent = Event::create("CES");
-  Opportunity foreign = Opportunity::create("Taken", "Umbrella", otherEvent.id);
-  ASSERT_OK(store->insert(otherEvent));
-  ASSERT_OK(store->insert(foreign));
+  // The disk refuses the opportunity, the last record the snapshot writes.
+  refuseInserts("Opportunity", "disk I/O error");
   const auto contactsBefore = storedContacts();
   const auto eventBefore = store->find<Event>(event_.id)->value();
 
@@ -144,15 +212,14 @@ TEST_F(SnapshotIngesterTest, AFailedSaveLeavesTheStoreAsItWas) {
   ada.email = "ada@acme.io";
   ada.notes = {test::wireNote("lost with the snapshot")};
   ContactSyncModel bo = wireContact("Bo", "Li", "Initech");
-  bo.opportunities = {test::wireOpportunity("Own", event_.updatedAt),
-                      OpportunitySyncModel::from(foreign)};
+  bo.opportunities = {test::wireOpportunity("Own", event_.updatedAt)};
   log_.clear();
   EXPECT_THAT(ingester.ingest(snapshot({ada, bo}), context_), test::IsError());
 
   EXPECT_EQ(storedContacts(), contactsBefore);
   EXPECT_EQ(store->find<Event>(event_.id)->value(), eventBefore);
   EXPECT_EQ(test::countOf<ContactNote>(*store), 0);
-  EXPECT_EQ(test::countOf<Opportunity>(*store), 1);
+  EXPECT_EQ(test::countOf<Opportunity>(*store), 0);
   EXPECT_THAT(log_.text(), HasSubstr("[error] Failed to save snapshot: "));
 }
 

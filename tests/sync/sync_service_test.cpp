@@ -158,9 +158,13 @@ TEST_F(SyncServiceTest, FullSyncAsksForStoredEventsAndTheFirstSnapshotEndsIt) {
 TEST_F(SyncServiceTest, MediaBlobsLandInTheCaptureFolderOnceAndNowhereElse) {
   EventSyncModel event = test::wireEvent("Hannover Messe");
   ContactSyncModel ada = test::wireContact("Ada", "Byron", "Acme");
+  EventSyncModel otherEvent = test::wireEvent("CES");
+  ContactSyncModel cy = test::wireContact("Cy", "Ng", "Umbrella");
   receive(SyncMessageType::eventSnapshot, snapshot(event, {ada}));
-  const auto blob = [&](std::string fileName, std::string bytes, Uuid contactSyncID) {
-    return MediaBlobPayload{event.id,
+  receive(SyncMessageType::eventSnapshot, snapshot(otherEvent, {cy}));
+  const auto blob = [&](std::string fileName, std::string bytes, Uuid contactSyncID,
+                        std::optional<Uuid> eventID = std::nullopt) {
+    return MediaBlobPayload{eventID.value_or(event.id),
                             contactSyncID,
                             std::move(fileName),
                             Bytes(bytes.begin(), bytes.end()),
@@ -177,21 +181,19 @@ TEST_F(SyncServiceTest, MediaBlobsLandInTheCaptureFolderOnceAndNowhereElse) {
     return capturesOf(*store, contact.id).value();
   };
   const auto card = captureImageURL(dir / "documents", event.id, "card.jpg");
+  const std::string jpeg = "\xFF\xD8\xFF\xE0";
 
-  receive(SyncMessageType::mediaBlob, blob("card.jpg", "first", ada.syncID));
-  receive(SyncMessageType::mediaBlob, blob("card.jpg", "second", ada.syncID));
-  EXPECT_EQ(readFile(card).value(), "second");
+  receive(SyncMessageType::mediaBlob, blob("card.jpg", jpeg + "first", ada.syncID));
+  receive(SyncMessageType::mediaBlob, blob("card.jpg", jpeg + "second", ada.syncID));
+  EXPECT_EQ(readFile(card).value(), jpeg + "second");
   ASSERT_EQ(captures().size(), 1u);
   EXPECT_EQ(captures()[0].captureType, CaptureType::businessCard);
   EXPECT_EQ(captures()[0].syncedFrom, "iPhone");
   EXPECT_THAT(log_.text(), HasSubstr("CaptureMedia record already exists for 'card.jpg'"));
 
-  // An image for a contact the desktop does not know stays on disk alone.
-  receive(SyncMessageType::mediaBlob, blob("stray.jpg", "x", Uuid::random()));
-  EXPECT_TRUE(std::filesystem::exists(card.parent_path() / "stray.jpg"));
-  EXPECT_EQ(captures().size(), 1u);
-
-  // Names that would reach past the folder write nothing at all.
+  // Nothing is written for an event or contact the desktop does not hold (a
+  // contact of another event included), for names that would reach past the
+  // folder, or for bytes that are not an image.
   const auto files = [&] {
     std::set<std::filesystem::path> found;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path()))
@@ -199,12 +201,21 @@ TEST_F(SyncServiceTest, MediaBlobsLandInTheCaptureFolderOnceAndNowhereElse) {
     return found;
   };
   const auto before = files();
+  receive(SyncMessageType::mediaBlob, blob("stray.jpg", jpeg, Uuid::random()));
+  receive(SyncMessageType::mediaBlob, blob("cy.jpg", jpeg, cy.syncID));
+  const Uuid madeUp = Uuid::random();
+  receive(SyncMessageType::mediaBlob, blob("made-up.jpg", jpeg, ada.syncID, madeUp));
+  receive(SyncMessageType::mediaBlob, blob("evil.jpg", "#!/bin/sh\nrm -rf ~\n", ada.syncID));
   for (const std::string& name : std::vector<std::string>{
            "", ".", "..", "../../escaped.jpg", "a/b.jpg", "a\\b.jpg", std::string("a\0b.jpg", 7)}) {
-    receive(SyncMessageType::mediaBlob, blob(name, "x", ada.syncID));
+    receive(SyncMessageType::mediaBlob, blob(name, jpeg, ada.syncID));
   }
   EXPECT_EQ(files(), before);
   EXPECT_EQ(captures().size(), 1u);
+  EXPECT_THAT(log_.text(), HasSubstr("Media blob for unknown contact syncID: " + cy.syncID.str()));
+  EXPECT_THAT(log_.text(), HasSubstr("Media blob for unknown event: " + madeUp.str()));
+  EXPECT_THAT(log_.text(),
+              HasSubstr("Failed to save media blob 'evil.jpg': not a JPEG, PNG or HEIC image"));
   EXPECT_THAT(log_.text(),
               HasSubstr("Failed to save media blob '../../escaped.jpg': invalid file name"));
 }
