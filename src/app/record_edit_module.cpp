@@ -255,9 +255,13 @@ Result<std::vector<PipelineStage>> stagesIn(const Json& request) {
     if (stage.name.empty()) return invalid("Every stage needs a name");
     if (!names.insert(lowercaseUnicode(stage.name)).second)
       return invalid("Two stages are called " + stage.name);
-    stage.colorHex = item.value("colorHex", std::string("888888"));
-    if (!isColor(stage.colorHex))
-      return invalid("The colour of " + stage.name + " must be six hexadecimal digits");
+    const auto color = item.find("colorHex");
+    stage.colorHex = "888888";
+    if (color != item.end() && !color->is_null()) {
+      if (!color->is_string() || !isColor(color->get<std::string>()))
+        return invalid("The colour of " + stage.name + " must be six hexadecimal digits");
+      stage.colorHex = color->get<std::string>();
+    }
     stage.sortOrder = static_cast<std::int64_t>(stages.size());
     stages.push_back(std::move(stage));
   }

@@ -163,9 +163,11 @@ TEST_F(RecordEditTest, PipelineStagesAreReplacedInTheOrderGivenAndChecked) {
       ask({{"command", "pipeline.set"}, {"stages", {{{"name", "Lead"}}, {{"name", "lead "}}}}}),
       IsError());
   EXPECT_THAT(ask({{"command", "pipeline.set"}, {"stages", json::array()}}), IsError());
-  EXPECT_THAT(
-      ask({{"command", "pipeline.set"}, {"stages", {{{"name", "Lead"}, {"colorHex", "#12345"}}}}}),
-      IsError());
+  for (const json& color : {json("#12345"), json(123456)}) {
+    EXPECT_THAT(
+        ask({{"command", "pipeline.set"}, {"stages", {{{"name", "Lead"}, {"colorHex", color}}}}}),
+        IsError("The colour of Lead must be six hexadecimal digits"));
+  }
 
   auto set = ask({{"command", "pipeline.set"},
                   {"stages",
