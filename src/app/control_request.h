@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -21,10 +22,17 @@ struct ControlRequest {
 inline constexpr std::string_view kBadControlRequest =
     "Bad request: expected a JSON object with a \"command\"";
 
+/// How deeply a request may nest arrays and objects; real ones need three.
+inline constexpr std::size_t kMaxControlRequestDepth = 64;
+/// What a line nested deeper than that is answered with.
+inline constexpr std::string_view kTooDeepControlRequest =
+    "Bad request: nested deeper than 64 levels";
+
 /// Decodes one request line (without its line feed): a JSON object whose
 /// "command" is text. Anything else (not JSON, not UTF-8, another JSON value,
 /// no "command" or one that is not text) fails with `invalidArgument` and
-/// `kBadControlRequest`. Never throws.
+/// `kBadControlRequest`; a line nested deeper than `kMaxControlRequestDepth`
+/// fails with `kTooDeepControlRequest` before it is parsed. Never throws.
 Result<ControlRequest> decodeControlRequest(std::string_view line);
 
 }  // namespace qm

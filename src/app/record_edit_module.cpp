@@ -21,6 +21,7 @@
 #include "store/contact_note.h"
 #include "store/note_authoring.h"
 #include "store/opportunity.h"
+#include "store/record_checks.h"
 #include "store/relationships.h"
 
 namespace qm {
@@ -184,9 +185,10 @@ Result<Json> applyContactEdits(Contact& contact, const Json& fields) {
 
 // --- opportunities ----------------------------------------------------------
 
-/// Applies the opportunity fields a request gives; refuses a wrong one before
-/// anything changes.
-Status applyOpportunityFields(Opportunity& opportunity, const Json& request) {
+/// Applies the opportunity fields a request gives; refuses a wrong one, or an
+/// opportunity that `checkOpportunity` refuses, before anything changes. Of a
+/// `stored` opportunity only what the request changes is checked.
+Status applyOpportunityFields(Opportunity& opportunity, const Json& request, bool stored) {
   Opportunity edited = opportunity;
   for (const char* key : {"title", "companyName", "currency", "stage", "nextStep"}) {
     const auto value = request.find(key);
@@ -202,27 +204,19 @@ Status applyOpportunityFields(Opportunity& opportunity, const Json& request) {
   if (const auto value = request.find("value"); value != request.end()) {
     if (value->is_null()) {
       edited.value.reset();
-    } else if (value->is_number() && value->get<double>() >= 0) {
+    } else if (value->is_number()) {
       edited.value = value->get<double>();
     } else {
-      return invalid("value must be an amount of 0 or more, or null");
+      return invalid("value must be an amount or null");
     }
   }
   if (const auto value = request.find("notes"); value != request.end())
     edited.notes = QM_TRY(optionalText(*value, "notes"));
-  if (const auto value = request.find("timeline"); value != request.end()) {
+  if (const auto value = request.find("timeline"); value != request.end())
     edited.timeline = QM_TRY(optionalText(*value, "timeline"));
-    if (edited.timeline && !parseEnum<OpportunityTimeline>(*edited.timeline))
-      return invalid("timeline must be This month, This quarter, Next quarter or Next year");
-  }
-  if (const auto value = request.find("confidence"); value != request.end()) {
+  if (const auto value = request.find("confidence"); value != request.end())
     edited.confidence = QM_TRY(optionalText(*value, "confidence"));
-    if (edited.confidence && !parseEnum<OpportunityConfidence>(*edited.confidence))
-      return invalid("confidence must be Low, Medium or High");
-  }
-  if (edited.title.empty()) return invalid("An opportunity needs a title");
-  if (edited.currency.empty()) return invalid("currency must not be empty");
-  if (edited.stage.empty()) return invalid("stage must not be empty");
+  QM_TRY(checkOpportunity(edited, stored ? &opportunity : nullptr));
   opportunity = std::move(edited);
   return {};
 }
@@ -255,9 +249,13 @@ Result<std::vector<PipelineStage>> stagesIn(const Json& request) {
     if (stage.name.empty()) return invalid("Every stage needs a name");
     if (!names.insert(lowercaseUnicode(stage.name)).second)
       return invalid("Two stages are called " + stage.name);
-    stage.colorHex = item.value("colorHex", std::string("888888"));
-    if (!isColor(stage.colorHex))
-      return invalid("The colour of " + stage.name + " must be six hexadecimal digits");
+    const auto color = item.find("colorHex");
+    stage.colorHex = "888888";
+    if (color != item.end() && !color->is_null()) {
+      if (!color->is_string() || !isColor(color->get<std::string>()))
+        return invalid("The colour of " + stage.name + " must be six hexadecimal digits");
+      stage.colorHex = color->get<std::string>();
+    }
     stage.sortOrder = static_cast<std::int64_t>(stages.size());
     stages.push_back(std::move(stage));
   }
@@ -312,21 +310,31 @@ void RecordEditModule::registerNoteCommands(ControlServer& control) {
     const auto text = request.find("text");
     if (text == request.end() || !text->is_string()) return invalid("text is required");
     std::string trimmed(trimUnicodeWhitespace(text->get<std::string>()));
-    if (trimmed.empty()) return invalid("A note needs some text");
+    QM_TRY(checkNoteText(trimmed));
     return trimmed;
   };
+  // A new note is a text note unless the request names another type.
+  auto noteType = [](const Json& request) -> Result<NoteType> {
+    const auto type = request.find("type");
+    if (type == request.end() || type->is_null()) return NoteType::text;
+    if (!type->is_string()) return invalid("type must be text, voice or handwriting");
+    return noteTypeNamed(type->get<std::string>());
+  };
 
-  control.handle("note.create", [this, noteText, pushOwner](const Json& request,
-                                                            std::shared_ptr<ControlReply> reply) {
+  control.handle("note.create", [this, noteText, noteType, pushOwner](
+                                    const Json& request, std::shared_ptr<ControlReply> reply) {
     Store& store = context_.app.store();
     auto contact = recordIn<Contact>(store, request, "contactID", "contact");
     if (!contact) return reply->fail(contact.error().message);
     auto text = noteText(request);
     if (!text) return reply->fail(text.error().message);
+    auto type = noteType(request);
+    if (!type) return reply->fail(type.error().message);
     NoteAuthor author{std::nullopt, context_.app.deviceIdentity().current()};
     if (auto name = context_.app.settings().displayName(); !name.empty()) author.name = name;
     const ContactNote note = createDesktopNote(
-        contact->id, {.textContent = std::move(*text), .createdAt = now()}, author);
+        contact->id, {.noteType = *type, .textContent = std::move(*text), .createdAt = now()},
+        author);
     if (Status saved = store.insert(note); !saved)
       return reply->fail("Failed to save note: " + saved.error().message);
     const auto push = pushOwner(contact->id);
@@ -362,41 +370,40 @@ void RecordEditModule::registerNoteCommands(ControlServer& control) {
 }
 
 void RecordEditModule::registerOpportunityCommands(ControlServer& control) {
-  control.handle("opportunity.create",
-                 [this](const Json& request, std::shared_ptr<ControlReply> reply) {
-                   Store& store = context_.app.store();
-                   auto contact = recordIn<Contact>(store, request, "contactID", "contact");
-                   if (!contact) return reply->fail(contact.error().message);
-                   auto opportunity = Opportunity::create("", contact->company, contact->eventID);
-                   opportunity.createdAt = opportunity.updatedAt = now();
-                   opportunity.originContactID = contact->id;
-                   if (auto first = context_.app.pipeline().stages(); !first.empty())
-                     opportunity.stage = first.front().name;
-                   if (Status applied = applyOpportunityFields(opportunity, request); !applied)
-                     return reply->fail(applied.error().message);
-                   auto link = OpportunityStakeholder::create(contact->id, opportunity.id);
-                   link.addedAt = opportunity.createdAt;
-                   Status saved = store.transaction([&]() -> Status {
-                     QM_TRY(store.insert(opportunity));
-                     return store.insert(link);
-                   });
-                   if (!saved)
-                     return reply->fail("Failed to save opportunity: " + saved.error().message);
-                   reply->succeed({{"id", opportunity.id.str()}});
-                 });
+  control.handle(
+      "opportunity.create", [this](const Json& request, std::shared_ptr<ControlReply> reply) {
+        Store& store = context_.app.store();
+        auto contact = recordIn<Contact>(store, request, "contactID", "contact");
+        if (!contact) return reply->fail(contact.error().message);
+        auto opportunity = Opportunity::create("", contact->company, contact->eventID);
+        opportunity.createdAt = opportunity.updatedAt = now();
+        opportunity.originContactID = contact->id;
+        if (auto first = context_.app.pipeline().stages(); !first.empty())
+          opportunity.stage = first.front().name;
+        if (Status applied = applyOpportunityFields(opportunity, request, false); !applied)
+          return reply->fail(applied.error().message);
+        auto link = OpportunityStakeholder::create(contact->id, opportunity.id);
+        link.addedAt = opportunity.createdAt;
+        Status saved = store.transaction([&]() -> Status {
+          QM_TRY(store.insert(opportunity));
+          return store.insert(link);
+        });
+        if (!saved) return reply->fail("Failed to save opportunity: " + saved.error().message);
+        reply->succeed({{"id", opportunity.id.str()}});
+      });
 
-  control.handle("opportunity.update",
-                 [this](const Json& request, std::shared_ptr<ControlReply> reply) {
-                   Store& store = context_.app.store();
-                   auto opportunity = recordIn<Opportunity>(store, request, "id", "opportunity");
-                   if (!opportunity) return reply->fail(opportunity.error().message);
-                   if (Status applied = applyOpportunityFields(*opportunity, request); !applied)
-                     return reply->fail(applied.error().message);
-                   opportunity->updatedAt = now();
-                   if (Status saved = store.update(*opportunity); !saved)
-                     return reply->fail("Failed to save opportunity: " + saved.error().message);
-                   reply->succeed({{"id", opportunity->id.str()}});
-                 });
+  control.handle(
+      "opportunity.update", [this](const Json& request, std::shared_ptr<ControlReply> reply) {
+        Store& store = context_.app.store();
+        auto opportunity = recordIn<Opportunity>(store, request, "id", "opportunity");
+        if (!opportunity) return reply->fail(opportunity.error().message);
+        if (Status applied = applyOpportunityFields(*opportunity, request, true); !applied)
+          return reply->fail(applied.error().message);
+        opportunity->updatedAt = now();
+        if (Status saved = store.update(*opportunity); !saved)
+          return reply->fail("Failed to save opportunity: " + saved.error().message);
+        reply->succeed({{"id", opportunity->id.str()}});
+      });
 
   control.handle("opportunity.delete",
                  [this](const Json& request, std::shared_ptr<ControlReply> reply) {

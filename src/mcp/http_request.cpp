@@ -53,8 +53,12 @@ std::string_view reasonPhrase(int status) {
       return "Bad Request";
     case 404:
       return "Not Found";
+    case 413:
+      return "Payload Too Large";
     case 431:
       return "Request Header Fields Too Large";
+    case 503:
+      return "Service Unavailable";
     default:
       return "Error";
   }

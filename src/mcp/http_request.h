@@ -30,8 +30,9 @@ struct HTTPRequest {
 HTTPRequest parseHTTPRequest(std::string_view text);
 
 /// The response bytes: status line with the reason ("OK" for 200, "No Content"
-/// for 204, "Bad Request" for 400, "Not Found" for 404, "Request Header Fields
-/// Too Large" for 431, "Error" for any other),
+/// for 204, "Bad Request" for 400, "Not Found" for 404, "Payload Too Large" for
+/// 413, "Request Header Fields Too Large" for 431, "Service Unavailable" for
+/// 503, "Error" for any other),
 /// the fixed headers, `extraHeaders` (each "Name: value\r\n"), blank line, body.
 std::string buildHTTPResponse(int status, std::string_view body,
                               std::string_view extraHeaders = {});

@@ -37,6 +37,8 @@ constexpr std::string_view kInvalidUTF8InBodyBody = R"({"error":"Invalid UTF-8 i
 constexpr std::string_view kTooLargeBody = R"({"error":"Request too large"})";
 constexpr std::string_view kBadLengthBody = R"({"error":"Invalid Content-Length"})";
 constexpr std::string_view kTooLargeHeadBody = R"({"error":"Request header too large"})";
+constexpr std::string_view kIncompleteBody = R"({"error":"Request body incomplete"})";
+constexpr std::string_view kBusyBody = R"({"error":"Server busy, try again in a moment"})";
 /// At the connection limit, the oldest waiting connection is closed to make
 /// room once it has been waiting this long; younger ones are a burst of
 /// clients that will be answered in a moment.
@@ -69,6 +71,10 @@ struct HTTPServer::Impl : std::enable_shared_from_this<HTTPServer::Impl> {
   /// `Connection::finish`); kept only so that stop() can close them.
   std::map<Uuid, std::shared_ptr<Connection>> lingering;
 
+  /// What the unanswered connections' buffers hold together, by length; see
+  /// `claim`.
+  std::size_t buffered = 0;
+
   bool running = false;
   bool accepting = false;  ///< an accept is pending
   /// Counts listener openings and closings; accept completions of an earlier
@@ -97,6 +103,17 @@ struct HTTPServer::Impl : std::enable_shared_from_this<HTTPServer::Impl> {
   void scheduleRestart(std::chrono::milliseconds delay);
   void connectionAnswered(const Uuid& id);
   void connectionEnded(const Uuid& id);
+
+  /// Lets a connection that holds `held` bytes hold `more`. Every connection
+  /// may always fill its first read (a whole ordinary request fits in it);
+  /// beyond that all connections share `maxBufferedBytes`, so many clients
+  /// sending large bodies at once cannot fill the memory between them.
+  bool claim(std::size_t held, std::size_t more) {
+    if (held + more > kReadChunk && buffered + more > options.maxBufferedBytes) return false;
+    buffered += more;
+    return true;
+  }
+  void release(std::size_t bytes) { buffered -= std::min(bytes, buffered); }
 };
 
 namespace {
@@ -146,7 +163,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // stands: at most one further read fetches what is missing.
   void readHead() {
     const std::size_t filled = input_.size();
-    input_.resize(filled + std::min(kReadChunk, kFirstReadLimit - filled));
+    // Reads fill the first chunk before the buffer grows: a head that comes
+    // in several segments still fits in what every connection may hold.
+    const std::size_t wanted =
+        filled < kReadChunk ? kReadChunk : std::min(filled + kReadChunk, kFirstReadLimit);
+    if (!hold(wanted)) {
+      respond({503, std::string(kBusyBody), {}});
+      return;
+    }
+    input_.resize(wanted);
     socket_.async_read_some(asio::buffer(input_.data() + filled, input_.size() - filled),
                             [self = shared_from_this(), filled](std::error_code ec, std::size_t n) {
                               self->onHeadRead(ec, filled, n);
@@ -227,6 +252,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
     }
     bodyStart_ = request_.body->size();
     missing_ = static_cast<std::size_t>(*length) - bodyStart_;
+    // The body is read into room set aside for all of it, which must fit in
+    // what the server may buffer. Only what arrives is written (and so takes
+    // memory), and the room is given back when the connection is answered.
+    if (!hold(static_cast<std::size_t>(*length))) {
+      respond({503, std::string(kBusyBody), {}});
+      return;
+    }
+    request_.body->reserve(static_cast<std::size_t>(*length));
     if (peerFinished_) {
       finishBody();  // the second read could only report the end
     } else {
@@ -235,20 +268,21 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   /// The one further read of the missing byte count, issued as partial reads
-  /// so that each arriving segment counts as activity for the idle timer.
+  /// straight into the body's room.
   void readBody() {
-    // The body grows by what arrives, never by what the client announced.
-    chunk_.resize(std::min(kReadChunk, missing_ - received_));
-    socket_.async_read_some(asio::buffer(chunk_),
-                            [self = shared_from_this()](std::error_code ec, std::size_t n) {
-                              self->onBodyRead(ec, n);
+    std::string& body = *request_.body;
+    const std::size_t at = body.size();
+    body.resize(at + std::min(kReadChunk, missing_ - received_));
+    socket_.async_read_some(asio::buffer(body.data() + at, body.size() - at),
+                            [self = shared_from_this(), at](std::error_code ec, std::size_t n) {
+                              self->onBodyRead(ec, at, n);
                             });
   }
 
-  void onBodyRead(const std::error_code& ec, std::size_t n) {
+  void onBodyRead(const std::error_code& ec, std::size_t at, std::size_t n) {
     if (closed_) return;
     received_ += n;
-    request_.body->append(chunk_.data(), n);
+    request_.body->resize(at + n);
     if (ec && ec != asio::error::eof) {
       log_.error("Receive remaining error: {}", ec.message());
       close(true);
@@ -261,11 +295,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
     finishBody();
   }
 
-  /// A body still short after the second read is handled with what it has; a
-  /// second read that brought nothing is answered like one that brought bad text.
+  /// A body still short when the client has finished sending is refused, never
+  /// handed on: what it would parse to is not what the client meant, and a
+  /// megabyte of it costs the handler as much as a whole one.
   void finishBody() {
-    chunk_ = std::string();
-    if (received_ == 0 || !isValidUTF8(*request_.body)) {
+    if (received_ < missing_) {
+      respond({400, std::string(kIncompleteBody), {}});
+      return;
+    }
+    if (!isValidUTF8(*request_.body)) {
       respond({400, std::string(kInvalidUTF8InBodyBody), {}});
       return;
     }
@@ -290,6 +328,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   void respond(HTTPResponse response) {
+    // The request is done with: its buffers go back to the server's budget.
+    request_ = HTTPRequest();
+    input_ = std::string();
+    releaseAll();
     output_ = buildHTTPResponse(response.status, response.body, response.extraHeaders);
     armTimer(idleTimeout_);
     asio::async_write(socket_, asio::buffer(output_),
@@ -346,9 +388,26 @@ class Connection : public std::enable_shared_from_this<Connection> {
     });
   }
 
+  /// Counts this connection's buffers as `bytes` long against the server's
+  /// budget: growing them needs room there (false when there is none).
+  bool hold(std::size_t bytes) {
+    if (bytes <= held_) return true;
+    auto server = server_.lock();
+    if (!server) return true;  // nothing is answered any more
+    if (!server->claim(held_, bytes - held_)) return false;
+    held_ = bytes;
+    return true;
+  }
+  void releaseAll() {
+    if (auto server = server_.lock()) server->release(held_);
+    held_ = 0;
+  }
+
   void close(bool tellServer) {
     if (closed_) return;
     closed_ = true;
+    // The buffers go with the connection (once a pending read has let go of them).
+    releaseAll();
     auto keepAlive = shared_from_this();  // the server may drop its reference below
     std::error_code ignored;
     timer_.cancel();
@@ -376,7 +435,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   std::size_t bodyStart_ = 0;  ///< body bytes that came with the head
   std::size_t missing_ = 0;    ///< what Content-Length says is still to come
   std::size_t received_ = 0;   ///< how much of that the second read brought
-  std::string chunk_;          ///< one read's worth of the body
+  std::size_t held_ = 0;       ///< what this connection counts against the budget
   std::string output_;
   bool closed_ = false;
 };

@@ -53,7 +53,10 @@ class HTTPHandler {
 /// Limits and timings of an `HTTPServer`.
 struct HTTPServerOptions {
   std::uint16_t port = 0;  ///< 0 lets the system choose
-  std::size_t maxBodyBytes = 8 * 1024 * 1024;
+  std::size_t maxBodyBytes = 1024 * 1024;
+  /// What all unanswered connections may buffer together beyond the 16 KiB
+  /// each may always read (room for a whole ordinary request).
+  std::size_t maxBufferedBytes = 16 * 1024 * 1024;
   std::chrono::milliseconds idleTimeout{10'000};
   std::size_t maxConnections = 128;  ///< at least 1 is used
   std::chrono::milliseconds restartDelay{2'000};
@@ -67,7 +70,9 @@ struct HTTPServerOptions {
 /// hands it to an `HTTPHandler`, sends the answer and closes. Lives on `io`.
 ///
 /// Bodies declared larger than `maxBodyBytes` get 413 unread, text that is not
-/// UTF-8 gets 400, a request not wholly received within `idleTimeout` of
+/// UTF-8 gets 400, a body that ends before its Content-Length gets 400 and is
+/// never handed on, a request that would take the connections' buffers past
+/// `maxBufferedBytes` gets 503, a request not wholly received within `idleTimeout` of
 /// connecting is closed without an answer (however busily it trickles in), and
 /// at most `maxConnections` unanswered connections are served at once: further
 /// clients wait in the listen queue, and once the oldest waiting connection has

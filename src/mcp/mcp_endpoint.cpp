@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/json_nesting.h"
 #include "common/log.h"
 #include "mcp/json_rpc.h"
 #include "mcp/mcp_auth_manager.h"
@@ -31,6 +32,9 @@ constexpr std::int64_t kSessionNotFound = -32001;
 constexpr std::size_t kMaxBatchRequests = 100;
 constexpr std::chrono::milliseconds kBatchTimeBudget{500};
 constexpr std::int64_t kBatchCutOff = -32002;
+/// The deepest a request body may nest: the batch's array, the request object,
+/// then its params.
+constexpr std::size_t kMaxBodyDepth = kMaxParamsDepth + 2;
 
 }  // namespace
 
@@ -91,7 +95,11 @@ std::optional<HTTPResponse> MCPEndpoint::answer(const HTTPRequest& request,
 HTTPResponse MCPEndpoint::handlePost(const HTTPRequest& request, const Uuid& connectionID) {
   std::optional<JSONRPCRequest> single;
   std::optional<std::vector<JSONRPCRequest>> batch;
-  if (request.body && !request.body->empty()) {
+  // Nesting is counted on the bytes first: a body of a megabyte of brackets
+  // would otherwise cost the parser a second of the main loop, and nothing
+  // nested that deep can be a request (see `kMaxParamsDepth`).
+  if (request.body && !request.body->empty() &&
+      !jsonNestsDeeperThan(*request.body, kMaxBodyDepth)) {
     const auto json = JSONValue::parse(*request.body, nullptr, false);
     if (!json.is_discarded()) {
       if (auto one = decodeRequest(json)) {

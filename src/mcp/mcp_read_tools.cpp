@@ -22,6 +22,7 @@
 namespace qm::mcp {
 
 using support::Arguments;
+using support::ArgumentType;
 using support::failure;
 using support::findRecord;
 using support::lowercased;
@@ -370,6 +371,14 @@ ToolOutcome MCPToolHandlers::listContacts(const JSONValue& arguments) {
   const Arguments args(arguments);
   auto lookup = requiredEvent(store_, args);
   if (lookup.error) return *lookup.error;
+  // A filter or page of the wrong type is refused, not read as absent: the
+  // client would take the whole list for the filtered one.
+  if (auto wrong = args.wronglyTyped({{"status", ArgumentType::text},
+                                      {"is_target", ArgumentType::boolean},
+                                      {"query", ArgumentType::text},
+                                      {"offset", ArgumentType::integer},
+                                      {"limit", ArgumentType::integer}}))
+    return failure(*wrong);
 
   const ContactListFilter filter{args.string("status"), args.boolean("is_target")};
   FoldedNeedle query(args.string("query").value_or(""));
@@ -406,6 +415,7 @@ ToolOutcome MCPToolHandlers::searchContacts(const JSONValue& arguments) {
   const Arguments args(arguments);
   const auto query = args.string("query");
   if (!query || query->empty()) return failure("query is required");
+  if (auto wrong = args.wronglyTyped({{"limit", ArgumentType::integer}})) return failure(*wrong);
   const std::int64_t limit = std::clamp(args.integer("limit").value_or(kSearchDefaultLimit),
                                         std::int64_t{0}, kSearchMaxLimit);
 

@@ -21,7 +21,9 @@ namespace qm::mcp {
 /// Limits and timings of the MCP listener; tests shorten them.
 struct MCPServerOptions {
   std::uint16_t port = 23816;
-  std::size_t maxBodyBytes = 8 * 1024 * 1024;
+  /// The largest real request is a write tool's call with a long note: a
+  /// megabyte is hundreds of pages of text.
+  std::size_t maxBodyBytes = 1024 * 1024;
   std::chrono::milliseconds idleTimeout{10'000};
   std::size_t maxConnections = 128;
   std::chrono::milliseconds restartDelay{2'000};

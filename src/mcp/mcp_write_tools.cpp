@@ -16,6 +16,7 @@
 #include "store/event.h"
 #include "store/note_authoring.h"
 #include "store/opportunity.h"
+#include "store/record_checks.h"
 
 namespace qm::mcp {
 
@@ -55,14 +56,15 @@ ToolOutcome MCPToolHandlers::createNote(const JSONValue& arguments) {
   if (!contactID) return failure("contact_id is required");
   auto text = requiredText(args, "text");
   if (!text) return failure("text is required");
+  // The same rules as for a note written at the desk.
+  if (auto checked = checkNoteText(*text); !checked) return failure(checked.error().message);
+  auto type = noteTypeNamed(args.string("type").value_or("text"));
+  if (!type) return failure(type.error().message);
   if (!findRecord<Contact>(store_, *contactID)) return failure("Contact not found");
 
-  const auto type = parseEnum<NoteType>(args.string("type").value_or(""));
-  const ContactNote note = createDesktopNote(*contactID,
-                                             {.noteType = type.value_or(NoteType::text),
-                                              .textContent = std::move(text),
-                                              .createdAt = clock_()},
-                                             desktopNoteAuthor());
+  const ContactNote note = createDesktopNote(
+      *contactID, {.noteType = *type, .textContent = std::move(text), .createdAt = clock_()},
+      desktopNoteAuthor());
   if (auto saved = store_.insert(note); !saved)
     return failure("Failed to save note: " + saved.error().message);
   return success({{"success", true}, {"noteId", note.id.str()}});
@@ -115,7 +117,6 @@ ToolOutcome MCPToolHandlers::createOpportunity(const JSONValue& arguments) {
   if (!title) return failure("title is required");
   auto companyName = requiredText(args, "company_name");
   if (!companyName) return failure("company_name is required");
-  if (!findRecord<Event>(store_, *eventID)) return failure("Event not found");
 
   auto opportunity = Opportunity::create(std::move(*title), std::move(*companyName), *eventID);
   opportunity.createdAt = opportunity.updatedAt = clock_();
@@ -124,6 +125,10 @@ ToolOutcome MCPToolHandlers::createOpportunity(const JSONValue& arguments) {
   opportunity.stage = args.string("stage").value_or("Exploring");
   opportunity.value = args.number("value");
   opportunity.notes = args.string("notes");
+  // The same rules as for an opportunity made at the desk.
+  if (auto checked = checkOpportunity(opportunity); !checked)
+    return failure(checked.error().message);
+  if (!findRecord<Event>(store_, *eventID)) return failure("Event not found");
   if (auto saved = store_.insert(opportunity); !saved)
     return failure("Failed to save opportunity: " + saved.error().message);
   return success({{"success", true}, {"opportunityId", opportunity.id.str()}});
@@ -144,11 +149,14 @@ ToolOutcome MCPToolHandlers::updateOpportunity(const JSONValue& arguments) {
   if (!opportunity) return failure("Opportunity not found");
 
   // Only arguments given with the right type change a field; none clears one.
+  const Opportunity before = *opportunity;
   if (auto title = args.string("title")) opportunity->title = std::move(*title);
   if (auto value = args.number("value")) opportunity->value = *value;
   if (auto stage = args.string("stage")) opportunity->stage = std::move(*stage);
   if (auto notes = args.string("notes")) opportunity->notes = std::move(*notes);
   if (auto nextStep = args.string("next_step")) opportunity->nextStep = std::move(*nextStep);
+  if (auto checked = checkOpportunity(*opportunity, &before); !checked)
+    return failure(checked.error().message);
   opportunity->updatedAt = clock_();
   if (auto saved = store_.update(*opportunity); !saved)
     return failure("Failed to save opportunity: " + saved.error().message);

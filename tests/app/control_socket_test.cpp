@@ -124,6 +124,11 @@ TEST_F(ControlSocketTest, MalformedRequestsAreAnsweredNotFatal) {
     EXPECT_LT(std::chrono::steady_clock::now() - connected, std::chrono::seconds(5));
   }
   EXPECT_THAT(rawExchange(std::string(2 << 20, 'a') + "\n"), HasSubstr("Request too large"));
+  // Nesting is refused before the line is parsed (handlers copy what they read,
+  // and copying recurses once per level).
+  const std::string deep = std::string(200'000, '[') + std::string(200'000, ']');
+  EXPECT_THAT(rawExchange(R"({"command":"echo","text":)" + deep + "}\n"),
+              HasSubstr("Bad request: nested deeper than 64 levels"));
   // Still serving.
   EXPECT_TRUE(sendControlRequest(socket, {{"command", "echo"}}).ok());
   EXPECT_EQ(fs::status(socket).permissions() & fs::perms::all,

@@ -109,6 +109,20 @@ TEST_F(RecordEditTest, DesktopNotesAreWrittenChangedAndDeletedButThePhonesAreNot
   EXPECT_EQ((**store->find<ContactNote>(*Uuid::parse(noteID))).textContent, "Wants two demos");
   EXPECT_THAT(ask({{"command", "note.update"}, {"id", noteID}, {"text", "  "}}), IsError());
 
+  // A type, when given, is one of the note types (the rule AI clients meet too).
+  EXPECT_THAT(ask({{"command", "note.create"},
+                   {"contactID", contactID},
+                   {"text", "Hummed a tune"},
+                   {"type", "nonsense"}}),
+              IsError("A note's type must be text, voice or handwriting"));
+  auto voice = ask({{"command", "note.create"},
+                    {"contactID", contactID},
+                    {"text", "Call me"},
+                    {"type", "voice"}});
+  ASSERT_OK(voice);
+  EXPECT_EQ((**store->find<ContactNote>(*Uuid::parse((*voice)["id"].get<std::string>()))).noteType,
+            NoteType::voice);
+
   ContactNote phoneNote = *mine;
   phoneNote.id = Uuid::random();
   phoneNote.createdByDeviceID = "the-phone";
@@ -142,6 +156,8 @@ TEST_F(RecordEditTest, OpportunitiesStartFromAContactAndKeepTheirFieldsChecked) 
   EXPECT_THAT(ask({{"command", "opportunity.update"}, {"id", id.str()}, {"confidence", "Sure"}}),
               IsError());
   EXPECT_THAT(ask({{"command", "opportunity.update"}, {"id", id.str()}, {"title", ""}}), IsError());
+  EXPECT_THAT(ask({{"command", "opportunity.update"}, {"id", id.str()}, {"value", -5}}),
+              IsError("An opportunity's value must be 0 or more"));
   ASSERT_OK(ask({{"command", "opportunity.update"},
                  {"id", id.str()},
                  {"stage", "Committed"},
@@ -163,9 +179,11 @@ TEST_F(RecordEditTest, PipelineStagesAreReplacedInTheOrderGivenAndChecked) {
       ask({{"command", "pipeline.set"}, {"stages", {{{"name", "Lead"}}, {{"name", "lead "}}}}}),
       IsError());
   EXPECT_THAT(ask({{"command", "pipeline.set"}, {"stages", json::array()}}), IsError());
-  EXPECT_THAT(
-      ask({{"command", "pipeline.set"}, {"stages", {{{"name", "Lead"}, {"colorHex", "#12345"}}}}}),
-      IsError());
+  for (const json& color : {json("#12345"), json(123456)}) {
+    EXPECT_THAT(
+        ask({{"command", "pipeline.set"}, {"stages", {{{"name", "Lead"}, {"colorHex", color}}}}}),
+        IsError("The colour of Lead must be six hexadecimal digits"));
+  }
 
   auto set = ask({{"command", "pipeline.set"},
                   {"stages",

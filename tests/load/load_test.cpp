@@ -282,5 +282,100 @@ TEST(DescriptorExhaustion, ACompanionOutOfDescriptorsWaitsCalmlyAndRecovers) {
   EXPECT_EQ(companion.stop(SIGTERM, 10s), 0) << companion.errors();
 }
 
+/// Resident memory of process `pid` in bytes (0 when it cannot be read).
+std::size_t residentBytes(pid_t pid) {
+  auto status = readFile("/proc/" + std::to_string(pid) + "/status");
+  if (!status) return 0;
+  const auto at = status->find("VmRSS:");
+  if (at == std::string::npos) return 0;
+  return std::stoul(status->substr(at + 6)) * 1024;
+}
+
+TEST_F(LoadTest, ManyLargeMcpBodiesNeitherFillTheMemoryNorStallTheLoop) {
+  // 128 clients each announce a megabyte of brackets, send all but its last
+  // byte and hold on; then they all go away at once.
+  constexpr int kClients = 128;
+  constexpr std::size_t kBody = 1 << 20;
+  const std::string request =
+      "POST /mcp HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + std::to_string(kBody) +
+      "\r\n\r\n" + std::string(kBody - 1, '[');
+  const pid_t pid = companion_->pid();
+  const std::size_t before = residentBytes(pid);
+  std::size_t most = before;
+  struct Client {
+    int fd = -1;
+    std::size_t sent = 0;
+    bool done = false;
+  };
+  std::vector<Client> clients(kClients);
+  for (Client& c : clients) c.fd = openConnection(mcpPort);
+  const auto until = Clock::now() + 10s;
+  std::size_t busy = kClients;
+  while (busy > 0 && Clock::now() < until) {
+    busy = 0;
+    for (Client& c : clients) {
+      if (c.done) continue;
+      const ssize_t n = ::send(c.fd, request.data() + c.sent, request.size() - c.sent,
+                               MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (n > 0) c.sent += static_cast<std::size_t>(n);
+      // Refused (503) clients are closed by the companion; the rest sent all.
+      c.done = c.sent == request.size() ||
+               (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != ENOTCONN);
+      busy += c.done ? 0 : 1;
+    }
+    most = std::max(most, residentBytes(pid));
+    std::this_thread::sleep_for(1ms);
+  }
+  // What was sent may still sit in the sockets' buffers: give the companion
+  // time to read all it wants of it.
+  for (const auto held = Clock::now() + 2s; Clock::now() < held;) {
+    most = std::max(most, residentBytes(pid));
+    std::this_thread::sleep_for(20ms);
+  }
+  const auto pingWhileHeld = ping();
+
+  for (Client& c : clients) ::close(c.fd);
+  const auto pingAfter = ping();
+  const auto started = Clock::now();
+  const auto status = test::runCommand(QUILLMERE_BINARY, {"status"}, env);
+  const auto statusTook = Clock::now() - started;
+
+  const auto mib = [](std::size_t bytes) { return static_cast<int>(bytes >> 20); };
+  const auto ms = [](Clock::duration d) {
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
+  };
+  RecordProperty("rss_before_mib", mib(before));
+  RecordProperty("rss_most_mib", mib(most));
+  RecordProperty("status_ms", ms(statusTook));
+  EXPECT_EQ(busy, 0U) << "the clients could not send";
+  // What all connections may buffer together is 16 MiB (plus 16 KiB each).
+  EXPECT_LT(most - before, 64U << 20) << mib(before) << " MiB grew to " << mib(most) << " MiB";
+  ASSERT_TRUE(pingWhileHeld);
+  EXPECT_LT(*pingWhileHeld, 1s);
+  // The unfinished bodies are dropped, not parsed.
+  ASSERT_TRUE(pingAfter) << "not answered within 2 s of the clients going away";
+  EXPECT_LT(*pingAfter, 1s);
+  EXPECT_EQ(status.exitCode, 0) << status.err;
+  EXPECT_LT(statusTook, 3s);
+}
+
+TEST_F(LoadTest, ADeeplyNestedMcpBodyIsRefusedWithoutParsingIt) {
+  // A megabyte of nothing but brackets: valid JSON, half a million levels deep.
+  const std::string body = std::string(1 << 19, '[') + std::string(1 << 19, ']');
+  const auto cpuBefore = cpuTimeOf(companion_->pid());
+  auto connection = test::HTTPConnection::open(mcpPort);
+  ASSERT_TRUE(connection.ok());
+  ASSERT_TRUE(connection
+                  ->send("POST /mcp HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
+                         std::to_string(body.size()) + "\r\n\r\n" + body)
+                  .ok());
+  auto reply = connection->readUntilClosed(10s);
+  const auto cpu = cpuTimeOf(companion_->pid()) - cpuBefore;
+  ASSERT_TRUE(reply.ok());
+  EXPECT_THAT(*reply, HasSubstr(R"({"error":{"code":-32700,"message":"Parse error"})"));
+  RecordProperty("cpu_ms", static_cast<int>(cpu.count()));
+  EXPECT_LT(cpu, 250ms);
+}
+
 }  // namespace
 }  // namespace qm

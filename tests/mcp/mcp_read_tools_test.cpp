@@ -75,7 +75,16 @@ TEST_F(ReadToolsTest, ListContactsFiltersThenOrdersByRankThenName) {
   EXPECT_THAT(query({{"status", "met"}}), ElementsAre("Cy"));
   EXPECT_THAT(query({{"status", "Met"}}), ElementsAre());
   EXPECT_THAT(query({{"is_target", true}}), ElementsAre("Éloïse"));
-  EXPECT_EQ(query({{"is_target", "true"}}).size(), 5u);  // wrong type: no filter
+  // A filter or page of the wrong type is refused, never read as absent.
+  const std::tuple<const char*, Json, const char*> wrong[] = {
+      {"list_contacts",
+       {{"event_id", e.id.str()}, {"is_target", "true"}},
+       "is_target must be a boolean"},
+      {"list_contacts", {{"event_id", e.id.str()}, {"limit", "10"}}, "limit must be an integer"},
+      {"list_contacts", {{"event_id", e.id.str()}, {"offset", 1.5}}, "offset must be an integer"},
+      {"list_contacts", {{"event_id", e.id.str()}, {"status", 1}}, "status must be a string"},
+      {"search_contacts", {{"query", "acme"}, {"limit", "5"}}, "limit must be an integer"}};
+  for (const auto& [tool, args, message] : wrong) expectError(tool, args, message);
   EXPECT_THAT(query({{"query", "ACME"}}), ElementsAre("Bob", "Cy"));
   EXPECT_THAT(query({{"query", "ÉLOÏ"}}), ElementsAre("Éloïse"));
   EXPECT_THAT(query({{"offset", 1}, {"limit", 2}}), ElementsAre("Amy", "Bob"));

@@ -63,10 +63,8 @@ TEST_F(WriteToolsTest, CreateNoteStoresADesktopNoteOfTheChosenType) {
             std::tuple(contact_.id, NoteType::text, "Booth 4", day(0), day(0), "Bea",
                        services.identity.current()));
 
-  const std::pair<Json, NoteType> cases[] = {{"voice", NoteType::voice},
-                                             {"handwriting", NoteType::handwriting},
-                                             {"sketch", NoteType::text},
-                                             {"Voice", NoteType::text}};
+  const std::pair<Json, NoteType> cases[] = {
+      {"voice", NoteType::voice}, {"handwriting", NoteType::handwriting}, {"text", NoteType::text}};
   for (const auto& [type, expected] : cases) {
     const auto n = created<ContactNote>(
         wrote("create_note", {{"contact_id", contact_.id.str()}, {"text", "Hi"}, {"type", type}}),
@@ -161,6 +159,21 @@ TEST_F(WriteToolsTest, OpportunitiesKeepGivenValuesAndUpdatesChangeOnlyWhatIsGiv
   expected.stage = "Proposal";
   expected.nextStep = "Send quote";  // null notes leave them as they are
   EXPECT_EQ(stored<Opportunity>(old.id), expected);
+
+  for (const auto& [args, message] :
+       {std::pair<Json, const char*>{{{"value", -5}}, "An opportunity's value must be 0 or more"},
+        {{{"title", " "}}, "An opportunity needs a title"},
+        {{{"stage", ""}}, "An opportunity needs a stage"}}) {
+    Json call = args;
+    call["opportunity_id"] = old.id.str();
+    expectError("update_opportunity", call, message);
+    EXPECT_EQ(stored<Opportunity>(old.id), expected);
+  }
+  // What the phone stored is not judged again: only what a call changes.
+  auto fromPhone = Opportunity::create("Deal", "Acme", event_.id);
+  fromPhone.timeline = "Someday";
+  add(fromPhone);
+  wrote("update_opportunity", {{"opportunity_id", fromPhone.id.str()}, {"title", "Big deal"}});
 }
 
 TEST_F(WriteToolsTest, ArgumentsAreCheckedInOrderAndNothingIsWritten) {
@@ -174,6 +187,11 @@ TEST_F(WriteToolsTest, ArgumentsAreCheckedInOrderAndNothingIsWritten) {
       {"create_note",
        {{"contact_id", contact}, {"text", "x"}, {"type", 12}},
        "type must be a string"},
+      // The rules of notes and opportunities written at the desk hold here too.
+      {"create_note", {{"contact_id", contact}, {"text", " \n "}}, "A note needs some text"},
+      {"create_note",
+       {{"contact_id", contact}, {"text", "x"}, {"type", "Voice"}},
+       "A note's type must be text, voice or handwriting"},
       {"create_note", {{"contact_id", nobody}, {"text", "x"}}, "Contact not found"},
       {"update_contact_status",
        {{"contact_id", 1}, {"status", "x"}},
@@ -200,6 +218,12 @@ TEST_F(WriteToolsTest, ArgumentsAreCheckedInOrderAndNothingIsWritten) {
       {"create_opportunity",
        {{"event_id", event}, {"title", "T"}, {"company_name", "C"}, {"stage", 5}},
        "stage must be a string"},
+      {"create_opportunity",
+       {{"event_id", event}, {"title", "T"}, {"company_name", "C"}, {"value", -5}},
+       "An opportunity's value must be 0 or more"},
+      {"create_opportunity",
+       {{"event_id", event}, {"title", "T"}, {"company_name", "C"}, {"currency", ""}},
+       "An opportunity needs a currency"},
       {"create_opportunity",
        {{"event_id", event}, {"title", "T"}, {"company_name", "C"}, {"currency", 7}},
        "currency must be a string"},
