@@ -55,6 +55,11 @@ class SyncServiceTest : public test::StoreFixture {
   void SetUp() override {
     StoreFixture::SetUp();
     ASSERT_OK(desktop_.settings.setDisplayName("Bo"));
+    startService();
+  }
+  /// A new service, as at start-up: it loads the journal left on disk.
+  void startService() {
+    service_.reset();
     service_ = std::make_unique<SyncService>(SyncServiceParts{
         *store, pipeline_, desktop_.settings, desktop_.identity, phone_, dir.path(),
         dir / "documents", [this](std::chrono::milliseconds delay, std::function<void()> task) {
@@ -397,10 +402,10 @@ TEST_F(SyncServiceTest, PushedContactCarriesThisDesktopAndTheResultResetsAfterTw
 
   // With the journal full, a queued push drops the oldest entry rather than
   // growing the journal: it is still queued, and a sent one is still sent.
-  phone_.paired = false;
-  while (service_->deltaJournal().pendingEnvelopes().size() < DeltaJournal::kCapacity)
-    service_->sendOrQueue(queued("filler"));
-  phone_.paired = true;
+  const std::vector<SyncEnvelope> full(DeltaJournal::kCapacity, queued("filler"));
+  ASSERT_OK(writeFileAtomically(DeltaJournal::fileIn(dir.path()), *encodeDeltaJournal(full)));
+  startService();
+  ASSERT_EQ(service_->deltaJournal().pendingEnvelopes().size(), DeltaJournal::kCapacity);
   phone_.failing = {phone_.attempts};
   EXPECT_EQ(service_->pushContact(ada), PushOutcome::queued);
   EXPECT_EQ(service_->deltaJournal().pendingEnvelopes().size(), DeltaJournal::kCapacity);
