@@ -159,7 +159,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
                         if (!self->outbox_.empty()) {
                           self->flush();
                         } else if (self->finalQueued_) {
-                          self->close();
+                          self->close(false);  // answered: the client is not gone early
                         }
                       });
   }
@@ -194,6 +194,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
       if (answered_) return;
       answered_ = true;
       connection_->sendError(message);
+    }
+    void whenClientGone(std::function<void()> gone) override {
+      if (!answered_) connection_->keepOpen(std::move(gone));
     }
     std::shared_ptr<ControlStream> openStream(const nlohmann::json& result,
                                               std::size_t maxQueuedBytes,

@@ -45,6 +45,9 @@ class ControlReply {
   virtual void succeed(const nlohmann::json& result) = 0;
   /// The final line {"ok": false, "error": message}.
   virtual void fail(const std::string& message) = 0;
+  /// Runs `gone` once, on the main loop, if the client closes its connection
+  /// before the reply is answered (a reply kept for later). Not after the answer.
+  virtual void whenClientGone(std::function<void()> gone) = 0;
   /// Answers {"ok": true, "result": result} and keeps the connection open as a
   /// stream of further lines, at most `maxQueuedBytes` of them waiting at a
   /// time. `onClosed` runs once, on the main loop, when the client goes away, a

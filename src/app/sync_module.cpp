@@ -8,6 +8,7 @@
 #include "app/message_dispatcher.h"
 #include "app/pairing_module.h"
 #include "app/pairing_phone_channel.h"
+#include "common/log.h"
 #include "pairing/pairing_service.h"
 #include "store/contact.h"
 #include "store/event.h"
@@ -133,11 +134,8 @@ std::shared_ptr<SyncModule::Waiting> SyncModule::wait(std::shared_ptr<ControlRep
     if (ec || !w) return;
     std::erase(listWaiting_, w);
     if (importWaiting_ == w) {
-      importWaiting_.reset();
-      w->reply->fail(text + " (" +
-                     std::to_string(service_->totalImportCount() - service_->pendingImportCount()) +
-                     " of " + std::to_string(service_->totalImportCount()) + " arrived)");
-      service_->resetImportState();
+      // The events still awaited fail with the text; `followImport` answers.
+      service_->abandonImport(text);
       return;
     }
     w->reply->fail(text);
@@ -174,7 +172,11 @@ void SyncModule::followImport() {
     return;
   }
   if (pending == 0) {
-    std::exchange(importWaiting_, {})->reply->succeed({{"importedEventNames", names}});
+    nlohmann::json failed = nlohmann::json::array();
+    for (const FailedImport& failure : service_->failedImports())
+      failed.push_back({{"name", failure.eventName}, {"reason", failure.reason}});
+    std::exchange(importWaiting_, {})
+        ->reply->succeed({{"importedEventNames", names}, {"failedEvents", failed}});
     return;
   }
   importWaiting_->reply->progress({{"pendingImportCount", pending},
@@ -187,13 +189,17 @@ void SyncModule::followImport() {
 }
 
 SyncModule::Push SyncModule::pushContact(const Contact& contact) {
-  const std::size_t queuedBefore = service_->deltaJournal().pendingEnvelopes().size();
-  service_->pushContact(contact);
-  const bool queued = service_->deltaJournal().pendingEnvelopes().size() > queuedBefore;
+  const PushOutcome outcome = service_->pushContact(contact);
   const PushResult& result = service_->lastPushResult();
-  if (queued) return {"queued", result.message};
-  if (result.kind == PushResult::Kind::failed) return {"failed", result.message};
-  return {"sent", {}};
+  switch (outcome) {
+    case PushOutcome::sent:
+      return {"sent", {}};
+    case PushOutcome::queued:
+      return {"queued", result.message};
+    case PushOutcome::failed:
+      break;
+  }
+  return {"failed", result.message};
 }
 
 void SyncModule::registerCommands(ControlServer& control) {
@@ -245,9 +251,26 @@ void SyncModule::registerCommands(ControlServer& control) {
       reply->fail(asked.error().message);
       return;
     }
+    // A client that goes away does not keep the import (and the next one) waiting.
+    std::weak_ptr<ControlReply> asker = reply;
+    reply->whenClientGone([this, asker] {
+      if (!importWaiting_ || importWaiting_->reply != asker.lock()) return;
+      importWaiting_.reset();
+      log::sync().info("The client waiting for the import went away; import ended");
+      service_->resetImportState();
+    });
     importWaiting_ = wait(std::move(reply), kImportStepTime, "The phone stopped sending events");
     importWaiting_->lastPending = service_->pendingImportCount();
   });
+
+  // The import sheet closes: its import, if one still runs, ends with it.
+  control.handle("events.import.reset",
+                 [this](const nlohmann::json&, std::shared_ptr<ControlReply> reply) {
+                   if (importWaiting_)
+                     std::exchange(importWaiting_, {})->reply->fail("The import was cancelled");
+                   service_->resetImportState();
+                   reply->succeed(nlohmann::json::object());
+                 });
 
   control.handle(
       "contact.push", [this](const nlohmann::json& request, std::shared_ptr<ControlReply> reply) {

@@ -21,7 +21,7 @@ class SyncService;
 /// message but the handshake, sends through the pairing module's service,
 /// drains the journal whenever the phone becomes paired and ends waiting relay
 /// requests when it goes away. Commands: "sync.now", "events.remote",
-/// "events.import" and "contact.push".
+/// "events.import", "events.import.reset" and "contact.push".
 class SyncModule final : public CompanionModule {
  public:
   /// How long "events.remote" waits for the phone's list.

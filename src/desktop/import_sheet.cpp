@@ -131,7 +131,7 @@ ImportSheet::ImportSheet(DesktopContext& context, QWidget* parent)
 void ImportSheet::start() {
   const int generation = ++generation_;
   list_->clear();
-  setStage(Stage::asking, tr("Import Events"), tr("Asking the phone for its events…"));
+  setStage(Stage::asking, tr("Import Events"), tr("Requesting events from iPhone..."));
   open();
   QPointer<ImportSheet> self(this);
   context_.link.request({{"command", "events.remote"}},
@@ -148,6 +148,10 @@ void ImportSheet::start() {
 void ImportSheet::done(int result) {
   // Whatever is still on its way belongs to this showing, not the next one.
   ++generation_;
+  // The companion forgets this showing's import: one still running ends, and
+  // the next showing may import at once.
+  context_.link.request({{"command", "events.import.reset"}},
+                        [](const QJsonObject&, const QString&) {});
   QDialog::done(result);
 }
 
@@ -164,7 +168,7 @@ void ImportSheet::showEvents(const QJsonArray& events) {
     }
     QString details = eventDetails(event);
     if (alreadyHere)
-      details = tr("Already on this Mac") +
+      details = tr("Already on this computer") +
                 (details.isEmpty() ? QString() : QStringLiteral(" · ") + details);
     QString name = event.value("name").toString();
     if (name.isEmpty()) name = tr("Untitled event");
@@ -188,7 +192,7 @@ void ImportSheet::showEvents(const QJsonArray& events) {
              tr("The paired phone has no events yet."));
   } else if (importable == 0) {
     setStage(Stage::nothingToImport, tr("All events imported"),
-             tr("Every event on the paired phone is already on this Mac."));
+             tr("Every event on the paired iPhone is already on this computer."));
   } else {
     setStage(Stage::choosing, tr("Import Events"),
              tr("Choose the events to bring from the phone to this computer."));
@@ -226,7 +230,7 @@ void ImportSheet::importSelected() {
           self->fail(error);
           return;
         }
-        self->importFinished(result.value("importedEventNames").toArray());
+        self->importFinished(result);
       },
       [self, generation](const QJsonObject& progress) {
         if (!self || generation != self->generation_) return;
@@ -245,15 +249,25 @@ void ImportSheet::importProgress(const QJsonObject& progress) {
   if (!names.isEmpty()) received_->setText(tr("Received %1").arg(names.last().toString()));
 }
 
-void ImportSheet::importFinished(const QJsonArray& names) {
+void ImportSheet::importFinished(const QJsonObject& result) {
   progress_->setValue(progress_->maximum());
   received_->clear();
   QStringList list;
-  for (const QJsonValue& name : names) list << name.toString();
+  for (const QJsonValue& name : result.value("importedEventNames").toArray())
+    list << name.toString();
   const QString count =
       list.size() == 1 ? tr("Imported 1 event") : tr("Imported %1 events").arg(list.size());
-  setStage(Stage::complete, tr("Import Complete"),
-           list.isEmpty() ? count : count + QStringLiteral(": ") + list.join(QStringLiteral(", ")));
+  QString detail =
+      list.isEmpty() ? count : count + QStringLiteral(": ") + list.join(QStringLiteral(", "));
+  // Each event that did not arrive, with the reason, on a line of its own.
+  const QJsonArray failed = result.value("failedEvents").toArray();
+  for (const QJsonValue& value : failed) {
+    const QJsonObject failure = value.toObject();
+    detail += '\n' + tr("Not imported: %1 (%2)")
+                         .arg(failure.value("name").toString(), failure.value("reason").toString());
+  }
+  setStage(Stage::complete, failed.isEmpty() ? tr("Import Complete") : tr("Import Incomplete"),
+           detail);
 }
 
 void ImportSheet::fail(const QString& error) {

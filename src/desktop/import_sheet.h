@@ -16,7 +16,8 @@ namespace qm::desktop {
 
 /// The import sheet: asks the phone for its events, marks those already on
 /// this computer, imports the selected ones with progress, and ends with
-/// "Import Complete".
+/// "Import Complete" (or, when some did not arrive, which and why). Closing it
+/// resets the companion's import state.
 class ImportSheet : public QDialog {
   Q_OBJECT
  public:
@@ -44,7 +45,7 @@ class ImportSheet : public QDialog {
   void showEvents(const QJsonArray& events);
   void importSelected();
   void importProgress(const QJsonObject& progress);
-  void importFinished(const QJsonArray& names);
+  void importFinished(const QJsonObject& result);
   void fail(const QString& error);
   void setStage(Stage stage, const QString& heading, const QString& detail);
   void updateImportButton();

@@ -78,8 +78,7 @@ void SyncService::handleMessage(const SyncEnvelope& envelope) {
       if (payloadDecodes(envelope)) log::sync().info("Received pair.ack");
       return;
     case T::eventSnapshot:
-      return withPayload<EventSnapshotPayload>(
-          envelope, [&](const auto& payload) { snapshotReceived(payload); });
+      return receiveSnapshot(envelope);
     case T::eventSnapshotRequest:
     case T::eventListRequest:
       if (payloadDecodes(envelope))
@@ -132,30 +131,88 @@ void SyncService::eventListReceived(const EventListResponsePayload& payload) {
   notify();
 }
 
+void SyncService::receiveSnapshot(const SyncEnvelope& envelope) {
+  // Record by record: a contact, note or opportunity that does not decode is
+  // left out and logged, and the rest of the event still arrives.
+  std::vector<SkippedRecord> skipped;
+  auto payload = envelope.decodePayload<EventSnapshotPayload>(skipped);
+  releaseLargeJSONParserMemory();  // a snapshot's ingest need not hold it
+  if (!payload) {
+    log::sync().error("Failed to decode incoming message: {}", payload.error().message);
+    snapshotUnreadable(payload.error().message);
+    return;
+  }
+  for (const SkippedRecord& record : skipped) {
+    log::sync().error("Skipped {} {} of event snapshot '{}': {}", record.record, record.where,
+                      payload->event.name, record.problem);
+  }
+  snapshotReceived(*payload);
+}
+
+void SyncService::snapshotUnreadable(const std::string& problem) {
+  // The phone will not send this one again: whoever waits for it is told now.
+  const std::string reason = "The phone sent an event that could not be read (" + problem + ")";
+  lastSyncError_ = reason;
+  if (!pendingImportIDs_.empty()) {
+    abandonImport(reason);
+    return;
+  }
+  fullSyncRunning_ = false;
+  notify();
+}
+
 void SyncService::snapshotReceived(const EventSnapshotPayload& payload) {
   const EventSyncModel& event = payload.event;
+  Status stored;
   if (auto ingested = snapshotIngester_.ingest(payload, mergeContext()); ingested) {
     const Date at = now();
     eventSyncTimestamps_[event.id] = at;
     lastSyncAt_ = at;
     requestMissingMedia(event.id, payload.contacts);
   } else {
-    // Nothing of it was written; the snapshot still counts as received, so an
-    // import waiting for it ends.
+    // Nothing of it was written; an import waiting for it counts it as failed.
     log::sync().error("Failed to save event snapshot: {}", ingested.error().message);
     lastSyncError_ = ingested.error().message;
+    stored = ingested.error();
   }
-  if (pendingImportCount_ >= 1) {
-    importedEventNames_.push_back(event.name);
-    if (--pendingImportCount_ == 0) {
-      isSyncing_ = false;
-      log::sync().info("Import batch complete: {} events imported", importedEventNames_.size());
-    }
-  } else {
-    isSyncing_ = false;
-  }
+  countSnapshot(event, stored);
   log::sync().info("Processed event snapshot: {}", event.name);
   notify();
+}
+
+void SyncService::countSnapshot(const EventSyncModel& event, const Status& stored) {
+  const auto awaited = std::ranges::find(pendingImportIDs_, event.id);
+  if (awaited == pendingImportIDs_.end()) {
+    // Not one the import asked for: the phone's answer to a full sync.
+    fullSyncRunning_ = false;
+    return;
+  }
+  pendingImportIDs_.erase(awaited);
+  if (stored)
+    importedEventNames_.push_back(event.name);
+  else
+    failedImports_.push_back({event.name, stored.error().message});
+  if (pendingImportIDs_.empty()) finishImport();
+}
+
+void SyncService::finishImport() {
+  log::sync().info("Import batch complete: {} events imported", importedEventNames_.size());
+  if (!failedImports_.empty())
+    log::sync().error("Import batch: {} event(s) could not be imported", failedImports_.size());
+}
+
+void SyncService::abandonImport(const std::string& reason) {
+  if (pendingImportIDs_.empty()) return;
+  log::sync().error("Import stopped: {}", reason);
+  for (const Uuid& id : std::exchange(pendingImportIDs_, {}))
+    failedImports_.push_back({importedEventName(id), reason});
+  finishImport();
+  notify();
+}
+
+std::string SyncService::importedEventName(const Uuid& eventID) const {
+  const auto listed = std::ranges::find(availableEvents_, eventID, &EventListItem::id);
+  return listed != availableEvents_.end() ? listed->name : eventID.str();
 }
 
 void SyncService::contactDelta(const DeltaContactPayload& payload) {
@@ -307,6 +364,8 @@ void SyncService::relayAnswer(const SyncEnvelope& envelope, const RelayResponseP
 void SyncService::remoteError(const ErrorPayload& payload) {
   log::sync().error("Remote error [{}]: {}", payload.code, payload.message);
   lastSyncError_ = payload.message;
+  // The phone answers a full sync it cannot serve with an error and nothing else.
+  if (pendingImportIDs_.empty()) fullSyncRunning_ = false;
   notify();
 }
 
@@ -316,7 +375,7 @@ Status SyncService::requestFullSync() {
     return Error(ErrorCode::failedPrecondition, "Cannot sync — not paired");
   }
   failPendingRelays();
-  isSyncing_ = true;
+  fullSyncRunning_ = true;
   lastSyncError_.reset();
   log::sync().info("Requesting full sync...");
   notify();
@@ -332,11 +391,30 @@ Status SyncService::requestFullSync() {
   if (!sent) {
     log::sync().error("Failed to send sync request: {}", sent.error().message);
     lastSyncError_ = sent.error().message;
-    isSyncing_ = false;
+    fullSyncRunning_ = false;
     notify();
+  } else {
+    awaitFullSyncAnswer();
   }
   drainQueuedDeltas();
   return sent;
+}
+
+void SyncService::awaitFullSyncAnswer() {
+  const std::uint64_t round = ++fullSyncRound_;
+  std::weak_ptr<SyncService*> alive = alive_;
+  parts_.schedule(kFullSyncAnswerTime, [alive, round] {
+    auto self = alive.lock();
+    if (!self) return;
+    SyncService& service = **self;
+    if (round != service.fullSyncRound_ || !service.fullSyncRunning_) return;
+    service.fullSyncRunning_ = false;
+    log::sync().info(
+        "Full sync done: no event snapshot within {} seconds, nothing newer on the "
+        "phone",
+        std::chrono::duration_cast<std::chrono::seconds>(kFullSyncAnswerTime).count());
+    service.notify();
+  });
 }
 
 Status SyncService::requestEventList() {
@@ -386,16 +464,25 @@ Status SyncService::requestEventSnapshot(const Uuid& eventID) {
 
 Status SyncService::importEvents(const std::vector<Uuid>& eventIDs) {
   if (eventIDs.empty()) return {};
-  isSyncing_ = true;
-  pendingImportCount_ = static_cast<std::int64_t>(eventIDs.size());
-  totalImportCount_ = pendingImportCount_;
+  pendingImportIDs_ = eventIDs;
+  totalImportCount_ = static_cast<std::int64_t>(eventIDs.size());
   importedEventNames_.clear();
+  failedImports_.clear();
   lastSyncError_.reset();
   notify();
   Status first;
   for (const Uuid& id : eventIDs) {
     Status sent = requestEventSnapshot(id);
-    if (!sent && first) first = std::move(sent);
+    if (sent) continue;
+    // Never asked for, so never coming: it fails now.
+    if (const auto awaited = std::ranges::find(pendingImportIDs_, id);
+        awaited != pendingImportIDs_.end()) {
+      pendingImportIDs_.erase(awaited);
+      failedImports_.push_back({importedEventName(id), sent.error().message});
+      if (pendingImportIDs_.empty()) finishImport();
+      notify();
+    }
+    if (first) first = std::move(sent);
   }
   return first;
 }
@@ -406,22 +493,25 @@ void SyncService::forgetQueuedDeltas() {
 }
 
 void SyncService::resetImportState() {
-  pendingImportCount_ = 0;
+  pendingImportIDs_.clear();
   totalImportCount_ = 0;
   importedEventNames_.clear();
+  failedImports_.clear();
   availableEvents_.clear();
   isLoadingEventList_ = false;
   notify();
 }
 
-void SyncService::sendOrQueue(const SyncEnvelope& envelope) {
-  if (Status sent = send(envelope); !sent) {
-    log::sync().error("Direct send failed, queueing: {}", sent.error().message);
-    deltaJournal_.append(envelope);
-  }
+SendOutcome SyncService::sendOrQueue(const SyncEnvelope& envelope) {
+  Status sent = send(envelope);
+  if (sent) return SendOutcome::sent;
+  log::sync().error("Direct send failed, queueing: {}", sent.error().message);
+  deltaJournal_.append(envelope);
+  return SendOutcome::queued;
 }
 
-void SyncService::pushContact(const Contact& contact) {
+PushOutcome SyncService::pushContact(const Contact& contact) {
+  PushOutcome outcome = PushOutcome::failed;
   // A phone that is paired but away gets the change when it is back: the
   // push is kept in the journal (and still reported as not connected). With
   // no phone paired at all there is nobody to keep it for.
@@ -442,10 +532,12 @@ void SyncService::pushContact(const Contact& contact) {
       lastPushResult_ = PushResult::failed(envelope.error().message);
       log::sync().error("Failed to push contact: {}", envelope.error().message);
     } else if (paired) {
-      sendOrQueue(*envelope);
+      outcome =
+          sendOrQueue(*envelope) == SendOutcome::sent ? PushOutcome::sent : PushOutcome::queued;
       lastPushResult_ = PushResult::success();
       log::sync().info("Pushed contact '{}' to iPhone", contact.fullName());
     } else {
+      outcome = PushOutcome::queued;
       deltaJournal_.append(*envelope);
       lastPushResult_ = PushResult::failed(std::string(kNotConnected));
       log::sync().info("Queued contact '{}' until the phone is back", contact.fullName());
@@ -459,6 +551,7 @@ void SyncService::pushContact(const Contact& contact) {
     (*self)->lastPushResult_ = PushResult::idle();
     (*self)->notify();
   });
+  return outcome;
 }
 
 void SyncService::drainQueuedDeltas() {

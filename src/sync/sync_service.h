@@ -42,6 +42,20 @@ struct PushResult {
   friend bool operator==(const PushResult&, const PushResult&) = default;
 };
 
+/// An event of the current import that did not arrive in the store, and why.
+struct FailedImport {
+  /// The event's name, or its identifier when the name is not known.
+  std::string eventName;
+  std::string reason;
+  friend bool operator==(const FailedImport&, const FailedImport&) = default;
+};
+
+/// What became of one envelope handed to `sendOrQueue`.
+enum class SendOutcome { sent, queued };
+
+/// What became of one contact pushed to the phone.
+enum class PushOutcome { sent, queued, failed };
+
 /// Runs `task` on the main loop after `delay`. Injected so that tests need not wait.
 using Scheduler = std::function<void(std::chrono::milliseconds delay, std::function<void()> task)>;
 
@@ -72,6 +86,9 @@ class SyncService {
   static constexpr std::string_view kNotConnected = "Not connected to iPhone";
   static constexpr std::string_view kRelayCancelled = "Relay cancelled — iPhone disconnected";
   static constexpr std::chrono::milliseconds kPushResultTime{2000};
+  /// How long a full sync waits for the phone's first snapshot. The phone
+  /// sends nothing at all when it has nothing newer, so the sync ends here.
+  static constexpr std::chrono::milliseconds kFullSyncAnswerTime{30000};
 
   using RelayCallback = std::function<void(const RelayResponsePayload&)>;
 
@@ -81,7 +98,8 @@ class SyncService {
   SyncService& operator=(const SyncService&) = delete;
 
   // Observed state.
-  bool isSyncing() const { return isSyncing_; }
+  /// A full sync waits for the phone's first snapshot, or an import runs.
+  bool isSyncing() const { return fullSyncRunning_ || !pendingImportIDs_.empty(); }
   const std::optional<Date>& lastSyncAt() const { return lastSyncAt_; }
   const std::optional<std::string>& lastSyncError() const { return lastSyncError_; }
   /// Per event, when its last snapshot or contact delta was processed.
@@ -89,9 +107,14 @@ class SyncService {
   const PushResult& lastPushResult() const { return lastPushResult_; }
   const std::vector<EventListItem>& availableEvents() const { return availableEvents_; }
   bool isLoadingEventList() const { return isLoadingEventList_; }
-  std::int64_t pendingImportCount() const { return pendingImportCount_; }
+  std::int64_t pendingImportCount() const {
+    return static_cast<std::int64_t>(pendingImportIDs_.size());
+  }
   std::int64_t totalImportCount() const { return totalImportCount_; }
+  /// Events of the current import that were stored, in arrival order.
   const std::vector<std::string>& importedEventNames() const { return importedEventNames_; }
+  /// Events of the current import that were not stored, with the reason.
+  const std::vector<FailedImport>& failedImports() const { return failedImports_; }
   std::size_t pendingRelayCount() const { return relayCallbacks_.size(); }
 
   const DeltaJournal& deltaJournal() const { return deltaJournal_; }
@@ -114,20 +137,24 @@ class SyncService {
   /// Asks the phone for one event's snapshot.
   Status requestEventSnapshot(const Uuid& eventID);
   /// Starts importing the given events: requests each snapshot in order and
-  /// counts them down as they arrive. Fails with the first request that could
-  /// not be sent (the others are still tried; the counters stay as set).
+  /// counts them down as they arrive; an event whose snapshot cannot be
+  /// stored, or whose request cannot be sent, counts as failed. Fails with the
+  /// first request that could not be sent (the others are still tried).
   Status importEvents(const std::vector<Uuid>& eventIDs);
-  /// Clears the import progress and the event list; `isSyncing` stays.
+  /// Ends the running import now: every event still awaited fails with `reason`.
+  void abandonImport(const std::string& reason);
+  /// Clears the import progress and the event list; an import still running
+  /// ends with it (a full sync still waiting goes on).
   void resetImportState();
   /// Drops every queued envelope (Reset All Local Data: they were meant for a
   /// phone the desktop no longer knows).
   void forgetQueuedDeltas();
 
   /// Sends `envelope` now, or queues it in the journal when that fails.
-  void sendOrQueue(const SyncEnvelope& envelope);
+  SendOutcome sendOrQueue(const SyncEnvelope& envelope);
   /// Sends a contact edited on this desktop as "delta.contact" (queued when
   /// the send fails); `lastPushResult` tells how it went, for two seconds.
-  void pushContact(const Contact& contact);
+  PushOutcome pushContact(const Contact& contact);
   /// Sends the journal's envelopes, oldest first, until one fails.
   void drainQueuedDeltas();
   /// Asks for the capture images of `contacts` that are not on disk.
@@ -148,7 +175,13 @@ class SyncService {
   void notify() { changed_.emit(); }
 
   void eventListReceived(const EventListResponsePayload& payload);
+  void receiveSnapshot(const SyncEnvelope& envelope);
   void snapshotReceived(const EventSnapshotPayload& payload);
+  void countSnapshot(const EventSyncModel& event, const Status& stored);
+  void snapshotUnreadable(const std::string& problem);
+  void finishImport();
+  void awaitFullSyncAnswer();
+  std::string importedEventName(const Uuid& eventID) const;
   void contactDelta(const DeltaContactPayload& payload);
   void noteDelta(const DeltaNotePayload& payload);
   void opportunityDelta(const DeltaOpportunityPayload& payload);
@@ -162,16 +195,20 @@ class SyncService {
   SnapshotIngester snapshotIngester_;
   CaptureImageFolder captureImages_{parts_.documents};
 
-  bool isSyncing_ = false;
+  bool fullSyncRunning_ = false;
+  /// Tells a full sync's time-out from that of an earlier one.
+  std::uint64_t fullSyncRound_ = 0;
   std::optional<Date> lastSyncAt_;
   std::optional<std::string> lastSyncError_;
   std::map<Uuid, Date> eventSyncTimestamps_;
   PushResult lastPushResult_;
   std::vector<EventListItem> availableEvents_;
   bool isLoadingEventList_ = false;
-  std::int64_t pendingImportCount_ = 0;
+  /// The events of the current import not yet received, in request order.
+  std::vector<Uuid> pendingImportIDs_;
   std::int64_t totalImportCount_ = 0;
   std::vector<std::string> importedEventNames_;
+  std::vector<FailedImport> failedImports_;
   std::map<Uuid, RelayCallback> relayCallbacks_;
 
   Signal<> changed_;

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/base64.h"
 #include "common/date.h"
@@ -49,6 +50,12 @@ struct SyncEnvelope {
   template <WireRecordType P>
   Result<P> decodePayload() const {
     return decodeSyncJSON<P>(payload);
+  }
+  /// As above, leniently: records of the payload's lists that do not decode
+  /// are left out and described in `skipped`.
+  template <WireRecordType P>
+  Result<P> decodePayload(std::vector<SkippedRecord>& skipped) const {
+    return decodeSyncJSON<P>(payload, skipped);
   }
 
   std::string_view payloadText() const {

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/base64.h"
 #include "common/result.h"
@@ -63,5 +64,23 @@ Result<M> decodeSyncJSON(std::string_view json, bool hasReadAhead = false);
 /// As above for bytes that may keep `kJSONReadAhead` spare capacity.
 template <WireRecordType M>
 Result<M> decodeSyncJSON(const Bytes& json);
+
+/// A record that lenient decoding left out of its list.
+struct SkippedRecord {
+  /// The wire record's name ("ContactSyncModel").
+  std::string_view record;
+  /// Its place in the document ("contacts[3]", "contacts[0].notes[1]").
+  std::string where;
+  /// What is wrong inside it ("metAt: \"soon\" is not an ISO 8601 date-time").
+  std::string problem;
+};
+
+/// Lenient decoding, for messages that carry many records at once: as strict
+/// decoding, except that an element of a list of records that does not decode
+/// is left out and described in `skipped`, and text that is not valid Unicode
+/// (a lone surrogate, bytes that are not UTF-8, a raw control character) fails
+/// only the value that holds it rather than the whole document.
+template <WireRecordType M>
+Result<M> decodeSyncJSON(const Bytes& json, std::vector<SkippedRecord>& skipped);
 
 }  // namespace qm

@@ -37,6 +37,12 @@ inline constexpr std::size_t kMaxWireKeys = 128;
 struct DecodeError {
   std::string problem;
   std::string path;
+  /// Lenient decoding: where list elements that do not decode are described
+  /// instead of failing the document (null: strict).
+  std::vector<SkippedRecord>* skipped = nullptr;
+  /// The text was parsed after `markBrokenText`: a string holding the marker
+  /// held text that is not valid Unicode.
+  bool brokenTextMarked = false;
 
   bool fail(std::string text) {
     problem = std::move(text);
@@ -47,7 +53,24 @@ struct DecodeError {
   void withinIndex(std::size_t index) { path.insert(0, "[" + std::to_string(index) + "]"); }
   /// "contacts[3].notes[0].createdAt"
   std::string where() const { return !path.empty() && path.front() == '.' ? path.substr(1) : path; }
+
+  std::size_t skipCount() const { return skipped ? skipped->size() : 0; }
+  /// Prefixes the place of the records skipped since `from` with `prefix`
+  /// (".notes", "[3]"), as `within` does for a failure.
+  void placeSkipsSince(std::size_t from, std::string_view prefix) {
+    if (!skipped) return;
+    for (std::size_t i = from; i < skipped->size(); ++i) (*skipped)[i].where.insert(0, prefix);
+  }
 };
+
+/// U+FFFF, a noncharacter: what `markBrokenText` puts in place of broken text.
+inline constexpr std::string_view kBrokenTextMarker = "\xEF\xBF\xBF";
+
+/// `json` with every piece of text that is not valid Unicode (an escaped lone
+/// surrogate, bytes that are not UTF-8, a raw control character in a string)
+/// replaced by `kBrokenTextMarker`, so that it parses and the decoder can
+/// refuse just the value that held it.
+std::string markBrokenText(std::string_view json);
 
 std::string_view typeName(Element e);
 bool expected(Element e, std::string_view what, DecodeError& err);
@@ -66,6 +89,8 @@ struct Codec<std::string> {
   static bool decode(Element e, std::string& out, DecodeError& err) {
     std::string_view text;
     if (e.get_string().get(text) != simdjson::SUCCESS) return expected(e, "a string", err);
+    if (err.brokenTextMarked && text.find(kBrokenTextMarker) != std::string_view::npos)
+      return err.fail("text that is not valid Unicode");
     out.assign(text);
     return true;
   }
@@ -193,14 +218,35 @@ struct Codec<std::vector<T>> {
     std::size_t index = 0;
     for (Element item : array) {
       T value{};
+      const std::size_t skipsBefore = err.skipCount();
       if (!Codec<T>::decode(item, value, err)) {
-        err.withinIndex(index);
-        return false;
+        if (!skipItem(skipsBefore, err)) {
+          err.withinIndex(index);
+          return false;
+        }
+      } else {
+        out.push_back(std::move(value));
       }
-      out.push_back(std::move(value));
+      err.placeSkipsSince(skipsBefore, "[" + std::to_string(index) + "]");
       ++index;
     }
     return true;
+  }
+
+  /// When decoding leniently, a record that failed is described and left out
+  /// (with it, whatever was skipped inside it).
+  static bool skipItem(std::size_t skipsBefore, DecodeError& err) {
+    if constexpr (WireRecordType<T>) {
+      if (!err.skipped) return false;
+      err.skipped->resize(skipsBefore);
+      std::string problem = err.where().empty() ? err.problem : err.where() + ": " + err.problem;
+      err.skipped->push_back({WireRecord<T>::name, {}, std::move(problem)});
+      err.problem.clear();
+      err.path.clear();
+      return true;
+    } else {
+      return false;
+    }
   }
 };
 
@@ -348,10 +394,13 @@ struct Codec<M> {
     for (auto member : object) {
       const WireField<M>* field = table.find(member.key, cursor);
       if (field == nullptr) continue;  // unknown keys are ignored
+      const std::size_t skipsBefore = err.skipCount();
       if (!field->decode(member.value, m, err)) {
         err.within(field->name);
         return false;
       }
+      if (err.skipCount() != skipsBefore)
+        err.placeSkipsSince(skipsBefore, "." + std::string(field->name));
       if (!field->optional) requiredSeen.set(static_cast<std::size_t>(field - table.fields.data()));
     }
     if (requiredSeen.count() != table.requiredCount) {
@@ -368,7 +417,8 @@ struct Codec<M> {
 /// Parses `json` (copying it when it lacks read-ahead room) and decodes the
 /// whole document as `M`.
 template <WireRecordType M>
-Result<M> decodeDocument(const char* data, std::size_t size, bool padded);
+Result<M> decodeDocument(const char* data, std::size_t size, bool padded,
+                         std::vector<SkippedRecord>* skipped = nullptr);
 
 /// A shared parser per thread: parsing reuses its buffers.
 simdjson::dom::parser& threadParser();
@@ -376,7 +426,8 @@ simdjson::dom::parser& threadParser();
 void trimParser(simdjson::dom::parser& parser);
 
 template <WireRecordType M>
-Result<M> decodeDocument(const char* data, std::size_t size, bool padded) {
+Result<M> decodeDocument(const char* data, std::size_t size, bool padded,
+                         std::vector<SkippedRecord>* skipped) {
   if (size == 0) {
     // An empty view may have no buffer at all; give the parser a real one.
     data = "";
@@ -384,7 +435,18 @@ Result<M> decodeDocument(const char* data, std::size_t size, bool padded) {
   }
   auto& parser = threadParser();
   Element root;
-  const auto status = parser.parse(data, size, !padded).get(root);
+  auto status = parser.parse(data, size, !padded).get(root);
+  DecodeError err;
+  err.skipped = skipped;
+  std::string marked;
+  if (skipped && (status == simdjson::STRING_ERROR || status == simdjson::UTF8_ERROR ||
+                  status == simdjson::UNESCAPED_CHARS)) {
+    // Broken text somewhere: parse again with it marked, so only the record
+    // that holds it is refused.
+    marked = markBrokenText(std::string_view(data, size));
+    status = parser.parse(marked.data(), marked.size(), true).get(root);
+    err.brokenTextMarked = true;
+  }
   if (status != simdjson::SUCCESS) {
     trimParser(parser);
     return Error(ErrorCode::invalidArgument, std::string(WireRecord<M>::name) +
@@ -392,8 +454,14 @@ Result<M> decodeDocument(const char* data, std::size_t size, bool padded) {
                                                  simdjson::error_message(status) + ")");
   }
   M value{};
-  DecodeError err;
+  const std::size_t skipsBefore = err.skipCount();
   const bool ok = Codec<M>::decode(root, value, err);
+  if (skipped) {
+    for (std::size_t i = skipsBefore; i < skipped->size(); ++i) {
+      std::string& where = (*skipped)[i].where;
+      if (!where.empty() && where.front() == '.') where.erase(0, 1);
+    }
+  }
   trimParser(parser);
   if (!ok) {
     std::string message(WireRecord<M>::name);
@@ -429,6 +497,13 @@ Result<M> decodeSyncJSON(const Bytes& json) {
   return wire::decodeDocument<M>(reinterpret_cast<const char*>(json.data()), json.size(), padded);
 }
 
+template <WireRecordType M>
+Result<M> decodeSyncJSON(const Bytes& json, std::vector<SkippedRecord>& skipped) {
+  const bool padded = json.capacity() - json.size() >= kJSONReadAhead;
+  return wire::decodeDocument<M>(reinterpret_cast<const char*>(json.data()), json.size(), padded,
+                                 &skipped);
+}
+
 }  // namespace qm
 
 #define QM_WIRE_TABLE_ENTRY(Type, name) ::qm::wire::makeWireField<Self, Type, &Self::name>(#name),
@@ -443,4 +518,5 @@ Result<M> decodeSyncJSON(const Bytes& json) {
   }                                                                                              \
   template Result<std::string> encodeSyncJSON<M>(const M&);                                      \
   template Result<M> decodeSyncJSON<M>(std::string_view, bool);                                  \
-  template Result<M> decodeSyncJSON<M>(const Bytes&);
+  template Result<M> decodeSyncJSON<M>(const Bytes&);                                            \
+  template Result<M> decodeSyncJSON<M>(const Bytes&, std::vector<SkippedRecord>&);

@@ -2,6 +2,10 @@
 // and the phone simulator over the real peer link.
 #include <gmock/gmock.h>
 #include <signal.h>
+#include <sqlite3.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -143,6 +147,60 @@ TEST_F(SyncEndToEndTest, PairedPhoneListsItsEventsAndReceivesTheSyncRequestAndAP
   ASSERT_EQ(cli({"pairing", "forget"}).exitCode, 0);
   EXPECT_THAT(readFile(DeltaJournal::fileIn(paths.applicationSupport)).value(),
               Not(HasSubstr("delta.contact")));
+}
+
+TEST_F(SyncEndToEndTest, AnImportSaysWhichEventsFailedAndALeftImportDoesNotLockTheNext) {
+  const auto data = nlohmann::json::parse(*readFile(PHONE_DEMO_DATA))["events"];
+  ASSERT_EQ(data.size(), 3u);
+  auto id = [&](std::size_t i) { return data[i]["event"]["id"].get<std::string>(); };
+  auto name = [&](std::size_t i) { return data[i]["event"]["name"].get<std::string>(); };
+  test::Subprocess pair(QUILLMERE_BINARY, {"pair", "--timeout", "30"}, env, outDir.path());
+  const auto offer = test::waitForPairingOffer(pair);
+  ASSERT_TRUE(offer) << pair.output() << pair.errors();
+  test::Subprocess phone(PHONE_BINARY,
+                         {"pair", "--port", offer->port, "--qr", offer->qrString, "--bond",
+                          bondFile(), "--data", PHONE_DEMO_DATA, "--listen", "30"},
+                         {}, outDir.path());
+  ASSERT_EQ(pair.wait(10s), 0) << pair.output() << pair.errors() << phone.output();
+  ASSERT_TRUE(eventually([&] { return pairingStatus()["state"] == "paired"; }));
+
+  // The store refuses the first event, as a full disk would.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(paths.storeFile().c_str(), &db), SQLITE_OK);
+  const std::string refuse = "CREATE TRIGGER refuse BEFORE INSERT ON \"Event\" WHEN NEW.name = '" +
+                             name(0) +
+                             "' BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END";
+  ASSERT_EQ(sqlite3_exec(db, refuse.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  auto imported = cli({"import", id(0), id(1)});
+  EXPECT_EQ(imported.exitCode, 1) << imported.out;
+  EXPECT_THAT(imported.out, HasSubstr("Imported 1 event: " + name(1)));
+  EXPECT_THAT(imported.out, Not(HasSubstr("Import Complete")));
+  EXPECT_THAT(imported.err, HasSubstr("Could not import 1 event:\n  " + name(0) + ": "));
+  EXPECT_THAT(imported.err, HasSubstr("database or disk is full"));
+
+  // A client asks for an event the phone does not have, then goes away: its
+  // import ends with it, and the next one starts at once.
+  const int client = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = paths.controlSocket().string();
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+  ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const std::string request =
+      nlohmann::json{{"command", "events.import"}, {"ids", {Uuid::random().str()}}}.dump() + "\n";
+  ASSERT_EQ(::write(client, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+  const auto syncing = [&] {
+    auto status = sendControlRequest(paths.controlSocket(), {{"command", "status"}});
+    return status && status->value("isSyncing", false);
+  };
+  ASSERT_TRUE(eventually(syncing));
+  ::close(client);
+  EXPECT_TRUE(eventually([&] { return !syncing(); }));
+  auto next = cli({"import", id(2)});
+  EXPECT_EQ(next.exitCode, 0) << next.err;
+  EXPECT_THAT(next.out, HasSubstr("Import Complete\nImported 1 event: " + name(2)));
 }
 
 TEST_F(SyncEndToEndTest, EventsImportedFromThePhonesDataArriveWithTheirCardImages) {

@@ -2,6 +2,9 @@
 // phone simulator: the code the window draws pairs the phone, and the sheet
 // brings the phone's events into the store or says why it cannot.
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -10,6 +13,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/control_client.h"
 #include "common/atomic_file.h"
 #include "desktop/import_sheet.h"
 #include "desktop/pairing_window.h"
@@ -95,7 +99,7 @@ TEST_F(PairingImportTest, ImportSheetImportsTheCheckedEventsAndMarksThoseAlready
     const std::string shown = items[i]->text().toStdString();
     EXPECT_THAT(shown, HasSubstr(name(i)));
     EXPECT_THAT(shown, HasSubstr(std::to_string(data[i]["contacts"].size()) + " contacts"));
-    EXPECT_THAT(shown, Not(HasSubstr("Already on this Mac")));
+    EXPECT_THAT(shown, Not(HasSubstr("Already on this computer")));
     EXPECT_TRUE(checkable(items[i]));
     EXPECT_EQ(items[i]->checkState(), Qt::Unchecked);
   }
@@ -126,7 +130,7 @@ TEST_F(PairingImportTest, ImportSheetImportsTheCheckedEventsAndMarksThoseAlready
       << text(sheet.detailLabel());
   items = rows(sheet);
   ASSERT_EQ(items.size(), 3u);
-  EXPECT_THAT(items[0]->text().toStdString(), HasSubstr("Already on this Mac"));
+  EXPECT_THAT(items[0]->text().toStdString(), HasSubstr("Already on this computer"));
   EXPECT_FALSE(checkable(items[0]));
   EXPECT_EQ(items[0]->checkState(), Qt::Unchecked);
   EXPECT_FALSE(sheet.importButton()->isEnabled());
@@ -152,7 +156,47 @@ TEST_F(PairingImportTest, ImportSheetImportsTheCheckedEventsAndMarksThoseAlready
       QTest::qWaitFor([&] { return sheet.stage() != ImportSheet::Stage::asking; }, kWaitMs));
   EXPECT_EQ(sheet.stage(), ImportSheet::Stage::nothingToImport);
   EXPECT_EQ(text(sheet.headingLabel()), "All events imported");
+  EXPECT_EQ(text(sheet.detailLabel()),
+            "Every event on the paired iPhone is already on this computer.");
   EXPECT_EQ(sheet.eventList()->count(), 3);
+}
+
+TEST_F(PairingImportTest, ClosingTheImportSheetEndsTheImportSoTheNextStartsAtOnce) {
+  ASSERT_NO_FATAL_FAILURE(connectPhone());
+  // An import that never ends: the phone has no such event.
+  const int client = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = paths.controlSocket().string();
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+  ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const std::string request =
+      nlohmann::json{{"command", "events.import"}, {"ids", {Uuid::random().str()}}}.dump() + "\n";
+  ASSERT_EQ(::write(client, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+  const auto syncing = [&] {
+    auto status = sendControlRequest(paths.controlSocket(), {{"command", "status"}});
+    return status && status->value("isSyncing", false);
+  };
+  ASSERT_TRUE(QTest::qWaitFor(syncing, kWaitMs));
+
+  ImportSheet sheet(context(), nullptr);
+  sheet.start();
+  EXPECT_EQ(text(sheet.detailLabel()), "Requesting events from iPhone...");
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return sheet.stage() == ImportSheet::Stage::choosing; }, kWaitMs));
+  sheet.cancelButton()->click();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !syncing(); }, kWaitMs));
+
+  sheet.start();
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return sheet.stage() == ImportSheet::Stage::choosing; }, kWaitMs));
+  rows(sheet)[0]->setCheckState(Qt::Checked);
+  sheet.importButton()->click();
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return sheet.stage() != ImportSheet::Stage::importing; }, kWaitMs));
+  EXPECT_EQ(sheet.stage(), ImportSheet::Stage::complete) << text(sheet.detailLabel());
+  ::close(client);
 }
 
 TEST_F(PairingImportTest, ImportSheetShowsWhyItCannotAskAPhoneThatIsNotPaired) {

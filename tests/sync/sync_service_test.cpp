@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <set>
 
@@ -12,6 +13,7 @@
 #include "settings/pipeline_manager.h"
 #include "store/capture_media.h"
 #include "store/contact.h"
+#include "store/contact_note.h"
 #include "store/event.h"
 #include "store/relationships.h"
 #include "store/saved_report.h"
@@ -53,6 +55,11 @@ class SyncServiceTest : public test::StoreFixture {
   void SetUp() override {
     StoreFixture::SetUp();
     ASSERT_OK(desktop_.settings.setDisplayName("Bo"));
+    startService();
+  }
+  /// A new service, as at start-up: it loads the journal left on disk.
+  void startService() {
+    service_.reset();
     service_ = std::make_unique<SyncService>(SyncServiceParts{
         *store, pipeline_, desktop_.settings, desktop_.identity, phone_, dir.path(),
         dir / "documents", [this](std::chrono::milliseconds delay, std::function<void()> task) {
@@ -76,6 +83,25 @@ class SyncServiceTest : public test::StoreFixture {
   SyncEnvelope queued(std::string name) {
     return SyncEnvelope::make(SyncMessageType::error, ErrorPayload{std::move(name), "m", {}})
         .value();
+  }
+
+  /// Replaces `from` (once) in the payload's JSON text.
+  static SyncEnvelope edited(const SyncEnvelope& envelope, std::string_view from,
+                             std::string_view to) {
+    std::string text(envelope.payloadText());
+    const auto at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return SyncEnvelope::make(envelope.type, Bytes(text.begin(), text.end()));
+  }
+  /// The store refuses to write the event named `name`, as a full disk would.
+  void refuseEvent(const std::string& name) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(storePath().c_str(), &db), SQLITE_OK);
+    const std::string sql = "CREATE TRIGGER refuse BEFORE INSERT ON \"Event\" WHEN NEW.name = '" +
+                            name + "' BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END";
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
   }
 
   test::DesktopServices desktop_{dir.path()};
@@ -120,6 +146,104 @@ TEST_F(SyncServiceTest, ImportCountsSnapshotsDownAndEndsWithTheLast) {
   service_->resetImportState();
   EXPECT_EQ(service_->totalImportCount(), 0);
   EXPECT_TRUE(service_->importedEventNames().empty());
+}
+
+TEST_F(SyncServiceTest, ImportListsOnlyStoredEventsAndSaysWhichFailedAndWhy) {
+  const std::vector<EventSyncModel> events = {test::wireEvent("Hannover Messe"),
+                                              test::wireEvent("CES"), test::wireEvent("MWC")};
+  receive(SyncMessageType::eventListResponse,
+          EventListResponsePayload{{EventListItem{events[2].id, "MWC", {}, {}, {}, 4}}});
+  refuseEvent("CES");
+  ASSERT_OK(service_->importEvents({events[0].id, events[1].id, events[2].id}));
+  receive(SyncMessageType::eventSnapshot, snapshot(events[0]));
+  receive(SyncMessageType::eventSnapshot, snapshot(events[1]));
+  EXPECT_TRUE(service_->isSyncing());
+
+  // The last answer cannot be read at all: the import ends now, not after a
+  // time-out, naming the event from the phone's list.
+  const auto unreadable =
+      edited(SyncEnvelope::make(SyncMessageType::eventSnapshot, snapshot(events[2])).value(),
+             "\"isArchived\":false", "\"isArchived\":\"no\"");
+  service_->handleMessage(unreadable);
+  EXPECT_EQ(service_->pendingImportCount(), 0);
+  EXPECT_FALSE(service_->isSyncing());
+  EXPECT_THAT(service_->importedEventNames(), ElementsAre("Hannover Messe"));
+  ASSERT_EQ(service_->failedImports().size(), 2u);
+  EXPECT_EQ(service_->failedImports()[0].eventName, "CES");
+  EXPECT_THAT(service_->failedImports()[0].reason, HasSubstr("database or disk is full"));
+  EXPECT_EQ(service_->failedImports()[1].eventName, "MWC");
+  EXPECT_THAT(service_->failedImports()[1].reason,
+              HasSubstr("The phone sent an event that could not be read"));
+  EXPECT_THAT(service_->failedImports()[1].reason, HasSubstr("event.isArchived"));
+  EXPECT_EQ(test::countOf<Event>(*store), 1);
+  EXPECT_THAT(log_.text(), HasSubstr("Import batch complete: 1 events imported"));
+
+  // A request that cannot be sent fails its event at once, and the import
+  // does not stay running; closing the import mid-way ends it too.
+  phone_.failing = {phone_.attempts};
+  EXPECT_FALSE(service_->importEvents({events[1].id}));
+  EXPECT_FALSE(service_->isSyncing());
+  ASSERT_EQ(service_->failedImports().size(), 1u);
+  EXPECT_EQ(service_->failedImports()[0].reason, "link down");
+  ASSERT_OK(service_->importEvents({events[1].id}));
+  EXPECT_TRUE(service_->isSyncing());
+  service_->resetImportState();
+  EXPECT_FALSE(service_->isSyncing());
+  ASSERT_OK(service_->importEvents({events[1].id}));
+  service_->abandonImport("The phone stopped sending events");
+  EXPECT_FALSE(service_->isSyncing());
+  EXPECT_THAT(service_->failedImports(),
+              ElementsAre(FailedImport{events[1].id.str(), "The phone stopped sending events"}));
+}
+
+TEST_F(SyncServiceTest, SnapshotKeepsTheRecordsThatDecodeAndSkipsTheOthers) {
+  const EventSyncModel event = test::wireEvent("Hannover Messe");
+  ContactSyncModel ada = test::wireContact("Ada", "Byron", "Acme");
+  ada.notes = {test::wireNote("kept"), test::wireNote("broken")};
+  ada.notes[1].createdAt = dateFromUnixSeconds(1'000'000'000);
+  ContactSyncModel late = test::wireContact("Late", "Comer", "Initech");
+  late.metAt = dateFromUnixSeconds(1'100'000'000);
+  ContactSyncModel odd = test::wireContact("Odd", "Surrogate", "Umbrella");
+  auto envelope =
+      SyncEnvelope::make(SyncMessageType::eventSnapshot, snapshot(event, {ada, late, odd})).value();
+  envelope = edited(envelope, formatISO8601(*late.metAt), "next Tuesday");
+  envelope = edited(envelope, formatISO8601(ada.notes[1].createdAt), "2001-09-09");
+  envelope = edited(envelope, "\"Odd\"", "\"O\\ud800dd\"");
+  ASSERT_OK(service_->importEvents({event.id}));
+  service_->handleMessage(envelope);
+
+  EXPECT_THAT(service_->importedEventNames(), ElementsAre("Hannover Messe"));
+  auto contacts = store->fetch<Contact>();
+  ASSERT_OK(contacts);
+  ASSERT_EQ(contacts->size(), 1u);
+  EXPECT_EQ((*contacts)[0].firstName, "Ada");
+  EXPECT_EQ(test::countOf<ContactNote>(*store), 1);
+  const std::string text = log_.text();
+  EXPECT_THAT(text, HasSubstr("Skipped ContactSyncModel contacts[1] of event snapshot "
+                              "'Hannover Messe': metAt: \"next Tuesday\" is not an ISO 8601"));
+  EXPECT_THAT(text, HasSubstr("Skipped ContactSyncModel contacts[2] of event snapshot "
+                              "'Hannover Messe': firstName: text that is not valid Unicode"));
+  EXPECT_THAT(text, HasSubstr("Skipped NoteSyncModel contacts[0].notes[1]"));
+}
+
+TEST_F(SyncServiceTest, FullSyncEndsWhenThePhoneHasNothingNewerOrAnswersWithAnError) {
+  ASSERT_OK(service_->requestFullSync());
+  EXPECT_TRUE(service_->isSyncing());
+  ASSERT_EQ(scheduled_.size(), 1u);
+  EXPECT_EQ(scheduled_[0].first, SyncService::kFullSyncAnswerTime);
+  // A second request: only its own time-out ends it.
+  ASSERT_OK(service_->requestFullSync());
+  ASSERT_EQ(scheduled_.size(), 2u);
+  scheduled_[0].second();
+  EXPECT_TRUE(service_->isSyncing());
+  scheduled_[1].second();
+  EXPECT_FALSE(service_->isSyncing());
+  EXPECT_FALSE(service_->lastSyncError().has_value());
+
+  ASSERT_OK(service_->requestFullSync());
+  receive(SyncMessageType::error, ErrorPayload{"sync.busy", "The phone is busy", {}});
+  EXPECT_FALSE(service_->isSyncing());
+  EXPECT_EQ(service_->lastSyncError(), "The phone is busy");
 }
 
 TEST_F(SyncServiceTest, FullSyncAsksForStoredEventsAndTheFirstSnapshotEndsIt) {
@@ -275,7 +399,7 @@ TEST_F(SyncServiceTest, PushedContactCarriesThisDesktopAndTheResultResetsAfterTw
   // Paired but the send fails: queued, and still a success.
   phone_.paired = true;
   phone_.failing = {0};
-  service_->pushContact(ada);
+  EXPECT_EQ(service_->pushContact(ada), PushOutcome::queued);
   EXPECT_EQ(service_->lastPushResult(), PushResult::success());
   ASSERT_EQ(service_->deltaJournal().pendingEnvelopes().size(), 1u);
   auto pushed = service_->deltaJournal().pendingEnvelopes()[0].decodePayload<DeltaContactPayload>();
@@ -286,6 +410,20 @@ TEST_F(SyncServiceTest, PushedContactCarriesThisDesktopAndTheResultResetsAfterTw
   EXPECT_EQ(pushed->senderDeviceID, desktop_.identity.current());
   EXPECT_THAT(log_.text(), HasSubstr("Direct send failed, queueing: link down"));
   EXPECT_THAT(log_.text(), HasSubstr("Pushed contact 'Ada Byron' to iPhone"));
+
+  // With the journal full, a queued push drops the oldest entry rather than
+  // growing the journal: it is still queued, and a sent one is still sent.
+  const std::vector<SyncEnvelope> full(DeltaJournal::kCapacity, queued("filler"));
+  ASSERT_OK(writeFileAtomically(DeltaJournal::fileIn(dir.path()), *encodeDeltaJournal(full)));
+  startService();
+  ASSERT_EQ(service_->deltaJournal().pendingEnvelopes().size(), DeltaJournal::kCapacity);
+  phone_.failing = {phone_.attempts};
+  EXPECT_EQ(service_->pushContact(ada), PushOutcome::queued);
+  EXPECT_EQ(service_->deltaJournal().pendingEnvelopes().size(), DeltaJournal::kCapacity);
+  phone_.paired = false;
+  EXPECT_EQ(service_->pushContact(ada), PushOutcome::queued);
+  phone_.paired = true;
+  EXPECT_EQ(service_->pushContact(ada), PushOutcome::sent);
 }
 
 TEST_F(SyncServiceTest, RelayAnswerRunsItsCallbackOnceAndTheRestAreCancelled) {

@@ -87,10 +87,11 @@ int importEvents(CliContext& context, const std::vector<std::string>& ids) {
                              });
   if (!answer) return exitCode;
   const auto& names = (*answer)["importedEventNames"];
-  const auto received = static_cast<std::int64_t>(names.size());
+  const auto failed = answer->value("failedEvents", nlohmann::json::array());
+  const auto received = static_cast<std::int64_t>(names.size() + failed.size());
   const auto asked = static_cast<std::int64_t>(ids.size());
   context.out << progressBar(received, asked) << " " << received << "/" << asked << "\n";
-  context.out << "Import Complete\n";
+  if (failed.empty()) context.out << "Import Complete\n";
   context.out << "Imported " << names.size() << (names.size() == 1 ? " event" : " events");
   const char* separator = ": ";
   for (const auto& name : names) {
@@ -98,7 +99,12 @@ int importEvents(CliContext& context, const std::vector<std::string>& ids) {
     separator = ", ";
   }
   context.out << "\n";
-  return 0;
+  if (failed.empty()) return 0;
+  context.err << "Could not import " << failed.size()
+              << (failed.size() == 1 ? " event:\n" : " events:\n");
+  for (const auto& failure : failed)
+    context.err << "  " << text(failure, "name") << ": " << text(failure, "reason") << "\n";
+  return 1;
 }
 
 /// The phone's events, numbered, with the ones already here marked; the user
@@ -116,7 +122,7 @@ int chooseAndImport(CliContext& context) {
       context.out << "No events available\nThe paired phone has no events yet.\n";
     } else {
       context.out << "All events imported\n"
-                     "Every event on the paired iPhone is already on this Mac.\n";
+                     "Every event on the paired iPhone is already on this computer.\n";
     }
     return 0;
   }
@@ -124,7 +130,7 @@ int chooseAndImport(CliContext& context) {
     const auto& e = events[i];
     context.out << (i + 1) << ". " << text(e, "name") << "  " << e.value("contactCount", 0)
                 << " contacts";
-    if (e.value("alreadyOnThisComputer", false)) context.out << "  Already on this Mac";
+    if (e.value("alreadyOnThisComputer", false)) context.out << "  Already on this computer";
     context.out << "\n";
   }
   context.out << "Import which events? (numbers separated by spaces, or \"all\"): " << std::flush;

@@ -2140,12 +2140,12 @@
             <translation>Terminé</translation>
         </message>
         <message>
-            <source>Asking the phone for its events…</source>
-            <translation>Demande de ses événements au téléphone…</translation>
+            <source>Requesting events from iPhone...</source>
+            <translation>Demande des événements à l’iPhone...</translation>
         </message>
         <message>
-            <source>Already on this Mac</source>
-            <translation>Déjà sur ce Mac</translation>
+            <source>Already on this computer</source>
+            <translation>Déjà sur cet ordinateur</translation>
         </message>
         <message>
             <source>Untitled event</source>
@@ -2168,8 +2168,8 @@
             <translation>Tous les événements sont importés</translation>
         </message>
         <message>
-            <source>Every event on the paired phone is already on this Mac.</source>
-            <translation>Tous les événements du téléphone jumelé sont déjà sur ce Mac.</translation>
+            <source>Every event on the paired iPhone is already on this computer.</source>
+            <translation>Tous les événements de l’iPhone jumelé sont déjà sur cet ordinateur.</translation>
         </message>
         <message>
             <source>Choose the events to bring from the phone to this computer.</source>
@@ -2202,6 +2202,14 @@
         <message>
             <source>Import Complete</source>
             <translation>Import terminé</translation>
+        </message>
+        <message>
+            <source>Import Incomplete</source>
+            <translation>Import incomplet</translation>
+        </message>
+        <message>
+            <source>Not imported: %1 (%2)</source>
+            <translation>Non importé : %1 (%2)</translation>
         </message>
         <message>
             <source>Import stopped</source>
