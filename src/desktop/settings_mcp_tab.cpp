@@ -291,10 +291,11 @@ void McpSettingsTab::reload() {
 
 void McpSettingsTab::toggled(bool on) {
   if (on) {
-    if (!confirm(this, {tr("Enable MCP Server?"), tr("Enable MCP Server?"),
-                        tr("This allows AI applications on this Mac to read your Quillmere data "
-                           "(contacts, notes, drafts). No data leaves your local network."),
-                        tr("Enable"), QMessageBox::AcceptRole, QMessageBox::Question})) {
+    if (!confirm(this,
+                 {tr("Enable MCP Server?"), tr("Enable MCP Server?"),
+                  tr("This allows AI applications on this computer to read your Quillmere data "
+                     "(contacts, notes, drafts). No data leaves your local network."),
+                  tr("Enable"), QMessageBox::AcceptRole, QMessageBox::Question})) {
       enabled_->setChecked(false);
       return;
     }

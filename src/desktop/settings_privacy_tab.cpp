@@ -62,7 +62,7 @@ PrivacySettingsTab::PrivacySettingsTab(DesktopContext& context, QWidget* parent)
   layout->addSpacing(8);
   layout->addLayout(row(tr("Reset All Local Data"),
                         tr("Permanently deletes all events, contacts, drafts, and settings from "
-                           "this Mac. This cannot be undone."),
+                           "this computer. This cannot be undone."),
                         reset));
   layout->addStretch(1);
 
@@ -96,7 +96,7 @@ void PrivacySettingsTab::exportAllData() {
 void PrivacySettingsTab::resetAllData() {
   if (!confirm(this, {tr("Reset All Data?"), tr("Reset All Data?"),
                       tr("This will permanently delete all events, contacts, drafts, and settings "
-                         "from this Mac. You will need to re-pair with your iPhone to restore "
+                         "from this computer. You will need to re-pair with your iPhone to restore "
                          "data."),
                       tr("Reset Everything")}))
     return;

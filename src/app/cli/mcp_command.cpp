@@ -175,10 +175,11 @@ void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode) {
   enable->add_flag("-y,--yes", options->yes, "Do not ask for confirmation");
   enable->callback([&, options] {
     if (!options->yes &&
-        askChoice(context, "Enable MCP Server?",
-                  "This allows AI applications on this Mac to read your Quillmere data (contacts, "
-                  "notes, drafts). No data leaves your local network.",
-                  {"Cancel", "Enable"}, "Cancel") != "Enable") {
+        askChoice(
+            context, "Enable MCP Server?",
+            "This allows AI applications on this computer to read your Quillmere data (contacts, "
+            "notes, drafts). No data leaves your local network.",
+            {"Cancel", "Enable"}, "Cancel") != "Enable") {
       context.out << "Nothing changed.\n";
       exitCode = 1;
       return;

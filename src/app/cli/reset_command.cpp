@@ -13,13 +13,13 @@ void addResetCommand(CLI::App& app, CliContext& context, int& exitCode) {
   auto* reset = app.add_subcommand(
       "reset",
       "Reset All Local Data: Permanently deletes all events, contacts, drafts, and settings "
-      "from this Mac. This cannot be undone.");
+      "from this computer. This cannot be undone.");
   reset->add_flag("-y,--yes", *yes, "Do not ask for confirmation");
   reset->callback([&, yes] {
     if (!*yes &&
         askChoice(context, "Reset All Data?",
                   "This will permanently delete all events, contacts, drafts, and settings from "
-                  "this Mac. You will need to re-pair with your iPhone to restore data.",
+                  "this computer. You will need to re-pair with your iPhone to restore data.",
                   {"Cancel", "Reset Everything"}, "Cancel") != "Reset Everything") {
       context.out << "Nothing was deleted.\n";
       exitCode = 1;

@@ -2526,8 +2526,8 @@
             <translation>Activer le serveur MCP ?</translation>
         </message>
         <message>
-            <source>This allows AI applications on this Mac to read your Quillmere data (contacts, notes, drafts). No data leaves your local network.</source>
-            <translation>Les applications d’IA de ce Mac pourront lire vos données Quillmere (contacts, notes, brouillons). Aucune donnée ne quitte votre réseau local.</translation>
+            <source>This allows AI applications on this computer to read your Quillmere data (contacts, notes, drafts). No data leaves your local network.</source>
+            <translation>Les applications d’IA de cet ordinateur pourront lire vos données Quillmere (contacts, notes, brouillons). Aucune donnée ne quitte votre réseau local.</translation>
         </message>
         <message>
             <source>Enable</source>
@@ -2935,8 +2935,8 @@ Jumeler un téléphone… affiche un nouveau code pour un autre téléphone.</tr
             <translation>Exporter un fichier JSON contenant tous les événements, contacts et brouillons locaux.</translation>
         </message>
         <message>
-            <source>Permanently deletes all events, contacts, drafts, and settings from this Mac. This cannot be undone.</source>
-            <translation>Supprime définitivement tous les événements, contacts, brouillons et réglages de ce Mac. Cette action est irréversible.</translation>
+            <source>Permanently deletes all events, contacts, drafts, and settings from this computer. This cannot be undone.</source>
+            <translation>Supprime définitivement tous les événements, contacts, brouillons et réglages de cet ordinateur. Cette action est irréversible.</translation>
         </message>
         <message>
             <source>The data could not be exported: %1</source>
@@ -2947,8 +2947,8 @@ Jumeler un téléphone… affiche un nouveau code pour un autre téléphone.</tr
             <translation>Réinitialiser toutes les données ?</translation>
         </message>
         <message>
-            <source>This will permanently delete all events, contacts, drafts, and settings from this Mac. You will need to re-pair with your iPhone to restore data.</source>
-            <translation>Tous les événements, contacts, brouillons et réglages de ce Mac seront définitivement supprimés. Vous devrez jumeler à nouveau votre iPhone pour retrouver les données.</translation>
+            <source>This will permanently delete all events, contacts, drafts, and settings from this computer. You will need to re-pair with your iPhone to restore data.</source>
+            <translation>Tous les événements, contacts, brouillons et réglages de cet ordinateur seront définitivement supprimés. Vous devrez jumeler à nouveau votre iPhone pour retrouver les données.</translation>
         </message>
         <message>
             <source>Reset Everything</source>
