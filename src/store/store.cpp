@@ -11,6 +11,7 @@
 #include <set>
 #include <system_error>
 
+#include "common/atomic_file.h"
 #include "store/contact_queries.h"
 #include "store/external_blobs.h"
 #include "store/schema.h"
@@ -319,7 +320,7 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
   // something that is not a store.
   QM_TRY(checkHeader(file));
   std::error_code ec;
-  if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
+  if (file.has_parent_path()) createPrivateFolders(file.parent_path(), ec);
 
   // A new store is this user's alone; SQLite gives its -wal and -shm files
   // the main file's mode.

@@ -203,7 +203,7 @@ void SyncService::mediaBlob(const MediaBlobPayload& payload) {
   }
   const auto file = captureImageURL(parts_.documents, payload.eventID, fileName);
   std::error_code ec;
-  std::filesystem::create_directories(file.parent_path(), ec);
+  createPrivateFolders(file.parent_path(), ec);
   if (ec) {
     log::sync().error("Failed to save media blob '{}': {}", fileName, ec.message());
     return;

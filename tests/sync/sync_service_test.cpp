@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <set>
 
@@ -178,9 +179,15 @@ TEST_F(SyncServiceTest, MediaBlobsLandInTheCaptureFolderOnceAndNowhereElse) {
   };
   const auto card = captureImageURL(dir / "documents", event.id, "card.jpg");
 
+  const mode_t umask = ::umask(0022);
   receive(SyncMessageType::mediaBlob, blob("card.jpg", "first", ada.syncID));
+  ::umask(umask);
   receive(SyncMessageType::mediaBlob, blob("card.jpg", "second", ada.syncID));
   EXPECT_EQ(readFile(card).value(), "second");
+  // The folders it made hold other people's pictures: this user's alone.
+  for (auto folder = card.parent_path(); folder != dir / "documents"; folder = folder.parent_path())
+    EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all)
+        << folder;
   ASSERT_EQ(captures().size(), 1u);
   EXPECT_EQ(captures()[0].captureType, CaptureType::businessCard);
   EXPECT_EQ(captures()[0].syncedFrom, "iPhone");
