@@ -439,7 +439,7 @@ class AdvertiserState : public std::enable_shared_from_this<AdvertiserState> {
       return;
     }
     connection->cancelDeadline();
-    const PeerID inviter{std::move(*peerName), id};
+    const PeerID inviter{std::move(*peerName), id, entry->second.address};
     entry->second.inviter = inviter;
     log::pairing().info("Invitation from {} ({})", inviter.displayName, connection->name());
     if (!events_.invitationReceived) {

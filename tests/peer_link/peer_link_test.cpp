@@ -335,7 +335,7 @@ TEST_F(PeerLinkTest, EveryPeerIsReportedGoneOnceAndSendFailsAtOnceForPeersNotInT
   SessionRecord otherRecord;
   auto otherSession = link_->makeSession(otherRecord.events());
   EXPECT_FALSE(otherSession->send("wrong session", again));
-  EXPECT_FALSE(session_->send("unknown", PeerID{"PHONE-1", again.connection + 1000}));
+  EXPECT_FALSE(session_->send("unknown", PeerID{"PHONE-1", again.connection + 1000, "127.0.0.1"}));
   EXPECT_FALSE(session_->send(std::string(kMaxFrameBytes + 1, 'x'), again));
   // Queued before the disconnect: still delivered, alone.
   ASSERT_TRUE(session_->send("last words", again));
