@@ -11,10 +11,10 @@
 #include "app/control_server.h"
 #include "app/drafting_module.h"
 #include "app/list_module.h"
-#include "app/record_edit_module.h"
 #include "app/mcp_module.h"
 #include "app/message_dispatcher.h"
 #include "app/pairing_module.h"
+#include "app/record_edit_module.h"
 #include "app/relaunch.h"
 #include "app/sync_module.h"
 #include "common/log.h"
@@ -114,6 +114,7 @@ class CompanionShell {
       };
       for (const auto& module : modules_) module->addStatus(result);
       if (app_.hasStore()) {
+        if (auto file = app_.store().checkFile(); !file) result["dataError"] = file.error().message;
         if (auto n = app_.store().count<Event>()) result["events"] = *n;
         if (auto n = app_.store().count<Contact>()) result["contacts"] = *n;
       }

@@ -15,6 +15,7 @@
 
 #include "app/control_client.h"
 #include "app/control_request.h"
+#include "common/atomic_file.h"
 #include "common/log.h"
 
 namespace qm {
@@ -315,7 +316,7 @@ void ControlServer::handle(const std::string& command, Handler handler) {
 
 Status ControlServer::start() {
   std::error_code ec;
-  fs::create_directories(impl_->path.parent_path(), ec);
+  createPrivateFolders(impl_->path.parent_path(), ec);
   fs::permissions(impl_->path.parent_path(), fs::perms::owner_all, ec);
   if (fs::exists(fs::symlink_status(impl_->path, ec))) {
     if (companionIsRunning(impl_->path))

@@ -9,6 +9,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include "common/atomic_file.h"
+
 namespace qm {
 
 namespace fs = std::filesystem;
@@ -90,7 +92,7 @@ Status AppPaths::createFolders() const {
   // build, or under a looser umask, are tightened too.
   for (const fs::path* folder : {&applicationSupport, &documents, &config, &logs, &runtime}) {
     std::error_code ec;
-    fs::create_directories(*folder, ec);
+    createPrivateFolders(*folder, ec);
     if (ec) {
       return Error(ErrorCode::permissionDenied, "Cannot create the folder " + folder->string() +
                                                     ": " + ec.message() +

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -113,6 +114,45 @@ Status writeFileAtomically(const fs::path& path, std::string_view contents, mode
   // The new content is in place; only its durability across a crash is in doubt.
   if (!syncFolder(folder)) return errnoError("Could not sync the folder of", path, errno);
   return {};
+}
+
+bool createPrivateFolders(const fs::path& folder, std::error_code& ec) {
+  ec.clear();
+  fs::path target = folder.lexically_normal();
+  if (!target.empty() && target.filename().empty()) target = target.parent_path();  // "a/b/"
+  // The folders that are missing, deepest first.
+  std::vector<fs::path> missing;
+  for (fs::path p = target; !p.empty(); p = p.parent_path()) {
+    struct stat st {};
+    if (::stat(p.c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) {
+        ec = std::make_error_code(std::errc::not_a_directory);
+        return false;
+      }
+      break;
+    }
+    if (errno != ENOENT) {
+      ec = std::error_code(errno, std::generic_category());
+      return false;
+    }
+    missing.push_back(p);
+    if (p == p.parent_path()) break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (::mkdir(it->c_str(), 0700) != 0) {
+      const int error = errno;
+      std::error_code ignored;
+      if (error == EEXIST && fs::is_directory(*it, ignored)) continue;  // made meanwhile
+      ec = std::error_code(error, std::generic_category());
+      return false;
+    }
+    // mkdir leaves out what the umask takes, which may be the owner's own bits.
+    if (::chmod(it->c_str(), 0700) != 0) {
+      ec = std::error_code(errno, std::generic_category());
+      return false;
+    }
+  }
+  return !missing.empty();
 }
 
 Result<std::string> readFile(const fs::path& path) {

@@ -53,7 +53,7 @@ EmlBatchResult exportDrafts(const std::vector<DraftMessage>& messages, const Eml
                             const std::filesystem::path& folder) {
   EmlBatchResult result;
   std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
+  createPrivateFolders(folder, ec);
   if (ec) {
     for (const auto& m : messages)
       result.failed.push_back(

@@ -70,7 +70,7 @@ Result<InstallOutcome> installMCPClient(const fs::path& configFile, const fs::pa
                             (configFile.filename().string() + ".backup-" + fileTimestamp(now()));
     QM_TRY(writeFileAtomically(backup, *text, mode));
   } else {
-    fs::create_directories(configFile.parent_path(), ec);
+    createPrivateFolders(configFile.parent_path(), ec);
     if (ec)
       return Error("Could not create " + configFile.parent_path().string() + ": " + ec.message());
   }

@@ -199,12 +199,7 @@ void PairingService::invitationReceived(const PeerID& peer,
     reply(nullptr);
     return;
   }
-  if (candidates_.size() >= kMaxCandidates) {
-    log::pairing().error("Rejected invitation from {} — {} connections are already waiting to pair",
-                         peer.displayName, candidates_.size());
-    reply(nullptr);
-    return;
-  }
+  makeRoomForCandidate(peer.address);
   auto& candidate = *candidates_.emplace_back(std::make_unique<Candidate>());
   candidate.peer = peer;
   setDeadline(candidate, kHandshakeTime, "no handshake");
@@ -251,6 +246,35 @@ void PairingService::closeCandidate(PeerID peer, std::string_view why) {
   std::erase_if(candidates_, [&](const auto& c) { return c->peer == peer; });
   if (session_) session_->disconnect(peer);
   afterCandidateLeft();
+}
+
+void PairingService::makeRoomForCandidate(const std::string& address) {
+  const auto heldBy = [this](const std::string& a) {
+    return static_cast<std::size_t>(
+        std::count_if(candidates_.begin(), candidates_.end(),
+                      [&](const auto& c) { return c->peer.address == a; }));
+  };
+  // Candidates are kept oldest first.
+  const auto oldestFrom = [this](const auto& gives) -> std::optional<PeerID> {
+    for (const auto& c : candidates_)
+      if (gives(c->peer)) return c->peer;
+    return std::nullopt;
+  };
+  const auto fromAddress = [&](const std::string& a) {
+    return oldestFrom([&](const PeerID& p) { return p.address == a; });
+  };
+  std::optional<PeerID> leaving;
+  if (heldBy(address) >= kMaxCandidatesPerAddress) {
+    leaving = fromAddress(address);  // a device makes room with its own oldest
+  } else if (candidates_.size() >= kMaxCandidates) {
+    // The address that holds the most gives way; on a tie, the newcomer's own.
+    std::size_t most = 0;
+    for (const auto& c : candidates_) most = std::max(most, heldBy(c->peer.address));
+    leaving = heldBy(address) == most
+                  ? fromAddress(address)
+                  : oldestFrom([&](const PeerID& p) { return heldBy(p.address) == most; });
+  }
+  if (leaving) closeCandidate(*leaving, "its place went to a newer connection");
 }
 
 void PairingService::dropCandidates() {

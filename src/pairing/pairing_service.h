@@ -59,11 +59,15 @@ bool isPairingActive(PairingState state);
 /// candidate until it proves to hold the secret: after its handshake (or, for
 /// the bonded phone, at once) the desktop asks it for its event list, and the
 /// first candidate whose answer, or any other message, is signed with its
-/// secret becomes the paired phone. Several candidates may wait at once, so a
-/// stranger cannot keep the real phone out; a candidate that does not
-/// handshake within `kHandshakeTime` or prove itself within `kConfirmTime` is
-/// closed. Until a phone is paired nothing but the acknowledgement and that
-/// request is sent, and nothing it sends is handed on.
+/// secret becomes the paired phone. Several candidates may wait at once, and
+/// a newcomer always gets a place: one address holds at most
+/// `kMaxCandidatesPerAddress` (its newest), and when all `kMaxCandidates` are
+/// taken the oldest of the address holding the most (the newcomer's own on a
+/// tie) gives way. So strangers
+/// that handshake and never sign push out each other, never the real phone
+/// on its own address; a candidate that does not handshake within
+/// `kHandshakeTime` or prove itself within `kConfirmTime` is closed. Until a phone is paired
+/// nothing but the acknowledgement and that request is sent, and nothing it sends is handed on.
 ///
 /// Everything runs on the main loop's thread.
 class PairingService {
@@ -76,8 +80,10 @@ class PairingService {
   static constexpr std::chrono::seconds kHandshakeTime{10};
   /// How long a candidate may take to send its first signed message.
   static constexpr std::chrono::seconds kConfirmTime{30};
-  /// Connections waiting to prove themselves at once; more are declined.
+  /// Connections waiting to prove themselves at once.
   static constexpr std::size_t kMaxCandidates = 8;
+  /// Of those, the most that one network address may hold.
+  static constexpr std::size_t kMaxCandidatesPerAddress = 2;
 
   PairingService(PeerNetwork& network, KeychainStore& keychain, DeviceIdentity& identity,
                  const AppSettings& settings);
@@ -150,6 +156,7 @@ class PairingService {
   Candidate* findCandidate(const PeerID& peer);
   void setDeadline(Candidate& candidate, std::chrono::seconds after, std::string_view missing);
   void closeCandidate(PeerID peer, std::string_view why);
+  void makeRoomForCandidate(const std::string& address);
   void dropCandidates();
   void afterCandidateLeft();
   void askForProof(Candidate& candidate, std::span<const std::uint8_t> secret);

@@ -1,5 +1,10 @@
 #include "peer_link/peer_link.h"
 
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+
 #include <algorithm>
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
@@ -29,6 +34,52 @@ using asio::ip::tcp;
 constexpr std::chrono::milliseconds kAcceptRetryDelay{100};
 
 class AdvertiserState;
+
+/// What a person whose phone cannot discover this computer must type on the
+/// phone instead: this computer's network addresses (IPv4 first; loopback and
+/// link-local ones are of no use to the phone) and the port.
+std::string addressByHand(const std::string& bindAddress, std::uint16_t port) {
+  std::vector<std::string> addresses;
+  if (!bindAddress.empty()) addresses.push_back(bindAddress);
+  ifaddrs* interfaces = nullptr;
+  if (bindAddress.empty() && ::getifaddrs(&interfaces) == 0) {
+    std::vector<std::string> v6;
+    for (const ifaddrs* i = interfaces; i != nullptr; i = i->ifa_next) {
+      if (i->ifa_addr == nullptr || (i->ifa_flags & IFF_UP) == 0 ||
+          (i->ifa_flags & IFF_LOOPBACK) != 0)
+        continue;
+      char text[INET6_ADDRSTRLEN] = {};
+      if (i->ifa_addr->sa_family == AF_INET) {
+        const auto* in = reinterpret_cast<const sockaddr_in*>(i->ifa_addr);
+        if (::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text)) addresses.emplace_back(text);
+      } else if (i->ifa_addr->sa_family == AF_INET6) {
+        const auto* in6 = reinterpret_cast<const sockaddr_in6*>(i->ifa_addr);
+        if (IN6_IS_ADDR_LINKLOCAL(&in6->sin6_addr) || IN6_IS_ADDR_LOOPBACK(&in6->sin6_addr))
+          continue;
+        if (::inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof text)) v6.emplace_back(text);
+      }
+    }
+    ::freeifaddrs(interfaces);
+    addresses.insert(addresses.end(), v6.begin(), v6.end());
+  }
+  std::erase_if(addresses, [&, seen = std::vector<std::string>()](const std::string& a) mutable {
+    if (std::find(seen.begin(), seen.end(), a) != seen.end()) return true;
+    seen.push_back(a);
+    return false;
+  });
+  const std::string portText = std::to_string(port);
+  if (addresses.empty()) {
+    return "the phone will not find this computer by itself, and this computer has no network "
+           "address yet: connect it to the phone's network, then type its address and port " +
+           portText + " on the phone";
+  }
+  std::string text =
+      "the phone will not find this computer by itself: type address " + addresses.front();
+  for (std::size_t k = 1; k < addresses.size(); ++k)
+    text += (k == 1 ? " (or " : ", ") + addresses[k];
+  if (addresses.size() > 1) text += ")";
+  return text + " and port " + portText + " on the phone";
+}
 
 /// What a network shares with its sessions and advertisers, which may outlive it.
 struct Core {
@@ -320,14 +371,16 @@ class AdvertiserState : public std::enable_shared_from_this<AdvertiserState> {
       if (!self) return;
       const auto level = self->core_->dnsSdNoteLogged ? spdlog::level::debug : spdlog::level::info;
       self->core_->dnsSdNoteLogged = true;
-      log::pairing().log(level, "DNS-SD advertising unavailable: {}; still listening on port {}",
-                         why, self->port_);
+      log::pairing().log(level,
+                         "DNS-SD advertising unavailable: {}; still listening on port {}; {}", why,
+                         self->port_, addressByHand(self->core_->options.bindAddress, self->port_));
     };
     events.failed = [weak = weak_from_this()](const std::string& why) {
       auto self = weak.lock();
       if (!self) return;
-      log::pairing().warn("DNS-SD advertising failed: {}; still listening on port {}", why,
-                          self->port_);
+      log::pairing().warn("DNS-SD advertising failed: {}; still listening on port {}; {}", why,
+                          self->port_,
+                          addressByHand(self->core_->options.bindAddress, self->port_));
     };
     return events;
   }
@@ -439,7 +492,7 @@ class AdvertiserState : public std::enable_shared_from_this<AdvertiserState> {
       return;
     }
     connection->cancelDeadline();
-    const PeerID inviter{std::move(*peerName), id};
+    const PeerID inviter{std::move(*peerName), id, entry->second.address};
     entry->second.inviter = inviter;
     log::pairing().info("Invitation from {} ({})", inviter.displayName, connection->name());
     if (!events_.invitationReceived) {

@@ -22,12 +22,14 @@
 
 namespace qm {
 
-/// One peer as seen by this side: the display name it announced and a number
+/// One peer as seen by this side: the display name it announced, a number
 /// that tells two connections apart (the same phone connecting again is a new
-/// peer with the same name).
+/// peer with the same name) and the network address it connects from (without
+/// the port; empty when unknown), which tells devices apart.
 struct PeerID {
   std::string displayName;
   std::uint64_t connection = 0;
+  std::string address;
 
   friend bool operator==(const PeerID& a, const PeerID& b) { return a.connection == b.connection; }
 };

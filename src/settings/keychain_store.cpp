@@ -48,7 +48,7 @@ bool writeKeychain(const std::filesystem::path& file, const Json& document) {
     return false;
   }
   std::error_code ec;
-  std::filesystem::create_directories(file.parent_path(), ec);
+  createPrivateFolders(file.parent_path(), ec);
   if (ec) {
     log::data().error("Could not create the keychain folder {}: {}", file.parent_path().string(),
                       ec.message());

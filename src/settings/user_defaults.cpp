@@ -114,7 +114,7 @@ struct UserDefaults::Impl {
       return Error("Settings can only hold valid UTF-8 text");
     }
     std::error_code ec;
-    std::filesystem::create_directories(file.parent_path(), ec);
+    createPrivateFolders(file.parent_path(), ec);
     if (ec) {
       return Error("Could not create the settings folder " + file.parent_path().string() + ": " +
                    ec.message());

@@ -14,8 +14,7 @@ ExternalBlobs::ExternalBlobs(const fs::path& storeFile) : folder_(storeFile.stri
 
 Result<std::string> ExternalBlobs::write(const Bytes& data) {
   std::error_code ec;
-  if (fs::create_directories(folder_, ec))
-    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::replace, ec);
+  createPrivateFolders(folder_, ec);  // a failure shows as the write's
   std::string name = Uuid::random().str();
   QM_TRY(writeFileAtomically(
       folder_ / name, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()),

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -10,7 +11,10 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <system_error>
+#include <utility>
 
+#include "common/atomic_file.h"
+#include "common/log.h"
 #include "store/contact_queries.h"
 #include "store/external_blobs.h"
 #include "store/schema.h"
@@ -109,6 +113,9 @@ struct Store::Impl {
   ExternalBlobs blobs;
   /// Rows written per table through this connection (counted by the update hook).
   std::map<std::string, std::int64_t, std::less<>> tableChanges;
+  /// The file opened (device, inode), to notice when it is gone.
+  std::optional<std::pair<dev_t, ino_t>> opened;
+  bool fileGoneLogged = false;
 
   explicit Impl(const fs::path& storeFile) : file(storeFile), blobs(storeFile) {}
 
@@ -319,7 +326,7 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
   // something that is not a store.
   QM_TRY(checkHeader(file));
   std::error_code ec;
-  if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
+  if (file.has_parent_path()) createPrivateFolders(file.parent_path(), ec);
 
   // A new store is this user's alone; SQLite gives its -wal and -shm files
   // the main file's mode.
@@ -343,6 +350,7 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
                      " can be read but not written: make it and its folder yours and "
                      "writable, then try again");
   }
+  if (struct stat st{}; ::stat(file.c_str(), &st) == 0) impl->opened = {st.st_dev, st.st_ino};
   sqlite3_busy_timeout(impl->db, 5000);
   impl->statements = StatementCache(impl->db);
 
@@ -460,9 +468,27 @@ Result<std::optional<std::string>> Store::recordedSchemaVersion(const std::files
       reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0)));
 }
 
+Status Store::checkFile() {
+  Impl& im = *impl_;
+  if (!im.opened) return {};
+  struct stat st {};
+  if (::stat(im.file.c_str(), &st) == 0 && std::pair(st.st_dev, st.st_ino) == *im.opened) {
+    im.fileGoneLogged = false;
+    return {};
+  }
+  Error gone(ErrorCode::dataLoss,
+             "The store " + im.file.string() +
+                 " was deleted or replaced while Quillmere was running; changes are no longer "
+                 "saved. Put the data folder back, or restart Quillmere to begin again with an "
+                 "empty store (the phone must then be paired again).");
+  if (!std::exchange(im.fileGoneLogged, true)) log::data().error("{}", gone.message);
+  return gone;
+}
+
 Status Store::transaction(const std::function<Status()>& body) {
   Impl& im = *impl_;
   const bool outermost = im.blobs.depth() == 0;
+  if (outermost) QM_TRY(checkFile());
   const std::string savepoint = "qm_level_" + std::to_string(im.blobs.depth());
   QM_TRY(im.exec(outermost ? "BEGIN IMMEDIATE" : "SAVEPOINT " + savepoint));
   im.blobs.beginLevel();

@@ -169,7 +169,15 @@ class Store {
 
   /// Runs `body` as one transaction: everything it wrote is committed when it
   /// succeeds and rolled back when it fails (its error is returned). Nests.
+  /// Fails without running `body` while `checkFile` fails.
   Status transaction(const std::function<Status()>& body);
+
+  /// Whether the file at `file()` is still the one this store opened. Once it
+  /// was deleted or replaced (its data folder removed while the companion
+  /// runs), writes would land in a file no one sees again: this fails, the
+  /// first time with an error line in the log, and so does every write until
+  /// the file is back.
+  Status checkFile();
 
   /// The compiled statement for `sql` on this store's connection, kept for
   /// reuse. For the store library's own queries (contact_queries.cpp), which

@@ -103,7 +103,7 @@ Status CaptureImageFolder::write(const Uuid& eventID, std::string_view fileName,
                        sizeText(maxEventBytes_) + " on this computer");
   }
 
-  std::filesystem::create_directories(file.parent_path(), ec);
+  createPrivateFolders(file.parent_path(), ec);
   if (ec)
     return Error(
         ec == std::errc::permission_denied ? ErrorCode::permissionDenied : ErrorCode::internal,

@@ -59,7 +59,7 @@ DeltaJournal::DeltaJournal(const fs::path& applicationSupport)
     : fileURL_(fileIn(applicationSupport)) {
   // A folder that cannot be created shows up as a failed save, which is logged.
   std::error_code ec;
-  fs::create_directories(fileURL_.parent_path(), ec);
+  createPrivateFolders(fileURL_.parent_path(), ec);
   load();
 }
 

@@ -215,6 +215,10 @@ TEST_F(CompanionTest, FilesItMayNotWriteStopStartUpNamingThemAndWhatToDo) {
 
 TEST_F(CompanionTest, OfflineCommandsWorkOnTheFilesDirectly) {
   EXPECT_EQ(cli({"settings", "set", "appLanguage", "en", "--yes"}).exitCode, 0);
+  EXPECT_EQ(cli({"demo-data", "-n", "1"}).exitCode, 0);
+  // Before the companion ever ran, what the commands made is this user's alone.
+  for (const fs::path& folder : {paths.config, paths.applicationSupport})
+    EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all) << folder;
   auto defaults = nlohmann::json::parse(*readFile(paths.defaultsFile()));
   EXPECT_EQ(defaults["AppleLanguages"], nlohmann::json::array({"en"}));
   auto list = cli({"settings", "list"});

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 
 #include "app/companion_fixture.h"
+#include "common/atomic_file.h"
 #include "settings/pipeline_manager.h"
 #include "settings/user_defaults.h"
 #include "store/contact.h"
@@ -71,6 +72,21 @@ TEST_F(RecordEditTest, ContactEditsAreSavedPushedAndUndoneWithWhatTheyReplaced) 
 
   ASSERT_OK(ask({{"command", "contact.update"}, {"id", contactID}, {"fields", previous}}));
   EXPECT_EQ(contact(), before);
+}
+
+TEST_F(RecordEditTest, ADataFolderDeletedWhileRunningRefusesEditsAndSaysSo) {
+  store.reset();
+  std::filesystem::remove_all(paths.applicationSupport);
+  auto refused = ask(
+      {{"command", "contact.update"}, {"id", contactID}, {"fields", {{"title", "Lost for good"}}}});
+  ASSERT_FALSE(refused.ok());
+  EXPECT_THAT(refused.error().message, HasSubstr("was deleted or replaced while Quillmere was"));
+
+  auto status = cli({"status"});
+  EXPECT_THAT(status.out, HasSubstr("Data error: The store " + paths.storeFile().string()));
+  EXPECT_THAT(*readFile(paths.logFile()), HasSubstr("changes are no longer saved"));
+  // Nothing was made anew in its place, a new device identifier least of all.
+  EXPECT_FALSE(std::filesystem::exists(paths.applicationSupport));
 }
 
 TEST_F(RecordEditTest, ARefusedContactEditChangesNothing) {

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/atomic_file.h"
 #include "support/status_matchers.h"
 #include "support/temp_dir.h"
 
@@ -109,11 +110,32 @@ TEST(AppPaths, CreateFoldersMakesPrivateRuntimeAndConfig) {
   }
   EXPECT_EQ(modeOf(paths.runtime), 0700u);
   EXPECT_EQ(modeOf(paths.config), 0700u);
+  EXPECT_EQ(modeOf(dir / "home"), 0700u);  // made on the way
 
   // Running again over existing folders is fine and tightens a loosened runtime folder.
   fs::permissions(paths.runtime, fs::perms::all, fs::perm_options::replace);
   ASSERT_OK(paths.createFolders());
   EXPECT_EQ(modeOf(paths.runtime), 0700u);
+}
+
+TEST(PrivateFolders, MakesEachMissingFolderPrivateAndLeavesTheOthersAlone) {
+  test::TempDir dir;
+  fs::create_directory(dir / "shared");
+  fs::permissions(dir / "shared",
+                  fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+  const mode_t previous = ::umask(0022);
+  std::error_code ec;
+  EXPECT_TRUE(createPrivateFolders(dir / "shared/a/b/", ec));
+  EXPECT_FALSE(createPrivateFolders(dir / "shared/a/b", ec));
+  ::umask(previous);
+  EXPECT_FALSE(ec);
+  EXPECT_EQ(modeOf(dir / "shared"), 0750u);
+  EXPECT_EQ(modeOf(dir / "shared/a"), 0700u);
+  EXPECT_EQ(modeOf(dir / "shared/a/b"), 0700u);
+
+  ASSERT_OK(writeFileAtomically(dir / "file", "x"));
+  EXPECT_FALSE(createPrivateFolders(dir / "file/c", ec));
+  EXPECT_EQ(ec, std::errc::not_a_directory);
 }
 
 }  // namespace

@@ -121,12 +121,15 @@ class FakeNetwork : public PeerNetwork {
     }
   }
 
-  /// A device named `name` invites this desktop and, when let in, connects;
-  /// returns its peer, or nothing when declined or when nothing is advertised.
-  std::optional<PeerID> join(const std::string& name) {
+  /// A device named `name` invites this desktop from `address` (by default
+  /// an address of its own) and, when let in, connects; returns its peer, or
+  /// nothing when declined or when nothing is advertised.
+  std::optional<PeerID> join(const std::string& name, std::string address = {}) {
     const auto events = advertiser_.lock();  // kept alive while it answers
     if (!events) return std::nullopt;
-    const PeerID peer{name, ++connections_};
+    ++connections_;
+    if (address.empty()) address = "192.0.2." + std::to_string(connections_);
+    const PeerID peer{name, connections_, address};
     std::optional<PeerSession*> answer;
     events->invitationReceived(peer, [&](PeerSession* s) { answer = s; });
     EXPECT_TRUE(answer) << "the invitation was not answered";
@@ -167,8 +170,9 @@ class PairingServiceTest : public ::testing::Test {
 
   /// `phone` joins, under its own name, and sends its handshake for the code
   /// it scanned; returns its peer (checked to be let in).
-  PeerID joinAndHandshake(const phone::Identity& phone, const phone::ScannedQR& scanned) {
-    auto peer = network_.join(phone.deviceUUID);
+  PeerID joinAndHandshake(const phone::Identity& phone, const phone::ScannedQR& scanned,
+                          std::string address = {}) {
+    auto peer = network_.join(phone.deviceUUID, std::move(address));
     EXPECT_TRUE(peer) << "declined";
     network_.session().deliver(*peer,
                                encodeEnvelope(*phone::handshakeEnvelope(phone, scanned)).value());
@@ -315,14 +319,49 @@ TEST_F(PairingServiceTest, ConnectionsThatDoNotProveThemselvesInTimeAreClosed) {
   EXPECT_FALSE(network_.session().isConnected(quiet));
   EXPECT_EQ(service().state(), PairingState::advertising);
   EXPECT_TRUE(network_.advertising());
+}
 
-  // At most a few wait at once; once one leaves there is room again.
-  std::vector<PeerID> waiting;
-  for (std::size_t i = 0; i < PairingService::kMaxCandidates; ++i)
-    waiting.push_back(network_.join("idle " + std::to_string(i)).value());
-  EXPECT_EQ(network_.join("one too many"), std::nullopt);
-  network_.session().disconnect(waiting.front());
-  EXPECT_TRUE(network_.join("next"));
+TEST_F(PairingServiceTest, StrangersThatNeverSignGiveWayAndThePhonePairsThroughTheirFlood) {
+  service().startAdvertising();
+  auto scanned = phone::scanQRString(phone_, *service().qrPayloadString());
+  ASSERT_TRUE(scanned);
+  // Each stranger handshakes with a key of its own and then says nothing.
+  const QRSession elsewhere = makeQRSession(services_.settings, services_.identity);
+  const auto stranger = [&](const std::string& address) {
+    const phone::Identity who = phone::Identity::generate("Stranger");
+    return joinAndHandshake(who, *phone::scanQRString(who, elsewhere.qrString), address);
+  };
+  const auto connected = [&](const std::vector<PeerID>& peers) {
+    return std::ranges::count_if(
+        peers, [&](const PeerID& p) { return network_.session().isConnected(p); });
+  };
+
+  // One address holds two places, its newest; devices elsewhere fill the rest.
+  std::vector<PeerID> flood;
+  for (int i = 0; i < 20; ++i) flood.push_back(stranger("10.0.0.66"));
+  EXPECT_EQ(connected(flood), 2);
+  EXPECT_TRUE(network_.session().isConnected(flood.back()));
+  std::vector<PeerID> others;
+  for (std::size_t i = 2; i < PairingService::kMaxCandidates; ++i)
+    others.push_back(stranger("10.0.1." + std::to_string(i)));
+  EXPECT_EQ(service().candidateCount(), PairingService::kMaxCandidates);
+
+  // Every place is taken, yet the phone gets one: the flooding address's
+  // oldest gives way, and the flood that goes on pushes out only its own.
+  const PeerID phone = joinAndHandshake(phone_, *scanned, "10.0.0.5");
+  for (int i = 0; i < 20; ++i) flood.push_back(stranger("10.0.0.66"));
+  EXPECT_TRUE(network_.session().isConnected(phone));
+  EXPECT_EQ(connected(flood), 1);
+  EXPECT_EQ(connected(others), static_cast<long>(others.size()));
+  // With all places held by devices of one place each, the oldest goes.
+  const PeerID newcomer = stranger("10.0.2.1");
+  EXPECT_FALSE(network_.session().isConnected(others.front()));
+  EXPECT_TRUE(network_.session().isConnected(newcomer));
+
+  answer(phone, scanned->desktop.sharedSecret);
+  EXPECT_EQ(service().state(), PairingState::paired);
+  EXPECT_EQ(service().connectedPeerID(), phone);
+  EXPECT_EQ(service().candidateCount(), 0U);
 }
 
 TEST_F(PairingServiceTest, PairingWhoseBondCannotBeSavedEndsInErrorWithoutABond) {

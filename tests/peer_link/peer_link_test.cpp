@@ -30,6 +30,7 @@ using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 using State = PeerConnectionState;
 
 constexpr const char* kDesktop = "DESKTOP-1";
@@ -335,7 +336,7 @@ TEST_F(PeerLinkTest, EveryPeerIsReportedGoneOnceAndSendFailsAtOnceForPeersNotInT
   SessionRecord otherRecord;
   auto otherSession = link_->makeSession(otherRecord.events());
   EXPECT_FALSE(otherSession->send("wrong session", again));
-  EXPECT_FALSE(session_->send("unknown", PeerID{"PHONE-1", again.connection + 1000}));
+  EXPECT_FALSE(session_->send("unknown", PeerID{"PHONE-1", again.connection + 1000, "127.0.0.1"}));
   EXPECT_FALSE(session_->send(std::string(kMaxFrameBytes + 1, 'x'), again));
   // Queued before the disconnect: still delivered, alone.
   ASSERT_TRUE(session_->send("last words", again));
@@ -457,6 +458,12 @@ TEST_F(PeerLinkTest, ListensOnEveryInterfaceByDefaultEvenWithoutADnsSdDaemon) {
   makeLink("", true);
   // Whether a daemon publishes the service or none can, the link says so.
   ASSERT_TRUE(runUntil([&] { return logged.text().find("DNS-SD") != std::string::npos; }));
+  if (logged.text().find("DNS-SD advertising unavailable") != std::string::npos) {
+    // The phone cannot find this computer: the log says what to type on it.
+    EXPECT_THAT(logged.text(), HasSubstr("; the phone will not find this computer by itself"));
+    EXPECT_THAT(logged.text(), HasSubstr(" and port " + std::to_string(port()) + " on the phone"));
+    EXPECT_THAT(logged.text(), Not(HasSubstr("127.0.0.1")));
+  }
   std::vector<std::string> hosts = {"127.0.0.1"};
   tcp::acceptor probe(io_);  // IPv6 loopback where the host has it
   std::error_code noV6;

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <set>
 
@@ -307,9 +308,15 @@ TEST_F(SyncServiceTest, MediaBlobsLandInTheCaptureFolderOnceAndNowhereElse) {
   const auto card = captureImageURL(dir / "documents", event.id, "card.jpg");
   const std::string jpeg = "\xFF\xD8\xFF\xE0";
 
+  const mode_t umask = ::umask(0022);
   receive(SyncMessageType::mediaBlob, blob("card.jpg", jpeg + "first", ada.syncID));
+  ::umask(umask);
   receive(SyncMessageType::mediaBlob, blob("card.jpg", jpeg + "second", ada.syncID));
   EXPECT_EQ(readFile(card).value(), jpeg + "second");
+  // The folders it made hold other people's pictures: this user's alone.
+  for (auto folder = card.parent_path(); folder != dir / "documents"; folder = folder.parent_path())
+    EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all)
+        << folder;
   ASSERT_EQ(captures().size(), 1u);
   EXPECT_EQ(captures()[0].captureType, CaptureType::businessCard);
   EXPECT_EQ(captures()[0].syncedFrom, "iPhone");

@@ -42,8 +42,10 @@ void addStatusCommand(CLI::App& app, CliContext& context, int& exitCode) {
       return;
     }
     const auto& s = *answer;
-    context.out << "Quillmere is running (process " << s.value("pid", 0L) << ").\n"
-                << "  Device:   " << s.value("deviceID", "") << "\n"
+    context.out << "Quillmere is running (process " << s.value("pid", 0L) << ").\n";
+    if (s.contains("dataError"))
+      context.out << "  Data error: " << s["dataError"].get<std::string>() << "\n";
+    context.out << "  Device:   " << s.value("deviceID", "") << "\n"
                 << "  Events:   " << s.value("events", 0L) << "\n"
                 << "  Contacts: " << s.value("contacts", 0L) << "\n"
                 << "  MCP server: "

@@ -171,7 +171,7 @@ int install(CliContext& context) {
     context.err << text.error().message << "\n";
     return 1;
   }
-  fs::create_directories(unitPath->parent_path(), ec);
+  createPrivateFolders(unitPath->parent_path(), ec);
   if (ec) {
     context.err << "Cannot create " << unitPath->parent_path().string() << ": " << ec.message()
                 << "\n";
