@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -170,6 +171,11 @@ class Store {
   /// Runs `body` as one transaction: everything it wrote is committed when it
   /// succeeds and rolled back when it fails (its error is returned). Nests.
   Status transaction(const std::function<Status()>& body);
+
+  /// Once `stop` is true, every statement on this connection fails, so a long
+  /// transaction running on another thread can be ended from outside: it
+  /// fails and rolls back. `stop` must outlive the store.
+  void stopWhen(const std::atomic<bool>& stop);
 
   /// The compiled statement for `sql` on this store's connection, kept for
   /// reuse. For the store library's own queries (contact_queries.cpp), which

@@ -1,6 +1,8 @@
 #include "sync/sync_service.h"
 
+#include <atomic>
 #include <system_error>
+#include <thread>
 
 #include "common/atomic_file.h"
 #include "common/log.h"
@@ -45,13 +47,62 @@ bool payloadDecodes(const SyncEnvelope& envelope) {
 
 }  // namespace
 
+/// A snapshot on its way through the ingest thread. `stop` ends it early
+/// (the service is going away): its transaction fails and rolls back.
+struct SyncService::Ingest {
+  std::shared_ptr<std::atomic<bool>> stop;
+  std::thread thread;
+};
+
+/// What the ingest thread hands back: the decoded payload (or why it did not
+/// decode) and what writing it did.
+struct SnapshotIngestOutcome {
+  Result<EventSnapshotPayload> payload;
+  Result<SnapshotCounts> ingested;
+};
+
+namespace {
+
+/// The costly part of "event.snapshot", on the ingest thread: the payload
+/// decoded, then written in one transaction through a store connection of its
+/// own. The main loop's connection keeps reading meanwhile (WAL); a write it
+/// makes waits in SQLite's busy handler until this transaction commits. Works
+/// only with what it is given.
+std::shared_ptr<SnapshotIngestOutcome> ingestOffLoop(SyncEnvelope envelope,
+                                                     const SyncMergeContext& context,
+                                                     const std::filesystem::path& storeFile,
+                                                     const std::atomic<bool>& stop) {
+  auto outcome = std::make_shared<SnapshotIngestOutcome>(SnapshotIngestOutcome{
+      envelope.decodePayload<EventSnapshotPayload>(), Error("The snapshot was not written")});
+  // The ingest needs neither the JSON text nor the parser's buffers.
+  Bytes().swap(envelope.payload);
+  releaseLargeJSONParserMemory();
+  if (!outcome->payload) return outcome;
+  auto store = Store::open(storeFile);
+  if (!store) {
+    outcome->ingested = store.error();
+    return outcome;
+  }
+  (*store)->stopWhen(stop);
+  outcome->ingested = SnapshotIngester(**store).ingestRecords(*outcome->payload, context);
+  return outcome;
+}
+
+}  // namespace
+
 SyncService::SyncService(SyncServiceParts parts)
     : parts_(std::move(parts)),
       deltaJournal_(parts_.applicationSupport),
       snapshotIngester_(parts_.store, parts_.pipeline),
       alive_(std::make_shared<SyncService*>(this)) {}
 
-SyncService::~SyncService() = default;
+SyncService::~SyncService() {
+  // Its outcome, if already posted, finds the service gone and is dropped.
+  if (ingest_) {
+    ingest_->stop->store(true);
+    ingest_->thread.join();
+  }
+}
 
 bool SyncService::isPaired() const {
   return parts_.phone.isPaired();
@@ -68,6 +119,11 @@ SyncMergeContext SyncService::mergeContext() const {
 }
 
 void SyncService::handleMessage(const SyncEnvelope& envelope) {
+  // One snapshot is ingested completely before the next message is handled.
+  if (ingest_) {
+    waiting_.push_back(envelope);
+    return;
+  }
   using T = SyncMessageType;
   const T type = envelope.type;
   switch (type) {
@@ -78,8 +134,7 @@ void SyncService::handleMessage(const SyncEnvelope& envelope) {
       if (payloadDecodes(envelope)) log::sync().info("Received pair.ack");
       return;
     case T::eventSnapshot:
-      return withPayload<EventSnapshotPayload>(
-          envelope, [&](const auto& payload) { snapshotReceived(payload); });
+      return startIngest(envelope);
     case T::eventSnapshotRequest:
     case T::eventListRequest:
       if (payloadDecodes(envelope))
@@ -132,9 +187,47 @@ void SyncService::eventListReceived(const EventListResponsePayload& payload) {
   notify();
 }
 
-void SyncService::snapshotReceived(const EventSnapshotPayload& payload) {
+void SyncService::startIngest(const SyncEnvelope& envelope) {
+  // Taken now, by value: the thread reads nothing of the loop's.
+  auto stop = std::make_shared<std::atomic<bool>>(false);
+  auto work = [envelope, context = mergeContext(), file = parts_.store.file(), stop,
+               post = parts_.postToLoop, alive = std::weak_ptr<SyncService*>(alive_)]() mutable {
+    auto outcome = ingestOffLoop(std::move(envelope), context, file, *stop);
+    post([alive, outcome] {
+      if (auto self = alive.lock()) (*self)->ingestHandedBack(*outcome);
+    });
+  };
+  try {
+    ingest_ = std::make_unique<Ingest>(Ingest{stop, std::thread(std::move(work))});
+  } catch (const std::system_error& error) {
+    log::sync().warn("No thread for the snapshot ({}); writing it on the main loop", error.what());
+    ingestHandedBack(*ingestOffLoop(envelope, mergeContext(), parts_.store.file(), *stop));
+  }
+}
+
+void SyncService::ingestHandedBack(SnapshotIngestOutcome& outcome) {
+  if (ingest_) {
+    ingest_->thread.join();  // it has posted this and is about to end
+    ingest_.reset();
+  }
+  if (!outcome.payload) {
+    log::sync().error("Failed to decode incoming message: {}", outcome.payload.error().message);
+  } else {
+    snapshotIngester_.applyPipelineStages(outcome.payload->pipelineStages);
+    snapshotReceived(*outcome.payload, std::move(outcome.ingested));
+  }
+  // What arrived meanwhile, in order, until one of it is a snapshot again.
+  while (!ingest_ && !waiting_.empty()) {
+    const SyncEnvelope next = std::move(waiting_.front());
+    waiting_.pop_front();
+    handleMessage(next);
+  }
+}
+
+void SyncService::snapshotReceived(const EventSnapshotPayload& payload,
+                                   Result<SnapshotCounts> ingested) {
   const EventSyncModel& event = payload.event;
-  if (auto ingested = snapshotIngester_.ingest(payload, mergeContext()); ingested) {
+  if (ingested) {
     const Date at = now();
     eventSyncTimestamps_[event.id] = at;
     lastSyncAt_ = at;

@@ -12,12 +12,14 @@
 #include "settings/pipeline_manager.h"
 #include "store/capture_media.h"
 #include "store/contact.h"
+#include "store/contact_note.h"
 #include "store/event.h"
 #include "store/relationships.h"
 #include "store/saved_report.h"
 #include "store/store_test_support.h"
 #include "support/desktop_services.h"
 #include "support/log_capture.h"
+#include "support/posted_tasks.h"
 #include "sync/phone_channel.h"
 #include "sync/record_payloads.h"
 #include "sync/sync_test_records.h"
@@ -53,11 +55,13 @@ class SyncServiceTest : public test::StoreFixture {
   void SetUp() override {
     StoreFixture::SetUp();
     ASSERT_OK(desktop_.settings.setDisplayName("Bo"));
-    service_ = std::make_unique<SyncService>(SyncServiceParts{
-        *store, pipeline_, desktop_.settings, desktop_.identity, phone_, dir.path(),
-        dir / "documents", [this](std::chrono::milliseconds delay, std::function<void()> task) {
-          scheduled_.emplace_back(delay, std::move(task));
-        }});
+    service_ = std::make_unique<SyncService>(
+        SyncServiceParts{*store, pipeline_, desktop_.settings, desktop_.identity, phone_,
+                         dir.path(), dir / "documents",
+                         [this](std::chrono::milliseconds delay, std::function<void()> task) {
+                           scheduled_.emplace_back(delay, std::move(task));
+                         },
+                         posted_.poster()});
     changes_ = service_->changed().subscribe([this] { ++changeCount_; });
   }
 
@@ -68,6 +72,8 @@ class SyncServiceTest : public test::StoreFixture {
     ASSERT_OK(envelope);
     envelope->correlationID = correlationID;
     service_->handleMessage(*envelope);
+    // A snapshot is written on a thread of its own; its outcome comes back here.
+    ASSERT_TRUE(posted_.runUntil([&] { return !service_->isIngesting(); }));
   }
   static EventSnapshotPayload snapshot(const EventSyncModel& event,
                                        std::vector<ContactSyncModel> contacts = {}) {
@@ -82,6 +88,7 @@ class SyncServiceTest : public test::StoreFixture {
   PipelineManager pipeline_{desktop_.defaults};
   FakePhone phone_;
   std::vector<std::pair<std::chrono::milliseconds, std::function<void()>>> scheduled_;
+  test::PostedTasks posted_;
   test::LogCapture log_{log::sync()};
   std::unique_ptr<SyncService> service_;
   Subscription changes_;
@@ -120,6 +127,36 @@ TEST_F(SyncServiceTest, ImportCountsSnapshotsDownAndEndsWithTheLast) {
   service_->resetImportState();
   EXPECT_EQ(service_->totalImportCount(), 0);
   EXPECT_TRUE(service_->importedEventNames().empty());
+}
+
+TEST_F(SyncServiceTest, WhatArrivesWhileASnapshotIsWrittenWaitsForItInOrder) {
+  const EventSyncModel event = test::wireEvent("Hannover Messe");
+  const ContactSyncModel ada = test::wireContact("Ada", "Byron", "Acme");
+  const auto message = [](SyncMessageType type, const auto& payload) {
+    return SyncEnvelope::make(type, payload).value();
+  };
+  service_->handleMessage(message(SyncMessageType::eventSnapshot, snapshot(event, {ada})));
+  EXPECT_TRUE(service_->isIngesting());
+  // A note for the snapshot's contact, and the snapshot's event again.
+  service_->handleMessage(
+      message(SyncMessageType::deltaNote,
+              DeltaNotePayload{event.id, ada.syncID, test::wireNote("Pilot in March"), "Dana"}));
+  EventSyncModel renamed = event;
+  renamed.name = "Hannover Messe 2026";
+  service_->handleMessage(message(SyncMessageType::eventSnapshot, snapshot(renamed, {ada})));
+  EXPECT_EQ(test::countOf<ContactNote>(*store), 0);
+  EXPECT_FALSE(service_->lastSyncAt().has_value());
+
+  ASSERT_TRUE(posted_.runUntil([&] { return !service_->isIngesting(); }));
+  EXPECT_EQ(test::countOf<ContactNote>(*store), 1);
+  EXPECT_EQ(test::countOf<Contact>(*store), 1);
+  EXPECT_EQ(store->find<Event>(event.id).value()->name, "Hannover Messe 2026");
+  EXPECT_TRUE(service_->lastSyncAt().has_value());
+  const std::string log = log_.text();
+  EXPECT_LT(log.find("Processed event snapshot: Hannover Messe\n"),
+            log.find("Delta note merged: true"));
+  EXPECT_LT(log.find("Delta note merged: true"),
+            log.find("Processed event snapshot: Hannover Messe 2026"));
 }
 
 TEST_F(SyncServiceTest, FullSyncAsksForStoredEventsAndTheFirstSnapshotEndsIt) {
