@@ -61,9 +61,10 @@ Status SyncModule::start() {
     // Also when the wait is cancelled: the task only resets state.
     timer->async_wait([timer, task = std::move(task)](std::error_code) { task(); });
   };
-  service_ = std::make_unique<SyncService>(
-      SyncServiceParts{app.store(), app.pipeline(), app.settings(), app.deviceIdentity(), *channel_,
-                       app.paths().applicationSupport, app.paths().documents, std::move(schedule)});
+  PostToLoop post = [&io](std::function<void()> task) { asio::post(io, std::move(task)); };
+  service_ = std::make_unique<SyncService>(SyncServiceParts{
+      app.store(), app.pipeline(), app.settings(), app.deviceIdentity(), *channel_,
+      app.paths().applicationSupport, app.paths().documents, std::move(schedule), std::move(post)});
   for (SyncMessageType type : syncMessageTypes()) {
     context_.messages.handle(
         type, [this](const CheckedMessage& message) { service_->handleMessage(message.envelope); });

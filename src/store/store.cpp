@@ -97,6 +97,8 @@ ErrorCode errorCodeOfSQLite(int extended) {
     case SQLITE_LOCKED:
     case SQLITE_IOERR:
       return ErrorCode::unavailable;
+    case SQLITE_INTERRUPT:
+      return ErrorCode::cancelled;
     default:
       return ErrorCode::internal;
   }
@@ -351,7 +353,10 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
                      "writable, then try again");
   }
   if (struct stat st{}; ::stat(file.c_str(), &st) == 0) impl->opened = {st.st_dev, st.st_ino};
-  sqlite3_busy_timeout(impl->db, 5000);
+  // A write waits for another connection's transaction rather than failing:
+  // the longest is the companion writing a whole event snapshot on its ingest
+  // thread (a frame's worth of contacts takes seconds, more in a debug build).
+  sqlite3_busy_timeout(impl->db, 60'000);
   impl->statements = StatementCache(impl->db);
 
   // WAL keeps readers (the command-line tools) and the companion out of each
@@ -510,6 +515,15 @@ Status Store::transaction(const std::function<Status()>& body) {
   }
   im.blobs.rollbackLevel();
   return result;
+}
+
+void Store::stopWhen(const std::atomic<bool>& stop) {
+  // Asked every thousand virtual-machine steps: a statement ends within
+  // microseconds of the request, and a step costs nothing more meanwhile.
+  sqlite3_progress_handler(
+      impl_->db, 1000,
+      [](void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
+      const_cast<std::atomic<bool>*>(&stop));
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -178,6 +179,11 @@ class Store {
   /// first time with an error line in the log, and so does every write until
   /// the file is back.
   Status checkFile();
+
+  /// Once `stop` is true, every statement on this connection fails, so a long
+  /// transaction running on another thread can be ended from outside: it
+  /// fails and rolls back. `stop` must outlive the store.
+  void stopWhen(const std::atomic<bool>& stop);
 
   /// The compiled statement for `sql` on this store's connection, kept for
   /// reuse. For the store library's own queries (contact_queries.cpp), which

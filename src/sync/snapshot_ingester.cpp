@@ -46,10 +46,19 @@ Result<std::optional<std::string>> idClash(Store& store, const ContactSyncModel&
 }  // namespace
 
 SnapshotIngester::SnapshotIngester(Store& store, PipelineManager& pipeline)
-    : store_(store), pipeline_(pipeline) {}
+    : store_(store), pipeline_(&pipeline) {}
+
+SnapshotIngester::SnapshotIngester(Store& store) : store_(store) {}
 
 Result<SnapshotCounts> SnapshotIngester::ingest(const EventSnapshotPayload& snapshot,
                                                 const SyncMergeContext& context) {
+  auto counts = ingestRecords(snapshot, context);
+  applyPipelineStages(snapshot.pipelineStages);
+  return counts;
+}
+
+Result<SnapshotCounts> SnapshotIngester::ingestRecords(const EventSnapshotPayload& snapshot,
+                                                       const SyncMergeContext& context) {
   SnapshotCounts counts;
   Status saved = store_.transaction([&]() -> Status {
     auto found = QM_TRY(store_.find<Event>(snapshot.event.id));
@@ -108,19 +117,18 @@ Result<SnapshotCounts> SnapshotIngester::ingest(const EventSnapshotPayload& snap
   } else {
     log::sync().error("Failed to save snapshot: {}", saved.error().message);
   }
-  applyPipelineStages(snapshot.pipelineStages);
   if (!saved) return std::move(saved).takeError();
   return counts;
 }
 
 void SnapshotIngester::applyPipelineStages(
     const std::optional<std::vector<PipelineStage>>& stages) {
-  if (!stages || stages->empty()) return;
+  if (!pipeline_ || !stages || stages->empty()) return;
   std::vector<PipelineStage> sorted = *stages;
   std::stable_sort(sorted.begin(), sorted.end(),
                    [](const auto& a, const auto& b) { return a.sortOrder < b.sortOrder; });
-  pipeline_.setStages(std::move(sorted));
-  if (Status status = pipeline_.save(); !status) {
+  pipeline_->setStages(std::move(sorted));
+  if (Status status = pipeline_->save(); !status) {
     log::sync().error("Failed to save pipeline stages from snapshot: {}", status.error().message);
     return;
   }

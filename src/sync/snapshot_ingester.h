@@ -35,6 +35,10 @@ enum class ContactOutcome { created, merged, unchanged };
 class SnapshotIngester {
  public:
   SnapshotIngester(Store& store, PipelineManager& pipeline);
+  /// One that writes records only (`ingestRecords` and the delta calls): it
+  /// touches nothing but `store`, so it may run on a thread of its own with a
+  /// store connection of its own.
+  explicit SnapshotIngester(Store& store);
 
   /// Creates or updates the event, matches every incoming contact against the
   /// event's contacts as they were before the snapshot, creates the unknown
@@ -44,6 +48,13 @@ class SnapshotIngester {
   /// stages in the snapshot replace the pipeline manager's, sorted by `sortOrder`.
   Result<SnapshotCounts> ingest(const EventSnapshotPayload& snapshot,
                                 const SyncMergeContext& context);
+  /// `ingest` without the pipeline stages: the event and its contacts, in
+  /// one transaction.
+  Result<SnapshotCounts> ingestRecords(const EventSnapshotPayload& snapshot,
+                                       const SyncMergeContext& context);
+  /// The rest of `ingest`: stages present and not empty replace the pipeline
+  /// manager's, sorted by `sortOrder`, and are saved. Needs the pipeline manager.
+  void applyPipelineStages(const std::optional<std::vector<PipelineStage>>& stages);
 
   /// One contact of "delta.contact": matched against the event's contacts,
   /// then created or merged. Fails with `notFound` when the event is unknown,
@@ -64,10 +75,8 @@ class SnapshotIngester {
   Result<bool> ingestOpportunity(const DeltaOpportunityPayload& payload);
 
  private:
-  void applyPipelineStages(const std::optional<std::vector<PipelineStage>>& stages);
-
   Store& store_;
-  PipelineManager& pipeline_;
+  PipelineManager* pipeline_ = nullptr;
 };
 
 }  // namespace qm

@@ -1,6 +1,8 @@
 #include "sync/sync_service.h"
 
+#include <atomic>
 #include <system_error>
+#include <thread>
 
 #include "common/atomic_file.h"
 #include "common/log.h"
@@ -45,13 +47,78 @@ bool payloadDecodes(const SyncEnvelope& envelope) {
 
 }  // namespace
 
+/// A snapshot on its way through the ingest thread. `stop` ends it early
+/// (the service is going away): its transaction fails and rolls back.
+struct SyncService::Ingest {
+  std::shared_ptr<std::atomic<bool>> stop;
+  std::thread thread;
+};
+
+/// What the ingest thread hands back: the decoded payload (or why it did not
+/// decode), the records left out because they did not decode, and what writing
+/// it did. Of the payload's contacts only what the media requests need comes
+/// back, so that the loop neither frees nor copies a whole event's records.
+struct SnapshotIngestOutcome {
+  Result<EventSnapshotPayload> payload;
+  std::vector<SkippedRecord> skipped;
+  Result<SnapshotCounts> ingested;
+};
+
+namespace {
+
+/// The costly part of "event.snapshot", on the ingest thread: the payload
+/// decoded, then written in one transaction through a store connection of its
+/// own. The main loop's connection keeps reading meanwhile (WAL); a write it
+/// makes waits in SQLite's busy handler until this transaction commits. Works
+/// only with what it is given.
+std::shared_ptr<SnapshotIngestOutcome> ingestOffLoop(SyncEnvelope envelope,
+                                                     const SyncMergeContext& context,
+                                                     const std::filesystem::path& storeFile,
+                                                     const std::atomic<bool>& stop) {
+  auto outcome = std::make_shared<SnapshotIngestOutcome>(SnapshotIngestOutcome{
+      Error("The snapshot was not read"), {}, Error("The snapshot was not written")});
+  // Record by record: a contact, note or opportunity that does not decode is
+  // left out (and logged on the loop), and the rest of the event still arrives.
+  outcome->payload = envelope.decodePayload<EventSnapshotPayload>(outcome->skipped);
+  // The ingest needs neither the JSON text nor the parser's buffers.
+  Bytes().swap(envelope.payload);
+  releaseLargeJSONParserMemory();
+  if (!outcome->payload) return outcome;
+  auto store = Store::open(storeFile);
+  if (!store) {
+    outcome->ingested = store.error();
+  } else {
+    (*store)->stopWhen(stop);
+    outcome->ingested = SnapshotIngester(**store).ingestRecords(*outcome->payload, context);
+  }
+  // Freed here rather than on the loop: only the capture names are needed there.
+  std::vector<ContactSyncModel> withCaptures;
+  for (ContactSyncModel& contact : outcome->payload->contacts) {
+    if (contact.captureFileNames.empty()) continue;
+    ContactSyncModel thin;
+    thin.syncID = contact.syncID;
+    thin.captureFileNames = std::move(contact.captureFileNames);
+    withCaptures.push_back(std::move(thin));
+  }
+  outcome->payload->contacts = std::move(withCaptures);
+  return outcome;
+}
+
+}  // namespace
+
 SyncService::SyncService(SyncServiceParts parts)
     : parts_(std::move(parts)),
       deltaJournal_(parts_.applicationSupport),
       snapshotIngester_(parts_.store, parts_.pipeline),
       alive_(std::make_shared<SyncService*>(this)) {}
 
-SyncService::~SyncService() = default;
+SyncService::~SyncService() {
+  // Its outcome, if already posted, finds the service gone and is dropped.
+  if (ingest_) {
+    ingest_->stop->store(true);
+    ingest_->thread.join();
+  }
+}
 
 bool SyncService::isPaired() const {
   return parts_.phone.isPaired();
@@ -68,6 +135,11 @@ SyncMergeContext SyncService::mergeContext() const {
 }
 
 void SyncService::handleMessage(const SyncEnvelope& envelope) {
+  // One snapshot is ingested completely before the next message is handled.
+  if (ingest_) {
+    waiting_.push_back(envelope);
+    return;
+  }
   using T = SyncMessageType;
   const T type = envelope.type;
   switch (type) {
@@ -78,7 +150,7 @@ void SyncService::handleMessage(const SyncEnvelope& envelope) {
       if (payloadDecodes(envelope)) log::sync().info("Received pair.ack");
       return;
     case T::eventSnapshot:
-      return receiveSnapshot(envelope);
+      return startIngest(envelope);
     case T::eventSnapshotRequest:
     case T::eventListRequest:
       if (payloadDecodes(envelope))
@@ -131,22 +203,46 @@ void SyncService::eventListReceived(const EventListResponsePayload& payload) {
   notify();
 }
 
-void SyncService::receiveSnapshot(const SyncEnvelope& envelope) {
-  // Record by record: a contact, note or opportunity that does not decode is
-  // left out and logged, and the rest of the event still arrives.
-  std::vector<SkippedRecord> skipped;
-  auto payload = envelope.decodePayload<EventSnapshotPayload>(skipped);
-  releaseLargeJSONParserMemory();  // a snapshot's ingest need not hold it
-  if (!payload) {
-    log::sync().error("Failed to decode incoming message: {}", payload.error().message);
-    snapshotUnreadable(payload.error().message);
-    return;
+void SyncService::startIngest(const SyncEnvelope& envelope) {
+  // Taken now, by value: the thread reads nothing of the loop's.
+  auto stop = std::make_shared<std::atomic<bool>>(false);
+  auto work = [envelope, context = mergeContext(), file = parts_.store.file(), stop,
+               post = parts_.postToLoop, alive = std::weak_ptr<SyncService*>(alive_)]() mutable {
+    auto outcome = ingestOffLoop(std::move(envelope), context, file, *stop);
+    post([alive, outcome] {
+      if (auto self = alive.lock()) (*self)->ingestHandedBack(*outcome);
+    });
+  };
+  try {
+    ingest_ = std::make_unique<Ingest>(Ingest{stop, std::thread(std::move(work))});
+  } catch (const std::system_error& error) {
+    log::sync().warn("No thread for the snapshot ({}); writing it on the main loop", error.what());
+    ingestHandedBack(*ingestOffLoop(envelope, mergeContext(), parts_.store.file(), *stop));
   }
-  for (const SkippedRecord& record : skipped) {
-    log::sync().error("Skipped {} {} of event snapshot '{}': {}", record.record, record.where,
-                      payload->event.name, record.problem);
+}
+
+void SyncService::ingestHandedBack(SnapshotIngestOutcome& outcome) {
+  if (ingest_) {
+    ingest_->thread.join();  // it has posted this and is about to end
+    ingest_.reset();
   }
-  snapshotReceived(*payload);
+  if (!outcome.payload) {
+    log::sync().error("Failed to decode incoming message: {}", outcome.payload.error().message);
+    snapshotUnreadable(outcome.payload.error().message);
+  } else {
+    for (const SkippedRecord& record : outcome.skipped) {
+      log::sync().error("Skipped {} {} of event snapshot '{}': {}", record.record, record.where,
+                        outcome.payload->event.name, record.problem);
+    }
+    snapshotIngester_.applyPipelineStages(outcome.payload->pipelineStages);
+    snapshotReceived(*outcome.payload, std::move(outcome.ingested));
+  }
+  // What arrived meanwhile, in order, until one of it is a snapshot again.
+  while (!ingest_ && !waiting_.empty()) {
+    const SyncEnvelope next = std::move(waiting_.front());
+    waiting_.pop_front();
+    handleMessage(next);
+  }
 }
 
 void SyncService::snapshotUnreadable(const std::string& problem) {
@@ -161,10 +257,11 @@ void SyncService::snapshotUnreadable(const std::string& problem) {
   notify();
 }
 
-void SyncService::snapshotReceived(const EventSnapshotPayload& payload) {
+void SyncService::snapshotReceived(const EventSnapshotPayload& payload,
+                                   Result<SnapshotCounts> ingested) {
   const EventSyncModel& event = payload.event;
   Status stored;
-  if (auto ingested = snapshotIngester_.ingest(payload, mergeContext()); ingested) {
+  if (ingested) {
     const Date at = now();
     eventSyncTimestamps_[event.id] = at;
     lastSyncAt_ = at;

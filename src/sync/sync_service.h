@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -28,6 +29,7 @@ class PhoneChannel;
 class PipelineManager;
 class Store;
 struct Contact;
+struct SnapshotIngestOutcome;
 
 /// The outcome of the last contact push; back to `idle` two seconds later.
 struct PushResult {
@@ -59,6 +61,9 @@ enum class PushOutcome { sent, queued, failed };
 /// Runs `task` on the main loop after `delay`. Injected so that tests need not wait.
 using Scheduler = std::function<void(std::chrono::milliseconds delay, std::function<void()> task)>;
 
+/// Runs `task` on the main loop; may be called from any thread.
+using PostToLoop = std::function<void(std::function<void()> task)>;
+
 /// What the sync service works with; all of it outlives the service.
 struct SyncServiceParts {
   Store& store;
@@ -71,6 +76,9 @@ struct SyncServiceParts {
   /// Under which capture images live (see `captureImageURL`).
   std::filesystem::path documents;
   Scheduler schedule;
+  /// How a snapshot's ingest, which runs on a thread of its own, hands its
+  /// outcome back.
+  PostToLoop postToLoop;
 };
 
 /// The desktop's side of the conversation with the paired phone. Received
@@ -80,7 +88,11 @@ struct SyncServiceParts {
 /// cannot be sent waits in the delta journal until the next drain.
 ///
 /// The fields below are what a user interface shows; `changed()` fires after
-/// every operation that changed one of them. Confined to the main loop.
+/// every operation that changed one of them. Confined to the main loop, except
+/// for the costly part of an "event.snapshot": its payload is decoded and
+/// written on a thread of its own, through a store connection of its own, and
+/// the outcome comes back through `postToLoop`. Messages received meanwhile
+/// wait, in order, until it is back.
 class SyncService {
  public:
   static constexpr std::string_view kNotConnected = "Not connected to iPhone";
@@ -119,6 +131,8 @@ class SyncService {
 
   const DeltaJournal& deltaJournal() const { return deltaJournal_; }
   bool isPaired() const;
+  /// Whether a snapshot is being written on the ingest thread.
+  bool isIngesting() const { return ingest_ != nullptr; }
 
   /// After every change of the observed state.
   Signal<>& changed() { return changed_; }
@@ -126,6 +140,7 @@ class SyncService {
   /// One checked message from the phone, dispatched on its type. Payloads
   /// that do not decode, and messages about unknown records, are logged and
   /// dropped. "pair.handshake" is the pairing service's and is ignored here.
+  /// While a snapshot is being ingested the message waits for it.
   void handleMessage(const SyncEnvelope& envelope);
 
   /// Asks the phone for fresh snapshots of every stored event, then drains
@@ -174,11 +189,16 @@ class SyncService {
   SyncMergeContext mergeContext() const;
   void notify() { changed_.emit(); }
 
+  struct Ingest;
+  /// Hands "event.snapshot" to the ingest thread.
+  void startIngest(const SyncEnvelope& envelope);
+  /// Back on the loop: the bookkeeping, then the messages that waited.
+  void ingestHandedBack(SnapshotIngestOutcome& outcome);
+
   void eventListReceived(const EventListResponsePayload& payload);
-  void receiveSnapshot(const SyncEnvelope& envelope);
-  void snapshotReceived(const EventSnapshotPayload& payload);
-  void countSnapshot(const EventSyncModel& event, const Status& stored);
   void snapshotUnreadable(const std::string& problem);
+  void snapshotReceived(const EventSnapshotPayload& payload, Result<SnapshotCounts> ingested);
+  void countSnapshot(const EventSyncModel& event, const Status& stored);
   void finishImport();
   void awaitFullSyncAnswer();
   std::string importedEventName(const Uuid& eventID) const;
@@ -210,6 +230,9 @@ class SyncService {
   std::vector<std::string> importedEventNames_;
   std::vector<FailedImport> failedImports_;
   std::map<Uuid, RelayCallback> relayCallbacks_;
+  /// The snapshot being ingested, and what the phone sent since, in order.
+  std::unique_ptr<Ingest> ingest_;
+  std::deque<SyncEnvelope> waiting_;
 
   Signal<> changed_;
   // Lets scheduled tasks notice that the service is gone.

@@ -348,5 +348,124 @@ TEST_F(SyncEndToEndTest, EventsImportedFromThePhonesDataArriveWithTheirCardImage
   }));
 }
 
+/// Snapshots large enough that writing them takes the companion a while.
+class LargeSnapshotTest : public test::CompanionFixture {
+ protected:
+  /// A phone bonded to the companion and gone again; the port it comes back to.
+  std::string pairAndLeave() {
+    test::Subprocess pair(QUILLMERE_BINARY, {"pair", "--timeout", "30"}, env, outDir.path());
+    const auto offer = test::waitForPairingOffer(pair);
+    if (!offer) return {};
+    auto paired = test::runCommand(
+        PHONE_BINARY,
+        {"pair", "--port", offer->port, "--qr", offer->qrString, "--bond", bondFile()}, {});
+    if (paired.exitCode != 0 || pair.wait(10s) != 0) return {};
+    if (!eventually([&] {
+          return pairingStatus()["state"] == "reconnecting" &&
+                 pairingStatus().contains("listeningPort");
+        }))
+      return {};
+    return std::to_string(pairingStatus()["listeningPort"].get<int>());
+  }
+  bool writingBegan() {
+    return eventually([&] {
+      return companion_->errors().find("Created new event: Web Summit") != std::string::npos;
+    });
+  }
+};
+
+/// Writes `payload` as an envelope file for the phone simulator to sign and send.
+template <class P>
+std::string envelopeFile(const std::filesystem::path& file, SyncMessageType type,
+                         const P& payload) {
+  EXPECT_TRUE(
+      writeFileAtomically(file, encodeEnvelope(*SyncEnvelope::make(type, payload)).value()));
+  return file.string();
+}
+
+/// An event with enough contacts that writing them takes the companion a good
+/// part of a second even in an optimised build.
+EventSnapshotPayload largeSnapshot() {
+  constexpr int kContacts = 3000;
+  EventSnapshotPayload snapshot{test::wireEvent("Web Summit"), {}, std::nullopt};
+  for (int i = 0; i < kContacts; ++i) {
+    ContactSyncModel c = test::wireContact("Ada " + std::to_string(i), "Lovelace", "Engines Ltd");
+    c.email = "ada" + std::to_string(i) + "@engines.example";
+    c.title = "Chief Analyst";
+    c.status = "met";
+    snapshot.contacts.push_back(std::move(c));
+  }
+  return snapshot;
+}
+
+std::int64_t storedContacts(const AppPaths& paths) {
+  auto store = Store::open(paths.storeFile());
+  if (!store) return -1;
+  auto n = (*store)->count<Contact>();
+  return n ? *n : -1;
+}
+
+TEST_F(LargeSnapshotTest, TheCompanionAnswersWhileALargeSnapshotIsWrittenThenTakesWhatFollowed) {
+  const std::string port = pairAndLeave();
+  ASSERT_FALSE(port.empty()) << companion_->errors();
+  const EventSnapshotPayload snapshot = largeSnapshot();
+  const ContactSyncModel& first = snapshot.contacts.front();
+  const NoteSyncModel note = test::wireNote("Wants the pilot in March");
+  test::Subprocess phone(
+      PHONE_BINARY,
+      {"connect", "--port", port, "--bond", bondFile(), "--send",
+       envelopeFile(phoneDir / "snapshot.json", SyncMessageType::eventSnapshot, snapshot), "--send",
+       envelopeFile(phoneDir / "note.json", SyncMessageType::deltaNote,
+                    DeltaNotePayload{snapshot.event.id, first.syncID, note, "Dana"}),
+       "--listen", "30"},
+      {}, outDir.path());
+
+  // The companion has begun writing the snapshot...
+  ASSERT_TRUE(writingBegan()) << companion_->errors() << phone.errors();
+  // ...and answers meanwhile, from the store as it was before.
+  const auto asked = std::chrono::steady_clock::now();
+  auto status = sendControlRequest(paths.controlSocket(), {{"command", "status"}});
+  const auto waited = std::chrono::steady_clock::now() - asked;
+  ASSERT_TRUE(status.ok()) << status.error().message;
+  EXPECT_EQ((*status)["contacts"], 0) << "status waited for the whole snapshot";
+  EXPECT_LT(waited, 500ms);
+
+  // Then the snapshot is there whole, and the note sent after it found its contact.
+  ASSERT_TRUE(eventually(
+      [&] { return storedContacts(paths) == static_cast<std::int64_t>(snapshot.contacts.size()); },
+      30s))
+      << companion_->errors();
+  auto store = Store::open(paths.storeFile());
+  ASSERT_TRUE(store) << store.error().message;
+  auto contact = (*store)->fetch<Contact>({Match{"syncID", first.syncID}});
+  ASSERT_TRUE(contact && contact->size() == 1u);
+  EXPECT_TRUE(eventually([&] {
+    auto notes = (*store)->count<ContactNote>(
+        {Match{"contactID", contact->front().id}, Match{"textContent", *note.textContent}});
+    return notes && *notes == 1;
+  })) << companion_->errors();
+  EXPECT_THAT(companion_->errors(), HasSubstr("Delta note merged: true"));
+  phone.stop(SIGTERM, 5s);
+}
+
+TEST_F(LargeSnapshotTest, StoppingWhileASnapshotIsWrittenLeavesTheStoreAsItWas) {
+  const std::string port = pairAndLeave();
+  ASSERT_FALSE(port.empty()) << companion_->errors();
+  test::Subprocess phone(
+      PHONE_BINARY,
+      {"connect", "--port", port, "--bond", bondFile(), "--send",
+       envelopeFile(phoneDir / "snapshot.json", SyncMessageType::eventSnapshot, largeSnapshot()),
+       "--listen", "30"},
+      {}, outDir.path());
+  ASSERT_TRUE(writingBegan()) << companion_->errors() << phone.errors();
+
+  const auto asked = std::chrono::steady_clock::now();
+  EXPECT_EQ(std::exchange(companion_, {})->stop(SIGTERM, 10s), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, 2s);
+  // Nothing of the snapshot half-written; the phone sends it again next time.
+  EXPECT_EQ(storedContacts(paths), 0);
+  phone.stop(SIGTERM, 5s);
+}
+
 }  // namespace
 }  // namespace qm

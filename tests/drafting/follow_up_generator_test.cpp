@@ -65,7 +65,9 @@ class FollowUpGeneratorTest : public test::StoreFixture {
         *store, pipeline, desktop.settings, desktop.identity, phone, dir.path(), dir / "documents",
         [this](std::chrono::milliseconds, std::function<void()> task) {
           timers.push_back(std::move(task));
-        }});
+        },
+        // No snapshots arrive here, so nothing comes back from the ingest thread.
+        [](std::function<void()>) {}});
     makeGenerator();
   }
   void makeGenerator() {

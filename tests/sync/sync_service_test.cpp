@@ -21,6 +21,7 @@
 #include "store/store_test_support.h"
 #include "support/desktop_services.h"
 #include "support/log_capture.h"
+#include "support/posted_tasks.h"
 #include "sync/phone_channel.h"
 #include "sync/record_payloads.h"
 #include "sync/sync_test_records.h"
@@ -61,11 +62,13 @@ class SyncServiceTest : public test::StoreFixture {
   /// A new service, as at start-up: it loads the journal left on disk.
   void startService() {
     service_.reset();
-    service_ = std::make_unique<SyncService>(SyncServiceParts{
-        *store, pipeline_, desktop_.settings, desktop_.identity, phone_, dir.path(),
-        dir / "documents", [this](std::chrono::milliseconds delay, std::function<void()> task) {
-          scheduled_.emplace_back(delay, std::move(task));
-        }});
+    service_ = std::make_unique<SyncService>(
+        SyncServiceParts{*store, pipeline_, desktop_.settings, desktop_.identity, phone_,
+                         dir.path(), dir / "documents",
+                         [this](std::chrono::milliseconds delay, std::function<void()> task) {
+                           scheduled_.emplace_back(delay, std::move(task));
+                         },
+                         posted_.poster()});
     changes_ = service_->changed().subscribe([this] { ++changeCount_; });
   }
 
@@ -75,7 +78,13 @@ class SyncServiceTest : public test::StoreFixture {
     auto envelope = SyncEnvelope::make(type, payload);
     ASSERT_OK(envelope);
     envelope->correlationID = correlationID;
-    service_->handleMessage(*envelope);
+    deliver(*envelope);
+  }
+  /// Hands `envelope` to the service and waits until it was handled: a
+  /// snapshot is written on a thread of its own and its outcome comes back here.
+  void deliver(const SyncEnvelope& envelope) {
+    service_->handleMessage(envelope);
+    ASSERT_TRUE(posted_.runUntil([&] { return !service_->isIngesting(); }));
   }
   static EventSnapshotPayload snapshot(const EventSyncModel& event,
                                        std::vector<ContactSyncModel> contacts = {}) {
@@ -109,6 +118,7 @@ class SyncServiceTest : public test::StoreFixture {
   PipelineManager pipeline_{desktop_.defaults};
   FakePhone phone_;
   std::vector<std::pair<std::chrono::milliseconds, std::function<void()>>> scheduled_;
+  test::PostedTasks posted_;
   test::LogCapture log_{log::sync()};
   std::unique_ptr<SyncService> service_;
   Subscription changes_;
@@ -165,7 +175,7 @@ TEST_F(SyncServiceTest, ImportListsOnlyStoredEventsAndSaysWhichFailedAndWhy) {
   const auto unreadable =
       edited(SyncEnvelope::make(SyncMessageType::eventSnapshot, snapshot(events[2])).value(),
              "\"isArchived\":false", "\"isArchived\":\"no\"");
-  service_->handleMessage(unreadable);
+  deliver(unreadable);
   EXPECT_EQ(service_->pendingImportCount(), 0);
   EXPECT_FALSE(service_->isSyncing());
   EXPECT_THAT(service_->importedEventNames(), ElementsAre("Hannover Messe"));
@@ -211,7 +221,7 @@ TEST_F(SyncServiceTest, SnapshotKeepsTheRecordsThatDecodeAndSkipsTheOthers) {
   envelope = edited(envelope, formatISO8601(ada.notes[1].createdAt), "2001-09-09");
   envelope = edited(envelope, "\"Odd\"", "\"O\\ud800dd\"");
   ASSERT_OK(service_->importEvents({event.id}));
-  service_->handleMessage(envelope);
+  deliver(envelope);
 
   EXPECT_THAT(service_->importedEventNames(), ElementsAre("Hannover Messe"));
   auto contacts = store->fetch<Contact>();
@@ -245,6 +255,36 @@ TEST_F(SyncServiceTest, FullSyncEndsWhenThePhoneHasNothingNewerOrAnswersWithAnEr
   receive(SyncMessageType::error, ErrorPayload{"sync.busy", "The phone is busy", {}});
   EXPECT_FALSE(service_->isSyncing());
   EXPECT_EQ(service_->lastSyncError(), "The phone is busy");
+}
+
+TEST_F(SyncServiceTest, WhatArrivesWhileASnapshotIsWrittenWaitsForItInOrder) {
+  const EventSyncModel event = test::wireEvent("Hannover Messe");
+  const ContactSyncModel ada = test::wireContact("Ada", "Byron", "Acme");
+  const auto message = [](SyncMessageType type, const auto& payload) {
+    return SyncEnvelope::make(type, payload).value();
+  };
+  service_->handleMessage(message(SyncMessageType::eventSnapshot, snapshot(event, {ada})));
+  EXPECT_TRUE(service_->isIngesting());
+  // A note for the snapshot's contact, and the snapshot's event again.
+  service_->handleMessage(
+      message(SyncMessageType::deltaNote,
+              DeltaNotePayload{event.id, ada.syncID, test::wireNote("Pilot in March"), "Dana"}));
+  EventSyncModel renamed = event;
+  renamed.name = "Hannover Messe 2026";
+  service_->handleMessage(message(SyncMessageType::eventSnapshot, snapshot(renamed, {ada})));
+  EXPECT_EQ(test::countOf<ContactNote>(*store), 0);
+  EXPECT_FALSE(service_->lastSyncAt().has_value());
+
+  ASSERT_TRUE(posted_.runUntil([&] { return !service_->isIngesting(); }));
+  EXPECT_EQ(test::countOf<ContactNote>(*store), 1);
+  EXPECT_EQ(test::countOf<Contact>(*store), 1);
+  EXPECT_EQ(store->find<Event>(event.id).value()->name, "Hannover Messe 2026");
+  EXPECT_TRUE(service_->lastSyncAt().has_value());
+  const std::string log = log_.text();
+  EXPECT_LT(log.find("Processed event snapshot: Hannover Messe\n"),
+            log.find("Delta note merged: true"));
+  EXPECT_LT(log.find("Delta note merged: true"),
+            log.find("Processed event snapshot: Hannover Messe 2026"));
 }
 
 TEST_F(SyncServiceTest, FullSyncAsksForStoredEventsAndTheFirstSnapshotEndsIt) {
