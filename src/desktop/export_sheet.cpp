@@ -53,13 +53,6 @@ FormatFiles filesOf(ExportFormat format) {
   return {QT_TRANSLATE_NOOP("qm::desktop::ExportSheet", "CSV files (*.csv)"), "csv"};
 }
 
-/// A leading "~" or "~/" in the folder setting stands for the home folder.
-QString expandHome(const QString& folder) {
-  if (folder == QLatin1String("~")) return QDir::homePath();
-  if (folder.startsWith(QLatin1String("~/"))) return QDir::homePath() + folder.mid(1);
-  return folder;
-}
-
 QString askWhereToSave(QWidget* parent, const ExportSheet::SaveRequest& request) {
   QFileDialog dialog(parent, request.title, request.proposedPath, request.filter);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -213,7 +206,7 @@ QString ExportSheet::proposedPath() const {
   const auto format = static_cast<ExportFormat>(format_->currentData().toInt());
   const QString name = qs(proposedExportFileName(eventName_, format));
   UserDefaults defaults(context_.paths.defaultsFile());
-  QString folder = expandHome(qs(AppSettings(defaults).defaultExportFolder()));
+  QString folder = qs(AppSettings(defaults).defaultExportFolderPath().string());
   if (folder.isEmpty())
     folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
