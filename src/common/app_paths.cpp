@@ -62,6 +62,12 @@ AppPaths AppPaths::fromEnvironment() {
   return paths;
 }
 
+fs::path expandHome(std::string_view path) {
+  if (path == "~") return homeFolder();
+  if (path.starts_with("~/")) return homeFolder() / path.substr(2);
+  return fs::path(path);
+}
+
 AppPaths AppPaths::under(const fs::path& home) {
   AppPaths paths;
   paths.applicationSupport = home / "data";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string_view>
 
 #include "common/result.h"
 
@@ -37,5 +38,10 @@ struct AppPaths {
   /// or written (another user's, or on a read-only file system).
   Status createFolders() const;
 };
+
+/// `path` with a leading "~" or "~/" standing for the home folder ($HOME, else
+/// the account's), as a shell reads it. Anything else, "~user" included, is
+/// left as it is.
+std::filesystem::path expandHome(std::string_view path);
 
 }  // namespace qm

@@ -339,7 +339,7 @@ EmlOptions messageOptions(const DesktopContext& context) {
 
 QString exportFolder(const DesktopContext& context) {
   UserDefaults defaults(context.paths.defaultsFile());
-  const QString folder = qs(AppSettings(defaults).defaultExportFolder());
+  const QString folder = qs(AppSettings(defaults).defaultExportFolderPath().string());
   if (!folder.isEmpty()) return folder;
   const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   return documents.isEmpty() ? QDir::homePath() : documents;

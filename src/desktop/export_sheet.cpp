@@ -53,11 +53,28 @@ FormatFiles filesOf(ExportFormat format) {
   return {QT_TRANSLATE_NOOP("qm::desktop::ExportSheet", "CSV files (*.csv)"), "csv"};
 }
 
-/// A leading "~" or "~/" in the folder setting stands for the home folder.
-QString expandHome(const QString& folder) {
-  if (folder == QLatin1String("~")) return QDir::homePath();
-  if (folder.startsWith(QLatin1String("~/"))) return QDir::homePath() + folder.mid(1);
-  return folder;
+/// The format as the sheet names it: the CSV layouts by their program ("Generic
+/// CSV", "HubSpot CSV"), the other formats as the settings name them.
+QString formatLabel(const EnumCase<ExportFormat>& format) {
+  const char* label = nullptr;
+  switch (format.value) {
+    case ExportFormat::csv:
+      label = QT_TRANSLATE_NOOP("qm::desktop::ExportSheet", "Generic CSV");
+      break;
+    case ExportFormat::hubspot:
+      label = QT_TRANSLATE_NOOP("qm::desktop::ExportSheet", "HubSpot CSV");
+      break;
+    case ExportFormat::salesforce:
+      label = QT_TRANSLATE_NOOP("qm::desktop::ExportSheet", "Salesforce CSV");
+      break;
+    case ExportFormat::pipedrive:
+      label = QT_TRANSLATE_NOOP("qm::desktop::ExportSheet", "Pipedrive CSV");
+      break;
+    case ExportFormat::xlsx:
+    case ExportFormat::vcard:
+      return coreText(format.label);
+  }
+  return ExportSheet::tr(label);
 }
 
 QString askWhereToSave(QWidget* parent, const ExportSheet::SaveRequest& request) {
@@ -92,7 +109,7 @@ ExportSheet::ExportSheet(DesktopContext& context, QWidget* parent)
   format_->setObjectName(QStringLiteral("export-format"));
   format_->setAccessibleName(tr("Format"));
   for (const auto& format : EnumInfo<ExportFormat>::cases)
-    format_->addItem(coreText(format.label), static_cast<int>(format.value));
+    format_->addItem(formatLabel(format), static_cast<int>(format.value));
   form->addRow(tr("Format"), format_);
   scope_ = new QComboBox(this);
   scope_->setObjectName(QStringLiteral("export-scope"));
@@ -213,7 +230,7 @@ QString ExportSheet::proposedPath() const {
   const auto format = static_cast<ExportFormat>(format_->currentData().toInt());
   const QString name = qs(proposedExportFileName(eventName_, format));
   UserDefaults defaults(context_.paths.defaultsFile());
-  QString folder = expandHome(qs(AppSettings(defaults).defaultExportFolder()));
+  QString folder = qs(AppSettings(defaults).defaultExportFolderPath().string());
   if (folder.isEmpty())
     folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();

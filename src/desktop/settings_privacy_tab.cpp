@@ -75,7 +75,7 @@ PrivacySettingsTab::PrivacySettingsTab(DesktopContext& context, QWidget* parent)
 void PrivacySettingsTab::exportAllData() {
   const Date at = now();
   const StoredSettings stored = readSettings();
-  const QString folder = qs(stored.settings->defaultExportFolder());
+  const QString folder = qs(stored.settings->defaultExportFolderPath().string());
   const QString proposed =
       QDir(folder.isEmpty() ? QDir::homePath() : folder).filePath(qs(dataExportFileName(at)));
   const QString file = chooseExportFile ? chooseExportFile(proposed) : QString();
@@ -83,8 +83,10 @@ void PrivacySettingsTab::exportAllData() {
   success_->hide();
   showText(error_, {});
   auto built = buildFullDataExport(context_.store, at);
-  Status written = built ? writeFileAtomically(std::filesystem::path(utf8(file)), built->document)
-                         : Status(built.error());
+  // Mode 0600: every contact, note and draft is in it.
+  Status written =
+      built ? writeFileAtomically(std::filesystem::path(utf8(file)), built->document, 0600)
+            : Status(built.error());
   if (!written) {
     showText(error_, tr("The data could not be exported: %1").arg(qs(written.error().message)));
     return;

@@ -2,6 +2,7 @@
 
 #include "common/text.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <variant>
 
@@ -45,6 +46,56 @@ std::optional<std::string> geminiText(const Json& answer) {
   return textAt(answer, {"candidates", 0, "content", "parts", 0, "text"});
 }
 
+/// The length of the UTF-8 sequence that starts with `lead` (1 for a byte
+/// that starts none; the text has been checked to be UTF-8).
+std::size_t sequenceLength(unsigned char lead) {
+  if (lead >= 0xf0) return 4;
+  if (lead >= 0xe0) return 3;
+  if (lead >= 0xc0) return 2;
+  return 1;
+}
+
+/// `text` (UTF-8) as one readable line: see aiStatusError.
+std::string readableServerText(std::string_view text) {
+  std::string out;
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte == 0x1b && i + 1 < text.size() && (text[i + 1] == '[' || text[i + 1] == ']')) {
+      // A CSI sequence ends with a byte from '@' to '~'; an OSC one with BEL
+      // or ESC '\'. Either is dropped whole.
+      const bool osc = text[i + 1] == ']';
+      i += 2;
+      while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i++]);
+        if (osc ? (c == 0x07 || c == 0x1b) : (c >= 0x40 && c <= 0x7e)) {
+          if (osc && c == 0x1b && i < text.size() && text[i] == '\\') ++i;
+          break;
+        }
+      }
+      continue;
+    }
+    const std::size_t length = std::min(sequenceLength(byte), text.size() - i);
+    std::string_view character = text.substr(i, length);
+    i += length;
+    const bool c1 = length == 2 && byte == 0xc2 && static_cast<unsigned char>(character[1]) < 0xa0;
+    if (byte == '\n' || byte == '\r' || byte == '\t') {
+      if (out.empty() || out.back() == ' ') continue;
+      character = " ";
+    } else if (byte < 0x20 || byte == 0x7f || c1) {
+      continue;
+    }
+    if (characters == kMaxServerTextLength) {
+      out += "…";
+      break;
+    }
+    out += character;
+    ++characters;
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
 }  // namespace
 
 Error aiNotRegisteredError() {
@@ -64,11 +115,14 @@ Error aiStatusError(long status, std::string_view body) {
     return aiServerError("Authentication failed (401)", ErrorCode::permissionDenied);
   }
   // An empty body says nothing; the status number at least tells what happened.
-  if (!body.empty() && isValidUTF8(body)) return aiServerError(body);
+  if (!body.empty() && isValidUTF8(body)) {
+    std::string text = readableServerText(body);
+    if (!text.empty()) return aiServerError(text);
+  }
   return aiServerError("HTTP " + std::to_string(status));
 }
 
-Result<AIReply> readAIReply(std::string_view body) {
+Result<AIReply> readAIReply(std::string_view body, AIEndpointKind kind) {
   Json document;
   try {
     document = Json::parse(body);
@@ -84,7 +138,8 @@ Result<AIReply> readAIReply(std::string_view body) {
   }
   const auto data = document.find("data");
   const Json& answer = data != document.end() && data->is_object() ? *data : document;
-  reply.text = QM_TRY(extractReplyText(answer, reply.provider));
+  const bool namedShape = kind == AIEndpointKind::proxy;
+  reply.text = QM_TRY(extractReplyText(answer, namedShape ? reply.provider : std::nullopt));
   return reply;
 }
 

@@ -8,6 +8,7 @@
 
 #include "common/result.h"
 #include "drafting/completion_client.h"
+#include "settings/settings_enums.h"
 
 namespace qm {
 
@@ -32,15 +33,24 @@ Error aiServerError(std::string_view detail, ErrorCode code = ErrorCode::interna
 /// "Failed to parse AI response: " + `detail`.
 Error aiParseError(std::string_view detail);
 
+/// The longest server text an error carries, in characters.
+inline constexpr std::size_t kMaxServerTextLength = 300;
+
 /// The error for an answer with a status outside 200–299: "Authentication
 /// failed (401)" for 401, otherwise the body when it is UTF-8 text, else
-/// "HTTP " and the status.
+/// "HTTP " and the status. The body is shown and logged, so it is made
+/// readable first: line breaks and tabs become spaces, terminal escape
+/// sequences and other control characters are removed, and it is cut to
+/// `kMaxServerTextLength` characters (ending with "…").
 Error aiStatusError(long status, std::string_view body);
 
 /// Reads the body of a successful answer: a JSON object whose "data" member,
 /// when it is an object, is the answer (else the whole object is), and whose
-/// "provider" member, when it is text, names who answered.
-Result<AIReply> readAIReply(std::string_view body);
+/// "provider" member, when it is text, names who answered. The provider picks
+/// where the text is only for the AI proxy: a chat-completions server (or a
+/// gateway in front of one) may name any provider, and its answer is read by
+/// its shape.
+Result<AIReply> readAIReply(std::string_view body, AIEndpointKind kind);
 
 /// The reply text inside `answer`: its "text" member when that is text;
 /// otherwise the place the named provider puts it (Claude: content[0].text;

@@ -35,6 +35,24 @@ std::string companyKey(std::string_view name) {
   return lowercaseUnicode(trimmed(name, isBlankOrBreak));
 }
 
+/// `text` on one line: each line break (LF, CR or CR LF), with the blanks
+/// around it, becomes one space. A subject is a one-line header; a model that
+/// wraps it must not split the draft's subject in lists or in an .eml header.
+std::string oneLine(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] != '\n' && text[i] != '\r') {
+      out += text[i++];
+      continue;
+    }
+    while (!out.empty() && isBlank(out.back())) out.pop_back();
+    while (i < text.size() && isBlankOrBreak(text[i])) ++i;
+    out += ' ';
+  }
+  return out;
+}
+
 /// Where `label` (ASCII, lower case) first occurs in `text`, letter case aside.
 std::size_t findIgnoringCase(std::string_view text, std::string_view label) {
   const auto lower = [](char ch) {
@@ -122,7 +140,7 @@ std::string buildFollowUpPrompt(const FollowUpSubject& s, Tone tone, std::string
   lines.push_back("");
   lines.push_back("CONTACT:");
 
-  std::string contactLine = c.firstName + " " + c.lastName;
+  std::string contactLine = c.fullName();
   if (hasText(c.title)) contactLine += ", " + *c.title;
   contactLine += " at " + c.displayCompany();
   lines.push_back(std::move(contactLine));
@@ -224,6 +242,7 @@ FollowUpReply parseFollowUpReply(std::string_view reply, std::string_view contac
   std::string subject = header;
   if (const auto label = findIgnoringCase(header, "subject:"); label != std::string::npos)
     subject = std::string(trimmed(std::string_view(header).substr(label + 8), isBlankOrBreak));
+  subject = oneLine(subject);
   std::string body = join(separator + 1, lines.size());
   if (subject.empty()) subject = fallback;
   if (body.empty()) body = whole;

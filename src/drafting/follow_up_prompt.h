@@ -47,7 +47,8 @@ struct FollowUpReply {
 
 /// Splits `reply` at its first "---" line into a "SUBJECT:" header and a body;
 /// without one, or with an empty part, falls back to "Follow-up: " +
-/// `contactName` and the whole reply.
+/// `contactName` and the whole reply. The subject comes out on one line: a
+/// line break inside it (a header over two lines) becomes a space.
 FollowUpReply parseFollowUpReply(std::string_view reply, std::string_view contactName);
 
 }  // namespace qm

@@ -88,12 +88,15 @@ bool hasControlCharacters(std::string_view text) {
 /// `error` with every occurrence of `secret` replaced, so that a server that
 /// echoes the request's headers back cannot put the credential in front of
 /// the user or in the log.
-Error redacted(Error error, const std::optional<std::string>& secret) {
-  if (!secret || secret->empty()) return error;
-  std::string& text = error.message;
+std::string redacted(std::string text, const std::optional<std::string>& secret) {
+  if (!secret || secret->empty()) return text;
   for (auto at = text.find(*secret); at != std::string::npos; at = text.find(*secret, at)) {
     text.replace(at, secret->size(), "[credential]");
   }
+  return text;
+}
+Error redacted(Error error, const std::optional<std::string>& secret) {
+  error.message = redacted(std::move(error.message), secret);
   return error;
 }
 
@@ -105,6 +108,7 @@ struct Request {
   std::string body;
   std::optional<std::string> token;
   bool loopback = false;
+  AIEndpointKind kind = AIEndpointKind::proxy;
   /// Who answered when the reply does not say: a chat-completions server's model.
   std::optional<std::string> model;
 };
@@ -175,7 +179,7 @@ namespace {
 /// prompt.
 Result<AIReply> perform(const Request& request, const AIEndpointOptions& options,
                         const std::atomic<bool>& stopping) {
-  const auto& [task, host, url, body, token, loopback, model] = request;
+  const auto& [task, host, url, body, token, loopback, kind, model] = request;
   CurlHandle curl(curl_easy_init());
   if (!curl) return Error(ErrorCode::internal, "Cannot start a transfer");
 
@@ -230,8 +234,11 @@ Result<AIReply> perform(const Request& request, const AIEndpointOptions& options
     }
     if (code != CURLE_OK) return Error(ErrorCode::unavailable, curl_easy_strerror(code));
     if (status == 0) return aiServerError("Invalid response");
-    if (status < 200 || status > 299) return aiStatusError(status, transfer.body);
-    auto reply = QM_TRY(readAIReply(transfer.body));
+    // The credential goes before the body is cut to length, so that no
+    // part of it is left at the cut.
+    if (status < 200 || status > 299)
+      return aiStatusError(status, redacted(std::move(transfer.body), token));
+    auto reply = QM_TRY(readAIReply(transfer.body, kind));
     if (!reply.provider) reply.provider = request.model;
     return reply;
   }();
@@ -293,9 +300,13 @@ Result<Request> prepare(AppSettings& settings, KeychainStore& keychain, std::str
   std::optional<std::string> model;
   if (kind == AIEndpointKind::chatCompletions && !settings.aiModel().empty())
     model = settings.aiModel();
-  return Request{std::move(task),  std::move(host),
-                 std::move(url),   body.dump(-1, ' ', false, Json::error_handler_t::replace),
-                 std::move(token), loopback,
+  return Request{std::move(task),
+                 std::move(host),
+                 std::move(url),
+                 body.dump(-1, ' ', false, Json::error_handler_t::replace),
+                 std::move(token),
+                 loopback,
+                 kind,
                  std::move(model)};
 }
 

@@ -16,9 +16,14 @@ namespace {
 constexpr std::string_view kCRLF = "\r\n";
 /// RFC 5322 allows lines of up to 998 characters; "Subject: " takes 9.
 constexpr std::size_t kMaxPlainSubject = 998 - 9;
-/// Bytes of UTF-8 in one encoded word: 45 bytes are 60 Base64 characters,
-/// which with "=?UTF-8?B?" and "?=" make 72, under RFC 2047's limit of 75.
-constexpr std::size_t kEncodedWordBytes = 45;
+/// RFC 2047 limits a header line holding encoded words to 76 characters.
+/// "=?UTF-8?B?" and "?=" take 12 of them, and Base64 writes 3 bytes as 4.
+constexpr std::size_t encodedWordBytes(std::size_t lineStart) {
+  return (76 - lineStart - 12) / 4 * 3;
+}
+/// The first word follows "Subject: ", each later one a folding space.
+constexpr std::size_t kFirstEncodedWordBytes = encodedWordBytes(9);
+constexpr std::size_t kEncodedWordBytes = encodedWordBytes(1);
 
 bool isControl(unsigned char c) {
   return c < 0x20 || c == 0x7F;
@@ -75,7 +80,7 @@ std::string encodeSubject(std::string_view subject) {
     while (end < subject.size()) {
       const auto next =
           std::min(subject.size(), end + sequenceLength(static_cast<unsigned char>(subject[end])));
-      if (next - start > kEncodedWordBytes) break;
+      if (next - start > (start == 0 ? kFirstEncodedWordBytes : kEncodedWordBytes)) break;
       end = next;
     }
     if (!out.empty()) out += "\r\n ";

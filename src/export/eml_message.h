@@ -47,8 +47,9 @@ std::string formatAddress(std::string_view name, std::string_view address);
 
 /// The value of a Subject header: `subject` itself when it is printable ASCII
 /// that no reader could take for anything else, otherwise RFC 2047 encoded
-/// words ("=?UTF-8?B?…?=") of at most 75 characters, folded onto continuation
-/// lines, each holding whole UTF-8 characters.
+/// words ("=?UTF-8?B?…?=") folded onto continuation lines, each holding whole
+/// UTF-8 characters. Written after "Subject: ", no line of the header is
+/// longer than 76 characters.
 std::string encodeSubject(std::string_view subject);
 
 /// `date` as an e-mail Date value in the machine's time zone, with English

@@ -177,9 +177,14 @@ Result<std::string> xlsxContacts(const std::vector<Contact>& contacts) {
 
   SheetWriter w(sheet, dateFormat, scoreFormat);
   const lxw_col_t lastColumn = static_cast<lxw_col_t>(kGenericColumns.size() - 1);
-  w.check(worksheet_set_column(sheet, 0, lastColumn, 16, nullptr));
-  w.check(worksheet_set_column(sheet, 17, 17, 20, nullptr));          // Met At
-  w.check(worksheet_set_column(sheet, 23, lastColumn, 40, nullptr));  // the AI texts
+  // The column ranges of a sheet may not overlap (spreadsheet programs offer
+  // to "repair" such a file), so each width is set on its own range.
+  constexpr lxw_col_t kMetAt = 17;
+  constexpr lxw_col_t kFirstAIText = 23;
+  w.check(worksheet_set_column(sheet, 0, kMetAt - 1, 16, nullptr));
+  w.check(worksheet_set_column(sheet, kMetAt, kMetAt, 20, nullptr));
+  w.check(worksheet_set_column(sheet, kMetAt + 1, kFirstAIText - 1, 16, nullptr));
+  w.check(worksheet_set_column(sheet, kFirstAIText, lastColumn, 40, nullptr));
   worksheet_freeze_panes(sheet, 1, 0);
   for (lxw_col_t col = 0; col <= lastColumn; ++col) w.text(0, col, kGenericColumns[col], bold);
   w.check(worksheet_autofilter(sheet, 0, 0, static_cast<lxw_row_t>(contacts.size()), lastColumn));

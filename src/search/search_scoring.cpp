@@ -123,7 +123,9 @@ std::vector<std::string_view> splitAtBlanks(std::string_view text) {
 }
 
 std::vector<std::string> searchTokens(std::string_view query) {
-  const std::string folded = foldForSearch(query);
+  // Trimmed first, as the query is when its length is checked: a line break
+  // at either end (a pasted name) is not a blank and would stay in a token.
+  const std::string folded = foldForSearch(trimUnicodeWhitespace(query));
   std::vector<std::string> tokens;
   for (std::string_view word : splitAtBlanks(folded)) tokens.emplace_back(word);
   return tokens;

@@ -23,8 +23,9 @@ std::string foldForSearch(std::string_view text);
 /// accented letter typed as two code points is one).
 bool isSearchableQuery(std::string_view query);
 
-/// The words of a query: folded and split at blanks (spaces, tabs, no-break and
-/// ideographic spaces), without empty pieces.
+/// The words of a query: trimmed of white space and line breaks, folded and
+/// split at blanks (spaces, tabs, no-break and ideographic spaces), without
+/// empty pieces.
 std::vector<std::string> searchTokens(std::string_view query);
 
 /// `text` split at blanks, without empty pieces.

@@ -5,6 +5,7 @@
 #include <utility>
 #include <variant>
 
+#include "common/app_paths.h"
 #include "common/log.h"
 
 namespace qm {
@@ -227,6 +228,9 @@ Status AppSettings::setDefaultExportFormat(ExportFormat format) {
 
 std::string AppSettings::defaultExportFolder() const {
   return effective(descriptor(key::defaultExportFolder));
+}
+std::filesystem::path AppSettings::defaultExportFolderPath() const {
+  return expandHome(defaultExportFolder());
 }
 Status AppSettings::setDefaultExportFolder(std::string_view folder) {
   return set(key::defaultExportFolder, folder);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -69,6 +70,10 @@ class AppSettings {
   ExportFormat defaultExportFormat() const;
   Status setDefaultExportFormat(ExportFormat format);
   std::string defaultExportFolder() const;
+  /// The folder exports are proposed in, as the setting names it with a
+  /// leading "~" read as the home folder (`expandHome`); empty when unset.
+  /// Every place that writes into the export folder asks this.
+  std::filesystem::path defaultExportFolderPath() const;
   Status setDefaultExportFolder(std::string_view folder);
   bool preferOnDeviceAI() const;
   Status setPreferOnDeviceAI(bool prefer);

@@ -102,7 +102,7 @@ TEST_F(ExportSheetTest, WritesTheChosenFormatAndScopeWhereTheDialogSays) {
   ASSERT_TRUE(sheet.isVisible());
   EXPECT_EQ(sheet.windowTitle(), "Export Contacts");
   EXPECT_EQ(sheet.formatBox()->count(), 6);
-  EXPECT_EQ(sheet.formatBox()->currentText(), "CSV (HubSpot)");
+  EXPECT_EQ(sheet.formatBox()->currentText(), "HubSpot CSV");
   EXPECT_EQ(sheet.scopeBox()->currentText(), "All Contacts");
   EXPECT_EQ(sheet.countLabel()->text(), "14 contacts will be exported");
   sheet.scopeBox()->setCurrentText("Met Only");
@@ -171,7 +171,7 @@ TEST_F(ExportSheetTest, AFailedOrCancelledSaveKeepsTheSheetOpen) {
   answerSaveDialog(sheet, desktop::qs((notAFolder / "out.csv").string()));
   window.exportContacts();
   ASSERT_TRUE(sheet.isVisible());
-  EXPECT_EQ(sheet.formatBox()->currentText(), "CSV (Generic)") << "the format setting's default";
+  EXPECT_EQ(sheet.formatBox()->currentText(), "Generic CSV") << "the format setting's default";
   sheet.exportButton()->click();
   EXPECT_TRUE(sheet.isVisible());
   EXPECT_TRUE(sheet.errorLabel()->isVisible());

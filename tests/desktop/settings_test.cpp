@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 
 #include "app/mcp_http_session.h"
 #include "desktop/appearance.h"
+#include "desktop/draft_editor.h"
 #include "desktop/settings_page.h"
 #include "desktop/settings_window.h"
 #include "desktop/tray_icon.h"
@@ -157,6 +159,18 @@ TEST_F(SettingsTest, TheAiTabLogsInAndItsTestShowsWhatTheEndpointAnswered) {
 
 TEST_F(SettingsTest, ExportAllDataWritesEveryRecordAndSaysSoForAMoment) {
   demoData(3);
+  // "~/…" in the export folder setting is the home folder, here as for every
+  // export the window proposes (the draft editor and the drafts list too).
+  const QByteArray realHome = qgetenv("HOME");
+  qputenv("HOME", QByteArray::fromStdString(outDir.path().string()));
+  struct RestoreHome {
+    QByteArray home;
+    ~RestoreHome() { qputenv("HOME", home); }
+  } restoreHome{realHome};
+  ASSERT_EQ(cli({"settings", "set", "defaultExportFolder", "~/exports"}).exitCode, 0);
+  const std::filesystem::path exports = outDir.path() / "exports";
+  EXPECT_EQ(desktop::exportFolder(context()).toStdString(), exports.string());
+
   auto window = open(SettingsWindow::Tab::privacy);
   auto* tab = static_cast<desktop::PrivacySettingsTab*>(window->page(SettingsWindow::Tab::privacy));
   QString proposed;
@@ -170,7 +184,11 @@ TEST_F(SettingsTest, ExportAllDataWritesEveryRecordAndSaysSoForAMoment) {
   QTest::mouseClick(tab->exportButton(), Qt::LeftButton);
   EXPECT_TRUE(proposed.endsWith(".json") && proposed.contains("Quillmere_Export_"))
       << proposed.toStdString();
+  EXPECT_EQ(QFileInfo(proposed).path().toStdString(), exports.string());
   ASSERT_TRUE(std::filesystem::exists(file));
+  // Every contact, note and draft: for the owner's eyes only.
+  EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   std::ifstream in(file);
   const auto document = nlohmann::json::parse(in, nullptr, false);
   ASSERT_TRUE(document.is_object());

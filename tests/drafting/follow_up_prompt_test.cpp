@@ -101,6 +101,15 @@ TEST_F(FollowUpPromptTest, WritesWhatTheRecordsHold) {
   EXPECT_THAT(prompt(Tone::neutral, "fr_FR"), HasSubstr("\nMet: 14 mars 2025\n"));
 }
 
+TEST_F(FollowUpPromptTest, TheContactLineNamesTheContactByItsFullName) {
+  contact.lastName = "";
+  contact.company = "Acme";
+  EXPECT_THAT(linesOf(prompt()), ::testing::Contains("Ada at Acme"));
+  contact.firstName = " ";
+  contact.lastName = "Byron";
+  EXPECT_THAT(linesOf(prompt()), ::testing::Contains("Byron at Acme"));
+}
+
 TEST_F(FollowUpPromptTest, AnEmptyCompanyMatchesNoOpportunity) {
   contact.company = " ";
   opportunities = {Opportunity::create("Blank", "", event.id)};
@@ -130,6 +139,9 @@ TEST(ParseFollowUpReply, SplitsSubjectAndBodyWithItsFallbacks) {
       {"SUBJECT:\n---\n", {"Follow-up: Ada Byron", "SUBJECT:\n---"}},
       {"A header without label\n---\nBody", {"A header without label", "Body"}},
       {"Größe SUBJECT: Ümlaut café\n---\nx", {"Ümlaut café", "x"}},
+      // A subject wrapped over lines, with CR LF or LF, stays one header line.
+      {"SUBJECT: Pumps \r\n  at Hannover\r\n---\nBody", {"Pumps at Hannover", "Body"}},
+      {"Pumps\n\nat Hannover\n---\nBody", {"Pumps at Hannover", "Body"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reply);

@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/log.h"
+#include "drafting/ai_reply_text.h"
 #include "settings/app_settings.h"
 #include "settings/keychain_store.h"
 #include "settings/user_defaults.h"
@@ -222,6 +223,36 @@ TEST_F(MacProxyServiceTest, ChatCompletionsServerOnThisComputerNeedsNoCredential
   keychain_.save(kAIEndpointTokenKey, kToken);  // read again for the next request
   ASSERT_OK(ask(*service));
   EXPECT_EQ(local.requests().at(1).headers["authorization"], std::string("Bearer ") + kToken);
+
+  // A gateway in front of the server may name whichever provider it chose:
+  // the answer is still read by its shape, never refused as "Unknown provider".
+  local.setReply({200, R"({"provider":"Fireworks","choices":[{"message":{"content":"Via gw"}}]})"});
+  reply = ask(*service);
+  ASSERT_OK(reply);
+  EXPECT_EQ(reply->text, "Via gw");
+  EXPECT_EQ(reply->provider, "Fireworks");
+}
+
+// An error page is shown to the user and logged: it reaches neither as a
+// megabyte of text nor with the escape sequences that would drive a terminal.
+TEST_F(MacProxyServiceTest, AServerErrorIsShownAsOneShortReadableLine) {
+  test::LogCapture log(log::proxy());
+  keychain_.save(kAIEndpointTokenKey, kToken);
+  auto service = makeService();
+  const std::string words = "Model overloaded retry later ";
+  https_.setReply({502, "\x1b[31mModel\x1b[0m overloaded\r\n\tretry\x07 later \x1b]0;pwned\x07" +
+                            std::string(4 << 20, 'x')});
+
+  const std::string readable = words + std::string(kMaxServerTextLength - words.size(), 'x') + "…";
+  EXPECT_THAT(ask(*service), IsError(ErrorCode::internal, "Proxy server error: " + readable));
+  const std::string text = log.text();
+  EXPECT_THAT(text, HasSubstr(readable));
+  EXPECT_LT(text.size(), 2 * kMaxServerTextLength);
+  EXPECT_EQ(text.find('\x1b'), std::string::npos);
+
+  // Nothing readable left: the status tells instead.
+  https_.setReply({502, "\x1b[2J\r\n"});
+  EXPECT_THAT(ask(*service), IsError(ErrorCode::internal, "Proxy server error: HTTP 502"));
 }
 
 TEST_F(MacProxyServiceTest, SendsNothingWithoutCredentialOrTrust) {

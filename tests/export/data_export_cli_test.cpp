@@ -8,6 +8,8 @@
 #include "app/control_client.h"
 #include "common/app_paths.h"
 #include "common/atomic_file.h"
+#include "settings/app_settings.h"
+#include "settings/user_defaults.h"
 #include "store/contact.h"
 #include "store/event.h"
 #include "store/follow_up_draft.h"
@@ -70,6 +72,31 @@ TEST_F(DataExportCli, DraftsAsEmlFiles) {
   EXPECT_NE(failed.exitCode, 0);
   EXPECT_THAT(failed.err, StartsWith("Failed to save: "));
   EXPECT_EQ(std::count(failed.err.begin(), failed.err.end(), '\n'), 1);
+}
+
+// "~/…" in the export folder setting is the home folder, for the drafts and
+// the data export as for the contact exports.
+TEST_F(DataExportCli, TheExportFolderSettingMayStartWithTheHomeFolder) {
+  ASSERT_OK(paths.createFolders());
+  UserDefaults defaults(paths.defaultsFile());
+  ASSERT_OK(AppSettings(defaults).setDefaultExportFolder("~/exports"));
+  const fs::path folder = home / "exports";
+  fs::create_directory(folder);
+
+  auto eml = cli(home.path(), {"export", "eml", draft.id.str()});
+  EXPECT_EQ(eml.exitCode, 0) << eml.err;
+  EXPECT_EQ(eml.out,
+            "Wrote " + (folder / "Øystein Nguyễn — Grüße- next steps.eml").string() + "\n");
+  auto drafts = cli(home.path(), {"export", "eml", "--event", "web summit"});
+  EXPECT_EQ(drafts.exitCode, 0) << drafts.err;
+  EXPECT_THAT(drafts.out, HasSubstr("Exported 1 draft as .eml to " + folder.string()));
+  auto all = cli(home.path(), {"export", "all"});
+  EXPECT_EQ(all.exitCode, 0) << all.err;
+  EXPECT_THAT(all.out, StartsWith("Wrote " + (folder / "Quillmere_Export_").string()));
+
+  std::size_t written = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) written += entry.is_regular_file();
+  EXPECT_EQ(written, 3u);
 }
 
 TEST_F(DataExportCli, ExportAllThenRestoreElsewhere) {

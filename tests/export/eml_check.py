@@ -1,5 +1,6 @@
 """Reads .eml files with Python's e-mail package and compares each decoded
-subject and HTML body with what the test expects. Usage: eml_check.py EXPECTED_JSON
+subject and HTML body with what the test expects, and the length of each
+header line that holds an encoded word. Usage: eml_check.py EXPECTED_JSON
 (a list of {"file", "subject", "html"}). Exit status 1 on the first mismatch."""
 import email
 import email.policy
@@ -11,7 +12,12 @@ with open(sys.argv[1], encoding="utf-8") as f:
 
 for case in expected:
     with open(case["file"], "rb") as f:
-        message = email.message_from_bytes(f.read(), policy=email.policy.default)
+        raw = f.read()
+    message = email.message_from_bytes(raw, policy=email.policy.default)
+    # RFC 2047: a header line holding an encoded word is at most 76 characters.
+    for line in raw.split(b"\r\n\r\n", 1)[0].split(b"\r\n"):
+        if b"=?" in line and len(line) > 76:
+            sys.exit(f"{case['file']}: header line of {len(line)} characters: {line!r}")
     if message.defects:
         sys.exit(f"{case['file']}: defects {message.defects}")
     subject = str(message["subject"])

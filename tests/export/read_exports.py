@@ -4,7 +4,8 @@ as JSON, for the export reader tests.
 
     read_exports.py csv FILE     rows of fields (Python's csv module)
     read_exports.py vcard FILE   one object per card (vobject)
-    read_exports.py xlsx FILE    rows of [type, value] cells (openpyxl)
+    read_exports.py xlsx FILE    rows of [type, value] cells (openpyxl) and
+                                 the sheet's column ranges (zipfile)
 
 Exits 3 with a message when the library is not installed.
 """
@@ -71,7 +72,20 @@ def read_xlsx(path):
             else:
                 cells.append([cell.data_type, value])
         rows.append(cells)
-    return {"sheet": sheet.title, "freeze": sheet.freeze_panes, "rows": rows}
+    return {"sheet": sheet.title, "freeze": sheet.freeze_panes, "rows": rows,
+            "cols": column_ranges(path)}
+
+
+def column_ranges(path):
+    """The sheet's <col min max width> declarations as written, in order
+    (openpyxl merges them on reading, so the XML itself is read)."""
+    import xml.etree.ElementTree as ET
+    import zipfile
+    ns = "{http://schemas.openxmlformats.org/spreadsheetml/2006/main}"
+    with zipfile.ZipFile(path) as z:
+        root = ET.fromstring(z.read("xl/worksheets/sheet1.xml"))
+    return [[int(c.get("min")), int(c.get("max")), float(c.get("width"))]
+            for c in root.iter(ns + "col")]
 
 
 def main():

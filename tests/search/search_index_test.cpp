@@ -2,6 +2,8 @@
 // and that it always agrees with the plain scan.
 #include <gmock/gmock.h>
 
+#include <functional>
+#include <map>
 #include <set>
 
 #include "search/reference_search.h"
@@ -160,6 +162,91 @@ TEST_F(SearchIndexTest, OrdersHitsByScoreKeepingTheFoundOrderOfEqualScores) {
   EXPECT_THAT(contacts,
               ElementsAre(Field(&SearchResult::score, 6.0), Field(&SearchResult::score, 6.0),
                           Field(&SearchResult::score, 4.5), Field(&SearchResult::score, 1.0)));
+}
+
+// The index and the plain scan read the same field list, so their agreement
+// says nothing about the weights. These scores are worked out by hand from the
+// ranking rule: the query word as a field's whole text or as one of its words
+// scores 2 × the field's weight, as the start of the text or of a word 1.5 ×.
+TEST_F(SearchIndexTest, EachFieldCountsWithTheWeightOfTheRankingRule) {
+  Event expo = addEvent(*store, "Expo", "Quokka Hall");  // location 2 × 2
+  addEvent(*store, "Quokka");                            // name 3 × 2
+  auto contact = [&](std::string first, std::string last, std::string company,
+                     const std::function<void(Contact&)>& edit = {}) {
+    Contact c = addContact(*store, expo, std::move(first), std::move(last), std::move(company));
+    if (edit) edit(c);
+    EXPECT_OK(store->update(c));
+    return c;
+  };
+  contact("Quokka", "Fn", "");                                          // first name 3 × 2
+  Contact byLast = contact("Ln", "Quokka", "");                         // last name 3 × 2
+  Contact byCompany = contact("Co", "One", "Quokka");                   // company 2 × 2
+  contact("Title", "One", "", [](Contact& c) { c.title = "Quokka"; });  // 2 × 2
+  contact("Email", "One", "", [](Contact& c) { c.email = "quokka@zoo.example"; });  // 1.5 × 1.5
+  contact("Phone", "One", "", [](Contact& c) { c.phone = "quokka"; });              // 1.5 × 2
+  contact("City", "One", "", [](Contact& c) { c.city = "Quokka"; });                // 1 × 2
+  contact("Country", "One", "", [](Contact& c) { c.country = "Quokka"; });          // 1 × 2
+  contact("Industry", "One", "Ind Co",
+          [](Contact& c) { c.companyIndustry = "Quokka"; });                      // 1.5 × 2
+  contact("Delegation", "One", "", [](Contact& c) { c.delegation = "Quokka"; });  // 1 × 2
+  contact("Booth", "One", "", [](Contact& c) { c.boothNumber = "quokka"; });      // 1 × 2
+  contact("Why", "One", "", [](Contact& c) { c.whyMeet = "Meet the quokka"; });   // 0.5 × 2
+  contact("Summary", "One", "", [](Contact& c) { c.aiSummary = "A quokka"; });    // 0.5 × 2
+  addNote(*store, contact("Note", "One", ""), "saw quokkas");                     // 0.5 × 1.5
+  // Company texts count for the company only, never for the contact.
+  contact("About", "One", "Sum Co", [](Contact& c) { c.companySummary = "quokka"; });
+  contact("Site", "One", "Web Co", [](Contact& c) { c.companyWebsite = "quokka.example"; });
+
+  Opportunity title = addOpportunity(*store, expo, "Quokka");  // title 3 × 2
+  Opportunity company = addOpportunity(*store, expo, "By company");
+  company.companyName = "Quokkas Ltd";  // 2 × 1.5
+  Opportunity stage = addOpportunity(*store, expo, "By stage");
+  stage.stage = "Quokka";  // 2 × 2
+  Opportunity next = addOpportunity(*store, expo, "By next step");
+  next.nextStep = "Call the quokka";  // 1 × 2
+  Opportunity notes = addOpportunity(*store, expo, "By notes");
+  notes.notes = "quokka";  // 0.5 × 2
+  for (const Opportunity& o : {title, company, stage, next, notes}) ASSERT_OK(store->update(o));
+
+  addDraft(*store, std::nullopt, "Quokka");                         // subject 3 × 2
+  addDraft(*store, byLast, "To the last name");                     // contact's full name 2 × 2
+  addDraft(*store, byCompany, "To the company");                    // contact's company 1.5 × 2
+  addDraft(*store, std::nullopt, "By body", "Dear quokka, hello");  // body 0.5 × 1.5
+
+  auto results = search("quokka");
+  auto scores = [&](Category category) {
+    std::map<std::string, double> out;
+    for (const auto& hit : results[category]) out[hit.primaryText] = hit.score;
+    return out;
+  };
+  EXPECT_EQ(scores(Category::contacts), (std::map<std::string, double>{
+                                            {"Quokka Fn", 6},
+                                            {"Ln Quokka", 6},
+                                            {"Co One", 4},
+                                            {"Title One", 4},
+                                            {"Email One", 2.25},
+                                            {"Phone One", 3},
+                                            {"City One", 2},
+                                            {"Country One", 2},
+                                            {"Industry One", 3},
+                                            {"Delegation One", 2},
+                                            {"Booth One", 2},
+                                            {"Why One", 1},
+                                            {"Summary One", 1},
+                                            {"Note One", 0.75},
+                                        }));
+  EXPECT_EQ(scores(Category::companies),
+            (std::map<std::string, double>{
+                {"Quokka", 6}, {"Ind Co", 4}, {"Sum Co", 1}, {"Web Co", 1.5}}));
+  EXPECT_EQ(scores(Category::opportunities), (std::map<std::string, double>{{"Quokka", 6},
+                                                                            {"By company", 3},
+                                                                            {"By stage", 4},
+                                                                            {"By next step", 2},
+                                                                            {"By notes", 1}}));
+  EXPECT_EQ(scores(Category::drafts),
+            (std::map<std::string, double>{
+                {"Quokka", 6}, {"To the last name", 4}, {"To the company", 3}, {"By body", 0.75}}));
+  EXPECT_EQ(scores(Category::events), (std::map<std::string, double>{{"Quokka", 6}, {"Expo", 4}}));
 }
 
 TEST_F(SearchIndexTest, FollowsInsertsUpdatesAndDeletesBetweenSearches) {

@@ -58,6 +58,10 @@ TEST(SearchScoring, SplitsQueriesAndTextsAtBlanksOnly) {
   EXPECT_THAT(searchTokens("田中\u3000太郎"), ElementsAre("田中", "太郎"));
   EXPECT_THAT(searchTokens(" Ada\t\u00A0LOVELACE  "), ElementsAre("ada", "lovelace"));
   EXPECT_THAT(searchTokens("jean-luc o'neil"), ElementsAre("jean-luc", "o'neil"));
+  // Line breaks at either end are trimmed off before the split.
+  EXPECT_THAT(searchTokens("jo\n"), ElementsAre("jo"));
+  EXPECT_THAT(searchTokens("\r\nada lovelace\u2028"), ElementsAre("ada", "lovelace"));
+  EXPECT_THAT(score({{"Jo", 3}}, "jo\n"), Optional(6.0));
   EXPECT_THAT(score({{"hall\u3000four", 1}}, "four"), Optional(2.0));
   EXPECT_THAT(score({{"acme-robotics", 1}}, "robotics"), Optional(1.0));
 }

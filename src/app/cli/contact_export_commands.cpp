@@ -12,6 +12,7 @@
 #include "app/cli/cli_context.h"
 #include "app/cli/event_argument.h"
 #include "app/cli/export_commands.h"
+#include "common/app_paths.h"
 #include "common/atomic_file.h"
 #include "export/contact_export.h"
 #include "settings/app_settings.h"
@@ -32,15 +33,6 @@ struct ContactExportRequest {
   bool vcard3 = false;
 };
 
-/// A leading "~" or "~/" stands for the home folder, as in a shell.
-fs::path expandHome(const std::string& path) {
-  const char* home = std::getenv("HOME");
-  if (!home || path.empty() || path[0] != '~') return path;
-  if (path.size() == 1) return home;
-  if (path[1] == '/') return fs::path(home) / path.substr(2);
-  return path;
-}
-
 /// Where the export goes: -o FILE, or the proposed name inside -o DIR, inside
 /// the export folder setting, or else inside the current folder.
 fs::path destination(CliContext& context, const ContactExportRequest& request,
@@ -51,9 +43,9 @@ fs::path destination(CliContext& context, const ContactExportRequest& request,
     return fs::is_directory(output, ignored) ? output / proposedName : output;
   }
   UserDefaults defaults(context.paths.defaultsFile());
-  const std::string folder = AppSettings(defaults).defaultExportFolder();
+  const fs::path folder = AppSettings(defaults).defaultExportFolderPath();
   if (folder.empty()) return fs::path(proposedName);
-  return expandHome(folder) / proposedName;
+  return folder / proposedName;
 }
 
 int runContactExport(CliContext& context, ExportFormat format,

@@ -35,8 +35,8 @@ struct EmlOptionsCli {
 fs::path defaultFolder(CliContext& context) {
   UserDefaults defaults(context.paths.defaultsFile());
   AppSettings settings(defaults);
-  const auto folder = settings.defaultExportFolder();
-  return folder.empty() ? fs::current_path() : fs::path(folder);
+  const fs::path folder = settings.defaultExportFolderPath();
+  return folder.empty() ? fs::current_path() : folder;
 }
 
 EmlOptions messageOptions(CliContext& context) {

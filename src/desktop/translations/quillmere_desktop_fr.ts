@@ -1904,6 +1904,22 @@
     <context>
         <name>qm::desktop::ExportSheet</name>
         <message>
+            <source>Generic CSV</source>
+            <translation>CSV générique</translation>
+        </message>
+        <message>
+            <source>HubSpot CSV</source>
+            <translation>CSV HubSpot</translation>
+        </message>
+        <message>
+            <source>Salesforce CSV</source>
+            <translation>CSV Salesforce</translation>
+        </message>
+        <message>
+            <source>Pipedrive CSV</source>
+            <translation>CSV Pipedrive</translation>
+        </message>
+        <message>
             <source>Excel workbooks (*.xlsx)</source>
             <translation>Classeurs Excel (*.xlsx)</translation>
         </message>
