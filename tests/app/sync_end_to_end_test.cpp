@@ -2,9 +2,6 @@
 // and the phone simulator over the real peer link.
 #include <gmock/gmock.h>
 #include <signal.h>
-#include <sqlite3.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -19,8 +16,10 @@
 #include "store/opportunity.h"
 #include "store/saved_report.h"
 #include "store/store.h"
+#include "support/refused_writes.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
+#include "support/unix_socket.h"
 #include "sync/delta_journal.h"
 #include "sync/record_payloads.h"
 #include "sync/sync_test_records.h"
@@ -165,13 +164,8 @@ TEST_F(SyncEndToEndTest, AnImportSaysWhichEventsFailedAndALeftImportDoesNotLockT
   ASSERT_TRUE(eventually([&] { return pairingStatus()["state"] == "paired"; }));
 
   // The store refuses the first event, as a full disk would.
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(paths.storeFile().c_str(), &db), SQLITE_OK);
-  const std::string refuse = "CREATE TRIGGER refuse BEFORE INSERT ON \"Event\" WHEN NEW.name = '" +
-                             name(0) +
-                             "' BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END";
-  ASSERT_EQ(sqlite3_exec(db, refuse.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(db);
+  ASSERT_TRUE(test::refuseWrites(paths.storeFile(), "Event", "database or disk is full", {"INSERT"},
+                                 "NEW.name = '" + name(0) + "'"));
   auto imported = cli({"import", id(0), id(1)});
   EXPECT_EQ(imported.exitCode, 1) << imported.out;
   EXPECT_THAT(imported.out, HasSubstr("Imported 1 event: " + name(1)));
@@ -181,13 +175,8 @@ TEST_F(SyncEndToEndTest, AnImportSaysWhichEventsFailedAndALeftImportDoesNotLockT
 
   // A client asks for an event the phone does not have, then goes away: its
   // import ends with it, and the next one starts at once.
-  const int client = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const std::string socketPath = paths.controlSocket().string();
-  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
-  std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
-  ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const int client = test::connectUnixSocket(paths.controlSocket());
+  ASSERT_GE(client, 0);
   const std::string request =
       nlohmann::json{{"command", "events.import"}, {"ids", {Uuid::random().str()}}}.dump() + "\n";
   ASSERT_EQ(::write(client, request.data(), request.size()), static_cast<ssize_t>(request.size()));

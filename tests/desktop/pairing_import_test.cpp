@@ -2,8 +2,6 @@
 // phone simulator: the code the window draws pairs the phone, and the sheet
 // brings the phone's events into the store or says why it cannot.
 
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QLabel>
@@ -21,6 +19,7 @@
 #include "pairing/qr_code.h"
 #include "store/contact.h"
 #include "store/event.h"
+#include "support/unix_socket.h"
 
 namespace qm::test {
 namespace {
@@ -164,13 +163,8 @@ TEST_F(PairingImportTest, ImportSheetImportsTheCheckedEventsAndMarksThoseAlready
 TEST_F(PairingImportTest, ClosingTheImportSheetEndsTheImportSoTheNextStartsAtOnce) {
   ASSERT_NO_FATAL_FAILURE(connectPhone());
   // An import that never ends: the phone has no such event.
-  const int client = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const std::string socketPath = paths.controlSocket().string();
-  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
-  std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
-  ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const int client = test::connectUnixSocket(paths.controlSocket());
+  ASSERT_GE(client, 0);
   const std::string request =
       nlohmann::json{{"command", "events.import"}, {"ids", {Uuid::random().str()}}}.dump() + "\n";
   ASSERT_EQ(::write(client, request.data(), request.size()), static_cast<ssize_t>(request.size()));

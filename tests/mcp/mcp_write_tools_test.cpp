@@ -3,11 +3,8 @@
 #include <string>
 #include <tuple>
 
-// Only to make the store refuse writes (a trigger added through a second
-// connection); the SQLite library comes with the store's.
-#include <sqlite3.h>
-
 #include "mcp_fixture.h"
+#include "support/refused_writes.h"
 
 namespace qm::mcp {
 namespace {
@@ -35,18 +32,7 @@ class WriteToolsTest : public ToolTest {
 
   /// Makes every insert and update of `table` fail with `message`.
   void refuseWrites(const std::string& table, const std::string& message) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(storeFile().c_str(), &db), SQLITE_OK);
-    std::string sql;
-    for (const char* op : {"INSERT", "UPDATE"})
-      sql += std::string("CREATE TRIGGER refuse_") + op + "_" + table + " BEFORE " + op + " ON \"" +
-             table + "\" BEGIN SELECT RAISE(ABORT, '" + message + "'); END;";
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-    const std::string text = error ? error : "";
-    sqlite3_free(error);
-    sqlite3_close(db);
-    ASSERT_EQ(rc, SQLITE_OK) << text;
+    ASSERT_TRUE(test::refuseWrites(storeFile(), table, message, {"INSERT", "UPDATE"}));
   }
 
   Event event_ = add(Event::create("Expo"));

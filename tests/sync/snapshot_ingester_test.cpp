@@ -4,7 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 #include "store/relationships.h"
 #include "store/store_test_support.h"
 #include "support/log_capture.h"
+#include "support/refused_writes.h"
 #include "sync/sync_test_records.h"
 
 namespace qm {
@@ -34,16 +34,7 @@ class SnapshotIngesterTest : public test::StoreFixture {
   /// Makes the store file refuse every insert into `table` with `message`, as a
   /// full or failing disk would.
   void refuseInserts(const std::string& table, const std::string& message) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(storePath().c_str(), &db), SQLITE_OK);
-    const std::string sql = "CREATE TRIGGER refuse_" + table + " BEFORE INSERT ON \"" + table +
-                            "\" BEGIN SELECT RAISE(ABORT, '" + message + "'); END;";
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-    const std::string text = error ? error : "";
-    sqlite3_free(error);
-    sqlite3_close(db);
-    ASSERT_EQ(rc, SQLITE_OK) << text;
+    ASSERT_TRUE(test::refuseWrites(storePath(), table, message));
   }
   std::vector<Contact> storedContacts() {
     auto contacts = contactsOf(*store, event_.id);

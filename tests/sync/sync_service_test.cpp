@@ -4,7 +4,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <set>
@@ -22,6 +21,7 @@
 #include "support/desktop_services.h"
 #include "support/log_capture.h"
 #include "support/posted_tasks.h"
+#include "support/refused_writes.h"
 #include "sync/phone_channel.h"
 #include "sync/record_payloads.h"
 #include "sync/sync_test_records.h"
@@ -106,12 +106,8 @@ class SyncServiceTest : public test::StoreFixture {
   }
   /// The store refuses to write the event named `name`, as a full disk would.
   void refuseEvent(const std::string& name) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(storePath().c_str(), &db), SQLITE_OK);
-    const std::string sql = "CREATE TRIGGER refuse BEFORE INSERT ON \"Event\" WHEN NEW.name = '" +
-                            name + "' BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END";
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
+    ASSERT_TRUE(test::refuseWrites(storePath(), "Event", "database or disk is full", {"INSERT"},
+                                   "NEW.name = '" + name + "'"));
   }
 
   test::DesktopServices desktop_{dir.path()};
