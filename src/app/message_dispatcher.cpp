@@ -14,7 +14,7 @@ void MessageDispatcher::remove(SyncMessageType type) {
   handlers_.erase(type);
 }
 
-void MessageDispatcher::dispatch(const CheckedMessage& message) const {
+void MessageDispatcher::dispatch(CheckedMessage message) const {
   const SyncEnvelope& envelope = message.envelope;
   auto found = handlers_.find(envelope.type);
   if (found == handlers_.end()) {

@@ -12,7 +12,8 @@ namespace qm {
 /// type. A type nobody handles is logged and dropped.
 class MessageDispatcher {
  public:
-  using Handler = std::function<void(const CheckedMessage& message)>;
+  /// May take the message's envelope (move it away): a message has one handler.
+  using Handler = std::function<void(CheckedMessage& message)>;
 
   /// Makes `handler` the handler of `type`; a type has at most one handler, so
   /// a second registration replaces the first (and says so in the log).
@@ -20,7 +21,7 @@ class MessageDispatcher {
   /// Forgets the handler of `type`.
   void remove(SyncMessageType type);
   /// Calls the handler of the message's type, or logs that none handles it.
-  void dispatch(const CheckedMessage& message) const;
+  void dispatch(CheckedMessage message) const;
 
  private:
   std::map<SyncMessageType, Handler> handlers_;

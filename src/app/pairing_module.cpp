@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
+#include <system_error>
+#include <thread>
 
 #include "app/application.h"
 #include "app/control_server.h"
@@ -22,6 +24,10 @@ constexpr std::uint16_t kDefaultPeerPort = 23817;
 constexpr int kDefaultPairingSeconds = 300;
 // A day: beyond that a waiting `quillmere pair` is surely forgotten.
 constexpr int kLongestPairingSeconds = 86'400;
+// Frames at least this large (event snapshots) are decoded and their tag
+// checked on a thread of their own: tens of megabytes take a few hundred
+// milliseconds, which the loop spends answering the window and the CLI.
+constexpr std::size_t kCheckOffLoopBytes = 1 << 20;
 
 Result<std::uint16_t> peerPortFromEnvironment() {
   const char* text = std::getenv("QUILLMERE_PEER_PORT");
@@ -42,13 +48,26 @@ struct PairingModule::Waiting {
   std::unique_ptr<asio::steady_timer> timeout;
 };
 
-PairingModule::PairingModule(CompanionContext context) : context_(context) {}
+struct PairingModule::Checking {
+  std::thread thread;
+};
+
+PairingModule::PairingModule(CompanionContext context)
+    : context_(context), alive_(std::make_shared<PairingModule*>(this)) {}
 
 PairingModule::~PairingModule() {
   stop();
 }
 
 void PairingModule::stop() {
+  // A frame being checked is dropped with the frames after it, as frames still
+  // on the way are when the link closes; its posted outcome finds nobody.
+  if (checking_) {
+    checking_->thread.join();
+    checking_.reset();
+  }
+  heldFrames_.clear();
+  alive_ = std::make_shared<PairingModule*>(this);
   for (auto& waiting : waiting_) waiting->reply->fail("Quillmere is stopping");
   waiting_.clear();
   if (service_) context_.messages.remove(SyncMessageType::pairHandshake);
@@ -76,7 +95,7 @@ Status PairingModule::start() {
   changedSubscription_ = service_->changed().subscribe([this] { changed(); });
   // Handshakes are the pairing service's while a phone is being paired; once
   // one is paired (anyone may send one, even under its name) they change nothing.
-  context_.messages.handle(SyncMessageType::pairHandshake, [this](const CheckedMessage& message) {
+  context_.messages.handle(SyncMessageType::pairHandshake, [this](CheckedMessage& message) {
     auto handshake = message.envelope.decodePayload<PairHandshakePayload>();
     log::pairing().error("Ignored a pair.handshake from {} while {}",
                          handshake ? handshake->iPhoneDisplayName : std::string("the phone"),
@@ -94,9 +113,51 @@ void PairingModule::addStatus(nlohmann::json& status) const {
 }
 
 void PairingModule::received(const std::string& bytes) {
-  auto message = checkIncomingMessage(bytes, service_->bondSecret());
-  if (!message) return;  // logged
-  context_.messages.dispatch(*message);
+  if (checking_) {
+    heldFrames_.push_back(bytes);
+    return;
+  }
+  if (bytes.size() < kCheckOffLoopBytes)
+    return checked(checkIncomingMessage(bytes, service_->bondSecret()));
+  check(bytes);
+}
+
+void PairingModule::check(std::string frame) {
+  if (frame.size() < kCheckOffLoopBytes)
+    return checked(checkIncomingMessage(frame, service_->bondSecret()));
+  // The secret as it is now, by value: the thread reads nothing of the loop's.
+  const BondSecret bond = service_->bondSecret();
+  std::optional<std::vector<std::uint8_t>> secret;
+  if (bond) secret.emplace(bond->begin(), bond->end());
+  auto held = std::make_shared<std::string>(std::move(frame));
+  auto work = [held, secret, &io = context_.io, alive = std::weak_ptr<PairingModule*>(alive_)] {
+    auto message = std::make_shared<std::optional<CheckedMessage>>(checkIncomingMessage(
+        *held, secret ? BondSecret(std::span<const std::uint8_t>(*secret)) : std::nullopt));
+    std::string().swap(*held);  // freed here, not on the loop
+    asio::post(io, [alive, message] {
+      if (auto self = alive.lock()) (*self)->checked(std::move(*message));
+    });
+  };
+  try {
+    checking_ = std::make_unique<Checking>(Checking{std::thread(std::move(work))});
+  } catch (const std::system_error& error) {
+    log::sync().warn("No thread to check a {}-byte message ({}); checking it on the main loop",
+                     held->size(), error.what());
+    checked(checkIncomingMessage(*held, service_->bondSecret()));
+  }
+}
+
+void PairingModule::checked(std::optional<CheckedMessage> message) {
+  if (checking_) {
+    checking_->thread.join();  // it has posted this and is about to end
+    checking_.reset();
+  }
+  if (message) context_.messages.dispatch(std::move(*message));  // else logged
+  while (!checking_ && !heldFrames_.empty() && service_) {
+    std::string next = std::move(heldFrames_.front());
+    heldFrames_.pop_front();
+    check(std::move(next));
+  }
 }
 
 void PairingModule::changed() {

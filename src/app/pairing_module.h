@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "app/companion_module.h"
 #include "common/signal.h"
 #include "peer_link/peer_link.h"
+#include "wire/message_verification.h"
 
 namespace qm {
 
@@ -39,6 +41,10 @@ class PairingModule final : public CompanionModule {
 
  private:
   void received(const std::string& bytes);
+  /// Checks one frame and hands it on: at once when it is small; on a thread
+  /// of its own when it is large, frames arriving meanwhile waiting in order.
+  void check(std::string frame);
+  void checked(std::optional<CheckedMessage> message);
   void changed();
   void finishWaiting();
 
@@ -47,6 +53,12 @@ class PairingModule final : public CompanionModule {
   std::unique_ptr<PairingService> service_;
   Subscription receivedSubscription_;
   Subscription changedSubscription_;
+  // The thread checking a large frame, and the frames that came after it.
+  struct Checking;
+  std::unique_ptr<Checking> checking_;
+  std::deque<std::string> heldFrames_;
+  std::shared_ptr<PairingModule*> alive_;
+
   // `quillmere pair` clients waiting for the outcome of the pairing they started.
   struct Waiting;
   std::vector<std::shared_ptr<Waiting>> waiting_;

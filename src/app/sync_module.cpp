@@ -66,8 +66,9 @@ Status SyncModule::start() {
       app.store(), app.pipeline(), app.settings(), app.deviceIdentity(), *channel_,
       app.paths().applicationSupport, app.paths().documents, std::move(schedule), std::move(post)});
   for (SyncMessageType type : syncMessageTypes()) {
-    context_.messages.handle(
-        type, [this](const CheckedMessage& message) { service_->handleMessage(message.envelope); });
+    context_.messages.handle(type, [this](CheckedMessage& message) {
+      service_->handleMessage(std::move(message.envelope));
+    });
   }
   serviceSubscription_ = service_->changed().subscribe([this] { serviceChanged(); });
   pairingSubscription_ = pairing_.service().changed().subscribe([this] { pairingChanged(); });

@@ -134,10 +134,10 @@ SyncMergeContext SyncService::mergeContext() const {
   return {senderName(parts_.phone.pairedPhoneName()), parts_.settings.displayName(), now()};
 }
 
-void SyncService::handleMessage(const SyncEnvelope& envelope) {
+void SyncService::handleMessage(SyncEnvelope envelope) {
   // One snapshot is ingested completely before the next message is handled.
   if (ingest_) {
-    waiting_.push_back(envelope);
+    waiting_.push_back(std::move(envelope));
     return;
   }
   using T = SyncMessageType;
@@ -150,7 +150,7 @@ void SyncService::handleMessage(const SyncEnvelope& envelope) {
       if (payloadDecodes(envelope)) log::sync().info("Received pair.ack");
       return;
     case T::eventSnapshot:
-      return startIngest(envelope);
+      return startIngest(std::move(envelope));
     case T::eventSnapshotRequest:
     case T::eventListRequest:
       if (payloadDecodes(envelope))
@@ -203,12 +203,14 @@ void SyncService::eventListReceived(const EventListResponsePayload& payload) {
   notify();
 }
 
-void SyncService::startIngest(const SyncEnvelope& envelope) {
+void SyncService::startIngest(SyncEnvelope envelope) {
   // Taken now, by value: the thread reads nothing of the loop's.
+  // The envelope is moved, never copied: a snapshot may be tens of megabytes.
   auto stop = std::make_shared<std::atomic<bool>>(false);
-  auto work = [envelope, context = mergeContext(), file = parts_.store.file(), stop,
-               post = parts_.postToLoop, alive = std::weak_ptr<SyncService*>(alive_)]() mutable {
-    auto outcome = ingestOffLoop(std::move(envelope), context, file, *stop);
+  auto held = std::make_shared<SyncEnvelope>(std::move(envelope));
+  auto work = [held, context = mergeContext(), file = parts_.store.file(), stop,
+               post = parts_.postToLoop, alive = std::weak_ptr<SyncService*>(alive_)] {
+    auto outcome = ingestOffLoop(std::move(*held), context, file, *stop);
     post([alive, outcome] {
       if (auto self = alive.lock()) (*self)->ingestHandedBack(*outcome);
     });
@@ -217,7 +219,7 @@ void SyncService::startIngest(const SyncEnvelope& envelope) {
     ingest_ = std::make_unique<Ingest>(Ingest{stop, std::thread(std::move(work))});
   } catch (const std::system_error& error) {
     log::sync().warn("No thread for the snapshot ({}); writing it on the main loop", error.what());
-    ingestHandedBack(*ingestOffLoop(envelope, mergeContext(), parts_.store.file(), *stop));
+    ingestHandedBack(*ingestOffLoop(std::move(*held), mergeContext(), parts_.store.file(), *stop));
   }
 }
 
@@ -239,9 +241,9 @@ void SyncService::ingestHandedBack(SnapshotIngestOutcome& outcome) {
   }
   // What arrived meanwhile, in order, until one of it is a snapshot again.
   while (!ingest_ && !waiting_.empty()) {
-    const SyncEnvelope next = std::move(waiting_.front());
+    SyncEnvelope next = std::move(waiting_.front());
     waiting_.pop_front();
-    handleMessage(next);
+    handleMessage(std::move(next));
   }
 }
 

@@ -141,7 +141,7 @@ class SyncService {
   /// that do not decode, and messages about unknown records, are logged and
   /// dropped. "pair.handshake" is the pairing service's and is ignored here.
   /// While a snapshot is being ingested the message waits for it.
-  void handleMessage(const SyncEnvelope& envelope);
+  void handleMessage(SyncEnvelope envelope);
 
   /// Asks the phone for fresh snapshots of every stored event, then drains
   /// the journal (also when the request could not be sent). Fails when not
@@ -191,7 +191,7 @@ class SyncService {
 
   struct Ingest;
   /// Hands "event.snapshot" to the ingest thread.
-  void startIngest(const SyncEnvelope& envelope);
+  void startIngest(SyncEnvelope envelope);
   /// Back on the loop: the bookkeeping, then the messages that waited.
   void ingestHandedBack(SnapshotIngestOutcome& outcome);
 

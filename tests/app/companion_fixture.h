@@ -6,6 +6,7 @@
 
 #include <gmock/gmock.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <map>
 #include <memory>
@@ -15,8 +16,10 @@
 
 #include "app/control_client.h"
 #include "common/app_paths.h"
+#include "common/uuid.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
+#include "support/unix_socket.h"
 
 namespace qm::test {
 
@@ -44,6 +47,24 @@ class CompanionFixture : public ::testing::Test {
   nlohmann::json pairingStatus() {
     auto s = sendControlRequest(paths.controlSocket(), {{"command", "pairing.status"}});
     return s.ok() ? *s : nlohmann::json();
+  }
+  bool isSyncing() {
+    auto s = sendControlRequest(paths.controlSocket(), {{"command", "status"}});
+    return s.ok() && s->value("isSyncing", false);
+  }
+  /// Starts an import of an event the phone does not have, over a connection
+  /// of its own that the caller closes (-1 when that failed): an import that
+  /// runs until something ends it.
+  int startEndlessImport() {
+    const int client = connectUnixSocket(paths.controlSocket());
+    const std::string request =
+        nlohmann::json{{"command", "events.import"}, {"ids", {Uuid::random().str()}}}.dump() + "\n";
+    if (client >= 0 &&
+        ::write(client, request.data(), request.size()) != static_cast<ssize_t>(request.size())) {
+      ::close(client);
+      return -1;
+    }
+    return client;
   }
   CommandResult cli(std::vector<std::string> args, const std::string& input = "") {
     return runCommand(QUILLMERE_BINARY, args, env, input);

@@ -19,7 +19,6 @@
 #include "pairing/qr_code.h"
 #include "store/contact.h"
 #include "store/event.h"
-#include "support/unix_socket.h"
 
 namespace qm::test {
 namespace {
@@ -163,15 +162,9 @@ TEST_F(PairingImportTest, ImportSheetImportsTheCheckedEventsAndMarksThoseAlready
 TEST_F(PairingImportTest, ClosingTheImportSheetEndsTheImportSoTheNextStartsAtOnce) {
   ASSERT_NO_FATAL_FAILURE(connectPhone());
   // An import that never ends: the phone has no such event.
-  const int client = test::connectUnixSocket(paths.controlSocket());
+  const int client = startEndlessImport();
   ASSERT_GE(client, 0);
-  const std::string request =
-      nlohmann::json{{"command", "events.import"}, {"ids", {Uuid::random().str()}}}.dump() + "\n";
-  ASSERT_EQ(::write(client, request.data(), request.size()), static_cast<ssize_t>(request.size()));
-  const auto syncing = [&] {
-    auto status = sendControlRequest(paths.controlSocket(), {{"command", "status"}});
-    return status && status->value("isSyncing", false);
-  };
+  const auto syncing = [&] { return isSyncing(); };
   ASSERT_TRUE(QTest::qWaitFor(syncing, kWaitMs));
 
   ImportSheet sheet(context(), nullptr);
