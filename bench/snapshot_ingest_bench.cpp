@@ -535,15 +535,18 @@ constexpr std::size_t kPeerLinkFrameLimit = 64 * 1024 * 1024;
 constexpr auto kProbeGap = std::chrono::milliseconds(5);
 
 /// A 50,000-contact snapshot that fits one frame of the peer link: the
-/// benchmark's contacts without their notes and opportunities, and with half
-/// as many optional texts.
+/// benchmark's contacts without their notes and opportunities, and with about a
+/// quarter of their optional texts.
 EventSnapshotPayload largeSnapshot() {
   EventSnapshotPayload s = snapshot(kLargeContacts);
   Rng rng(11);
   for (ContactSyncModel& c : s.contacts) {
     c.notes.clear();
     c.opportunities.clear();
+    // Thinned twice: about a quarter of the optional texts stay, which keeps
+    // the frame under the peer link's 64 MiB.
 #define QM_HALVE(Type, name) thin(c.name, rng);
+    QM_CONTACT_SYNC_STORED_FIELDS(QM_HALVE)
     QM_CONTACT_SYNC_STORED_FIELDS(QM_HALVE)
 #undef QM_HALVE
   }
@@ -610,7 +613,7 @@ class StatusClient {
 };
 
 struct LoopFigures {
-  double checkMs = 0;     ///< envelope decoded and signature checked, on the loop
+  double checkMs = 0;     ///< envelope decoded and signature checked, on a thread of its own
   double handOffMs = 0;   ///< `handleMessage`: the envelope handed to the ingest thread
   double ingestMs = 0;    ///< handed off -> handed back
   double handBackMs = 0;  ///< the bookkeeping back on the loop
@@ -633,11 +636,20 @@ Result<LoopFigures> loopDuringIngest(const Frame& frame, const BondSecret& bond)
   };
   auto start = Clock::now();
   const double received = since(start);
-  auto checked = checkIncomingMessage(frame.text, bond);
+  // As the companion's pairing module does with a frame this large: decoded
+  // and checked on a thread of its own while the loop goes on answering.
+  std::optional<CheckedMessage> checked;
+  std::atomic<bool> checkDone{false};
+  std::thread checker([&] {
+    checked = checkIncomingMessage(frame.text, bond);
+    checkDone = true;
+  });
+  while (!checkDone) companion.loop().runNext(std::chrono::milliseconds(1));
+  checker.join();
   if (!checked || checked->check != MessageCheck::verified) return Error("the frame was refused");
   f.checkMs = millisSince(start);
   start = Clock::now();
-  companion.service().handleMessage(checked->envelope);
+  companion.service().handleMessage(std::move(checked->envelope));
   f.handOffMs = millisSince(start);
   const double handedOff = since(Clock::now());
   while (companion.service().isIngesting()) {
@@ -893,10 +905,11 @@ int run() {
     table.info("  status during it: median answer (answers)",
                SummaryTableBase::fixed(loop->duringIngest.median, 2) + " ms (" +
                    std::to_string(loop->answers) + ")");
-    table.once("  on the loop: envelope decode + HMAC check", loop->checkMs);
-    table.once("  on the loop: hand-off (envelope copied)", loop->handOffMs);
+    table.once("  its own thread: envelope decode + HMAC check", loop->checkMs);
+    table.once("  on the loop: hand-off (envelope moved)", loop->handOffMs);
     table.once("  on the loop: hand-back (bookkeeping)", loop->handBackMs);
-    table.once("  status from the frame's arrival on: slowest", loop->worstOverall);
+    table.atMost("  status from the frame's arrival on: slowest", loop->worstOverall,
+                 kStatusLatencyTarget);
   }
   if (onLoop) table.once("  baseline: slowest status, ingest on the loop", *onLoop);
   for (const auto& message : failures) table.error("snapshot ingest", message);
