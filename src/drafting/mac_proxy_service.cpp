@@ -237,8 +237,8 @@ Result<AIReply> perform(const Request& request, const AIEndpointOptions& options
     // The credential goes before the body is cut to length, so that no
     // part of it is left at the cut.
     if (status < 200 || status > 299)
-      return aiStatusError(status, redacted(std::move(transfer.body), token));
-    auto reply = QM_TRY(readAIReply(transfer.body, kind));
+      return aiStatusError(status, redacted(std::move(transfer.body), request.token));
+    auto reply = QM_TRY(readAIReply(transfer.body, request.kind));
     if (!reply.provider) reply.provider = request.model;
     return reply;
   }();
