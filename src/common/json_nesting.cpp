@@ -7,6 +7,9 @@ bool jsonNestsDeeperThan(std::string_view text, std::size_t limit) {
   bool inString = false;
   bool escaped = false;
   for (const char c : text) {
+    // The JSON parser takes a NUL byte for the end of its input: what follows
+    // it is never parsed, so it is not counted either.
+    if (c == '\0') return false;
     if (inString) {
       if (escaped) {
         escaped = false;
