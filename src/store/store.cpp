@@ -334,6 +334,10 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
   // the main file's mode.
   if (const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600); fd >= 0)
     ::close(fd);
+  return openAnother(file);
+}
+
+Result<std::unique_ptr<Store>> Store::openAnother(const fs::path& file) {
   auto impl = std::make_unique<Impl>(file);
   int rc = sqlite3_open_v2(
       file.c_str(), &impl->db,

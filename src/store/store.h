@@ -51,6 +51,12 @@ class Store {
   /// Opens or creates the store at `file`. A file that is not a store is refused
   /// without being changed.
   static Result<std::unique_ptr<Store>> open(const std::filesystem::path& file);
+  /// Another connection to the store at `file` that this process already has
+  /// open, for a thread of its own. Unlike `open` it reads nothing of the file
+  /// by other means: closing a descriptor of the file drops every lock this
+  /// process holds on it, those SQLite keeps for the open connections too, and
+  /// another program could then take the write-ahead log away from under them.
+  static Result<std::unique_ptr<Store>> openAnother(const std::filesystem::path& file);
   ~Store();
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;

@@ -84,7 +84,9 @@ std::shared_ptr<SnapshotIngestOutcome> ingestOffLoop(SyncEnvelope envelope,
   Bytes().swap(envelope.payload);
   releaseLargeJSONParserMemory();
   if (!outcome->payload) return outcome;
-  auto store = Store::open(storeFile);
+  // Not `Store::open`: it reads the file's header itself, and closing that
+  // descriptor would drop the locks of the loop's connection.
+  auto store = Store::openAnother(storeFile);
   if (!store) {
     outcome->ingested = store.error();
   } else {
