@@ -27,6 +27,12 @@ constexpr std::string_view mcpServerEnabled = "mcpServerEnabled";
 constexpr std::string_view aiEndpoint = "aiEndpoint";
 constexpr std::string_view aiEndpointKind = "aiEndpointKind";
 constexpr std::string_view aiModel = "aiModel";
+constexpr std::string_view senderName = "senderName";
+constexpr std::string_view senderEmail = "senderEmail";
+constexpr std::string_view smtpHost = "smtpHost";
+constexpr std::string_view smtpPort = "smtpPort";
+constexpr std::string_view smtpSecurity = "smtpSecurity";
+constexpr std::string_view smtpUser = "smtpUser";
 }  // namespace key
 
 constexpr std::string_view kTrue = "true";
@@ -99,6 +105,61 @@ std::string_view endpointProblem(std::string_view url) {
   return {};
 }
 
+/// A sender address is empty (the application's own) or one plain address:
+/// a local part, one at sign and a domain, without spaces, control
+/// characters or the characters that end an address in a header.
+std::string_view senderEmailProblem(std::string_view address) {
+  if (address.empty()) return {};
+  for (const char c : address) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte == 0x7f || c == '<' || c == '>' || c == ',' || c == ';' || c == '"' ||
+        c == '(' || c == ')')
+      return "Expected one e-mail address such as dana@example.com";
+  }
+  const auto at = address.rfind('@');
+  if (at == std::string_view::npos || at == 0 || at + 1 == address.size() ||
+      address.find('@') != at)
+    return "Expected one e-mail address such as dana@example.com";
+  const std::string_view domain = address.substr(at + 1);
+  if (domain.front() == '.' || domain.back() == '.' || domain.find("..") != std::string_view::npos)
+    return "The address's domain is not a host name";
+  return {};
+}
+
+/// A mail server's host is empty (none) or a host name or address without
+/// spaces, control characters or a scheme.
+std::string_view hostProblem(std::string_view host) {
+  if (host.empty()) return {};
+  if (host.find("://") != std::string_view::npos)
+    return "Expected a host name such as smtp.example.com, without a scheme";
+  for (const char c : host) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte == 0x7f || c == '/' || c == '@')
+      return "Expected a host name such as smtp.example.com";
+  }
+  return {};
+}
+
+/// A port is empty (the security's usual port) or a number from 1 to 65535.
+std::string_view portProblem(std::string_view port) {
+  if (port.empty()) return {};
+  if (port.size() > 5 ||
+      !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return "Expected a port number from 1 to 65535";
+  const int number = std::stoi(std::string(port));
+  if (number < 1 || number > 65535) return "Expected a port number from 1 to 65535";
+  return {};
+}
+
+/// Names of the people we write to and for appear in headers: no line breaks.
+std::string_view singleLineProblem(std::string_view text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) return "The text may not contain line breaks or tabs";
+  }
+  return {};
+}
+
 }  // namespace
 
 AppSettings::AppSettings(UserDefaults& defaults) : defaults_(defaults) {}
@@ -121,6 +182,15 @@ const std::vector<SettingDescriptor>& AppSettings::descriptors() {
       {key::aiEndpoint, K::text, "", {}, "", endpointProblem},
       {key::aiEndpointKind, K::text, "proxy", rawValues<AIEndpointKind>(), "proxy"},
       {key::aiModel, K::text, "", {}, ""},
+      {key::senderName, K::text, "", {}, "", singleLineProblem},
+      {key::senderEmail, K::text, "", {}, "", senderEmailProblem},
+      {key::smtpHost, K::text, "", {}, "", hostProblem},
+      {key::smtpPort, K::text, "", {}, "", portProblem},
+      {key::smtpSecurity, K::text, "starttls", {"starttls", "tls", "none"}, "starttls"},
+      {key::smtpUser, K::text, "", {}, "", singleLineProblem},
+      {kFollowUpTemplateWarmKey, K::text, "", {}, ""},
+      {kFollowUpTemplateNeutralKey, K::text, "", {}, ""},
+      {kFollowUpTemplateFormalKey, K::text, "", {}, ""},
   };
   return table;
 }
@@ -270,6 +340,33 @@ std::string AppSettings::aiModel() const {
 }
 Status AppSettings::setAiModel(std::string_view model) {
   return set(key::aiModel, model);
+}
+
+std::string AppSettings::senderName() const {
+  return effective(descriptor(key::senderName));
+}
+Status AppSettings::setSenderName(std::string_view name) {
+  return set(key::senderName, name);
+}
+
+std::string AppSettings::senderEmail() const {
+  return effective(descriptor(key::senderEmail));
+}
+Status AppSettings::setSenderEmail(std::string_view address) {
+  return set(key::senderEmail, address);
+}
+
+std::string AppSettings::smtpHost() const {
+  return effective(descriptor(key::smtpHost));
+}
+std::string AppSettings::smtpPort() const {
+  return effective(descriptor(key::smtpPort));
+}
+std::string AppSettings::smtpSecurity() const {
+  return effective(descriptor(key::smtpSecurity));
+}
+std::string AppSettings::smtpUser() const {
+  return effective(descriptor(key::smtpUser));
 }
 
 void AppSettings::applyLanguagePreference() {

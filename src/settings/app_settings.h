@@ -34,6 +34,12 @@ struct SettingDescriptor {
 /// A single table of descriptors decides every key, default and allowed value;
 /// the typed accessors and the text interface used by the command line both go
 /// through it, so a value read back is always one the setting allows.
+/// The follow-up templates written without an AI, one per tone; empty means
+/// the built-in template of the draft's language.
+inline constexpr std::string_view kFollowUpTemplateWarmKey = "followUpTemplateWarm";
+inline constexpr std::string_view kFollowUpTemplateNeutralKey = "followUpTemplateNeutral";
+inline constexpr std::string_view kFollowUpTemplateFormalKey = "followUpTemplateFormal";
+
 class AppSettings {
  public:
   /// The defaults key holding the preferred interface languages.
@@ -87,6 +93,21 @@ class AppSettings {
   /// The model a chat-completions endpoint is asked for; may be empty.
   std::string aiModel() const;
   Status setAiModel(std::string_view model);
+
+  /// The name and address drafts are sent from; empty when the user set none
+  /// (messages then use `displayName` and the application's no-reply address).
+  std::string senderName() const;
+  Status setSenderName(std::string_view name);
+  std::string senderEmail() const;
+  Status setSenderEmail(std::string_view address);
+
+  /// The mail server drafts are sent through: host (empty: none set), port
+  /// (empty: the usual one of the security), "starttls", "tls" or "none", and
+  /// the user name. The password is kept in the keychain, never here.
+  std::string smtpHost() const;
+  std::string smtpPort() const;
+  std::string smtpSecurity() const;
+  std::string smtpUser() const;
 
   /// Mirrors the chosen language into the languages key: English or French is
   /// written as a one-element list, System removes the key. A failure is logged.

@@ -104,15 +104,21 @@ TEST_F(AppSettingsTest, TypedSettersWriteTheirOwnKeys) {
   ASSERT_OK(settings_.setAiEndpoint("https://ai.example.com"));
   ASSERT_OK(settings_.setAiEndpointKind(AIEndpointKind::chatCompletions));
   ASSERT_OK(settings_.setAiModel("llama3.1"));
+  ASSERT_OK(settings_.setSenderName("Ada Lovelace"));
+  ASSERT_OK(settings_.setSenderEmail("ada@engines.example"));
   EXPECT_FALSE(settings_.setDensity("spacious").ok());
 
-  EXPECT_THAT(allAsText(),
-              ElementsAre("appLanguage=fr", "displayName=Ada", "organizationName=Engines",
-                          "emailSignature=Best,\nAda", "appearance=dark", "density=compact",
-                          "defaultReportDetailLevel=detailed", "defaultExportFormat=salesforce",
-                          "defaultExportFolder=/home/ada", "preferOnDeviceAI=false",
-                          "mcpServerEnabled=true", "aiEndpoint=https://ai.example.com",
-                          "aiEndpointKind=chatCompletions", "aiModel=llama3.1"));
+  EXPECT_THAT(
+      allAsText(),
+      ElementsAre("appLanguage=fr", "displayName=Ada", "organizationName=Engines",
+                  "emailSignature=Best,\nAda", "appearance=dark", "density=compact",
+                  "defaultReportDetailLevel=detailed", "defaultExportFormat=salesforce",
+                  "defaultExportFolder=/home/ada", "preferOnDeviceAI=false",
+                  "mcpServerEnabled=true", "aiEndpoint=https://ai.example.com",
+                  "aiEndpointKind=chatCompletions", "aiModel=llama3.1", "senderName=Ada Lovelace",
+                  "senderEmail=ada@engines.example",
+                  "smtpHost=", "smtpPort=", "smtpSecurity=starttls", "smtpUser=",
+                  "followUpTemplateWarm=", "followUpTemplateNeutral=", "followUpTemplateFormal="));
 }
 
 // The command line shows these messages: they name the key or value and list the choices.
@@ -148,6 +154,34 @@ TEST_F(AppSettingsTest, AiEndpointIsAnHttpAddressOrNothing) {
   storeRaw({{"aiEndpoint", "ftp://ai.example.com"}, {"aiEndpointKind", "ollama"}});
   EXPECT_EQ(settings_.aiEndpoint(), "");
   EXPECT_EQ(settings_.aiEndpointKind(), AIEndpointKind::proxy);
+}
+
+// What goes into a message's headers or names a mail server is one value
+// of its form: anything else would put a second address or header line in
+// every message sent.
+TEST_F(AppSettingsTest, SenderAndMailServerSettingsHoldOneValueOfTheirForm) {
+  for (const char* address : {"", "dana@example.com", "d.weber+shows@mail.example.co.uk"})
+    EXPECT_OK(settings_.set("senderEmail", address)) << address;
+  for (const char* address :
+       {"dana", "@example.com", "dana@", "dana@@example.com", "dana@example.com, eve@example.com",
+        "Dana <dana@example.com>", "dana@example.com\nBcc: eve@example.com", "dana@.example.com"})
+    EXPECT_THAT(settings_.set("senderEmail", address), IsError(HasSubstr("for senderEmail")))
+        << address;
+  EXPECT_THAT(settings_.set("senderName", "Dana\r\nBcc: eve@example.com"),
+              IsError(HasSubstr("line breaks")));
+
+  for (const char* port : {"", "25", "587", "65535"}) EXPECT_OK(settings_.set("smtpPort", port));
+  for (const char* port : {"0", "65536", "587a", "-1", "123456"})
+    EXPECT_THAT(settings_.set("smtpPort", port), IsError(HasSubstr("1 to 65535"))) << port;
+  EXPECT_OK(settings_.set("smtpHost", "smtp.example.com"));
+  for (const char* host : {"smtps://smtp.example.com", "smtp example.com", "user@smtp.example.com"})
+    EXPECT_FALSE(settings_.set("smtpHost", host).ok()) << host;
+  EXPECT_THAT(settings_.set("smtpSecurity", "ssl"),
+              IsError(HasSubstr("Allowed values: starttls, tls, none")));
+
+  storeRaw({{"senderEmail", "not an address"}, {"smtpPort", "99999"}});
+  EXPECT_EQ(settings_.senderEmail(), "");
+  EXPECT_EQ(settings_.smtpPort(), "");
 }
 
 TEST_F(AppSettingsTest, LanguagePreferenceFollowsTheChosenLanguage) {
