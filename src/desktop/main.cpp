@@ -173,8 +173,8 @@ int main(int argc, char** argv) {
                                          QStringLiteral("Open the pairing window."));
   const QCommandLineOption settingsOption(
       QStringLiteral("settings"),
-      QStringLiteral("Open the settings on TAB: general, appearance, ai, export, pipeline, mcp, "
-                     "pairing or privacy."),
+      QStringLiteral("Open the settings on TAB: general, appearance, ai, templates, export, "
+                     "pipeline, mcp, pairing or privacy."),
       QStringLiteral("TAB"));
   const QCommandLineOption reportOption(
       QStringLiteral("report-first-paint"),

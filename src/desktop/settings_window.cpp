@@ -13,14 +13,15 @@
 
 #include "desktop/companion_link.h"
 #include "desktop/settings_page.h"
+#include "desktop/settings_templates_tab.h"
 
 namespace qm::desktop {
 
 namespace {
 
 /// The command-line names of the tabs, in tab order.
-constexpr std::array<const char*, 8> kTabNames{"general",  "appearance", "ai",      "export",
-                                               "pipeline", "mcp",        "pairing", "privacy"};
+constexpr std::array<const char*, 9> kTabNames{
+    "general", "appearance", "ai", "templates", "export", "pipeline", "mcp", "pairing", "privacy"};
 
 }  // namespace
 
@@ -33,10 +34,11 @@ SettingsWindow::SettingsWindow(DesktopContext& context, QWidget* parent) : QDial
   tabs_->setAccessibleName(tr("Settings sections"));
   tabs_->setUsesScrollButtons(true);
   tabs_->setDocumentMode(true);
-  const std::array<std::pair<SettingsPage*, QString>, 8> pages{{
+  const std::array<std::pair<SettingsPage*, QString>, 9> pages{{
       {new GeneralSettingsTab(context, tabs_), tr("General")},
       {new AppearanceSettingsTab(context, tabs_), tr("Appearance")},
       {new AiSettingsTab(context, tabs_), tr("AI")},
+      {new TemplatesSettingsTab(context, tabs_), tr("Templates")},
       {new ExportSettingsTab(context, tabs_), tr("Export")},
       {new PipelineSettingsTab(context, tabs_), tr("Pipeline")},
       {new McpSettingsTab(context, tabs_), tr("MCP")},
