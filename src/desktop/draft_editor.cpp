@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include "desktop/companion_link.h"
+#include "desktop/language.h"
 #include "desktop/private_file.h"
 #include "desktop/qt_text.h"
 #include "export/eml_export.h"
@@ -332,7 +333,7 @@ void DraftEditor::regenerate() {
         if (!self) return;
         self->setBusy(false);
         if (self->draftID_ != id) return;
-        if (!error.isEmpty()) return self->say(error, true);
+        if (!error.isEmpty()) return self->say(coreText(utf8(error)), true);
         self->savedSubject_ = result.value("subject").toString();
         self->savedBody_ = result.value("body").toString();
         self->subject_->setText(self->savedSubject_);
