@@ -8,6 +8,7 @@
 #include "app/control_server.h"
 #include "app/request_records.h"
 #include "app/sync_module.h"
+#include "common/text.h"
 #include "drafting/follow_up_generator.h"
 #include "drafting/mac_proxy_service.h"
 #include "settings/app_settings.h"
@@ -251,31 +252,43 @@ void DraftingModule::registerCommands(ControlServer& control) {
                    reply->succeed({{"cancelled", running}});
                  });
 
-  control.handle(
-      "drafts.update", [this](const nlohmann::json& request, std::shared_ptr<ControlReply> reply) {
-        Store& store = context_.app.store();
-        auto draft = recordIn<FollowUpDraft>(store, request, "id", "draft");
-        if (!draft) return reply->fail(draft.error().message);
-        for (const char* key : {"subject", "body", "status"}) {
-          const auto value = request.find(key);
-          if (value == request.end()) continue;
-          if (!value->is_string()) return reply->fail(std::string(key) + " must be text");
-        }
-        if (request.contains("status")) {
-          const std::string status = request["status"];
-          if (!parseEnum<DraftStatus>(status))
-            return reply->fail("The status must be draft, approved, sent or dismissed, not \"" +
-                               status + "\"");
-          draft->status = status;
-        }
-        const bool textChanged = request.contains("subject") || request.contains("body");
-        if (request.contains("subject")) draft->subject = request["subject"];
-        if (request.contains("body")) draft->body = request["body"];
-        if (textChanged) draft->editedAt = now();
-        if (Status saved = store.update(*draft); !saved)
-          return reply->fail("Failed to save: " + saved.error().message);
-        reply->succeed({{"id", draft->id.str()}, {"status", draft->status}});
-      });
+  control.handle("drafts.update", [this](const nlohmann::json& request,
+                                         std::shared_ptr<ControlReply> reply) {
+    Store& store = context_.app.store();
+    auto draft = recordIn<FollowUpDraft>(store, request, "id", "draft");
+    if (!draft) return reply->fail(draft.error().message);
+    for (const char* key : {"subject", "body", "status", "recipientEmail"}) {
+      const auto value = request.find(key);
+      if (value == request.end()) continue;
+      if (!value->is_string()) return reply->fail(std::string(key) + " must be text");
+    }
+    if (request.contains("status")) {
+      const std::string status = request["status"];
+      if (!parseEnum<DraftStatus>(status))
+        return reply->fail("The status must be draft, approved, sent or dismissed, not \"" +
+                           status + "\"");
+      draft->status = status;
+    }
+    if (request.contains("recipientEmail")) {
+      // Empty: the message goes to the contact's own address again.
+      const std::string address(
+          trimUnicodeWhitespace(request["recipientEmail"].get_ref<const std::string&>()));
+      if (!address.empty()) {
+        if (const auto problem = emailAddressProblem(address); !problem.empty())
+          return reply->fail("Not an e-mail address: \"" + address + "\". " + std::string(problem));
+        draft->recipientEmail = address;
+      } else {
+        draft->recipientEmail.reset();
+      }
+    }
+    const bool textChanged = request.contains("subject") || request.contains("body");
+    if (request.contains("subject")) draft->subject = request["subject"];
+    if (request.contains("body")) draft->body = request["body"];
+    if (textChanged) draft->editedAt = now();
+    if (Status saved = store.update(*draft); !saved)
+      return reply->fail("Failed to save: " + saved.error().message);
+    reply->succeed({{"id", draft->id.str()}, {"status", draft->status}});
+  });
 }
 
 void DraftingModule::registerEndpointCommands(ControlServer& control) {

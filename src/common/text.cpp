@@ -123,4 +123,23 @@ bool isPlainFileName(std::string_view name) {
          name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
+std::string_view emailAddressProblem(std::string_view address) {
+  constexpr std::string_view kExpected = "Expected one e-mail address such as dana@example.com";
+  if (address.empty()) return kExpected;
+  for (const char c : address) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte == 0x7f || c == '<' || c == '>' || c == ',' || c == ';' || c == '"' ||
+        c == '(' || c == ')')
+      return kExpected;
+  }
+  const auto at = address.rfind('@');
+  if (at == std::string_view::npos || at == 0 || at + 1 == address.size() ||
+      address.find('@') != at)
+    return kExpected;
+  const std::string_view domain = address.substr(at + 1);
+  if (domain.front() == '.' || domain.back() == '.' || domain.find("..") != std::string_view::npos)
+    return "The address's domain is not a host name";
+  return {};
+}
+
 }  // namespace qm

@@ -32,4 +32,9 @@ bool isValidUTF8(std::string_view bytes, bool allowIncompleteEnd = false);
 /// name that comes from another device must pass before it becomes a path.
 bool isPlainFileName(std::string_view name);
 
+/// What is wrong with `address` as one plain e-mail address (a local part,
+/// one at sign and a domain, without spaces, control characters or the
+/// characters that end an address in a header), or empty when nothing is.
+std::string_view emailAddressProblem(std::string_view address);
+
 }  // namespace qm

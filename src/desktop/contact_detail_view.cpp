@@ -33,6 +33,7 @@
 #include "desktop/qt_text.h"
 #include "settings/pipeline_manager.h"
 #include "settings/user_defaults.h"
+#include "store/note_text.h"
 #include "store/relationships.h"
 #include "store/store.h"
 
@@ -142,11 +143,9 @@ void addGroup(QVBoxLayout* layout, QWidget* parent, const QString& title, const 
   layout->addLayout(form);
 }
 
-/// What a note says: its typed text, else the best transcription or
-/// recognised handwriting.
-QString noteText(const ContactNote& note) {
-  return firstOf({&note.textContent, &note.cleanedText, &note.transcriptionProcessed,
-                  &note.transcriptionRaw, &note.rawOCRText});
+/// What a note says, as the contact exports write it.
+QString shownNoteText(const ContactNote& note) {
+  return qs(noteText(note));
 }
 
 QImage thumbnail(const QString& file, qreal ratio) {
@@ -426,7 +425,7 @@ void ContactDetailView::addNotes(const Snapshot& shown, QVBoxLayout* layout, QWi
   connect(add, &QPushButton::clicked, this, &ContactDetailView::addNote);
   layout->addLayout(titledRow(sectionTitle(tr("Notes"), parent), add));
   for (const ContactNote& note : shown.notes) {
-    const QString text = noteText(note);
+    const QString text = shownNoteText(note);
     if (!text.isEmpty()) layout->addWidget(textLabel(text, parent));
     auto* row = new QHBoxLayout;
     QLabel* about = mutedLabel(joined({shortDate(note.createdAt), qs(note.createdByName),
@@ -654,8 +653,8 @@ void ContactDetailView::addNote() {
 void ContactDetailView::editNote(const ContactNote& note) {
   bool ok = false;
   const QString text =
-      QInputDialog::getMultiLineText(this, tr("Edit Note"), tr("Note:"), noteText(note), &ok);
-  if (!ok || text.trimmed().isEmpty() || text.trimmed() == noteText(note).trimmed()) return;
+      QInputDialog::getMultiLineText(this, tr("Edit Note"), tr("Note:"), shownNoteText(note), &ok);
+  if (!ok || text.trimmed().isEmpty() || text.trimmed() == shownNoteText(note).trimmed()) return;
   const QString id = uuidText(note.id);
   send({{QStringLiteral("command"), QStringLiteral("note.update")},
         {QStringLiteral("id"), id},
@@ -672,7 +671,7 @@ void ContactDetailView::editNote(const ContactNote& note) {
 }
 
 void ContactDetailView::deleteNote(const ContactNote& note) {
-  const QString text = noteText(note);
+  const QString text = shownNoteText(note);
   if (!confirm(this,
                {tr("Delete Note?"),
                 tr("This note will be deleted from this computer. This cannot be undone."),

@@ -74,6 +74,11 @@ DraftEditor::DraftEditor(DesktopContext& context, QWidget* parent)
   layout->addWidget(heading_);
 
   auto* form = new QFormLayout;
+  recipient_ = new QLineEdit(page);
+  recipient_->setObjectName(QStringLiteral("draft-recipient"));
+  recipient_->setAccessibleName(tr("To"));
+  recipient_->setPlaceholderText(tr("The contact has no e-mail address: type one"));
+  form->addRow(tr("T&o:"), recipient_);
   subject_ = new QLineEdit(page);
   subject_->setAccessibleName(tr("Subject"));
   form->addRow(tr("&Subject:"), subject_);
@@ -164,7 +169,9 @@ void DraftEditor::showDraft(const std::optional<Uuid>& draftID) {
   if (other) {
     savedSubject_.clear();
     savedBody_.clear();
+    savedRecipient_.clear();
     subject_->clear();
+    recipient_->clear();
     body_->clear();
     say({});
     toneFromDraft_ = true;
@@ -198,7 +205,15 @@ void DraftEditor::load() {
   const bool keepEdits = isModified();
   savedSubject_ = qs(draft.subject);
   savedBody_ = qs(draft.body);
+  savedRecipient_ = qs(recipientAddress(*loaded));
+  contactEmail_ =
+      loaded->contact && loaded->contact->email ? qs(*loaded->contact->email) : QString();
+  {
+    UserDefaults defaults(context_.paths.defaultsFile());
+    signature_ = qs(AppSettings(defaults).emailSignature());
+  }
   if (!keepEdits) {
+    if (recipient_->text() != savedRecipient_) recipient_->setText(savedRecipient_);
     if (subject_->text() != savedSubject_) {
       subject_->setText(savedSubject_);
       subject_->setCursorPosition(0);  // a long subject shows its beginning
@@ -217,11 +232,13 @@ void DraftEditor::load() {
 }
 
 bool DraftEditor::isModified() const {
-  return draftID_ && (subject_->text() != savedSubject_ || body_->toPlainText() != savedBody_);
+  return draftID_ && (subject_->text() != savedSubject_ || body_->toPlainText() != savedBody_ ||
+                      recipient_->text().trimmed() != savedRecipient_);
 }
 
 void DraftEditor::updatePreview() {
-  preview_->setHtml(qs(markdownToHTML(utf8(body_->toPlainText()))));
+  preview_->setHtml(
+      qs(markdownToHTML(bodyWithSignature(utf8(body_->toPlainText()), utf8(signature_)))));
 }
 
 void DraftEditor::say(const QString& text, bool error) {
@@ -234,6 +251,7 @@ void DraftEditor::setBusy(bool busy, const QString& what) {
   busy_->setFormat(what);
   for (QWidget* w : actions_) w->setEnabled(!busy);
   subject_->setReadOnly(busy);
+  recipient_->setReadOnly(busy);
   body_->setReadOnly(busy);
   Q_EMIT busyChanged(busy);
 }
@@ -242,19 +260,28 @@ void DraftEditor::saveEdits() {
   if (!isModified()) return;
   const QString subject = subject_->text();
   const QString body = body_->toPlainText();
+  const QString recipient = recipient_->text().trimmed();
   // What is sent counts as saved at once, so a reload meanwhile keeps the
   // text; a failure puts the old text back as the saved one.
   const QString oldSubject = std::exchange(savedSubject_, subject);
   const QString oldBody = std::exchange(savedBody_, body);
+  const QString oldRecipient = std::exchange(savedRecipient_, recipient);
   const Uuid id = *draftID_;
   QPointer<DraftEditor> self(this);
+  // The contact's own address is not kept a second time: the draft follows
+  // it when it changes.
   context_.link.request(
-      {{"command", "drafts.update"}, {"id", uuidText(id)}, {"subject", subject}, {"body", body}},
-      [self, id, oldSubject, oldBody](const QJsonObject&, const QString& error) {
+      {{"command", "drafts.update"},
+       {"id", uuidText(id)},
+       {"subject", subject},
+       {"body", body},
+       {"recipientEmail", recipient == contactEmail_ ? QString() : recipient}},
+      [self, id, oldSubject, oldBody, oldRecipient](const QJsonObject&, const QString& error) {
         if (!self || self->draftID_ != id) return;
         if (!error.isEmpty()) {
           self->savedSubject_ = oldSubject;
           self->savedBody_ = oldBody;
+          self->savedRecipient_ = oldRecipient;
           self->say(error, true);
         } else {
           self->say(tr("Saved."));
@@ -325,14 +352,17 @@ bool DraftEditor::message(DraftMessage* out) {
   // What is on the screen, saved or not.
   out->draft.subject = utf8(subject_->text());
   out->draft.body = utf8(body_->toPlainText());
+  out->draft.recipientEmail = utf8(recipient_->text().trimmed());
   return true;
 }
 
 namespace {
 
-EmlOptions messageOptions(const DesktopContext& context) {
+EmlOptions messageOptions(const DesktopContext& context, bool forMailProgram = false) {
   UserDefaults defaults(context.paths.defaultsFile());
-  return EmlOptions{AppSettings(defaults).displayName(), now()};
+  EmlOptions options = emlOptionsFrom(AppSettings(defaults));
+  options.forMailProgram = forMailProgram;
+  return options;
 }
 
 }  // namespace
@@ -371,8 +401,8 @@ void DraftEditor::openInMail() {
   DraftMessage draft;
   if (!message(&draft)) return;
   QString error;
-  const QString file =
-      writePrivateCopy(qs(emlFileName(draft)), emlContent(draft, messageOptions(context_)), &error);
+  const QString file = writePrivateCopy(qs(emlFileName(draft)),
+                                        emlContent(draft, messageOptions(context_, true)), &error);
   if (file.isEmpty()) {
     say(tr("Failed to save: ") + error, true);
     return;

@@ -27,7 +27,7 @@ namespace qm::desktop {
 /// else the Documents folder, else the home folder.
 QString exportFolder(const DesktopContext& context);
 
-/// One follow-up draft: its subject and body to edit, a preview of the body
+/// One follow-up draft: its recipient, subject and body to edit, a preview of the body
 /// as the e-mail shows it, its status, regeneration in a chosen tone, and
 /// saving it as an .eml file, copying it or opening it in the mail program.
 ///
@@ -54,6 +54,7 @@ class DraftEditor : public QWidget {
 
   void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
 
+  QLineEdit* recipientField() const { return recipient_; }
   QLineEdit* subjectField() const { return subject_; }
   QPlainTextEdit* bodyField() const { return body_; }
   QTextBrowser* preview() const { return preview_; }
@@ -89,11 +90,17 @@ class DraftEditor : public QWidget {
   QString savedSubject_;
   QString savedBody_;
   QString savedStatus_;
+  QString savedRecipient_;
+  // The contact's own address (a recipient equal to it is not stored) and
+  // the signature the preview shows under the body.
+  QString contactEmail_;
+  QString signature_;
   bool toneFromDraft_ = true;
   FileChooser chooseFile_;
   QStackedWidget* pages_ = nullptr;
   QLabel* empty_ = nullptr;
   QLabel* heading_ = nullptr;
+  QLineEdit* recipient_ = nullptr;
   QLineEdit* subject_ = nullptr;
   QPlainTextEdit* body_ = nullptr;
   QTextBrowser* preview_ = nullptr;

@@ -325,7 +325,7 @@ void DraftsView::exportSelected() {
   const QString folder = chooseFolder_(this, exportFolder(context_));
   if (folder.isEmpty()) return;
   UserDefaults defaults(context_.paths.defaultsFile());
-  const EmlOptions options{AppSettings(defaults).displayName(), now()};
+  const EmlOptions options = emlOptionsFrom(AppSettings(defaults));
   const EmlBatchResult result =
       exportDrafts(*messages, options, QFile::encodeName(folder).toStdString());
   QStringList lines;

@@ -18,6 +18,7 @@
 #include "desktop/language.h"
 #include "desktop/qt_text.h"
 #include "export/contact_export.h"
+#include "export/contact_export_loader.h"
 #include "settings/app_settings.h"
 #include "settings/user_defaults.h"
 #include "store/event.h"
@@ -157,6 +158,7 @@ void ExportSheet::setSaveDialog(SaveDialog dialog) {
 
 void ExportSheet::start(const Uuid& eventID, const std::vector<Uuid>& shown,
                         const std::vector<Uuid>& selected) {
+  eventID_ = eventID;
   shown_ = shown;
   selected_ = selected;
   eventName_.clear();
@@ -241,7 +243,15 @@ void ExportSheet::exportNow() {
   error_->hide();
   const auto format = static_cast<ExportFormat>(format_->currentData().toInt());
   const std::vector<Contact> chosen = chosenContacts();
-  auto document = exportContacts(format, chosen, {.vcard3 = vcard3_->isChecked()});
+  // The notes are read when the file is made, so notes written since the
+  // sheet opened are in it.
+  auto meeting = loadContactExportMeeting(context_.store, eventID_);
+  if (!meeting) {
+    error_->setText(tr("Cannot read the contacts: %1").arg(qs(meeting.error().message)));
+    error_->show();
+    return;
+  }
+  auto document = exportContacts(format, chosen, *meeting, {.vcard3 = vcard3_->isChecked()});
   if (!document) {
     error_->setText(tr("Failed to save: %1").arg(qs(document.error().message)));
     error_->show();

@@ -23,7 +23,8 @@ namespace qm::desktop {
 /// contacts list the rows it shows or the selected ones). "Export" asks where
 /// to save under the proposed file name and writes the file whole and
 /// atomically; a failed write keeps the sheet open with the reason. The
-/// contacts are read from the store: an export changes no record.
+/// contacts are read from the store when it opens, their notes when the file
+/// is made: an export changes no record.
 class ExportSheet : public QDialog {
   Q_OBJECT
  public:
@@ -75,6 +76,7 @@ class ExportSheet : public QDialog {
 
   DesktopContext& context_;
   SaveDialog saveDialog_;
+  Uuid eventID_;
   std::string eventName_;
   std::vector<Contact> contacts_;
   std::vector<Uuid> shown_;

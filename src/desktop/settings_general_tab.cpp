@@ -24,6 +24,14 @@ GeneralSettingsTab::GeneralSettingsTab(DesktopContext& context, QWidget* parent)
   organization_ = new QLineEdit(this);
   organization_->setObjectName(QStringLiteral("organizationName"));
   organization_->setAccessibleName(tr("Organisation"));
+  senderName_ = new QLineEdit(this);
+  senderName_->setObjectName(QStringLiteral("senderName"));
+  senderName_->setAccessibleName(tr("Sender name"));
+  senderName_->setPlaceholderText(tr("Your name as your follow-ups show it"));
+  senderEmail_ = new QLineEdit(this);
+  senderEmail_->setObjectName(QStringLiteral("senderEmail"));
+  senderEmail_->setAccessibleName(tr("Sender address"));
+  senderEmail_->setPlaceholderText(tr("The address replies reach, such as dana@example.com"));
   signature_ = new QPlainTextEdit(this);
   signature_->setObjectName(QStringLiteral("emailSignature"));
   signature_->setAccessibleName(tr("E-mail signature"));
@@ -40,6 +48,8 @@ GeneralSettingsTab::GeneralSettingsTab(DesktopContext& context, QWidget* parent)
   form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
   form->addRow(tr("Display name:"), displayName_);
   form->addRow(tr("Organisation:"), organization_);
+  form->addRow(tr("Sender name:"), senderName_);
+  form->addRow(tr("Sender address:"), senderEmail_);
   form->addRow(tr("E-mail signature:"), signature_);
   form->addRow(tr("Language:"), language_);
   auto* layout = new QVBoxLayout(this);
@@ -51,6 +61,10 @@ GeneralSettingsTab::GeneralSettingsTab(DesktopContext& context, QWidget* parent)
           [this] { commit(QStringLiteral("displayName"), displayName_->text().trimmed()); });
   connect(organization_, &QLineEdit::editingFinished, this,
           [this] { commit(QStringLiteral("organizationName"), organization_->text().trimmed()); });
+  connect(senderName_, &QLineEdit::editingFinished, this,
+          [this] { commit(QStringLiteral("senderName"), senderName_->text().trimmed()); });
+  connect(senderEmail_, &QLineEdit::editingFinished, this,
+          [this] { commit(QStringLiteral("senderEmail"), senderEmail_->text().trimmed()); });
   // The signature is kept a moment after the typing stops.
   signatureTimer_.setSingleShot(true);
   signatureTimer_.setInterval(700);
@@ -62,27 +76,34 @@ GeneralSettingsTab::GeneralSettingsTab(DesktopContext& context, QWidget* parent)
 
 void GeneralSettingsTab::reload() {
   const StoredSettings stored = readSettings();
-  storedName_ = qs(stored.settings->displayName());
-  storedOrganization_ = qs(stored.settings->organizationName());
-  storedSignature_ = qs(stored.settings->emailSignature());
+  for (QLineEdit* field : {displayName_, organization_, senderName_, senderEmail_}) {
+    QString& value = stored_[field->objectName()];
+    auto held = stored.settings->get(utf8(field->objectName()));
+    value = held ? qs(*held) : QString();
+    if (!field->hasFocus()) field->setText(value);
+  }
+  QString& signature = stored_[QStringLiteral("emailSignature")];
+  signature = qs(stored.settings->emailSignature());
   storedLanguage_ = qs(rawValue(stored.settings->appLanguage()));
-  if (!displayName_->hasFocus()) displayName_->setText(storedName_);
-  if (!organization_->hasFocus()) organization_->setText(storedOrganization_);
-  if (!signature_->hasFocus() && signature_->toPlainText() != storedSignature_) {
+  if (!signature_->hasFocus() && signature_->toPlainText() != signature) {
     const QSignalBlocker quiet(signature_);
-    signature_->setPlainText(storedSignature_);
+    signature_->setPlainText(signature);
   }
   language_->setCurrentIndex(std::max(0, language_->findData(storedLanguage_)));
 }
 
 void GeneralSettingsTab::commit(const QString& key, const QString& value) {
-  QString* stored = key == QLatin1String("displayName")        ? &storedName_
-                    : key == QLatin1String("organizationName") ? &storedOrganization_
-                                                               : &storedSignature_;
-  if (value == *stored) return;
-  *stored = value;
+  QString& stored = stored_[key];
+  if (value == stored) return;
+  // Counted as kept at once so that a second editing-finished does not send
+  // it twice; a refused value is left in its field, to be corrected, and
+  // sent again when it changes.
+  const QString before = std::exchange(stored, value);
   showText(error_, {});
-  setSetting(key, value, [this](const QString& error) { showText(error_, error); });
+  setSetting(key, value, [this, key, before](const QString& error) {
+    if (!error.isEmpty()) stored_[key] = before;
+    showText(error_, error);
+  });
 }
 
 void GeneralSettingsTab::languageChosen(int index) {

@@ -39,6 +39,7 @@ void SettingsPage::setSetting(const QString& key, const QString& value,
 
 QLabel* SettingsPage::makeErrorLabel() {
   auto* label = new QLabel(this);
+  label->setObjectName(QStringLiteral("settings-error"));
   label->setWordWrap(true);
   label->setStyleSheet(QStringLiteral("color: #c62828;"));
   label->setTextInteractionFlags(Qt::TextSelectableByMouse);

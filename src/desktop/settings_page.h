@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "desktop/desktop_context.h"
@@ -84,13 +85,14 @@ class GeneralSettingsTab : public SettingsPage {
 
   QLineEdit* displayName_ = nullptr;
   QLineEdit* organization_ = nullptr;
+  QLineEdit* senderName_ = nullptr;
+  QLineEdit* senderEmail_ = nullptr;
   QPlainTextEdit* signature_ = nullptr;
   QComboBox* language_ = nullptr;
   QLabel* error_ = nullptr;
   QTimer signatureTimer_;
-  QString storedName_;
-  QString storedOrganization_;
-  QString storedSignature_;
+  /// The value each text setting of the tab holds as far as it knows.
+  std::map<QString, QString> stored_;
   QString storedLanguage_;
 };
 

@@ -69,6 +69,7 @@ std::string proposedExportFileName(std::string_view eventName, ExportFormat form
 }
 
 Result<std::string> exportContacts(ExportFormat format, const std::vector<Contact>& contacts,
+                                   const ContactExportMeeting& meeting,
                                    const ContactExportOptions& options) {
   switch (format) {
     case ExportFormat::csv:
@@ -76,13 +77,13 @@ Result<std::string> exportContacts(ExportFormat format, const std::vector<Contac
     case ExportFormat::hubspot:
       return hubspotCSV(contacts);
     case ExportFormat::salesforce:
-      return salesforceCSV(contacts);
+      return salesforceCSV(contacts, meeting);
     case ExportFormat::pipedrive:
-      return pipedriveCSV(contacts);
+      return pipedriveCSV(contacts, meeting);
     case ExportFormat::xlsx:
-      return xlsxContacts(contacts);
+      return xlsxContacts(contacts, meeting);
     case ExportFormat::vcard:
-      return contactVCards(contacts, options.vcard3 ? VCardVersion::v3 : VCardVersion::v4);
+      return contactVCards(contacts, meeting, options.vcard3 ? VCardVersion::v3 : VCardVersion::v4);
   }
   return Error(ErrorCode::invalidArgument, "Unknown export format");
 }

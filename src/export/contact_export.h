@@ -7,6 +7,7 @@
 
 #include "common/enum_info.h"
 #include "common/result.h"
+#include "export/contact_export_meeting.h"
 #include "settings/settings_enums.h"
 #include "store/contact.h"
 
@@ -46,8 +47,12 @@ struct ContactExportOptions {
   bool vcard3 = false;  ///< vCard 3.0 for older address books instead of 4.0
 };
 
-/// The bytes of the export file of `contacts` in `format`.
+/// The bytes of the export file of `contacts` in `format`. The Salesforce,
+/// Pipedrive, Excel and vCard formats carry `meeting` too (the event's name,
+/// the notes); the generic and HubSpot layouts keep their fixed columns.
+/// `loadContactExportMeeting` (contact_export_loader.h) reads it from a store.
 Result<std::string> exportContacts(ExportFormat format, const std::vector<Contact>& contacts,
+                                   const ContactExportMeeting& meeting,
                                    const ContactExportOptions& options = {});
 
 }  // namespace qm

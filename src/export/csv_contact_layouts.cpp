@@ -28,13 +28,21 @@ constexpr std::array<std::string_view, 16> kHubspotColumns = {
     "City",         "State/Region", "Lead Status",  "Lifecycle Stage",
     "Industry",     "Company Size", "Website URL",  "Notes"};
 
-constexpr std::array<std::string_view, 14> kSalesforceColumns = {
-    "First Name", "Last Name", "Company",     "Title",          "Email",
-    "Phone",      "Website",   "City",        "State/Province", "Postal Code",
-    "Country",    "Industry",  "Lead Status", "Description"};
+// "Follow-Up Owner" is the teammate's name as the app holds it: the importers
+// map "Lead Owner" / "Record Owner" and "Owner" to one of their users, which
+// a name typed on the phone need not match, so the column is left for the
+// person importing to map or keep.
+constexpr std::array<std::string_view, 16> kSalesforceColumns = {
+    "First Name",  "Last Name",   "Company",         "Title",       "Email",   "Phone",
+    "Website",     "City",        "State/Province",  "Postal Code", "Country", "Industry",
+    "Lead Status", "Lead Source", "Follow-Up Owner", "Description"};
 
-constexpr std::array<std::string_view, 8> kPipedriveColumns = {
-    "Name", "First name", "Last name", "Email", "Phone", "Organization", "Job title", "Note"};
+constexpr std::array<std::string_view, 10> kPipedriveColumns = {
+    "Name",         "First name", "Last name", "Email",           "Phone",
+    "Organization", "Job title",  "Label",     "Follow-Up Owner", "Note"};
+
+/// What the CSV layouts join the parts of one text field with.
+constexpr std::string_view kCsvPartSeparator = " | ";
 
 /// Salesforce's lead statuses as a new org lists them.
 std::string_view salesforceLeadStatus(const Contact& contact) {
@@ -77,6 +85,17 @@ std::string contactNotesText(const Contact& contact, std::string_view separator)
   add("Why Meet: ", contact.whyMeet);
   add("Priority: ", contact.tier);
   return notes;
+}
+
+std::string joinNonEmpty(std::initializer_list<std::string_view> parts,
+                         std::string_view separator) {
+  std::string joined;
+  for (std::string_view part : parts) {
+    if (part.empty()) continue;
+    if (!joined.empty()) joined.append(separator);
+    joined.append(part);
+  }
+  return joined;
 }
 
 std::string_view preferredEmail(const Contact& contact) {
@@ -153,7 +172,8 @@ std::string hubspotCSV(const std::vector<Contact>& contacts) {
   return std::move(csv).take();
 }
 
-std::string salesforceCSV(const std::vector<Contact>& contacts) {
+std::string salesforceCSV(const std::vector<Contact>& contacts,
+                          const ContactExportMeeting& meeting) {
   CsvDocument csv(kSalesforceColumns, contacts.size());
   for (const Contact& c : contacts) {
     csv.newRow();
@@ -182,17 +202,18 @@ std::string salesforceCSV(const std::vector<Contact>& contacts) {
     csv.text(c.country);
     csv.text(firstPresent({&c.companyIndustry, &c.industry}));
     csv.text(salesforceLeadStatus(c));
-    std::string description = contactNotesText(c, " | ");
-    if (c.linkedinURL && !c.linkedinURL->empty()) {
-      if (!description.empty()) description += " | ";
-      description += "LinkedIn: " + *c.linkedinURL;
-    }
-    csv.text(description);
+    csv.text(meeting.eventName);
+    csv.text(c.ownedBy);
+    const std::string linkedin = hasText(c.linkedinURL) ? "LinkedIn: " + *c.linkedinURL : "";
+    csv.text(joinNonEmpty({meetingNotesText(meeting, c, kCsvPartSeparator),
+                           contactNotesText(c, kCsvPartSeparator), linkedin},
+                          kCsvPartSeparator));
   }
   return std::move(csv).take();
 }
 
-std::string pipedriveCSV(const std::vector<Contact>& contacts) {
+std::string pipedriveCSV(const std::vector<Contact>& contacts,
+                         const ContactExportMeeting& meeting) {
   CsvDocument csv(kPipedriveColumns, contacts.size());
   for (const Contact& c : contacts) {
     csv.newRow();
@@ -211,7 +232,11 @@ std::string pipedriveCSV(const std::vector<Contact>& contacts) {
     csv.text(phone);
     csv.text(c.company);
     csv.text(c.title);
-    csv.text(contactNotesText(c, " | "));
+    csv.text(meeting.eventName);
+    csv.text(c.ownedBy);
+    csv.text(joinNonEmpty(
+        {meetingNotesText(meeting, c, kCsvPartSeparator), contactNotesText(c, kCsvPartSeparator)},
+        kCsvPartSeparator));
   }
   return std::move(csv).take();
 }

@@ -5,9 +5,11 @@
 #include <ctime>
 
 #include "common/base64.h"
+#include "common/text.h"
 #include "common/uuid.h"
 #include "export/markdown_html.h"
 #include "export/quoted_printable.h"
+#include "settings/app_settings.h"
 
 namespace qm {
 
@@ -127,34 +129,99 @@ std::string formatEmailDate(Date date) {
   return out;
 }
 
+EmlOptions emlOptionsFrom(const AppSettings& settings) {
+  EmlOptions options;
+  options.senderName = settings.senderName();
+  if (trimUnicodeWhitespace(options.senderName).empty())
+    options.senderName = settings.displayName();
+  options.senderEmail = settings.senderEmail();
+  options.signature = settings.emailSignature();
+  return options;
+}
+
+std::string recipientAddress(const DraftMessage& message) {
+  if (message.draft.recipientEmail) {
+    std::string chosen = sanitizedAddress(*message.draft.recipientEmail);
+    if (!chosen.empty()) return chosen;
+  }
+  if (message.contact && message.contact->email) return sanitizedAddress(*message.contact->email);
+  return {};
+}
+
+std::string bodyWithSignature(std::string_view body, std::string_view signature) {
+  // One kind of line break, so that both parts break where the text does.
+  const auto lines = [](std::string_view from) {
+    std::string to;
+    to.reserve(from.size());
+    for (std::size_t i = 0; i < from.size(); ++i) {
+      if (from[i] == '\r') {
+        to += '\n';
+        if (i + 1 < from.size() && from[i + 1] == '\n') ++i;
+      } else {
+        to += from[i];
+      }
+    }
+    return to;
+  };
+  std::string text = lines(body);
+  std::string sig = lines(signature);
+  if (trimUnicodeWhitespace(sig).empty()) return text;
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  // A signature written with its own separator line keeps it, once.
+  if (sig.starts_with("-- \n") || sig.starts_with("--\n")) sig.erase(0, sig.find('\n') + 1);
+  if (!text.empty()) text += "\n\n";
+  text += "-- \n";
+  text += sig;
+  return text;
+}
+
 std::string emlContent(const DraftMessage& message, const EmlOptions& options) {
   const std::string sender =
       options.senderName.empty() ? std::string(kDefaultSenderName) : options.senderName;
+  const std::string senderAddress = sanitizedAddress(options.senderEmail).empty()
+                                        ? std::string(kNoReplyAddress)
+                                        : sanitizedAddress(options.senderEmail);
   const std::string recipientName = message.contact ? message.contact->fullName() : std::string();
-  std::string recipientAddress(kPlaceholderRecipient);
-  if (message.contact && message.contact->email &&
-      !sanitizedAddress(*message.contact->email).empty())
-    recipientAddress = *message.contact->email;
+  std::string recipient = recipientAddress(message);
+  if (recipient.empty()) recipient = kPlaceholderRecipient;
 
   std::string messageID = Uuid::random().str();
   for (char& c : messageID) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  // "=_" cannot occur in quoted-printable text ("=" is always followed by
+  // hexadecimal digits or a line break there), so no part can end early.
+  const std::string boundary = "=_qm_" + messageID;
+  const std::string text = bodyWithSignature(message.draft.body, options.signature);
 
   std::string out;
-  auto line = [&](std::string_view text) {
-    out += text;
+  auto line = [&](std::string_view content) {
+    out += content;
     out += kCRLF;
   };
   line("MIME-Version: 1.0");
   line("Date: " + formatEmailDate(options.date));
   line("Message-ID: <" + messageID + "@" + std::string(kMessageIDDomain) + ">");
-  line("From: " + formatAddress(sender, kNoReplyAddress));
-  line("To: " + formatAddress(recipientName, recipientAddress));
+  line("From: " + formatAddress(sender, senderAddress));
+  line("To: " + formatAddress(recipientName, recipient));
   line("Subject: " + encodeSubject(message.draft.subject));
+  if (options.forMailProgram) line("X-Unsent: 1");
+  line("X-Mailer: Quillmere Companion");
+  line("Content-Type: multipart/alternative; boundary=\"" + boundary + "\"");
+  line("");
+  line("--" + boundary);
+  line("Content-Type: text/plain; charset=UTF-8");
+  line("Content-Transfer-Encoding: quoted-printable");
+  line("");
+  // Each part's text ends with a line break of its own; the one before the
+  // boundary belongs to the boundary.
+  line(encodeQuotedPrintable(text));
+  line("");
+  line("--" + boundary);
   line("Content-Type: text/html; charset=UTF-8");
   line("Content-Transfer-Encoding: quoted-printable");
-  line("X-Mailer: Quillmere Companion");
   line("");
-  line(encodeQuotedPrintable(markdownToHTML(message.draft.body)));
+  line(encodeQuotedPrintable(markdownToHTML(text)));
+  line("");
+  line("--" + boundary + "--");
   return out;
 }
 

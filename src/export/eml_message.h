@@ -24,18 +24,43 @@ struct DraftMessage {
   std::optional<Contact> contact;
 };
 
-/// What a message takes beyond the draft: the sender's display name (the
-/// `displayName` setting) and the time written as its date.
+/// What a message takes beyond the draft.
 struct EmlOptions {
+  /// The sender's name; empty: "Quillmere User".
   std::string senderName;
+  /// The sender's address; empty: the application's no-reply address.
+  std::string senderEmail;
+  /// Added below the body (after a "-- " line) in both parts; never part of
+  /// the stored draft.
+  std::string signature;
+  /// Marks the message as one still to be sent ("X-Unsent: 1"), so that a
+  /// mail program opens it as a draft to edit and send rather than as mail
+  /// it received. Off for files saved and for messages sent.
+  bool forMailProgram = false;
   Date date = now();
 };
 
-/// The draft as a complete e-mail message: headers and a quoted-printable HTML
-/// body made from the body's markdown, lines ended by CRLF, ending with CRLF.
-/// No header text can start a header line of its own: a subject holding a
-/// line break is written as encoded words, and line breaks in names become
-/// spaces.
+class AppSettings;
+
+/// The options the user's settings give: `senderName` (else `displayName`),
+/// `senderEmail` and `emailSignature`, dated now.
+EmlOptions emlOptionsFrom(const AppSettings& settings);
+
+/// The address the draft goes to: the one chosen for this draft, else the
+/// contact's e-mail; empty when there is neither.
+std::string recipientAddress(const DraftMessage& message);
+
+/// The body as the message shows it: the draft's text, then the signature
+/// under a "-- " line when there is one.
+std::string bodyWithSignature(std::string_view body, std::string_view signature);
+
+/// The draft as a complete e-mail message, lines ended by CRLF, ending with
+/// CRLF: headers, then a multipart/alternative body holding the text as
+/// written (markdown reads as plain text) and as HTML, both quoted-printable,
+/// so that every mail program shows it. Without a recipient address the
+/// message is addressed to a placeholder. No header text can start a header
+/// line of its own: a subject holding a line break is written as encoded
+/// words, and line breaks in names become spaces.
 std::string emlContent(const DraftMessage& message, const EmlOptions& options);
 
 /// `"name" <address>`, or `<address>` for an empty name; an empty address is

@@ -60,7 +60,8 @@ std::string_view orEmpty(const std::optional<std::string>& value) {
   return value ? std::string_view(*value) : std::string_view();
 }
 
-void appendVCard(VCardBuilder& card, const Contact& c, VCardVersion version) {
+void appendVCard(VCardBuilder& card, const Contact& c, const ContactExportMeeting& meeting,
+                 VCardVersion version) {
   const bool v4 = version == VCardVersion::v4;
   card.literal("BEGIN:VCARD");
   card.literal(v4 ? "VERSION:4.0" : "VERSION:3.0");
@@ -82,7 +83,12 @@ void appendVCard(VCardBuilder& card, const Contact& c, VCardVersion version) {
                    orEmpty(c.country)});
   card.uri(v4 ? "URL;TYPE=work" : "URL;TYPE=WORK", orEmpty(c.companyWebsite));
   card.uri("X-SOCIALPROFILE;TYPE=linkedin", orEmpty(c.linkedinURL));
-  card.text("NOTE", contactNotesText(c, "\n"));
+  // Escaped as text, a comma in the event's name stays inside one category.
+  card.text("CATEGORIES", meeting.eventName);
+  const std::string owner = hasText(c.ownedBy) ? "Follow-Up Owner: " + *c.ownedBy : "";
+  card.text(
+      "NOTE",
+      joinNonEmpty({meetingNotesText(meeting, c, "\n"), owner, contactNotesText(c, "\n")}, "\n"));
   std::string id = c.id.str();
   if (v4) {  // a URN, written in lower case as RFC 4122 recommends
     for (char& ch : id) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
@@ -94,11 +100,12 @@ void appendVCard(VCardBuilder& card, const Contact& c, VCardVersion version) {
 
 }  // namespace
 
-std::string contactVCards(const std::vector<Contact>& contacts, VCardVersion version) {
+std::string contactVCards(const std::vector<Contact>& contacts, const ContactExportMeeting& meeting,
+                          VCardVersion version) {
   std::string out;
   out.reserve(contacts.size() * 512);
   VCardBuilder card(out);
-  for (const Contact& c : contacts) appendVCard(card, c, version);
+  for (const Contact& c : contacts) appendVCard(card, c, meeting, version);
   return out;
 }
 

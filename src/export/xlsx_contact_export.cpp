@@ -119,7 +119,8 @@ Error libraryError(lxw_error error) {
                std::string("Could not build the Excel workbook: ") + lxw_strerror(error));
 }
 
-void writeRow(SheetWriter& w, lxw_row_t row, const Contact& c) {
+void writeRow(SheetWriter& w, lxw_row_t row, const Contact& c,
+              const ContactExportMeeting& meeting) {
   lxw_col_t col = 0;
   w.text(row, col++, c.firstName);
   w.text(row, col++, c.lastName);
@@ -133,7 +134,7 @@ void writeRow(SheetWriter& w, lxw_row_t row, const Contact& c) {
   w.text(row, col++, c.stateRegion);
   w.text(row, col++, c.tier);
   w.score(row, col++, c.overallScore);
-  w.text(row, col++, rawValue(c.status));
+  w.text(row, col++, meetingStatusText(c.status));
   w.flag(row, col++, c.isTarget);
   w.flag(row, col++, c.isFavorite);
   w.integer(row, col++, c.interactionRating);
@@ -149,11 +150,15 @@ void writeRow(SheetWriter& w, lxw_row_t row, const Contact& c) {
   w.text(row, col++, c.whyMeet);
   w.text(row, col++, c.approachAngle);
   w.text(row, col++, c.watchOuts);
+  w.text(row, col++, meeting.eventName);
+  w.text(row, col++, c.ownedBy);
+  w.text(row, col++, meetingNotesText(meeting, c, "\n"));
 }
 
 }  // namespace
 
-Result<std::string> xlsxContacts(const std::vector<Contact>& contacts) {
+Result<std::string> xlsxContacts(const std::vector<Contact>& contacts,
+                                 const ContactExportMeeting& meeting) {
   if (contacts.size() >= LXW_ROW_MAX)
     return Error(ErrorCode::invalidArgument, "Too many contacts for one Excel sheet");
   auto scratch = QM_TRY(ScratchFolder::make());
@@ -176,20 +181,27 @@ Result<std::string> xlsxContacts(const std::vector<Contact>& contacts) {
   format_set_num_format(scoreFormat, "0.0");
 
   SheetWriter w(sheet, dateFormat, scoreFormat);
-  const lxw_col_t lastColumn = static_cast<lxw_col_t>(kGenericColumns.size() - 1);
+  const lxw_col_t lastColumn = static_cast<lxw_col_t>(kWorkbookColumns.size() - 1);
   // The column ranges of a sheet may not overlap (spreadsheet programs offer
   // to "repair" such a file), so each width is set on its own range.
   constexpr lxw_col_t kMetAt = 17;
   constexpr lxw_col_t kFirstAIText = 23;
+  constexpr auto kEvent = static_cast<lxw_col_t>(kGenericColumns.size());
+  constexpr lxw_col_t kOwner = kEvent + 1;
+  constexpr lxw_col_t kNotes = kEvent + 2;
+  static_assert(kWorkbookColumns[kMetAt] == "Met At" && kWorkbookColumns[kNotes] == "Notes");
   w.check(worksheet_set_column(sheet, 0, kMetAt - 1, 16, nullptr));
   w.check(worksheet_set_column(sheet, kMetAt, kMetAt, 20, nullptr));
   w.check(worksheet_set_column(sheet, kMetAt + 1, kFirstAIText - 1, 16, nullptr));
-  w.check(worksheet_set_column(sheet, kFirstAIText, lastColumn, 40, nullptr));
+  w.check(worksheet_set_column(sheet, kFirstAIText, kEvent - 1, 40, nullptr));
+  w.check(worksheet_set_column(sheet, kEvent, kEvent, 24, nullptr));
+  w.check(worksheet_set_column(sheet, kOwner, kOwner, 16, nullptr));
+  w.check(worksheet_set_column(sheet, kNotes, kNotes, 60, nullptr));
   worksheet_freeze_panes(sheet, 1, 0);
-  for (lxw_col_t col = 0; col <= lastColumn; ++col) w.text(0, col, kGenericColumns[col], bold);
+  for (lxw_col_t col = 0; col <= lastColumn; ++col) w.text(0, col, kWorkbookColumns[col], bold);
   w.check(worksheet_autofilter(sheet, 0, 0, static_cast<lxw_row_t>(contacts.size()), lastColumn));
   lxw_row_t row = 1;
-  for (const Contact& c : contacts) writeRow(w, row++, c);
+  for (const Contact& c : contacts) writeRow(w, row++, c, meeting);
 
   const lxw_error closed = workbook_close(workbook);  // also frees the workbook
   if (w.firstError() != LXW_NO_ERROR) return libraryError(w.firstError());

@@ -291,4 +291,19 @@ Result<std::unordered_map<Uuid, std::vector<Uuid>>> noteIDsOfEvent(Store& store,
   return notes;
 }
 
+Result<std::vector<Store::Position>> notePositionsOfEvent(Store& store, const Uuid& eventID) {
+  static const std::string kSQL =
+      "SELECT n.rowid FROM \"ContactNote\" n JOIN \"Contact\" c "
+      "ON c.\"id\" = n.\"contactID\" WHERE c.\"eventID\" = ?1 ORDER BY n.rowid";
+  auto stmt = store.statement(kSQL);
+  if (!stmt) return stmt.error();
+  bindText(*stmt, 1, eventID.str());
+  std::vector<Store::Position> positions;
+  int rc;
+  while ((rc = sqlite3_step(*stmt)) == SQLITE_ROW)
+    positions.push_back(static_cast<Store::Position>(sqlite3_column_int64(*stmt, 0)));
+  if (rc != SQLITE_DONE) return readError(*stmt, "the notes");
+  return positions;
+}
+
 }  // namespace qm

@@ -30,6 +30,10 @@ std::string contactQueryIndexSQL();
 Result<std::unordered_map<Uuid, std::vector<Uuid>>> noteIDsOfEvent(Store& store,
                                                                    const Uuid& eventID);
 
+/// Where the notes of an event's contacts are, in stored order: one query for
+/// every note, to read with `Store::fetchOnlyAt` rather than a query per contact.
+Result<std::vector<Store::Position>> notePositionsOfEvent(Store& store, const Uuid& eventID);
+
 /// How many contacts an event has, how many of them were met and how many are
 /// targets.
 struct EventContactCounts {

@@ -20,11 +20,13 @@ namespace qm {
   F(Date, generatedAt, {}, {})                                        \
   F(std::optional<Date>, editedAt, {}, {})                            \
   F(std::optional<Uuid>, batchID, {}, {})                             \
-  F(std::optional<Uuid>, contactID, {}, ownedBy("Contact"))
+  F(std::optional<Uuid>, contactID, {}, ownedBy("Contact"))         \
+  F(std::optional<std::string>, recipientEmail, {}, {})
 // clang-format on
 
 /// A follow-up e-mail to a contact. `tone` and `status` hold the raw texts of
-/// `Tone` and `DraftStatus`.
+/// `Tone` and `DraftStatus`. `recipientEmail` is the address the user chose
+/// for this message; without one it goes to the contact's e-mail.
 struct FollowUpDraft {
   QM_FOLLOW_UP_DRAFT_FIELDS(QM_RECORD_MEMBER)
 

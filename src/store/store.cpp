@@ -54,6 +54,22 @@ std::string ident(std::string_view name) {
 
 }  // namespace
 
+Result<std::string> addedColumnsSQL(const TableSchema& s,
+                                    const std::set<std::string, std::less<>>& present) {
+  std::string sql;
+  for (const auto& c : s.columns) {
+    if (present.contains(c.name)) continue;
+    // A column a newer build added to a table holding rows can only come in
+    // empty: a required one, or one with a constraint, needs a real migration.
+    if (!c.optional || c.options.unique || !c.options.references.empty())
+      return Error(ErrorCode::dataLoss, "The store's table " + std::string(s.table) +
+                                            " lacks the column " + std::string(c.name));
+    sql += "ALTER TABLE " + ident(s.table) + " ADD COLUMN " + ident(c.name) + " " +
+           sqlType(c.type, c.options.external) + ";";
+  }
+  return sql;
+}
+
 std::string createTableSQL(const TableSchema& s) {
   std::string sql = "CREATE TABLE IF NOT EXISTS " + ident(s.table) + " (";
   bool first = true;
@@ -390,8 +406,18 @@ Result<std::unique_ptr<Store>> Store::openAnother(const fs::path& file) {
   QM_TRY(store->transaction([&]() -> Status {
     QM_TRY(store->impl_->exec(
         "CREATE TABLE IF NOT EXISTS StoreMetadata (key TEXT PRIMARY KEY, value TEXT NOT NULL);"));
-    for (const TableSchema* schema : storeSchema())
+    for (const TableSchema* schema : storeSchema()) {
       QM_TRY(store->impl_->exec(createTableSQL(*schema)));
+      // A store written before a record gained an optional field gets the
+      // field's column, empty for the records it holds.
+      auto columns = QM_TRY(store->impl_->prepare("SELECT name FROM pragma_table_info('" +
+                                                  std::string(schema->table) + "')"));
+      std::set<std::string, std::less<>> present;
+      while (sqlite3_step(columns) == SQLITE_ROW)
+        present.emplace(reinterpret_cast<const char*>(sqlite3_column_text(columns, 0)));
+      if (const std::string added = QM_TRY(addedColumnsSQL(*schema, present)); !added.empty())
+        QM_TRY(store->impl_->exec(added));
+    }
     QM_TRY(store->impl_->exec(contactQueryIndexSQL()));
     auto version = store->schemaVersion();
     if (!version) {

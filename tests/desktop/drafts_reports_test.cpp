@@ -25,6 +25,7 @@
 #include <regex>
 #include <set>
 
+#include "common/atomic_file.h"
 #include "desktop/capture_preview.h"
 #include "desktop/draft_editor.h"
 #include "desktop/drafts_view.h"
@@ -177,8 +178,10 @@ TEST_F(DraftsReportsTest, ADraftFromThePhoneIsEditedApprovedAndSavedAsAnEmail) {
                   "m = BytesParser(policy=policy.default).parse(open(sys.argv[1], 'rb'))\n"
                   "print('SUBJECT=' + m['Subject'])\n"
                   "print('TO=' + m['To'])\n"
+                  "print('UNSENT=' + str(m['X-Unsent']))\n"
                   "print(m.get_content_type())\n"
-                  "print(m.get_content())\n",
+                  "print(m.get_body(('plain',)).get_content())\n"
+                  "print(m.get_body(('html',)).get_content())\n",
                   saved.toStdString()},
                  {});
   ASSERT_EQ(parsed.exitCode, 0) << parsed.err;
@@ -186,7 +189,9 @@ TEST_F(DraftsReportsTest, ADraftFromThePhoneIsEditedApprovedAndSavedAsAnEmail) {
   if (contact.email && !contact.email->empty()) {
     EXPECT_THAT(parsed.out, HasSubstr("TO=" + contact.fullName() + " <" + *contact.email + ">\n"));
   }
-  EXPECT_THAT(parsed.out, HasSubstr("text/html\n"));
+  EXPECT_THAT(parsed.out, HasSubstr("multipart/alternative\n"));
+  EXPECT_THAT(parsed.out, HasSubstr("UNSENT=None\n"));
+  EXPECT_THAT(parsed.out, HasSubstr("- **first** point"));
   EXPECT_THAT(parsed.out, HasSubstr("<li><strong>first</strong> point</li>"));
 
   // A folder that cannot be written says so.
@@ -197,12 +202,32 @@ TEST_F(DraftsReportsTest, ADraftFromThePhoneIsEditedApprovedAndSavedAsAnEmail) {
   button(editor, "copy")->click();
   EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith("Valves at the show\n\nHello,"));
 
-  // Opened in the mail program from a private copy.
+  // Another recipient: one that is not an address is refused and stays in
+  // the field to correct; a real one is kept with the draft.
+  editor.recipientField()->setText("ana at partner");
+  button(editor, "save")->click();
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return editor.feedback()->text().contains("e-mail address"); }));
+  EXPECT_EQ(editor.recipientField()->text(), "ana at partner");
+  EXPECT_TRUE(editor.isModified());
+  editor.recipientField()->setText("ana@partner.example");
+  button(editor, "save")->click();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return store_->find<FollowUpDraft>(draftID)->value().recipientEmail ==
+               "ana@partner.example";
+      },
+      5000));
+
+  // Opened in the mail program from a private copy, as a message to send.
   button(editor, "open-in-mail")->click();
   ASSERT_EQ(opened.paths.size(), 1);
   EXPECT_EQ(modeOf(opened.paths[0]), 0600u);
   EXPECT_EQ(modeOf(QFileInfo(opened.paths[0]).path()), 0700u);
   EXPECT_TRUE(opened.paths[0].endsWith(".eml"));
+  const std::string forMail = readFile(opened.paths[0].toStdString()).value();
+  EXPECT_THAT(forMail, HasSubstr("\r\nX-Unsent: 1\r\n"));
+  EXPECT_THAT(forMail, HasSubstr("<ana@partner.example>\r\n"));
 
   // Written again in another tone: the same draft, its new text and tone.
   editor.toneBox()->setCurrentIndex(editor.toneBox()->findData("formal"));

@@ -1,7 +1,7 @@
 // The export sheet over a running companion: it starts on the format setting,
 // counts the contacts of the chosen scope, proposes the file name in the
-// export folder, writes the file whole, and keeps itself open when the file
-// cannot be written or the save dialog is cancelled.
+// export folder, writes the file whole with the event and the notes, and keeps
+// itself open when the file cannot be written or the save dialog is cancelled.
 
 #include <sys/stat.h>
 
@@ -156,6 +156,9 @@ TEST_F(ExportSheetTest, WritesTheChosenFormatAndScopeWhereTheDialogSays) {
   EXPECT_EQ(count, 2u);
   EXPECT_THAT(vcf, HasSubstr(first));
   EXPECT_THAT(vcf, HasSubstr(fourth));
+  EXPECT_THAT(vcf, HasSubstr("\r\nCATEGORIES:Tech Expo 2026\r\n")) << "the event";
+  EXPECT_THAT(vcf, HasSubstr(": Met at the booth\\; interested in a pilot.\r\n"))
+      << "the contact's note, after its date";
 }
 
 TEST_F(ExportSheetTest, AFailedOrCancelledSaveKeepsTheSheetOpen) {

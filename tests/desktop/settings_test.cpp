@@ -102,6 +102,21 @@ TEST_F(SettingsTest, WhatTheTabsChangeReachesTheCompanion) {
   QTest::keyClick(name, Qt::Key_Return);
   EXPECT_TRUE(QTest::qWaitFor([&] { return setting("displayName") == "Dana Åkesson"; }, 5000));
 
+  // A sender address the companion refuses stays in its field with the
+  // reason; the corrected one is kept.
+  auto* sender = window->findChild<QLineEdit*>("senderEmail");
+  ASSERT_NE(sender, nullptr);
+  sender->setFocus();
+  QTest::keyClicks(sender, QStringLiteral("dana at example.com"));
+  QTest::keyClick(sender, Qt::Key_Return);
+  auto* error = sender->parentWidget()->findChild<QLabel*>(QStringLiteral("settings-error"));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return error && error->text().contains("e-mail address"); }, 5000));
+  EXPECT_EQ(sender->text(), "dana at example.com");
+  sender->setText(QStringLiteral("dana@example.com"));
+  QTest::keyClick(sender, Qt::Key_Return);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return setting("senderEmail") == "dana@example.com"; }, 5000));
+
   // Keyboard only: the next format, and the dark appearance two steps down.
   QTest::keyClick(name, Qt::Key_PageUp, Qt::ControlModifier);
   EXPECT_EQ(window->currentTab(), SettingsWindow::Tab::privacy);

@@ -1,5 +1,6 @@
 // `quillmere export <format> EVENT` on a real store: the scope, where the file
-// goes (-o FILE, -o DIR, the export folder setting), and a failed write.
+// goes (-o FILE, -o DIR, the export folder setting), the notes and event a
+// CRM file carries, and a failed write.
 #include <sys/stat.h>
 
 #include <gmock/gmock.h>
@@ -41,6 +42,13 @@ class ContactExportCommand : public ::testing::Test {
     for (Contact c : test::sampleContacts()) {
       c.eventID = event.id;
       ASSERT_OK((*store)->insert(c));
+      if (c.firstName != "Anna") continue;
+      for (auto [at, text] : {std::pair{1772614800, "Asked about pricing"},
+                              std::pair{1772729100, "Wants a pilot, \"soon\""}}) {
+        ContactNote note = test::noteAbout(c, at);
+        note.textContent = text;
+        ASSERT_OK((*store)->insert(note));
+      }
     }
     // A contact of another event is never exported with this one.
     Event other = Event::create("Other Show");
@@ -108,6 +116,17 @@ TEST_F(ContactExportCommand, WritesEachFormatToTheFileOrFolderGiven) {
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(fs::exists(out / ("Tech_Expo_2026_" + format + ".csv")));
   }
+}
+
+TEST_F(ContactExportCommand, CarriesTheEventAndTheNotes) {
+  const auto result = cli({"export", "salesforce", "Tech Expo 2026", "--scope", "met", "-o",
+                           (out / "leads.csv").string()});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  auto leads = readFile(out / "leads.csv");
+  ASSERT_OK(leads);
+  EXPECT_THAT(*leads, HasSubstr(",\"Working - Contacted\",\"Tech Expo 2026\",\"Sam Lee\","
+                                "\"2026-03-05: Wants a pilot, \"\"soon\"\" | 2026-03-04: Asked "
+                                "about pricing | Summary: "));
 }
 
 TEST_F(ContactExportCommand, AFailedWriteIsOneClearLineAndAFailure) {

@@ -1,6 +1,6 @@
 // The CSV layouts: field quoting, the exact generic and HubSpot documents,
-// the Salesforce and Pipedrive stand-ins for required fields, scopes and the
-// proposed file names.
+// the Salesforce and Pipedrive headers and stand-ins for required fields,
+// scopes and the proposed file names.
 #include <gmock/gmock.h>
 
 #include "export/contact_export.h"
@@ -108,15 +108,20 @@ TEST(SalesforceCsv, NeverLeavesLastNameOrCompanyEmpty) {
   Contact nameless = Contact::create("", " ", "");
   nameless.email = "who@example.org";
   Contact nobody = Contact::create("", "", "  ");
-  const auto lines = linesOf(salesforceCSV({test::annaMuller(), test::tanaka(), nameless, nobody}));
+  const Contact anna = test::annaMuller();
+  const auto lines =
+      linesOf(salesforceCSV({anna, test::tanaka(), nameless, nobody}, test::sampleMeeting(anna)));
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[0],
             "\"First Name\",\"Last Name\",Company,Title,Email,Phone,Website,City,State/"
-            "Province,\"Postal Code\",Country,Industry,\"Lead Status\",Description");
+            "Province,\"Postal Code\",Country,Industry,\"Lead Status\",\"Lead "
+            "Source\",\"Follow-Up Owner\",Description");
   EXPECT_THAT(lines[1], StartsWith("Anna,Müller,\"Acme, Inc.\","));
-  EXPECT_THAT(lines[1], HasSubstr(",10001,Germany,Logistics,\"Working - Contacted\","));
+  EXPECT_THAT(lines[1], HasSubstr(",10001,Germany,Logistics,\"Working - Contacted\",\"Tech "
+                                  "Expo, Berlin\",\"Sam Lee\",\"2026-03-05: "));
   EXPECT_THAT(lines[1], HasSubstr("| LinkedIn: https://www.linkedin.com/in/anna-mueller\""));
-  EXPECT_EQ(lines[2], ",田中,\"Unknown Company\",,,,,,,,,,\"Open - Not Contacted\",");
+  EXPECT_EQ(lines[2],
+            ",田中,\"Unknown Company\",,,,,,,,,,\"Open - Not Contacted\",\"Tech Expo, Berlin\",,");
   EXPECT_THAT(lines[3], StartsWith(",who@example.org,\"Unknown Company\","));
   EXPECT_THAT(lines[4], StartsWith(",Unknown,\"Unknown Company\","));
 }
@@ -125,13 +130,15 @@ TEST(PipedriveCsv, NamesEveryPerson) {
   Contact nameless = Contact::create("", "", "Acme");
   nameless.phone = "+1 555 0100";
   const auto lines =
-      linesOf(pipedriveCSV({test::annaMuller(), nameless, Contact::create("", "", "")}));
+      linesOf(pipedriveCSV({test::annaMuller(), nameless, Contact::create("", "", "")},
+                           {.eventName = "Messe", .notes = {}}));
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0],
-            "Name,\"First name\",\"Last name\",Email,Phone,Organization,\"Job title\",Note");
+            "Name,\"First name\",\"Last name\",Email,Phone,Organization,\"Job "
+            "title\",Label,\"Follow-Up Owner\",Note");
   EXPECT_THAT(lines[1], StartsWith("\"Anna Müller\",Anna,Müller,anna.mueller@acme.example,"));
-  EXPECT_EQ(lines[2], "\"+1 555 0100\",,,,\"+1 555 0100\",Acme,,");
-  EXPECT_EQ(lines[3], "Unknown,,,,,,,");
+  EXPECT_EQ(lines[2], "\"+1 555 0100\",,,,\"+1 555 0100\",Acme,,Messe,,");
+  EXPECT_EQ(lines[3], "Unknown,,,,,,,Messe,,");
 }
 
 TEST(ExportScope, SelectsInGivenOrderKeepingArchivedContacts) {

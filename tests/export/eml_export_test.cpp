@@ -25,6 +25,12 @@ using ::testing::ElementsAre;
 using ::testing::Field;
 using ::testing::SizeIs;
 
+EmlOptions sentBy(std::string name) {
+  EmlOptions options;
+  options.senderName = std::move(name);
+  return options;
+}
+
 struct EmlExport : test::StoreFixture {
   Event event = Event::create("Hannover Messe");
   Contact ana, bo;
@@ -80,7 +86,7 @@ TEST_F(EmlExport, SameNamesInOneFolderAreNumbered) {
   auto drafts = eventDraftsForExport(*store, event.id);
   ASSERT_OK(drafts);
   const auto folder = dir / "out" / "nested";
-  const auto result = exportDrafts(*drafts, {"Jo", now()}, folder);
+  const auto result = exportDrafts(*drafts, sentBy("Jo"), folder);
   EXPECT_THAT(result.failed, SizeIs(0));
   EXPECT_THAT(
       result.written,
@@ -97,19 +103,20 @@ TEST_F(EmlExport, WriteFailuresAreReportedPerDraft) {
   auto drafts = eventDraftsForExport(*store, event.id);
   ASSERT_OK(drafts);
   ASSERT_OK(writeFileAtomically(dir / "a-file", "x"));
-  const auto result = exportDrafts(*drafts, {"Jo", now()}, dir / "a-file");
+  const auto result = exportDrafts(*drafts, sentBy("Jo"), dir / "a-file");
   EXPECT_THAT(result.written, SizeIs(0));
   ASSERT_THAT(result.failed, SizeIs(2));
   EXPECT_EQ(result.failed[1].contactName, "Bo Li");
   EXPECT_FALSE(result.failed[1].error.message.empty());
 
-  EXPECT_FALSE(exportDraft((*drafts)[0], {"Jo", now()}, dir / "missing" / "x.eml").ok());
+  EXPECT_FALSE(exportDraft((*drafts)[0], sentBy("Jo"), dir / "missing" / "x.eml").ok());
   auto loaded = loadDraftMessage(*store, Uuid::random());
   EXPECT_THAT(loaded, test::IsError(ErrorCode::notFound));
 }
 
 /// Python's `email` package, with the modern policy, reads each file; its
-/// decoded subject and HTML body must be what the draft holds.
+/// decoded subject, plain text and HTML must be what the draft holds, with
+/// the signature below the body.
 TEST_F(EmlExport, PythonsMailParserReadsSubjectAndBody) {
   const std::vector<std::pair<std::string, std::string>> drafts{
       {"Plain ASCII subject", "Hi **Ana**,\n\n- first\n- second\nThanks"},
@@ -125,10 +132,17 @@ TEST_F(EmlExport, PythonsMailParserReadsSubjectAndBody) {
     DraftMessage m{FollowUpDraft::create(drafts[i].first, drafts[i].second, ana.id), ana};
     m.contact->email = "ana@example.org";
     const auto file = dir / ("draft" + std::to_string(i) + ".eml");
-    ASSERT_OK(exportDraft(m, {"Jo \"JJ\" Smith", now()}, file));
+    const EmlOptions options{.senderName = "Jo \"JJ\" Smith",
+                             .senderEmail = "jo@smith.example",
+                             .signature = i % 2 == 0 ? "Jo Smith\nSmith & Sons" : "",
+                             .forMailProgram = i % 2 == 1};
+    ASSERT_OK(exportDraft(m, options, file));
+    const std::string text = bodyWithSignature(drafts[i].second, options.signature);
     expected.push_back({{"file", file.string()},
                         {"subject", drafts[i].first},
-                        {"html", markdownToHTML(drafts[i].second)}});
+                        {"text", text},
+                        {"html", markdownToHTML(text)},
+                        {"unsent", options.forMailProgram}});
   }
   ASSERT_OK(writeFileAtomically(dir / "expected.json", expected.dump()));
   const auto run =

@@ -52,6 +52,12 @@ std::vector<std::string> crlfLines(std::string_view text) {
   return lines;
 }
 
+EmlOptions sentBy(std::string name) {
+  EmlOptions options;
+  options.senderName = std::move(name);
+  return options;
+}
+
 DraftMessage message(std::string subject, std::string body, std::optional<Contact> contact = {}) {
   return DraftMessage{FollowUpDraft::create(std::move(subject), std::move(body)),
                       std::move(contact)};
@@ -102,42 +108,77 @@ TEST(QuotedPrintable, ShortLinesThatDecodeToTheInput) {
   EXPECT_EQ(encodeQuotedPrintable("end \nx"), "end=20\r\nx");
 }
 
-TEST(EmlContent, HeadersInOrderAndABodyThatDecodes) {
-  const auto m = message("Hello there", "Hi **Ana**", contact("Ana", "Müller", "ana@example.org"));
-  const std::string eml = emlContent(m, {"Jo Smith", now()});
+/// The decoded content of the part of `eml` whose Content-Type is `type`.
+std::string partOf(const std::string& eml, std::string_view type) {
+  const auto header = eml.find("Content-Type: " + std::string(type));
+  if (header == std::string::npos) return "(no " + std::string(type) + " part)";
+  const auto start = eml.find("\r\n\r\n", header) + 4;
+  const auto end = eml.find("\r\n\r\n--=_qm_", start);
+  return decodeQuotedPrintable(std::string_view(eml).substr(start, end - start));
+}
+
+TEST(EmlContent, HeadersInOrderAndBothPartsDecode) {
+  auto m =
+      message("Hello there", "Hi **Ana**\r\nSee you", contact("Ana", "Müller", "ana@example.org"));
+  const std::string eml = emlContent(m, sentBy("Jo Smith"));
   const auto lines = crlfLines(eml);
-  ASSERT_GE(lines.size(), 11u);
+  ASSERT_GE(lines.size(), 9u);
   EXPECT_EQ(lines[0], "MIME-Version: 1.0");
   EXPECT_THAT(lines[1], StartsWith("Date: "));
   EXPECT_THAT(lines[2], AllOf(StartsWith("Message-ID: <"), EndsWith("@quillmere.app>")));
   EXPECT_EQ(lines[3], "From: \"Jo Smith\" <no-reply@quillmere.app>");
   EXPECT_EQ(lines[4], "To: \"Ana Müller\" <ana@example.org>");
   EXPECT_EQ(lines[5], "Subject: Hello there");
-  EXPECT_EQ(lines[6], "Content-Type: text/html; charset=UTF-8");
-  EXPECT_EQ(lines[7], "Content-Transfer-Encoding: quoted-printable");
-  EXPECT_EQ(lines[8], "X-Mailer: Quillmere Companion");
-  EXPECT_EQ(lines[9], "");
-  EXPECT_THAT(eml, EndsWith("</html>\r\n"));
-  const auto body = eml.substr(eml.find("\r\n\r\n") + 4);
-  EXPECT_EQ(decodeQuotedPrintable(body.substr(0, body.size() - 2)), markdownToHTML("Hi **Ana**"));
+  EXPECT_EQ(lines[6], "X-Mailer: Quillmere Companion");
+  EXPECT_THAT(lines[7], StartsWith("Content-Type: multipart/alternative; boundary=\"=_qm_"));
+  EXPECT_EQ(lines[8], "");
+  EXPECT_THAT(eml, EndsWith("--\r\n"));
+  EXPECT_EQ(partOf(eml, "text/plain"), "Hi **Ana**\nSee you");
+  EXPECT_EQ(partOf(eml, "text/html"), markdownToHTML("Hi **Ana**\nSee you"));
 
-  const std::string anonymous = emlContent(message("", ""), {"", now()});
+  const std::string anonymous = emlContent(message("", ""), EmlOptions());
   EXPECT_THAT(anonymous, HasSubstr("\r\nFrom: \"Quillmere User\" <no-reply@quillmere.app>\r\n"));
   EXPECT_THAT(anonymous, HasSubstr("\r\nTo: <recipient@example.com>\r\n"));
   EXPECT_THAT(anonymous, HasSubstr("\r\nSubject: \r\n"));
+  EXPECT_THAT(anonymous, Not(HasSubstr("X-Unsent")));
+}
+
+// The user's own sender, the signature under the body (never in the stored
+// draft), the recipient chosen for this draft, and the mail program's draft
+// header only when asked for.
+TEST(EmlContent, SenderSignatureRecipientAndDraftHeader) {
+  auto m = message("Hi", "Thanks for your time.\n\n", contact("Ana", "Li", "ana@example.org"));
+  m.draft.recipientEmail = "ana.li@partner.example";
+  const EmlOptions options{.senderName = "Dana Weber",
+                           .senderEmail = "dana@weber.example",
+                           .signature = "Dana Weber\r\nWeber & Co",
+                           .forMailProgram = true};
+  const std::string eml = emlContent(m, options);
+  EXPECT_THAT(eml, HasSubstr("\r\nFrom: \"Dana Weber\" <dana@weber.example>\r\n"));
+  EXPECT_THAT(eml, HasSubstr("\r\nTo: \"Ana Li\" <ana.li@partner.example>\r\n"));
+  EXPECT_THAT(eml, HasSubstr("\r\nX-Unsent: 1\r\n"));
+  EXPECT_EQ(partOf(eml, "text/plain"), "Thanks for your time.\n\n-- \nDana Weber\nWeber & Co");
+  EXPECT_THAT(partOf(eml, "text/html"), HasSubstr("<p>--<br>\nDana Weber<br>\nWeber &amp; Co</p>"));
+  EXPECT_EQ(m.draft.body, "Thanks for your time.\n\n");
+
+  EXPECT_EQ(bodyWithSignature("Body", "-- \nSig"), "Body\n\n-- \nSig");
+  EXPECT_EQ(bodyWithSignature("Body", " \n"), "Body");
+  m.draft.recipientEmail = "";
+  EXPECT_EQ(recipientAddress(m), "ana@example.org");
+  m.contact->email.reset();
+  EXPECT_EQ(recipientAddress(m), "");
 }
 
 TEST(EmlContent, NoTextStartsAHeaderOfItsOwn) {
   const auto m = message("Hi\r\nBcc: victim@example.org", "body",
                          contact("Ana\r\nBcc: x@example.org", "Li", "ana@example.org\r\nCc: y@z"));
-  const std::string eml = emlContent(m, {"Jo\nX-Evil: 1", now()});
+  const std::string eml = emlContent(m, sentBy("Jo\nX-Evil: 1"));
   const std::string headers = eml.substr(0, eml.find("\r\n\r\n"));
   for (const auto& line : crlfLines(headers)) {
     if (line.starts_with(" ")) continue;  // a folded continuation
     const auto name = line.substr(0, line.find(':'));
-    EXPECT_THAT(name,
-                ::testing::AnyOf("MIME-Version", "Date", "Message-ID", "From", "To", "Subject",
-                                 "Content-Type", "Content-Transfer-Encoding", "X-Mailer"))
+    EXPECT_THAT(name, ::testing::AnyOf("MIME-Version", "Date", "Message-ID", "From", "To",
+                                       "Subject", "Content-Type", "X-Mailer"))
         << line;
   }
   EXPECT_THAT(headers, HasSubstr("To: \"Ana  Bcc: x@example.org Li\" <ana@example.orgCc:y@z>"));

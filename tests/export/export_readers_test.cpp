@@ -1,7 +1,7 @@
 // Every export read back by an independent reader: Python's csv module for
 // the four CSV layouts, vobject for vCard 3.0 and 4.0, openpyxl for the
-// workbook (cell types included). A reader that is not installed fails its
-// test: scripts/setup.sh installs them all.
+// workbook (cell types included), with the notes and the event they carry. A reader that is not
+// installed fails its test: scripts/setup.sh installs them all.
 #include <gmock/gmock.h>
 
 #include <nlohmann/json.hpp>
@@ -10,6 +10,7 @@
 #include "export/contact_export.h"
 #include "export/csv_contact_layouts.h"
 #include "export/vcard_contact_export.h"
+#include "export/xlsx_contact_export.h"
 #include "export_test_contacts.h"
 #include "support/status_matchers.h"
 #include "support/subprocess.h"
@@ -47,6 +48,14 @@ class ExportReaders : public ::testing::Test {
 
 TEST_F(ExportReaders, CsvModuleReadsEveryLayoutBackToTheSameFields) {
   const auto contacts = test::sampleContacts();
+  const ContactExportMeeting meeting = test::sampleMeeting(contacts[0]);
+  // One field each, whatever the notes hold; a line break inside a note is a space.
+  const std::string notes = test::sampleNotesText(" | ");
+  const std::string flatNotes =
+      notes.substr(0, notes.find('\n')) + " " + notes.substr(notes.find('\n') + 1);
+  const std::string summary =
+      "Summary: Runs growth; budget in Q3 needs a demo soon | Why Meet: Budget, timing | "
+      "Priority: A";
   READ_BACK(generic, "csv", genericCSV(contacts));
   ASSERT_EQ(generic.size(), 4u);
   for (const auto& row : generic) EXPECT_EQ(row.size(), kGenericColumns.size());
@@ -63,25 +72,35 @@ TEST_F(ExportReaders, CsvModuleReadsEveryLayoutBackToTheSameFields) {
   READ_BACK(hubspot, "csv", hubspotCSV(contacts));
   ASSERT_EQ(hubspot.size(), 4u);
   for (const auto& row : hubspot) EXPECT_EQ(row.size(), 16u);
-  EXPECT_EQ(hubspot[1][15],
-            "Summary: Runs growth; budget in Q3 needs a demo soon | Why Meet: Budget, timing | "
-            "Priority: A");
+  EXPECT_EQ(hubspot[1][15], summary);
 
-  READ_BACK(salesforce, "csv", salesforceCSV(contacts));
+  READ_BACK(salesforce, "csv", salesforceCSV(contacts, meeting));
   ASSERT_EQ(salesforce.size(), 4u);
   for (const auto& row : salesforce) {
-    EXPECT_EQ(row.size(), 14u);
+    EXPECT_EQ(row.size(), 16u);
     EXPECT_NE(row[1], "") << "Last Name";
     EXPECT_NE(row[2], "") << "Company";
+    EXPECT_EQ(row[13], row == salesforce[0] ? "Lead Source" : "Tech Expo, Berlin");
   }
+  EXPECT_EQ(salesforce[1][14], "Sam Lee") << "Follow-Up Owner";
+  EXPECT_EQ(salesforce[1][15],
+            flatNotes + " | " + summary + " | LinkedIn: https://www.linkedin.com/in/anna-mueller")
+      << "Description";
+  EXPECT_EQ(salesforce[2][14], "") << "no owner";
+  EXPECT_EQ(salesforce[2][15], "") << "nothing to describe";
 
-  READ_BACK(pipedrive, "csv", pipedriveCSV(contacts));
+  READ_BACK(pipedrive, "csv", pipedriveCSV(contacts, meeting));
   ASSERT_EQ(pipedrive.size(), 4u);
   for (const auto& row : pipedrive) {
-    EXPECT_EQ(row.size(), 8u);
+    EXPECT_EQ(row.size(), 10u);
     EXPECT_NE(row[0], "") << "Name";
   }
   EXPECT_EQ(pipedrive[1][0], "Anna Müller");
+  EXPECT_EQ(pipedrive[1][7], "Tech Expo, Berlin") << "Label";
+  EXPECT_EQ(pipedrive[1][8], "Sam Lee") << "Follow-Up Owner";
+  EXPECT_EQ(pipedrive[1][9], flatNotes + " | " + summary) << "Note";
+  EXPECT_EQ(pipedrive[3][7], "Tech Expo, Berlin");
+  EXPECT_EQ(pipedrive[3][9], "") << "no notes, no summary";
 }
 
 TEST_F(ExportReaders, VobjectReadsBothVCardVersions) {
@@ -92,7 +111,7 @@ TEST_F(ExportReaders, VobjectReadsBothVCardVersions) {
     SCOPED_TRACE(version == VCardVersion::v4 ? "vCard 4.0" : "vCard 3.0");
     READ_BACK(cards, "vcard",
               exportContacts(ExportFormat::vcard, {longNote, test::tanaka(), test::oystein()},
-                             {.vcard3 = version == VCardVersion::v3})
+                             test::sampleMeeting(longNote), {.vcard3 = version == VCardVersion::v3})
                   .value());
     ASSERT_EQ(cards.size(), 3u);
     EXPECT_EQ(cards[0]["version"], version == VCardVersion::v4 ? "4.0" : "3.0");
@@ -102,9 +121,13 @@ TEST_F(ExportReaders, VobjectReadsBothVCardVersions) {
     EXPECT_EQ(cards[0]["title"], "Head of \"Growth\"");
     EXPECT_EQ(cards[0]["email"], "anna.mueller@acme.example");
     EXPECT_EQ(cards[0]["adr"], json({"New York", "NY", "10001", "Germany"}));
-    EXPECT_EQ(cards[0]["note"],
-              "Summary: " + *longNote.aiSummary + "\nWhy Meet: Budget, timing\nPriority: A");
+    EXPECT_EQ(cards[0]["categories"], json({"Tech Expo, Berlin"})) << "one category";
+    EXPECT_EQ(cards[0]["note"], test::sampleNotesText("\n") +
+                                    "\nFollow-Up Owner: Sam Lee\nSummary: " + *longNote.aiSummary +
+                                    "\nWhy Meet: Budget, timing\nPriority: A");
     EXPECT_EQ(cards[1]["fn"], "田中");
+    EXPECT_EQ(cards[1]["categories"], json({"Tech Expo, Berlin"}));
+    EXPECT_FALSE(cards[1].contains("note"));
     EXPECT_EQ(cards[2]["n"], json({"Nguyễn", "Øystein"}));
   }
 }
@@ -112,34 +135,50 @@ TEST_F(ExportReaders, VobjectReadsBothVCardVersions) {
 TEST_F(ExportReaders, OpenpyxlReadsTheWorkbookWithItsTypes) {
   Contact preHistoric = test::oystein();
   preHistoric.metAt = dateFromUnixSeconds(-2300000000);  // 1897, before Excel's dates
+  const Contact anna = test::annaMuller();
   READ_BACK(book, "xlsx",
-            exportContacts(ExportFormat::xlsx, {test::annaMuller(), test::tanaka(), preHistoric})
+            exportContacts(ExportFormat::xlsx, {anna, test::tanaka(), preHistoric},
+                           test::sampleMeeting(anna))
                 .value());
   EXPECT_EQ(book["sheet"], "Contacts");
   EXPECT_EQ(book["freeze"], "A2");
   const json& rows = book["rows"];
   ASSERT_EQ(rows.size(), 4u);
-  for (std::size_t col = 0; col < kGenericColumns.size(); ++col)
-    EXPECT_EQ(rows[0][col][1], std::string(kGenericColumns[col]));
-  const json& anna = rows[1];
-  EXPECT_EQ(anna[1], json({"s", "Müller"}));
-  EXPECT_EQ(anna[2], json({"s", "Acme, Inc."}));
-  EXPECT_EQ(anna[11], json({"number", 8, "0.0"})) << "Overall Score";
-  EXPECT_EQ(anna[13], json({"bool", true})) << "Is Target";
-  EXPECT_EQ(anna[14], json({"bool", false})) << "Is Favorite";
-  EXPECT_EQ(anna[15][0], "number") << "Interaction Rating";
-  EXPECT_EQ(anna[15][1], 4);
-  EXPECT_EQ(anna[17], json({"date", "2026-03-05T14:30:00", "yyyy-mm-dd hh:mm:ss"})) << "Met At";
-  EXPECT_EQ(anna[23][1], "Runs growth;\nbudget in Q3\nneeds a demo\nsoon")
+  ASSERT_EQ(rows[0].size(), kWorkbookColumns.size());
+  for (std::size_t col = 0; col < kWorkbookColumns.size(); ++col)
+    EXPECT_EQ(rows[0][col][1], std::string(kWorkbookColumns[col]));
+  EXPECT_EQ(rows[0][28], json({"s", "Event"}));
+  EXPECT_EQ(rows[0][29], json({"s", "Follow-Up Owner"}));
+  EXPECT_EQ(rows[0][30], json({"s", "Notes"}));
+  const json& annaRow = rows[1];
+  EXPECT_EQ(annaRow[1], json({"s", "Müller"}));
+  EXPECT_EQ(annaRow[2], json({"s", "Acme, Inc."}));
+  EXPECT_EQ(annaRow[11], json({"number", 8, "0.0"})) << "Overall Score";
+  EXPECT_EQ(annaRow[12], json({"s", "Met"})) << "Meeting Status";
+  EXPECT_EQ(annaRow[13], json({"bool", true})) << "Is Target";
+  EXPECT_EQ(annaRow[14], json({"bool", false})) << "Is Favorite";
+  EXPECT_EQ(annaRow[15][0], "number") << "Interaction Rating";
+  EXPECT_EQ(annaRow[15][1], 4);
+  EXPECT_EQ(annaRow[17], json({"date", "2026-03-05T14:30:00", "yyyy-mm-dd hh:mm:ss"})) << "Met At";
+  EXPECT_EQ(annaRow[23][1], "Runs growth;\nbudget in Q3\nneeds a demo\nsoon")
       << "line breaks kept in a cell, as line feeds";
-  EXPECT_EQ(anna[26], json({"s", "=HYPERLINK(\"x\")"})) << "text, never a formula";
+  EXPECT_EQ(annaRow[26], json({"s", "=HYPERLINK(\"x\")"})) << "text, never a formula";
+  EXPECT_EQ(annaRow[28], json({"s", "Tech Expo, Berlin"})) << "Event";
+  EXPECT_EQ(annaRow[29], json({"s", "Sam Lee"})) << "Follow-Up Owner";
+  EXPECT_EQ(annaRow[30], json({"s", test::sampleNotesText("\n")}))
+      << "Notes: newest first, one per line, the note's own line break kept";
   EXPECT_EQ(rows[2][0], json({"s", "田中"}));
   EXPECT_EQ(rows[2][11], json({"empty"})) << "no score";
+  EXPECT_EQ(rows[2][12], json({"s", "Not met"}));
+  EXPECT_EQ(rows[2][28], json({"s", "Tech Expo, Berlin"}));
+  EXPECT_EQ(rows[2][29], json({"empty"})) << "no owner";
+  EXPECT_EQ(rows[2][30], json({"empty"})) << "no notes";
+  EXPECT_EQ(rows[3][12], json({"s", "Declined"}));
   EXPECT_EQ(rows[3][11][1], 7.25);
   EXPECT_EQ(rows[3][17], json({"s", "1897-02-11T15:06:40Z"}));
 
   // Every column's width is declared by exactly one <col> range.
-  std::vector<double> width(kGenericColumns.size() + 1, 0);
+  std::vector<double> width(kWorkbookColumns.size() + 1, 0);
   for (const json& range : book["cols"]) {
     for (int col = range[0]; col <= range[1]; ++col) {
       ASSERT_LT(col, std::ssize(width));
@@ -148,14 +187,17 @@ TEST_F(ExportReaders, OpenpyxlReadsTheWorkbookWithItsTypes) {
     }
   }
   const auto widthOf = [&](std::string_view header) {
-    const auto at = std::find(kGenericColumns.begin(), kGenericColumns.end(), header);
-    return width[at - kGenericColumns.begin() + 1];
+    const auto at = std::find(kWorkbookColumns.begin(), kWorkbookColumns.end(), header);
+    return width[at - kWorkbookColumns.begin() + 1];
   };
+  for (std::size_t col = 1; col < width.size(); ++col)
+    EXPECT_GT(width[col], 0) << kWorkbookColumns[col - 1] << " has a width";
   EXPECT_GT(widthOf("Company"), 0);
   EXPECT_GT(widthOf("Met At"), widthOf("Company"));
   EXPECT_GT(widthOf("AI Summary"), widthOf("Met At"));
   EXPECT_EQ(widthOf("Watch Outs"), widthOf("AI Summary"));
   EXPECT_EQ(widthOf("Verified Phone"), widthOf("Company"));
+  EXPECT_GT(widthOf("Notes"), widthOf("AI Summary"));
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #pragma once
 
 // Contacts with the awkward values exports must carry: commas, quotes, line
-// breaks, spaces, names in several scripts, empty and absent fields.
+// breaks, spaces, names in several scripts, empty and absent fields; and the
+// notes and event of a meeting.
 #include <vector>
 
 #include "common/date.h"
+#include "export/contact_export_meeting.h"
 #include "store/contact.h"
 
 namespace qm::test {
@@ -38,6 +40,7 @@ inline Contact annaMuller() {
   c.aiSummary = "Runs growth;\r\nbudget in Q3\nneeds a demo\rsoon";
   c.whyMeet = "Budget, timing";
   c.approachAngle = "=HYPERLINK(\"x\")";
+  c.ownedBy = "Sam Lee";
   return c;
 }
 
@@ -61,6 +64,42 @@ inline Contact oystein() {
 
 inline std::vector<Contact> sampleContacts() {
   return {annaMuller(), tanaka(), oystein()};
+}
+
+/// A note about `contact` written at `unixSeconds`, saying nothing yet.
+inline ContactNote noteAbout(const Contact& contact, std::int64_t unixSeconds) {
+  ContactNote note;
+  note.id = Uuid::random();
+  note.contactID = contact.id;
+  note.createdAt = note.updatedAt = dateFromUnixSeconds(unixSeconds);
+  return note;
+}
+
+/// The event "Tech Expo, Berlin" and `anna`'s notes, in this order: a typed
+/// one of 2026-03-04, one without any text, one dictated on 2026-03-05 at
+/// 10:00 known only by its raw transcription, and one of 16:45 that day whose
+/// cleaned text (comma, quotes, line break) replaces what was typed.
+inline ContactExportMeeting sampleMeeting(const Contact& anna) {
+  ContactNote typed = noteAbout(anna, 1772614800);  // 2026-03-04T09:00:00Z
+  typed.textContent = "Asked about pricing";
+  ContactNote empty = noteAbout(anna, 1772900000);  // 2026-03-07
+  empty.textContent = "";
+  ContactNote cleaned = noteAbout(anna, 1772729100);  // 2026-03-05T16:45:00Z
+  cleaned.textContent = "wants pilot soon send deck";
+  cleaned.cleanedText = "Wants a pilot, \"soon\";\nsend the deck";
+  ContactNote dictated = noteAbout(anna, 1772704800);  // 2026-03-05T10:00:00Z
+  dictated.noteType = NoteType::voice;
+  dictated.transcriptionRaw = "Call back Tuesday";
+  return {.eventName = "Tech Expo, Berlin",
+          .notes = {{anna.id, {typed, empty, dictated, cleaned}}}};
+}
+
+/// `sampleMeeting`'s notes as its exports write them, newest first, joined by
+/// `separator`.
+inline std::string sampleNotesText(std::string_view separator) {
+  const std::string joint(separator);
+  return "2026-03-05: Wants a pilot, \"soon\";\nsend the deck" + joint +
+         "2026-03-05: Call back Tuesday" + joint + "2026-03-04: Asked about pricing";
 }
 
 }  // namespace qm::test

@@ -94,7 +94,9 @@ TEST(VCardText, NeverSplitsAMultiByteCharacter) {
 }
 
 TEST(VCardContacts, WritesVersionFourCards) {
-  const std::string cards = contactVCards(test::sampleContacts(), VCardVersion::v4);
+  const auto contacts = test::sampleContacts();
+  const std::string cards =
+      contactVCards(contacts, test::sampleMeeting(contacts[0]), VCardVersion::v4);
   for (const auto& line : physicalLines(cards)) EXPECT_LE(line.size(), 75u);
   const std::string text = unfolded(cards);
   EXPECT_THAT(text, HasSubstr("BEGIN:VCARD\nVERSION:4.0\nFN:Anna Müller\nN:Müller;Anna;;;\n"
@@ -105,18 +107,22 @@ TEST(VCardContacts, WritesVersionFourCards) {
                               "URL;TYPE=work:https://acme.example\n"
                               "X-SOCIALPROFILE;TYPE=linkedin:https://www.linkedin.com/in/"
                               "anna-mueller\n"
-                              "NOTE:Summary: Runs growth\\;\\nbudget in Q3\\nneeds a demo\\nsoon\\n"
+                              "CATEGORIES:Tech Expo\\, Berlin\n"
+                              "NOTE:2026-03-05: Wants a pilot\\, \"soon\"\\;\\nsend the deck\\n"
+                              "2026-03-05: Call back Tuesday\\n2026-03-04: Asked about pricing\\n"
+                              "Follow-Up Owner: Sam Lee\\n"
+                              "Summary: Runs growth\\;\\nbudget in Q3\\nneeds a demo\\nsoon\\n"
                               "Why Meet: Budget\\, timing\\nPriority: A\n"
                               "UID:urn:uuid:"));
   // Only a first name and no company: FN still names the person, N keeps its five parts.
-  EXPECT_THAT(text, HasSubstr("FN:田中\nN:;田中;;;\nUID:"));
+  EXPECT_THAT(text, HasSubstr("FN:田中\nN:;田中;;;\nCATEGORIES:Tech Expo\\, Berlin\nUID:"));
   EXPECT_EQ(std::count(cards.begin(), cards.end(), '\n'),
             std::count(cards.begin(), cards.end(), '\r'));
   EXPECT_THAT(cards, ::testing::EndsWith("END:VCARD\r\n"));
 }
 
 TEST(VCardContacts, WritesVersionThreeCardsForOlderAddressBooks) {
-  const std::string text = unfolded(contactVCards({test::annaMuller()}, VCardVersion::v3));
+  const std::string text = unfolded(contactVCards({test::annaMuller()}, {}, VCardVersion::v3));
   EXPECT_THAT(text, HasSubstr("VERSION:3.0\n"));
   EXPECT_THAT(text, HasSubstr("EMAIL;TYPE=INTERNET,WORK:anna.mueller@acme.example\n"));
   EXPECT_THAT(text, HasSubstr("TEL;TYPE=WORK,VOICE:+49 30 1234\n"));
@@ -127,10 +133,10 @@ TEST(VCardContacts, NamesACardWithoutANameByCompanyOrAddress) {
   Contact company = Contact::create("", "", "Bergen Fisk");
   Contact address = Contact::create(" ", "", "");
   address.email = "who@example.org";
-  const std::string text = unfolded(contactVCards({company, address}, VCardVersion::v4));
+  const std::string text = unfolded(contactVCards({company, address}, {}, VCardVersion::v4));
   EXPECT_THAT(text, HasSubstr("FN:Bergen Fisk\n"));
   EXPECT_THAT(text, HasSubstr("FN:who@example.org\n"));
-  EXPECT_EQ(contactVCards({}, VCardVersion::v4), "");
+  EXPECT_EQ(contactVCards({}, {}, VCardVersion::v4), "");
 }
 
 }  // namespace

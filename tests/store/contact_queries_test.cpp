@@ -1,6 +1,6 @@
 // The store's indexed contact queries give what reading every contact gives:
-// event figures, the list order and the last-name walk, on stores made to
-// trip them up.
+// event figures, the list order, the last-name walk and an event's notes, on
+// stores made to trip them up.
 #include <gmock/gmock.h>
 #include <sqlite3.h>
 
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "store/contact_note.h"
 #include "store/contact_queries.h"
 #include "store/event.h"
 #include "store_test_support.h"
@@ -157,6 +158,38 @@ TEST_F(ContactQueries, ListOrderIsRankThenTrimmedNameThenStoredOrder) {
     if (c.company == "Acme") acme.push_back(c);
   EXPECT_THAT(listed(fair.id, {}, [](const ContactListEntry& e) { return e.company == "Acme"; }),
               ElementsAreArray(listOrder(acme)));
+}
+
+TEST_F(ContactQueries, AnEventsNotesAreThoseOfItsContactsInStoredOrder) {
+  fill(300, 5);
+  // Notes of both events' contacts and of contacts outside any event, interleaved.
+  const std::vector<Contact> all = store->fetch<Contact>().value();
+  ASSERT_OK(store->transaction([&]() -> Status {
+    for (std::size_t i = 0; i < all.size() * 2; ++i) {
+      ContactNote note;
+      note.id = Uuid::random();
+      note.contactID = all[i * 7 % all.size()].id;
+      QM_TRY(store->insert(note));
+    }
+    return {};
+  }));
+  const std::vector<ContactNote> notes = store->fetch<ContactNote>().value();
+  for (const Event* e : std::vector<const Event*>{&expo, &fair}) {
+    SCOPED_TRACE(e->name);
+    std::set<Uuid> members;
+    for (const auto& c : contactsOf(e->id)) members.insert(c.id);
+    std::vector<Uuid> expected;
+    for (const auto& n : notes)
+      if (members.contains(*n.contactID)) expected.push_back(n.id);
+    ASSERT_FALSE(expected.empty());
+    auto positions = notePositionsOfEvent(*store, e->id);
+    ASSERT_OK(positions);
+    auto found = store->fetchOnlyAt<ContactNote>({"id"}, *positions);
+    ASSERT_OK(found);
+    std::vector<Uuid> ids;
+    for (const auto& n : *found) ids.push_back(n.id);
+    EXPECT_THAT(ids, ElementsAreArray(expected));
+  }
 }
 
 TEST_F(ContactQueries, NamesTrimmedOfAnyWhiteSpaceSortAsOne) {

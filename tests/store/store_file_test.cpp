@@ -7,6 +7,7 @@
 
 #include "common/atomic_file.h"
 #include "store/event.h"
+#include "store/follow_up_draft.h"
 #include "store/qlm_import_record.h"
 #include "store/saved_report.h"
 #include "store_test_support.h"
@@ -48,6 +49,32 @@ TEST(StoreFile, AStoreOfAnotherSchemaVersionIsRefused) {
             SQLITE_OK);
   sqlite3_close(db);
   EXPECT_THAT(Store::open(path), IsError(HasSubstr("9.0.0")));
+}
+
+// A store written before drafts could carry their own recipient opens with
+// the new column empty, its drafts intact and writable.
+TEST(StoreFile, AStoreWithoutANewerOptionalColumnGainsItAndKeepsItsRecords) {
+  TempDir dir;
+  const auto path = dir / "QuillmereMac.store";
+  const FollowUpDraft draft = FollowUpDraft::create("Hello", "Body");
+  {
+    auto store = Store::open(path).value();
+    ASSERT_OK(store->insert(draft));
+  }
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "ALTER TABLE FollowUpDraft DROP COLUMN recipientEmail", nullptr,
+                         nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+
+  auto store = Store::open(path).value();
+  auto read = store->find<FollowUpDraft>(draft.id).value();
+  ASSERT_TRUE(read);
+  EXPECT_EQ(*read, draft);
+  read->recipientEmail = "ana@example.com";
+  ASSERT_OK(store->update(*read));
+  EXPECT_EQ(store->find<FollowUpDraft>(draft.id).value()->recipientEmail, "ana@example.com");
 }
 
 /// A store holding an event and a report whose PDF is kept outside the main file.

@@ -1,6 +1,6 @@
 // `quillmere export csv|hubspot|salesforce|pipedrive|xlsx|vcard EVENT`: an
 // event's contacts as a file for a CRM, a spreadsheet or an address book. The
-// contacts are read from the store directly; the file is written whole and
+// contacts and their notes are read from the store directly; the file is written whole and
 // atomically, by default under the proposed name in the export folder setting.
 #include <CLI/CLI.hpp>
 
@@ -15,6 +15,7 @@
 #include "common/app_paths.h"
 #include "common/atomic_file.h"
 #include "export/contact_export.h"
+#include "export/contact_export_loader.h"
 #include "settings/app_settings.h"
 #include "settings/user_defaults.h"
 #include "store/relationships.h"
@@ -65,9 +66,14 @@ int runContactExport(CliContext& context, ExportFormat format,
     context.err << contacts.error().message << "\n";
     return 1;
   }
+  auto meeting = loadContactExportMeeting(**store, event->id);
+  if (!meeting) {
+    context.err << meeting.error().message << "\n";
+    return 1;
+  }
   const auto scope = parseEnum<ExportScope>(request.scope).value_or(ExportScope::all);
   const std::vector<Contact> chosen = contactsInScope(std::move(*contacts), scope);
-  auto document = exportContacts(format, chosen, {.vcard3 = request.vcard3});
+  auto document = exportContacts(format, chosen, *meeting, {.vcard3 = request.vcard3});
   if (!document) {
     context.err << "Failed to save: " << document.error().message << "\n";
     return 1;

@@ -41,8 +41,7 @@ fs::path defaultFolder(CliContext& context) {
 
 EmlOptions messageOptions(CliContext& context) {
   UserDefaults defaults(context.paths.defaultsFile());
-  AppSettings settings(defaults);
-  return EmlOptions{settings.displayName(), now()};
+  return emlOptionsFrom(AppSettings(defaults));
 }
 
 int exportOneDraft(CliContext& context, Store& store, const EmlOptionsCli& o) {

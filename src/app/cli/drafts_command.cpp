@@ -16,6 +16,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/companion_requests.h"
 #include "common/atomic_file.h"
+#include "export/eml_message.h"
 #include "store/contact.h"
 #include "store/follow_up_draft.h"
 #include "store/store.h"
@@ -142,10 +143,12 @@ int show(CliContext& context, const DraftOptions& o) {
     if (auto found = store->find<Contact>(*draft->contactID); found && *found) contact = **found;
   }
   context.out << "Subject: " << draft->subject << "\n";
-  if (contact) {
-    context.out << "To: " << contact->fullName();
-    if (contact->email) context.out << " <" << *contact->email << ">";
-    context.out << ", " << contact->displayCompany() << "\n";
+  const std::string address = recipientAddress(DraftMessage{*draft, contact});
+  if (contact || !address.empty()) {
+    context.out << "To: " << (contact ? contact->fullName() : std::string());
+    if (!address.empty()) context.out << (contact ? " <" : "<") << address << ">";
+    if (contact) context.out << ", " << contact->displayCompany();
+    context.out << "\n";
   }
   context.out << "Status: " << draft->status << "  Tone: " << draft->tone
               << "  Provider: " << draft->aiProvider.value_or("unknown")
