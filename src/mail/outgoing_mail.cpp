@@ -1,25 +1,9 @@
 #include "mail/outgoing_mail.h"
 
+#include "common/text.h"
 #include "settings/app_settings.h"
 
 namespace qm {
-
-namespace {
-
-/// One plain address: a local part, one at sign and a domain, with nothing
-/// that could end the address or start another command on the wire.
-bool isPlainAddress(std::string_view address) {
-  for (const char c : address) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte == 0x7f || c == '<' || c == '>' || c == ',' || c == ';' || c == '"')
-      return false;
-  }
-  const auto at = address.find('@');
-  return at != std::string_view::npos && at > 0 && at + 1 < address.size() &&
-         address.find('@', at + 1) == std::string_view::npos;
-}
-
-}  // namespace
 
 Result<std::string> senderAddress(const AppSettings& settings) {
   std::string address = settings.senderEmail();
@@ -32,24 +16,34 @@ Result<std::string> senderAddress(const AppSettings& settings) {
 }
 
 std::string draftContactName(const DraftMessage& message) {
-  return message.contact ? message.contact->fullName() : std::string("Unknown");
+  if (message.contact) return message.contact->fullName();
+  const std::string address = recipientAddress(message);
+  return address.empty() ? std::string("Unknown") : address;
 }
 
 Result<OutgoingMail> outgoingMail(const DraftMessage& message, const AppSettings& settings,
                                   Date date) {
-  std::string sender = QM_TRY(senderAddress(settings));
-  if (!message.contact)
-    return Error(ErrorCode::failedPrecondition,
-                 "The draft \"" + message.draft.subject + "\" has no contact to send it to");
+  QM_TRY(senderAddress(settings));
   const std::string name = draftContactName(message);
-  const std::string recipient = message.contact->email.value_or("");
-  if (recipient.empty())
+  const std::string recipient = recipientAddress(message);
+  if (recipient.empty()) {
+    if (!message.contact)
+      return Error(ErrorCode::failedPrecondition,
+                   "The draft \"" + message.draft.subject + "\" has no recipient address");
     return Error(ErrorCode::failedPrecondition,
-                 "The draft to " + name + " cannot be sent: " + name + " has no e-mail address");
-  if (!isPlainAddress(recipient))
+                 "The draft to " + name + " cannot be sent: " + name +
+                     " has no e-mail address; give the draft one in its To field");
+  }
+  // The address goes on the wire as it is: nothing in it may end it or start
+  // another command.
+  if (const auto problem = emailAddressProblem(recipient); !problem.empty())
     return Error(ErrorCode::failedPrecondition, "The draft to " + name + " cannot be sent: \"" +
-                                                    recipient + "\" is not one e-mail address");
-  EmlOptions options{settings.displayName(), date};
+                                                    recipient + "\": " + std::string(problem));
+  // The message a mail program would show, never marked as one still to send.
+  EmlOptions options = emlOptionsFrom(settings);
+  options.forMailProgram = false;
+  options.date = date;
+  std::string sender = options.senderEmail;
   return OutgoingMail{emlContent(message, options), std::move(sender), recipient};
 }
 

@@ -25,15 +25,17 @@ struct OutgoingMail {
 /// without one nothing is sent (`failedPrecondition`, saying where to set it).
 Result<std::string> senderAddress(const AppSettings& settings);
 
-/// The draft as it is sent: the e-mail a mail program would show for it, from
-/// the user's address to the contact's. `failedPrecondition` naming the
-/// contact when the draft has no address to go to, or when no sender address
-/// is set.
+/// The draft as it is sent: the e-mail a mail program would show for it
+/// (`emlOptionsFrom` the settings: the sender's name, address and signature),
+/// from the user's address to the draft's recipient (`recipientAddress`: the
+/// one chosen for the draft, else the contact's). `failedPrecondition` naming
+/// the contact when the draft has no address to go to, or when no sender
+/// address is set.
 Result<OutgoingMail> outgoingMail(const DraftMessage& message, const AppSettings& settings,
                                   Date date = now());
 
-/// The name of the contact a draft goes to, for lines about it ("Unknown"
-/// when it has none).
+/// The name of the contact a draft goes to, for lines about it: without a
+/// contact its recipient address, else "Unknown".
 std::string draftContactName(const DraftMessage& message);
 
 }  // namespace qm

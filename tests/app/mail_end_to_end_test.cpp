@@ -27,7 +27,7 @@ class MailEndToEndTest : public CompanionFixture {
   void SetUp() override {
     CompanionFixture::SetUp();
     if (HasFatalFailure()) return;
-    auto made = cli({"demo-data", "--json", "-n", "4", "--event", "Valve Expo"});
+    auto made = cli({"demo-data", "--json", "-n", "5", "--event", "Valve Expo"});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     const json ids = json::parse(made.out);
     for (const auto& id : ids["contactIDs"])
@@ -67,6 +67,7 @@ class MailEndToEndTest : public CompanionFixture {
   void setSender() {
     ASSERT_EQ(cli({"settings", "set", "senderEmail", kSender}).exitCode, 0);
     ASSERT_EQ(cli({"settings", "set", "displayName", "Dana Weber"}).exitCode, 0);
+    ASSERT_EQ(cli({"settings", "set", "emailSignature", "Dana\nFairground Pumps"}).exitCode, 0);
   }
 
   std::vector<Uuid> contactIDs;
@@ -112,6 +113,7 @@ TEST_F(MailEndToEndTest, TheAccountIsCheckedKeptAndADraftSentWithTheUsersAddress
   EXPECT_EQ(message["login"], LocalSMTPServer::kUser);
   EXPECT_FALSE(message["unsent"].get<bool>());
   EXPECT_THAT(message["text"].get<std::string>(), HasSubstr("visiting"));
+  EXPECT_THAT(message["text"].get<std::string>(), HasSubstr("Fairground Pumps"));
   EXPECT_EQ(statusOf(draftID), "sent");
 
   // The password is in the keychain and nowhere a person or a program reads.
@@ -140,22 +142,29 @@ TEST_F(MailEndToEndTest, ApprovedDraftsGoOneAfterAnotherAndEachFailureSaysWhy) {
   noEmail.email.reset();
   ASSERT_OK(store->update(noEmail));
   const Uuid notApproved = addDraft(3, "draft");
+  FollowUpDraft readdressed = **store->find<FollowUpDraft>(addDraft(4));
+  readdressed.recipientEmail = "purchasing@example.com";
+  ASSERT_OK(store->update(readdressed));
 
   auto sent = cli({"drafts", "send", "--approved", "--event", "Valve Expo"});
   EXPECT_EQ(sent.exitCode, 1);
-  EXPECT_THAT(sent.out, HasSubstr("1/3  sent: " + nameOf(0)));
-  EXPECT_THAT(sent.out, HasSubstr("2/3  failed: " + nameOf(1) +
+  EXPECT_THAT(sent.out, HasSubstr("1/4  sent: " + nameOf(0)));
+  EXPECT_THAT(sent.out, HasSubstr("2/4  failed: " + nameOf(1) +
                                   ": The mail server refused the recipient person1@example.com: "
                                   "550 5.1.1 <person1@example.com>: Recipient address rejected"));
   EXPECT_THAT(sent.out, HasSubstr("The draft to " + nameOf(2) + " cannot be sent: " + nameOf(2) +
                                   " has no e-mail address"));
-  EXPECT_THAT(sent.out, HasSubstr("Sent 1 of 3 drafts."));
+  EXPECT_THAT(sent.out, HasSubstr("4/4  sent: " + nameOf(4)));
+  EXPECT_THAT(sent.out, HasSubstr("Sent 2 of 4 drafts."));
   EXPECT_EQ(statusOf(going), "sent");
   EXPECT_EQ(statusOf(refusedByServer), "approved");
   EXPECT_EQ(statusOf(withoutAddress), "approved");
   EXPECT_EQ(statusOf(notApproved), "draft");
-  ASSERT_TRUE(server.waitForMessages(1));
-  EXPECT_EQ(server.received().size(), 1u);
+  EXPECT_EQ(statusOf(readdressed.id), "sent");
+  ASSERT_TRUE(server.waitForMessages(2));
+  const auto messages = server.received();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[1]["rcptTos"], json::array({"purchasing@example.com"}));
 
   // A sent draft is not sent twice.
   auto again = cli({"drafts", "send", going.str()});
