@@ -173,8 +173,9 @@ int main(int argc, char** argv) {
                                          QStringLiteral("Open the pairing window."));
   const QCommandLineOption settingsOption(
       QStringLiteral("settings"),
-      QStringLiteral("Open the settings on TAB: general, appearance, ai, export, pipeline, mcp, "
-                     "pairing or privacy."),
+      QStringLiteral(
+          "Open the settings on TAB: general, appearance, ai, mail, export, pipeline, mcp, "
+          "pairing or privacy."),
       QStringLiteral("TAB"));
   const QCommandLineOption reportOption(
       QStringLiteral("report-first-paint"),
@@ -193,10 +194,11 @@ int main(int argc, char** argv) {
   if (parser.isSet(settingsOption)) {
     settingsTab = qm::desktop::SettingsWindow::tabNamed(parser.value(settingsOption));
     if (!settingsTab) {
-      std::fprintf(stderr,
-                   "Unknown settings tab \"%s\": use general, appearance, ai, export, pipeline, "
-                   "mcp, pairing or privacy.\n",
-                   qPrintable(parser.value(settingsOption)));
+      std::fprintf(
+          stderr,
+          "Unknown settings tab \"%s\": use general, appearance, ai, mail, export, pipeline, "
+          "mcp, pairing or privacy.\n",
+          qPrintable(parser.value(settingsOption)));
       return 2;
     }
   }

@@ -19,8 +19,8 @@ namespace qm::desktop {
 namespace {
 
 /// The command-line names of the tabs, in tab order.
-constexpr std::array<const char*, 8> kTabNames{"general",  "appearance", "ai",      "export",
-                                               "pipeline", "mcp",        "pairing", "privacy"};
+constexpr std::array<const char*, 9> kTabNames{
+    "general", "appearance", "ai", "mail", "export", "pipeline", "mcp", "pairing", "privacy"};
 
 }  // namespace
 
@@ -33,10 +33,11 @@ SettingsWindow::SettingsWindow(DesktopContext& context, QWidget* parent) : QDial
   tabs_->setAccessibleName(tr("Settings sections"));
   tabs_->setUsesScrollButtons(true);
   tabs_->setDocumentMode(true);
-  const std::array<std::pair<SettingsPage*, QString>, 8> pages{{
+  const std::array<std::pair<SettingsPage*, QString>, 9> pages{{
       {new GeneralSettingsTab(context, tabs_), tr("General")},
       {new AppearanceSettingsTab(context, tabs_), tr("Appearance")},
       {new AiSettingsTab(context, tabs_), tr("AI")},
+      {new MailSettingsTab(context, tabs_), tr("Mail")},
       {new ExportSettingsTab(context, tabs_), tr("Export")},
       {new PipelineSettingsTab(context, tabs_), tr("Pipeline")},
       {new McpSettingsTab(context, tabs_), tr("MCP")},
