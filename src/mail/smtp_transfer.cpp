@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -45,7 +46,7 @@ struct Conversation {
     const std::string_view text = line.size() > 4 ? line.substr(4) : std::string_view();
     if ((text.starts_with("AUTH ") || text.starts_with("AUTH=")) && line.starts_with("250"))
       session.offeredLogin = true;
-    reply += reply.empty() ? std::string(line.substr(0, 3)) : std::string();
+    if (reply.empty()) reply = line.substr(0, 3);
     if (!text.empty()) reply += " " + std::string(text);
     if (line.size() == 3 || line[3] == ' ') {
       session.lastReply = std::exchange(reply, {});
