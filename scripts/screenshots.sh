@@ -11,7 +11,7 @@
 #   search.png              the search (Ctrl+K) with a query
 #   pairing.png             the pairing window
 #   settings-<tab>.png      each tab of the settings (general, appearance, ai,
-#                           export, pipeline, mcp, pairing, privacy); the MCP
+#                           templates, export, pipeline, mcp, pairing, privacy); the MCP
 #                           tab with two clients and their calls
 #   settings-mcp-dark.png, settings-pipeline-compact.png
 #                           two of them in the dark appearance, compact density
@@ -379,7 +379,7 @@ mcp_client() {  # NAME TOOL...: shakes hands as NAME and calls each TOOL
 mcp_client "Claude Desktop" list_events list_drafts list_reports
 mcp_client "Gemini CLI" list_events
 "$quillmere" mcp revoke "Gemini CLI" >/dev/null
-for tab in general appearance ai mail export pipeline mcp pairing privacy; do
+for tab in general appearance ai templates mail export pipeline mcp pairing privacy; do
   capture=Settings shot "settings-$tab.png" 1.0 -- --settings "$tab"
 done
 # No AI endpoint for the views after these: drafts come from the phone there.

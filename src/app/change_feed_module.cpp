@@ -191,6 +191,7 @@ nlohmann::json ChangeFeedModule::draftsEvent() {
       {"completed", batch.completed},
       {"failed", batch.failed},
       {"currentContactName", batch.currentContactName},
+      {"fromTemplates", batch.generating && batch.fromTemplates},
       {"generatingDraftForContactID", contact ? nlohmann::json(contact->str()) : nlohmann::json()}};
 }
 

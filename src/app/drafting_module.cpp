@@ -61,12 +61,39 @@ Result<Tone> toneIn(const nlohmann::json& request) {
                "The tone must be warm, neutral or formal, not " + value->dump());
 }
 
+/// Whether a request asks for its draft to be written from the template
+/// ("template": true).
+Result<bool> fromTemplateIn(const nlohmann::json& request) {
+  const auto value = request.find("template");
+  if (value == request.end() || value->is_null()) return false;
+  if (!value->is_boolean())
+    return Error(ErrorCode::invalidArgument,
+                 "template must be true or false, not " + value->dump());
+  return value->get<bool>();
+}
+
 nlohmann::json batchJSON(const BatchGenerationState& state) {
-  return {{"batchID", state.batchID.str()},
-          {"total", state.total},
-          {"completed", state.completed},
-          {"failed", state.failed},
-          {"currentContactName", state.currentContactName}};
+  nlohmann::json json = {{"batchID", state.batchID.str()},
+                         {"total", state.total},
+                         {"completed", state.completed},
+                         {"failed", state.failed},
+                         {"currentContactName", state.currentContactName},
+                         {"fromTemplates", state.fromTemplates}};
+  if (state.fromTemplates) json["notice"] = FollowUpGenerator::kFromTemplatesNotice;
+  return json;
+}
+
+/// What "drafts.generate" answers for the stored draft `id`.
+nlohmann::json draftJSON(Store& store, const Uuid& id) {
+  nlohmann::json result = {{"draftID", id.str()}};
+  auto stored = store.find<FollowUpDraft>(id);
+  if (stored && *stored) {
+    result["subject"] = (*stored)->subject;
+    result["body"] = (*stored)->body;
+    result["language"] = (*stored)->language;
+    if ((*stored)->aiProvider) result["aiProvider"] = *(*stored)->aiProvider;
+  }
+  return result;
 }
 
 /// The endpoint settings as the "ai.*" commands answer them.
@@ -188,36 +215,35 @@ void DraftingModule::reportBatchProgress() {
 
 void DraftingModule::registerCommands(ControlServer& control) {
   registerEndpointCommands(control);
-  control.handle("drafts.generate",
-                 [this](const nlohmann::json& request, std::shared_ptr<ControlReply> reply) {
-                   Store& store = context_.app.store();
-                   auto contact = recordIn<Contact>(store, request, "contactID", "contact");
-                   if (!contact) return reply->fail(contact.error().message);
-                   if (!contact->eventID)
-                     return reply->fail(contact->fullName() + " belongs to no event");
-                   auto event = existing<Event>(store, *contact->eventID, "event");
-                   auto tone = toneIn(request);
-                   if (!event) return reply->fail(event.error().message);
-                   if (!tone) return reply->fail(tone.error().message);
-                   std::optional<Uuid> regenerate;
-                   if (request.contains("regenerate")) {
-                     auto draft = recordIn<FollowUpDraft>(store, request, "regenerate", "draft");
-                     if (!draft) return reply->fail(draft.error().message);
-                     regenerate = draft->id;
-                   }
-                   generator_->generateFollowUp(
-                       *contact, *event, *tone, regenerate, [this, reply](Result<Uuid> draft) {
-                         if (!draft) return reply->fail(draft.error().message);
-                         auto stored = context_.app.store().find<FollowUpDraft>(*draft);
-                         nlohmann::json result = {{"draftID", draft->str()}};
-                         if (stored && *stored) {
-                           result["subject"] = (*stored)->subject;
-                           result["body"] = (*stored)->body;
-                           if ((*stored)->aiProvider) result["aiProvider"] = *(*stored)->aiProvider;
-                         }
-                         reply->succeed(result);
-                       });
-                 });
+  control.handle("drafts.generate", [this](const nlohmann::json& request,
+                                           std::shared_ptr<ControlReply> reply) {
+    Store& store = context_.app.store();
+    auto contact = recordIn<Contact>(store, request, "contactID", "contact");
+    if (!contact) return reply->fail(contact.error().message);
+    if (!contact->eventID) return reply->fail(contact->fullName() + " belongs to no event");
+    auto event = existing<Event>(store, *contact->eventID, "event");
+    auto tone = toneIn(request);
+    auto fromTemplate = fromTemplateIn(request);
+    if (!event) return reply->fail(event.error().message);
+    if (!tone) return reply->fail(tone.error().message);
+    if (!fromTemplate) return reply->fail(fromTemplate.error().message);
+    std::optional<Uuid> regenerate;
+    if (request.contains("regenerate")) {
+      auto draft = recordIn<FollowUpDraft>(store, request, "regenerate", "draft");
+      if (!draft) return reply->fail(draft.error().message);
+      regenerate = draft->id;
+    }
+    if (*fromTemplate) {
+      auto draft = generator_->writeFromTemplate(*contact, *event, *tone, regenerate);
+      if (!draft) return reply->fail(draft.error().message);
+      return reply->succeed(draftJSON(store, *draft));
+    }
+    generator_->generateFollowUp(*contact, *event, *tone, regenerate,
+                                 [this, reply](Result<Uuid> draft) {
+                                   if (!draft) return reply->fail(draft.error().message);
+                                   reply->succeed(draftJSON(context_.app.store(), *draft));
+                                 });
+  });
 
   control.handle("drafts.batch", [this](const nlohmann::json& request,
                                         std::shared_ptr<ControlReply> reply) {
@@ -228,8 +254,6 @@ void DraftingModule::registerCommands(ControlServer& control) {
     if (!tone) return reply->fail(tone.error().message);
     if (generator_->batchGenerationState().generating || generator_->generatingDraftForContactID())
       return reply->fail("Already generating drafts");
-    if (!sync_.service().isPaired() && !endpoint_->isConfigured())
-      return reply->fail(std::string(FollowUpGenerator::kNoRoute));
     auto qualifying = request.contains("contactIDs") ? selectedForDrafts(store, *event, request)
                                                      : generator_->contactsNeedingDrafts(*event);
     if (!qualifying) return reply->fail(qualifying.error().message);

@@ -21,9 +21,12 @@ class SyncModule;
 /// generator, which reaches the phone through the sync module's service. A
 /// batch cut short by quitting resumes at start-up, or as soon as a way to
 /// generate (the endpoint, or the paired phone) is there. Commands:
-/// "drafts.generate", "drafts.batch" (progress per contact), "drafts.cancel",
-/// "drafts.update"; and the endpoint's "ai.login" {endpoint, endpointKind,
-/// model?, token?}, "ai.logout" and "ai.test" (one short real request).
+/// "drafts.generate" {contactID, tone?, regenerate?, template?: true for the
+/// tone's template, answered at once}, "drafts.batch" (progress per contact,
+/// with "fromTemplates" and a "notice" when neither the endpoint nor the phone
+/// can write), "drafts.cancel", "drafts.update"; and the endpoint's "ai.login"
+/// {endpoint, endpointKind, model?, token?}, "ai.logout" and "ai.test" (one
+/// short real request).
 class DraftingModule final : public CompanionModule {
  public:
   /// `sync` is started before this module and outlives it.

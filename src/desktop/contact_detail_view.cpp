@@ -388,12 +388,27 @@ QWidget* ContactDetailView::buildHeader(const Contact& c, QWidget* parent) {
                   on ? tr("Mark as Target") : tr("Not a Target"));
   });
   actions->addWidget(target);
+  actions->addStretch(1);
+  layout->addLayout(actions);
+  // The two ways of writing a follow-up share a row of their own, so the
+  // pane stays narrow in every language.
+  auto* writing = new QHBoxLayout;
+  writing->setSpacing(6);
   auto* draft = new QPushButton(tr("Draft Follow-Up Email"), header);
   draft->setObjectName(QStringLiteral("draftFollowUp"));
   connect(draft, &QPushButton::clicked, this, &ContactDetailView::draftFollowUp);
-  actions->addWidget(draft);
-  actions->addStretch(1);
-  layout->addLayout(actions);
+  writing->addWidget(draft);
+  auto* fromTemplate = new QPushButton(tr("Write from Template"), header);
+  fromTemplate->setObjectName(QStringLiteral("writeFromTemplate"));
+  fromTemplate->setToolTip(tr("Write a follow-up e-mail at once from a template, without an AI"));
+  connect(fromTemplate, &QPushButton::clicked, this, [this] {
+    if (shown_)
+      desktop::draftFollowUp(context_, shown_->contact.id, this,
+                             FollowUpDialog::Offer::fromTemplate);
+  });
+  writing->addWidget(fromTemplate);
+  writing->addStretch(1);
+  layout->addLayout(writing);
   return header;
 }
 

@@ -338,19 +338,25 @@ void ContactsView::generateDrafts() {
   table_->clearSelection();
   feedback_->setText(tr("Generating drafts…"));
   feedback_->show();
-  context_.link.request({{"command", "drafts.batch"},
-                         {"eventID", uuidText(*eventID_)},
-                         {"tone", QStringLiteral("neutral")},
-                         {"contactIDs", ids}},
-                        [this](const QJsonObject& result, const QString& error) {
-                          if (!error.isEmpty()) {
-                            feedback_->setText(error);
-                            return;
-                          }
-                          feedback_->setText(tr("%1 drafts written, %2 failed.")
-                                                 .arg(result.value("completed").toInt())
-                                                 .arg(result.value("failed").toInt()));
-                        });
+  context_.link.request(
+      {{"command", "drafts.batch"},
+       {"eventID", uuidText(*eventID_)},
+       {"tone", QStringLiteral("neutral")},
+       {"contactIDs", ids}},
+      [this](const QJsonObject& result, const QString& error) {
+        if (!error.isEmpty()) {
+          feedback_->setText(error);
+          return;
+        }
+        const int written = result.value("completed").toInt();
+        const int failed = result.value("failed").toInt();
+        feedback_->setText(result.value("fromTemplates").toBool()
+                               ? tr("%1 drafts written from templates (no AI endpoint is set "
+                                    "up and the phone is not connected), %2 failed.")
+                                     .arg(written)
+                                     .arg(failed)
+                               : tr("%1 drafts written, %2 failed.").arg(written).arg(failed));
+      });
 }
 
 }  // namespace qm::desktop

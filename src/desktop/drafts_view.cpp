@@ -114,6 +114,14 @@ DraftsView::DraftsView(DesktopContext& context, QWidget* parent)
   resumeText_->setWordWrap(true);
   resumeText_->hide();
   panel->addWidget(resumeText_);
+  templatesText_ = new QLabel(
+      tr("Writing from templates: no AI endpoint is set up and the phone is not connected."),
+      batchPanel_);
+  templatesText_->setObjectName(QStringLiteral("batch-from-templates"));
+  templatesText_->setAccessibleName(tr("Written from templates"));
+  templatesText_->setWordWrap(true);
+  templatesText_->hide();
+  panel->addWidget(templatesText_);
   auto* progressRow = new QHBoxLayout;
   progress_ = new QProgressBar(batchPanel_);
   progress_->setAccessibleName(tr("Batch progress"));
@@ -398,6 +406,7 @@ void DraftsView::showBatch(const QJsonObject& state) {
     // The end of a batch seen running (an idle state alone is a single
     // draft's, or an older batch's).
     if (!std::exchange(batchRunning_, false)) return;
+    templatesText_->setVisible(state.value("fromTemplates").toBool());
     batchText_->setText(
         tr("Batch finished: %1 written, %2 failed of %3").arg(completed).arg(failed).arg(total));
     progress_->setRange(0, std::max(total, 1));
@@ -413,6 +422,8 @@ void DraftsView::showBatch(const QJsonObject& state) {
     resumeText_->hide();
   }
   batchPanel_->show();
+  // The companion's notice that no AI writes this batch, in the window's words.
+  templatesText_->setVisible(state.value("fromTemplates").toBool());
   progress_->setRange(0, std::max(total, 1));
   progress_->setValue(completed + failed);
   const QString name = state.value("currentContactName").toString();

@@ -54,6 +54,9 @@ class DraftsView : public QWidget {
   QLabel* batchLabel() const { return batchText_; }
   /// Says when the running batch is one the companion resumed.
   QLabel* resumeLabel() const { return resumeText_; }
+  /// Says that the batch is written from the templates, and why (hidden
+  /// otherwise).
+  QLabel* templatesLabel() const { return templatesText_; }
   QProgressBar* batchProgress() const { return progress_; }
   /// What the last export or batch request said.
   QLabel* feedback() const { return feedback_; }
@@ -84,6 +87,7 @@ class DraftsView : public QWidget {
   QWidget* batchPanel_ = nullptr;
   QLabel* batchText_ = nullptr;
   QLabel* resumeText_ = nullptr;
+  QLabel* templatesText_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QPushButton* cancel_ = nullptr;
   QLabel* feedback_ = nullptr;

@@ -10,16 +10,19 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <initializer_list>
 
 #include "desktop/companion_link.h"
 #include "desktop/draft_editor.h"
+#include "desktop/language.h"
 #include "desktop/qt_text.h"
 #include "store/contact.h"
 #include "store/store.h"
 
 namespace qm::desktop {
 
-FollowUpDialog::FollowUpDialog(DesktopContext& context, const Uuid& contactID, QWidget* parent)
+FollowUpDialog::FollowUpDialog(DesktopContext& context, const Uuid& contactID, QWidget* parent,
+                               Offer offer)
     : QDialog(parent), context_(context), contactID_(contactID) {
   setWindowTitle(tr("Draft Follow-Up Email"));
   auto* outer = new QVBoxLayout(this);
@@ -61,10 +64,16 @@ FollowUpDialog::FollowUpDialog(DesktopContext& context, const Uuid& contactID, Q
   layout->addWidget(error_);
   layout->addStretch();
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, ask);
+  fromTemplate_ = buttons->addButton(tr("Write from Template"), QDialogButtonBox::ActionRole);
+  fromTemplate_->setObjectName(QStringLiteral("write-from-template"));
+  fromTemplate_->setToolTip(
+      tr("Write the draft at once from the tone's template (Settings ▸ Templates), without an "
+         "AI"));
   generate_ = buttons->addButton(tr("Generate"), QDialogButtonBox::AcceptRole);
   generate_->setAccessibleName(tr("Generate"));
-  generate_->setDefault(true);
-  connect(buttons, &QDialogButtonBox::accepted, this, &FollowUpDialog::generate);
+  (offer == Offer::fromTemplate ? fromTemplate_ : generate_)->setDefault(true);
+  connect(fromTemplate_, &QPushButton::clicked, this, &FollowUpDialog::writeFromTemplate);
+  connect(generate_, &QPushButton::clicked, this, &FollowUpDialog::generate);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
   pages_->addWidget(ask);
@@ -81,7 +90,7 @@ FollowUpDialog::FollowUpDialog(DesktopContext& context, const Uuid& contactID, Q
   connect(&context_.link, &CompanionLink::recordsChanged, editor_, [this](const QStringList& t) {
     if (t.isEmpty() || t.contains(QStringLiteral("FollowUpDraft"))) editor_->reload();
   });
-  resize(420, 200);
+  resize(480, 200);
 }
 
 bool FollowUpDialog::isBusy() const {
@@ -89,32 +98,44 @@ bool FollowUpDialog::isBusy() const {
 }
 
 void FollowUpDialog::generate() {
+  request(false);
+}
+
+void FollowUpDialog::writeFromTemplate() {
+  request(true);
+}
+
+void FollowUpDialog::request(bool fromTemplate) {
   if (isBusy()) return;
   busy_->show();
   error_->hide();
-  generate_->setEnabled(false);
-  tone_->setEnabled(false);
+  for (QWidget* control : std::initializer_list<QWidget*>{generate_, fromTemplate_, tone_})
+    control->setEnabled(false);
+  QJsonObject ask{{"command", "drafts.generate"},
+                  {"contactID", uuidText(contactID_)},
+                  {"tone", tone_->currentData().toString()}};
+  if (fromTemplate) ask.insert("template", true);
   QPointer<FollowUpDialog> self(this);
-  context_.link.request(
-      {{"command", "drafts.generate"},
-       {"contactID", uuidText(contactID_)},
-       {"tone", tone_->currentData().toString()}},
-      [self](const QJsonObject& result, const QString& error) {
-        if (!self) return;
-        self->busy_->hide();
-        self->generate_->setEnabled(true);
-        self->tone_->setEnabled(true);
-        const auto id = uuidFromText(result.value("draftID").toString());
-        if (!error.isEmpty() || !id) {
-          self->error_->setText(error.isEmpty() ? tr("The companion wrote no draft.") : error);
-          self->error_->show();
-          return;
-        }
-        self->editor_->showDraft(*id);
-        self->pages_->setCurrentIndex(1);
-        self->resize(self->size().expandedTo(QSize(720, 620)));
-        self->editor_->bodyField()->setFocus();
-      });
+  context_.link.request(ask, [self](const QJsonObject& result, const QString& error) {
+    if (!self) return;
+    self->busy_->hide();
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{self->generate_, self->fromTemplate_, self->tone_})
+      control->setEnabled(true);
+    const auto id = uuidFromText(result.value("draftID").toString());
+    if (!error.isEmpty() || !id) {
+      // The companion's reason, in the window's language when it is one
+      // the catalogue knows (nothing to write with, say).
+      self->error_->setText(error.isEmpty() ? tr("The companion wrote no draft.")
+                                            : coreText(utf8(error)));
+      self->error_->show();
+      return;
+    }
+    self->editor_->showDraft(*id);
+    self->pages_->setCurrentIndex(1);
+    self->resize(self->size().expandedTo(QSize(720, 620)));
+    self->editor_->bodyField()->setFocus();
+  });
 }
 
 void FollowUpDialog::done(int result) {
@@ -122,8 +143,9 @@ void FollowUpDialog::done(int result) {
   QDialog::done(result);
 }
 
-FollowUpDialog* draftFollowUp(DesktopContext& context, const Uuid& contactID, QWidget* parent) {
-  auto* dialog = new FollowUpDialog(context, contactID, parent);
+FollowUpDialog* draftFollowUp(DesktopContext& context, const Uuid& contactID, QWidget* parent,
+                              FollowUpDialog::Offer offer) {
+  auto* dialog = new FollowUpDialog(context, contactID, parent, offer);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->show();
   dialog->raise();

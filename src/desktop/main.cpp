@@ -173,9 +173,8 @@ int main(int argc, char** argv) {
                                          QStringLiteral("Open the pairing window."));
   const QCommandLineOption settingsOption(
       QStringLiteral("settings"),
-      QStringLiteral(
-          "Open the settings on TAB: general, appearance, ai, mail, export, pipeline, mcp, "
-          "pairing or privacy."),
+      QStringLiteral("Open the settings on TAB: general, appearance, ai, templates, mail, export, "
+                     "pipeline, mcp, pairing or privacy."),
       QStringLiteral("TAB"));
   const QCommandLineOption reportOption(
       QStringLiteral("report-first-paint"),
@@ -196,8 +195,8 @@ int main(int argc, char** argv) {
     if (!settingsTab) {
       std::fprintf(
           stderr,
-          "Unknown settings tab \"%s\": use general, appearance, ai, mail, export, pipeline, "
-          "mcp, pairing or privacy.\n",
+          "Unknown settings tab \"%s\": use general, appearance, ai, templates, mail, export, "
+          "pipeline, mcp, pairing or privacy.\n",
           qPrintable(parser.value(settingsOption)));
       return 2;
     }

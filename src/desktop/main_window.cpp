@@ -394,8 +394,9 @@ void MainWindow::updatePairing(const QJsonObject& event) {
 
 void MainWindow::updateSync(const QJsonObject& event) {
   syncState_ = event;
+  // The companion's error, in the window's language when the catalogue has it.
   const QString error = event.value("lastSyncError").toString();
-  if (!error.isEmpty()) showError(error);
+  if (!error.isEmpty()) showError(coreText(utf8(error)));
   showStatus();
 }
 

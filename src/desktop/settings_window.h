@@ -12,19 +12,30 @@ namespace qm::desktop {
 
 class SettingsPage;
 
-/// The settings: General, Appearance, AI, Mail, Export, Pipeline, MCP, Pairing
-/// and Privacy, one tab each. Every tab reads what it shows from the settings file
+/// The settings: General, Appearance, AI, Templates, Mail, Export, Pipeline,
+/// MCP, Pairing and Privacy, one tab each. Every tab reads what it shows from the settings file
 /// and the store, and changes it through the companion; the tabs read again
 /// when the companion reports a change, and when the window is shown.
 class SettingsWindow : public QDialog {
   Q_OBJECT
  public:
-  enum class Tab { general, appearance, ai, mail, exportDefaults, pipeline, mcp, pairing, privacy };
+  enum class Tab {
+    general,
+    appearance,
+    ai,
+    templates,
+    mail,
+    exportDefaults,
+    pipeline,
+    mcp,
+    pairing,
+    privacy
+  };
 
   SettingsWindow(DesktopContext& context, QWidget* parent);
 
   /// The tab a command-line name stands for: "general", "appearance", "ai",
-  /// "mail", "export", "pipeline", "mcp", "pairing" or "privacy".
+  /// "templates", "mail", "export", "pipeline", "mcp", "pairing" or "privacy".
   static std::optional<Tab> tabNamed(const QString& name);
 
   void showTab(Tab tab);

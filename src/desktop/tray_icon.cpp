@@ -11,6 +11,8 @@
 #include <QWidget>
 
 #include "desktop/companion_link.h"
+#include "desktop/language.h"
+#include "desktop/qt_text.h"
 
 namespace qm::desktop {
 
@@ -119,7 +121,7 @@ QString TrayIcon::toolTip() const {
     const QDateTime when = QDateTime::fromString(at, Qt::ISODate).toLocalTime();
     lines << tr("Last sync %1").arg(QLocale().toString(when, QLocale::ShortFormat));
   }
-  if (!error_.isEmpty()) lines << error_;
+  if (!error_.isEmpty()) lines << coreText(utf8(error_));
   return lines.join(QLatin1Char('\n'));
 }
 

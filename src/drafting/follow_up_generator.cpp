@@ -4,7 +4,12 @@
 #include <unordered_set>
 
 #include "common/log.h"
+#include "common/text.h"
 #include "drafting/follow_up_prompt.h"
+#include "drafting/follow_up_template.h"
+#include "settings/app_settings.h"
+#include "settings/effective_language.h"
+#include "settings/follow_up_template_defaults.h"
 #include "settings/user_defaults.h"
 #include "store/contact_note.h"
 #include "store/follow_up_draft.h"
@@ -17,6 +22,7 @@ namespace qm {
 namespace {
 
 constexpr std::string_view kFollowUpTask = "followup_plan";
+constexpr std::string_view kBusy = "Already generating a draft — ignoring duplicate request";
 
 /// The errors the relay raises, worded as the endpoint client words its own.
 Error serverError(std::string_view what) {
@@ -106,7 +112,6 @@ void FollowUpGenerator::generateFollowUp(const Contact& contact, const Event& ev
     return done(Error(ErrorCode::failedPrecondition, std::string(kNoRoute)));
   }
   if (generatingFor_ || batch_.generating) {
-    constexpr std::string_view kBusy = "Already generating a draft — ignoring duplicate request";
     log::sync().error("{}", kBusy);
     return done(Error(ErrorCode::failedPrecondition, std::string(kBusy)));
   }
@@ -138,11 +143,47 @@ void FollowUpGenerator::generateFollowUp(const Contact& contact, const Event& ev
       });
 }
 
+Result<FollowUpGenerator::WrittenText> FollowUpGenerator::templateText(const Contact& contact,
+                                                                       const Event& event,
+                                                                       Tone tone) {
+  const AppSettings settings(parts_.defaults);
+  const AppLanguage language = effectiveLanguage(settings.appLanguage());
+  const auto notes = QM_TRY(notesOf(parts_.store, contact.id));
+  const std::vector<Opportunity> noOpportunities;  // templates do not name them
+  const std::string sender = settings.senderName();
+  const std::string myName =
+      trimUnicodeWhitespace(sender).empty() ? settings.displayName() : sender;
+  const TemplateValues values =
+      followUpTemplateValues({contact, event, notes, noOpportunities}, myName, language);
+  auto written = QM_TRY(renderFollowUpTemplate(
+      followUpTemplateText(settings, rawValue(tone), language), values, language));
+  return WrittenText{std::move(written.subject), std::move(written.body), std::nullopt,
+                     std::string(rawValue(language))};
+}
+
+Result<Uuid> FollowUpGenerator::writeFromTemplate(const Contact& contact, const Event& event,
+                                                  Tone tone, std::optional<Uuid> existingDraftID) {
+  if (generatingFor_ || batch_.generating) {
+    log::sync().error("{}", kBusy);
+    return Error(ErrorCode::failedPrecondition, std::string(kBusy));
+  }
+  auto text = templateText(contact, event, tone);
+  Result<Uuid> saved = text ? saveFollowUpDraft(text->subject, text->body, text->provider, tone,
+                                                contact, existingDraftID, text->language)
+                            : Result<Uuid>(text.error());
+  if (!saved) {
+    log::sync().error("Follow-up from the template failed: {}", saved.error().message);
+    parts_.sync.reportError(saved.error().message);
+  }
+  return saved;
+}
+
 Result<Uuid> FollowUpGenerator::saveFollowUpDraft(const std::string& subject,
                                                   const std::string& body,
                                                   const std::optional<std::string>& provider,
                                                   Tone tone, const Contact& contact,
-                                                  const std::optional<Uuid>& existingDraftID) {
+                                                  const std::optional<Uuid>& existingDraftID,
+                                                  const std::optional<std::string>& language) {
   Store& store = parts_.store;
   const std::string name = contact.fullName();
   // A draft that could not be stored is reported as such, never as written.
@@ -160,6 +201,7 @@ Result<Uuid> FollowUpGenerator::saveFollowUpDraft(const std::string& subject,
     existing->body = body;
     existing->tone = std::string(rawValue(tone));
     existing->aiProvider = provider;
+    if (language) existing->language = *language;
     existing->editedAt = now();
     existing->status = "draft";
     if (Status status = store.update(*existing); !status) return notSaved(status.error());
@@ -171,7 +213,7 @@ Result<Uuid> FollowUpGenerator::saveFollowUpDraft(const std::string& subject,
     draft.subject = subject;
     draft.body = body;
     draft.tone = std::string(rawValue(tone));
-    draft.language = "en";
+    draft.language = language.value_or("en");
     draft.status = "draft";
     draft.aiProvider = provider;
     draft.generatedAt = now();
@@ -188,15 +230,12 @@ void FollowUpGenerator::generateBatchDrafts(const std::vector<Contact>& contacts
                                             const Event& event, Tone tone,
                                             std::function<void()> done) {
   if (!done) done = [] {};
-  if (!hasRoute()) {
-    parts_.sync.reportError(std::string(kNoRoute));
-    return done();
-  }
   if (batch_.generating || generatingFor_) {
     log::sync().error("Already generating drafts — ignoring batch request");
     return done();
   }
   if (contacts.empty()) return done();
+  const bool fromTemplates = !hasRoute();
   auto run = std::make_shared<BatchRun>();
   run->contacts.assign(contacts.begin(), contacts.begin() + static_cast<std::ptrdiff_t>(std::min(
                                                                 contacts.size(), kBatchLimit)));
@@ -215,9 +254,11 @@ void FollowUpGenerator::generateBatchDrafts(const std::vector<Contact>& contacts
                                 static_cast<std::int64_t>(run->contacts.size()),
                                 0,
                                 0,
-                                run->contacts.front().fullName()};
+                                run->contacts.front().fullName(),
+                                fromTemplates};
   log::sync().info("Starting batch draft generation: {} contacts, batchID={}", batch_.total,
                    batch_.batchID.str());
+  if (fromTemplates) log::sync().info("{}", kFromTemplatesNotice);
   notify();
   nextInBatch(std::move(run));
 }
@@ -231,28 +272,27 @@ void FollowUpGenerator::nextInBatch(std::shared_ptr<BatchRun> run) {
   const Contact& contact = run->contacts[run->next];
   batch_.currentContactName = contact.fullName();
   notify();
-  auto outcome = [this, alive = alive_, run](Result<AIReply> reply) {
+  auto outcome = [this, alive = alive_, run](Result<WrittenText> text) {
     if (!*alive) return;
     const Contact& c = run->contacts[run->next];
     const std::string name = c.fullName();
     Status written = [&]() -> Status {
-      if (!reply) return reply.error();
-      const auto [subject, body] = parseFollowUpReply(reply->text, name);
+      if (!text) return text.error();
       FollowUpDraft draft{};
       draft.id = Uuid::random();
-      draft.subject = subject;
-      draft.body = body;
+      draft.subject = text->subject;
+      draft.body = text->body;
       draft.tone = std::string(rawValue(run->tone));
-      draft.language = "en";
+      draft.language = text->language;
       draft.status = "draft";
-      draft.aiProvider = reply->provider;
+      draft.aiProvider = text->provider;
       draft.generatedAt = now();
       draft.batchID = batch_.batchID;
       draft.contactID = c.id;
       if (Status saved = parts_.store.insert(draft); !saved)
         return Error(saved.error().code,
                      "Could not save the draft for " + name + ": " + saved.error().message);
-      log::sync().info("Batch draft created for {}: '{}'", name, subject);
+      log::sync().info("Batch draft created for {}: '{}'", name, text->subject);
       return {};
     }();
     if (written) {
@@ -265,9 +305,23 @@ void FollowUpGenerator::nextInBatch(std::shared_ptr<BatchRun> run) {
     notify();
     nextInBatch(run);
   };
+  if (batch_.fromTemplates) {
+    parts_.schedule(std::chrono::milliseconds(0), [this, alive = alive_, run, outcome] {
+      if (!*alive) return;
+      const Contact& c = run->contacts[run->next];
+      outcome(templateText(c, run->event, run->tone));
+    });
+    return;
+  }
   auto prompt = promptFor(contact, run->event, run->tone);
   if (!prompt) return outcome(prompt.error());
-  generateDraftText(*prompt, run->tone, {contact.id}, std::move(outcome));
+  generateDraftText(
+      *prompt, run->tone, {contact.id},
+      [outcome, name = contact.fullName()](Result<AIReply> reply) {
+        if (!reply) return outcome(reply.error());
+        auto [subject, body] = parseFollowUpReply(reply->text, name);
+        outcome(WrittenText{std::move(subject), std::move(body), reply->provider, "en"});
+      });
 }
 
 void FollowUpGenerator::finishBatch(std::shared_ptr<BatchRun> run) {

@@ -30,6 +30,9 @@ struct BatchGenerationState {
   std::int64_t completed = 0;
   std::int64_t failed = 0;
   std::string currentContactName;
+  /// Written from the templates, as neither the AI endpoint nor the phone
+  /// could write it.
+  bool fromTemplates = false;
   friend bool operator==(const BatchGenerationState&, const BatchGenerationState&) = default;
 };
 
@@ -49,9 +52,10 @@ struct FollowUpGeneratorParts {
 
 /// Writes follow-up e-mail drafts: the text comes from the AI endpoint when
 /// one is configured, else (or when it fails) from the paired phone over the
-/// relay. One draft at a time, or a batch of at most ten contacts of an event,
-/// one after another; a batch leaves a marker in the user defaults while it
-/// runs so that one cut short by quitting resumes at the next start.
+/// relay, or, when asked or when neither can write a batch, from the tone's
+/// template. One draft at a time, or a batch of at most ten contacts of an
+/// event, one after another; a batch leaves a marker in the user defaults while
+/// it runs so that one cut short by quitting resumes at the next start.
 ///
 /// Confined to the main loop; `changed()` fires whenever the observed state
 /// changes, and errors the user should see go to the sync service's
@@ -59,7 +63,13 @@ struct FollowUpGeneratorParts {
 class FollowUpGenerator {
  public:
   static constexpr std::size_t kBatchLimit = 10;
-  static constexpr std::string_view kNoRoute = "Not connected to iPhone and no proxy registration";
+  /// Why no draft can be written by an AI, and what to do.
+  static constexpr std::string_view kNoRoute =
+      "No AI endpoint is set up and the phone is not connected. Set up an AI endpoint in "
+      "Settings ▸ AI, pair the phone, or write from a template";
+  /// What a batch written from the templates says in its progress.
+  static constexpr std::string_view kFromTemplatesNotice =
+      "Writing from templates: no AI endpoint is set up and the phone is not connected";
   static constexpr std::string_view kMarkerEventKey = "qlm.incompleteBatch.eventID";
   static constexpr std::string_view kMarkerToneKey = "qlm.incompleteBatch.tone";
 
@@ -89,15 +99,28 @@ class FollowUpGenerator {
                         std::optional<Uuid> existingDraftID = std::nullopt,
                         std::function<void(Result<Uuid>)> done = {});
 
+  /// Writes one draft for `contact` from the tone's template at once
+  /// (replacing `existingDraftID`'s text when given): the user's template, or
+  /// the built-in one of the draft's language (the `appLanguage` setting).
+  /// Returns the draft's id, or why there is none (another draft is being
+  /// written, the store failed).
+  Result<Uuid> writeFromTemplate(const Contact& contact, const Event& event, Tone tone,
+                                 std::optional<Uuid> existingDraftID = std::nullopt);
+
   /// Stores a generated draft: a new one, or the text of `existingDraftID`
-  /// replaced (its generation time, language and batch kept). Returns its id.
+  /// replaced (its generation time and batch kept). Its language is
+  /// `language` when given; else a new draft's is English and a replaced
+  /// one's stays. Returns its id.
   Result<Uuid> saveFollowUpDraft(const std::string& subject, const std::string& body,
                                  const std::optional<std::string>& provider, Tone tone,
-                                 const Contact& contact,
-                                 const std::optional<Uuid>& existingDraftID);
+                                 const Contact& contact, const std::optional<Uuid>& existingDraftID,
+                                 const std::optional<std::string>& language = std::nullopt);
 
-  /// Drafts for the first ten of `contacts`, one after another. `done`, when
-  /// given, runs when the batch ends (or at once when it does not start).
+  /// Drafts for the first ten of `contacts`, one after another; from the
+  /// templates when neither the AI endpoint nor the phone can write (each
+  /// contact then in a turn of the main loop of its own, so a cancel comes in
+  /// between). `done`, when given, runs when the batch ends (or at once when
+  /// it does not start).
   void generateBatchDrafts(const std::vector<Contact>& contacts, const Event& event, Tone tone,
                            std::function<void()> done = {});
   /// Stops a running batch before its next contact.
@@ -117,8 +140,17 @@ class FollowUpGenerator {
  private:
   struct BatchRun;
 
+  /// A draft's text and where it came from, before it is stored.
+  struct WrittenText {
+    std::string subject;
+    std::string body;
+    std::optional<std::string> provider;
+    std::string language;
+  };
+
   bool hasRoute() const;
   Result<std::string> promptFor(const Contact& contact, const Event& event, Tone tone);
+  Result<WrittenText> templateText(const Contact& contact, const Event& event, Tone tone);
   void nextInBatch(std::shared_ptr<BatchRun> run);
   void finishBatch(std::shared_ptr<BatchRun> run);
   void removeMarker();

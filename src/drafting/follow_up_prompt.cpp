@@ -35,9 +35,21 @@ std::string companyKey(std::string_view name) {
   return lowercaseUnicode(trimmed(name, isBlankOrBreak));
 }
 
-/// `text` on one line: each line break (LF, CR or CR LF), with the blanks
-/// around it, becomes one space. A subject is a one-line header; a model that
-/// wraps it must not split the draft's subject in lists or in an .eml header.
+/// Where `label` (ASCII, lower case) first occurs in `text`, letter case aside.
+std::size_t findIgnoringCase(std::string_view text, std::string_view label) {
+  const auto lower = [](char ch) {
+    return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch;
+  };
+  for (std::size_t at = 0; at + label.size() <= text.size(); ++at) {
+    std::size_t k = 0;
+    while (k < label.size() && lower(text[at + k]) == label[k]) ++k;
+    if (k == label.size()) return at;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
 std::string oneLine(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -53,21 +65,6 @@ std::string oneLine(std::string_view text) {
   return out;
 }
 
-/// Where `label` (ASCII, lower case) first occurs in `text`, letter case aside.
-std::size_t findIgnoringCase(std::string_view text, std::string_view label) {
-  const auto lower = [](char ch) {
-    return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch;
-  };
-  for (std::size_t at = 0; at + label.size() <= text.size(); ++at) {
-    std::size_t k = 0;
-    while (k < label.size() && lower(text[at + k]) == label[k]) ++k;
-    if (k == label.size()) return at;
-  }
-  return std::string_view::npos;
-}
-
-/// The date without time, abbreviated as `locale` writes it ("Mar 14, 2025"
-/// in US English), in this computer's time zone.
 std::string abbreviatedDate(Date date, std::string_view locale) {
   const icu::Locale where =
       locale.empty() ? icu::Locale::getDefault() : icu::Locale(std::string(locale).c_str());
@@ -82,8 +79,6 @@ std::string abbreviatedDate(Date date, std::string_view locale) {
   return out;
 }
 
-/// A note's text by its kind: typed text, or the cleaned text of a voice or
-/// handwritten note falling back to its raw transcription or recognised text.
 const std::optional<std::string>& noteText(const ContactNote& note) {
   switch (note.noteType) {
     case NoteType::voice:
@@ -95,8 +90,6 @@ const std::optional<std::string>& noteText(const ContactNote& note) {
   }
   return note.textContent;
 }
-
-}  // namespace
 
 std::string_view toneLine(Tone tone) {
   switch (tone) {

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/date.h"
 #include "store/contact.h"
 #include "store/contact_note.h"
 #include "store/event.h"
@@ -28,6 +29,21 @@ struct FollowUpSubject {
 /// date is written as an abbreviated date in `locale` (an ICU locale name such
 /// as "en_US" or "fr_FR"; empty: this computer's locale).
 std::string buildFollowUpPrompt(const FollowUpSubject& subject, Tone tone, std::string_view locale);
+
+/// A note's text by its kind: typed text, or the cleaned text of a voice or
+/// handwritten note falling back to its raw transcription or recognised text.
+/// The prompt and the templates read a note through this.
+const std::optional<std::string>& noteText(const ContactNote& note);
+
+/// The date without time, abbreviated as `locale` writes it ("Mar 14, 2025"
+/// in US English, "14 mars 2025" in French; empty: this computer's locale), in
+/// this computer's time zone.
+std::string abbreviatedDate(Date date, std::string_view locale);
+
+/// `text` on one line: each line break (LF, CR or CR LF), with the blanks
+/// around it, becomes one space. A subject is a one-line header; a model that
+/// wraps it must not split the draft's subject in lists or in an .eml header.
+std::string oneLine(std::string_view text);
 
 /// The tone's instruction line, as the prompt states it.
 std::string_view toneLine(Tone tone);

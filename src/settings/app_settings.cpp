@@ -8,6 +8,7 @@
 #include "common/app_paths.h"
 #include "common/log.h"
 #include "common/text.h"
+#include "settings/follow_up_template_form.h"
 
 namespace qm {
 
@@ -91,7 +92,7 @@ bool allows(const SettingDescriptor& d, std::string_view value) {
 /// An endpoint is empty (none) or an http:// or https:// address without
 /// spaces or control characters. Whether it may be used (plain http only to
 /// this computer) is decided where requests are sent.
-std::string_view endpointProblem(std::string_view url) {
+std::string endpointProblem(std::string_view url) {
   if (url.empty()) return {};
   std::string_view rest = url;
   if (!rest.starts_with("https://") && !rest.starts_with("http://")) {
@@ -108,13 +109,13 @@ std::string_view endpointProblem(std::string_view url) {
 }
 
 /// A sender address is empty (the application's own) or one plain address.
-std::string_view senderEmailProblem(std::string_view address) {
-  return address.empty() ? std::string_view() : emailAddressProblem(address);
+std::string senderEmailProblem(std::string_view address) {
+  return std::string(address.empty() ? std::string_view() : emailAddressProblem(address));
 }
 
 /// A mail server's host is empty (none) or a host name or address without
 /// spaces, control characters or a scheme.
-std::string_view hostProblem(std::string_view host) {
+std::string hostProblem(std::string_view host) {
   if (host.empty()) return {};
   if (host.find("://") != std::string_view::npos)
     return "Expected a host name such as smtp.example.com, without a scheme";
@@ -127,7 +128,7 @@ std::string_view hostProblem(std::string_view host) {
 }
 
 /// A port is empty (the security's usual port) or a number from 1 to 65535.
-std::string_view portProblem(std::string_view port) {
+std::string portProblem(std::string_view port) {
   if (port.empty()) return {};
   if (port.size() > 5 ||
       !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
@@ -139,7 +140,7 @@ std::string_view portProblem(std::string_view port) {
 
 /// A file of certificate authorities is empty (none) or a path from the root
 /// folder or the home folder ("~/…"), on one line.
-std::string_view filePathProblem(std::string_view path) {
+std::string filePathProblem(std::string_view path) {
   if (path.empty()) return {};
   for (const char c : path) {
     const auto byte = static_cast<unsigned char>(c);
@@ -151,7 +152,7 @@ std::string_view filePathProblem(std::string_view path) {
 }
 
 /// Names of the people we write to and for appear in headers: no line breaks.
-std::string_view singleLineProblem(std::string_view text) {
+std::string singleLineProblem(std::string_view text) {
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7f) return "The text may not contain line breaks or tabs";
@@ -188,9 +189,9 @@ const std::vector<SettingDescriptor>& AppSettings::descriptors() {
       {key::smtpSecurity, K::text, "starttls", {"starttls", "tls", "none"}, "starttls"},
       {key::smtpUser, K::text, "", {}, "", singleLineProblem},
       {key::smtpCAFile, K::text, "", {}, "", filePathProblem},
-      {kFollowUpTemplateWarmKey, K::text, "", {}, ""},
-      {kFollowUpTemplateNeutralKey, K::text, "", {}, ""},
-      {kFollowUpTemplateFormalKey, K::text, "", {}, ""},
+      {kFollowUpTemplateWarmKey, K::text, "", {}, "", followUpTemplateSettingProblem},
+      {kFollowUpTemplateNeutralKey, K::text, "", {}, "", followUpTemplateSettingProblem},
+      {kFollowUpTemplateFormalKey, K::text, "", {}, "", followUpTemplateSettingProblem},
   };
   return table;
 }
@@ -222,9 +223,12 @@ Status AppSettings::validate(std::string_view name, std::string_view value) {
     return {};
   }
   if (d->check != nullptr) {
-    if (const std::string_view problem = d->check(value); !problem.empty()) {
-      return Error("Invalid value \"" + std::string(value) + "\" for " + std::string(d->key) +
-                   ". " + std::string(problem));
+    if (const std::string problem = d->check(value); !problem.empty()) {
+      // A value of several lines (a template) is not quoted back whole.
+      const bool quoted = value.find_first_of("\r\n") == std::string_view::npos;
+      return Error(ErrorCode::invalidArgument,
+                   "Invalid value " + (quoted ? "\"" + std::string(value) + "\" " : "") + "for " +
+                       std::string(d->key) + ". " + problem);
     }
   }
   if (!allows(*d, value)) return invalidValue(*d, value, d->allowedValues);

@@ -24,22 +24,24 @@ struct SettingDescriptor {
   std::string_view defaultValue;  ///< booleans: "true" or "false"
   std::vector<std::string_view> allowedValues;
   std::string_view fallback;
-  /// For free text with a form (an address): what is wrong with `value`, or
-  /// empty when it is acceptable. A stored value it rejects reads as `fallback`.
-  std::string_view (*check)(std::string_view value) = nullptr;
+  /// For free text with a form (an address, a template): what is wrong with
+  /// `value` as a person reads it, or empty when it is acceptable. A stored
+  /// value it rejects reads as `fallback`.
+  std::string (*check)(std::string_view value) = nullptr;
 };
+
+/// The follow-up templates drafts are written from without an AI, one per
+/// tone (`settings/follow_up_template_form.h` gives their form); empty means
+/// the built-in template of the draft's language.
+inline constexpr std::string_view kFollowUpTemplateWarmKey = "followUpTemplateWarm";
+inline constexpr std::string_view kFollowUpTemplateNeutralKey = "followUpTemplateNeutral";
+inline constexpr std::string_view kFollowUpTemplateFormalKey = "followUpTemplateFormal";
 
 /// The companion's user settings, read and written through `UserDefaults`.
 ///
 /// A single table of descriptors decides every key, default and allowed value;
 /// the typed accessors and the text interface used by the command line both go
 /// through it, so a value read back is always one the setting allows.
-/// The follow-up templates written without an AI, one per tone; empty means
-/// the built-in template of the draft's language.
-inline constexpr std::string_view kFollowUpTemplateWarmKey = "followUpTemplateWarm";
-inline constexpr std::string_view kFollowUpTemplateNeutralKey = "followUpTemplateNeutral";
-inline constexpr std::string_view kFollowUpTemplateFormalKey = "followUpTemplateFormal";
-
 class AppSettings {
  public:
   /// The defaults key holding the preferred interface languages.

@@ -1,12 +1,14 @@
 // Drafting end to end: the companion asks the phone simulator's AI over the
 // relay, for one contact and for a batch, and the drafts are listed, edited
-// and marked from the command line.
+// and marked from the command line; without an AI, drafts come from the
+// templates.
 #include <gmock/gmock.h>
 #include <signal.h>
 
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "app/control_client.h"
 #include "companion_fixture.h"
 #include "store/contact.h"
 #include "store/follow_up_draft.h"
@@ -65,7 +67,7 @@ TEST_F(DraftingEndToEndTest, ThePhonesAIWritesDraftsThatAreEditedAndMarkedHere) 
 
   auto noRoute = cli({"drafts", "generate", contactID});
   EXPECT_EQ(noRoute.exitCode, 1);
-  EXPECT_THAT(noRoute.err, HasSubstr("Not connected to iPhone and no proxy registration"));
+  EXPECT_THAT(noRoute.err, HasSubstr("pair the phone, or write from a template"));
 
   auto phone = pairedPhone({"--relay-reply", "SUBJECT: Pumps at the show\n---\nHello,\nthanks."});
   ASSERT_TRUE(phone);
@@ -159,6 +161,58 @@ TEST_F(DraftingEndToEndTest, AModelOnThisComputerWritesDraftsWithoutThePhone) {
                                       {"contactIDs", {"8F2C1E4A-3B5D-4C6E-9F70-1A2B3C4D5E6F"}}});
   ASSERT_FALSE(stranger.ok());
   EXPECT_EQ(stranger.error().message, "None of the selected contacts belongs to Demo Expo");
+}
+
+TEST_F(DraftingEndToEndTest, WithoutAnAIDraftsAreWrittenFromTheTemplates) {
+  auto demo = cli({"demo-data", "-n", "30", "--json"});
+  ASSERT_EQ(demo.exitCode, 0) << demo.err;
+  const auto ids = nlohmann::json::parse(demo.out);
+  const std::string eventID = ids["eventID"];
+  const std::string contactID = ids["contactIDs"][0];
+
+  // A template with a mistake is refused by the command line and by the
+  // companion, naming the mistake; nothing is kept.
+  const std::string bad = "Subject: {event}\n\nHi {firstname},";
+  auto refused = cli({"settings", "set", "followUpTemplateWarm", bad});
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_THAT(refused.err, HasSubstr("Unknown placeholder {firstname} on line 3"));
+  auto direct = sendControlRequest(
+      paths.controlSocket(),
+      {{"command", "settings.set"}, {"key", "followUpTemplateWarm"}, {"value", bad}});
+  ASSERT_FALSE(direct.ok());
+  EXPECT_THAT(direct.error().message, HasSubstr("{firstname}"));
+
+  ASSERT_EQ(cli({"settings", "set", "senderName", "Dana Weber"}).exitCode, 0);
+  ASSERT_EQ(cli({"settings", "set", "followUpTemplateWarm",
+                 "Subject: After {event}\n\nHi {firstName},\n\nThanks!\n{myName}"})
+                .exitCode,
+            0);
+  auto warm = cli({"drafts", "generate", contactID, "--template", "--tone", "warm"});
+  ASSERT_EQ(warm.exitCode, 0) << warm.err;
+  EXPECT_THAT(warm.out, HasSubstr(" from the template\n\nSubject: After Demo Expo\n\nHi "));
+  EXPECT_THAT(warm.out, HasSubstr(",\n\nThanks!\nDana Weber\n"));
+  const std::string draftID = warm.out.substr(warm.out.find("draft ") + 6, 36);
+  EXPECT_THAT(cli({"drafts", "show", draftID}).out, HasSubstr("Status: draft  Tone: warm  "));
+
+  // The batch writes from the templates, and says so before its progress.
+  auto batch = cli({"drafts", "batch", eventID, "--tone", "formal"});
+  ASSERT_EQ(batch.exitCode, 0) << batch.err;
+  EXPECT_THAT(batch.out, HasSubstr("contacts\nWriting from templates: no AI endpoint is set up "
+                                   "and the phone is not connected\n["));
+  EXPECT_THAT(batch.out, HasSubstr("drafts written, 0 failed\n"));
+  auto store = Store::open(paths.storeFile());
+  ASSERT_TRUE(store);
+  const auto drafts = (*store)->fetch<FollowUpDraft>();
+  ASSERT_TRUE(drafts);
+  std::size_t formal = 0;
+  for (const auto& d : *drafts) {
+    if (d.tone != "formal") continue;
+    ++formal;
+    EXPECT_EQ(d.subject, "Following our meeting at Demo Expo");
+    EXPECT_TRUE(d.batchID);
+  }
+  EXPECT_GT(formal, 0u);
+  EXPECT_LE(formal, 10u);
 }
 
 }  // namespace

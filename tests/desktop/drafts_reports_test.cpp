@@ -27,6 +27,7 @@
 
 #include "common/atomic_file.h"
 #include "desktop/capture_preview.h"
+#include "desktop/contact_detail_view.h"
 #include "desktop/draft_editor.h"
 #include "desktop/drafts_view.h"
 #include "desktop/event_sidebar.h"
@@ -120,7 +121,9 @@ TEST_F(DraftsReportsTest, ADraftFromThePhoneIsEditedApprovedAndSavedAsAnEmail) {
   refused->generate();
   EXPECT_TRUE(refused->isBusy());
   ASSERT_TRUE(QTest::qWaitFor([&] { return !refused->isBusy(); }, 10000));
-  EXPECT_EQ(refused->errorLabel()->text(), "Not connected to iPhone and no proxy registration");
+  EXPECT_EQ(refused->errorLabel()->text(),
+            "No AI endpoint is set up and the phone is not connected. Set up an AI endpoint in "
+            "Settings ▸ AI, pair the phone, or write from a template");
   EXPECT_TRUE(refused->errorLabel()->isVisible());
   refused->close();
 
@@ -245,6 +248,53 @@ TEST_F(DraftsReportsTest, ADraftFromThePhoneIsEditedApprovedAndSavedAsAnEmail) {
       [&] { return store_->find<FollowUpDraft>(draftID)->value().body == "Closing keeps this"; },
       5000));
   phone->stop(SIGTERM, std::chrono::seconds(5));
+}
+
+// Without an AI endpoint or the phone: the detail pane's "Write from
+// Template" writes the draft at once into the editor, and the drafts list's
+// batch comes from the templates and says so.
+TEST_F(DraftsReportsTest, WithoutAnAITheWindowWritesFromTheTemplates) {
+  const auto ids = demoData(30);
+  const Uuid eventID = *Uuid::parse(ids["eventID"].get<std::string>());
+  const Uuid contactID = *Uuid::parse(ids["contactIDs"][0].get<std::string>());
+  const Contact contact = **store_->find<Contact>(contactID);
+  ASSERT_EQ(cli({"settings", "set", "followUpTemplateFormal",
+                 "Subject: {fullName} at {event}\n\nDear {fullName},\n\nThank you."})
+                .exitCode,
+            0);
+  link_->subscribe();
+  MainWindow window(context());
+  window.show();
+  window.detailView()->showContact(contactID);
+  button(*window.detailView(), "writeFromTemplate")->click();
+  auto* dialog = window.detailView()->findChild<desktop::FollowUpDialog*>();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(dialog->templateButton()->isDefault());
+  dialog->toneBox()->setCurrentIndex(dialog->toneBox()->findData("formal"));
+  dialog->templateButton()->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->editor()->draftID().has_value(); }, 10000))
+      << dialog->errorLabel()->text().toStdString();
+  const QString name = qs(contact.fullName());
+  EXPECT_EQ(dialog->editor()->subjectField()->text(), name + " at Demo Expo");
+  EXPECT_EQ(dialog->editor()->bodyField()->toPlainText(), "Dear " + name + ",\n\nThank you.");
+  const FollowUpDraft draft = store_->find<FollowUpDraft>(*dialog->editor()->draftID())->value();
+  EXPECT_EQ(draft.tone, "formal");
+  EXPECT_EQ(draft.aiProvider, std::nullopt);
+  dialog->close();
+
+  desktop::DraftsView view(context());
+  view.show();
+  view.setEvent(eventID);
+  ASSERT_TRUE(view.generateButton()->isEnabled());
+  view.generateButton()->click();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return view.batchLabel()->text().startsWith("Batch finished"); }, 20000))
+      << view.feedback()->text().toStdString();
+  EXPECT_THAT(view.batchLabel()->text().toStdString(), HasSubstr(", 0 failed of "));
+  EXPECT_TRUE(view.templatesLabel()->isVisible());
+  EXPECT_EQ(view.templatesLabel()->text(),
+            "Writing from templates: no AI endpoint is set up and the phone is not connected.");
+  EXPECT_GT(drafts().size(), 1u);
 }
 
 TEST_F(DraftsReportsTest, TheDraftsListFollowsCancelsAndExportsABatch) {

@@ -24,6 +24,7 @@
 #include "desktop/language.h"
 #include "desktop/main_window.h"
 #include "desktop_fixture.h"
+#include "drafting/follow_up_generator.h"
 #include "settings/app_settings.h"
 #include "settings/user_defaults.h"
 
@@ -203,6 +204,11 @@ TEST_F(LanguageTest, TheFrenchSettingShowsTheWindowInFrench) {
   const QLocale chosen = desktop::applyLanguage(*qApp, AppSettings(defaults).appLanguage());
   EXPECT_EQ(chosen.language(), QLocale::French);
   expectFrenchWindow();
+  // What to do when nothing can write a draft, as the companion says it.
+  EXPECT_EQ(desktop::utf8(desktop::coreText(FollowUpGenerator::kNoRoute)),
+            "Aucun service d’IA n’est configuré et le téléphone n’est pas connecté. Configurez "
+            "un service d’IA dans Réglages ▸ IA, jumelez le téléphone ou rédigez à partir d’un "
+            "modèle");
 
   // English again: the window's own texts are English.
   desktop::applyLanguage(*qApp, AppLanguage::en);

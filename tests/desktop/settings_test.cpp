@@ -1,6 +1,7 @@
 // The settings window over a running companion: what its tabs change reaches
 // the companion (and an MCP client's next call), Export All Data writes the
-// file and tells so for a moment, the pipeline editor keeps names apart.
+// file and tells so for a moment, the pipeline editor keeps names apart, the
+// template editor keeps only well-formed templates.
 
 #include <QApplication>
 #include <QComboBox>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QWidget>
@@ -19,9 +21,11 @@
 #include "desktop/appearance.h"
 #include "desktop/draft_editor.h"
 #include "desktop/settings_page.h"
+#include "desktop/settings_templates_tab.h"
 #include "desktop/settings_window.h"
 #include "desktop/tray_icon.h"
 #include "desktop_fixture.h"
+#include "settings/follow_up_template_defaults.h"
 #include "settings/pipeline_manager.h"
 #include "settings/user_defaults.h"
 #include "support/http_client.h"
@@ -30,6 +34,7 @@
 namespace qm::test {
 namespace {
 
+using desktop::qs;
 using desktop::SettingsWindow;
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -120,7 +125,7 @@ TEST_F(SettingsTest, WhatTheTabsChangeReachesTheCompanion) {
   // Keyboard only: the next format, and the dark appearance two steps down.
   QTest::keyClick(name, Qt::Key_PageUp, Qt::ControlModifier);
   EXPECT_EQ(window->currentTab(), SettingsWindow::Tab::privacy);
-  for (int i = 0; i < 5; ++i) QTest::keyClick(window.get(), Qt::Key_PageDown, Qt::ControlModifier);
+  for (int i = 0; i < 6; ++i) QTest::keyClick(window.get(), Qt::Key_PageDown, Qt::ControlModifier);
   EXPECT_EQ(window->currentTab(), SettingsWindow::Tab::exportDefaults);
   auto* format = window->findChild<QComboBox*>("defaultExportFormat");
   format->setFocus();
@@ -140,6 +145,38 @@ TEST_F(SettingsTest, WhatTheTabsChangeReachesTheCompanion) {
   auto again = open(SettingsWindow::Tab::general);
   EXPECT_EQ(again->findChild<QLineEdit*>("displayName")->text(), "Dana Åkesson");
   EXPECT_EQ(again->findChild<QComboBox*>("defaultExportFormat")->currentData(), "hubspot");
+}
+
+TEST_F(SettingsTest, TheTemplatesTabKeepsAWellFormedTemplateAndShowsTheMistakeOfAnother) {
+  auto window = open(SettingsWindow::Tab::templates);
+  auto* tab =
+      static_cast<desktop::TemplatesSettingsTab*>(window->page(SettingsWindow::Tab::templates));
+  const QString builtInWarm = qs(builtInFollowUpTemplate("warm", AppLanguage::en));
+  EXPECT_EQ(tab->editor()->toPlainText(), qs(builtInFollowUpTemplate("neutral", AppLanguage::en)));
+  EXPECT_EQ(tab->placeholderList()->count(), 8);
+  tab->toneBox()->setCurrentIndex(0);
+  EXPECT_EQ(tab->editor()->toPlainText(), builtInWarm);
+
+  // A mistake is shown under the editor and never kept.
+  tab->editor()->setPlainText("Subject: Hi\n\nHello {nickname}");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return tab->errorLabel()->isVisible(); }, 5000));
+  EXPECT_EQ(tab->errorLabel()->text(),
+            "Unknown placeholder {nickname} on line 3. The placeholders are those of the list.");
+  EXPECT_EQ(setting("followUpTemplateWarm"), "");
+
+  // Corrected, with a placeholder from the list, it is kept.
+  tab->editor()->setPlainText("Subject: Hi \n\nHello");
+  tab->editor()->moveCursor(QTextCursor::Start);
+  tab->editor()->moveCursor(QTextCursor::EndOfLine);
+  Q_EMIT tab->placeholderList()->itemActivated(tab->placeholderList()->item(0));
+  EXPECT_FALSE(tab->errorLabel()->isVisible());
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return setting("followUpTemplateWarm") == "Subject: Hi {firstName}"; }, 5000));
+
+  // Restore Default goes back to the built-in template, kept as no template of one's own.
+  tab->restoreButton()->click();
+  EXPECT_EQ(tab->editor()->toPlainText(), builtInWarm);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return setting("followUpTemplateWarm").empty(); }, 5000));
 }
 
 TEST_F(SettingsTest, TheAiTabLogsInAndItsTestShowsWhatTheEndpointAnswered) {

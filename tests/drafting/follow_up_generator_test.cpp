@@ -12,6 +12,7 @@
 #include "store/store_test_support.h"
 #include "support/desktop_services.h"
 #include "support/log_capture.h"
+#include "support/status_matchers.h"
 #include "sync/phone_channel.h"
 
 namespace qm {
@@ -184,9 +185,93 @@ TEST_F(FollowUpGeneratorTest, TheEndpointComesFirstAndThePhoneStandsInWhenItFail
   endpoint.answer(Error(ErrorCode::unavailable, "Proxy server error: down again"));
   EXPECT_EQ(sync->lastSyncError(), "Proxy server error: down again");
   endpoint.configured = false;
-  generator->generateFollowUp(ada, event, Tone::formal);
-  EXPECT_EQ(sync->lastSyncError(), "Not connected to iPhone and no proxy registration");
+  std::optional<Result<Uuid>> result;
+  generator->generateFollowUp(ada, event, Tone::formal, std::nullopt,
+                              [&](Result<Uuid> r) { result = std::move(r); });
+  const std::string whatToDo =
+      "No AI endpoint is set up and the phone is not connected. Set up an AI endpoint in "
+      "Settings ▸ AI, pair the phone, or write from a template";
+  EXPECT_EQ(sync->lastSyncError(), whatToDo);
+  ASSERT_TRUE(result);
+  EXPECT_THAT(*result, test::IsError(ErrorCode::failedPrecondition, whatToDo));
   EXPECT_TRUE(endpoint.waiting.empty());
+}
+
+TEST_F(FollowUpGeneratorTest, ATemplateWritesADraftAtOnceInTheChosenLanguage) {
+  Contact ada = metContact("Ada");
+  ada.title = "CTO";
+  ASSERT_OK(desktop.settings.set("displayName", "Dana"));
+  ASSERT_OK(desktop.settings.set("senderName", "Dana Weber"));
+  ASSERT_OK(desktop.settings.set("followUpTemplateWarm",
+                                 "Subject: {event}\n\nHi {firstName}, {title}\n\n{myName}"));
+  phone.paired = false;
+
+  auto written = generator->writeFromTemplate(ada, event, Tone::warm);
+  ASSERT_OK(written);
+  FollowUpDraft draft = store->find<FollowUpDraft>(*written).value().value();
+  EXPECT_EQ(draft.subject, "Hannover Messe");
+  EXPECT_EQ(draft.body, "Hi Ada, CTO\n\nDana Weber");
+  EXPECT_EQ(draft.tone, "warm");
+  EXPECT_EQ(draft.status, "draft");
+  EXPECT_EQ(draft.language, "en");
+  EXPECT_EQ(draft.aiProvider, std::nullopt);
+  EXPECT_EQ(generator->lastGeneratedDraftID(), draft.id);
+
+  // Written again in French, from the built-in template of another tone.
+  ASSERT_OK(desktop.settings.set("appLanguage", "fr"));
+  ASSERT_OK(generator->writeFromTemplate(ada, event, Tone::formal, draft.id));
+  draft = store->find<FollowUpDraft>(draft.id).value().value();
+  EXPECT_EQ(draft.subject, "Suite à notre entretien lors de Hannover Messe");
+  EXPECT_EQ(draft.language, "fr");
+  EXPECT_EQ(draft.tone, "formal");
+  EXPECT_EQ(drafts().size(), 1u);
+
+  // Not while another draft is being written.
+  phone.paired = true;
+  generator->generateFollowUp(ada, event, Tone::warm);
+  EXPECT_THAT(generator->writeFromTemplate(ada, event, Tone::warm),
+              test::IsError(ErrorCode::failedPrecondition, HasSubstr("Already generating")));
+  EXPECT_EQ(drafts().size(), 1u);
+}
+
+TEST_F(FollowUpGeneratorTest, WithNoWayToAnAIABatchIsWrittenFromTheTemplatesAndSaysSo) {
+  phone.paired = false;
+  std::vector<Contact> met;
+  for (int i = 0; i < 12; ++i) met.push_back(metContact("P" + std::to_string(i)));
+  bool finished = false;
+  generator->generateBatchDrafts(met, event, Tone::neutral, [&] { finished = true; });
+
+  const BatchGenerationState& state = generator->batchGenerationState();
+  EXPECT_TRUE(state.generating);
+  EXPECT_TRUE(state.fromTemplates);
+  EXPECT_EQ(state.total, 10);
+  EXPECT_EQ(generator->incompleteBatch(), std::pair(event.id, Tone::neutral));
+  EXPECT_THAT(log.text(), HasSubstr("Writing from templates: no AI endpoint is set up and the "
+                                    "phone is not connected"));
+  EXPECT_EQ(sync->lastSyncError(), std::nullopt);
+  EXPECT_TRUE(drafts().empty());  // each contact waits for its own turn of the loop
+
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_FALSE(timers.empty());
+    auto next = std::exchange(timers, {});
+    for (auto& task : next) task();
+  }
+  EXPECT_EQ(state.completed, 3);
+  generator->cancelBatchGeneration();
+  for (auto& task : std::exchange(timers, {})) task();  // the one in progress finishes
+  EXPECT_TRUE(timers.empty());
+  EXPECT_TRUE(finished);
+  EXPECT_FALSE(state.generating);
+  EXPECT_EQ(state.completed, 4);
+  EXPECT_EQ(generator->incompleteBatch(), std::nullopt);
+
+  const auto written = drafts();
+  ASSERT_EQ(written.size(), 4u);
+  for (const auto& d : written) {
+    EXPECT_EQ(d.batchID, state.batchID);
+    EXPECT_EQ(d.aiProvider, std::nullopt);
+    EXPECT_EQ(d.subject, "Following up from Hannover Messe");
+  }
 }
 
 TEST_F(FollowUpGeneratorTest, RegeneratingKeepsWhenWhereAndWhichBatchAndReportsAFailedSave) {

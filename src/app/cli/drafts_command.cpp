@@ -1,5 +1,6 @@
 // Follow-up e-mail drafts: generating one or a batch (through the running
-// companion, which reaches the AI endpoint or the phone), listing and showing
+// companion, which reaches the AI endpoint or the phone, or writes from the
+// tone's template), listing and showing
 // them (read from the store), editing them in $EDITOR and changing their status
 // (written by the companion, the store's one writer).
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <utility>
 
 #include "app/cli/cli_context.h"
 #include "app/cli/commands.h"
@@ -27,18 +29,20 @@ namespace {
 
 struct DraftOptions {
   std::string contactID, eventID, draftID, regenerate, tone = "neutral", status;
+  bool fromTemplate = false;
 };
 
 int generate(CliContext& context, const DraftOptions& o) {
   nlohmann::json request = {
       {"command", "drafts.generate"}, {"contactID", o.contactID}, {"tone", o.tone}};
   if (!o.regenerate.empty()) request["regenerate"] = o.regenerate;
+  if (o.fromTemplate) request["template"] = true;
   int exitCode = 0;
   auto answer = askCompanion(context, request, exitCode);
   if (!answer) return exitCode;
   context.out << (o.regenerate.empty() ? "Created draft " : "Regenerated draft ")
-              << answer->value("draftID", "") << "\n\nSubject: " << answer->value("subject", "")
-              << "\n\n"
+              << answer->value("draftID", "") << (o.fromTemplate ? " from the template" : "")
+              << "\n\nSubject: " << answer->value("subject", "") << "\n\n"
               << answer->value("body", "") << "\n";
   return 0;
 }
@@ -46,6 +50,7 @@ int generate(CliContext& context, const DraftOptions& o) {
 int batch(CliContext& context, const DraftOptions& o) {
   int exitCode = 0;
   std::int64_t shown = 0;  // one line per contact done, naming it
+  bool noticed = false;    // why the drafts come from the templates, said once
   auto answer =
       askCompanion(context, {{"command", "drafts.batch"}, {"eventID", o.eventID}, {"tone", o.tone}},
                    exitCode, [&](const nlohmann::json& progress) {
@@ -53,6 +58,8 @@ int batch(CliContext& context, const DraftOptions& o) {
                        context.out << progress.value("label", "") << std::endl;
                        return;
                      }
+                     if (progress.contains("notice") && !std::exchange(noticed, true))
+                       context.out << progress.value("notice", "") << std::endl;
                      const auto total = progress.value("total", std::int64_t{0});
                      const auto failed = progress.value("failed", std::int64_t{0});
                      const auto done = progress.value("completed", std::int64_t{0}) + failed;
@@ -240,12 +247,16 @@ void addDraftsCommand(CLI::App& app, CliContext& context, int& exitCode) {
       drafts->add_subcommand("generate", "Draft a follow-up e-mail to one contact");
   generateCommand->add_option("CONTACT_ID", o->contactID, "The contact")->required();
   toneOption(generateCommand);
+  generateCommand->add_flag("--template", o->fromTemplate,
+                            "Write it at once from the tone's template instead of with an AI");
   generateCommand->add_option("--regenerate", o->regenerate,
                               "Write this draft again instead of adding one");
   generateCommand->callback([&, o] { exitCode = generate(context, *o); });
 
   auto* batchCommand = drafts->add_subcommand(
-      "batch", "Draft follow-ups for the event's met contacts without one (ten at a time)");
+      "batch",
+      "Draft follow-ups for the event's met contacts without one (ten at a time; from the "
+      "templates when no AI can write)");
   batchCommand->add_option("EVENT_ID", o->eventID, "The event")->required();
   toneOption(batchCommand);
   batchCommand->callback([&, o] { exitCode = batch(context, *o); });

@@ -546,6 +546,10 @@
         <source>Run gemini with the --mcp flag or add the config to settings.json. Quillmere tools will be available in the session.</source>
         <translation>Lancez gemini avec l’option --mcp ou ajoutez la configuration à settings.json. Les outils Quillmere seront disponibles dans la session.</translation>
     </message>
+    <message>
+        <source>No AI endpoint is set up and the phone is not connected. Set up an AI endpoint in Settings ▸ AI, pair the phone, or write from a template</source>
+        <translation>Aucun service d’IA n’est configuré et le téléphone n’est pas connecté. Configurez un service d’IA dans Réglages ▸ IA, jumelez le téléphone ou rédigez à partir d’un modèle</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -1168,6 +1172,14 @@
         <source>Delete note</source>
         <translation>Supprimer la note</translation>
     </message>
+    <message>
+        <source>Write from Template</source>
+        <translation>Rédiger avec un modèle</translation>
+    </message>
+    <message>
+        <source>Write a follow-up e-mail at once from a template, without an AI</source>
+        <translation>Rédiger aussitôt un e-mail de relance d’après un modèle, sans IA</translation>
+    </message>
 </context>
 <context>
     <name>qm::desktop::ContactEditDialog</name>
@@ -1396,6 +1408,10 @@
     <message>
         <source>%1 drafts written, %2 failed.</source>
         <translation>%1 brouillons rédigés, %2 en échec.</translation>
+    </message>
+    <message>
+        <source>%1 drafts written from templates (no AI endpoint is set up and the phone is not connected), %2 failed.</source>
+        <translation>%1 brouillons rédigés d’après les modèles (aucun service d’IA n’est configuré et le téléphone n’est pas connecté), %2 en échec.</translation>
     </message>
 </context>
 <context>
@@ -1881,6 +1897,14 @@
         <source>Export Here</source>
         <translation>Exporter ici</translation>
     </message>
+    <message>
+        <source>Writing from templates: no AI endpoint is set up and the phone is not connected.</source>
+        <translation>Rédaction d’après les modèles : aucun service d’IA n’est configuré et le téléphone n’est pas connecté.</translation>
+    </message>
+    <message>
+        <source>Written from templates</source>
+        <translation>Rédigé d’après les modèles</translation>
+    </message>
 </context>
 <context>
     <name>qm::desktop::EventSidebar</name>
@@ -2095,6 +2119,14 @@
     <message>
         <source>The companion wrote no draft.</source>
         <translation>Le compagnon n’a rédigé aucun brouillon.</translation>
+    </message>
+    <message>
+        <source>Write from Template</source>
+        <translation>Rédiger avec un modèle</translation>
+    </message>
+    <message>
+        <source>Write the draft at once from the tone&apos;s template (Settings ▸ Templates), without an AI</source>
+        <translation>Rédiger aussitôt le brouillon d’après le modèle du ton choisi (Réglages ▸ Modèles), sans IA</translation>
     </message>
 </context>
 <context>
@@ -2359,7 +2391,7 @@
     </message>
     <message>
         <source>User name</source>
-        <translation>Nom d'utilisateur</translation>
+        <translation>Nom d&apos;utilisateur</translation>
     </message>
     <message>
         <source>Often your e-mail address</source>
@@ -2371,11 +2403,11 @@
     </message>
     <message>
         <source>Certificate authority file</source>
-        <translation>Fichier de l'autorité de certification</translation>
+        <translation>Fichier de l&apos;autorité de certification</translation>
     </message>
     <message>
         <source>Only for a company server with its own authority</source>
-        <translation>Seulement pour un serveur d'entreprise ayant sa propre autorité</translation>
+        <translation>Seulement pour un serveur d&apos;entreprise ayant sa propre autorité</translation>
     </message>
     <message>
         <source>Choose…</source>
@@ -2383,7 +2415,7 @@
     </message>
     <message>
         <source>Choose the certificate authority file</source>
-        <translation>Choisir le fichier de l'autorité de certification</translation>
+        <translation>Choisir le fichier de l&apos;autorité de certification</translation>
     </message>
     <message>
         <source>Mail account state</source>
@@ -3418,6 +3450,121 @@ Jumeler un téléphone… affiche un nouveau code pour un autre téléphone.</tr
     <message>
         <source>Mail</source>
         <translation>Messagerie</translation>
+    </message>
+    <message>
+        <source>Templates</source>
+        <translation>Modèles</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::TemplatesSettingsTab</name>
+    <message>
+        <source>first name (the full name when there is none)</source>
+        <translation>prénom (à défaut, le nom complet)</translation>
+    </message>
+    <message>
+        <source>full name</source>
+        <translation>nom complet</translation>
+    </message>
+    <message>
+        <source>company</source>
+        <translation>entreprise</translation>
+    </message>
+    <message>
+        <source>job title</source>
+        <translation>fonction</translation>
+    </message>
+    <message>
+        <source>the event&apos;s name</source>
+        <translation>nom de l’événement</translation>
+    </message>
+    <message>
+        <source>the day you met, in the draft&apos;s language</source>
+        <translation>date de la rencontre, dans la langue du brouillon</translation>
+    </message>
+    <message>
+        <source>first line of your newest note about them</source>
+        <translation>première ligne de votre note la plus récente sur ce contact</translation>
+    </message>
+    <message>
+        <source>your name (sender name, else display name)</source>
+        <translation>votre nom (nom d’expéditeur, sinon nom affiché)</translation>
+    </message>
+    <message>
+        <source>Tone of the template</source>
+        <translation>Ton du modèle</translation>
+    </message>
+    <message>
+        <source>Warm</source>
+        <translation>Chaleureux</translation>
+    </message>
+    <message>
+        <source>Neutral</source>
+        <translation>Neutre</translation>
+    </message>
+    <message>
+        <source>Formal</source>
+        <translation>Formel</translation>
+    </message>
+    <message>
+        <source>Restore Default</source>
+        <translation>Rétablir par défaut</translation>
+    </message>
+    <message>
+        <source>Restore the built-in template of this tone</source>
+        <translation>Rétablir le modèle intégré de ce ton</translation>
+    </message>
+    <message>
+        <source>Template</source>
+        <translation>Modèle</translation>
+    </message>
+    <message>
+        <source>Placeholders</source>
+        <translation>Variables</translation>
+    </message>
+    <message>
+        <source>Double-click or press Enter to insert %1</source>
+        <translation>Double-cliquez ou appuyez sur Entrée pour insérer %1</translation>
+    </message>
+    <message>
+        <source>“Write from Template” writes a follow-up at once from the tone&apos;s template, and a batch does when no AI endpoint is set up and the phone is not connected. The first line is the subject (“Subject: …”), then a blank line and the message. A line whose placeholder has no value for a contact is left out. Changes are kept as you type.</source>
+        <translation>« Rédiger avec un modèle » rédige aussitôt une relance d’après le modèle du ton choisi, tout comme un lot lorsqu’aucun service d’IA n’est configuré et que le téléphone n’est pas connecté. La première ligne donne l’objet (« Objet : … » ou « Subject: … »), suivie d’une ligne vide puis du message. Une ligne dont une variable n’a pas de valeur pour un contact est omise. Les modifications sont enregistrées au fil de la saisie.</translation>
+    </message>
+    <message>
+        <source>&amp;Tone:</source>
+        <translation>&amp;Ton :</translation>
+    </message>
+    <message>
+        <source>&amp;Placeholders:</source>
+        <translation>&amp;Variables :</translation>
+    </message>
+    <message>
+        <source>Follow-Up Templates</source>
+        <translation>Modèles de relance</translation>
+    </message>
+    <message>
+        <source>The first line must give the subject, as “Subject: …”.</source>
+        <translation>La première ligne doit donner l’objet, sous la forme « Objet : … ».</translation>
+    </message>
+    <message>
+        <source>The subject line is empty.</source>
+        <translation>La ligne d’objet est vide.</translation>
+    </message>
+    <message>
+        <source>The template has no message: write it below the subject, after a blank line.</source>
+        <translation>Le modèle n’a pas de message : écrivez-le sous l’objet, après une ligne vide.</translation>
+    </message>
+    <message>
+        <source>Unknown placeholder %1 on line %2. The placeholders are those of the list.</source>
+        <translation>Variable inconnue %1 à la ligne %2. Les variables sont celles de la liste.</translation>
+    </message>
+    <message>
+        <source>The placeholder %1 on line %2 has no closing }.</source>
+        <translation>La variable %1 à la ligne %2 n’a pas d’accolade fermante }.</translation>
+    </message>
+    <message>
+        <source>The } on line %1 closes no placeholder; write }} for a brace.</source>
+        <translation>L’accolade } à la ligne %1 ne ferme aucune variable ; écrivez }} pour une accolade.</translation>
     </message>
 </context>
 <context>
