@@ -25,7 +25,7 @@ using ::testing::ElementsAre;
 using ::testing::Field;
 using ::testing::SizeIs;
 
-EmlOptions sentBy(std::string name) {
+EmlOptions sentByName(std::string name) {
   EmlOptions options;
   options.senderName = std::move(name);
   return options;
@@ -86,7 +86,7 @@ TEST_F(EmlExport, SameNamesInOneFolderAreNumbered) {
   auto drafts = eventDraftsForExport(*store, event.id);
   ASSERT_OK(drafts);
   const auto folder = dir / "out" / "nested";
-  const auto result = exportDrafts(*drafts, sentBy("Jo"), folder);
+  const auto result = exportDrafts(*drafts, sentByName("Jo"), folder);
   EXPECT_THAT(result.failed, SizeIs(0));
   EXPECT_THAT(
       result.written,
@@ -103,13 +103,13 @@ TEST_F(EmlExport, WriteFailuresAreReportedPerDraft) {
   auto drafts = eventDraftsForExport(*store, event.id);
   ASSERT_OK(drafts);
   ASSERT_OK(writeFileAtomically(dir / "a-file", "x"));
-  const auto result = exportDrafts(*drafts, sentBy("Jo"), dir / "a-file");
+  const auto result = exportDrafts(*drafts, sentByName("Jo"), dir / "a-file");
   EXPECT_THAT(result.written, SizeIs(0));
   ASSERT_THAT(result.failed, SizeIs(2));
   EXPECT_EQ(result.failed[1].contactName, "Bo Li");
   EXPECT_FALSE(result.failed[1].error.message.empty());
 
-  EXPECT_FALSE(exportDraft((*drafts)[0], sentBy("Jo"), dir / "missing" / "x.eml").ok());
+  EXPECT_FALSE(exportDraft((*drafts)[0], sentByName("Jo"), dir / "missing" / "x.eml").ok());
   auto loaded = loadDraftMessage(*store, Uuid::random());
   EXPECT_THAT(loaded, test::IsError(ErrorCode::notFound));
 }
