@@ -379,7 +379,7 @@ mcp_client() {  # NAME TOOL...: shakes hands as NAME and calls each TOOL
 mcp_client "Claude Desktop" list_events list_drafts list_reports
 mcp_client "Gemini CLI" list_events
 "$quillmere" mcp revoke "Gemini CLI" >/dev/null
-for tab in general appearance ai templates export pipeline mcp pairing privacy; do
+for tab in general appearance ai templates mail export pipeline mcp pairing privacy; do
   capture=Settings shot "settings-$tab.png" 1.0 -- --settings "$tab"
 done
 # No AI endpoint for the views after these: drafts come from the phone there.

@@ -12,6 +12,7 @@
 #include "app/control_server.h"
 #include "app/drafting_module.h"
 #include "app/list_module.h"
+#include "app/mail_module.h"
 #include "app/mcp_module.h"
 #include "app/message_dispatcher.h"
 #include "app/next_steps.h"
@@ -54,6 +55,7 @@ class CompanionShell {
     auto* pairing = add<PairingModule>(context);
     auto* sync = add<SyncModule>(context, *pairing);
     auto* drafting = add<DraftingModule>(context, *sync);
+    add<MailModule>(context);
     add<ListModule>(context);
     add<RecordEditModule>(context, *sync);
     mcp_ = add<McpModule>(context);

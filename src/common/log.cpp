@@ -17,11 +17,11 @@ namespace {
 
 constexpr const char* kPattern = "%Y-%m-%dT%H:%M:%S.%e %^%l%$ [%n] %v";
 
-enum Category : std::size_t { kData, kPairing, kSync, kMcp, kProxy, kCategoryCount };
-constexpr std::array<const char*, kCategoryCount> kNames = {"data", "pairing", "sync", "mcp",
-                                                            "proxy"};
+enum Category : std::size_t { kData, kPairing, kSync, kMcp, kProxy, kMail, kCategoryCount };
+constexpr std::array<const char*, kCategoryCount> kNames = {"data", "pairing", "sync",
+                                                            "mcp",  "proxy",   "mail"};
 
-// All five categories write through one distributing sink. Adding the log file
+// All the categories write through one distributing sink. Adding the log file
 // to it later is safe while other threads log, which changing each logger's
 // own sink list would not be.
 class Loggers {
@@ -90,6 +90,9 @@ spdlog::logger& mcp() {
 }
 spdlog::logger& proxy() {
   return loggers().get(kProxy);
+}
+spdlog::logger& mail() {
+  return loggers().get(kMail);
 }
 
 void logToFile(const std::filesystem::path& file) {

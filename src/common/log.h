@@ -7,13 +7,15 @@
 
 namespace qm::log {
 
-/// The five log categories. Each is a named spdlog logger writing to stderr and,
+/// The log categories. Each is a named spdlog logger writing to stderr and,
 /// once `logToFile` was called, to the companion's log file.
 spdlog::logger& data();
 spdlog::logger& pairing();
 spdlog::logger& sync();
 spdlog::logger& mcp();
 spdlog::logger& proxy();
+/// Sending drafts through the user's mail server.
+spdlog::logger& mail();
 
 /// Adds the log file as a second sink for every category.
 void logToFile(const std::filesystem::path& file);

@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include "desktop/companion_link.h"
+#include "desktop/draft_sending.h"
 #include "desktop/language.h"
 #include "desktop/private_file.h"
 #include "desktop/qt_text.h"
@@ -146,8 +147,11 @@ DraftEditor::DraftEditor(DesktopContext& context, QWidget* parent)
   auto* mail = makeButton(tr("Open in Mail"), QStringLiteral("open-in-mail"), page);
   for (QPushButton* b : {save, eml, copy, mail}) buttons->addWidget(b);
   buttons->addStretch();
+  auto* send = makeButton(tr("Send"), QStringLiteral("send"), page);
+  send->setToolTip(tr("Send through your mail server (Settings ▸ Mail), saving the edits first"));
+  buttons->addWidget(send);
   layout->addLayout(buttons);
-  actions_ = {regenerateButton, save, eml, copy, mail, status_, tone_};
+  actions_ = {regenerateButton, save, eml, copy, mail, send, status_, tone_};
   pages_->addWidget(page);
 
   auto* shortcut = new QShortcut(QKeySequence::Save, this);
@@ -158,6 +162,7 @@ DraftEditor::DraftEditor(DesktopContext& context, QWidget* parent)
   connect(eml, &QPushButton::clicked, this, &DraftEditor::saveEml);
   connect(copy, &QPushButton::clicked, this, &DraftEditor::copyToClipboard);
   connect(mail, &QPushButton::clicked, this, &DraftEditor::openInMail);
+  connect(send, &QPushButton::clicked, this, &DraftEditor::send);
   connect(body_, &QPlainTextEdit::textChanged, this, &DraftEditor::updatePreview);
   connect(status_, &QComboBox::activated, this,
           [this] { setStatus(status_->currentData().toString()); });
@@ -258,7 +263,14 @@ void DraftEditor::setBusy(bool busy, const QString& what) {
 }
 
 void DraftEditor::saveEdits() {
-  if (!isModified()) return;
+  saveEditsThen({});
+}
+
+void DraftEditor::saveEditsThen(std::function<void(bool saved)> then) {
+  if (!isModified()) {
+    if (then) then(true);
+    return;
+  }
   const QString subject = subject_->text();
   const QString body = body_->toPlainText();
   const QString recipient = recipient_->text().trimmed();
@@ -271,23 +283,24 @@ void DraftEditor::saveEdits() {
   QPointer<DraftEditor> self(this);
   // The contact's own address is not kept a second time: the draft follows
   // it when it changes.
-  context_.link.request(
-      {{"command", "drafts.update"},
-       {"id", uuidText(id)},
-       {"subject", subject},
-       {"body", body},
-       {"recipientEmail", recipient == contactEmail_ ? QString() : recipient}},
-      [self, id, oldSubject, oldBody, oldRecipient](const QJsonObject&, const QString& error) {
-        if (!self || self->draftID_ != id) return;
-        if (!error.isEmpty()) {
-          self->savedSubject_ = oldSubject;
-          self->savedBody_ = oldBody;
-          self->savedRecipient_ = oldRecipient;
-          self->say(error, true);
-        } else {
-          self->say(tr("Saved."));
-        }
-      });
+  context_.link.request({{"command", "drafts.update"},
+                         {"id", uuidText(id)},
+                         {"subject", subject},
+                         {"body", body},
+                         {"recipientEmail", recipient == contactEmail_ ? QString() : recipient}},
+                        [self, id, oldSubject, oldBody, oldRecipient, then](const QJsonObject&,
+                                                                            const QString& error) {
+                          if (!self) return;
+                          if (self->draftID_ == id && !error.isEmpty()) {
+                            self->savedSubject_ = oldSubject;
+                            self->savedBody_ = oldBody;
+                            self->savedRecipient_ = oldRecipient;
+                            self->say(error, true);
+                          } else if (self->draftID_ == id) {
+                            self->say(tr("Saved."));
+                          }
+                          if (then) then(error.isEmpty());
+                        });
 }
 
 void DraftEditor::setStatus(const QString& status) {
@@ -415,6 +428,30 @@ void DraftEditor::openInMail() {
       self->say(tr("Opened in your mail program."));
     else
       self->say(tr("Could not open the message in a mail program: %1").arg(failure), true);
+  });
+}
+
+void DraftEditor::send() {
+  if (!draftID_) return;
+  const Uuid id = *draftID_;
+  setBusy(true, tr("Sending…"));
+  QPointer<DraftEditor> self(this);
+  // What is on the screen is what goes: the edits are saved first.
+  saveEditsThen([self, id](bool saved) {
+    if (!self) return;
+    if (!saved) return self->setBusy(false);
+    auto* sending = new DraftSending(self->context_.link, self);
+    connect(sending, &DraftSending::finished, self,
+            [self, sending, id](const QJsonObject& summary, const QString& error) {
+              sending->deleteLater();
+              self->setBusy(false);
+              if (self->draftID_ != id) return;
+              self->reload();
+              if (!error.isEmpty()) return self->say(error, true);
+              self->say(DraftSending::outcomeText(summary, self->recipient_->text().trimmed()),
+                        summary.value("sent").toInt() != 1);
+            });
+    sending->sendDrafts({id});
   });
 }
 

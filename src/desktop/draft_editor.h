@@ -29,7 +29,8 @@ QString exportFolder(const DesktopContext& context);
 
 /// One follow-up draft: its recipient, subject and body to edit, a preview of the body
 /// as the e-mail shows it, its status, regeneration in a chosen tone, and
-/// saving it as an .eml file, copying it or opening it in the mail program.
+/// saving it as an .eml file, copying it, opening it in the mail program or
+/// sending it through the user's mail server.
 ///
 /// Edits go to the companion with "Save" (Ctrl+S), and by themselves when
 /// another draft is shown or the editor is hidden, so they are never dropped.
@@ -68,6 +69,9 @@ class DraftEditor : public QWidget {
   void saveEml();
   void copyToClipboard();
   void openInMail();
+  /// Saves the edits, then sends the draft through the user's mail server
+  /// and says whether it went, or the server's reason.
+  void send();
 
  signals:
   /// A request to the companion started (true) or ended.
@@ -78,6 +82,9 @@ class DraftEditor : public QWidget {
 
  private:
   void load();
+  /// Saves the edits as `saveEdits` does; `then` learns whether they were
+  /// kept (at once when there was nothing to save).
+  void saveEditsThen(std::function<void(bool saved)> then);
   void setStatus(const QString& status);
   void updatePreview();
   void setBusy(bool busy, const QString& what = {});

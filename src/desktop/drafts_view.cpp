@@ -26,6 +26,7 @@
 #include "desktop/language.h"
 #include "desktop/private_file.h"
 #include "desktop/qt_text.h"
+#include "desktop/send_approved_panel.h"
 #include "export/eml_export.h"
 #include "settings/app_settings.h"
 #include "settings/user_defaults.h"
@@ -99,6 +100,8 @@ DraftsView::DraftsView(DesktopContext& context, QWidget* parent)
   generate_->setObjectName(QStringLiteral("generate-batch"));
   generate_->setToolTip(tr("Write drafts for the met contacts that have none, ten at a time"));
   bar->addWidget(generate_);
+  sendPanel_ = new SendApprovedPanel(context_, this);
+  bar->addWidget(sendPanel_->sendButton());
   layout->addLayout(bar);
 
   batchPanel_ = new QWidget(this);
@@ -137,6 +140,7 @@ DraftsView::DraftsView(DesktopContext& context, QWidget* parent)
   panel->addLayout(progressRow);
   batchPanel_->hide();
   layout->addWidget(batchPanel_);
+  layout->addWidget(sendPanel_);
   feedback_ = new QLabel(this);
   feedback_->setObjectName(QStringLiteral("drafts-feedback"));
   feedback_->setAccessibleName(tr("Drafts message"));
@@ -225,6 +229,7 @@ void DraftsView::reload() {
     const QSignalBlocker quiet(tree_);
     tree_->clear();
     qualifying_ = 0;
+    int approved = 0;
     auto contacts = eventID_ ? contactsOf(context_.store, *eventID_)
                              : Result<std::vector<Contact>>(std::vector<Contact>{});
     auto drafts = eventID_ ? context_.store.fetch<FollowUpDraft>()
@@ -245,6 +250,7 @@ void DraftsView::reload() {
         drafted.insert(*d.contactID);
         const auto contact = byID.find(*d.contactID);
         if (contact == byID.end()) continue;
+        approved += d.status == rawValue(DraftStatus::approved);
         if (!wanted.isEmpty() && qs(d.status) != wanted) continue;
         const auto tone = parseEnum<Tone>(d.tone);
         auto* item = new QTreeWidgetItem(
@@ -263,6 +269,7 @@ void DraftsView::reload() {
         qualifying_ += c.status == MeetingStatus::met && !drafted.contains(c.id);
       pages_->setCurrentIndex(shown == 0 ? 1 : 0);
     }
+    sendPanel_->setApproved(eventID_, approved);
   }
   editor_->reload();
   updateActions();

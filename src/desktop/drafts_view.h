@@ -19,13 +19,15 @@ class QTreeWidget;
 namespace qm::desktop {
 
 class DraftEditor;
+class SendApprovedPanel;
 
 /// The follow-up drafts of one event's contacts with their status, filtered
 /// by status, beside the editor of the chosen one. Several chosen drafts (or
 /// all of the event's that are not dismissed) are saved as .eml files into a
 /// folder; the bulk action writes drafts for the met contacts that have none,
 /// with the running batch's progress and Cancel, also for a batch the
-/// companion resumed after a restart.
+/// companion resumed after a restart; the approved ones are sent through the
+/// user's mail server.
 class DraftsView : public QWidget {
   Q_OBJECT
  public:
@@ -46,6 +48,8 @@ class DraftsView : public QWidget {
   QPushButton* generateButton() const { return generate_; }
   QComboBox* batchToneBox() const { return batchTone_; }
   QPushButton* cancelButton() const { return cancel_; }
+  /// "Send N approved", with the sending's progress.
+  SendApprovedPanel* sendPanel() const { return sendPanel_; }
   /// The batch's progress: contact, written and failed of the total.
   QLabel* batchLabel() const { return batchText_; }
   /// Says when the running batch is one the companion resumed.
@@ -87,6 +91,7 @@ class DraftsView : public QWidget {
   QProgressBar* progress_ = nullptr;
   QPushButton* cancel_ = nullptr;
   QLabel* feedback_ = nullptr;
+  SendApprovedPanel* sendPanel_ = nullptr;
   std::size_t qualifying_ = 0;
   bool batchRunning_ = false;
   bool cancelling_ = false;

@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
                                          QStringLiteral("Open the pairing window."));
   const QCommandLineOption settingsOption(
       QStringLiteral("settings"),
-      QStringLiteral("Open the settings on TAB: general, appearance, ai, templates, export, "
+      QStringLiteral("Open the settings on TAB: general, appearance, ai, templates, mail, export, "
                      "pipeline, mcp, pairing or privacy."),
       QStringLiteral("TAB"));
   const QCommandLineOption reportOption(
@@ -193,10 +193,11 @@ int main(int argc, char** argv) {
   if (parser.isSet(settingsOption)) {
     settingsTab = qm::desktop::SettingsWindow::tabNamed(parser.value(settingsOption));
     if (!settingsTab) {
-      std::fprintf(stderr,
-                   "Unknown settings tab \"%s\": use general, appearance, ai, export, pipeline, "
-                   "mcp, pairing or privacy.\n",
-                   qPrintable(parser.value(settingsOption)));
+      std::fprintf(
+          stderr,
+          "Unknown settings tab \"%s\": use general, appearance, ai, templates, mail, export, "
+          "pipeline, mcp, pairing or privacy.\n",
+          qPrintable(parser.value(settingsOption)));
       return 2;
     }
   }

@@ -138,6 +138,39 @@ class AiSettingsTab : public SettingsPage {
   QLabel* error_ = nullptr;
 };
 
+/// The mail server follow-ups are sent through: host, security, port, user,
+/// password (written to the companion's keychain with "mail.login", never
+/// shown back), an extra certificate authority, Sign In (which tries the
+/// login) and Sign Out.
+class MailSettingsTab : public SettingsPage {
+  Q_OBJECT
+ public:
+  MailSettingsTab(DesktopContext& context, QWidget* parent);
+  void reload() override;
+
+  /// Picks the certificate authority file; empty cancels. By default an open
+  /// dialog for PEM files.
+  std::function<QString()> chooseCAFile;
+
+ private:
+  void signIn();
+  void signOut();
+  void securityChanged();
+  void showAccount(const QJsonObject& account);
+
+  QLineEdit* host_ = nullptr;
+  QComboBox* security_ = nullptr;
+  QLineEdit* port_ = nullptr;
+  QLineEdit* user_ = nullptr;
+  QLineEdit* password_ = nullptr;
+  QLineEdit* caFile_ = nullptr;
+  QLabel* state_ = nullptr;
+  QPushButton* signIn_ = nullptr;
+  QPushButton* signOut_ = nullptr;
+  QLabel* result_ = nullptr;
+  QLabel* error_ = nullptr;
+};
+
 /// The format and folder exports propose.
 class ExportSettingsTab : public SettingsPage {
   Q_OBJECT

@@ -20,8 +20,9 @@ namespace qm::desktop {
 namespace {
 
 /// The command-line names of the tabs, in tab order.
-constexpr std::array<const char*, 9> kTabNames{
-    "general", "appearance", "ai", "templates", "export", "pipeline", "mcp", "pairing", "privacy"};
+constexpr std::array<const char*, 10> kTabNames{"general", "appearance", "ai",       "templates",
+                                                "mail",    "export",     "pipeline", "mcp",
+                                                "pairing", "privacy"};
 
 }  // namespace
 
@@ -34,11 +35,12 @@ SettingsWindow::SettingsWindow(DesktopContext& context, QWidget* parent) : QDial
   tabs_->setAccessibleName(tr("Settings sections"));
   tabs_->setUsesScrollButtons(true);
   tabs_->setDocumentMode(true);
-  const std::array<std::pair<SettingsPage*, QString>, 9> pages{{
+  const std::array<std::pair<SettingsPage*, QString>, 10> pages{{
       {new GeneralSettingsTab(context, tabs_), tr("General")},
       {new AppearanceSettingsTab(context, tabs_), tr("Appearance")},
       {new AiSettingsTab(context, tabs_), tr("AI")},
       {new TemplatesSettingsTab(context, tabs_), tr("Templates")},
+      {new MailSettingsTab(context, tabs_), tr("Mail")},
       {new ExportSettingsTab(context, tabs_), tr("Export")},
       {new PipelineSettingsTab(context, tabs_), tr("Pipeline")},
       {new McpSettingsTab(context, tabs_), tr("MCP")},

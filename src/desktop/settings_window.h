@@ -12,8 +12,8 @@ namespace qm::desktop {
 
 class SettingsPage;
 
-/// The settings: General, Appearance, AI, Templates, Export, Pipeline, MCP,
-/// Pairing and Privacy, one tab each. Every tab reads what it shows from the settings file
+/// The settings: General, Appearance, AI, Templates, Mail, Export, Pipeline,
+/// MCP, Pairing and Privacy, one tab each. Every tab reads what it shows from the settings file
 /// and the store, and changes it through the companion; the tabs read again
 /// when the companion reports a change, and when the window is shown.
 class SettingsWindow : public QDialog {
@@ -24,6 +24,7 @@ class SettingsWindow : public QDialog {
     appearance,
     ai,
     templates,
+    mail,
     exportDefaults,
     pipeline,
     mcp,
@@ -34,7 +35,7 @@ class SettingsWindow : public QDialog {
   SettingsWindow(DesktopContext& context, QWidget* parent);
 
   /// The tab a command-line name stands for: "general", "appearance", "ai",
-  /// "templates", "export", "pipeline", "mcp", "pairing" or "privacy".
+  /// "templates", "mail", "export", "pipeline", "mcp", "pairing" or "privacy".
   static std::optional<Tab> tabNamed(const QString& name);
 
   void showTab(Tab tab);

@@ -1,8 +1,6 @@
 #include "drafting/mac_proxy_service.h"
 
-#include <arpa/inet.h>
 #include <curl/curl.h>
-#include <netinet/in.h>
 
 #include <atomic>
 #include <cstdint>
@@ -15,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/log.h"
+#include "common/loopback_host.h"
 #include "drafting/ai_reply_text.h"
 #include "settings/app_settings.h"
 #include "settings/keychain_store.h"
@@ -50,23 +49,6 @@ std::string lowercase(std::string text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return text;
-}
-
-/// Whether `host` (as a URL names it) is this computer: "localhost", an
-/// address in 127.0.0.0/8, ::1, or 127.x.x.x written as an IPv6 address.
-bool isLoopbackHost(std::string host) {
-  host = lowercase(std::move(host));
-  if (host == "localhost") return true;
-  if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
-    host = host.substr(1, host.size() - 2);
-  }
-  in_addr v4{};
-  if (inet_pton(AF_INET, host.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
-  in6_addr v6{};
-  if (inet_pton(AF_INET6, host.c_str(), &v6) == 1) {
-    return IN6_IS_ADDR_LOOPBACK(&v6) || (IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127);
-  }
-  return false;
 }
 
 std::optional<std::string> urlPart(CURLU* url, CURLUPart which) {

@@ -35,6 +35,7 @@ constexpr std::string_view smtpHost = "smtpHost";
 constexpr std::string_view smtpPort = "smtpPort";
 constexpr std::string_view smtpSecurity = "smtpSecurity";
 constexpr std::string_view smtpUser = "smtpUser";
+constexpr std::string_view smtpCAFile = "smtpCAFile";
 }  // namespace key
 
 constexpr std::string_view kTrue = "true";
@@ -137,6 +138,19 @@ std::string portProblem(std::string_view port) {
   return {};
 }
 
+/// A file of certificate authorities is empty (none) or a path from the root
+/// folder or the home folder ("~/…"), on one line.
+std::string filePathProblem(std::string_view path) {
+  if (path.empty()) return {};
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) return "The path may not contain line breaks or tabs";
+  }
+  if (path.front() != '/' && !path.starts_with("~/"))
+    return "Expected a full path such as /etc/ssl/company-ca.pem or ~/company-ca.pem";
+  return {};
+}
+
 /// Names of the people we write to and for appear in headers: no line breaks.
 std::string singleLineProblem(std::string_view text) {
   for (const char c : text) {
@@ -174,6 +188,7 @@ const std::vector<SettingDescriptor>& AppSettings::descriptors() {
       {key::smtpPort, K::text, "", {}, "", portProblem},
       {key::smtpSecurity, K::text, "starttls", {"starttls", "tls", "none"}, "starttls"},
       {key::smtpUser, K::text, "", {}, "", singleLineProblem},
+      {key::smtpCAFile, K::text, "", {}, "", filePathProblem},
       {kFollowUpTemplateWarmKey, K::text, "", {}, "", followUpTemplateSettingProblem},
       {kFollowUpTemplateNeutralKey, K::text, "", {}, "", followUpTemplateSettingProblem},
       {kFollowUpTemplateFormalKey, K::text, "", {}, "", followUpTemplateSettingProblem},
@@ -356,6 +371,9 @@ std::string AppSettings::smtpSecurity() const {
 }
 std::string AppSettings::smtpUser() const {
   return effective(descriptor(key::smtpUser));
+}
+std::string AppSettings::smtpCAFile() const {
+  return effective(descriptor(key::smtpCAFile));
 }
 
 void AppSettings::applyLanguagePreference() {

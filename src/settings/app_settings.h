@@ -110,6 +110,9 @@ class AppSettings {
   std::string smtpPort() const;
   std::string smtpSecurity() const;
   std::string smtpUser() const;
+  /// A PEM file of certificate authorities trusted for the mail server besides
+  /// the system's (a company server with a private authority); empty: none.
+  std::string smtpCAFile() const;
 
   /// Mirrors the chosen language into the languages key: English or French is
   /// written as a one-element list, System removes the key. A failure is logged.

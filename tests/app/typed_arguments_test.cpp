@@ -142,6 +142,8 @@ TEST_F(TypedArgumentsTest, WordsOfAFixedSetAreTakenInAnyCaseWithOrWithoutDashes)
       {{"drafts", "list", "--status", "done"}, "use one of: draft, approved, sent, dismissed\n"},
       {{"settings", "set", "aiEndpointKind", "local"}, "use one of: proxy, chat-completions\n"},
       {{"mcp", "install", "notepad"}, "use one of: claude, chatgpt, gemini\n"},
+      {{"mail", "login", "--host", "smtp.example.com", "--security", "ssl"},
+       "use one of: starttls, tls, none\n"},
   };
   for (const auto& [args, text] : refused) {
     auto run = cli(args);

@@ -1,7 +1,7 @@
 # The layers of src/: which folders each folder may include from. A folder
 # only ever includes from layers below it:
 #   common -> crypto -> wire -> {settings, store, peer_link}
-#          -> {pairing, sync, mcp, ui, search, export} -> drafting -> {phone, app}
+#          -> {pairing, sync, mcp, ui, search, export} -> {drafting, mail} -> {phone, app}
 # A new subsystem gets a line here, below everything it uses.
 set(QM_LAYERS
   "common:"
@@ -17,7 +17,8 @@ set(QM_LAYERS
   "search: common settings store"
   "export: common settings store"
   "drafting: common crypto wire settings store sync"
+  "mail: common settings store export"
   "phone: common crypto wire settings peer_link pairing sync"
-  "app: common crypto wire settings store peer_link pairing sync mcp drafting ui search export"
+  "app: common crypto wire settings store peer_link pairing sync mcp drafting ui search export mail"
   "desktop: common settings store pairing mcp ui search export"
 )

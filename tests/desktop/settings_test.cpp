@@ -125,7 +125,7 @@ TEST_F(SettingsTest, WhatTheTabsChangeReachesTheCompanion) {
   // Keyboard only: the next format, and the dark appearance two steps down.
   QTest::keyClick(name, Qt::Key_PageUp, Qt::ControlModifier);
   EXPECT_EQ(window->currentTab(), SettingsWindow::Tab::privacy);
-  for (int i = 0; i < 5; ++i) QTest::keyClick(window.get(), Qt::Key_PageDown, Qt::ControlModifier);
+  for (int i = 0; i < 6; ++i) QTest::keyClick(window.get(), Qt::Key_PageDown, Qt::ControlModifier);
   EXPECT_EQ(window->currentTab(), SettingsWindow::Tab::exportDefaults);
   auto* format = window->findChild<QComboBox*>("defaultExportFormat");
   format->setFocus();

@@ -117,7 +117,7 @@ TEST_F(AppSettingsTest, TypedSettersWriteTheirOwnKeys) {
                   "mcpServerEnabled=true", "aiEndpoint=https://ai.example.com",
                   "aiEndpointKind=chatCompletions", "aiModel=llama3.1", "senderName=Ada Lovelace",
                   "senderEmail=ada@engines.example",
-                  "smtpHost=", "smtpPort=", "smtpSecurity=starttls", "smtpUser=",
+                  "smtpHost=", "smtpPort=", "smtpSecurity=starttls", "smtpUser=", "smtpCAFile=",
                   "followUpTemplateWarm=", "followUpTemplateNeutral=", "followUpTemplateFormal="));
 }
 
@@ -178,6 +178,10 @@ TEST_F(AppSettingsTest, SenderAndMailServerSettingsHoldOneValueOfTheirForm) {
     EXPECT_FALSE(settings_.set("smtpHost", host).ok()) << host;
   EXPECT_THAT(settings_.set("smtpSecurity", "ssl"),
               IsError(HasSubstr("Allowed values: starttls, tls, none")));
+  for (const char* file : {"", "/etc/ssl/company-ca.pem", "~/company-ca.pem"})
+    EXPECT_OK(settings_.set("smtpCAFile", file)) << file;
+  for (const char* file : {"company-ca.pem", "/etc/ssl/ca.pem\nsmtpHost=evil"})
+    EXPECT_FALSE(settings_.set("smtpCAFile", file).ok()) << file;
 
   storeRaw({{"senderEmail", "not an address"}, {"smtpPort", "99999"}});
   EXPECT_EQ(settings_.senderEmail(), "");

@@ -1,15 +1,11 @@
 // `quillmere ai login|logout|status`: where AI follow-up drafts are written
 // and the credential that endpoint takes.
-#include <termios.h>
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
-#include <fstream>
-#include <iostream>
 #include <nlohmann/json.hpp>
 
 #include "app/cli/cli_context.h"
 #include "app/cli/commands.h"
+#include "app/cli/secret_input.h"
 #include "app/cli/word_choice.h"
 #include "app/control_client.h"
 #include "drafting/mac_proxy_service.h"
@@ -27,55 +23,6 @@ struct LoginOptions {
   std::optional<std::string> model;
   std::string tokenFile;
 };
-
-/// The first line of `text`, without its line break and surrounding blanks.
-std::string tokenLine(std::string_view text) {
-  text = text.substr(0, text.find('\n'));
-  while (!text.empty() && (text.back() == '\r' || text.back() == ' ' || text.back() == '\t'))
-    text.remove_suffix(1);
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  return std::string(text);
-}
-
-/// Reads one line from the terminal without showing what is typed.
-std::string readHidden(CliContext& context) {
-  context.out << "Token: " << std::flush;
-  termios saved{};
-  const bool quiet = tcgetattr(STDIN_FILENO, &saved) == 0;
-  if (quiet) {
-    termios silent = saved;
-    silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(STDIN_FILENO, TCSANOW, &silent);
-  }
-  std::string line;
-  std::getline(context.in, line);
-  if (quiet) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-  context.out << "\n";
-  return line;
-}
-
-/// The token from `file`, or else one line of standard input (asked for
-/// without echo on a terminal). Never from the command line, where other
-/// users could see it in the process list.
-Result<std::string> readToken(CliContext& context, const std::string& file) {
-  std::string line;
-  if (!file.empty()) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return Error("Cannot read the token file " + file);
-    std::getline(in, line);
-  } else if (&context.in == &std::cin && isatty(STDIN_FILENO)) {
-    line = readHidden(context);
-  } else {
-    std::getline(context.in, line);
-  }
-  std::string token = tokenLine(line);
-  for (const char c : token) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f)
-      return Error(ErrorCode::invalidArgument, "The token contains control characters");
-  }
-  return token;
-}
 
 /// Writes a setting where a running companion sees it at once: through the
 /// companion when it runs, else in the settings file.
@@ -147,7 +94,7 @@ int login(CliContext& context, const LoginOptions& options) {
     return 2;
   }
 
-  auto token = readToken(context, options.tokenFile);
+  auto token = readSecret(context, options.tokenFile, "token");
   if (!token) {
     context.err << token.error().message << "\n";
     return 2;

@@ -18,8 +18,12 @@ void addDemoCommand(CLI::App& app, CliContext& context, int& exitCode);
 void addPairCommand(CLI::App& app, CliContext& context, int& exitCode);
 /// `sync`, `events`, `import` and `push`.
 void addSyncCommands(CLI::App& app, CliContext& context, int& exitCode);
-/// `drafts generate|batch|cancel|list|show|edit|set-status`.
+/// `drafts generate|batch|cancel|list|show|edit|set-status|send`.
 void addDraftsCommand(CLI::App& app, CliContext& context, int& exitCode);
+/// `drafts send`, added to the `drafts` command.
+void addDraftsSendCommand(CLI::App& drafts, CliContext& context, int& exitCode);
+/// `mail login|status|logout`.
+void addMailCommand(CLI::App& app, CliContext& context, int& exitCode);
 /// `contacts`, `companies` and `dashboard`.
 void addListCommands(CLI::App& app, CliContext& context, int& exitCode);
 /// `search`.

@@ -293,6 +293,8 @@ void addDraftsCommand(CLI::App& app, CliContext& context, int& exitCode) {
   statusCommand->callback([&, o] {
     exitCode = update(context, {{"id", o->draftID}, {"status", o->status}});
   });
+
+  addDraftsSendCommand(*drafts, context, exitCode);
 }
 
 }  // namespace qm::cli

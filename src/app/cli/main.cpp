@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
   qm::cli::addSyncCommands(app, context, exitCode);
   qm::cli::addAiCommand(app, context, exitCode);
   qm::cli::addDraftsCommand(app, context, exitCode);
+  qm::cli::addMailCommand(app, context, exitCode);
   qm::cli::addListCommands(app, context, exitCode);
   qm::cli::addSearchCommand(app, context, exitCode);
   qm::cli::addExportCommands(app, context, exitCode);

@@ -1679,6 +1679,57 @@
         <source>T&amp;o:</source>
         <translation>&amp;Destinataire :</translation>
     </message>
+    <message>
+        <source>Send</source>
+        <translation>Envoyer</translation>
+    </message>
+    <message>
+        <source>Send through your mail server (Settings ▸ Mail), saving the edits first</source>
+        <translation>Envoyer par votre serveur de messagerie (Réglages ▸ Messagerie), après avoir enregistré les modifications</translation>
+    </message>
+    <message>
+        <source>Sending…</source>
+        <translation>Envoi…</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::DraftSending</name>
+    <message>
+        <source>Sending to %1…</source>
+        <translation>Envoi à %1…</translation>
+    </message>
+    <message>
+        <source>Sent to %1</source>
+        <translation>Envoyé à %1</translation>
+    </message>
+    <message>
+        <source>Not sent to %1: %2</source>
+        <translation>Non envoyé à %1 : %2</translation>
+    </message>
+    <message>
+        <source>Sent %1 of 1 draft.</source>
+        <translation>%1 brouillon sur 1 envoyé.</translation>
+    </message>
+    <message>
+        <source>Sent %1 of %2 drafts.</source>
+        <translation>%1 brouillons sur %2 envoyés.</translation>
+    </message>
+    <message>
+        <source>Cancelled: 1 draft was left as it was.</source>
+        <translation>Annulé : 1 brouillon est resté tel quel.</translation>
+    </message>
+    <message>
+        <source>Cancelled: %1 drafts were left as they were.</source>
+        <translation>Annulé : %1 brouillons sont restés tels quels.</translation>
+    </message>
+    <message>
+        <source>Sent.</source>
+        <translation>Envoyé.</translation>
+    </message>
+    <message>
+        <source>Sent to %1.</source>
+        <translation>Envoyé à %1.</translation>
+    </message>
 </context>
 <context>
     <name>qm::desktop::DraftsView</name>
@@ -2302,6 +2353,145 @@
     <message>
         <source>Cannot get the phone&apos;s events</source>
         <translation>Impossible d’obtenir les événements du téléphone</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::MailSettingsTab</name>
+    <message>
+        <source>Certificate Authority</source>
+        <translation>Autorité de certification</translation>
+    </message>
+    <message>
+        <source>Certificates (*.pem *.crt);;All files (*)</source>
+        <translation>Certificats (*.pem *.crt);;Tous les fichiers (*)</translation>
+    </message>
+    <message>
+        <source>Mail server</source>
+        <translation>Serveur de messagerie</translation>
+    </message>
+    <message>
+        <source>Security</source>
+        <translation>Sécurité</translation>
+    </message>
+    <message>
+        <source>STARTTLS (usually port 587)</source>
+        <translation>STARTTLS (port 587 en général)</translation>
+    </message>
+    <message>
+        <source>TLS (usually port 465)</source>
+        <translation>TLS (port 465 en général)</translation>
+    </message>
+    <message>
+        <source>None: only a server on this computer</source>
+        <translation>Aucune : seulement un serveur sur cet ordinateur</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>User name</source>
+        <translation>Nom d&apos;utilisateur</translation>
+    </message>
+    <message>
+        <source>Often your e-mail address</source>
+        <translation>Souvent votre adresse e-mail</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Mot de passe</translation>
+    </message>
+    <message>
+        <source>Certificate authority file</source>
+        <translation>Fichier de l&apos;autorité de certification</translation>
+    </message>
+    <message>
+        <source>Only for a company server with its own authority</source>
+        <translation>Seulement pour un serveur d&apos;entreprise ayant sa propre autorité</translation>
+    </message>
+    <message>
+        <source>Choose…</source>
+        <translation>Choisir…</translation>
+    </message>
+    <message>
+        <source>Choose the certificate authority file</source>
+        <translation>Choisir le fichier de l&apos;autorité de certification</translation>
+    </message>
+    <message>
+        <source>Mail account state</source>
+        <translation>État du compte de messagerie</translation>
+    </message>
+    <message>
+        <source>Sign In</source>
+        <translation>Se connecter</translation>
+    </message>
+    <message>
+        <source>Log in to the mail server and keep the account</source>
+        <translation>Se connecter au serveur de messagerie et garder le compte</translation>
+    </message>
+    <message>
+        <source>Sign Out</source>
+        <translation>Se déconnecter</translation>
+    </message>
+    <message>
+        <source>Forget the mail account and its password</source>
+        <translation>Oublier le compte de messagerie et son mot de passe</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>Port :</translation>
+    </message>
+    <message>
+        <source>Server:</source>
+        <translation>Serveur :</translation>
+    </message>
+    <message>
+        <source>Security:</source>
+        <translation>Sécurité :</translation>
+    </message>
+    <message>
+        <source>User:</source>
+        <translation>Utilisateur :</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>Mot de passe :</translation>
+    </message>
+    <message>
+        <source>Extra authority:</source>
+        <translation>Autorité supplémentaire :</translation>
+    </message>
+    <message>
+        <source>Mail Server</source>
+        <translation>Serveur de messagerie</translation>
+    </message>
+    <message>
+        <source>Follow-ups are sent through your own mail server, from the sender address set in General. The password stays in Quillmere&apos;s keychain.</source>
+        <translation>Les relances partent par votre propre serveur de messagerie, depuis l&apos;adresse d&apos;expéditeur indiquée dans Général. Le mot de passe reste dans le trousseau de Quillmere.</translation>
+    </message>
+    <message>
+        <source>Stored; type a new one to replace it</source>
+        <translation>Enregistré ; saisissez-en un nouveau pour le remplacer</translation>
+    </message>
+    <message>
+        <source>Password or app password</source>
+        <translation>Mot de passe ou mot de passe d&apos;application</translation>
+    </message>
+    <message>
+        <source>Ready: follow-ups go through %1 from %2.</source>
+        <translation>Prêt : les relances partent par %1 depuis %2.</translation>
+    </message>
+    <message>
+        <source>Signing in…</source>
+        <translation>Connexion…</translation>
+    </message>
+    <message>
+        <source>✓ Signed in to %1.</source>
+        <translation>✓ Connecté à %1.</translation>
+    </message>
+    <message>
+        <source>Signed out.</source>
+        <translation>Déconnecté.</translation>
     </message>
 </context>
 <context>
@@ -3154,6 +3344,61 @@ Jumeler un téléphone… affiche un nouveau code pour un autre téléphone.</tr
     </message>
 </context>
 <context>
+    <name>qm::desktop::SendApprovedPanel</name>
+    <message>
+        <source>Send the approved drafts through your mail server (Settings ▸ Mail)</source>
+        <translation>Envoyer les brouillons approuvés par votre serveur de messagerie (Réglages ▸ Messagerie)</translation>
+    </message>
+    <message>
+        <source>Sending progress</source>
+        <translation>Progression de l&apos;envoi</translation>
+    </message>
+    <message>
+        <source>Sending state</source>
+        <translation>État de l&apos;envoi</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Annuler</translation>
+    </message>
+    <message>
+        <source>Cancel sending</source>
+        <translation>Annuler l&apos;envoi</translation>
+    </message>
+    <message>
+        <source>Send 1 approved</source>
+        <translation>Envoyer 1 approuvé</translation>
+    </message>
+    <message>
+        <source>Send %1 approved</source>
+        <translation>Envoyer %1 approuvés</translation>
+    </message>
+    <message>
+        <source>Send 1 Follow-Up?</source>
+        <translation>Envoyer 1 relance ?</translation>
+    </message>
+    <message>
+        <source>Send %1 Follow-Ups?</source>
+        <translation>Envoyer %1 relances ?</translation>
+    </message>
+    <message>
+        <source>Each approved draft goes to its contact through your mail server, and is marked sent once the server takes it.</source>
+        <translation>Chaque brouillon approuvé part vers son contact par votre serveur de messagerie, et il est marqué envoyé dès que le serveur l&apos;accepte.</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Envoyer</translation>
+    </message>
+    <message>
+        <source>Sending…</source>
+        <translation>Envoi…</translation>
+    </message>
+    <message>
+        <source>Cancelling after the draft on its way…</source>
+        <translation>Annulation après le brouillon en cours d&apos;envoi…</translation>
+    </message>
+</context>
+<context>
     <name>qm::desktop::SettingsPage</name>
     <message>
         <source>Error</source>
@@ -3201,6 +3446,10 @@ Jumeler un téléphone… affiche un nouveau code pour un autre téléphone.</tr
     <message>
         <source>Privacy</source>
         <translation>Confidentialité</translation>
+    </message>
+    <message>
+        <source>Mail</source>
+        <translation>Messagerie</translation>
     </message>
     <message>
         <source>Templates</source>
