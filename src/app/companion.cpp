@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <asio.hpp>
 #include <chrono>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -14,11 +15,13 @@
 #include "app/mail_module.h"
 #include "app/mcp_module.h"
 #include "app/message_dispatcher.h"
+#include "app/next_steps.h"
 #include "app/pairing_module.h"
 #include "app/record_edit_module.h"
 #include "app/relaunch.h"
 #include "app/sync_module.h"
 #include "common/log.h"
+#include "common/uuid.h"
 #include "settings/app_settings.h"
 #include "settings/device_identity.h"
 #include "settings/user_defaults.h"
@@ -29,6 +32,15 @@
 namespace qm {
 
 namespace {
+
+/// Whether the `quillmere` systemd user service started this process: its
+/// control group is the service's, and systemd starts it again when it stops.
+bool startedByServiceUnit() {
+  std::ifstream groups("/proc/self/cgroup");
+  for (std::string line; std::getline(groups, line);)
+    if (line.ends_with("/quillmere.service")) return true;
+  return false;
+}
 
 /// What the companion does after its main loop ends.
 enum class AfterStop { exit, relaunch, relaunchAfterReset };
@@ -79,6 +91,29 @@ class CompanionShell {
 
   AfterStop afterStop() const { return afterStop_; }
 
+  /// What `status` answers: the process, its files and each module's fields.
+  nlohmann::json status() {
+    const AppPaths& p = app_.paths();
+    nlohmann::json result{
+        {"running", true},
+        {"pid", static_cast<long>(getpid())},
+        {"launchID", launchID_},
+        {"service", startedByServiceUnit()},
+        {"store", p.storeFile().string()},
+        {"settings", p.defaultsFile().string()},
+        {"logs", p.logFile().string()},
+        {"controlSocket", p.controlSocket().string()},
+        {"deviceID", app_.deviceIdentity().current()},
+    };
+    for (const auto& module : modules_) module->addStatus(result);
+    if (app_.hasStore()) {
+      if (auto file = app_.store().checkFile(); !file) result["dataError"] = file.error().message;
+      if (auto n = app_.store().count<Event>()) result["events"] = *n;
+      if (auto n = app_.store().count<Contact>()) result["contacts"] = *n;
+    }
+    return result;
+  }
+
   void stop(AfterStop after) {
     afterStop_ = after;
     std::error_code ignored;
@@ -104,23 +139,7 @@ class CompanionShell {
 
   void registerCommands() {
     control_.handle("status", [this](const nlohmann::json&, std::shared_ptr<ControlReply> reply) {
-      const AppPaths& p = app_.paths();
-      nlohmann::json result{
-          {"running", true},
-          {"pid", static_cast<long>(getpid())},
-          {"store", p.storeFile().string()},
-          {"settings", p.defaultsFile().string()},
-          {"logs", p.logFile().string()},
-          {"controlSocket", p.controlSocket().string()},
-          {"deviceID", app_.deviceIdentity().current()},
-      };
-      for (const auto& module : modules_) module->addStatus(result);
-      if (app_.hasStore()) {
-        if (auto file = app_.store().checkFile(); !file) result["dataError"] = file.error().message;
-        if (auto n = app_.store().count<Event>()) result["events"] = *n;
-        if (auto n = app_.store().count<Contact>()) result["contacts"] = *n;
-      }
-      reply->succeed(result);
+      reply->succeed(status());
     });
 
     // Settings are changed here, not by the command-line tool, so the running
@@ -174,11 +193,13 @@ class CompanionShell {
   std::vector<std::unique_ptr<CompanionModule>> modules_;
   McpModule* mcp_ = nullptr;
   AfterStop afterStop_ = AfterStop::exit;
+  /// Tells this start from the one before a relaunch, which keeps the process id.
+  const std::string launchID_ = Uuid::random().str();
 };
 
 }  // namespace
 
-int runCompanion(const AppPaths& paths, std::ostream& out, std::ostream& err) {
+int runCompanion(const AppPaths& paths, std::ostream& out, std::ostream& err, bool showNextSteps) {
   if (auto made = paths.createFolders(); !made) {
     err << made.error().message << "\n";
     return 1;
@@ -198,8 +219,7 @@ int runCompanion(const AppPaths& paths, std::ostream& out, std::ostream& err) {
       << "  Store:    " << paths.storeFile().string() << "\n"
       << "  Settings: " << paths.defaultsFile().string() << "\n"
       << "  Logs:     " << paths.logFile().string() << "\n"
-      << "  Control:  " << paths.controlSocket().string() << "\n"
-      << "Press Ctrl-C to stop." << std::endl;
+      << "  Control:  " << paths.controlSocket().string() << std::endl;
 
   asio::io_context io;
   AfterStop after = AfterStop::exit;
@@ -209,6 +229,8 @@ int runCompanion(const AppPaths& paths, std::ostream& out, std::ostream& err) {
       err << started.error().message << "\n";
       return 1;
     }
+    if (showNextSteps) out << nextSteps(shell.status());
+    out << "Press Ctrl-C to stop." << std::endl;
     log::data().info("Quillmere started (device {})", app.deviceIdentity().current());
     io.run();
     after = shell.afterStop();

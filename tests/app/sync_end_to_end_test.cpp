@@ -179,7 +179,13 @@ TEST_F(SyncEndToEndTest, AnImportSaysWhichEventsFailedAndALeftImportDoesNotLockT
   ASSERT_TRUE(eventually([&] { return isSyncing(); }));
   ::close(client);
   EXPECT_TRUE(eventually([&] { return !isSyncing(); }));
-  auto next = cli({"import", id(2)});
+  // The phone's events are named as the local ones are: "tokyo" for "Tokyo
+  // Smart Manufacturing Expo"; a name the phone does not know imports nothing.
+  auto unknown = cli({"import", "tokyo", "Paris"});
+  EXPECT_EQ(unknown.exitCode, 1);
+  EXPECT_THAT(unknown.err, HasSubstr("No event is called \"Paris\" or has it in its name. The "
+                                     "events on the phone:\n  Hannover Industrial Fair 2026"));
+  auto next = cli({"import", "tokyo"});
   EXPECT_EQ(next.exitCode, 0) << next.err;
   EXPECT_THAT(next.out, HasSubstr("Import Complete\nImported 1 event: " + name(2)));
 }

@@ -6,6 +6,7 @@
 #include "app/cli/cli_context.h"
 #include "app/cli/commands.h"
 #include "app/cli/secret_input.h"
+#include "app/cli/word_choice.h"
 #include "app/control_client.h"
 #include "drafting/mac_proxy_service.h"
 #include "settings/app_settings.h"
@@ -160,10 +161,9 @@ void addAiCommand(CLI::App& app, CliContext& context, int& exitCode) {
       "login", "Set the AI endpoint and store its token, read from --token-file or standard input");
   loginCommand->add_option("--endpoint", options->endpoint,
                            "Base address: https://…, or http:// on this computer");
-  loginCommand
-      ->add_option("--kind", options->kind,
-                   "proxy (the AI proxy service) or chatCompletions (an OpenAI-compatible server)")
-      ->check(CLI::IsMember({"proxy", "chatCompletions"}));
+  addWordOption(*loginCommand, "--kind", options->kind,
+                WordChoices::of<AIEndpointKind>("a kind of endpoint"),
+                "The AI proxy service, or an OpenAI-compatible server");
   loginCommand->add_option("--model", options->model, "The model a chatCompletions server runs");
   loginCommand->add_option("--token-file", options->tokenFile,
                            "A file whose first line is the token");

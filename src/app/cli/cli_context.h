@@ -19,6 +19,9 @@ struct CliContext {
   std::istream& in;
   std::ostream& out;
   std::ostream& err;
+  /// Whether `out` is a terminal a person reads, rather than a file, a pipe,
+  /// the journal of a service or the null device of a window that started us.
+  bool outIsTerminal = false;
 };
 
 /// Opens the store (for commands that read it themselves), or prints why it

@@ -12,6 +12,7 @@
 #include "app/cli/cli_context.h"
 #include "app/cli/event_argument.h"
 #include "app/cli/export_commands.h"
+#include "app/cli/word_choice.h"
 #include "common/app_paths.h"
 #include "common/atomic_file.h"
 #include "export/contact_export.h"
@@ -109,9 +110,11 @@ void addContactExportCommands(CLI::App& exportCommand, CliContext& context, int&
   for (const Format& f : kFormats) {
     auto request = std::make_shared<ContactExportRequest>();
     auto* command = exportCommand.add_subcommand(std::string(rawValue(f.format)), f.description);
-    command->add_option("EVENT", request->event, "The event: its id or its name")->required();
-    command->add_option("--scope", request->scope, "all, met, targets or favorites")
-        ->check(CLI::IsMember({"all", "met", "targets", "favorites"}))
+    command->add_option("EVENT", request->event, "The event: its id, its name or part of it")
+        ->required();
+    addWordOption(*command, "--scope", request->scope,
+                  WordChoices::of<ExportScope>("a scope", {{"favourites", "favorites"}}),
+                  "Which of its contacts")
         ->capture_default_str();
     command->add_option("-o,--output", request->output,
                         "The file to write, or a folder for the proposed name (default: the "

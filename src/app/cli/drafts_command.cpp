@@ -17,6 +17,8 @@
 #include "app/cli/cli_context.h"
 #include "app/cli/commands.h"
 #include "app/cli/companion_requests.h"
+#include "app/cli/event_argument.h"
+#include "app/cli/word_choice.h"
 #include "common/atomic_file.h"
 #include "export/eml_message.h"
 #include "store/contact.h"
@@ -48,11 +50,18 @@ int generate(CliContext& context, const DraftOptions& o) {
 }
 
 int batch(CliContext& context, const DraftOptions& o) {
+  // The companion takes the event's id: a name is found here first.
+  auto event = eventArgument(context, o.eventID);
+  if (!event) {
+    context.err << event.error().message << "\n";
+    return 1;
+  }
+  const std::string eventID = event->id.str();
   int exitCode = 0;
   std::int64_t shown = 0;  // one line per contact done, naming it
   bool noticed = false;    // why the drafts come from the templates, said once
   auto answer =
-      askCompanion(context, {{"command", "drafts.batch"}, {"eventID", o.eventID}, {"tone", o.tone}},
+      askCompanion(context, {{"command", "drafts.batch"}, {"eventID", eventID}, {"tone", o.tone}},
                    exitCode, [&](const nlohmann::json& progress) {
                      if (progress.contains("label")) {
                        context.out << progress.value("label", "") << std::endl;
@@ -91,15 +100,12 @@ int list(CliContext& context, const DraftOptions& o) {
   if (!store) return 1;
   std::optional<Uuid> event;
   if (!o.eventID.empty()) {
-    event = Uuid::parse(o.eventID);
-    if (!event) {
-      context.err << "Not an event id: " << o.eventID << "\n";
+    auto named = eventArgument(*store, o.eventID);
+    if (!named) {
+      context.err << named.error().message << "\n";
       return 1;
     }
-  }
-  if (!o.status.empty() && !parseEnum<DraftStatus>(o.status)) {
-    context.err << "The status must be draft, approved, sent or dismissed\n";
-    return 1;
+    event = named->id;
   }
   auto drafts = store->fetch<FollowUpDraft>();
   auto contacts = store->fetchOnly<Contact>({"id", "firstName", "lastName", "eventID"});
@@ -238,8 +244,7 @@ void addDraftsCommand(CLI::App& app, CliContext& context, int& exitCode) {
   auto* drafts = app.add_subcommand("drafts", "Follow-up e-mail drafts");
   drafts->require_subcommand(1);
   const auto toneOption = [&](CLI::App* command) {
-    command->add_option("--tone", o->tone, "warm, neutral or formal")
-        ->check(CLI::IsMember({"warm", "neutral", "formal"}))
+    addWordOption(*command, "--tone", o->tone, WordChoices::of<Tone>("a tone"), "The tone")
         ->capture_default_str();
   };
 
@@ -257,7 +262,8 @@ void addDraftsCommand(CLI::App& app, CliContext& context, int& exitCode) {
       "batch",
       "Draft follow-ups for the event's met contacts without one (ten at a time; from the "
       "templates when no AI can write)");
-  batchCommand->add_option("EVENT_ID", o->eventID, "The event")->required();
+  batchCommand->add_option("EVENT", o->eventID, "The event: its id, its name or part of it")
+      ->required();
   toneOption(batchCommand);
   batchCommand->callback([&, o] { exitCode = batch(context, *o); });
 
@@ -265,8 +271,10 @@ void addDraftsCommand(CLI::App& app, CliContext& context, int& exitCode) {
       ->callback([&] { exitCode = cancel(context); });
 
   auto* listCommand = drafts->add_subcommand("list", "List the drafts");
-  listCommand->add_option("--event", o->eventID, "Only the drafts of this event's contacts");
-  listCommand->add_option("--status", o->status, "draft, approved, sent or dismissed");
+  listCommand->add_option("--event", o->eventID,
+                          "Only the drafts of this event's contacts (its id, name or part of it)");
+  addWordOption(*listCommand, "--status", o->status, WordChoices::of<DraftStatus>("a status"),
+                "Only the drafts with this status");
   listCommand->callback([&, o] { exitCode = list(context, *o); });
 
   auto* showCommand = drafts->add_subcommand("show", "Show one draft");
@@ -279,9 +287,9 @@ void addDraftsCommand(CLI::App& app, CliContext& context, int& exitCode) {
 
   auto* statusCommand = drafts->add_subcommand("set-status", "Mark a draft");
   statusCommand->add_option("ID", o->draftID, "The draft")->required();
-  statusCommand->add_option("STATUS", o->status, "draft, approved, sent or dismissed")
-      ->required()
-      ->check(CLI::IsMember({"draft", "approved", "sent", "dismissed"}));
+  addWordOption(*statusCommand, "STATUS", o->status, WordChoices::of<DraftStatus>("a status"),
+                "The new status")
+      ->required();
   statusCommand->callback([&, o] {
     exitCode = update(context, {{"id", o->draftID}, {"status", o->status}});
   });

@@ -86,7 +86,8 @@ void addDraftsSendCommand(CLI::App& drafts, CliContext& context, int& exitCode) 
       "marked sent");
   command->add_option("DRAFT_ID", o->draftIDs, "The drafts to send");
   command->add_flag("--approved", o->approved, "Send the event's approved drafts");
-  command->add_option("--event", o->event, "With --approved: the event (id or name)");
+  command->add_option("--event", o->event,
+                      "With --approved: the event (its id, name or part of it)");
   command->callback([&, o] { exitCode = send(context, *o); });
 }
 

@@ -16,6 +16,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/companion_requests.h"
 #include "app/cli/event_argument.h"
+#include "app/cli/word_choice.h"
 #include "common/text.h"
 #include "settings/app_settings.h"
 #include "settings/user_defaults.h"
@@ -70,39 +71,6 @@ std::size_t terminalWidth() {
 bool comfortable(CliContext& context) {
   UserDefaults defaults(context.paths.defaultsFile());
   return AppSettings(defaults).density() != "compact";
-}
-
-/// Lower-case letters and digits only: "Targets First", "targets-first" and
-/// "targetsFirst" all read "targetsfirst".
-std::string folded(std::string_view text) {
-  std::string out;
-  for (char c : lowercaseUnicode(text))
-    if (std::isalnum(static_cast<unsigned char>(c))) out += c;
-  return out;
-}
-
-/// The case of E whose label (or case name) `text` names, ignoring case,
-/// blanks and dashes.
-template <DescribedEnum E>
-std::optional<E> sortFieldNamed(std::string_view text,
-                                std::initializer_list<std::string_view> otherNames = {}) {
-  const std::string wanted = folded(text);
-  for (const auto& c : EnumInfo<E>::cases)
-    if (folded(c.label) == wanted) return c.value;
-  for (std::string_view other : otherNames) {
-    const auto separator = other.find('=');
-    if (folded(other.substr(0, separator)) == wanted)
-      return sortFieldNamed<E>(other.substr(separator + 1));
-  }
-  return std::nullopt;
-}
-
-template <DescribedEnum E>
-std::string sortFieldChoices() {
-  std::string out;
-  for (const auto& c : EnumInfo<E>::cases)
-    out += (out.empty() ? "\"" : ", \"") + std::string(c.label) + "\"";
-  return out;
 }
 
 /// "12,500" or "12,500.50".
@@ -160,12 +128,8 @@ nlohmann::json contactJSON(const Contact& c) {
 }
 
 int listContacts(CliContext& context, ContactsOptions& o) {
-  const auto field = sortFieldNamed<ContactSortField>(o.sort);
-  if (!field) {
-    context.err << "Sort by one of " << sortFieldChoices<ContactSortField>() << "\n";
-    return 2;
-  }
-  o.state.sortField = *field;
+  // The option gives a raw value (see addWordOption), or the default.
+  o.state.sortField = parseEnum<ContactSortField>(o.sort).value_or(ContactSortField::name);
   o.state.sortAscending = !o.desc;
   o.state.searchText = o.search;
   auto named = loadNamedEvent(context, o.event);
@@ -318,9 +282,8 @@ void addContactsCommand(CLI::App& app, CliContext& context, int& exitCode) {
   }
   contacts->add_option("--search", o->search,
                        "Only contacts whose name, company, title or e-mail holds this text");
-  contacts->add_option("--sort", o->sort,
-                       "Name, Company, Tier, Score, Status, \"Targets First\", "
-                       "\"Recently Met\", \"Highest Rated\" or \"Lowest Rated\"");
+  addWordOption(*contacts, "--sort", o->sort,
+                WordChoices::of<ContactSortField>("an ordering of contacts"), "The order");
   contacts->add_flag("--desc", o->desc, "Reverse the order");
   contacts->add_flag("--json", o->json, "Print JSON for scripts");
   auto* target = contacts->add_subcommand("mark-target", "Put contacts on the target list");
@@ -351,18 +314,12 @@ struct CompaniesOptions {
 };
 
 int listCompanies(CliContext& context, const CompaniesOptions& o) {
-  const auto field = sortFieldNamed<CompanySortField>(
-      o.sort, {"alphabetical=A\u2013Z", "name=A\u2013Z", "contacts=Most Contacts",
-               "rating=Best Rated", "rated=Best Rated", "met=Most Met"});
-  if (!field) {
-    context.err << "Sort by one of " << sortFieldChoices<CompanySortField>() << "\n";
-    return 2;
-  }
+  const auto field = parseEnum<CompanySortField>(o.sort).value_or(CompanySortField::alphabetical);
   auto named = loadNamedEvent(context, o.event);
   if (!named) return 1;
   const Event* event = &named->event;
   const std::vector<Contact>* contacts = &named->records.contacts;
-  const auto companies = visibleCompanies(*contacts, {o.search, *field});
+  const auto companies = visibleCompanies(*contacts, {o.search, field});
   if (o.json) {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& c : companies)
@@ -371,7 +328,7 @@ int listCompanies(CliContext& context, const CompaniesOptions& o) {
                       {"averageRating", c.averageRating()},
                       {"met", c.metCountOfCompany()}});
     context.out << nlohmann::json{{"event", {{"id", event->id.str()}, {"name", event->name}}},
-                                  {"sort", std::string(displayLabel(*field))},
+                                  {"sort", std::string(displayLabel(field))},
                                   {"companies", std::move(list)}}
                        .dump(2)
                 << "\n";
@@ -403,7 +360,7 @@ int listCompanies(CliContext& context, const CompaniesOptions& o) {
   context.out << renderTextTable(columns, rows, terminalWidth(), {roomy});
   if (roomy) context.out << "\n";
   context.out << companies.size() << (companies.size() == 1 ? " company" : " companies")
-              << " · Sort: " << displayLabel(*field) << "\n";
+              << " · Sort: " << displayLabel(field) << "\n";
   return 0;
 }
 
@@ -414,9 +371,15 @@ void addCompaniesCommand(CLI::App& app, CliContext& context, int& exitCode) {
   companies->add_option("EVENT", o->event, "The event's id or name")->required();
   companies->add_option("--search", o->search,
                         "Only companies whose name, or one of whose people's names, holds this");
-  companies->add_option("--sort", o->sort,
-                        "\"A–Z\" (or alphabetical), \"Most Contacts\", \"Best Rated\" or "
-                        "\"Most Met\"");
+  addWordOption(
+      *companies, "--sort", o->sort,
+      WordChoices::of<CompanySortField>("an ordering of companies", {{"alphabetical", "A\u2013Z"},
+                                                                     {"name", "A\u2013Z"},
+                                                                     {"contacts", "Most Contacts"},
+                                                                     {"rating", "Best Rated"},
+                                                                     {"rated", "Best Rated"},
+                                                                     {"met", "Most Met"}}),
+      "The order");
   companies->add_flag("--json", o->json, "Print JSON for scripts");
   companies->callback([&, o] { exitCode = listCompanies(context, *o); });
 }

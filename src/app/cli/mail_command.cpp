@@ -11,6 +11,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/companion_requests.h"
 #include "app/cli/secret_input.h"
+#include "app/cli/word_choice.h"
 
 namespace qm::cli {
 
@@ -112,10 +113,9 @@ void addMailCommand(CLI::App& app, CliContext& context, int& exitCode) {
       ->required();
   loginCommand->add_option("--port", o->port,
                            "Its port (default: 587 for starttls, 465 for tls, 25 for none)");
-  loginCommand
-      ->add_option("--security", o->security,
-                   "starttls, tls, or none (plain SMTP, only to this computer)")
-      ->check(CLI::IsMember({"starttls", "tls", "none"}))
+  addWordOption(*loginCommand, "--security", o->security,
+                WordChoices("a kind of security", {{"starttls"}, {"tls"}, {"none"}}),
+                "How the connection is protected (none: plain SMTP, only to this computer)")
       ->capture_default_str();
   loginCommand->add_option("--user", o->user, "The user name to log in with (often the address)");
   loginCommand->add_option("--password-file", o->passwordFile,

@@ -1,5 +1,6 @@
 // The `quillmere` command: the companion itself (`run`, the default) and the
 // commands that talk to it or work on its files.
+#include <unistd.h>
 #include <CLI/CLI.hpp>
 #include <iostream>
 
@@ -10,7 +11,8 @@
 
 int main(int argc, char** argv) {
   qm::rememberProcessArguments(argc, argv);
-  qm::cli::CliContext context{qm::AppPaths::fromEnvironment(), std::cin, std::cout, std::cerr};
+  qm::cli::CliContext context{qm::AppPaths::fromEnvironment(), std::cin, std::cout, std::cerr,
+                              isatty(STDOUT_FILENO) == 1};
   int exitCode = 0;
 
   CLI::App app{"Quillmere: the desktop companion of the Quillmere phone app"};
@@ -35,11 +37,13 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    // --help and --version end well; a command line that cannot be read is a
+    // usage error, status 2, as for the commands' own checks.
+    return app.exit(e) == 0 ? 0 : 2;
   }
   if (app.get_subcommands().empty()) {
     // No subcommand: run the companion.
-    exitCode = qm::runCompanion(context.paths, context.out, context.err);
+    exitCode = qm::runCompanion(context.paths, context.out, context.err, context.outIsTerminal);
   }
   return exitCode;
 }

@@ -5,6 +5,7 @@
 
 #include "app/cli/cli_context.h"
 #include "app/cli/commands.h"
+#include "app/cli/word_choice.h"
 #include "app/control_client.h"
 #include "mcp/mcp_auth_manager.h"
 #include "mcp/mcp_client_setup.h"
@@ -21,6 +22,18 @@ namespace {
 std::filesystem::path homeFolder() {
   const char* home = std::getenv("HOME");
   return home && *home ? std::filesystem::path(home) : std::filesystem::path(".");
+}
+
+/// The AI clients by their command-line names, or by their own names
+/// ("Claude Desktop").
+WordChoices clientChoices() {
+  constexpr std::string_view kLead = "Connect to ";
+  std::vector<WordChoice> choices;
+  for (const auto& c : mcp::mcpClients(homeFolder())) {
+    std::string title = c.title.starts_with(kLead) ? c.title.substr(kLead.size()) : c.title;
+    choices.push_back({c.id, {std::move(title)}});
+  }
+  return WordChoices("a client", std::move(choices));
 }
 
 std::filesystem::path programPath() {
@@ -258,29 +271,23 @@ void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode) {
   }
 
   auto* config = mcp->add_subcommand("config", "Show how to connect an AI client");
-  config->add_option("client", options->client, "claude, chatgpt or gemini (default: all)");
+  addWordOption(*config, "client", options->client, clientChoices(),
+                "The AI client (default: all)");
   config->callback([&, options] {
     const auto bridge = mcp::findBridgeScript(programPath());
-    bool shown = false;
     for (const auto& c : mcp::mcpClients(homeFolder())) {
       if (!options->client.empty() && options->client != c.id) continue;
-      shown = true;
       context.out << c.title << "\n"
                   << c.displayPath << "\n"
                   << "Add to your config file:\n"
                   << mcp::mcpConfigSnippet(bridge) << "\n"
                   << c.note << "\n\n";
     }
-    if (!shown) {
-      context.err << "Unknown client \"" << options->client
-                  << "\". Use claude, chatgpt or gemini.\n";
-      exitCode = 2;
-    }
   });
 
   auto* install = mcp->add_subcommand(
       "install", "Add Quillmere to an AI client's config file (keeps a backup)");
-  install->add_option("client", options->client, "claude, chatgpt or gemini")->required();
+  addWordOption(*install, "client", options->client, clientChoices(), "The AI client")->required();
   install->callback([&, options] {
     for (const auto& c : mcp::mcpClients(homeFolder())) {
       if (options->client != c.id) continue;
@@ -303,10 +310,7 @@ void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode) {
           break;
       }
       context.out << c.note << "\n";
-      return;
     }
-    context.err << "Unknown client \"" << options->client << "\". Use claude, chatgpt or gemini.\n";
-    exitCode = 2;
   });
 }
 

@@ -4,6 +4,7 @@
 #include "app/application.h"
 #include "app/cli/cli_context.h"
 #include "app/cli/commands.h"
+#include "app/cli/companion_restart.h"
 #include "app/control_client.h"
 
 namespace qm::cli {
@@ -27,13 +28,21 @@ void addResetCommand(CLI::App& app, CliContext& context, int& exitCode) {
     }
     const auto socket = context.paths.controlSocket();
     if (companionIsRunning(socket)) {
-      auto answer = sendControlRequest(socket, {{"command", "reset"}});
+      auto before = currentLaunch(socket);
+      auto answer = before ? sendControlRequest(socket, {{"command", "reset"}})
+                           : Result<nlohmann::json>(before.error());
       if (!answer) {
         context.err << answer.error().message << "\n";
         exitCode = 1;
         return;
       }
-      context.out << "All local data was deleted. Quillmere is restarting.\n";
+      context.out << "All local data was deleted. Restarting Quillmere…" << std::endl;
+      if (auto back = waitForRestart(socket, *before, std::chrono::seconds(30)); !back) {
+        context.err << back.error().message << "\n";
+        exitCode = 1;
+        return;
+      }
+      context.out << "Quillmere has restarted.\n";
       return;
     }
     QuillmereMacApp offline(context.paths);

@@ -27,7 +27,9 @@ std::string phoneLine(const nlohmann::json& s) {
 void addRunCommand(CLI::App& app, CliContext& context, int& exitCode) {
   auto* run = app.add_subcommand(
       "run", "Start the companion and keep it running until Ctrl-C (the default command)");
-  run->callback([&] { exitCode = runCompanion(context.paths, context.out, context.err); });
+  run->callback([&] {
+    exitCode = runCompanion(context.paths, context.out, context.err, context.outIsTerminal);
+  });
 }
 
 void addStatusCommand(CLI::App& app, CliContext& context, int& exitCode) {

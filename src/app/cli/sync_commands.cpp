@@ -9,6 +9,7 @@
 #include "app/cli/cli_context.h"
 #include "app/cli/commands.h"
 #include "app/cli/companion_requests.h"
+#include "app/cli/event_argument.h"
 #include "app/control_client.h"
 #include "store/event.h"
 #include "store/store.h"
@@ -107,6 +108,31 @@ int importEvents(CliContext& context, const std::vector<std::string>& ids) {
   return 1;
 }
 
+/// The phone's ids of the events `typed` names: ids pass as they are; when
+/// something else is typed, each is found in the phone's list, by its id, its
+/// name or part of it. Nothing after printing why.
+std::optional<std::vector<std::string>> phoneEventIDs(CliContext& context,
+                                                      const std::vector<std::string>& typed,
+                                                      int& exitCode) {
+  if (std::ranges::all_of(typed, [](const std::string& t) { return Uuid::parse(t).has_value(); }))
+    return typed;
+  auto answer = askCompanion(context, {{"command", "events.remote"}}, exitCode);
+  if (!answer) return std::nullopt;
+  std::vector<EventChoice> events;
+  for (const auto& e : (*answer)["events"]) events.push_back({text(e, "id"), text(e, "name")});
+  std::vector<std::string> ids;
+  for (const std::string& t : typed) {
+    auto picked = pickEvent(events, t, kEventsOnThePhone);
+    if (!picked) {
+      context.err << picked.error().message << "\n";
+      exitCode = 1;
+      return std::nullopt;
+    }
+    ids.push_back(events[*picked].id);
+  }
+  return ids;
+}
+
 /// The phone's events, numbered, with the ones already here marked; the user
 /// picks by number (or "all"), then the chosen ones are imported.
 int chooseAndImport(CliContext& context) {
@@ -193,16 +219,23 @@ void addSyncCommands(CLI::App& app, CliContext& context, int& exitCode) {
 
   auto ids = std::make_shared<std::vector<std::string>>();
   auto* import = app.add_subcommand(
-      "import", "Import events from the paired phone (without IDs: choose from its list)");
-  import->add_option("ID", *ids, "Identifiers of the phone's events (see events --remote)");
+      "import", "Import events from the paired phone (without EVENT: choose from its list)");
+  import->add_option("EVENT", *ids,
+                     "The phone's events: their ids, names or parts of them (see events --remote)");
   import->callback([&, ids] {
-    exitCode = ids->empty() ? chooseAndImport(context) : importEvents(context, *ids);
-});
+    if (ids->empty()) {
+      exitCode = chooseAndImport(context);
+  return;
+}
+const auto chosen = phoneEventIDs(context, *ids, exitCode);
+if (chosen) exitCode = importEvents(context, *chosen);
+}  // namespace qm::cli
+);
 
 auto contactID = std::make_shared<std::string>();
 auto* push = app.add_subcommand("push", "Send a contact edited here to the paired phone");
 push->add_option("CONTACT_ID", *contactID, "The contact's identifier")->required();
 push->callback([&, contactID] { exitCode = pushContact(context, *contactID); });
-}  // namespace qm::cli
+}
 
 }  // namespace qm::cli
