@@ -37,6 +37,17 @@ TEST(ControlStream, AClientThatStopsReadingIsDroppedAndTheOthersGoOn) {
   ASSERT_TRUE(server.start().ok());
   auto work = asio::make_work_guard(io);
   std::thread loop([&] { io.run(); });
+  // An assertion that fails returns early: stop the loop then, rather than
+  // leave a joinable thread behind, which aborts the whole test program.
+  struct StopOnExit {
+    asio::io_context& io;
+    std::thread& thread;
+    ~StopOnExit() {
+      if (!thread.joinable()) return;
+      io.stop();
+      thread.join();
+    }
+  } stopOnExit{io, loop};
 
   auto stuck = ChangeFeedClient::subscribe(socket);
   auto reader = ChangeFeedClient::subscribe(socket);
