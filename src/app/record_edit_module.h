@@ -16,6 +16,11 @@ class SyncModule;
 ///   Answers {"id", "name", "previous": {the changed fields' old values},
 ///   "push": "sent"|"queued"|"failed", "pushMessage"}; sending "previous"
 ///   back undoes the edit.
+/// - "contacts.update" {"contacts": [{"id", "fields"}, …]}: the same for many
+///   contacts in one transaction (nothing is written when one edit is
+///   refused), each pushed afterwards. Answers {"changed", "notSent",
+///   "previous": [{"id", "fields"}, …]}; sending "previous" back as "contacts"
+///   undoes the whole change.
 /// - "note.create" {"contactID", "text", "type"?}, "note.update" {"id",
 ///   "text"}, "note.delete" {"id"}: notes written on this desktop (a note from
 ///   the phone is not changed here). The contact is pushed afterwards.

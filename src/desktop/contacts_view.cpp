@@ -7,6 +7,8 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QPointer>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableView>
@@ -15,7 +17,10 @@
 #include <algorithm>
 
 #include "common/log.h"
+#include "desktop/bulk_mark_undo.h"
 #include "desktop/companion_link.h"
+#include "desktop/confirmation.h"
+#include "desktop/contact_list_header.h"
 #include "desktop/contact_list_model.h"
 #include "desktop/language.h"
 #include "desktop/qt_text.h"
@@ -68,6 +73,9 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
     refresh();
   });
   searchBar->addWidget(search_, 1);
+  shownCount_ = new QLabel(this);
+  shownCount_->setObjectName(QStringLiteral("shown-count"));
+  searchBar->addWidget(shownCount_);
   auto* sortLabel = new QLabel(tr("Sort:"), this);
   sort_ = new QComboBox(this);
   sort_->setAccessibleName(tr("Sort contacts by"));
@@ -76,6 +84,7 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
   connect(sort_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (index < 0) return;
     state_.sortField = EnumInfo<ContactSortField>::cases[static_cast<std::size_t>(index)].value;
+    syncControls();
     refresh();
   });
   direction_ = new QToolButton(this);
@@ -117,18 +126,14 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
   table_->verticalHeader()->hide();
   // Fixed row heights: a list of tens of thousands of rows never measures them.
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  // The name takes what the other columns leave; none is measured row by row.
-  QHeaderView* header = table_->horizontalHeader();
-  header->setStretchLastSection(false);
-  header->setSectionsClickable(false);
-  header->setSectionResizeMode(QHeaderView::Interactive);
-  header->setSectionResizeMode(ContactListModel::name, QHeaderView::Stretch);
-  header->setMinimumSectionSize(36);
-  const std::pair<int, int> widths[] = {
-      {ContactListModel::company, 150}, {ContactListModel::title, 120},
-      {ContactListModel::meeting, 95},  {ContactListModel::tier, 40},
-      {ContactListModel::score, 55},    {ContactListModel::rating, 70}};
-  for (const auto& [column, width] : widths) table_->setColumnWidth(column, width);
+  header_ = new ContactListHeader(*table_, context_.paths);
+  connect(header_, &ContactListHeader::orderingChosen, this,
+          [this](ContactSortField field, bool ascending) {
+            state_.sortField = field;
+            state_.sortAscending = ascending;
+            syncControls();
+            refresh();
+          });
   connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &ContactsView::selectionChanged);
   connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -161,8 +166,8 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
   auto* target = new QPushButton(tr("Mark as Target"), selectionBar_);
   auto* met = new QPushButton(tr("Mark as Met"), selectionBar_);
   generate_ = new QPushButton(selectionBar_);
-  connect(target, &QPushButton::clicked, this, [this] { markSelected("target"); });
-  connect(met, &QPushButton::clicked, this, [this] { markSelected("met"); });
+  connect(target, &QPushButton::clicked, this, [this] { markSelected(BulkMark::target); });
+  connect(met, &QPushButton::clicked, this, [this] { markSelected(BulkMark::met); });
   connect(generate_, &QPushButton::clicked, this, &ContactsView::generateDrafts);
   selectionLayout->addWidget(selectionText_, 1);
   selectionLayout->addWidget(target);
@@ -271,6 +276,9 @@ void ContactsView::refresh() {
   }
   restoringSelection_ = false;
 
+  shownCount_->setText(tr("%1 of %2")
+                           .arg(QLocale().toString(model_->rowCount()),
+                                QLocale().toString(records_.contacts.size())));
   if (model_->rowCount() > 0) {
     pages_->setCurrentIndex(0);
   } else {
@@ -297,6 +305,7 @@ void ContactsView::syncControls() {
     const QSignalBlocker quiet(sort_);
     sort_->setCurrentIndex(static_cast<int>(state_.sortField));
   }
+  header_->showOrdering(state_.sortField, state_.sortAscending);
   direction_->setText(state_.sortAscending ? QStringLiteral("↑") : QStringLiteral("↓"));
   direction_->setToolTip(state_.sortAscending ? tr("Ascending") : tr("Descending"));
   clear_->setEnabled(state_.anyFilter());
@@ -311,23 +320,56 @@ void ContactsView::selectionChanged() {
   clear_->setEnabled(state_.anyFilter());
   const std::size_t count = state_.selection.size();
   selectionBar_->setVisible(count > 0);
-  selectionText_->setText(coreText(selectionSummary(count)));
-  generate_->setText(coreText(generateDraftsLabel(count)));
+  const int n = static_cast<int>(count);
+  selectionText_->setText(n == 1 ? tr("%Ln contact selected", nullptr, n)
+                                 : tr("%Ln contacts selected", nullptr, n));
+  // A batch from the selection writes at most kMaxDraftsPerSelection drafts.
+  const int batch = static_cast<int>(std::min(count, kMaxDraftsPerSelection));
+  generate_->setText(count > kMaxDraftsPerSelection ? tr("Generate %Ln Drafts", nullptr, batch)
+                     : n == 1                       ? tr("Generate Draft for %Ln", nullptr, n)
+                                                    : tr("Generate Drafts for %Ln", nullptr, n));
+  generate_->setToolTip(
+      count > kMaxDraftsPerSelection
+          ? tr("Drafts for the first %1 of the %2 selected contacts, in a neutral tone")
+                .arg(QLocale().toString(batch), QLocale().toString(n))
+          : tr("Drafts in a neutral tone"));
 }
 
-void ContactsView::markSelected(const char* action) {
+void ContactsView::markSelected(BulkMark mark) {
+  const int count = static_cast<int>(state_.selection.size());
+  if (count == 0) return;
+  const bool target = mark == BulkMark::target;
+  if (count > kAskAbove) {
+    const QString figure = QLocale().toString(count);
+    const bool go = confirm(this, {target ? tr("Mark as Target") : tr("Mark as Met"),
+                                   target ? tr("Mark %1 contacts as targets?").arg(figure)
+                                          : tr("Mark %1 contacts as met?").arg(figure),
+                                   tr("Edit ▸ Undo (Ctrl+Z) takes the change back."),
+                                   target ? tr("Mark as Target") : tr("Mark as Met"),
+                                   QMessageBox::AcceptRole, QMessageBox::Question});
+    if (!go) return;
+  }
+  const QJsonObject undo = bulkMarkUndo(records_.contacts, state_.selection, mark);
   QJsonArray ids;
   for (const Uuid& id : state_.selection) ids.append(uuidText(id));
   state_.selection.clear();
   table_->clearSelection();
   context_.link.request(
-      {{"command", "contacts.mark"}, {"action", QString::fromLatin1(action)}, {"ids", ids}},
-      [this](const QJsonObject&, const QString& error) {
-        feedback_->setVisible(!error.isEmpty());
-        feedback_->setText(error);
-        // The change feed reloads the list; reading now shows it at once.
-        if (error.isEmpty()) reload();
+      {{"command", "contacts.mark"},
+       {"action", target ? QStringLiteral("target") : QStringLiteral("met")},
+       {"ids", ids}},
+      [self = QPointer(this), undo, target](const QJsonObject&, const QString& error) {
+        if (self) self->marked(error, target, undo);
       });
+}
+
+void ContactsView::marked(const QString& error, bool target, const QJsonObject& undo) {
+  feedback_->setVisible(!error.isEmpty());
+  feedback_->setText(error);
+  if (!error.isEmpty()) return;
+  Q_EMIT undoableEdit(target ? tr("Mark as Target") : tr("Mark as Met"), undo);
+  // The change feed reloads the list; reading now shows it at once.
+  reload();
 }
 
 void ContactsView::generateDrafts() {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QWidget>
 #include <array>
 #include <optional>
 #include <string>
 
 #include "common/uuid.h"
+#include "desktop/bulk_mark_undo.h"
 #include "desktop/desktop_context.h"
 #include "ui/contact_list.h"
 #include "ui/event_records.h"
@@ -20,6 +22,7 @@ class QToolButton;
 
 namespace qm::desktop {
 
+class ContactListHeader;
 class ContactListModel;
 
 /// The contacts of one event: the seven filter chips with "Clear", the search
@@ -29,6 +32,9 @@ class ContactListModel;
 class ContactsView : public QWidget {
   Q_OBJECT
  public:
+  /// Bulk marks of more contacts than this ask first.
+  static constexpr int kAskAbove = 5;
+
   ContactsView(DesktopContext& context, QWidget* parent = nullptr);
   ~ContactsView() override;
 
@@ -51,6 +57,8 @@ class ContactsView : public QWidget {
   void contactChosen(const std::optional<qm::Uuid>& contactID);
   /// "Export…": the event's contacts, with the rows shown and selected now.
   void exportRequested();
+  /// A bulk mark the companion saved that the request `undo` takes back.
+  void undoableEdit(const QString& description, const QJsonObject& undo);
 
  private:
   void refresh();
@@ -58,7 +66,9 @@ class ContactsView : public QWidget {
   void showAll();
   void syncControls();
   void selectionChanged();
-  void markSelected(const char* action);
+  void markSelected(BulkMark mark);
+  /// The companion's answer to a bulk mark: its error, or the undo to offer.
+  void marked(const QString& error, bool target, const QJsonObject& undo);
   void generateDrafts();
 
   DesktopContext& context_;
@@ -85,6 +95,8 @@ class ContactsView : public QWidget {
   QPushButton* emptyClear_ = nullptr;
   QLabel* feedback_ = nullptr;
   ContactListModel* model_ = nullptr;
+  ContactListHeader* header_ = nullptr;
+  QLabel* shownCount_ = nullptr;
   bool restoringSelection_ = false;
 };
 

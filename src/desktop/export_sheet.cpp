@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,8 +16,10 @@
 
 #include "common/atomic_file.h"
 #include "common/log.h"
+#include "desktop/export_done.h"
 #include "desktop/language.h"
 #include "desktop/qt_text.h"
+#include "desktop/window_state.h"
 #include "export/contact_export.h"
 #include "export/contact_export_loader.h"
 #include "settings/app_settings.h"
@@ -33,6 +36,22 @@ namespace {
 // one of these for the contacts handed over by the list.
 constexpr int kShownScope = 100;
 constexpr int kSelectedScope = 101;
+
+const QString kLastFormatKey = QStringLiteral("export/lastFormat");
+const QString kLastFolderKey = QStringLiteral("export/lastFolder");
+
+/// The format a file name asks for by its extension: XLSX for .xlsx, vCard
+/// for .vcf, and for .csv the chosen CSV layout (Generic CSV when the chosen
+/// format is not one). Any other name keeps the chosen format.
+ExportFormat formatForFileName(const QString& path, ExportFormat chosen) {
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  if (suffix == QLatin1String("xlsx")) return ExportFormat::xlsx;
+  if (suffix == QLatin1String("vcf")) return ExportFormat::vcard;
+  if (suffix == QLatin1String("csv") &&
+      (chosen == ExportFormat::xlsx || chosen == ExportFormat::vcard))
+    return ExportFormat::csv;
+  return chosen;
+}
 
 struct FormatFiles {
   const char* filter;  // translated in ExportSheet's context
@@ -179,10 +198,14 @@ void ExportSheet::start(const Uuid& eventID, const std::vector<Uuid>& shown,
   }
 
   {
+    // The format of the last export, else the one the settings propose.
     UserDefaults defaults(context_.paths.defaultsFile());
-    const ExportFormat preferred = AppSettings(defaults).defaultExportFormat();
+    const QVariant last = rememberedState(context_.paths)->value(kLastFormatKey);
+    const int preferred = last.isValid()
+                              ? last.toInt()
+                              : static_cast<int>(AppSettings(defaults).defaultExportFormat());
     const QSignalBlocker quiet(format_);
-    format_->setCurrentIndex(std::max(0, format_->findData(static_cast<int>(preferred))));
+    format_->setCurrentIndex(std::max(0, format_->findData(preferred)));
   }
   formatChanged();
   {
@@ -232,7 +255,10 @@ QString ExportSheet::proposedPath() const {
   const auto format = static_cast<ExportFormat>(format_->currentData().toInt());
   const QString name = qs(proposedExportFileName(eventName_, format));
   UserDefaults defaults(context_.paths.defaultsFile());
-  QString folder = qs(AppSettings(defaults).defaultExportFolderPath().string());
+  // The folder of the last export, else the one the settings propose.
+  QString folder = rememberedState(context_.paths)->value(kLastFolderKey).toString();
+  if (folder.isEmpty() || !QDir(folder).exists())
+    folder = qs(AppSettings(defaults).defaultExportFolderPath().string());
   if (folder.isEmpty())
     folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
@@ -241,7 +267,21 @@ QString ExportSheet::proposedPath() const {
 
 void ExportSheet::exportNow() {
   error_->hide();
-  const auto format = static_cast<ExportFormat>(format_->currentData().toInt());
+  const auto chosenFormat = static_cast<ExportFormat>(format_->currentData().toInt());
+  const FormatFiles files = filesOf(chosenFormat);
+  // The sheet is busy while the dialog is open: no second export starts.
+  export_->setEnabled(false);
+  const QString path = saveDialog_(this, {tr("Export Contacts"), proposedPath(), tr(files.filter),
+                                          QString::fromLatin1(files.suffix)});
+  export_->setEnabled(true);
+  if (path.isEmpty()) return;  // cancelled: nothing written, the sheet stays
+  // A name ending in one of the formats' extensions gets that format.
+  const ExportFormat format = formatForFileName(path, chosenFormat);
+  if (format != chosenFormat) {
+    const QSignalBlocker quiet(format_);
+    format_->setCurrentIndex(format_->findData(static_cast<int>(format)));
+    formatChanged();
+  }
   const std::vector<Contact> chosen = chosenContacts();
   // The notes are read when the file is made, so notes written since the
   // sheet opened are in it.
@@ -257,21 +297,18 @@ void ExportSheet::exportNow() {
     error_->show();
     return;
   }
-  const FormatFiles files = filesOf(format);
-  // The sheet is busy while the dialog is open: no second export starts.
-  export_->setEnabled(false);
-  const QString path = saveDialog_(this, {tr("Export Contacts"), proposedPath(), tr(files.filter),
-                                          QString::fromLatin1(files.suffix)});
-  export_->setEnabled(true);
-  if (path.isEmpty()) return;  // cancelled: nothing written, the sheet stays
   // An export holds other people's personal data: readable by the user only.
   if (auto written = writeFileAtomically(utf8(path), *document, 0600); !written) {
     error_->setText(tr("Failed to save: %1").arg(qs(written.error().message)));
     error_->show();
     return;
   }
+  const auto state = rememberedState(context_.paths);
+  state->setValue(kLastFormatKey, static_cast<int>(format));
+  state->setValue(kLastFolderKey, QFileInfo(path).absolutePath());
   Q_EMIT exported(path, static_cast<int>(chosen.size()));
   accept();
+  showExportDone(parentWidget(), path, static_cast<int>(chosen.size()));
 }
 
 }  // namespace qm::desktop

@@ -147,8 +147,6 @@ const QString kTranslatorName = QStringLiteral("quillmere-translator");
     QT_TRANSLATE_N_NOOP("CoreText", "%n opportunities without next steps"),
     QT_TRANSLATE_N_NOOP("CoreText", "%n contact without tier assignment"),
     QT_TRANSLATE_N_NOOP("CoreText", "%n contacts without tier assignment"),
-    QT_TRANSLATE_N_NOOP("CoreText", "%n contacts selected"),
-    QT_TRANSLATE_N_NOOP("CoreText", "Generate Drafts (%n)"),
     // The companion's errors a person can act on from the window.
     QT_TRANSLATE_NOOP("CoreText",
                       "No AI endpoint is set up and the phone is not connected. Set up an AI "

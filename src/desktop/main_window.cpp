@@ -204,12 +204,13 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   connect(contacts_, &ContactsView::exportRequested, this, &MainWindow::exportContacts);
   connect(detail_, &ContactDetailView::draftChosen, this,
           [this](const Uuid& id) { navigate(NavigateToDraft{id}); });
-  connect(detail_, &ContactDetailView::undoableEdit, this,
-          [this](const QString& description, const QJsonObject& undo) {
-            lastUndo_ = undo;
-            undoAction_->setText(tr("Undo %1").arg(description));
-            undoAction_->setEnabled(true);
-          });
+  const auto offerUndo = [this](const QString& description, const QJsonObject& undo) {
+    lastUndo_ = undo;
+    undoAction_->setText(tr("Undo %1").arg(description));
+    undoAction_->setEnabled(true);
+  };
+  connect(detail_, &ContactDetailView::undoableEdit, this, offerUndo);
+  connect(contacts_, &ContactsView::undoableEdit, this, offerUndo);
 
   connect(searchAction, &QAction::triggered, search_, &SearchPopup::popUp);
   searchAction_ = searchAction;

@@ -42,12 +42,4 @@ std::vector<Uuid> generateDraftsForSelection(std::span<const Contact> eventConta
   return ids;
 }
 
-std::string generateDraftsLabel(std::size_t selected) {
-  return "Generate Drafts (" + std::to_string(selected) + ")";
-}
-
-std::string selectionSummary(std::size_t selected) {
-  return std::to_string(selected) + " contacts selected";
-}
-
 }  // namespace qm

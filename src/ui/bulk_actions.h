@@ -32,15 +32,10 @@ ContactEdits markSelectedAsTarget(std::span<const Contact> eventContacts, Contac
 ContactEdits markSelectedAsMet(std::span<const Contact> eventContacts, ContactListState& state,
                                Date when);
 
-/// "Generate Drafts (n)": the ids of the selected contacts in the event's
+/// "Generate Drafts": the ids of the selected contacts in the event's
 /// stored order, at most the first ten, for a batch in the neutral tone.
 /// Empties the selection.
 std::vector<Uuid> generateDraftsForSelection(std::span<const Contact> eventContacts,
                                              ContactListState& state);
-
-/// "Generate Drafts (14)" for a selection of 14.
-std::string generateDraftsLabel(std::size_t selected);
-/// "14 contacts selected".
-std::string selectionSummary(std::size_t selected);
 
 }  // namespace qm

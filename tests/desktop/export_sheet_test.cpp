@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <algorithm>
@@ -21,6 +22,7 @@
 #include "desktop/event_sidebar.h"
 #include "desktop/export_sheet.h"
 #include "desktop/main_window.h"
+#include "desktop/private_file.h"
 #include "desktop_fixture.h"
 #include "settings/app_settings.h"
 #include "settings/user_defaults.h"
@@ -146,7 +148,9 @@ TEST_F(ExportSheetTest, WritesTheChosenFormatAndScopeWhereTheDialogSays) {
   sheet.scopeBox()->setCurrentText("Selected Contacts");
   EXPECT_EQ(sheet.countLabel()->text(), "2 contacts will be exported");
   sheet.exportButton()->click();
-  EXPECT_EQ(asked.proposedPath.toStdString(), (folder / "Tech_Expo_2026_contacts.vcf").string());
+  EXPECT_EQ(asked.proposedPath.toStdString(),
+            (outDir.path() / "Tech_Expo_2026_contacts.vcf").string())
+      << "in the folder of the last export";
   EXPECT_THAT(asked.filter.toStdString(), HasSubstr("*.vcf"));
   const std::string vcf = readFile(cards).value();
   std::size_t count = 0;
@@ -196,6 +200,49 @@ TEST_F(ExportSheetTest, AFailedOrCancelledSaveKeepsTheSheetOpen) {
   EXPECT_TRUE(QFileInfo(asked.proposedPath).dir().exists());
   sheet.cancelButton()->click();
   EXPECT_FALSE(sheet.isVisible());
+}
+
+// The name typed decides the format when it ends in one of the formats'
+// extensions; the next export starts on that format in that folder, and the
+// window says where the file went with a way to open its folder.
+TEST_F(ExportSheetTest, TheFileNameDecidesTheFormatAndTheNextExportRemembersIt) {
+  demoData(5, "Tech Expo 2026");
+  const std::filesystem::path folder = outDir.path() / "chosen";
+  std::filesystem::create_directory(folder);
+  MainWindow window(context());
+  window.show();
+  window.sidebar()->setCurrentRow(1);
+  ExportSheet& sheet = *window.exportSheet();
+  QStringList opened;
+  desktop::externalOpener() = [&](const QString& path, auto done) {
+    opened << path;
+    done(QString());
+  };
+
+  const std::filesystem::path workbook = folder / "leads.xlsx";
+  answerSaveDialog(sheet, desktop::qs(workbook.string()));
+  window.exportContacts();
+  sheet.formatBox()->setCurrentText("Generic CSV");
+  sheet.exportButton()->click();
+  EXPECT_THAT(readFile(workbook).value(), StartsWith(std::string("PK\x03\x04", 4)))
+      << "an .xlsx name gets a workbook";
+  auto* done = window.findChild<QMessageBox*>("export-done");
+  ASSERT_NE(done, nullptr);
+  EXPECT_THAT(done->text().toStdString(), HasSubstr("Exported 5 contacts to "));
+  for (auto* b : done->buttons())
+    if (b->text() == "Show in Folder") b->click();
+  EXPECT_EQ(opened, QStringList{desktop::qs(folder.string())});
+  done->close();
+
+  window.exportContacts();
+  EXPECT_EQ(sheet.formatBox()->currentText(), "Excel (XLSX)");
+  const std::filesystem::path cards = folder / "cards.vcf";
+  answerSaveDialog(sheet, desktop::qs(cards.string()));
+  sheet.exportButton()->click();
+  EXPECT_EQ(QFileInfo(asked.proposedPath).absolutePath().toStdString(), folder.string())
+      << "the last folder is proposed";
+  EXPECT_THAT(readFile(cards).value(), StartsWith("BEGIN:VCARD"));
+  desktop::externalOpener() = desktop::openWithXdgOpen;
 }
 
 }  // namespace

@@ -119,9 +119,6 @@ TEST_F(MainWindowTest, ListsFollowTheChipsSearchAndOrdering) {
   QPushButton* markTarget = nullptr;
   for (auto* button : contacts->findChildren<QPushButton*>()) {
     if (button->text() == "Mark as Target") markTarget = button;
-    if (button->text().startsWith("Generate Drafts")) {
-      EXPECT_EQ(button->text(), "Generate Drafts (2)");
-    }
   }
   ASSERT_NE(markTarget, nullptr);
   EXPECT_TRUE(markTarget->isVisible());

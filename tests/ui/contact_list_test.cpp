@@ -247,8 +247,6 @@ TEST(ContactListBulkActions, ChangeOnlyTheSelectedContactsAndEmptyTheSelection) 
   ContactListState s;
   for (int i = 13; i >= 0; --i) s.selection.insert(contacts[static_cast<std::size_t>(i)].id);
   s.selection.insert(Uuid::random());  // not one of the event's contacts
-  EXPECT_EQ(generateDraftsLabel(14), "Generate Drafts (14)");
-  EXPECT_EQ(selectionSummary(14), "14 contacts selected");
   const auto batch = generateDraftsForSelection(contacts, s);
   ASSERT_EQ(batch.size(), 10u);
   for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(batch[i], contacts[i].id) << "stored order";

@@ -481,20 +481,6 @@
             <numerusform>%n contacts sans niveau attribué</numerusform>
         </translation>
     </message>
-    <message numerus="yes">
-        <source>%n contacts selected</source>
-        <translation>
-            <numerusform>%n contact sélectionné</numerusform>
-            <numerusform>%n contacts sélectionnés</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Generate Drafts (%n)</source>
-        <translation>
-            <numerusform>Générer les brouillons (%n)</numerusform>
-            <numerusform>Générer les brouillons (%n)</numerusform>
-        </translation>
-    </message>
     <message>
         <source>Not paired</source>
         <translation>Non jumelé</translation>
@@ -1289,6 +1275,13 @@
     </message>
 </context>
 <context>
+    <name>qm::desktop::ContactListHeader</name>
+    <message>
+        <source>Columns</source>
+        <translation>Colonnes</translation>
+    </message>
+</context>
+<context>
     <name>qm::desktop::ContactListModel</name>
     <message>
         <source>Name</source>
@@ -1412,6 +1405,65 @@
     <message>
         <source>%1 drafts written from templates (no AI endpoint is set up and the phone is not connected), %2 failed.</source>
         <translation>%1 brouillons rédigés d’après les modèles (aucun service d’IA n’est configuré et le téléphone n’est pas connecté), %2 en échec.</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 sur %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln contact selected</source>
+        <translation>
+            <numerusform>%Ln contact sélectionné</numerusform>
+            <numerusform>%Ln contacts sélectionnés</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln contacts selected</source>
+        <translation>
+            <numerusform>%Ln contact sélectionné</numerusform>
+            <numerusform>%Ln contacts sélectionnés</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Generate %Ln Drafts</source>
+        <translation>
+            <numerusform>Générer %Ln brouillon</numerusform>
+            <numerusform>Générer %Ln brouillons</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Generate Draft for %Ln</source>
+        <translation>
+            <numerusform>Générer un brouillon pour %Ln</numerusform>
+            <numerusform>Générer des brouillons pour %Ln</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Generate Drafts for %Ln</source>
+        <translation>
+            <numerusform>Générer un brouillon pour %Ln</numerusform>
+            <numerusform>Générer des brouillons pour %Ln</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Drafts for the first %1 of the %2 selected contacts, in a neutral tone</source>
+        <translation>Brouillons pour les %1 premiers des %2 contacts sélectionnés, sur un ton neutre</translation>
+    </message>
+    <message>
+        <source>Drafts in a neutral tone</source>
+        <translation>Brouillons sur un ton neutre</translation>
+    </message>
+    <message>
+        <source>Mark %1 contacts as targets?</source>
+        <translation>Marquer %1 contacts comme cibles ?</translation>
+    </message>
+    <message>
+        <source>Mark %1 contacts as met?</source>
+        <translation>Marquer %1 contacts comme rencontrés ?</translation>
+    </message>
+    <message>
+        <source>Edit ▸ Undo (Ctrl+Z) takes the change back.</source>
+        <translation>Édition ▸ Annuler (Ctrl+Z) revient sur ce changement.</translation>
     </message>
 </context>
 <context>
@@ -1935,6 +1987,31 @@
     <message>
         <source>archived</source>
         <translation>archivé</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::ExportDone</name>
+    <message>
+        <source>Export Contacts</source>
+        <translation>Exporter les contacts</translation>
+    </message>
+    <message numerus="yes">
+        <source>Exported %Ln contact to %1</source>
+        <translation>
+            <numerusform>%Ln contact exporté vers %1</numerusform>
+            <numerusform>%Ln contacts exportés vers %1</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Exported %Ln contacts to %1</source>
+        <translation>
+            <numerusform>%Ln contact exporté vers %1</numerusform>
+            <numerusform>%Ln contacts exportés vers %1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Show in Folder</source>
+        <translation>Afficher dans le dossier</translation>
     </message>
 </context>
 <context>

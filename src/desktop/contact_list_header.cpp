@@ -1,0 +1,103 @@
+#include "desktop/contact_list_header.h"
+
+#include <QHeaderView>
+#include <QMenu>
+#include <QSettings>
+#include <QTableView>
+
+#include "desktop/contact_list_model.h"
+#include "desktop/window_state.h"
+
+namespace qm::desktop {
+
+namespace {
+
+const QString kStateKey = QStringLiteral("contactsList/header");
+
+}  // namespace
+
+std::optional<ContactSortField> orderingOfColumn(int column) {
+  switch (column) {
+    case ContactListModel::name:
+      return ContactSortField::name;
+    case ContactListModel::company:
+      return ContactSortField::company;
+    case ContactListModel::meeting:
+      return ContactSortField::status;
+    case ContactListModel::tier:
+      return ContactSortField::tier;
+    case ContactListModel::score:
+      return ContactSortField::score;
+    case ContactListModel::rating:
+      return ContactSortField::highestRated;
+    default:
+      return std::nullopt;
+  }
+}
+
+ContactListHeader::ContactListHeader(QTableView& table, const AppPaths& paths)
+    : QObject(&table), header_(table.horizontalHeader()), state_(rememberedState(paths)) {
+  // The name takes what the other columns leave; none is measured row by row.
+  header_->setStretchLastSection(false);
+  header_->setSectionResizeMode(QHeaderView::Interactive);
+  header_->setSectionResizeMode(ContactListModel::name, QHeaderView::Stretch);
+  header_->setMinimumSectionSize(36);
+  const std::pair<int, int> widths[] = {
+      {ContactListModel::company, 150}, {ContactListModel::title, 120},
+      {ContactListModel::meeting, 95},  {ContactListModel::tier, 40},
+      {ContactListModel::score, 55},    {ContactListModel::rating, 70}};
+  for (const auto& [column, width] : widths) table.setColumnWidth(column, width);
+  header_->restoreState(state_->value(kStateKey).toByteArray());
+
+  header_->setSectionsClickable(true);
+  header_->setSectionsMovable(true);
+  header_->setSortIndicatorShown(true);
+  header_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(header_, &QHeaderView::sectionClicked, this, &ContactListHeader::clicked);
+  connect(header_, &QHeaderView::sectionResized, this, &ContactListHeader::save);
+  connect(header_, &QHeaderView::sectionMoved, this, &ContactListHeader::save);
+  connect(header_, &QHeaderView::customContextMenuRequested, this,
+          [this](const QPoint& at) { columnsMenu()->exec(header_->viewport()->mapToGlobal(at)); });
+}
+
+ContactListHeader::~ContactListHeader() = default;
+
+void ContactListHeader::showOrdering(ContactSortField field, bool ascending) {
+  field_ = field;
+  ascending_ = ascending;
+  int column = -1;
+  for (int c = 0; c < ContactListModel::kColumns; ++c)
+    if (orderingOfColumn(c) == field) column = c;
+  const QSignalBlocker quiet(header_);
+  header_->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+std::unique_ptr<QMenu> ContactListHeader::columnsMenu() {
+  auto menu = std::make_unique<QMenu>(tr("Columns"), header_);
+  for (int c = 0; c < ContactListModel::kColumns; ++c) {
+    if (c == ContactListModel::name) continue;  // the list always names its rows
+    QAction* shown = menu->addAction(header_->model()->headerData(c, Qt::Horizontal).toString(),
+                                     this, [this, c](bool on) {
+                                       header_->setSectionHidden(c, !on);
+                                       save();
+                                     });
+    shown->setCheckable(true);
+    shown->setChecked(!header_->isSectionHidden(c));
+  }
+  return menu;
+}
+
+void ContactListHeader::clicked(int column) {
+  const std::optional<ContactSortField> field = orderingOfColumn(column);
+  if (!field) {
+    showOrdering(field_, ascending_);  // Qt moved the arrow: put it back
+    return;
+  }
+  Q_EMIT orderingChosen(*field, *field == field_ ? !ascending_ : true);
+}
+
+void ContactListHeader::save() {
+  state_->setValue(kStateKey, header_->saveState());
+}
+
+}  // namespace qm::desktop

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+#include <optional>
+
+#include "common/app_paths.h"
+#include "ui/contact_list.h"
+
+class QHeaderView;
+class QMenu;
+class QSettings;
+class QTableView;
+
+namespace qm::desktop {
+
+/// The list ordering a column of the contacts list stands for, if any (the
+/// title has none).
+std::optional<ContactSortField> orderingOfColumn(int column);
+
+/// The column headers of the contacts list: a click orders the list by the
+/// column (a second click turns the direction round), the context menu shows
+/// and hides columns, and their widths, order and visibility are kept in the
+/// window's state for the next start.
+class ContactListHeader : public QObject {
+  Q_OBJECT
+ public:
+  ContactListHeader(QTableView& table, const AppPaths& paths);
+  ~ContactListHeader() override;
+
+  /// Shows the ordering's arrow on its column, or none when no column has it.
+  void showOrdering(ContactSortField field, bool ascending);
+  /// The "Columns" menu: one checkable entry per column but the name.
+  std::unique_ptr<QMenu> columnsMenu();
+
+ signals:
+  void orderingChosen(qm::ContactSortField field, bool ascending);
+
+ private:
+  void clicked(int column);
+  void save();
+
+  QHeaderView* header_;
+  std::unique_ptr<QSettings> state_;
+  ContactSortField field_ = ContactSortField::name;
+  bool ascending_ = true;
+};
+
+}  // namespace qm::desktop

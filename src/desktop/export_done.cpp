@@ -1,0 +1,45 @@
+#include "desktop/export_done.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "desktop/private_file.h"
+
+namespace qm::desktop {
+
+QMessageBox* showExportDone(QWidget* parent, const QString& path, int contacts) {
+  auto* box =
+      new QMessageBox(QMessageBox::Information,
+                      QCoreApplication::translate("qm::desktop::ExportDone", "Export Contacts"), {},
+                      QMessageBox::NoButton, parent);
+  box->setObjectName(QStringLiteral("export-done"));
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::NonModal);
+  const QString shownPath = QDir::toNativeSeparators(path);
+  box->setText(contacts == 1
+                   ? QCoreApplication::translate("qm::desktop::ExportDone",
+                                                 "Exported %Ln contact to %1", nullptr, contacts)
+                         .arg(shownPath)
+                   : QCoreApplication::translate("qm::desktop::ExportDone",
+                                                 "Exported %Ln contacts to %1", nullptr, contacts)
+                         .arg(shownPath));
+  QPushButton* showFolder =
+      box->addButton(QCoreApplication::translate("qm::desktop::ExportDone", "Show in Folder"),
+                     QMessageBox::ActionRole);
+  box->addButton(QMessageBox::Ok);
+  // The folder opens and the message stays, so it can be opened again.
+  QObject::disconnect(showFolder, &QPushButton::clicked, nullptr, nullptr);
+  QObject::connect(showFolder, &QPushButton::clicked, box, [box, path] {
+    externalOpener()(QFileInfo(path).absolutePath(), [box](const QString& error) {
+      if (!error.isEmpty()) box->setInformativeText(error);
+    });
+  });
+  box->show();
+  return box;
+}
+
+}  // namespace qm::desktop
