@@ -107,6 +107,37 @@ TEST_F(RecordEditTest, ARefusedContactEditChangesNothing) {
   EXPECT_EQ(contact(), before);
 }
 
+// Many contacts in one request: all of them or none, and "previous" sent back
+// gives each its own value again.
+TEST_F(RecordEditTest, ManyContactEditsAreAllOrNothingAndUndoneTogether) {
+  const auto all = store->fetch<Contact>();
+  ASSERT_OK(all);
+  ASSERT_EQ(all->size(), 3u);
+  json edits = json::array();
+  for (const Contact& c : *all)
+    edits.push_back({{"id", c.id.str()}, {"fields", {{"isTarget", !c.isTarget}}}});
+
+  json refused = edits;
+  refused[2]["fields"] = {{"interactionRating", 9}};
+  EXPECT_FALSE(ask({{"command", "contacts.update"}, {"contacts", refused}}).ok());
+  EXPECT_EQ(store->fetch<Contact>().value(), *all) << "one refused edit writes none";
+
+  auto answer = ask({{"command", "contacts.update"}, {"contacts", edits}});
+  ASSERT_OK(answer);
+  EXPECT_EQ((*answer)["changed"], 3);
+  const auto marked = store->fetch<Contact>();
+  for (const Contact& c : marked.value()) {
+    const auto was = std::find_if(all->begin(), all->end(), [&](auto& a) { return a.id == c.id; });
+    EXPECT_NE(c.isTarget, was->isTarget);
+  }
+  ASSERT_OK(ask({{"command", "contacts.update"}, {"contacts", (*answer)["previous"]}}));
+  const auto restored = store->fetch<Contact>();
+  for (const Contact& c : restored.value()) {
+    const auto was = std::find_if(all->begin(), all->end(), [&](auto& a) { return a.id == c.id; });
+    EXPECT_EQ(c.isTarget, was->isTarget) << c.fullName();
+  }
+}
+
 TEST_F(RecordEditTest, DesktopNotesAreWrittenChangedAndDeletedButThePhonesAreNot) {
   auto created =
       ask({{"command", "note.create"}, {"contactID", contactID}, {"text", "Wants a demo"}});
