@@ -124,6 +124,30 @@ TEST_F(ContactsListTest, ABulkMarkOfManyAsksFirstAndOneUndoRestoresEveryContact)
       [&] { return store_->find<Contact>(first).value()->status == MeetingStatus::met; }, 5000));
 }
 
+// Figures are grouped, and a met mark's undo gives back the status and the
+// meeting time each contact had.
+TEST_F(ContactsListTest, LargeListsGroupTheirFiguresAndUndoAMetMarkWhole) {
+  demoData(1200);
+  const auto stored = [&] {
+    std::map<Uuid, std::pair<MeetingStatus, std::optional<Date>>> out;
+    const auto contacts = store_->fetch<Contact>();
+    for (const Contact& c : contacts.value()) out[c.id] = {c.status, c.metAt};
+    return out;
+  };
+  const auto before = stored();
+  auto window = openContacts();
+  ContactsView& contacts = *window->contactsView();
+  EXPECT_EQ(contacts.findChild<QLabel*>("shown-count")->text(), "1,200 of 1,200");
+
+  contacts.table()->selectAll();
+  answerQuestion(QMessageBox::AcceptRole);
+  button(contacts, "Mark as Met")->click();
+  EXPECT_EQ(asked, "Mark 1,200 contacts as met?");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return stored() != before; }, 10000));
+  window->undoAction()->trigger();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return stored() == before; }, 20000));
+}
+
 TEST_F(ContactsListTest, TheSelectionBarSaysWhatItsButtonsWillDo) {
   demoData(14);
   auto window = openContacts();
