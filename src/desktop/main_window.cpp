@@ -32,6 +32,7 @@
 #include "desktop/import_sheet.h"
 #include "desktop/language.h"
 #include "desktop/pairing_window.h"
+#include "desktop/phone_state_text.h"
 #include "desktop/qt_text.h"
 #include "desktop/record_table_view.h"
 #include "desktop/reports_view.h"
@@ -247,9 +248,7 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
     // The feed reports changes from now on; the state so far comes from status.
     context_.link.request({{"command", "status"}}, [this](const QJsonObject& s, const QString&) {
       if (s.isEmpty()) return;
-      updatePairing({{"state", s.value("pairingState")},
-                     {"stateText", s.value("pairingStateText")},
-                     {"phone", s.value("phone")}});
+      updatePairing(pairingFromStatus(s));
       updateSync({{"isSyncing", s.value("isSyncing")},
                   {"lastSyncAt", s.value("lastSyncAt")},
                   {"lastSyncError", s.value("lastSyncError")},
@@ -402,16 +401,10 @@ void MainWindow::updateSync(const QJsonObject& event) {
 
 void MainWindow::showStatus() {
   QStringList parts;
-  const QString state = pairingState_.value("stateText").toString();
-  parts << (state.isEmpty() ? tr("Not connected") : coreText(utf8(state)));
-  const QString phone = pairingState_.value("phone").toString();
-  if (!phone.isEmpty()) parts << phone;
-  if (syncState_.value("isSyncing").toBool()) {
-    parts << tr("Syncing…");
-  } else if (const QString at = syncState_.value("lastSyncAt").toString(); !at.isEmpty()) {
-    const QDateTime when = QDateTime::fromString(at, Qt::ISODate).toLocalTime();
-    parts << tr("Last sync %1").arg(QLocale().toString(when, QLocale::ShortFormat));
-  }
+  parts << (pairingState_.isEmpty() ? tr("Not connected") : phoneStateText(pairingState_));
+  parts << (syncState_.value("isSyncing").toBool()
+                ? tr("Syncing…")
+                : lastSyncText(syncState_.value("lastSyncAt").toString()));
   if (const int queued = syncState_.value("queuedDeltas").toInt(); queued > 0)
     parts << (queued == 1 ? tr("1 change waiting for the phone")
                           : tr("%1 changes waiting for the phone").arg(queued));

@@ -550,6 +550,34 @@
         <source>No AI endpoint is set up and the phone is not connected. Set up an AI endpoint in Settings ▸ AI, pair the phone, or write from a template</source>
         <translation>Aucun service d’IA n’est configuré et le téléphone n’est pas connecté. Configurez un service d’IA dans Réglages ▸ IA, jumelez le téléphone ou rédigez à partir d’un modèle</translation>
     </message>
+    <message>
+        <source>Waiting for a phone to pair</source>
+        <translation>En attente d’un téléphone à jumeler</translation>
+    </message>
+    <message>
+        <source>Paired with %1, not connected</source>
+        <translation>Jumelé avec %1, non connecté</translation>
+    </message>
+    <message>
+        <source>Paired with %1, reconnecting</source>
+        <translation>Jumelé avec %1, reconnexion en cours</translation>
+    </message>
+    <message>
+        <source>Connected to %1</source>
+        <translation>Connecté à %1</translation>
+    </message>
+    <message>
+        <source>your phone</source>
+        <translation>votre téléphone</translation>
+    </message>
+    <message>
+        <source>Last sync: %1</source>
+        <translation>Dernière synchronisation : %1</translation>
+    </message>
+    <message>
+        <source>Never synced</source>
+        <translation>Jamais synchronisé</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -2593,10 +2621,6 @@
         <translation>Synchronisation…</translation>
     </message>
     <message>
-        <source>Last sync %1</source>
-        <translation>Dernière synchronisation : %1</translation>
-    </message>
-    <message>
         <source>1 change waiting for the phone</source>
         <translation>1 modification en attente du téléphone</translation>
     </message>
@@ -2950,10 +2974,6 @@
     <message>
         <source>The phone this computer syncs events, contacts and drafts with. Pairing shows a code for the phone to scan.</source>
         <translation>Le téléphone avec lequel cet ordinateur synchronise événements, contacts et brouillons. Le jumelage affiche un code à scanner avec le téléphone.</translation>
-    </message>
-    <message>
-        <source>State: %1</source>
-        <translation>État : %1</translation>
     </message>
     <message>
         <source>Paired with %1</source>
@@ -3590,16 +3610,8 @@ Jumeler un téléphone… affiche un nouveau code pour un autre téléphone.</tr
         <translation>Non connecté</translation>
     </message>
     <message>
-        <source>%1 · %2</source>
-        <translation>%1 · %2</translation>
-    </message>
-    <message>
         <source>Syncing…</source>
         <translation>Synchronisation…</translation>
-    </message>
-    <message>
-        <source>Last sync %1</source>
-        <translation>Dernière synchronisation : %1</translation>
     </message>
 </context>
 </TS>
