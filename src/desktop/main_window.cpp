@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -10,7 +11,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
-#include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -20,6 +20,7 @@
 #include <utility>
 #include <variant>
 
+#include "desktop/about_dialog.h"
 #include "desktop/companies_view.h"
 #include "desktop/companion_link.h"
 #include "desktop/contact_detail_view.h"
@@ -38,7 +39,9 @@
 #include "desktop/reports_view.h"
 #include "desktop/search_popup.h"
 #include "desktop/settings_window.h"
+#include "desktop/shortcuts_dialog.h"
 #include "desktop/tray_icon.h"
+#include "desktop/window_memory.h"
 #include "store/contact.h"
 #include "store/follow_up_draft.h"
 #include "store/opportunity.h"
@@ -67,6 +70,14 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   exportAction_ = fileMenu->addAction(tr("Export Contacts…"), this, &MainWindow::exportContacts);
   exportAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
   exportAction_->setEnabled(false);  // until an event is chosen
+  fileMenu->addSeparator();
+  // Quitting ends the window; the companion keeps running for the phone.
+  quitAction_ = fileMenu->addAction(tr("&Quit"), this, [this] {
+    close();
+    QCoreApplication::quit();
+  });
+  quitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  quitAction_->setMenuRole(QAction::QuitRole);
 
   // Undo reverses the last edit the companion saved by sending back what it
   // replaced; deleting asks first instead, since nothing brings it back.
@@ -164,12 +175,30 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   static_cast<QLabel*>(chooseEvent_)->setAlignment(Qt::AlignCenter);
   pages_->addWidget(chooseEvent_);
   centerLayout->addWidget(pages_, 1);
+  // The list modes are actions of the View menu, so their keys are listed
+  // with the others in Help ▸ Keyboard Shortcuts.
+  QMenu* viewMenu = menuBar()->addMenu(tr("&View"));
   for (int i = 0; i < modes_->count(); ++i) {
-    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | (Qt::Key_1 + i)), this);
-    connect(shortcut, &QShortcut::activated, this, [this, i] { modes_->setCurrentIndex(i); });
+    QAction* mode =
+        viewMenu->addAction(modes_->tabText(i), this, [this, i] { modes_->setCurrentIndex(i); });
+    mode->setShortcut(QKeySequence(Qt::CTRL | (Qt::Key_1 + i)));
   }
 
-  auto* splitter = new QSplitter(this);
+  QMenu* helpMenu = menuBar()->addMenu(tr("&Help"));
+  shortcutsAction_ = helpMenu->addAction(tr("&Keyboard Shortcuts"), this, [this] {
+    if (!shortcuts_) shortcuts_ = new ShortcutsDialog(this);
+    shortcuts_->show();
+    shortcuts_->raise();
+  });
+  shortcutsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Slash));
+  aboutAction_ = helpMenu->addAction(tr("&About Quillmere"), this, [this] {
+    if (!about_) about_ = new AboutDialog(context_.paths, this);
+    about_->show();
+    about_->raise();
+  });
+  aboutAction_->setMenuRole(QAction::AboutRole);
+
+  auto* splitter = splitter_ = new QSplitter(this);
   splitter->addWidget(sidebar_);
   splitter->addWidget(center);
   splitter->addWidget(detail_);
@@ -257,8 +286,20 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   });
 
   sidebar_->reload();
+  // It reopens on what it showed when it was closed.
+  const WindowMemory memory = recallWindow(context_.paths);
+  if (!memory.geometry.isEmpty()) restoreGeometry(memory.geometry);
+  if (!memory.paneWidths.isEmpty()) splitter_->restoreState(memory.paneWidths);
+  if (memory.event) sidebar_->choose(memory.event);
+  if (memory.mode > 0 && memory.mode < modes_->count()) modes_->setCurrentIndex(memory.mode);
   showCurrentPage();
   showStatus();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  rememberWindow(context_.paths, {sidebar_->currentEvent(), modes_->currentIndex(),
+                                  splitter_->saveState(), saveGeometry()});
+  QMainWindow::closeEvent(event);
 }
 
 MainWindow::~MainWindow() {

@@ -15,6 +15,8 @@ class QAction;
 class QLabel;
 class QStackedWidget;
 class QTabBar;
+class QSplitter;
+class QCloseEvent;
 
 namespace qm::desktop {
 
@@ -32,6 +34,8 @@ class ReportsView;
 class SearchPopup;
 class SettingsWindow;
 class TrayIcon;
+class AboutDialog;
+class ShortcutsDialog;
 
 /// The main window: the event sidebar, the list modes (Dashboard, Contacts,
 /// Companies, Opportunities, Drafts, Reports), the contact detail pane and a toolbar
@@ -72,9 +76,16 @@ class MainWindow : public QMainWindow {
   TrayIcon* trayIcon() const { return tray_; }
   QLabel* statusLabel() const { return status_; }
   QAction* undoAction() const { return undoAction_; }
+  QAction* quitAction() const { return quitAction_; }
+  QAction* aboutAction() const { return aboutAction_; }
+  QAction* shortcutsAction() const { return shortcutsAction_; }
+  AboutDialog* aboutDialog() const { return about_; }
+  ShortcutsDialog* shortcutsDialog() const { return shortcuts_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  /// Remembers what the window shows, for the next time it opens.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   /// A list mode with what it shows: its event, and whether records changed
@@ -115,6 +126,12 @@ class MainWindow : public QMainWindow {
   ExportSheet* export_ = nullptr;
   QAction* exportAction_ = nullptr;
   QAction* undoAction_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  QAction* quitAction_ = nullptr;
+  QAction* aboutAction_ = nullptr;
+  QAction* shortcutsAction_ = nullptr;
+  AboutDialog* about_ = nullptr;
+  ShortcutsDialog* shortcuts_ = nullptr;
   QJsonObject lastUndo_;
   PairingWindow* pairing_ = nullptr;
   SettingsWindow* settings_ = nullptr;

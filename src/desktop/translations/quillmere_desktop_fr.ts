@@ -611,6 +611,33 @@
     </message>
 </context>
 <context>
+    <name>qm::desktop::AboutDialog</name>
+    <message>
+        <source>About Quillmere</source>
+        <translation>À propos de Quillmere</translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <translation>Version %1</translation>
+    </message>
+    <message>
+        <source>The desktop companion of the Quillmere phone app.</source>
+        <translation>Le compagnon de bureau de l’application mobile Quillmere.</translation>
+    </message>
+    <message>
+        <source>Store: %1</source>
+        <translation>Données : %1</translation>
+    </message>
+    <message>
+        <source>Settings: %1</source>
+        <translation>Réglages : %1</translation>
+    </message>
+    <message>
+        <source>Log: %1</source>
+        <translation>Journal : %1</translation>
+    </message>
+</context>
+<context>
     <name>qm::desktop::AiSettingsTab</name>
     <message>
         <source>Kind of AI endpoint</source>
@@ -2652,6 +2679,26 @@
         <source>Cannot undo: %1</source>
         <translation>Impossible d’annuler : %1</translation>
     </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>&amp;Quitter</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Présentation</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Aide</translation>
+    </message>
+    <message>
+        <source>&amp;Keyboard Shortcuts</source>
+        <translation>&amp;Raccourcis clavier</translation>
+    </message>
+    <message>
+        <source>&amp;About Quillmere</source>
+        <translation>À &amp;propos de Quillmere</translation>
+    </message>
 </context>
 <context>
     <name>qm::desktop::McpSettingsTab</name>
@@ -3474,6 +3521,25 @@ Jumeler un téléphone… affiche un nouveau code pour un autre téléphone.</tr
     <message>
         <source>Templates</source>
         <translation>Modèles</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::ShortcutsDialog</name>
+    <message>
+        <source>Keyboard Shortcuts</source>
+        <translation>Raccourcis clavier</translation>
+    </message>
+    <message>
+        <source>Action</source>
+        <translation>Action</translation>
+    </message>
+    <message>
+        <source>Keys</source>
+        <translation>Touches</translation>
+    </message>
+    <message>
+        <source>Keyboard shortcuts</source>
+        <translation>Raccourcis clavier</translation>
     </message>
 </context>
 <context>
