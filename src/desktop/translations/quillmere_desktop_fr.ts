@@ -2235,7 +2235,7 @@
         <translation>Quillmere va redémarrer pour passer en </translation>
     </message>
     <message>
-        <source>Change &amp; Restart</source>
+        <source>Change &amp;&amp; Restart</source>
         <translation>Changer et redémarrer</translation>
     </message>
     <message>
@@ -2648,14 +2648,6 @@
         <translation>Synchronisation…</translation>
     </message>
     <message>
-        <source>1 change waiting for the phone</source>
-        <translation>1 modification en attente du téléphone</translation>
-    </message>
-    <message>
-        <source>%1 changes waiting for the phone</source>
-        <translation>%1 modifications en attente du téléphone</translation>
-    </message>
-    <message>
         <source>Importing %1 of %2 events</source>
         <translation>Import de l’événement %1 sur %2</translation>
     </message>
@@ -2698,6 +2690,14 @@
     <message>
         <source>&amp;About Quillmere</source>
         <translation>À &amp;propos de Quillmere</translation>
+    </message>
+    <message>
+        <source>1 change waiting for the phone</source>
+        <translation>1 modification en attente du téléphone</translation>
+    </message>
+    <message>
+        <source>%1 changes waiting for the phone</source>
+        <translation>%1 modifications en attente du téléphone</translation>
     </message>
 </context>
 <context>
