@@ -42,6 +42,8 @@
 #include "desktop/shortcuts_dialog.h"
 #include "desktop/tray_icon.h"
 #include "desktop/window_memory.h"
+#include "settings/app_settings.h"
+#include "settings/user_defaults.h"
 #include "store/contact.h"
 #include "store/follow_up_draft.h"
 #include "store/opportunity.h"
@@ -60,9 +62,16 @@ struct Overloaded : F... {
 template <typename... F>
 Overloaded(F...) -> Overloaded<F...>;
 
+/// The window's language as the settings choose it now.
+AppLanguage chosenLanguage(const AppPaths& paths) {
+  UserDefaults defaults(paths.defaultsFile());
+  return AppSettings(defaults).appLanguage();
+}
+
 }  // namespace
 
-MainWindow::MainWindow(DesktopContext& context) : context_(context) {
+MainWindow::MainWindow(DesktopContext& context)
+    : context_(context), openedLanguage_(chosenLanguage(context.paths)) {
   setWindowTitle(QStringLiteral("Quillmere"));
   resize(1280, 800);
 
@@ -274,6 +283,10 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
       return;
     }
     showError({});
+    // A new language restarts the companion, so its feed comes back; the
+    // window was made in the language it opened with and says so.
+    if (chosenLanguage(context_.paths) != openedLanguage_)
+      showError(tr("The window shows the new language when it is reopened."));
     // The feed reports changes from now on; the state so far comes from status.
     context_.link.request({{"command", "status"}}, [this](const QJsonObject& s, const QString&) {
       if (s.isEmpty()) return;

@@ -10,6 +10,7 @@
 #include "common/uuid.h"
 #include "desktop/desktop_context.h"
 #include "search/search_result.h"
+#include "settings/settings_enums.h"
 
 class QAction;
 class QLabel;
@@ -75,6 +76,7 @@ class MainWindow : public QMainWindow {
   /// The system tray's icon; null where the desktop has no tray.
   TrayIcon* trayIcon() const { return tray_; }
   QLabel* statusLabel() const { return status_; }
+  QLabel* errorLabel() const { return error_; }
   QAction* undoAction() const { return undoAction_; }
   QAction* quitAction() const { return quitAction_; }
   QAction* aboutAction() const { return aboutAction_; }
@@ -127,6 +129,8 @@ class MainWindow : public QMainWindow {
   QAction* exportAction_ = nullptr;
   QAction* undoAction_ = nullptr;
   QSplitter* splitter_ = nullptr;
+  /// The language the window's texts were made in.
+  AppLanguage openedLanguage_;
   QAction* quitAction_ = nullptr;
   QAction* aboutAction_ = nullptr;
   QAction* shortcutsAction_ = nullptr;

@@ -78,5 +78,22 @@ TEST_F(WindowShellTest, TheWindowReopensOnTheEventAndModeItWasClosedOn) {
   EXPECT_EQ(again.mode(), MainWindow::Mode::companies);
 }
 
+TEST_F(WindowShellTest, AnOpenWindowSaysANewLanguageShowsWhenItIsReopened) {
+  MainWindow window(context());
+  window.show();
+  link_->subscribe();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return link_->isFeedConnected(); }, 10000));
+  EXPECT_FALSE(window.errorLabel()->isVisible());
+  const auto changed = cli({"settings", "set", "appLanguage", "fr", "--yes"});
+  ASSERT_EQ(changed.exitCode, 0) << changed.out << changed.err;
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        return window.errorLabel()->text() ==
+               "The window shows the new language when it is reopened.";
+      },
+      15000))
+      << window.errorLabel()->text().toStdString();
+}
+
 }  // namespace
 }  // namespace qm::test

@@ -2699,6 +2699,10 @@
         <source>%1 changes waiting for the phone</source>
         <translation>%1 modifications en attente du téléphone</translation>
     </message>
+    <message>
+        <source>The window shows the new language when it is reopened.</source>
+        <translation>La fenêtre passe à la nouvelle langue à sa réouverture.</translation>
+    </message>
 </context>
 <context>
     <name>qm::desktop::McpSettingsTab</name>
