@@ -164,6 +164,7 @@ nlohmann::json ChangeFeedModule::pairingEvent() {
   return {{"event", "pairing"},
           {"state", rawValue(service.state())},
           {"stateText", displayLabel(service.state())},
+          {"bonded", service.bond().has_value()},
           {"phone", orNull(service.peerDisplayName())}};
 }
 

@@ -12,6 +12,7 @@
 #include "app/message_dispatcher.h"
 #include "common/log.h"
 #include "pairing/pairing_service.h"
+#include "ui/phone_state.h"
 #include "wire/message_verification.h"
 #include "wire/sync_payloads.h"
 
@@ -110,6 +111,10 @@ void PairingModule::addStatus(nlohmann::json& status) const {
   status["pairingStateText"] = displayLabel(service_->state());
   if (service_->peerDisplayName()) status["phone"] = *service_->peerDisplayName();
   status["bonded"] = service_->bond().has_value();
+  const PhoneState phone = phoneState(rawValue(service_->state()), service_->bond().has_value());
+  status["phoneState"] = phoneStateName(phone);
+  status["phoneStateText"] =
+      phoneStateLine(phone, service_->peerDisplayName().value_or(std::string()));
 }
 
 void PairingModule::received(const std::string& bytes) {

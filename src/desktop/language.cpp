@@ -97,6 +97,14 @@ const QString kTranslatorName = QStringLiteral("quillmere-translator");
     QT_TRANSLATE_NOOP("CoreText", "Paired"),
     QT_TRANSLATE_NOOP("CoreText", "Reconnecting"),
     QT_TRANSLATE_NOOP("CoreText", "Pairing failed"),
+    // Where the phone stands (ui/phone_state.h).
+    QT_TRANSLATE_NOOP("CoreText", "Waiting for a phone to pair"),
+    QT_TRANSLATE_NOOP("CoreText", "Paired with %1, not connected"),
+    QT_TRANSLATE_NOOP("CoreText", "Paired with %1, reconnecting"),
+    QT_TRANSLATE_NOOP("CoreText", "Connected to %1"),
+    QT_TRANSLATE_NOOP("CoreText", "your phone"),
+    QT_TRANSLATE_NOOP("CoreText", "Last sync: %1"),
+    QT_TRANSLATE_NOOP("CoreText", "Never synced"),
     // Setting up the AI applications that use the MCP server.
     QT_TRANSLATE_NOOP("CoreText", "Connect to Claude Desktop"),
     QT_TRANSLATE_NOOP("CoreText", "Connect to ChatGPT Desktop"),

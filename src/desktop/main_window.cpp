@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -10,7 +11,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
-#include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -20,6 +20,7 @@
 #include <utility>
 #include <variant>
 
+#include "desktop/about_dialog.h"
 #include "desktop/companies_view.h"
 #include "desktop/companion_link.h"
 #include "desktop/contact_detail_view.h"
@@ -32,12 +33,17 @@
 #include "desktop/import_sheet.h"
 #include "desktop/language.h"
 #include "desktop/pairing_window.h"
+#include "desktop/phone_state_text.h"
 #include "desktop/qt_text.h"
 #include "desktop/record_table_view.h"
 #include "desktop/reports_view.h"
 #include "desktop/search_popup.h"
 #include "desktop/settings_window.h"
+#include "desktop/shortcuts_dialog.h"
 #include "desktop/tray_icon.h"
+#include "desktop/window_memory.h"
+#include "settings/app_settings.h"
+#include "settings/user_defaults.h"
 #include "store/contact.h"
 #include "store/follow_up_draft.h"
 #include "store/opportunity.h"
@@ -56,9 +62,16 @@ struct Overloaded : F... {
 template <typename... F>
 Overloaded(F...) -> Overloaded<F...>;
 
+/// The window's language as the settings choose it now.
+AppLanguage chosenLanguage(const AppPaths& paths) {
+  UserDefaults defaults(paths.defaultsFile());
+  return AppSettings(defaults).appLanguage();
+}
+
 }  // namespace
 
-MainWindow::MainWindow(DesktopContext& context) : context_(context) {
+MainWindow::MainWindow(DesktopContext& context)
+    : context_(context), openedLanguage_(chosenLanguage(context.paths)) {
   setWindowTitle(QStringLiteral("Quillmere"));
   resize(1280, 800);
 
@@ -66,6 +79,14 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   exportAction_ = fileMenu->addAction(tr("Export Contacts…"), this, &MainWindow::exportContacts);
   exportAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
   exportAction_->setEnabled(false);  // until an event is chosen
+  fileMenu->addSeparator();
+  // Quitting ends the window; the companion keeps running for the phone.
+  quitAction_ = fileMenu->addAction(tr("&Quit"), this, [this] {
+    close();
+    QCoreApplication::quit();
+  });
+  quitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  quitAction_->setMenuRole(QAction::QuitRole);
 
   // Undo reverses the last edit the companion saved by sending back what it
   // replaced; deleting asks first instead, since nothing brings it back.
@@ -163,12 +184,30 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   static_cast<QLabel*>(chooseEvent_)->setAlignment(Qt::AlignCenter);
   pages_->addWidget(chooseEvent_);
   centerLayout->addWidget(pages_, 1);
+  // The list modes are actions of the View menu, so their keys are listed
+  // with the others in Help ▸ Keyboard Shortcuts.
+  QMenu* viewMenu = menuBar()->addMenu(tr("&View"));
   for (int i = 0; i < modes_->count(); ++i) {
-    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | (Qt::Key_1 + i)), this);
-    connect(shortcut, &QShortcut::activated, this, [this, i] { modes_->setCurrentIndex(i); });
+    QAction* mode =
+        viewMenu->addAction(modes_->tabText(i), this, [this, i] { modes_->setCurrentIndex(i); });
+    mode->setShortcut(QKeySequence(Qt::CTRL | (Qt::Key_1 + i)));
   }
 
-  auto* splitter = new QSplitter(this);
+  QMenu* helpMenu = menuBar()->addMenu(tr("&Help"));
+  shortcutsAction_ = helpMenu->addAction(tr("&Keyboard Shortcuts"), this, [this] {
+    if (!shortcuts_) shortcuts_ = new ShortcutsDialog(this);
+    shortcuts_->show();
+    shortcuts_->raise();
+  });
+  shortcutsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Slash));
+  aboutAction_ = helpMenu->addAction(tr("&About Quillmere"), this, [this] {
+    if (!about_) about_ = new AboutDialog(context_.paths, this);
+    about_->show();
+    about_->raise();
+  });
+  aboutAction_->setMenuRole(QAction::AboutRole);
+
+  auto* splitter = splitter_ = new QSplitter(this);
   splitter->addWidget(sidebar_);
   splitter->addWidget(center);
   splitter->addWidget(detail_);
@@ -245,12 +284,14 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
       return;
     }
     showError({});
+    // A new language restarts the companion, so its feed comes back; the
+    // window was made in the language it opened with and says so.
+    if (chosenLanguage(context_.paths) != openedLanguage_)
+      showError(tr("The window shows the new language when it is reopened."));
     // The feed reports changes from now on; the state so far comes from status.
     context_.link.request({{"command", "status"}}, [this](const QJsonObject& s, const QString&) {
       if (s.isEmpty()) return;
-      updatePairing({{"state", s.value("pairingState")},
-                     {"stateText", s.value("pairingStateText")},
-                     {"phone", s.value("phone")}});
+      updatePairing(pairingFromStatus(s));
       updateSync({{"isSyncing", s.value("isSyncing")},
                   {"lastSyncAt", s.value("lastSyncAt")},
                   {"lastSyncError", s.value("lastSyncError")},
@@ -259,8 +300,20 @@ MainWindow::MainWindow(DesktopContext& context) : context_(context) {
   });
 
   sidebar_->reload();
+  // It reopens on what it showed when it was closed.
+  const WindowMemory memory = recallWindow(context_.paths);
+  if (!memory.geometry.isEmpty()) restoreGeometry(memory.geometry);
+  if (!memory.paneWidths.isEmpty()) splitter_->restoreState(memory.paneWidths);
+  if (memory.event) sidebar_->choose(memory.event);
+  if (memory.mode > 0 && memory.mode < modes_->count()) modes_->setCurrentIndex(memory.mode);
   showCurrentPage();
   showStatus();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  rememberWindow(context_.paths, {sidebar_->currentEvent(), modes_->currentIndex(),
+                                  splitter_->saveState(), saveGeometry()});
+  QMainWindow::closeEvent(event);
 }
 
 MainWindow::~MainWindow() {
@@ -403,16 +456,10 @@ void MainWindow::updateSync(const QJsonObject& event) {
 
 void MainWindow::showStatus() {
   QStringList parts;
-  const QString state = pairingState_.value("stateText").toString();
-  parts << (state.isEmpty() ? tr("Not connected") : coreText(utf8(state)));
-  const QString phone = pairingState_.value("phone").toString();
-  if (!phone.isEmpty()) parts << phone;
-  if (syncState_.value("isSyncing").toBool()) {
-    parts << tr("Syncing…");
-  } else if (const QString at = syncState_.value("lastSyncAt").toString(); !at.isEmpty()) {
-    const QDateTime when = QDateTime::fromString(at, Qt::ISODate).toLocalTime();
-    parts << tr("Last sync %1").arg(QLocale().toString(when, QLocale::ShortFormat));
-  }
+  parts << (pairingState_.isEmpty() ? tr("Not connected") : phoneStateText(pairingState_));
+  parts << (syncState_.value("isSyncing").toBool()
+                ? tr("Syncing…")
+                : lastSyncText(syncState_.value("lastSyncAt").toString()));
   if (const int queued = syncState_.value("queuedDeltas").toInt(); queued > 0)
     parts << (queued == 1 ? tr("1 change waiting for the phone")
                           : tr("%1 changes waiting for the phone").arg(queued));

@@ -10,11 +10,14 @@
 #include "common/uuid.h"
 #include "desktop/desktop_context.h"
 #include "search/search_result.h"
+#include "settings/settings_enums.h"
 
 class QAction;
 class QLabel;
 class QStackedWidget;
 class QTabBar;
+class QSplitter;
+class QCloseEvent;
 
 namespace qm::desktop {
 
@@ -32,6 +35,8 @@ class ReportsView;
 class SearchPopup;
 class SettingsWindow;
 class TrayIcon;
+class AboutDialog;
+class ShortcutsDialog;
 
 /// The main window: the event sidebar, the list modes (Dashboard, Contacts,
 /// Companies, Opportunities, Drafts, Reports), the contact detail pane and a toolbar
@@ -71,10 +76,18 @@ class MainWindow : public QMainWindow {
   /// The system tray's icon; null where the desktop has no tray.
   TrayIcon* trayIcon() const { return tray_; }
   QLabel* statusLabel() const { return status_; }
+  QLabel* errorLabel() const { return error_; }
   QAction* undoAction() const { return undoAction_; }
+  QAction* quitAction() const { return quitAction_; }
+  QAction* aboutAction() const { return aboutAction_; }
+  QAction* shortcutsAction() const { return shortcutsAction_; }
+  AboutDialog* aboutDialog() const { return about_; }
+  ShortcutsDialog* shortcutsDialog() const { return shortcuts_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  /// Remembers what the window shows, for the next time it opens.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   /// A list mode with what it shows: its event, and whether records changed
@@ -115,6 +128,14 @@ class MainWindow : public QMainWindow {
   ExportSheet* export_ = nullptr;
   QAction* exportAction_ = nullptr;
   QAction* undoAction_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  /// The language the window's texts were made in.
+  AppLanguage openedLanguage_;
+  QAction* quitAction_ = nullptr;
+  QAction* aboutAction_ = nullptr;
+  QAction* shortcutsAction_ = nullptr;
+  AboutDialog* about_ = nullptr;
+  ShortcutsDialog* shortcuts_ = nullptr;
   QJsonObject lastUndo_;
   PairingWindow* pairing_ = nullptr;
   SettingsWindow* settings_ = nullptr;

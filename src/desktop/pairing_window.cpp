@@ -14,6 +14,7 @@
 #include "common/enum_info.h"
 #include "desktop/companion_link.h"
 #include "desktop/language.h"
+#include "desktop/phone_state_text.h"
 #include "desktop/qr_image.h"
 #include "desktop/qt_text.h"
 #include "pairing/pairing_service.h"
@@ -25,10 +26,9 @@ namespace {
 /// The side of the square the QR code is drawn in, in logical pixels.
 constexpr int kCodeSide = 240;
 
-/// The user's words for a raw pairing state ("reconnecting" → "Reconnecting").
-QString stateText(const QString& raw) {
-  const auto state = parseEnum<PairingState>(utf8(raw));
-  return state ? coreText(displayLabel(*state)) : raw;
+/// Where the phone stands, as the toolbar and the tray say it.
+QString stateText(const QString& raw, bool bonded, const QString& phone) {
+  return phoneStateText({{"state", raw}, {"bonded", bonded}, {"phone", phone}});
 }
 
 }  // namespace
@@ -156,8 +156,9 @@ void PairingWindow::pairingChanged(const QJsonObject& event) {
   // The feed says what changed at once; the details (last connection, error,
   // the code on offer) come with the status.
   stateRaw_ = event.value("state").toString();
-  state_->setText(event.value("stateText").toString());
+  bonded_ = event.value("bonded").toBool();
   phoneName_ = event.value("phone").toString();
+  state_->setText(stateText(stateRaw_, bonded_, phoneName_));
   phone_->setText(phoneName_);
   updateControls();
   refresh();
@@ -165,10 +166,10 @@ void PairingWindow::pairingChanged(const QJsonObject& event) {
 
 void PairingWindow::showStatus(const QJsonObject& status) {
   stateRaw_ = status.value("state").toString();
-  state_->setText(stateText(stateRaw_));
   phoneName_ = status.value("peerDisplayName").toString();
   phone_->setText(phoneName_);
   bonded_ = status.value("bonded").toBool();
+  state_->setText(stateText(stateRaw_, bonded_, phoneName_));
 
   const QDateTime at =
       QDateTime::fromString(status.value("lastConnectedAt").toString(), Qt::ISODate);
@@ -180,7 +181,7 @@ void PairingWindow::showStatus(const QJsonObject& status) {
 
   if (stateRaw_ == QLatin1String("error")) {
     const QString message = status.value("errorMessage").toString();
-    showError(message.isEmpty() ? stateText(stateRaw_) : message);
+    showError(message.isEmpty() ? stateText(stateRaw_, bonded_, phoneName_) : message);
   }
   // The code is on offer while the companion waits for a phone, whoever
   // started it (this window or `quillmere pair`).
@@ -272,7 +273,7 @@ void PairingWindow::startPairing() {
       [self](const QJsonObject& offer) {
         if (!self) return;
         self->stateRaw_ = QStringLiteral("advertising");
-        self->state_->setText(stateText(self->stateRaw_));
+        self->state_->setText(stateText(self->stateRaw_, self->bonded_, self->phoneName_));
         self->showCode(offer.value("qrPayload").toString());
         self->updateControls();
       });

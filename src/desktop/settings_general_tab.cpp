@@ -112,7 +112,7 @@ void GeneralSettingsTab::languageChosen(int index) {
   QMessageBox box(QMessageBox::Question, tr("Change Language?"), tr("Change Language?"),
                   QMessageBox::NoButton, this);
   box.setInformativeText(tr("Quillmere will restart to switch to ") + language_->itemText(index));
-  QPushButton* change = box.addButton(tr("Change & Restart"), QMessageBox::AcceptRole);
+  QPushButton* change = box.addButton(tr("Change && Restart"), QMessageBox::AcceptRole);
   QPushButton* cancel = box.addButton(tr("Cancel"), QMessageBox::RejectRole);
   box.setDefaultButton(cancel);
   box.exec();

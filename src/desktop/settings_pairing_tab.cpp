@@ -10,6 +10,7 @@
 #include "desktop/companion_link.h"
 #include "desktop/language.h"
 #include "desktop/pairing_window.h"
+#include "desktop/phone_state_text.h"
 #include "desktop/qt_text.h"
 #include "desktop/settings_page.h"
 #include "pairing/pairing_service.h"
@@ -77,13 +78,12 @@ void PairingSettingsTab::reload() {
 }
 
 void PairingSettingsTab::showStatus(const QJsonObject& status) {
-  const QString raw = status.value("state").toString();
-  const auto state = parseEnum<PairingState>(utf8(raw));
-  state_->setText(tr("State: %1").arg(state ? coreText(displayLabel(*state)) : raw));
   const bool bonded = status.value("bonded").toBool();
   const QString phone = status.value("peerDisplayName").toString();
   const QDateTime at =
       QDateTime::fromString(status.value("lastConnectedAt").toString(), Qt::ISODate);
+  state_->setText(
+      phoneStateText({{"state", status.value("state")}, {"bonded", bonded}, {"phone", phone}}));
   QString text = bonded ? tr("Paired with %1").arg(phone.isEmpty() ? tr("a phone") : phone)
                         : tr("No phone is paired.");
   if (bonded && at.isValid())

@@ -12,6 +12,7 @@
 
 #include "desktop/companion_link.h"
 #include "desktop/language.h"
+#include "desktop/phone_state_text.h"
 #include "desktop/qt_text.h"
 
 namespace qm::desktop {
@@ -88,9 +89,7 @@ TrayIcon::TrayIcon(DesktopContext& context, QWidget* window)
     error_.clear();
     context_.link.request({{"command", "status"}}, [this](const QJsonObject& s, const QString&) {
       if (s.isEmpty()) return;
-      pairing_ = {{"state", s.value("pairingState")},
-                  {"stateText", s.value("pairingStateText")},
-                  {"phone", s.value("phone")}};
+      pairing_ = pairingFromStatus(s);
       syncState_ = {{"isSyncing", s.value("isSyncing")},
                     {"lastSyncAt", s.value("lastSyncAt")},
                     {"lastSyncError", s.value("lastSyncError")}};
@@ -110,17 +109,10 @@ bool TrayIcon::isAvailable() {
 
 QString TrayIcon::toolTip() const {
   QStringList lines{QStringLiteral("Quillmere")};
-  const QString state = pairing_.value("stateText").toString();
-  const QString phone = pairing_.value("phone").toString();
-  lines << (state.isEmpty()   ? tr("Not connected")
-            : phone.isEmpty() ? state
-                              : tr("%1 · %2").arg(state, phone));
-  if (syncState_.value("isSyncing").toBool()) {
-    lines << tr("Syncing…");
-  } else if (const QString at = syncState_.value("lastSyncAt").toString(); !at.isEmpty()) {
-    const QDateTime when = QDateTime::fromString(at, Qt::ISODate).toLocalTime();
-    lines << tr("Last sync %1").arg(QLocale().toString(when, QLocale::ShortFormat));
-  }
+  lines << (pairing_.isEmpty() ? tr("Not connected") : phoneStateText(pairing_));
+  lines << (syncState_.value("isSyncing").toBool()
+                ? tr("Syncing…")
+                : lastSyncText(syncState_.value("lastSyncAt").toString()));
   if (!error_.isEmpty()) lines << coreText(utf8(error_));
   return lines.join(QLatin1Char('\n'));
 }

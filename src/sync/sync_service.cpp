@@ -106,12 +106,26 @@ std::shared_ptr<SnapshotIngestOutcome> ingestOffLoop(SyncEnvelope envelope,
   return outcome;
 }
 
+/// When the phone last sent records that were stored: the latest sync time of
+/// a contact, which every full sync and import moves on. Lets the last sync
+/// outlive a restart of the companion.
+std::optional<Date> lastStoredSync(Store& store) {
+  auto contacts = store.fetchOnly<Contact>({"lastSyncedAt"});
+  if (!contacts) return std::nullopt;
+  std::optional<Date> latest;
+  for (const Contact& contact : *contacts)
+    if (contact.lastSyncedAt && (!latest || *latest < *contact.lastSyncedAt))
+      latest = contact.lastSyncedAt;
+  return latest;
+}
+
 }  // namespace
 
 SyncService::SyncService(SyncServiceParts parts)
     : parts_(std::move(parts)),
       deltaJournal_(parts_.applicationSupport),
       snapshotIngester_(parts_.store, parts_.pipeline),
+      lastSyncAt_(lastStoredSync(parts_.store)),
       alive_(std::make_shared<SyncService*>(this)) {}
 
 SyncService::~SyncService() {

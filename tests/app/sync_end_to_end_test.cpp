@@ -102,7 +102,7 @@ TEST_F(SyncEndToEndTest, PairedPhoneListsItsEventsAndReceivesTheSyncRequestAndAP
   EXPECT_THAT(readFile(DeltaJournal::fileIn(paths.applicationSupport)).value(),
               HasSubstr("delta.contact"));
   const std::string status = cli({"status"}).out;
-  EXPECT_THAT(status, HasSubstr("to come back"));
+  EXPECT_THAT(status, HasSubstr(", reconnecting"));
   EXPECT_THAT(status, HasSubstr("Waiting for the phone: 1 change(s)"));
   // Back, with a contact met on the phone meanwhile: it is created here.
   ContactSyncModel lan = test::wireContact("Lan", "Nguyễn Thị", "Điện Quang");
@@ -188,6 +188,16 @@ TEST_F(SyncEndToEndTest, AnImportSaysWhichEventsFailedAndALeftImportDoesNotLockT
   auto next = cli({"import", "tokyo"});
   EXPECT_EQ(next.exitCode, 0) << next.err;
   EXPECT_THAT(next.out, HasSubstr("Import Complete\nImported 1 event: " + name(2)));
+
+  // The import is the last sync, also for a companion started after it.
+  EXPECT_THAT(cli({"status"}).out, HasSubstr("  Last sync: "));
+  ASSERT_EQ(companion_->stop(SIGTERM, 10s), 0) << companion_->errors();
+  companion_ = std::make_unique<test::Subprocess>(QUILLMERE_BINARY, std::vector<std::string>{"run"},
+                                                  env, outDir.path());
+  ASSERT_TRUE(eventually([&] { return companionIsRunning(paths.controlSocket()); }));
+  const std::string status = cli({"status"}).out;
+  EXPECT_THAT(status, HasSubstr("  Last sync: "));
+  EXPECT_THAT(status, Not(HasSubstr("Never synced")));
 }
 
 TEST_F(SyncEndToEndTest, EventsImportedFromThePhonesDataArriveWithTheirCardImages) {

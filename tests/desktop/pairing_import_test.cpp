@@ -250,7 +250,8 @@ TEST_F(PairingImportTest, PairingWindowDrawsTheCodeThePhonePairsWithThenForgetsT
                    {}, phoneOut.path());
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
-        return text(window.stateLabel()) == "Paired" && text(window.phoneLabel()) == "Dana's phone";
+        return text(window.stateLabel()) == "Connected to Dana's phone" &&
+               text(window.phoneLabel()) == "Dana's phone";
       },
       kWaitMs))
       << text(window.stateLabel()) << " " << text(window.errorLabel()) << phone.output()

@@ -8,6 +8,7 @@
 #include "app/cli/commands.h"
 #include "app/companion.h"
 #include "app/relaunch.h"
+#include "common/version.h"
 
 int main(int argc, char** argv) {
   qm::rememberProcessArguments(argc, argv);
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
 
   CLI::App app{"Quillmere: the desktop companion of the Quillmere phone app"};
   app.require_subcommand(0, 1);
+  app.set_version_flag("--version", "quillmere " + std::string(qm::quillmereVersion()));
   qm::cli::addRunCommand(app, context, exitCode);
   qm::cli::addStatusCommand(app, context, exitCode);
   qm::cli::addSettingsCommand(app, context, exitCode);

@@ -5,21 +5,31 @@
 #include "app/cli/commands.h"
 #include "app/companion.h"
 #include "app/control_client.h"
+#include "ui/phone_state.h"
 
 namespace qm::cli {
 
 namespace {
 
-/// Where pairing stands, with the phone's name when there is one.
+/// Where the phone stands, worded as the window and the tray word it, with
+/// what to run when something is missing.
 std::string phoneLine(const nlohmann::json& s) {
-  const std::string state = s.value("pairingState", std::string("unpaired"));
-  const std::string phone = s.value("phone", std::string());
-  if (state == "paired") return "connected to " + phone;
-  if (state == "reconnecting") return "waiting for " + phone + " to come back";
-  if ((state == "unpaired" || state == "error") && s.value("bonded", false))
-    return phone + ", not connected (quillmere pairing reconnect)";
-  if (state == "unpaired") return "none paired (quillmere pair)";
-  return s.value("pairingStateText", state);
+  const PhoneState state =
+      phoneState(s.value("pairingState", std::string("unpaired")), s.value("bonded", false));
+  std::string line = phoneStateLine(state, s.value("phone", std::string()));
+  if (state == PhoneState::away) line += " (quillmere pairing reconnect)";
+  if (state == PhoneState::notPaired || state == PhoneState::pairingFailed)
+    line += " (quillmere pair)";
+  return line;
+}
+
+/// The last full sync or import, or that there was none.
+std::string lastSyncLine(const nlohmann::json& s) {
+  const std::string at = s.value("lastSyncAt", std::string());
+  if (at.empty()) return std::string(kNeverSyncedText);
+  std::string text(kLastSyncText);
+  text.replace(text.find("%1"), 2, at);
+  return text;
 }
 
 }  // namespace
@@ -57,8 +67,8 @@ void addStatusCommand(CLI::App& app, CliContext& context, int& exitCode) {
                         : "on, but not listening (trying again; see the log)")
                 << "\n"
                 << "  Phone:    " << phoneLine(s) << "\n"
-                << "  Last sync: " << s.value("lastSyncAt", std::string("never"))
-                << (s.value("isSyncing", false) ? " (syncing now)" : "") << "\n";
+                << "  " << lastSyncLine(s) << (s.value("isSyncing", false) ? " (syncing now)" : "")
+                << "\n";
     if (s.contains("lastSyncError"))
       context.out << "  Sync error: " << s["lastSyncError"].get<std::string>() << "\n";
     if (const auto queued = s.value("queuedDeltas", 0); queued > 0)

@@ -536,6 +536,34 @@
         <source>No AI endpoint is set up and the phone is not connected. Set up an AI endpoint in Settings ▸ AI, pair the phone, or write from a template</source>
         <translation>Aucun service d’IA n’est configuré et le téléphone n’est pas connecté. Configurez un service d’IA dans Réglages ▸ IA, jumelez le téléphone ou rédigez à partir d’un modèle</translation>
     </message>
+    <message>
+        <source>Waiting for a phone to pair</source>
+        <translation>En attente d’un téléphone à jumeler</translation>
+    </message>
+    <message>
+        <source>Paired with %1, not connected</source>
+        <translation>Jumelé avec %1, non connecté</translation>
+    </message>
+    <message>
+        <source>Paired with %1, reconnecting</source>
+        <translation>Jumelé avec %1, reconnexion en cours</translation>
+    </message>
+    <message>
+        <source>Connected to %1</source>
+        <translation>Connecté à %1</translation>
+    </message>
+    <message>
+        <source>your phone</source>
+        <translation>votre téléphone</translation>
+    </message>
+    <message>
+        <source>Last sync: %1</source>
+        <translation>Dernière synchronisation : %1</translation>
+    </message>
+    <message>
+        <source>Never synced</source>
+        <translation>Jamais synchronisé</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -566,6 +594,33 @@
     <message>
         <source>%1 of %2</source>
         <translation>%1 sur %2</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::AboutDialog</name>
+    <message>
+        <source>About Quillmere</source>
+        <translation>À propos de Quillmere</translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <translation>Version %1</translation>
+    </message>
+    <message>
+        <source>The desktop companion of the Quillmere phone app.</source>
+        <translation>Le compagnon de bureau de l’application mobile Quillmere.</translation>
+    </message>
+    <message>
+        <source>Store: %1</source>
+        <translation>Données : %1</translation>
+    </message>
+    <message>
+        <source>Settings: %1</source>
+        <translation>Réglages : %1</translation>
+    </message>
+    <message>
+        <source>Log: %1</source>
+        <translation>Journal : %1</translation>
     </message>
 </context>
 <context>
@@ -2257,7 +2312,7 @@
         <translation>Quillmere va redémarrer pour passer en </translation>
     </message>
     <message>
-        <source>Change &amp; Restart</source>
+        <source>Change &amp;&amp; Restart</source>
         <translation>Changer et redémarrer</translation>
     </message>
     <message>
@@ -2670,18 +2725,6 @@
         <translation>Synchronisation…</translation>
     </message>
     <message>
-        <source>Last sync %1</source>
-        <translation>Dernière synchronisation : %1</translation>
-    </message>
-    <message>
-        <source>1 change waiting for the phone</source>
-        <translation>1 modification en attente du téléphone</translation>
-    </message>
-    <message>
-        <source>%1 changes waiting for the phone</source>
-        <translation>%1 modifications en attente du téléphone</translation>
-    </message>
-    <message>
         <source>Importing %1 of %2 events</source>
         <translation>Import de l’événement %1 sur %2</translation>
     </message>
@@ -2704,6 +2747,38 @@
     <message>
         <source>Cannot undo: %1</source>
         <translation>Impossible d’annuler : %1</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>&amp;Quitter</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Présentation</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Aide</translation>
+    </message>
+    <message>
+        <source>&amp;Keyboard Shortcuts</source>
+        <translation>&amp;Raccourcis clavier</translation>
+    </message>
+    <message>
+        <source>&amp;About Quillmere</source>
+        <translation>À &amp;propos de Quillmere</translation>
+    </message>
+    <message>
+        <source>1 change waiting for the phone</source>
+        <translation>1 modification en attente du téléphone</translation>
+    </message>
+    <message>
+        <source>%1 changes waiting for the phone</source>
+        <translation>%1 modifications en attente du téléphone</translation>
+    </message>
+    <message>
+        <source>The window shows the new language when it is reopened.</source>
+        <translation>La fenêtre passe à la nouvelle langue à sa réouverture.</translation>
     </message>
 </context>
 <context>
@@ -3027,10 +3102,6 @@
     <message>
         <source>The phone this computer syncs events, contacts and drafts with. Pairing shows a code for the phone to scan.</source>
         <translation>Le téléphone avec lequel cet ordinateur synchronise événements, contacts et brouillons. Le jumelage affiche un code à scanner avec le téléphone.</translation>
-    </message>
-    <message>
-        <source>State: %1</source>
-        <translation>État : %1</translation>
     </message>
     <message>
         <source>Paired with %1</source>
@@ -3534,6 +3605,25 @@ Jumeler un téléphone… affiche un nouveau code pour un autre téléphone.</tr
     </message>
 </context>
 <context>
+    <name>qm::desktop::ShortcutsDialog</name>
+    <message>
+        <source>Keyboard Shortcuts</source>
+        <translation>Raccourcis clavier</translation>
+    </message>
+    <message>
+        <source>Action</source>
+        <translation>Action</translation>
+    </message>
+    <message>
+        <source>Keys</source>
+        <translation>Touches</translation>
+    </message>
+    <message>
+        <source>Keyboard shortcuts</source>
+        <translation>Raccourcis clavier</translation>
+    </message>
+</context>
+<context>
     <name>qm::desktop::TemplatesSettingsTab</name>
     <message>
         <source>first name (the full name when there is none)</source>
@@ -3667,16 +3757,8 @@ Jumeler un téléphone… affiche un nouveau code pour un autre téléphone.</tr
         <translation>Non connecté</translation>
     </message>
     <message>
-        <source>%1 · %2</source>
-        <translation>%1 · %2</translation>
-    </message>
-    <message>
         <source>Syncing…</source>
         <translation>Synchronisation…</translation>
-    </message>
-    <message>
-        <source>Last sync %1</source>
-        <translation>Dernière synchronisation : %1</translation>
     </message>
 </context>
 </TS>

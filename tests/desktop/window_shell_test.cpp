@@ -1,0 +1,99 @@
+// The window's shell: File ▸ Quit, Help ▸ About and Keyboard Shortcuts, and
+// the window reopening on the event and list mode it was closed on.
+
+#include <QAction>
+#include <QLabel>
+#include <QTableWidget>
+
+#include "common/version.h"
+#include "desktop/about_dialog.h"
+#include "desktop/event_sidebar.h"
+#include "desktop/main_window.h"
+#include "desktop/shortcuts_dialog.h"
+#include "desktop_fixture.h"
+
+namespace qm::test {
+namespace {
+
+using desktop::MainWindow;
+using ::testing::HasSubstr;
+
+class WindowShellTest : public DesktopFixture {};
+
+/// The dialog's rows, "action=keys".
+QStringList rows(const QTableWidget& table) {
+  QStringList out;
+  for (int row = 0; row < table.rowCount(); ++row)
+    out << table.item(row, 0)->text() + QLatin1Char('=') + table.item(row, 1)->text();
+  return out;
+}
+
+TEST_F(WindowShellTest, QuitAboutAndShortcutsAreInTheMenusWithTheirKeys) {
+  MainWindow window(context());
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+  EXPECT_EQ(window.quitAction()->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+  window.aboutAction()->trigger();
+  ASSERT_NE(window.aboutDialog(), nullptr);
+  EXPECT_TRUE(window.aboutDialog()->isVisible());
+  const std::string about = window.aboutDialog()->textLabel()->text().toStdString();
+  EXPECT_THAT(about, HasSubstr("Version " + std::string(quillmereVersion())));
+  EXPECT_THAT(about, HasSubstr(paths.storeFile().string()));
+  EXPECT_THAT(about, HasSubstr(paths.logFile().string()));
+
+  window.shortcutsAction()->trigger();
+  desktop::ShortcutsDialog* shortcuts = window.shortcutsDialog();
+  ASSERT_NE(shortcuts, nullptr);
+  const QStringList listed = rows(*shortcuts->table());
+  for (const char* row :
+       {"Quit=Ctrl+Q", "Sync Now=Ctrl+R", "Import Events=Ctrl+I", "Contacts=Ctrl+2",
+        "Reports=Ctrl+6", "Keyboard Shortcuts=Ctrl+/", "Undo=Ctrl+Z"})
+    EXPECT_TRUE(listed.contains(QLatin1String(row))) << row << "\n"
+                                                     << listed.join('\n').toStdString();
+  // Read from the actions: a changed key is listed as it is now.
+  window.quitAction()->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Q));
+  shortcuts->hide();
+  window.shortcutsAction()->trigger();
+  EXPECT_TRUE(rows(*shortcuts->table()).contains(QStringLiteral("Quit=Ctrl+Shift+Q")));
+}
+
+TEST_F(WindowShellTest, TheWindowReopensOnTheEventAndModeItWasClosedOn) {
+  demoData(3, "Spring Expo");
+  const auto autumn = demoData(3, "Autumn Expo");
+  const auto autumnID = Uuid::parse(autumn["eventID"].get<std::string>());
+  {
+    MainWindow window(context());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_FALSE(window.sidebar()->currentEvent().has_value());
+    window.sidebar()->choose(autumnID);
+    window.setMode(MainWindow::Mode::companies);
+    window.close();
+  }
+  MainWindow again(context());
+  again.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
+  EXPECT_EQ(again.sidebar()->currentEvent(), autumnID);
+  EXPECT_EQ(again.mode(), MainWindow::Mode::companies);
+}
+
+TEST_F(WindowShellTest, AnOpenWindowSaysANewLanguageShowsWhenItIsReopened) {
+  MainWindow window(context());
+  window.show();
+  link_->subscribe();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return link_->isFeedConnected(); }, 10000));
+  EXPECT_FALSE(window.errorLabel()->isVisible());
+  const auto changed = cli({"settings", "set", "appLanguage", "fr", "--yes"});
+  ASSERT_EQ(changed.exitCode, 0) << changed.out << changed.err;
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        return window.errorLabel()->text() ==
+               "The window shows the new language when it is reopened.";
+      },
+      15000))
+      << window.errorLabel()->text().toStdString();
+}
+
+}  // namespace
+}  // namespace qm::test
