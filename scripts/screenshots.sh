@@ -19,6 +19,10 @@
 #   contact-edit.png        the editor of a contact, in the dark appearance
 #   opportunity-new.png     a new opportunity for a contact, with the pipeline's stages
 #   contacts-fr.png         the contacts in a French session (appLanguage system)
+#   contacts-1024.png       the contacts and a contact with a CJK name in a window of
+#                           1024x640, the smallest the window is laid out for
+#   contact-detail-fr.png   the detail pane of a contact with very long names and a
+#                           draft, in a French session
 #   draft-editor.png        a draft to a contact with a CJK name in the editor,
 #                           with its e-mail preview
 #   reports.png             an event's reports, one with its text and a PDF
@@ -297,15 +301,16 @@ done
 
 mkdir -p "$out"
 
-# [capture=TITLE] shot FILE SETTLE_SECONDS -- OPTIONS...: shows the window
-# with OPTIONS, waits for its first paint and a short settle, and photographs
-# the screen (or the window titled TITLE).
+# [capture=TITLE] [size=WxH] shot FILE SETTLE_SECONDS -- OPTIONS...: shows
+# the window with OPTIONS (at WxH, else the whole screen), waits for its first
+# paint and a short settle, and photographs it (or the window titled TITLE).
 shot() {
   local file=$1 settle=$2
   shift 3
   local report="$home/paint.log"
+  local geometry=${size:-${width}x${height}}
   : >"$report"
-  "$desktop" -geometry "${width}x${height}+0+0" --report-first-paint "$@" \
+  "$desktop" -geometry "${geometry}+0+0" --report-first-paint "$@" \
     >"$report" 2>"$home/window.log" &
   window_pid=$!
   local painted=""
@@ -321,8 +326,12 @@ shot() {
   fi
   sleep "$settle"
   # A dialog alone when one is named (there is no window manager to frame it
-  # over the main window), else the whole screen.
-  import -window "${capture:-root}" "$out/$file"
+  # over the main window), else the window's area of the screen.
+  if [ -n "${capture:-}" ]; then
+    import -window "$capture" "$out/$file"
+  else
+    import -window root -crop "${geometry}+0+0" +repage "$out/$file"
+  fi
   log "$file ($(cut -d' ' -f2 "$report" | head -n1) ms to first paint)"
   stop "$window_pid"
   window_pid=""
@@ -349,6 +358,9 @@ capture="New Opportunity" shot opportunity-new.png 1.2 -- --event "Web Summit Li
   --contact "Ada Lovelace" --edit opportunity
 LC_ALL= LANG=fr_FR.UTF-8 shot contacts-fr.png 0.8 -- --event "Web Summit Lisbon" \
   --contact "Ada Lovelace"
+size=1024x640 shot contacts-1024.png 0.8 -- --event "Asia Tech Expo 東京" --contact "王秀英"
+LC_ALL= LANG=fr_FR.UTF-8 size=1280x800 shot contact-detail-fr.png 0.8 -- \
+  --event "Asia Tech Expo 東京" --contact "Maximiliana Alexandrina von Hohenzollern-Sigmaringen"
 
 # The settings: a long organisation, a CJK name, an AI endpoint, and two MCP
 # clients that called tools (one of them revoked since).

@@ -169,10 +169,7 @@ Result<Json> applyContactEdits(Contact& contact, const Json& fields) {
     QM_TRY(field->set(edited, value));
     if (field->get(edited) != before && !previous.contains(name)) previous[name] = before;
   }
-  if (edited.firstName.empty() && edited.lastName.empty())
-    return invalid("A contact needs a first or a last name");
-  if (edited.email && edited.email->find('@') == std::string::npos)
-    return invalid("Not an e-mail address: " + *edited.email);
+  QM_TRY(checkContact(edited));
   // Marking a contact met records when, unless the edit itself says when.
   if (previous.contains("status") && edited.status == MeetingStatus::met && !edited.metAt &&
       !fields.contains("metAt")) {

@@ -13,6 +13,7 @@
 #include "store/contact.h"
 #include "store/event.h"
 #include "store/store.h"
+#include "sync/sync_merge_engine.h"
 #include "sync/sync_service.h"
 
 namespace qm {
@@ -100,6 +101,9 @@ void SyncModule::addStatus(nlohmann::json& status) const {
   if (service_->lastSyncAt()) status["lastSyncAt"] = formatISO8601(*service_->lastSyncAt());
   if (service_->lastSyncError()) status["lastSyncError"] = *service_->lastSyncError();
   status["queuedDeltas"] = service_->deltaJournal().pendingEnvelopes().size();
+  // The name the phone's records are credited to (in a contact's "alsoMetBy"
+  // among them): the user's own phone, which the window never lists as a teammate.
+  status["syncSenderName"] = senderName(channel_->pairedPhoneName());
 }
 
 void SyncModule::pairingChanged() {

@@ -6,12 +6,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QSet>
 #include <QStackedWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "common/log.h"
 #include "desktop/contact_list_model.h"
+#include "desktop/item_roles.h"
 #include "desktop/language.h"
 #include "desktop/qt_text.h"
 #include "store/relationships.h"
@@ -19,8 +21,8 @@
 namespace qm::desktop {
 
 namespace {
-constexpr int kContactIDRole = Qt::UserRole;
-constexpr int kCompanyRole = Qt::UserRole + 1;
+/// Where a company's row keeps the company's name as the roll-up writes it.
+constexpr int kCompanyRole = Qt::UserRole + 2;
 }  // namespace
 
 CompaniesView::CompaniesView(DesktopContext& context, QWidget* parent)
@@ -62,11 +64,6 @@ CompaniesView::CompaniesView(DesktopContext& context, QWidget* parent)
     tree_->header()->setSectionResizeMode(column, QHeaderView::Fixed);
     tree_->setColumnWidth(column, 90);
   }
-  connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-    if (!item) return;
-    const auto id = uuidFromText(item->data(0, kContactIDRole).toString());
-    if (id) Q_EMIT contactChosen(id);
-  });
   pages_->addWidget(tree_);
   empty_ = new QLabel(tr("No contacts with company data yet."), pages_);
   empty_->setAlignment(Qt::AlignCenter);
@@ -115,6 +112,18 @@ void CompaniesView::reveal(const QString& name) {
 }
 
 void CompaniesView::refresh() {
+  // The list is rebuilt; the current row and the open companies stay so.
+  QString currentCompany;
+  QString currentContact;
+  if (const QTreeWidgetItem* item = tree_->currentItem()) {
+    currentContact = item->data(0, kContactRole).toString();
+    currentCompany = (item->parent() ? item->parent() : item)->data(0, kCompanyRole).toString();
+  }
+  QSet<QString> open;
+  for (int i = 0; i < tree_->topLevelItemCount(); ++i)
+    if (tree_->topLevelItem(i)->isExpanded())
+      open.insert(tree_->topLevelItem(i)->data(0, kCompanyRole).toString());
+
   const std::vector<CompanyEntry> entries = visibleCompanies(contacts_, state_);
   tree_->clear();
   QList<QTreeWidgetItem*> items;
@@ -132,11 +141,22 @@ void CompaniesView::refresh() {
     for (const Contact* c : entry.contacts) {
       auto* child = new QTreeWidgetItem(
           item, {qs(c->fullName()), qs(c->title), meetingText(c->meetingIndicator())});
-      child->setData(0, kContactIDRole, uuidText(c->id));
+      child->setData(0, kContactRole, uuidText(c->id));
     }
     items << item;
   }
   tree_->addTopLevelItems(items);
+  QTreeWidgetItem* current = nullptr;
+  for (QTreeWidgetItem* item : items) {
+    const QString company = item->data(0, kCompanyRole).toString();
+    if (open.contains(company)) item->setExpanded(true);
+    if (company != currentCompany || current) continue;
+    current = item;
+    for (int i = 0; i < item->childCount(); ++i)
+      if (item->child(i)->data(0, kContactRole).toString() == currentContact)
+        current = item->child(i);
+  }
+  if (current) tree_->setCurrentItem(current, 0, QItemSelectionModel::ClearAndSelect);
   pages_->setCurrentIndex(entries.empty() && state_.searchText.empty() ? 1 : 0);
 }
 

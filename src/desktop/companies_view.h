@@ -19,7 +19,8 @@ namespace qm::desktop {
 
 /// The companies of one event, made from its contacts: search, the four
 /// orderings, and per company its contact count, met count and average
-/// rating; a company opens to its contacts.
+/// rating; a company opens to its contacts, whose rows keep the contact's id
+/// under `kContactRole`. A reload keeps the current row and the open companies.
 class CompaniesView : public QWidget {
   Q_OBJECT
  public:
@@ -33,9 +34,6 @@ class CompaniesView : public QWidget {
   QTreeWidget* tree() const { return tree_; }
   QLineEdit* searchField() const { return search_; }
   QComboBox* sortMenu() const { return sort_; }
-
- signals:
-  void contactChosen(const std::optional<qm::Uuid>& contactID);
 
  private:
   void refresh();

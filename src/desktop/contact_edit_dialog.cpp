@@ -6,8 +6,10 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -15,6 +17,8 @@
 #include "common/enum_info.h"
 #include "desktop/language.h"
 #include "desktop/qt_text.h"
+#include "desktop/text_tone.h"
+#include "store/record_checks.h"
 
 namespace qm::desktop {
 
@@ -90,13 +94,29 @@ ContactEditDialog::ContactEditDialog(const Contact& contact, QWidget* parent)
     box->setLayout(fields);
     forms.push_back(fields);
     for (const TextField& field : textGroups()[group]) {
-      auto* edit = new QLineEdit(valueOf(contact, field), box);
+      const QString key = QString::fromLatin1(field.name);
+      // The field with, under it, what is wrong with it when something is.
+      auto* cell = new QWidget(box);
+      auto* cellLayout = new QVBoxLayout(cell);
+      cellLayout->setContentsMargins(0, 0, 0, 0);
+      cellLayout->setSpacing(2);
+      auto* edit = new QLineEdit(valueOf(contact, field), cell);
       const QString label = tr(field.label);
       edit->setAccessibleName(label);
-      edit->setObjectName(QString::fromLatin1(field.name));
+      edit->setObjectName(key);
       edit->setMinimumWidth(180);
-      fields->addRow(label, edit);
-      texts_[QString::fromLatin1(field.name)] = edit;
+      cellLayout->addWidget(edit);
+      auto* problem = new QLabel(cell);
+      problem->setObjectName(key + QStringLiteral("Problem"));
+      problem->setWordWrap(true);
+      setTextTone(problem, TextTone::error);
+      problem->hide();
+      cellLayout->addWidget(problem);
+      fields->addRow(label, cell);
+      if (auto* text = qobject_cast<QLabel*>(fields->labelForField(cell))) text->setBuddy(edit);
+      texts_[key] = edit;
+      problems_[key] = problem;
+      connect(edit, &QLineEdit::textEdited, this, [this, key] { clearProblem(key); });
     }
     columns->addWidget(box, 1);
   }
@@ -133,11 +153,94 @@ ContactEditDialog::ContactEditDialog(const Contact& contact, QWidget* parent)
   actionPlan_->setMinimumHeight(90);
   follow->addRow(tr("Action plan"), actionPlan_);
 
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  layout->addWidget(buttons);
+  message_ = new QLabel(this);
+  message_->setObjectName(QStringLiteral("saveProblem"));
+  message_->setWordWrap(true);
+  message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  setTextTone(message_, TextTone::error);
+  message_->hide();
+  layout->addWidget(message_);
+  buttons_ = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
+  connect(buttons_, &QDialogButtonBox::accepted, this, &ContactEditDialog::accept);
+  connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  layout->addWidget(buttons_);
   texts_[QStringLiteral("firstName")]->setFocus();
+}
+
+Contact ContactEditDialog::edited() const {
+  Contact c = contact_;
+  for (const auto& group : textGroups()) {
+    for (const TextField& field : group) {
+      const QString now = texts_.at(QString::fromLatin1(field.name))->text().trimmed();
+      if (field.required)
+        c.*field.required = utf8(now);
+      else
+        c.*field.optional = now.isEmpty() ? std::nullopt : std::optional(utf8(now));
+    }
+  }
+  return c;
+}
+
+void ContactEditDialog::accept() {
+  if (saving_) return;  // the companion has not answered the last Save yet
+  message_->hide();
+  for (const auto& [name, label] : problems_) clearProblem(name);
+  if (const auto problem = contactProblem(edited())) {
+    const QString name = qs(problem->field);
+    markProblem(name, coreText(problem->rule));
+    if (QLineEdit* field = textField(name)) field->setFocus();
+    return;
+  }
+  const QJsonObject changed = changes();
+  if (changed.isEmpty() || !saver_) return QDialog::accept();
+  setSaving(true);
+  QPointer<ContactEditDialog> self(this);
+  saver_(changed, [self](const QString& error) {
+    if (!self) return;
+    self->setSaving(false);
+    if (error.isEmpty()) return self->QDialog::accept();
+    self->message_->setText(tr("Not saved: %1").arg(error));
+    self->message_->show();
+  });
+}
+
+void ContactEditDialog::setSaving(bool saving) {
+  saving_ = saving;
+  saveButton()->setEnabled(!saving);
+}
+
+void ContactEditDialog::markProblem(const QString& name, const QString& problem) {
+  QLineEdit* field = textField(name);
+  QLabel* label = problems_.count(name) ? problems_.at(name) : nullptr;
+  if (!field || !label) {
+    message_->setText(problem);
+    message_->show();
+    return;
+  }
+  label->setText(problem);
+  label->show();
+  field->setAccessibleDescription(problem);
+  // A frame in the colour the reason is written in.
+  field->setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid %1; border-radius: 3px; }")
+                           .arg(label->palette().color(QPalette::WindowText).name()));
+}
+
+void ContactEditDialog::clearProblem(const QString& name) {
+  QLabel* label = problems_.at(name);
+  if (label->isHidden()) return;
+  label->hide();
+  label->clear();
+  textField(name)->setAccessibleDescription({});
+  textField(name)->setStyleSheet({});
+}
+
+QPushButton* ContactEditDialog::saveButton() const {
+  return buttons_->button(QDialogButtonBox::Save);
+}
+
+QString ContactEditDialog::problemOf(const QString& name) const {
+  const auto it = problems_.find(name);
+  return it == problems_.end() || it->second->isHidden() ? QString() : it->second->text();
 }
 
 QLineEdit* ContactEditDialog::textField(const QString& name) const {

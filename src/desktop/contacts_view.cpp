@@ -22,6 +22,7 @@
 #include "desktop/confirmation.h"
 #include "desktop/contact_list_header.h"
 #include "desktop/contact_list_model.h"
+#include "desktop/flow_layout.h"
 #include "desktop/language.h"
 #include "desktop/qt_text.h"
 #include "ui/bulk_actions.h"
@@ -33,7 +34,9 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
     : QWidget(parent), context_(context), model_(new ContactListModel(this)) {
   auto* layout = new QVBoxLayout(this);
 
-  auto* chipBar = new QHBoxLayout;
+  // The chips wrap onto a second row when the list is narrow.
+  auto* chipRow = new QHBoxLayout;
+  auto* chipBar = new FlowLayout;
   for (std::size_t i = 0; i < kFilterChips.size(); ++i) {
     auto* chip = new QToolButton(this);
     chip->setText(coreText(kFilterChips[i].label));
@@ -55,13 +58,13 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
     refresh();
   });
   chipBar->addWidget(clear_);
-  chipBar->addStretch();
+  chipRow->addLayout(chipBar, 1);
   auto* exportButton = new QPushButton(tr("Export…"), this);
   exportButton->setObjectName(QStringLiteral("export-contacts"));
   exportButton->setToolTip(tr("Export the contacts to a file (Ctrl+E)"));
   connect(exportButton, &QPushButton::clicked, this, [this] { Q_EMIT exportRequested(); });
-  chipBar->addWidget(exportButton);
-  layout->addLayout(chipBar);
+  chipRow->addWidget(exportButton, 0, Qt::AlignTop);
+  layout->addLayout(chipRow);
 
   auto* searchBar = new QHBoxLayout;
   search_ = new QLineEdit(this);
@@ -123,6 +126,8 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
   table_->setShowGrid(false);
   table_->setWordWrap(false);
   table_->setAlternatingRowColors(true);
+  // Tab leaves the list (for the detail pane) instead of moving between cells.
+  table_->setTabKeyNavigation(false);
   table_->verticalHeader()->hide();
   // Fixed row heights: a list of tens of thousands of rows never measures them.
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -141,7 +146,6 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
             if (restoringSelection_) return;
             const Contact* c = model_->contactAt(current.row());
             currentID_ = c ? std::optional<Uuid>(c->id) : std::nullopt;
-            Q_EMIT contactChosen(c ? std::optional<Uuid>(c->id) : std::nullopt);
           });
   pages_->addWidget(table_);
 
@@ -163,6 +167,7 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
   auto* selectionLayout = new QHBoxLayout(selectionBar_);
   selectionLayout->setContentsMargins(0, 0, 0, 0);
   selectionText_ = new QLabel(selectionBar_);
+  selectionText_->setWordWrap(true);  // on two lines rather than widen a narrow list
   auto* target = new QPushButton(tr("Mark as Target"), selectionBar_);
   auto* met = new QPushButton(tr("Mark as Met"), selectionBar_);
   generate_ = new QPushButton(selectionBar_);

@@ -54,7 +54,6 @@ class ContactsView : public QWidget {
   ContactListModel* model() const { return model_; }
 
  signals:
-  void contactChosen(const std::optional<qm::Uuid>& contactID);
   /// "Export…": the event's contacts, with the rows shown and selected now.
   void exportRequested();
   /// A bulk mark the companion saved that the request `undo` takes back.

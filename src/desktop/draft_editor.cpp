@@ -24,6 +24,7 @@
 
 #include "desktop/companion_link.h"
 #include "desktop/draft_sending.h"
+#include "desktop/flow_layout.h"
 #include "desktop/language.h"
 #include "desktop/private_file.h"
 #include "desktop/qt_text.h"
@@ -84,7 +85,8 @@ DraftEditor::DraftEditor(DesktopContext& context, QWidget* parent)
   subject_ = new QLineEdit(page);
   subject_->setAccessibleName(tr("Subject"));
   form->addRow(tr("&Subject:"), subject_);
-  auto* row = new QHBoxLayout;
+  // Status, tone and "Regenerate" wrap onto a second row when the editor is narrow.
+  auto* row = new FlowLayout(nullptr, 8);
   status_ = new QComboBox(page);
   status_->setAccessibleName(tr("Status"));
   status_->addItem(tr("Draft"), QStringLiteral("draft"));
@@ -92,20 +94,22 @@ DraftEditor::DraftEditor(DesktopContext& context, QWidget* parent)
   status_->addItem(tr("Sent"), QStringLiteral("sent"));
   status_->addItem(tr("Dismissed"), QStringLiteral("dismissed"));
   row->addWidget(status_);
-  row->addSpacing(16);
-  auto* toneLabel = new QLabel(tr("&Tone:"), page);
-  tone_ = new QComboBox(page);
+  auto* toneBox = new QWidget(page);
+  auto* toneRow = new QHBoxLayout(toneBox);
+  toneRow->setContentsMargins(8, 0, 0, 0);
+  auto* toneLabel = new QLabel(tr("&Tone:"), toneBox);
+  tone_ = new QComboBox(toneBox);
   tone_->setAccessibleName(tr("Tone"));
   tone_->addItem(tr("Warm"), QStringLiteral("warm"));
   tone_->addItem(tr("Neutral"), QStringLiteral("neutral"));
   tone_->addItem(tr("Formal"), QStringLiteral("formal"));
   toneLabel->setBuddy(tone_);
-  row->addWidget(toneLabel);
-  row->addWidget(tone_);
+  toneRow->addWidget(toneLabel);
+  toneRow->addWidget(tone_);
+  row->addWidget(toneBox);
   auto* regenerateButton =
       makeButton(tr("Regenerate draft with selected tone"), QStringLiteral("regenerate"), page);
   row->addWidget(regenerateButton);
-  row->addStretch();
   auto* statusLabel = new QLabel(tr("S&tatus:"), page);
   statusLabel->setBuddy(status_);
   form->addRow(statusLabel, row);
@@ -140,16 +144,17 @@ DraftEditor::DraftEditor(DesktopContext& context, QWidget* parent)
   layout->addWidget(feedback_);
 
   auto* buttons = new QHBoxLayout;
+  auto* leftButtons = new FlowLayout;
   auto* save = makeButton(tr("Save"), QStringLiteral("save"), page);
   save->setToolTip(tr("Save the subject and body (Ctrl+S)"));
   auto* eml = makeButton(tr("Save .eml"), QStringLiteral("save-eml"), page);
   auto* copy = makeButton(tr("Copy to Clipboard"), QStringLiteral("copy"), page);
   auto* mail = makeButton(tr("Open in Mail"), QStringLiteral("open-in-mail"), page);
-  for (QPushButton* b : {save, eml, copy, mail}) buttons->addWidget(b);
-  buttons->addStretch();
+  for (QPushButton* b : {save, eml, copy, mail}) leftButtons->addWidget(b);
+  buttons->addLayout(leftButtons, 1);
   auto* send = makeButton(tr("Send"), QStringLiteral("send"), page);
   send->setToolTip(tr("Send through your mail server (Settings ▸ Mail), saving the edits first"));
-  buttons->addWidget(send);
+  buttons->addWidget(send, 0, Qt::AlignTop);
   layout->addLayout(buttons);
   actions_ = {regenerateButton, save, eml, copy, mail, send, status_, tone_};
   pages_->addWidget(page);

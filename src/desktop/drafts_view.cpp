@@ -22,6 +22,7 @@
 #include "common/log.h"
 #include "desktop/companion_link.h"
 #include "desktop/draft_editor.h"
+#include "desktop/flow_layout.h"
 #include "desktop/item_roles.h"
 #include "desktop/language.h"
 #include "desktop/private_file.h"
@@ -83,25 +84,33 @@ DraftsView::DraftsView(DesktopContext& context, QWidget* parent)
   bar->addWidget(label);
   bar->addWidget(status_);
   bar->addStretch();
+  // The actions wrap onto a second row when the list is narrow.
+  auto* actions = new FlowLayout;
   export_ = new QPushButton(this);
   export_->setObjectName(QStringLiteral("export-eml"));
   export_->setToolTip(
       tr("Save the chosen drafts, or all that are not dismissed, as .eml files "
          "into a folder"));
-  bar->addWidget(export_);
-  batchTone_ = new QComboBox(this);
+  actions->addWidget(export_);
+  // The tone of the new drafts stays beside the button that writes them.
+  auto* batchBox = new QWidget(this);
+  auto* batchRow = new QHBoxLayout(batchBox);
+  batchRow->setContentsMargins(0, 0, 0, 0);
+  batchTone_ = new QComboBox(batchBox);
   batchTone_->setAccessibleName(tr("Tone of the new drafts"));
   batchTone_->addItem(tr("Warm"), QStringLiteral("warm"));
   batchTone_->addItem(tr("Neutral"), QStringLiteral("neutral"));
   batchTone_->addItem(tr("Formal"), QStringLiteral("formal"));
   batchTone_->setCurrentIndex(1);
-  bar->addWidget(batchTone_);
-  generate_ = new QPushButton(this);
+  batchRow->addWidget(batchTone_);
+  generate_ = new QPushButton(batchBox);
   generate_->setObjectName(QStringLiteral("generate-batch"));
   generate_->setToolTip(tr("Write drafts for the met contacts that have none, ten at a time"));
-  bar->addWidget(generate_);
+  batchRow->addWidget(generate_);
+  actions->addWidget(batchBox);
   sendPanel_ = new SendApprovedPanel(context_, this);
-  bar->addWidget(sendPanel_->sendButton());
+  actions->addWidget(sendPanel_->sendButton());
+  bar->addLayout(actions);
   layout->addLayout(bar);
 
   batchPanel_ = new QWidget(this);
@@ -167,7 +176,6 @@ DraftsView::DraftsView(DesktopContext& context, QWidget* parent)
   connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
     if (!item) return;
     editor_->showDraft(uuidFromText(item->data(0, kRecordRole).toString()));
-    Q_EMIT contactChosen(uuidFromText(item->data(0, kContactRole).toString()));
   });
   connect(tree_, &QTreeWidget::itemSelectionChanged, this, &DraftsView::updateActions);
   pages_->addWidget(tree_);

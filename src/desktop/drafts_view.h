@@ -66,9 +66,6 @@ class DraftsView : public QWidget {
   void generateBatch();
   void cancelBatch();
 
- signals:
-  void contactChosen(const std::optional<qm::Uuid>& contactID);
-
  private:
   void updateActions();
   void showBatch(const QJsonObject& state);

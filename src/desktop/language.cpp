@@ -76,6 +76,9 @@ const QString kTranslatorName = QStringLiteral("quillmere-translator");
     QT_TRANSLATE_NOOP("CoreText", "Low"),
     QT_TRANSLATE_NOOP("CoreText", "Medium"),
     QT_TRANSLATE_NOOP("CoreText", "High"),
+    // What a contact's field breaks (store/record_checks.h).
+    QT_TRANSLATE_NOOP("CoreText", "A contact needs a first or a last name"),
+    QT_TRANSLATE_NOOP("CoreText", "Not an e-mail address"),
     // Report sections.
     QT_TRANSLATE_NOOP("CoreText", "Executive Summary"),
     QT_TRANSLATE_NOOP("CoreText", "Performance Overview"),

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
@@ -14,7 +15,9 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTabBar>
+#include <QTableView>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <utility>
@@ -23,14 +26,15 @@
 #include "desktop/about_dialog.h"
 #include "desktop/companies_view.h"
 #include "desktop/companion_link.h"
-#include "desktop/contact_detail_view.h"
 #include "desktop/contact_list_model.h"
 #include "desktop/contacts_view.h"
 #include "desktop/dashboard_view.h"
+#include "desktop/detail/contact_detail_view.h"
 #include "desktop/drafts_view.h"
 #include "desktop/event_sidebar.h"
 #include "desktop/export_sheet.h"
 #include "desktop/import_sheet.h"
+#include "desktop/item_roles.h"
 #include "desktop/language.h"
 #include "desktop/pairing_window.h"
 #include "desktop/phone_state_text.h"
@@ -207,23 +211,22 @@ MainWindow::MainWindow(DesktopContext& context)
   });
   aboutAction_->setMenuRole(QAction::AboutRole);
 
+  // No side can be dragged away or squeezed below what it is laid out for:
+  // the window is that much wide at least.
   auto* splitter = splitter_ = new QSplitter(this);
   splitter->addWidget(sidebar_);
   splitter->addWidget(center);
   splitter->addWidget(detail_);
-  splitter->setStretchFactor(0, 0);
-  splitter->setStretchFactor(1, 3);
+  splitter->setChildrenCollapsible(false);
+  sidebar_->setMinimumWidth(150);
+  splitter->setStretchFactor(0, 1);
+  splitter->setStretchFactor(1, 4);
   splitter->setStretchFactor(2, 2);
-  splitter->setSizes({220, 720, 340});
+  splitter->setSizes({200, 740, 340});
   setCentralWidget(splitter);
 
   connect(modes_, &QTabBar::currentChanged, this, [this] { showCurrentPage(); });
   connect(sidebar_, &EventSidebar::eventChosen, this, &MainWindow::eventChosen);
-  connect(contacts_, &ContactsView::contactChosen, detail_, &ContactDetailView::showContact);
-  connect(companies_, &CompaniesView::contactChosen, detail_, &ContactDetailView::showContact);
-  connect(opportunities_, &OpportunitiesView::contactChosen, detail_,
-          &ContactDetailView::showContact);
-  connect(drafts_, &DraftsView::contactChosen, detail_, &ContactDetailView::showContact);
   connect(dashboard_, &DashboardView::contactChosen, this, [this](const std::optional<Uuid>& id) {
     if (!id) return;
     setMode(Mode::contacts);
@@ -342,7 +345,6 @@ MainWindow::Mode MainWindow::mode() const {
 }
 
 void MainWindow::eventChosen() {
-  detail_->showContact(std::nullopt);
   showCurrentPage();
 }
 
@@ -351,6 +353,7 @@ void MainWindow::showCurrentPage() {
   exportAction_->setEnabled(event.has_value());
   if (!event && mode() != Mode::dashboard) {
     pages_->setCurrentWidget(chooseEvent_);
+    followContacts();
     return;
   }
   // Only the shown list reads its records; the others catch up when shown.
@@ -365,7 +368,37 @@ void MainWindow::showCurrentPage() {
     page.stale = false;
   }
   pages_->setCurrentWidget(page.widget);
+  followContacts();
   if (mode() == Mode::contacts) contacts_->searchField()->setFocus();
+}
+
+void MainWindow::followContacts() {
+  // The pane shows the current contact of the list shown; where no list of
+  // contacts is shown it has nothing to show and steps aside.
+  QItemSelectionModel* selection = nullptr;
+  int role = kContactRole;
+  if (pages_->currentWidget() != chooseEvent_) {
+    switch (mode()) {
+      case Mode::contacts:
+        selection = contacts_->table()->selectionModel();
+        role = ContactListModel::kIDRole;
+        break;
+      case Mode::companies:
+        selection = companies_->tree()->selectionModel();
+        break;
+      case Mode::opportunities:
+        selection = opportunities_->tree()->selectionModel();
+        break;
+      case Mode::drafts:
+        selection = drafts_->tree()->selectionModel();
+        break;
+      case Mode::dashboard:
+      case Mode::reports:
+        break;
+    }
+  }
+  detail_->follow(selection, role);
+  detail_->setVisible(selection != nullptr);
 }
 
 void MainWindow::reloadRecords(const QStringList& tables) {
@@ -392,7 +425,6 @@ void MainWindow::navigate(const NavigationIntent& intent) {
                    sidebar_->choose(to.eventID);
                    setMode(Mode::contacts);
                    contacts_->reveal(to.contactID);
-                   detail_->showContact(to.contactID);
                  },
                  [&](const NavigateToCompany& to) {
                    sidebar_->choose(to.eventID);
@@ -412,7 +444,6 @@ void MainWindow::navigate(const NavigationIntent& intent) {
                    sidebar_->choose((*contact)->eventID);
                    setMode(Mode::drafts);
                    drafts_->reveal(to.draftID);
-                   detail_->showContact((*contact)->id);
                  },
                  [&](const NavigateToEvent& to) {
                    sidebar_->choose(to.eventID);

@@ -103,6 +103,8 @@ class MainWindow : public QMainWindow {
 
   void eventChosen();
   void showCurrentPage();
+  /// Points the detail pane at the shown list's current contact.
+  void followContacts();
   void syncNow();
   void updatePairing(const QJsonObject& event);
   void updateSync(const QJsonObject& event);

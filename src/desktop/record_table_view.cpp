@@ -58,9 +58,6 @@ OpportunitiesView::OpportunitiesView(DesktopContext& context, QWidget* parent)
   tree_ = makeTree(pages_, tr("Opportunities"),
                    {tr("Opportunity"), tr("Company"), tr("Stage"), tr("Value"), tr("Timeline"),
                     tr("Confidence"), tr("Next step")});
-  connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-    if (item) Q_EMIT contactChosen(uuidFromText(item->data(0, kContactRole).toString()));
-  });
   pages_->addWidget(tree_);
   pages_->addWidget(makeEmpty(pages_, tr("No opportunities for this event yet.")));
   layout->addWidget(pages_);
@@ -72,6 +69,9 @@ void OpportunitiesView::setEvent(const std::optional<Uuid>& eventID) {
 }
 
 void OpportunitiesView::reload() {
+  // The list is rebuilt; the current opportunity stays current.
+  const QString current =
+      tree_->currentItem() ? tree_->currentItem()->data(0, kRecordRole).toString() : QString();
   tree_->clear();
   std::vector<Opportunity> opportunities;
   if (eventID_) {
@@ -90,6 +90,8 @@ void OpportunitiesView::reload() {
     item->setData(0, kRecordRole, uuidText(o.id));
     if (o.originContactID) item->setData(0, kContactRole, uuidText(*o.originContactID));
     item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+    if (!current.isEmpty() && uuidText(o.id) == current)
+      tree_->setCurrentItem(item, 0, QItemSelectionModel::ClearAndSelect);
   }
   pages_->setCurrentIndex(opportunities.empty() ? 1 : 0);
 }

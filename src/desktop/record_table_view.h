@@ -12,7 +12,8 @@ class QTreeWidget;
 namespace qm::desktop {
 
 /// The opportunities of one event: title, company, stage, value, timeline,
-/// confidence and next step. Choosing one shows the contact it came from.
+/// confidence and next step. Each row keeps the id of the contact it came
+/// from under `kContactRole`; a reload keeps the current row.
 class OpportunitiesView : public QWidget {
   Q_OBJECT
  public:
@@ -21,9 +22,6 @@ class OpportunitiesView : public QWidget {
   void reload();
   void reveal(const Uuid& opportunityID);
   QTreeWidget* tree() const { return tree_; }
-
- signals:
-  void contactChosen(const std::optional<qm::Uuid>& contactID);
 
  private:
   DesktopContext& context_;

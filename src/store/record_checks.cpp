@@ -5,6 +5,7 @@
 
 #include "common/enum_info.h"
 #include "common/text.h"
+#include "store/contact.h"
 #include "store/opportunity.h"
 
 namespace qm {
@@ -20,6 +21,21 @@ bool blank(std::string_view text) {
 }
 
 }  // namespace
+
+std::optional<ContactFieldProblem> contactProblem(const Contact& contact) {
+  if (blank(contact.firstName) && blank(contact.lastName))
+    return ContactFieldProblem{"firstName", "A contact needs a first or a last name"};
+  if (contact.email && contact.email->find('@') == std::string::npos)
+    return ContactFieldProblem{"email", "Not an e-mail address"};
+  return std::nullopt;
+}
+
+Status checkContact(const Contact& contact) {
+  const auto problem = contactProblem(contact);
+  if (!problem) return {};
+  if (problem->field == "email") return refused(std::string(problem->rule) + ": " + *contact.email);
+  return refused(std::string(problem->rule));
+}
 
 Status checkOpportunity(const Opportunity& opportunity, const Opportunity* before) {
   const Opportunity& o = opportunity;

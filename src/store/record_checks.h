@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "common/result.h"
@@ -7,6 +9,7 @@
 
 namespace qm {
 
+struct Contact;
 struct Opportunity;
 
 // What a record must be before a person at the desk or an AI client saves it.
@@ -14,6 +17,21 @@ struct Opportunity;
 // so neither accepts what the other refuses. Records from the phone are the
 // phone's and are stored as they come. Each check fails with
 // `invalidArgument` and a text naming the rule.
+
+/// What a contact's field breaks: the field as the desk's "contact.update"
+/// names it ("firstName", "email") and the rule, in words that do not repeat
+/// the value (an editor shows them beside the field).
+struct ContactFieldProblem {
+  std::string_view field;
+  std::string_view rule;
+};
+
+/// The first rule `contact` breaks: it needs a first or a last name, and its
+/// e-mail, when it has one, must be an address (hold an "@").
+std::optional<ContactFieldProblem> contactProblem(const Contact& contact);
+
+/// `contactProblem` as a status; the e-mail's text names the address.
+Status checkContact(const Contact& contact);
 
 /// An opportunity needs a title, a currency and a stage that are not blank; a
 /// value, when it has one, of 0 or more; a timeline and a confidence, when set,

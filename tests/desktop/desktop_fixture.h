@@ -20,8 +20,12 @@
 #include "app/control_client.h"
 #include "common/app_paths.h"
 #include "desktop/companion_link.h"
+#include "desktop/contacts_view.h"
 #include "desktop/desktop_context.h"
+#include "desktop/event_sidebar.h"
+#include "desktop/main_window.h"
 #include "desktop/qt_text.h"
+#include "store/contact.h"
 #include "store/store.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
@@ -77,6 +81,16 @@ class DesktopFixture : public CompanionFixture {
   }
 
   desktop::DesktopContext& context() { return *context_; }
+
+  /// Chooses the contact in the window's contacts list, as a click on its
+  /// row does, so that the detail pane shows it.
+  void chooseContact(desktop::MainWindow& window, const Uuid& contactID) {
+    auto contact = store_->find<Contact>(contactID);
+    ASSERT_TRUE(contact.ok() && contact->has_value());
+    window.sidebar()->choose((*contact)->eventID);
+    window.setMode(desktop::MainWindow::Mode::contacts);
+    window.contactsView()->reveal(contactID);
+  }
 
   std::unique_ptr<desktop::CompanionLink> link_;
   std::unique_ptr<Store> store_;

@@ -27,7 +27,7 @@
 
 #include "common/atomic_file.h"
 #include "desktop/capture_preview.h"
-#include "desktop/contact_detail_view.h"
+#include "desktop/detail/contact_detail_view.h"
 #include "desktop/draft_editor.h"
 #include "desktop/drafts_view.h"
 #include "desktop/event_sidebar.h"
@@ -265,7 +265,7 @@ TEST_F(DraftsReportsTest, WithoutAnAITheWindowWritesFromTheTemplates) {
   link_->subscribe();
   MainWindow window(context());
   window.show();
-  window.detailView()->showContact(contactID);
+  chooseContact(window, contactID);
   button(*window.detailView(), "writeFromTemplate")->click();
   auto* dialog = window.detailView()->findChild<desktop::FollowUpDialog*>();
   ASSERT_NE(dialog, nullptr);

@@ -6,16 +6,18 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableView>
 #include <QTimer>
 
-#include "desktop/contact_detail_view.h"
 #include "desktop/contact_edit_dialog.h"
+#include "desktop/detail/contact_detail_view.h"
+#include "desktop/detail/note_dialog.h"
 #include "desktop/main_window.h"
 #include "desktop/opportunity_edit_dialog.h"
 #include "desktop_fixture.h"
@@ -29,6 +31,7 @@ namespace {
 using desktop::ContactDetailView;
 using desktop::ContactEditDialog;
 using desktop::MainWindow;
+using desktop::NoteDialog;
 using desktop::OpportunityEditDialog;
 using ::testing::HasSubstr;
 
@@ -55,7 +58,7 @@ TEST_F(EditingTest, AnEditReachesTheStoreAndThePhoneAndCtrlZTakesItBack) {
   MainWindow window(context());
   window.show();
   ContactDetailView& detail = *window.detailView();
-  detail.showContact(id);
+  chooseContact(window, id);
 
   // No phone has ever been paired: saved here, and the pane says why it went no further.
   whenShown<ContactEditDialog>([](ContactEditDialog& d) {
@@ -101,17 +104,56 @@ TEST_F(EditingTest, AnEditReachesTheStoreAndThePhoneAndCtrlZTakesItBack) {
       QTest::qWaitFor([&] { return editStatus(detail).contains("sent to the phone"); }, 5000));
 }
 
+TEST_F(EditingTest, TheEditorKeepsEverythingTypedUntilTheCompanionAcceptsIt) {
+  const auto ids = demoData(2);
+  const Uuid id = *Uuid::parse(ids["contactIDs"][0].get<std::string>());
+  const Contact before = stored(id);
+  MainWindow window(context());
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  chooseContact(window, id);
+  ContactDetailView& detail = *window.detailView();
+
+  bool corrected = false;
+  whenShown<ContactEditDialog>([&](ContactEditDialog& d) {
+    QLineEdit* title = d.textField("title");
+    QLineEdit* email = d.textField("email");
+    title->setText("Chief Buyer");
+    email->setText("buyer at example.org");
+    d.saveButton()->click();
+    // Refused: still open, the field says why, and nothing typed is lost.
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_EQ(d.problemOf("email"), "Not an e-mail address");
+    EXPECT_EQ(d.focusWidget(), email);
+    EXPECT_EQ(title->text(), "Chief Buyer");
+    EXPECT_EQ(email->text(), "buyer at example.org");
+    EXPECT_EQ(stored(id), before);
+    // Corrected: the reason goes, and the companion's yes closes the editor.
+    email->selectAll();
+    QTest::keyClicks(email, "buyer@example.org");
+    EXPECT_EQ(d.problemOf("email"), "");
+    d.saveButton()->click();
+    corrected = QTest::qWaitFor([&] { return !d.isVisible(); }, 5000);
+  });
+  QTest::keyClick(window.contactsView()->table(), Qt::Key_F2);
+  EXPECT_TRUE(corrected);
+  EXPECT_EQ(stored(id).title, "Chief Buyer");
+  EXPECT_EQ(stored(id).email, "buyer@example.org");
+  EXPECT_FALSE(editStatus(detail).startsWith("Not saved"));
+}
+
 TEST_F(EditingTest, NotesAndOpportunitiesAreWrittenAndDeletingAsksFirst) {
   const auto ids = demoData(1);
   const Uuid id = *Uuid::parse(ids["contactIDs"][0].get<std::string>());
   MainWindow window(context());
   window.show();
   ContactDetailView& detail = *window.detailView();
-  detail.showContact(id);
+  chooseContact(window, id);
   link_->subscribe();
 
-  whenShown<QInputDialog>([](QInputDialog& d) {
-    d.setTextValue("Asked for the **pricing** sheet");
+  whenShown<NoteDialog>([](NoteDialog& d) {
+    d.textField()->setPlainText("Asked for the **pricing** sheet");
     d.accept();
   });
   detail.addNote();

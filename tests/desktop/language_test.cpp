@@ -16,9 +16,9 @@
 #include <map>
 #include <set>
 
-#include "desktop/contact_detail_view.h"
 #include "desktop/contact_list_model.h"
 #include "desktop/contacts_view.h"
+#include "desktop/detail/contact_detail_view.h"
 #include "desktop/event_sidebar.h"
 #include "desktop/export_sheet.h"
 #include "desktop/language.h"
@@ -178,9 +178,10 @@ class LanguageTest : public DesktopFixture {
                   .toString(),
               "Entreprise");
 
-    // The first contact's note, written today, is dated day first.
+    // The first contact's note, written today, is dated day first with the
+    // month by name.
     contacts.reveal(contacts.model()->contactAt(0)->id);
-    const QString today = QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));
+    const QString today = QLocale().toString(QDate::currentDate(), QStringLiteral("d MMM yyyy"));
     QStringList texts;
     for (auto* label : window.detailView()->findChildren<QLabel*>()) texts << label->text();
     EXPECT_TRUE(texts.filter(today).size() > 0) << texts.join(" | ").toStdString();

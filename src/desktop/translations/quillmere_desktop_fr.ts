@@ -564,6 +564,14 @@
         <source>Never synced</source>
         <translation>Jamais synchronisé</translation>
     </message>
+    <message>
+        <source>A contact needs a first or a last name</source>
+        <translation>Un contact a besoin d’un prénom ou d’un nom</translation>
+    </message>
+    <message>
+        <source>Not an e-mail address</source>
+        <translation>Ce n’est pas une adresse e-mail</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -930,172 +938,8 @@
         <translation>Fiche du contact</translation>
     </message>
     <message>
-        <source>Select a contact to see its details.</source>
-        <translation>Sélectionnez un contact pour voir sa fiche.</translation>
-    </message>
-    <message>
-        <source>Contact</source>
-        <translation>Contact</translation>
-    </message>
-    <message>
-        <source>E-mail</source>
-        <translation>E-mail</translation>
-    </message>
-    <message>
-        <source>Phone</source>
-        <translation>Téléphone</translation>
-    </message>
-    <message>
-        <source>LinkedIn</source>
-        <translation>LinkedIn</translation>
-    </message>
-    <message>
-        <source>Location</source>
-        <translation>Lieu</translation>
-    </message>
-    <message>
-        <source>Company</source>
-        <translation>Entreprise</translation>
-    </message>
-    <message>
-        <source>Industry</source>
-        <translation>Secteur</translation>
-    </message>
-    <message>
-        <source>Size</source>
-        <translation>Taille</translation>
-    </message>
-    <message>
-        <source>Website</source>
-        <translation>Site web</translation>
-    </message>
-    <message>
-        <source>Summary</source>
-        <translation>Résumé</translation>
-    </message>
-    <message>
-        <source>Meeting</source>
-        <translation>Rencontre</translation>
-    </message>
-    <message>
-        <source>Status</source>
-        <translation>Statut</translation>
-    </message>
-    <message>
-        <source>Met at</source>
-        <translation>Rencontré le</translation>
-    </message>
-    <message>
-        <source>Rating</source>
-        <translation>Note</translation>
-    </message>
-    <message>
-        <source>Owner</source>
-        <translation>Responsable</translation>
-    </message>
-    <message>
-        <source>Tier</source>
-        <translation>Niveau</translation>
-    </message>
-    <message>
-        <source>Score</source>
-        <translation>Score</translation>
-    </message>
-    <message>
-        <source>Also met by</source>
-        <translation>Également rencontré par</translation>
-    </message>
-    <message>
-        <source>Talking points</source>
-        <translation>Points à aborder</translation>
-    </message>
-    <message>
-        <source>About them</source>
-        <translation>À propos de la personne</translation>
-    </message>
-    <message>
-        <source>About the company</source>
-        <translation>À propos de l’entreprise</translation>
-    </message>
-    <message>
-        <source>Unnamed contact</source>
-        <translation>Contact sans nom</translation>
-    </message>
-    <message>
-        <source>Name</source>
-        <translation>Nom</translation>
-    </message>
-    <message>
-        <source>Title and company</source>
-        <translation>Poste et entreprise</translation>
-    </message>
-    <message>
-        <source>Meeting status</source>
-        <translation>État de la rencontre</translation>
-    </message>
-    <message>
-        <source>◎ Target</source>
-        <translation>◎ Cible</translation>
-    </message>
-    <message>
-        <source>★ Favourite</source>
-        <translation>★ Favori</translation>
-    </message>
-    <message>
-        <source>Notes</source>
-        <translation>Notes</translation>
-    </message>
-    <message>
-        <source>Opportunities</source>
-        <translation>Opportunités</translation>
-    </message>
-    <message>
-        <source>Untitled opportunity</source>
-        <translation>Opportunité sans titre</translation>
-    </message>
-    <message>
-        <source>Captures</source>
-        <translation>Captures</translation>
-    </message>
-    <message>
-        <source>missing</source>
-        <translation>introuvable</translation>
-    </message>
-    <message>
-        <source>Capture image missing: %1</source>
-        <translation>Image de la capture introuvable : %1</translation>
-    </message>
-    <message>
-        <source>Capture image: %1</source>
-        <translation>Image de la capture : %1</translation>
-    </message>
-    <message>
-        <source>Drafts</source>
-        <translation>Brouillons</translation>
-    </message>
-    <message>
-        <source>(no subject)</source>
-        <translation>(sans objet)</translation>
-    </message>
-    <message>
-        <source>Draft: %1</source>
-        <translation>Brouillon : %1</translation>
-    </message>
-    <message>
-        <source>Show this draft</source>
-        <translation>Afficher ce brouillon</translation>
-    </message>
-    <message>
-        <source>Last edit</source>
-        <translation>Dernière modification</translation>
-    </message>
-    <message>
         <source>Edit…</source>
         <translation>Modifier…</translation>
-    </message>
-    <message>
-        <source>Edit this contact (F2)</source>
-        <translation>Modifier ce contact (F2)</translation>
     </message>
     <message>
         <source>Not a Target</source>
@@ -1114,104 +958,12 @@
         <translation>Nouvelle opportunité…</translation>
     </message>
     <message>
-        <source>Edit opportunity</source>
-        <translation>Modifier l’opportunité</translation>
-    </message>
-    <message>
-        <source>Delete…</source>
-        <translation>Supprimer…</translation>
-    </message>
-    <message>
-        <source>Delete opportunity</source>
-        <translation>Supprimer l’opportunité</translation>
-    </message>
-    <message>
-        <source>Not saved: %1</source>
-        <translation>Non enregistré : %1</translation>
-    </message>
-    <message>
-        <source>Saved and sent to the phone.</source>
-        <translation>Enregistré et envoyé au téléphone.</translation>
-    </message>
-    <message>
-        <source>Saved. %1 — the change is sent when the phone is back.</source>
-        <translation>Enregistré. %1 — la modification sera envoyée au retour du téléphone.</translation>
-    </message>
-    <message>
-        <source>Saved here only: %1</source>
-        <translation>Enregistré ici seulement : %1</translation>
-    </message>
-    <message>
         <source>Edit of %1</source>
         <translation>Modification de %1</translation>
     </message>
     <message>
-        <source>Add Note</source>
-        <translation>Ajouter une note</translation>
-    </message>
-    <message>
-        <source>Note about %1:</source>
-        <translation>Note sur %1 :</translation>
-    </message>
-    <message>
-        <source>Edit Note</source>
-        <translation>Modifier la note</translation>
-    </message>
-    <message>
-        <source>Note:</source>
-        <translation>Note :</translation>
-    </message>
-    <message>
-        <source>Note Edit</source>
-        <translation>Modification de la note</translation>
-    </message>
-    <message>
-        <source>Delete Note?</source>
-        <translation>Supprimer la note ?</translation>
-    </message>
-    <message>
-        <source>This note will be deleted from this computer. This cannot be undone.</source>
-        <translation>Cette note sera supprimée de cet ordinateur. Cette action est irréversible.</translation>
-    </message>
-    <message>
-        <source>Delete Note</source>
-        <translation>Supprimer la note</translation>
-    </message>
-    <message>
-        <source>Note deleted.</source>
-        <translation>Note supprimée.</translation>
-    </message>
-    <message>
-        <source>Opportunity saved.</source>
-        <translation>Opportunité enregistrée.</translation>
-    </message>
-    <message>
-        <source>Delete Opportunity?</source>
-        <translation>Supprimer l’opportunité ?</translation>
-    </message>
-    <message>
-        <source>“%1” and its links to contacts will be deleted. This cannot be undone.</source>
-        <translation>« %1 » et ses liens avec les contacts seront supprimés. Cette action est irréversible.</translation>
-    </message>
-    <message>
-        <source>Delete Opportunity</source>
-        <translation>Supprimer l’opportunité</translation>
-    </message>
-    <message>
-        <source>Opportunity deleted.</source>
-        <translation>Opportunité supprimée.</translation>
-    </message>
-    <message>
         <source>Add Note…</source>
         <translation>Ajouter une note…</translation>
-    </message>
-    <message>
-        <source>Edit note</source>
-        <translation>Modifier la note</translation>
-    </message>
-    <message>
-        <source>Delete note</source>
-        <translation>Supprimer la note</translation>
     </message>
     <message>
         <source>Write from Template</source>
@@ -1220,6 +972,34 @@
     <message>
         <source>Write a follow-up e-mail at once from a template, without an AI</source>
         <translation>Rédiger aussitôt un e-mail de relance d’après un modèle, sans IA</translation>
+    </message>
+    <message>
+        <source>Edit this contact (%1)</source>
+        <translation>Modifier ce contact (%1)</translation>
+    </message>
+    <message>
+        <source>Mark this contact as a target, or no longer</source>
+        <translation>Marquer ce contact comme cible, ou le retirer des cibles</translation>
+    </message>
+    <message>
+        <source>Write a follow-up e-mail to this contact (%1)</source>
+        <translation>Rédiger un e-mail de relance à ce contact (%1)</translation>
+    </message>
+    <message>
+        <source>Add a note about this contact (%1)</source>
+        <translation>Ajouter une note sur ce contact (%1)</translation>
+    </message>
+    <message>
+        <source>Record an opportunity with this contact</source>
+        <translation>Enregistrer une opportunité avec ce contact</translation>
+    </message>
+    <message>
+        <source>No contact selected</source>
+        <translation>Aucun contact sélectionné</translation>
+    </message>
+    <message>
+        <source>Choose a contact in the list to see its details.</source>
+        <translation>Choisissez un contact dans la liste pour voir ses détails.</translation>
     </message>
 </context>
 <context>
@@ -1327,6 +1107,10 @@
     <message>
         <source>Action plan</source>
         <translation>Plan d’action</translation>
+    </message>
+    <message>
+        <source>Not saved: %1</source>
+        <translation>Non enregistré : %1</translation>
     </message>
 </context>
 <context>
@@ -1610,6 +1394,295 @@
     <message>
         <source>Opportunities</source>
         <translation>Opportunités</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::DetailCaptures</name>
+    <message>
+        <source>Captures</source>
+        <translation>Captures</translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation>introuvable</translation>
+    </message>
+    <message>
+        <source>Capture image missing: %1</source>
+        <translation>Image de la capture introuvable : %1</translation>
+    </message>
+    <message>
+        <source>Capture image: %1</source>
+        <translation>Image de la capture : %1</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::DetailDrafts</name>
+    <message>
+        <source>Drafts</source>
+        <translation>Brouillons</translation>
+    </message>
+    <message>
+        <source>(no subject)</source>
+        <translation>(sans objet)</translation>
+    </message>
+    <message>
+        <source>Draft: %1</source>
+        <translation>Brouillon : %1</translation>
+    </message>
+    <message>
+        <source>Show this draft</source>
+        <translation>Afficher ce brouillon</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::DetailEdits</name>
+    <message>
+        <source>Last edit</source>
+        <translation>Dernière modification</translation>
+    </message>
+    <message>
+        <source>Not saved: %1</source>
+        <translation>Non enregistré : %1</translation>
+    </message>
+    <message>
+        <source>Saved and sent to the phone.</source>
+        <translation>Enregistré et envoyé au téléphone.</translation>
+    </message>
+    <message>
+        <source>Saved. %1 — the change is sent when the phone is back.</source>
+        <translation>Enregistré. %1 — la modification sera envoyée au retour du téléphone.</translation>
+    </message>
+    <message>
+        <source>Saved here only: %1</source>
+        <translation>Enregistré ici seulement : %1</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::DetailFields</name>
+    <message>
+        <source>Contact</source>
+        <translation>Contact</translation>
+    </message>
+    <message>
+        <source>E-mail</source>
+        <translation>E-mail</translation>
+    </message>
+    <message>
+        <source>Phone</source>
+        <translation>Téléphone</translation>
+    </message>
+    <message>
+        <source>LinkedIn</source>
+        <translation>LinkedIn</translation>
+    </message>
+    <message>
+        <source>Location</source>
+        <translation>Lieu</translation>
+    </message>
+    <message>
+        <source>Company</source>
+        <translation>Entreprise</translation>
+    </message>
+    <message>
+        <source>Industry</source>
+        <translation>Secteur</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Taille</translation>
+    </message>
+    <message>
+        <source>Website</source>
+        <translation>Site web</translation>
+    </message>
+    <message>
+        <source>Summary</source>
+        <translation>Résumé</translation>
+    </message>
+    <message>
+        <source>Meeting</source>
+        <translation>Rencontre</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Statut</translation>
+    </message>
+    <message>
+        <source>Met at</source>
+        <translation>Rencontré le</translation>
+    </message>
+    <message>
+        <source>Rating</source>
+        <translation>Note</translation>
+    </message>
+    <message>
+        <source>Owner</source>
+        <translation>Responsable</translation>
+    </message>
+    <message>
+        <source>Tier</source>
+        <translation>Niveau</translation>
+    </message>
+    <message>
+        <source>Score</source>
+        <translation>Score</translation>
+    </message>
+    <message>
+        <source>Also met by</source>
+        <translation>Également rencontré par</translation>
+    </message>
+    <message>
+        <source>Talking points</source>
+        <translation>Points à aborder</translation>
+    </message>
+    <message>
+        <source>About them</source>
+        <translation>À propos de la personne</translation>
+    </message>
+    <message>
+        <source>About the company</source>
+        <translation>À propos de l’entreprise</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::DetailHeader</name>
+    <message>
+        <source>Name</source>
+        <translation>Nom</translation>
+    </message>
+    <message>
+        <source>Title and company</source>
+        <translation>Poste et entreprise</translation>
+    </message>
+    <message>
+        <source>Meeting status</source>
+        <translation>État de la rencontre</translation>
+    </message>
+    <message>
+        <source>◎ Target</source>
+        <translation>◎ Cible</translation>
+    </message>
+    <message>
+        <source>★ Favourite</source>
+        <translation>★ Favori</translation>
+    </message>
+    <message>
+        <source>Unnamed contact</source>
+        <translation>Contact sans nom</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::DetailNotes</name>
+    <message>
+        <source>Notes</source>
+        <translation>Notes</translation>
+    </message>
+    <message>
+        <source>No notes yet.</source>
+        <translation>Aucune note pour l’instant.</translation>
+    </message>
+    <message>
+        <source>Edit…</source>
+        <translation>Modifier…</translation>
+    </message>
+    <message>
+        <source>Edit note</source>
+        <translation>Modifier la note</translation>
+    </message>
+    <message>
+        <source>Delete…</source>
+        <translation>Supprimer…</translation>
+    </message>
+    <message>
+        <source>Delete note</source>
+        <translation>Supprimer la note</translation>
+    </message>
+    <message>
+        <source>Add Note</source>
+        <translation>Ajouter une note</translation>
+    </message>
+    <message>
+        <source>Note about %1:</source>
+        <translation>Note sur %1 :</translation>
+    </message>
+    <message>
+        <source>Edit Note</source>
+        <translation>Modifier la note</translation>
+    </message>
+    <message>
+        <source>Note:</source>
+        <translation>Note :</translation>
+    </message>
+    <message>
+        <source>Note Edit</source>
+        <translation>Modification de la note</translation>
+    </message>
+    <message>
+        <source>Delete Note?</source>
+        <translation>Supprimer la note ?</translation>
+    </message>
+    <message>
+        <source>This note will be deleted from this computer. This cannot be undone.</source>
+        <translation>Cette note sera supprimée de cet ordinateur. Cette action est irréversible.</translation>
+    </message>
+    <message>
+        <source>Delete Note</source>
+        <translation>Supprimer la note</translation>
+    </message>
+    <message>
+        <source>Note deleted.</source>
+        <translation>Note supprimée.</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::DetailOpportunities</name>
+    <message>
+        <source>Opportunities</source>
+        <translation>Opportunités</translation>
+    </message>
+    <message>
+        <source>Untitled opportunity</source>
+        <translation>Opportunité sans titre</translation>
+    </message>
+    <message>
+        <source>Edit…</source>
+        <translation>Modifier…</translation>
+    </message>
+    <message>
+        <source>Edit opportunity</source>
+        <translation>Modifier l’opportunité</translation>
+    </message>
+    <message>
+        <source>Delete…</source>
+        <translation>Supprimer…</translation>
+    </message>
+    <message>
+        <source>Delete opportunity</source>
+        <translation>Supprimer l’opportunité</translation>
+    </message>
+    <message>
+        <source>Opportunity saved.</source>
+        <translation>Opportunité enregistrée.</translation>
+    </message>
+    <message>
+        <source>Edit of %1</source>
+        <translation>Modification de %1</translation>
+    </message>
+    <message>
+        <source>Delete Opportunity?</source>
+        <translation>Supprimer l’opportunité ?</translation>
+    </message>
+    <message>
+        <source>“%1” and its links to contacts will be deleted. This cannot be undone.</source>
+        <translation>« %1 » et ses liens avec les contacts seront supprimés. Cette action est irréversible.</translation>
+    </message>
+    <message>
+        <source>Delete Opportunity</source>
+        <translation>Supprimer l’opportunité</translation>
+    </message>
+    <message>
+        <source>Opportunity deleted.</source>
+        <translation>Opportunité supprimée.</translation>
     </message>
 </context>
 <context>
@@ -2958,6 +3031,17 @@
     <message>
         <source>Enable</source>
         <translation>Activer</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::NoteDialog</name>
+    <message>
+        <source>Note text</source>
+        <translation>Texte de la note</translation>
+    </message>
+    <message>
+        <source>Save the note (%1)</source>
+        <translation>Enregistrer la note (%1)</translation>
     </message>
 </context>
 <context>
