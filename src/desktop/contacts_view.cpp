@@ -163,8 +163,10 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
   pages_->addWidget(empty);
   layout->addWidget(pages_, 1);
 
+  // The count and the bulk actions wrap onto a second row rather than make
+  // the list wider than a small window (long in French).
   selectionBar_ = new QWidget(this);
-  auto* selectionLayout = new QHBoxLayout(selectionBar_);
+  auto* selectionLayout = new FlowLayout(selectionBar_);
   selectionLayout->setContentsMargins(0, 0, 0, 0);
   selectionText_ = new QLabel(selectionBar_);
   selectionText_->setWordWrap(true);  // on two lines rather than widen a narrow list
@@ -174,7 +176,7 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
   connect(target, &QPushButton::clicked, this, [this] { markSelected(BulkMark::target); });
   connect(met, &QPushButton::clicked, this, [this] { markSelected(BulkMark::met); });
   connect(generate_, &QPushButton::clicked, this, &ContactsView::generateDrafts);
-  selectionLayout->addWidget(selectionText_, 1);
+  selectionLayout->addWidget(selectionText_);
   selectionLayout->addWidget(target);
   selectionLayout->addWidget(met);
   selectionLayout->addWidget(generate_);
