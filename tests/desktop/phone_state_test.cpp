@@ -15,7 +15,7 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr int kWaitMs = 15000;
+constexpr int kStateWaitMs = 15000;
 
 class PhoneStateTest : public DesktopFixture {
  protected:
@@ -28,7 +28,7 @@ class PhoneStateTest : public DesktopFixture {
           return window.statusLabel()->text().startsWith(line + QStringLiteral(" · ")) &&
                  tray.toolTip().contains(line) && pairing.stateLabel()->text() == line;
         },
-        kWaitMs);
+        kStateWaitMs);
     EXPECT_TRUE(shown) << "toolbar: " << window.statusLabel()->text().toStdString()
                        << "\ntray: " << tray.toolTip().toStdString()
                        << "\npairing: " << pairing.stateLabel()->text().toStdString();
