@@ -612,8 +612,9 @@ void SyncService::resetImportState() {
   totalImportCount_ = 0;
   importedEventNames_.clear();
   failedImports_.clear();
-  availableEvents_.clear();
-  isLoadingEventList_ = false;
+  // A list request still on its way belongs to whoever asked for it (a sheet
+  // reopened at once asks before this reset arrives): its answer is kept.
+  if (!isLoadingEventList_) availableEvents_.clear();
   notify();
 }
 

@@ -150,9 +150,17 @@ TEST_F(SyncServiceTest, ImportCountsSnapshotsDownAndEndsWithTheLast) {
   EXPECT_EQ(test::countOf<Event>(*store), 3);
   EXPECT_EQ(service_->eventSyncTimestamps().size(), 3u);
 
+  // A list asked for just before the closing import's reset arrives still
+  // gets its answer.
+  ASSERT_OK(service_->requestEventList());
   service_->resetImportState();
   EXPECT_EQ(service_->totalImportCount(), 0);
   EXPECT_TRUE(service_->importedEventNames().empty());
+  EXPECT_TRUE(service_->isLoadingEventList());
+  receive(SyncMessageType::eventListResponse,
+          EventListResponsePayload{{EventListItem{events[0].id, "CES", {}, {}, {}, 4}}});
+  EXPECT_FALSE(service_->isLoadingEventList());
+  EXPECT_EQ(service_->availableEvents().size(), 1u);
 }
 
 TEST_F(SyncServiceTest, ImportListsOnlyStoredEventsAndSaysWhichFailedAndWhy) {
