@@ -17,6 +17,7 @@
 #include "common/log.h"
 #include "store/contact_queries.h"
 #include "store/external_blobs.h"
+#include "store/record_changes.h"
 #include "store/schema.h"
 #include "store/statement.h"
 
@@ -419,6 +420,7 @@ Result<std::unique_ptr<Store>> Store::openAnother(const fs::path& file) {
         QM_TRY(store->impl_->exec(added));
     }
     QM_TRY(store->impl_->exec(contactQueryIndexSQL()));
+    QM_TRY(installRecordChangeLog(*store));
     auto version = store->schemaVersion();
     if (!version) {
       return store->impl_->exec(
@@ -662,7 +664,7 @@ Status Store::deleteRows(const TableSchema& schema, const std::vector<Match>& wh
 
 Status Store::selectRows(const TableSchema& schema, const std::vector<std::size_t>* only,
                          const std::vector<Match>& where,
-                         const std::function<Status(std::vector<FieldValue>&)>& sink) {
+                         const std::function<Status(Position, std::vector<FieldValue>&)>& sink) {
   Impl& im = *impl_;
   std::vector<const TableSchema::Column*> columns;
   auto clause = im.whereClause(schema, where, columns);
@@ -675,8 +677,9 @@ Status Store::selectRows(const TableSchema& schema, const std::vector<std::size_
   }
   std::string names;
   for (const auto* c : selected) names += (names.empty() ? "" : ", ") + ident(c->name);
-  auto stmt = QM_TRY(
-      im.prepare("SELECT " + names + " FROM " + ident(schema.table) + *clause + " ORDER BY rowid"));
+  const auto positionColumn = static_cast<int>(selected.size());
+  auto stmt = QM_TRY(im.prepare("SELECT " + names + ", rowid FROM " + ident(schema.table) +
+                                *clause + " ORDER BY rowid"));
   QM_TRY(im.bindMatches(stmt, where, columns));
 
   std::vector<FieldValue> row(selected.size());
@@ -692,7 +695,7 @@ Status Store::selectRows(const TableSchema& schema, const std::vector<std::size_
       row[i] = std::move(*value);
     }
     if (!status) break;
-    status = sink(row);
+    status = sink(sqlite3_column_int64(stmt, positionColumn), row);
     if (!status) break;
   }
   if (status && rc != SQLITE_DONE)
@@ -702,7 +705,7 @@ Status Store::selectRows(const TableSchema& schema, const std::vector<std::size_
 
 Status Store::selectRowsAt(const TableSchema& schema, const std::vector<std::size_t>& only,
                            const std::vector<Position>& positions,
-                           const std::function<Status(std::vector<FieldValue>&)>& sink) {
+                           const std::function<Status(Position, std::vector<FieldValue>&)>& sink) {
   Impl& im = *impl_;
   std::string names;
   for (std::size_t i : only)
@@ -721,7 +724,7 @@ Status Store::selectRowsAt(const TableSchema& schema, const std::vector<std::siz
       if (!value) return Error(std::string(schema.table) + ": " + value.error().message);
       row[i] = std::move(*value);
     }
-    QM_TRY(sink(row));
+    QM_TRY(sink(position, row));
   }
   return {};
 }
