@@ -46,15 +46,6 @@ bool passesFilters(const Contact& c, const std::unordered_set<Uuid>& contactsWit
 
 namespace {
 
-bool lowerContains(std::string_view text, std::string_view loweredQuery) {
-  return lowercaseUnicode(text).find(loweredQuery) != std::string::npos;
-}
-
-bool matchesLowered(const Contact& c, std::string_view q) {
-  return lowerContains(c.fullName(), q) || lowerContains(c.company, q) ||
-         (c.title && lowerContains(*c.title, q)) || (c.email && lowerContains(*c.email, q));
-}
-
 int statusOrder(MeetingStatus status) {
   switch (status) {
     case MeetingStatus::met:
@@ -97,11 +88,6 @@ std::string_view fullNameInto(const Contact& c, std::string& buffer) {
 
 }  // namespace
 
-bool matchesSearch(const Contact& contact, std::string_view searchText) {
-  if (searchText.empty()) return true;
-  return matchesLowered(contact, lowercaseUnicode(searchText));
-}
-
 int tierRank(const std::optional<std::string>& tier) {
   if (!tier || tier->size() != 1) return 3;
   switch ((*tier)[0]) {
@@ -122,12 +108,28 @@ int tierRank(const std::optional<std::string>& tier) {
 std::vector<const Contact*> visibleContacts(std::span<const Contact> eventContacts,
                                             const std::unordered_set<Uuid>& contactsWithNotes,
                                             const ContactListState& state) {
-  const std::string query = lowercaseUnicode(state.searchText);
+  const ContactSearchTexts texts =
+      state.searchText.empty() ? ContactSearchTexts() : ContactSearchTexts(eventContacts);
+  return visibleContacts(eventContacts, texts, contactsWithNotes, state);
+}
+
+std::vector<const Contact*> visibleContacts(std::span<const Contact> eventContacts,
+                                            const ContactSearchTexts& searchTexts,
+                                            const std::unordered_set<Uuid>& contactsWithNotes,
+                                            const ContactListState& state) {
+  std::vector<bool> found;
+  if (!state.searchText.empty()) {
+    // Texts made for other contacts (a caller's mistake) are made again.
+    found = searchTexts.size() == eventContacts.size()
+                ? searchTexts.matching(state.searchText)
+                : ContactSearchTexts(eventContacts).matching(state.searchText);
+  }
   std::vector<const Contact*> shown;
   shown.reserve(eventContacts.size());
-  for (const Contact& c : eventContacts) {
+  for (std::size_t i = 0; i < eventContacts.size(); ++i) {
+    const Contact& c = eventContacts[i];
+    if (!found.empty() && !found[i]) continue;
     if (!passesFilters(c, contactsWithNotes, state)) continue;
-    if (!query.empty() && !matchesLowered(c, query)) continue;
     shown.push_back(&c);
   }
 
