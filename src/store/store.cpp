@@ -522,10 +522,18 @@ Status Store::checkFile() {
   return gone;
 }
 
-Status Store::transaction(const std::function<Status()>& body) {
+Status Store::transaction(const std::function<Status()>& body, Durability durability) {
   Impl& im = *impl_;
   const bool outermost = im.blobs.depth() == 0;
   if (outermost) QM_TRY(checkFile());
+  if (outermost && durability == Durability::relaxed) {
+    // WAL at NORMAL commits without syncing; the setting goes back to FULL
+    // however the transaction ends.
+    QM_TRY(im.exec("PRAGMA synchronous=NORMAL"));
+    Status result = transaction(body, Durability::full);
+    if (Status restored = im.exec("PRAGMA synchronous=FULL"); !restored && result) return restored;
+    return result;
+  }
   const std::string savepoint = "qm_level_" + std::to_string(im.blobs.depth());
   QM_TRY(im.exec(outermost ? "BEGIN IMMEDIATE" : "SAVEPOINT " + savepoint));
   im.blobs.beginLevel();

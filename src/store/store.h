@@ -216,10 +216,23 @@ class Store {
   };
   Result<ChangeStamp> changeStamp(std::string_view table);
 
+  /// How the commit of an outermost transaction reaches the disk.
+  enum class Durability {
+    /// Waits until the disk holds it: a committed record survives a power cut.
+    full,
+    /// Returns once the file holds it, without waiting for the disk: it
+    /// survives the program crashing, but a power cut may take the last such
+    /// commits away (the store stays consistent). For lines logged at every
+    /// request, such as the MCP access log, where waiting for the disk would
+    /// cost each request milliseconds. The next full commit takes them along.
+    relaxed,
+  };
+
   /// Runs `body` as one transaction: everything it wrote is committed when it
-  /// succeeds and rolled back when it fails (its error is returned). Nests.
-  /// Fails without running `body` while `checkFile` fails.
-  Status transaction(const std::function<Status()>& body);
+  /// succeeds and rolled back when it fails (its error is returned). Nests; a
+  /// nested transaction is as durable as the outermost one. Fails without
+  /// running `body` while `checkFile` fails.
+  Status transaction(const std::function<Status()>& body, Durability durability = Durability::full);
 
   /// Whether the file at `file()` is still the one this store opened. Once it
   /// was deleted or replaced (its data folder removed while the companion
