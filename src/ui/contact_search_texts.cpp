@@ -8,21 +8,36 @@
 
 namespace qm {
 
+namespace {
+
+/// Calls `visit` with each text of `contact` the search looks in, until it
+/// returns true.
+template <class Visit>
+bool anyText(const Contact& contact, Visit&& visit) {
+  return visit(contact.fullName()) || visit(contact.company) ||
+         (contact.title && visit(*contact.title)) || (contact.email && visit(*contact.email));
+}
+
+}  // namespace
+
 ContactSearchTexts::ContactSearchTexts(std::span<const Contact> contacts) {
   starts_.reserve(contacts.size() + 1);
   blob_.reserve(contacts.size() * 64);
-  const auto add = [this](std::string_view text) {
-    blob_ += foldForSearch(text);
-    blob_ += '\0';
-  };
   for (const Contact& c : contacts) {
     starts_.push_back(static_cast<std::uint32_t>(blob_.size()));
-    add(c.fullName());
-    add(c.company);
-    if (c.title) add(*c.title);
-    if (c.email) add(*c.email);
+    anyText(c, [this](std::string_view text) {
+      blob_ += foldForSearch(text);
+      blob_ += '\0';
+      return false;
+    });
   }
   starts_.push_back(static_cast<std::uint32_t>(blob_.size()));
+}
+
+bool ContactSearchTexts::holds(const Contact& contact, std::string_view foldedQuery) {
+  return anyText(contact, [&](std::string_view text) {
+    return foldForSearch(text).find(foldedQuery) != std::string::npos;
+  });
 }
 
 std::vector<bool> ContactSearchTexts::matching(std::string_view query) const {
