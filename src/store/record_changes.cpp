@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <iterator>
 #include <set>
 
 #include "store/contact.h"
@@ -30,70 +29,22 @@ std::string sqlName(std::string_view name) {
   return "\"" + std::string(name) + "\"";
 }
 
-const std::vector<const TableSchema*>& followedTables() {
-  static const std::vector<const TableSchema*> tables{
-      &Store::schemaOf<Event>(), &Store::schemaOf<Contact>(), &Store::schemaOf<ContactNote>(),
-      &Store::schemaOf<Opportunity>(), &Store::schemaOf<FollowUpDraft>()};
+const std::array<std::string_view, 5>& followedTables() {
+  static const std::array<std::string_view, 5> tables{
+      RecordInfo<Event>::table, RecordInfo<Contact>::table, RecordInfo<ContactNote>::table,
+      RecordInfo<Opportunity>::table, RecordInfo<FollowUpDraft>::table};
   return tables;
 }
 
-struct Trigger {
-  std::string name;
-  std::string sql;
-};
-
-/// The triggers that log the writes of `schema`'s table. An update is logged
-/// when it writes any column but the bookkeeping ones.
-std::vector<Trigger> triggersOf(const TableSchema& schema) {
-  const std::string table(schema.table);
-  const auto log = [&](std::string_view row) {
-    return " BEGIN INSERT INTO " + sqlName(kLog) + " (\"tableName\", \"position\") VALUES ('" +
-           table + "', " + std::string(row) + ".rowid); END";
-  };
-  std::string columns;
-  for (const auto& c : schema.columns) {
-    if (std::ranges::find(kBookkeeping, c.name) != kBookkeeping.end()) continue;
-    columns += (columns.empty() ? "" : ", ") + sqlName(c.name);
-  }
-  const std::string prefix = std::string(kLog) + "_" + table + "_";
-  return {{prefix + "insert", "CREATE TRIGGER " + sqlName(prefix + "insert") + " AFTER INSERT ON " +
-                                  sqlName(table) + log("NEW")},
-          {prefix + "update", "CREATE TRIGGER " + sqlName(prefix + "update") + " AFTER UPDATE OF " +
-                                  columns + " ON " + sqlName(table) + log("NEW")},
-          {prefix + "delete", "CREATE TRIGGER " + sqlName(prefix + "delete") + " AFTER DELETE ON " +
-                                  sqlName(table) + log("OLD")}};
-}
-
-Status run(Store& store, const std::string& sql) {
-  auto stmt = store.statement(sql);
-  if (!stmt) return stmt.error();
-  if (sqlite3_step(*stmt) != SQLITE_DONE)
-    return Error(std::string("Could not set up the record change log: ") +
-                 sqlite3_errmsg(sqlite3_db_handle(*stmt)));
-  return {};
-}
-
-Error readError(sqlite3_stmt* stmt) {
-  return Error(std::string("Could not read the record change log: ") +
-               sqlite3_errmsg(sqlite3_db_handle(stmt)));
-}
-
-/// The SQL text the store holds for trigger `name`, empty when there is none.
-Result<std::string> storedTrigger(Store& store, const std::string& name) {
-  auto stmt = store.statement("SELECT sql FROM sqlite_master WHERE type = 'trigger' AND name = ?1");
-  if (!stmt) return stmt.error();
-  sqlite3_bind_text(*stmt, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-  const int rc = sqlite3_step(*stmt);
-  if (rc == SQLITE_DONE) return std::string();
-  if (rc != SQLITE_ROW) return readError(*stmt);
-  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(*stmt, 0));
-  return std::string(text ? text : "");
+Error logError(sqlite3_stmt* stmt, std::string_view what) {
+  return Error(std::string("Could not ") + std::string(what) +
+               " the record change log: " + sqlite3_errmsg(sqlite3_db_handle(stmt)));
 }
 
 Result<std::int64_t> latestSequence(Store& store) {
   auto stmt = store.statement("SELECT coalesce(max(\"seq\"), 0) FROM " + sqlName(kLog));
   if (!stmt) return stmt.error();
-  if (sqlite3_step(*stmt) != SQLITE_ROW) return readError(*stmt);
+  if (sqlite3_step(*stmt) != SQLITE_ROW) return logError(*stmt, "read");
   return static_cast<std::int64_t>(sqlite3_column_int64(*stmt, 0));
 }
 
@@ -101,26 +52,47 @@ Result<std::int64_t> latestSequence(Store& store) {
 
 Status installRecordChangeLog(Store& store) {
   // A plain rowid key: numbers follow each other without gaps (a rolled-back
-  // write gives its number back), and the newest entry is never removed, so
+  // write gives its numbers back), and the newest entry is never removed, so
   // the numbers never go back either.
-  QM_TRY(run(store, "CREATE TABLE IF NOT EXISTS " + sqlName(kLog) +
-                        " (\"seq\" INTEGER PRIMARY KEY, \"tableName\" TEXT NOT NULL, "
-                        "\"position\" INTEGER NOT NULL)"));
-  std::vector<Trigger> triggers{{std::string(kLog) + "_prune",
-                                 "CREATE TRIGGER " + sqlName(std::string(kLog) + "_prune") +
-                                     " AFTER INSERT ON " + sqlName(kLog) + " WHEN NEW.\"seq\" % " +
-                                     std::to_string(kPruneEvery) + " = 0 BEGIN DELETE FROM " +
-                                     sqlName(kLog) + " WHERE \"seq\" <= NEW.\"seq\" - " +
-                                     std::to_string(kRecordChangesKept) + "; END"}};
-  for (const TableSchema* schema : followedTables())
-    std::ranges::move(triggersOf(*schema), std::back_inserter(triggers));
-  // A trigger made for other columns (a store written by an earlier build,
-  // before a field was added) is made again.
-  for (const Trigger& t : triggers) {
-    if (QM_TRY(storedTrigger(store, t.name)) == t.sql) continue;
-    QM_TRY(run(store, "DROP TRIGGER IF EXISTS " + sqlName(t.name)));
-    QM_TRY(run(store, t.sql));
+  auto stmt = store.statement("CREATE TABLE IF NOT EXISTS " + sqlName(kLog) +
+                              " (\"seq\" INTEGER PRIMARY KEY, \"tableName\" TEXT NOT NULL, "
+                              "\"position\" INTEGER NOT NULL)");
+  if (!stmt) return stmt.error();
+  if (sqlite3_step(*stmt) != SQLITE_DONE) return logError(*stmt, "create");
+  return {};
+}
+
+std::optional<std::string_view> followedTable(std::string_view table) {
+  const auto it = std::ranges::find(followedTables(), table);
+  if (it == followedTables().end()) return std::nullopt;
+  return *it;
+}
+
+bool isBookkeepingColumn(std::string_view column) {
+  return std::ranges::find(kBookkeeping, column) != kBookkeeping.end();
+}
+
+Status appendRecordChanges(Store& store, const std::vector<RecordChange>& changes) {
+  if (changes.empty()) return {};
+  auto insert = store.statement("INSERT INTO " + sqlName(kLog) +
+                                " (\"tableName\", \"position\") VALUES (?1, ?2)");
+  if (!insert) return insert.error();
+  std::int64_t last = 0;
+  for (const RecordChange& change : changes) {
+    sqlite3_reset(*insert);
+    sqlite3_bind_text(*insert, 1, change.table.data(), static_cast<int>(change.table.size()),
+                      SQLITE_STATIC);
+    sqlite3_bind_int64(*insert, 2, change.position);
+    if (sqlite3_step(*insert) != SQLITE_DONE) return logError(*insert, "write");
+    last = sqlite3_last_insert_rowid(sqlite3_db_handle(*insert));
   }
+  // The oldest entries go once every kPruneEvery numbers were handed out.
+  if (last / kPruneEvery == (last - static_cast<std::int64_t>(changes.size())) / kPruneEvery)
+    return {};
+  auto prune = store.statement("DELETE FROM " + sqlName(kLog) + " WHERE \"seq\" <= ?1");
+  if (!prune) return prune.error();
+  sqlite3_bind_int64(*prune, 1, last - kRecordChangesKept);
+  if (sqlite3_step(*prune) != SQLITE_DONE) return logError(*prune, "trim");
   return {};
 }
 
@@ -140,6 +112,7 @@ Result<RecordChanges> recordChangesSince(Store& store, std::optional<std::int64_
   std::map<std::string, std::set<Store::Position>, std::less<>> seen;
   std::size_t rows = 0;
   std::int64_t first = 0, last = *after;
+  bool wholeTable = false;
   int rc;
   while ((rc = sqlite3_step(*stmt)) == SQLITE_ROW) {
     last = sqlite3_column_int64(*stmt, 0);
@@ -147,9 +120,10 @@ Result<RecordChanges> recordChangesSince(Store& store, std::optional<std::int64_
     const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(*stmt, 1));
     const std::string table(name ? name : "");
     const Store::Position position = sqlite3_column_int64(*stmt, 2);
+    if (position == 0) wholeTable = true;
     if (seen[table].insert(position).second) tables[table].push_back(position);
   }
-  if (rc != SQLITE_DONE) return readError(*stmt);
+  if (rc != SQLITE_DONE) return logError(*stmt, "read");
   if (rows == 0) {
     // Nothing newer, or a log that started again below the reader's number
     // (the file was replaced): then the reader knows nothing of it.
@@ -157,7 +131,7 @@ Result<RecordChanges> recordChangesSince(Store& store, std::optional<std::int64_
     if (changes.latest == *after) changes.tables.emplace();
     return changes;
   }
-  if (first != *after + 1 || rows > limit) {
+  if (first != *after + 1 || rows > limit || wholeTable) {
     changes.latest = QM_TRY(latestSequence(store));
     return changes;
   }

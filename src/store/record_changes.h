@@ -1,12 +1,17 @@
 #pragma once
 
 // The store's record change log: every insert, update and delete of an event,
-// contact, note, opportunity or follow-up draft is logged in the store file by
-// triggers, with a sequence number, whichever connection writes it (the
-// companion's loop, its snapshot ingest thread, a command-line tool). Data
-// derived from those records (the search indexes) remembers the last number it
-// saw and re-reads only the records written since, also when another process
-// wrote them.
+// contact, note, opportunity or follow-up draft is logged in the store file,
+// with a sequence number, in the transaction that writes it, whichever
+// connection writes it (the companion's loop, its snapshot ingest thread, a
+// command-line tool). Data derived from those records (the search indexes)
+// remembers the last number it saw and re-reads only the records written
+// since, also when another process wrote them.
+//
+// The store's update hook collects the positions a transaction writes and
+// `appendRecordChanges` logs them just before it commits: one small insert per
+// position, where a trigger on each table would cost every write of a contact
+// (a hundred columns) several times as much.
 
 #include <cstddef>
 #include <cstdint>
@@ -25,9 +30,27 @@ namespace qm {
 /// as new ones come. A reader further behind reads everything again.
 inline constexpr std::int64_t kRecordChangesKept = 65'536;
 
-/// Creates the log and its triggers, or brings the triggers up to date with the
-/// tables' columns. `Store::open` runs it in its set-up transaction.
+/// Creates the log. `Store::open` runs it in its set-up transaction.
 Status installRecordChangeLog(Store& store);
+
+/// The name of `table` as the log keeps it (a name that lives as long as the
+/// program), when writes to it are logged; nothing when they are not.
+std::optional<std::string_view> followedTable(std::string_view table);
+/// Whether `column` is sync bookkeeping: a write of such columns only (a
+/// snapshot's sync time and count of a contact it leaves unchanged) changes
+/// nothing a reader derives, and is not logged.
+bool isBookkeepingColumn(std::string_view column);
+
+/// One position written to a followed table. Position 0 stands for every row
+/// of the table (a whole-table delete, whose rows are not named one by one).
+struct RecordChange {
+  std::string_view table;  ///< one of the followed tables' names
+  Store::Position position = 0;
+};
+
+/// Logs `changes`, in order, and removes the entries no longer kept. Runs in
+/// the writer's transaction, just before it commits.
+Status appendRecordChanges(Store& store, const std::vector<RecordChange>& changes);
 
 /// What was written since a reader last looked.
 struct RecordChanges {

@@ -132,6 +132,11 @@ struct Store::Impl {
   ExternalBlobs blobs;
   /// Rows written per table through this connection (counted by the update hook).
   std::map<std::string, std::int64_t, std::less<>> tableChanges;
+  /// The rows of the followed tables written by the open transaction, logged
+  /// when it commits (record_changes.h).
+  std::vector<RecordChange> pendingChanges;
+  /// Set while a write of sync bookkeeping only runs: not logged.
+  bool bookkeepingOnly = false;
   /// The file opened (device, inode), to notice when it is gone.
   std::optional<std::pair<dev_t, ino_t>> opened;
   bool fileGoneLogged = false;
@@ -306,12 +311,16 @@ void releaseBlob(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }
 
 /// SQLite calls this for every row written through this connection, also by
-/// cascades; counting per table is cheaper than a trigger per row.
-void countTableChange(void* user, int, const char*, const char* table, sqlite3_int64) {
+/// cascades; counting per table, and collecting the positions the change log
+/// names, is cheaper than a trigger per row.
+void countTableChange(void* user, int, const char*, const char* table, sqlite3_int64 rowid) {
   auto* impl = static_cast<Store::Impl*>(user);
   auto it = impl->tableChanges.find(std::string_view(table));
   if (it == impl->tableChanges.end()) it = impl->tableChanges.emplace(table, 0).first;
   ++it->second;
+  if (impl->bookkeepingOnly) return;
+  if (const auto followed = followedTable(table))
+    impl->pendingChanges.push_back({*followed, rowid});
 }
 
 Status checkHeader(const fs::path& file) {
@@ -539,6 +548,11 @@ Status Store::transaction(const std::function<Status()>& body, Durability durabi
   im.blobs.beginLevel();
 
   Status result = body();
+  if (result && outermost) {
+    // The rows written are logged in the same commit.
+    const std::vector<RecordChange> changes = std::exchange(im.pendingChanges, {});
+    result = appendRecordChanges(*this, changes);
+  }
   if (result) {
     Status ended = im.exec(outermost ? "COMMIT" : "RELEASE " + savepoint);
     if (ended) {
@@ -550,6 +564,7 @@ Status Store::transaction(const std::function<Status()>& body, Durability durabi
 
   if (outermost) {
     (void)im.exec("ROLLBACK");
+    im.pendingChanges.clear();
   } else {
     (void)im.exec("ROLLBACK TO " + savepoint + "; RELEASE " + savepoint);
   }
@@ -643,8 +658,11 @@ Status Store::writeFields(const TableSchema& schema, const Uuid& id,
     QM_TRY(im.bind(stmt, 1, *idColumn, FieldValue{id}));
     for (std::size_t k = 0; k < only.size(); ++k)
       QM_TRY(im.bind(stmt, static_cast<int>(k + 2), schema.columns.at(only[k]), values[k]));
-    if (sqlite3_step(stmt) != SQLITE_DONE)
-      return im.sqlError("Could not save " + std::string(schema.table));
+    im.bookkeepingOnly = std::ranges::all_of(
+        only, [&](std::size_t k) { return isBookkeepingColumn(schema.columns.at(k).name); });
+    const int rc = sqlite3_step(stmt);
+    im.bookkeepingOnly = false;
+    if (rc != SQLITE_DONE) return im.sqlError("Could not save " + std::string(schema.table));
     if (sqlite3_changes(im.db) == 0)
       return Error("Could not save " + std::string(schema.table) + ": no record with this id");
     return {};
@@ -664,7 +682,11 @@ Status Store::deleteRows(const TableSchema& schema, const std::vector<Match>& wh
     // Deleting a whole table may skip the per-row update hook; count it as a
     // change of every table, since cascades may have reached them too.
     if (where.empty()) {
-      for (const TableSchema* t : storeSchema()) ++im.tableChanges[std::string(t->table)];
+      for (const TableSchema* t : storeSchema()) {
+        ++im.tableChanges[std::string(t->table)];
+        if (const auto followed = followedTable(t->table))
+          im.pendingChanges.push_back({*followed, 0});
+      }
     }
     return {};
   });

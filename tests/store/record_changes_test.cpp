@@ -98,6 +98,9 @@ TEST_F(RecordChangesTest, SendsReadersThatCannotCatchUpToReadEverything) {
   EXPECT_EQ(tooMany.tables, std::nullopt);
   EXPECT_THAT(next().tables, testing::Optional(testing::IsEmpty()))
       << "after reading everything, the reader goes on from where the log stood";
+  // A whole-table delete names no rows (nor those its cascades reached).
+  ASSERT_OK(store->removeWhere<Contact>({}));
+  EXPECT_EQ(next().tables, std::nullopt);
 
   // Entries older than the ones kept are gone: a reader that far behind
   // learns so rather than missing changes.
