@@ -223,7 +223,7 @@ Result<std::vector<Store::Position>> ContactIndex::search(Store& store, std::str
   std::vector<Store::Position> exact, folded;
   // A later exact match goes before an earlier folded one, so the window is
   // read on until the page holds exact matches only, or to its end.
-  std::size_t next = 0, wanted = kFirstRead;
+  std::size_t next = 0;
   while (exact.size() < limit) {
     for (; next < window_.size() && exact.size() < limit; ++next) {
       const Entry& e = window_[next];
@@ -235,8 +235,7 @@ Result<std::vector<Store::Position>> ContactIndex::search(Store& store, std::str
         folded.push_back(e.position);
     }
     if (next < window_.size() || exhausted_ || window_.size() >= windowSize_) break;
-    wanted = std::max(wanted, window_.size()) * 4;
-    QM_TRY(readMore(store, wanted));
+    QM_TRY(readMore(store, window_.empty() ? kFirstRead : window_.size() * 4));
   }
   folded.resize(std::min(folded.size(), limit - exact.size()));
   exact.insert(exact.end(), folded.begin(), folded.end());
