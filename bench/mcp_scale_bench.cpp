@@ -18,8 +18,9 @@
 // the median over those rounds.
 //
 // Targets: every tool's first call and median at most 20 ms, and the peak
-// resident set at most 150 MB, in both 100,000-contact cases. The two extra
-// list_contacts shapes are shown against the same line but not judged. A case
+// resident set at most 150 MB, in both 100,000-contact cases. The extra
+// list_contacts and search_contacts shapes are shown against the same line
+// but not judged. A case
 // is cut short after kRoundsTimeLimit (at least kMinRounds rounds) and a child
 // is killed when it outlives kCaseTimeout.
 #include <poll.h>
@@ -29,6 +30,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -86,6 +88,10 @@ constexpr std::size_t kDraftEvery = 500;
 constexpr std::size_t kOpportunities = 100;
 /// Every 50th contact has no company (listed as "Unknown Company" by the stats).
 constexpr std::size_t kNoCompanyEvery = 50;
+/// Every sixth contact works for a Japanese, Chinese or Korean company.
+constexpr std::size_t kEastAsianEvery = 6;
+constexpr std::array<std::string_view, 4> kEastAsianCompanies{"株式会社クモ", "東京精機",
+                                                              "北京光电", "서울로보틱스"};
 /// The contact the per-contact tools ask about: it has notes and a capture.
 constexpr std::size_t kProbeContact = 1000;
 
@@ -138,6 +144,8 @@ Result<Probes> fill(Store& store, const Case& c) {
     for (std::size_t i = 0; i < c.contacts; ++i) {
       Contact contact = benchContact(rng, i, events[i % events.size()]);
       if (i % kNoCompanyEvery == 0) contact.company.clear();
+      if (i % kEastAsianEvery == 0)
+        contact.company = std::string(kEastAsianCompanies[i % kEastAsianCompanies.size()]);
       if (contact.status == MeetingStatus::met)
         contact.interactionRating = static_cast<std::int64_t>(1 + i % 5);
       QM_TRY(store.insert(contact));
@@ -203,7 +211,8 @@ Result<Probes> fill(Store& store, const Case& c) {
 /// The sixteen calls in catalogue order, then, for information, two of
 /// list_contacts' costliest shapes ("tool:shape"): a query no contact matches
 /// (every contact of the event is examined) and a filtered page far down the
-/// list.
+/// list; and search_contacts for a name with and without its accent, a CJK
+/// company and a text nobody has (every contact of its window is examined).
 std::vector<std::pair<std::string, JSON>> calls(const Probes& p) {
   const std::string event = p.event.str();
   const std::string contact = p.contact.str();
@@ -228,6 +237,10 @@ std::vector<std::pair<std::string, JSON>> calls(const Probes& p) {
       {"list_contacts:no-match", {{"event_id", event}, {"query", "zq"}}},
       {"list_contacts:met-p9",
        {{"event_id", event}, {"status", "met"}, {"offset", 4000}, {"limit", 500}}},
+      {"search_contacts:müller", {{"query", "müller"}}},
+      {"search_contacts:muller", {{"query", "muller"}}},
+      {"search_contacts:クモ", {{"query", "クモ"}}},
+      {"search_contacts:no-match", {{"query", "zqxw"}}},
   };
 }
 

@@ -288,7 +288,9 @@ Result<IngestedRows> ingestedRows(const fs::path& storeFile, const fs::path& emp
   QM_TRY(empty.openLikeStore(emptyStoreFile));
   auto before = QM_TRY(empty.tableCounts());
   for (const auto& [table, count] : filled) {
-    bool ours = false;
+    // The store's record change log names the rows written to the five
+    // tables: part of what an ingest costs, which the raw baseline skips.
+    bool ours = table == "RecordChange";
     for (const auto& t : out.tables) ours = ours || t.schema->table == table;
     if (!ours && count != before[table])
       return Error("the ingest also writes to " + table + ", which the baseline does not");

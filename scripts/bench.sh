@@ -15,10 +15,12 @@
 #     one event and over 50 events, with peak memory, against the same calls on
 #     10,000 contacts from the same run;
 #  6. the list rules (visibleContacts with chips, search and orderings on
-#     10,000 contacts, the company roll-up, the dashboards), against a plain
-#     filter loop and a plain stable sort from the same run;
+#     10,000 contacts, the company roll-up, the dashboards, a keystroke in the
+#     search of 50,000 contacts), against a plain filter loop, a plain stable
+#     sort and the lower-casing of every text from the same run;
 #  7. global search: two-word searches over 50,000 contacts in 20 events with
-#     two notes each, against a plain scan of the scoring rule, with an
+#     two notes each, and the index refresh after one written note or contact,
+#     against a plain scan of the scoring rule and the index build, with an
 #     equality check of the two;
 #  8. the contact exports (CSV layouts, XLSX, vCard) of 10,000 contacts,
 #     against a plain append and a memcpy of the same bytes;

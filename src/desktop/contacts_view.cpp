@@ -209,6 +209,7 @@ void ContactsView::reload() {
   model_->setContacts({});
   restoringSelection_ = false;
   records_ = EventRecords{};
+  searchTexts_.reset();
   if (eventID_) {
     auto loaded = loadEventRecords(context_.store, *eventID_);
     if (loaded) {
@@ -259,8 +260,11 @@ void ContactsView::reveal(const Uuid& contactID) {
 void ContactsView::refresh() {
   const std::optional<Uuid> currentID = currentID_;
 
+  if (!state_.searchText.empty() && !searchTexts_) searchTexts_.emplace(records_.contacts);
   std::vector<const Contact*> rows =
-      visibleContacts(records_.contacts, records_.contactsWithNotes, state_);
+      searchTexts_
+          ? visibleContacts(records_.contacts, *searchTexts_, records_.contactsWithNotes, state_)
+          : visibleContacts(records_.contacts, records_.contactsWithNotes, state_);
   if (!actionKind_.empty())
     std::erase_if(rows, [&](const Contact* c) { return !countsTowardAction(actionKind_, *c); });
 

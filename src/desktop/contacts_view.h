@@ -73,6 +73,9 @@ class ContactsView : public QWidget {
   DesktopContext& context_;
   std::optional<Uuid> eventID_;
   EventRecords records_;
+  /// The records' contacts folded for the search, made at the first search
+  /// after the records were read and kept for every keystroke after it.
+  std::optional<ContactSearchTexts> searchTexts_;
   ContactListState state_;
   std::string actionKind_;
   /// The contact with the keyboard focus in the list, kept across reloads.

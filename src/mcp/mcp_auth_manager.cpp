@@ -117,7 +117,7 @@ void MCPAuthManager::logAccess(const std::string& clientName, const std::string&
   const Date at = clock_();
   const bool purgeDue = !lastPurgeAt_ || at - *lastPurgeAt_ >= kPurgeInterval;
 
-  Status written = store_.transaction([&]() -> Status {
+  const auto write = [&]() -> Status {
     MCPAccessLog entry;
     entry.id = Uuid::random();
     entry.clientID = client->id;
@@ -136,7 +136,10 @@ void MCPAuthManager::logAccess(const std::string& clientName, const std::string&
       if (row.timestamp < cutoff) QM_TRY(store_.remove<MCPAccessLog>(row.id));
     }
     return {};
-  });
+  };
+  // Logged without waiting for the disk: a power cut may lose the last lines,
+  // and waiting for it would add milliseconds to every tool call.
+  Status written = store_.transaction(write, Store::Durability::relaxed);
 
   if (!written) {
     log::mcp().error("Could not log the MCP tool call {} of \"{}\": {}", toolName, clientName,

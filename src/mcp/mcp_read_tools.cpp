@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/text.h"
+#include "common/search_folding.h"
 #include "mcp/contact_index.h"
 #include "mcp/mcp_tool_handlers.h"
 #include "mcp/mcp_tool_support.h"
@@ -25,15 +25,12 @@ using support::Arguments;
 using support::ArgumentType;
 using support::failure;
 using support::findRecord;
-using support::lowercased;
 using support::putIfPresent;
 using support::readOr;
 using support::success;
 
 namespace {
 
-/// search_contacts looks at no more than this many contacts.
-constexpr std::size_t kSearchFetchLimit = 5000;
 constexpr std::int64_t kListContactsDefaultLimit = 100;
 constexpr std::int64_t kListContactsMaxLimit = 500;
 constexpr std::int64_t kSearchDefaultLimit = 25;
@@ -50,61 +47,6 @@ std::string raw(auto value) {
 bool contains(std::string_view haystack, std::string_view needle) {
   return haystack.find(needle) != std::string_view::npos;
 }
-
-bool isASCII(std::string_view text) {
-  return std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-/// A needle looked for in texts, both lower-cased as `lowercased` does, without
-/// lower-casing a copy of each text where the answer cannot depend on it: a
-/// list filter looks at every contact of an event.
-class FoldedNeedle {
- public:
-  explicit FoldedNeedle(std::string_view needle)
-      : needle_(lowercased(needle)), asciiNeedle_(isASCII(needle_)) {}
-
-  bool empty() const { return needle_.empty(); }
-
-  bool foundIn(std::string_view text) const {
-    if (asciiNeedle_) {
-      // Lower-casing turns no other character into ASCII than these two
-      // (İ into i and a combining dot, the Kelvin sign into k), so without
-      // them an ASCII needle matches exactly where it matches ASCII-folded.
-      if (text.find("\xC4\xB0") == std::string_view::npos &&
-          text.find("\xE2\x84\xAA") == std::string_view::npos)
-        return foundInASCIIFolded(text);
-    } else if (isASCII(text)) {
-      return false;  // lower-cased ASCII holds none of the needle's other letters
-    }
-    return contains(lowercased(text), needle_);
-  }
-
-  /// Whether the full name made of `first` and `last` (as `Contact::fullName`
-  /// makes it) holds the needle.
-  bool foundInName(std::string_view first, std::string_view last) {
-    name_.assign(first);
-    name_ += ' ';
-    name_ += last;
-    return foundIn(trimUnicodeWhitespace(name_));
-  }
-
- private:
-  /// The needle in `text` with its ASCII capitals as small letters.
-  bool foundInASCIIFolded(std::string_view text) const {
-    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (needle_.size() > text.size()) return false;
-    for (std::size_t i = 0; i + needle_.size() <= text.size(); ++i) {
-      std::size_t k = 0;
-      while (k < needle_.size() && fold(text[i + k]) == needle_[k]) ++k;
-      if (k == needle_.size()) return true;
-    }
-    return false;
-  }
-
-  std::string needle_;
-  bool asciiNeedle_;
-  std::string name_;
-};
 
 /// The store condition "`field` is `id`", or no condition when there is no id.
 std::vector<Match> byField(std::string_view field, const std::optional<Uuid>& id) {
@@ -381,7 +323,10 @@ ToolOutcome MCPToolHandlers::listContacts(const JSONValue& arguments) {
     return failure(*wrong);
 
   const ContactListFilter filter{args.string("status"), args.boolean("is_target")};
-  FoldedNeedle query(args.string("query").value_or(""));
+  const std::string query = foldForSearch(args.string("query").value_or(""));
+  if (!query.empty())
+    if (auto followed = contacts_->refresh(store_); !followed)
+      log::mcp().error("Could not follow the contacts: {}", followed.error().message);
   const std::int64_t offset = std::max(args.integer("offset").value_or(0), std::int64_t{0});
   const std::int64_t limit = std::clamp(args.integer("limit").value_or(kListContactsDefaultLimit),
                                         std::int64_t{0}, kListContactsMaxLimit);
@@ -393,8 +338,7 @@ ToolOutcome MCPToolHandlers::listContacts(const JSONValue& arguments) {
   std::int64_t matched = 0;
   if (limit > 0) {
     const auto keep = [&](const ContactListEntry& e) {
-      return query.empty() || query.foundInName(e.firstName, e.lastName) ||
-             query.foundIn(e.company);
+      return query.empty() || contacts_->nameOrCompanyHolds(e, query);
     };
     const auto visit = [&](const ContactListEntry& e) {
       if (matched++ >= offset) page.push_back(e.position);
@@ -419,19 +363,11 @@ ToolOutcome MCPToolHandlers::searchContacts(const JSONValue& arguments) {
   const std::int64_t limit = std::clamp(args.integer("limit").value_or(kSearchDefaultLimit),
                                         std::int64_t{0}, kSearchMaxLimit);
 
-  // The first contacts by last name, in collation order, then filtered.
-  FoldedNeedle needle(*query);
+  // The first contacts by last name, in collation order, exact matches first.
   std::vector<Store::Position> found;
-  if (limit > 0) {
-    const auto visit = [&](const ContactSearchEntry& e) {
-      if (needle.foundInName(e.firstName, e.lastName) || needle.foundIn(e.company) ||
-          (e.email && needle.foundIn(*e.email)))
-        found.push_back(e.position);
-      return static_cast<std::int64_t>(found.size()) < limit;
-    };
-    if (auto visited = contacts_->visitByLastName(store_, kSearchFetchLimit, visit); !visited)
-      log::mcp().error("Could not read the contacts: {}", visited.error().message);
-  }
+  if (limit > 0)
+    found = readOr(contacts_->search(store_, *query, static_cast<std::size_t>(limit)),
+                   std::vector<Store::Position>{}, "the contacts");
 
   EventNames events(store_);
   JSONValue list = JSONValue::array();
@@ -496,14 +432,14 @@ ToolOutcome MCPToolHandlers::getVoiceTranscript(const JSONValue& arguments) {
 ToolOutcome MCPToolHandlers::listOpportunities(const JSONValue& arguments) {
   const Arguments args(arguments);
   const auto eventID = args.uuid("event_id");
-  const std::string company = lowercased(args.string("company").value_or(""));
+  const std::string company = foldForSearch(args.string("company").value_or(""));
 
   auto opportunities = readOr(store_.fetch<Opportunity>(byField("eventID", eventID)),
                               std::vector<Opportunity>{}, "opportunities");
   sortNewestFirst(opportunities, &Opportunity::createdAt);
   if (!company.empty()) {
     std::erase_if(opportunities, [&](const Opportunity& o) {
-      return !contains(lowercased(o.companyName), company);
+      return !contains(foldForSearch(o.companyName), company);
     });
   }
 

@@ -153,7 +153,8 @@ const std::vector<MCPToolHandlers::Entry>& MCPToolHandlers::catalogue() {
        "Aggregate stats for an event",
        &MCPToolHandlers::getEventStats},
       {{"list_contacts",
-        "List contacts for an event. Supports filtering by query (name/company substring), status "
+        "List contacts for an event. Supports filtering by query (name/company substring, case and "
+        "accents ignored), status "
         "(met/notMet/declined/noShow), is_target (true/false), limit (default 100), and offset "
         "for pagination.",
         inputSchema(
@@ -167,7 +168,8 @@ const std::vector<MCPToolHandlers::Entry>& MCPToolHandlers::catalogue() {
        "Contacts for an event (paginated)",
        &MCPToolHandlers::listContacts},
       {{"search_contacts",
-        "Search contacts across all events by name, company, or email substring. Returns "
+        "Search contacts across all events by name, company, or email substring, case and "
+        "accents ignored (\"muller\" finds M\u00fcller; exact matches come first). Returns "
         "matching contacts with their event context.",
         inputSchema({{"query", "string", "Search term for name, company, or email (required)"},
                      {"limit", "integer", "Max results, default 25, max 100 (optional)"}},
@@ -264,7 +266,7 @@ MCPToolHandlers::MCPToolHandlers(Store& store, const AppSettings& settings,
       settings_(settings),
       identity_(identity),
       clock_(std::move(clock)),
-      contacts_(std::make_unique<ContactIndex>()) {}
+      contacts_(std::make_unique<ContactIndex>(kSearchWindow)) {}
 
 MCPToolHandlers::~MCPToolHandlers() = default;
 

@@ -89,7 +89,7 @@ class MCPToolHandlers {
   const AppSettings& settings_;
   DeviceIdentity& identity_;
   Clock clock_;
-  /// Search's last-name order, with the collation keys it keeps.
+  /// What search_contacts and list_contacts' query look in, folded once.
   std::unique_ptr<ContactIndex> contacts_;
 };
 

@@ -31,7 +31,7 @@ SearchResult hit(Category category, std::string primary, std::optional<std::stri
 Result<SearchResults> referenceSearch(Store& store, std::string_view query,
                                       const std::optional<Uuid>& scopedEvent,
                                       std::string_view locale) {
-  const std::vector<std::string> tokens = searchTokens(query);
+  const std::vector<SearchToken> tokens = searchTokens(query);
   if (tokens.empty()) return SearchResults{};
   const bool global = !scopedEvent;
 

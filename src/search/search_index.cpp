@@ -1,18 +1,18 @@
 #include "search/search_index.h"
 
 #include <algorithm>
-#include <array>
 #include <unordered_map>
+#include <utility>
 
+#include "search/indexed_contacts.h"
+#include "search/indexed_drafts.h"
 #include "search/search_fields.h"
 #include "search/search_hit_texts.h"
 #include "search/search_scoring.h"
 #include "search/search_text_table.h"
-#include "store/contact.h"
-#include "store/contact_note.h"
 #include "store/event.h"
-#include "store/follow_up_draft.h"
 #include "store/opportunity.h"
+#include "store/record_changes.h"
 #include "store/store.h"
 
 namespace qm {
@@ -22,66 +22,9 @@ namespace {
 using Category = SearchResultCategory;
 using Range = std::pair<std::size_t, std::size_t>;
 
-SearchTextTable::Texts foldedTexts(const std::vector<SearchField>& fields) {
-  SearchTextTable::Texts texts;
-  texts.reserve(fields.size());
-  for (const SearchField& f : fields)
-    if (f.text && !f.text->empty()) texts.emplace_back(foldForSearch(*f.text), f.weight);
-  return texts;
-}
-
-/// The order in which records grouped by event are laid out: each event's
-/// records together, in stored order, events in order of first appearance.
-template <class T, class EventOf>
-std::vector<std::size_t> groupedByEvent(const std::vector<T>& records, EventOf eventOf,
-                                        std::unordered_map<Uuid, Range>& ranges) {
-  std::unordered_map<Uuid, std::vector<std::size_t>> members;
-  std::vector<Uuid> order;
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    const std::optional<Uuid>& event = eventOf(records[i]);
-    if (!event) continue;
-    auto [it, added] = members.try_emplace(*event);
-    if (added) order.push_back(*event);
-    it->second.push_back(i);
-  }
-  std::vector<std::size_t> laidOut;
-  ranges.clear();
-  for (const Uuid& event : order) {
-    const auto& list = members[event];
-    ranges[event] = {laidOut.size(), laidOut.size() + list.size()};
-    laidOut.insert(laidOut.end(), list.begin(), list.end());
-  }
-  return laidOut;
-}
-
-struct EventEntry {
-  Uuid id;
-  std::string name;
-  std::optional<std::string> location;
-};
-
-struct ContactEntry {
-  Uuid id;
-  std::optional<Uuid> eventID;
-  std::string fullName;
-  std::string company;
-  std::optional<std::string> secondaryText;
-  SearchTextTable::Texts texts;  ///< its own fields, folded
-};
-
-/// A company or an opportunity, as its hit shows it.
-struct HitEntry {
-  Uuid id;  ///< the opportunity's (companies are named by their text)
-  std::string primaryText;
-  std::optional<std::string> secondaryText;
-};
-
-struct DraftEntry {
-  Uuid id;
-  std::string subject;
-  std::optional<std::string> secondaryText;
-  std::optional<Uuid> eventID;
-};
+/// Past this many records written since the last look, reading everything
+/// again costs less than reading them one by one.
+constexpr std::size_t kMostChangesFollowed = 10'000;
 
 /// Fresh ids for the hits of one search: one random UUID, then the same with
 /// a counter added to its last six bytes. Unique within the search and, being
@@ -105,51 +48,51 @@ class FreshIDs {
   std::uint64_t count_ = 0;
 };
 
-enum Table { kEvent, kContact, kNote, kOpportunity, kDraft, kTableCount };
-constexpr std::array<std::string_view, kTableCount> kTables{"Event", "Contact", "ContactNote",
-                                                            "Opportunity", "FollowUpDraft"};
+struct EventEntry {
+  Uuid id;
+  std::string name;
+  std::optional<std::string> location;
+};
+
+struct OpportunityEntry {
+  Uuid id;
+  std::string title;
+  std::optional<std::string> secondaryText;
+};
+
+/// The positions written to `table`, from the change log's answer.
+const std::vector<Store::Position>& written(const RecordChanges& changes, std::string_view table) {
+  static const std::vector<Store::Position> none;
+  auto it = changes.tables->find(table);
+  return it == changes.tables->end() ? none : it->second;
+}
 
 }  // namespace
 
 struct SearchIndex::Impl {
   std::string locale;
-  std::array<std::optional<Store::ChangeStamp>, kTableCount> stamps;
-  ReadCounts reads;
+  /// The last change log entry the index has followed; nothing before the
+  /// first read and after a failed one.
+  std::optional<std::int64_t> followed;
+  std::int64_t eventReads = 0, opportunityReads = 0;
 
   // Events, in stored order.
   std::vector<EventEntry> events;
   std::unordered_map<Uuid, std::size_t> eventIndex;
   SearchTextTable eventTable;
 
-  // Contacts in stored order, their folded notes, and the searchable table
-  // laid out by event (record i is contacts[contactOfRecord[i]]).
-  std::vector<ContactEntry> contacts;
-  std::unordered_map<Uuid, std::size_t> contactIndex;
-  std::unordered_map<Uuid, std::vector<std::string>> notesOfContact;
-  SearchTextTable contactTable;
-  std::vector<std::size_t> contactOfRecord;
-  std::unordered_map<Uuid, Range> contactRanges;
-  std::unordered_map<Uuid, std::int64_t> contactCounts;
+  IndexedContacts contacts;
+  IndexedDrafts drafts;
 
-  std::vector<HitEntry> companies;
-  SearchTextTable companyTable;
-  std::unordered_map<Uuid, Range> companyRanges;
-
-  std::vector<HitEntry> opportunities;
+  // Opportunities laid out by event.
+  std::vector<OpportunityEntry> opportunities;
   SearchTextTable opportunityTable;
   std::unordered_map<Uuid, Range> opportunityRanges;
 
-  std::vector<DraftEntry> drafts;
-  SearchTextTable draftTable;
-  std::unordered_map<Uuid, std::vector<std::size_t>> draftsOfContact;
-
   Status readEvents(Store& store);
-  Status readContacts(Store& store);
-  Status readNotes(Store& store);
-  void layOutContacts();
-  void groupCompaniesOf(const std::vector<Contact>& rows);
   Status readOpportunities(Store& store);
-  Status readDrafts(Store& store);
+  Status readEverything(Store& store);
+  Status follow(Store& store, const RecordChanges& changes);
 
   const EventEntry* event(const Uuid& id) const {
     auto it = eventIndex.find(id);
@@ -159,6 +102,7 @@ struct SearchIndex::Impl {
 
 Status SearchIndex::Impl::readEvents(Store& store) {
   auto rows = QM_TRY(store.fetchOnly<Event>({"id", "name", "location"}));
+  eventReads += static_cast<std::int64_t>(rows.size());
   events.clear();
   eventIndex.clear();
   eventTable = {};
@@ -167,122 +111,51 @@ Status SearchIndex::Impl::readEvents(Store& store) {
     eventIndex[e.id] = events.size();
     events.push_back({e.id, std::move(e.name), std::move(e.location)});
   }
-  ++reads.events;
   return {};
-}
-
-Status SearchIndex::Impl::readContacts(Store& store) {
-  auto rows = QM_TRY(store.fetchOnly<Contact>(contactSearchColumns()));
-  contacts.clear();
-  contactIndex.clear();
-  contactCounts.clear();
-  contacts.reserve(rows.size());
-  for (Contact& c : rows) {
-    contactIndex[c.id] = contacts.size();
-    if (c.eventID) ++contactCounts[*c.eventID];
-    contacts.push_back({c.id, c.eventID, c.fullName(), c.company, contactSecondaryText(c),
-                        foldedTexts(contactSearchFields(c, {}))});
-  }
-  groupCompaniesOf(rows);
-  ++reads.contacts;
-  return {};
-}
-
-Status SearchIndex::Impl::readNotes(Store& store) {
-  auto rows = QM_TRY(store.fetchOnly<ContactNote>({"contactID", "textContent"}));
-  notesOfContact.clear();
-  for (const ContactNote& note : rows) {
-    if (!note.contactID || !note.textContent || note.textContent->empty()) continue;
-    notesOfContact[*note.contactID].push_back(foldForSearch(*note.textContent));
-  }
-  ++reads.notes;
-  return {};
-}
-
-void SearchIndex::Impl::layOutContacts() {
-  contactOfRecord = groupedByEvent(
-      contacts, [](const ContactEntry& c) -> const std::optional<Uuid>& { return c.eventID; },
-      contactRanges);
-  contactTable = {};
-  std::size_t fields = 0, bytes = 0;
-  for (std::size_t i : contactOfRecord) {
-    for (const auto& text : contacts[i].texts) bytes += text.first.size() + 1;
-    fields += contacts[i].texts.size();
-    if (auto notes = notesOfContact.find(contacts[i].id); notes != notesOfContact.end())
-      for (const std::string& note : notes->second) {
-        bytes += note.size() + 1;
-        ++fields;
-      }
-  }
-  contactTable.reserve(contactOfRecord.size(), fields, bytes);
-  for (std::size_t i : contactOfRecord) {
-    for (const auto& [text, weight] : contacts[i].texts) contactTable.addText(text, weight);
-    if (auto notes = notesOfContact.find(contacts[i].id); notes != notesOfContact.end())
-      for (const std::string& note : notes->second) contactTable.addText(note, 0.5);
-    contactTable.endRecord();
-  }
-}
-
-void SearchIndex::Impl::groupCompaniesOf(const std::vector<Contact>& rows) {
-  std::unordered_map<Uuid, Range> ranges;
-  const auto order = groupedByEvent(
-      rows, [](const Contact& c) -> const std::optional<Uuid>& { return c.eventID; }, ranges);
-  companies.clear();
-  companyRanges.clear();
-  companyTable = {};
-  std::vector<const Contact*> members;
-  for (const auto& [event, range] : ranges) {
-    members.clear();
-    for (std::size_t k = range.first; k < range.second; ++k) members.push_back(&rows[order[k]]);
-    const std::size_t first = companies.size();
-    for (CompanyGroup& g : groupCompanies(members)) {
-      companyTable.add(foldedTexts(companySearchFields(g)));
-      std::string secondary = companySecondaryText(g.contacts, g.industry);
-      companies.push_back({event, std::move(g.name), std::move(secondary)});
-    }
-    companyRanges[event] = {first, companies.size()};
-  }
 }
 
 Status SearchIndex::Impl::readOpportunities(Store& store) {
   auto rows = QM_TRY(store.fetchOnly<Opportunity>({"id", "title", "value", "currency", "stage",
                                                    "nextStep", "notes", "companyName", "eventID"}));
-  const auto order = groupedByEvent(
-      rows, [](const Opportunity& o) -> const std::optional<Uuid>& { return o.eventID; },
-      opportunityRanges);
-  opportunities.clear();
-  opportunityTable = {};
-  for (std::size_t i : order) {
-    const Opportunity& o = rows[i];
-    opportunityTable.add(foldedTexts(opportunitySearchFields(o)));
-    opportunities.push_back({o.id, o.title, opportunitySecondaryText(o, locale)});
+  opportunityReads += static_cast<std::int64_t>(rows.size());
+  // Each event's opportunities together, in stored order, events in order
+  // of first appearance.
+  std::unordered_map<Uuid, std::vector<std::size_t>> members;
+  std::vector<Uuid> order;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (!rows[i].eventID) continue;
+    auto [it, added] = members.try_emplace(*rows[i].eventID);
+    if (added) order.push_back(*rows[i].eventID);
+    it->second.push_back(i);
   }
-  ++reads.opportunities;
+  opportunities.clear();
+  opportunityRanges.clear();
+  opportunityTable = {};
+  for (const Uuid& event : order) {
+    const std::size_t first = opportunities.size();
+    for (std::size_t i : members[event]) {
+      const Opportunity& o = rows[i];
+      opportunityTable.add(foldedTexts(opportunitySearchFields(o)));
+      opportunities.push_back({o.id, o.title, opportunitySecondaryText(o, locale)});
+    }
+    opportunityRanges[event] = {first, opportunities.size()};
+  }
   return {};
 }
 
-Status SearchIndex::Impl::readDrafts(Store& store) {
-  auto rows = QM_TRY(store.fetchOnly<FollowUpDraft>({"id", "subject", "body", "contactID"}));
-  drafts.clear();
-  draftsOfContact.clear();
-  draftTable = {};
-  for (const FollowUpDraft& d : rows) {
-    const ContactEntry* contact = nullptr;
-    if (d.contactID)
-      if (auto it = contactIndex.find(*d.contactID); it != contactIndex.end())
-        contact = &contacts[it->second];
-    std::optional<std::string> name, company;
-    if (contact) {
-      name = contact->fullName;
-      company = contact->company;
-      draftsOfContact[contact->id].push_back(drafts.size());
-    }
-    draftTable.add(foldedTexts(draftSearchFields(d, name, company)));
-    drafts.push_back({d.id, d.subject, name ? std::optional("To: " + *name) : std::nullopt,
-                      contact ? contact->eventID : std::nullopt});
-  }
-  ++reads.drafts;
-  return {};
+Status SearchIndex::Impl::readEverything(Store& store) {
+  QM_TRY(readEvents(store));
+  QM_TRY(contacts.readAll(store));
+  QM_TRY(readOpportunities(store));
+  return drafts.readAll(store, contacts);
+}
+
+Status SearchIndex::Impl::follow(Store& store, const RecordChanges& changes) {
+  if (!written(changes, "Event").empty()) QM_TRY(readEvents(store));
+  const std::vector<Uuid> changedContacts =
+      QM_TRY(contacts.update(store, written(changes, "Contact"), written(changes, "ContactNote")));
+  if (!written(changes, "Opportunity").empty()) QM_TRY(readOpportunities(store));
+  return drafts.update(store, written(changes, "FollowUpDraft"), changedContacts, contacts);
 }
 
 SearchIndex::SearchIndex(std::string locale) : impl_(std::make_unique<Impl>()) {
@@ -292,39 +165,27 @@ SearchIndex::SearchIndex(std::string locale) : impl_(std::make_unique<Impl>()) {
 SearchIndex::~SearchIndex() = default;
 
 SearchIndex::ReadCounts SearchIndex::readCounts() const {
-  return impl_->reads;
+  const Impl& im = *impl_;
+  return {im.eventReads, im.contacts.reads().contacts, im.contacts.reads().notes,
+          im.opportunityReads, im.drafts.reads()};
 }
 
 Status SearchIndex::refresh(Store& store) {
   Impl& im = *impl_;
-  std::array<Store::ChangeStamp, kTableCount> now;
-  std::array<bool, kTableCount> changed{};
-  for (int t = 0; t < kTableCount; ++t) {
-    now[t] = QM_TRY(store.changeStamp(kTables[t]));
-    changed[t] = !im.stamps[t] || !(*im.stamps[t] == now[t]);
+  const RecordChanges changes =
+      QM_TRY(recordChangesSince(store, im.followed, kMostChangesFollowed));
+  // Until this refresh is complete, the next one starts from the same place
+  // (following a change twice gives the same index) or reads everything.
+  const std::optional<std::int64_t> before = std::exchange(im.followed, std::nullopt);
+  if (!changes.tables) {
+    QM_TRY(im.readEverything(store));
+  } else if (!changes.tables->empty()) {
+    if (Status followed = im.follow(store, changes); !followed) {
+      im.followed = before;
+      return followed;
+    }
   }
-  // A part read only partly would be inconsistent: forget the stamps of what
-  // is being re-read until it is complete.
-  auto reread = [&](Table t, auto&& read) -> Status {
-    im.stamps[t].reset();
-    QM_TRY(read());
-    im.stamps[t] = now[t];
-    return {};
-  };
-  if (changed[kEvent]) QM_TRY(reread(kEvent, [&] { return im.readEvents(store); }));
-  if (changed[kContact] || changed[kNote]) {
-    im.stamps[kContact].reset();
-    im.stamps[kNote].reset();
-    if (changed[kContact]) QM_TRY(im.readContacts(store));
-    if (changed[kNote]) QM_TRY(im.readNotes(store));
-    im.layOutContacts();
-    im.stamps[kContact] = now[kContact];
-    im.stamps[kNote] = now[kNote];
-  }
-  if (changed[kOpportunity])
-    QM_TRY(reread(kOpportunity, [&] { return im.readOpportunities(store); }));
-  if (changed[kDraft] || changed[kContact])
-    QM_TRY(reread(kDraft, [&] { return im.readDrafts(store); }));
+  im.followed = changes.latest;
   return {};
 }
 
@@ -332,13 +193,13 @@ std::optional<SearchResults> SearchIndex::search(std::string_view query,
                                                  const std::optional<Uuid>& scopedEvent,
                                                  const std::function<bool()>& keepGoing) const {
   const Impl& im = *impl_;
-  const std::vector<std::string> tokens = searchTokens(query);
+  const std::vector<SearchToken> tokens = searchTokens(query);
   if (tokens.empty()) return SearchResults{};
   auto stopped = [&] { return keepGoing && !keepGoing(); };
   // The longest word is usually the rarest, and the quickest to look for.
   std::size_t scan = 0;
   for (std::size_t i = 1; i < tokens.size(); ++i)
-    if (tokens[i].size() > tokens[scan].size()) scan = i;
+    if (tokens[i].folded.size() > tokens[scan].folded.size()) scan = i;
 
   const bool global = !scopedEvent;
   std::vector<const EventEntry*> visited;
@@ -348,15 +209,12 @@ std::optional<SearchResults> SearchIndex::search(std::string_view query,
     visited.push_back(e);
   }
   auto nameIn = [&](const EventEntry& e) { return global ? std::optional(e.name) : std::nullopt; };
-  auto rangeOf = [](const std::unordered_map<Uuid, Range>& ranges, const Uuid& event) {
-    auto it = ranges.find(event);
-    return it == ranges.end() ? Range{0, 0} : it->second;
-  };
-  // Hits are collected as (score, record) and sorted so before their texts
-  // are copied: a short query can match every contact.
+  // Hits are collected as (score, what was found) and sorted so before their
+  // texts are copied: a short query can match every contact.
   struct Found {
     double score;
     std::size_t record;
+    const void* entry;
     const EventEntry* event;
   };
   FreshIDs ids;
@@ -371,23 +229,19 @@ std::optional<SearchResults> SearchIndex::search(std::string_view query,
     }
   };
   std::vector<Found> found;
-  auto collectByEvent = [&](const std::unordered_map<Uuid, Range>& ranges,
-                            const SearchTextTable& table) {
-    found.clear();
-    for (const EventEntry* e : visited) {
-      if (stopped()) return false;
-      const auto [first, last] = rangeOf(ranges, e->id);
-      table.match(first, last, tokens, scan, [&](std::size_t record, double score) {
-        found.push_back({score, record, e});
-      });
-    }
-    return true;
-  };
 
   SearchResults results;
-  if (!collectByEvent(im.contactRanges, im.contactTable)) return std::nullopt;
+  for (const EventEntry* e : visited) {
+    if (stopped()) return std::nullopt;
+    const IndexedContacts::EventPart* part = im.contacts.event(e->id);
+    if (!part) continue;
+    for (const auto& chunk : part->chunks)
+      chunk.table.match(0, chunk.table.size(), tokens, scan, [&](std::size_t record, double score) {
+        found.push_back({score, record, chunk.members[record], e});
+      });
+  }
   publish(found, results[Category::contacts], [&](const Found& f) {
-    const ContactEntry& c = im.contacts[im.contactOfRecord[f.record]];
+    const auto& c = *static_cast<const IndexedContact*>(f.entry);
     return SearchResult{{},
                         Category::contacts,
                         c.fullName,
@@ -397,24 +251,42 @@ std::optional<SearchResults> SearchIndex::search(std::string_view query,
                         NavigateToContact{f.event->id, c.id}};
   });
 
-  if (!collectByEvent(im.companyRanges, im.companyTable)) return std::nullopt;
+  found.clear();
+  for (const EventEntry* e : visited) {
+    if (stopped()) return std::nullopt;
+    const IndexedContacts::EventPart* part = im.contacts.event(e->id);
+    if (!part) continue;
+    part->companyTable.match(0, part->companyTable.size(), tokens, scan,
+                             [&](std::size_t record, double score) {
+                               found.push_back({score, record, &part->companies[record], e});
+                             });
+  }
   publish(found, results[Category::companies], [&](const Found& f) {
-    const HitEntry& g = im.companies[f.record];
+    const auto& g = *static_cast<const IndexedCompany*>(f.entry);
     return SearchResult{{},
                         Category::companies,
-                        g.primaryText,
+                        g.name,
                         g.secondaryText,
                         nameIn(*f.event),
                         0,
-                        NavigateToCompany{f.event->id, g.primaryText}};
+                        NavigateToCompany{f.event->id, g.name}};
   });
 
-  if (!collectByEvent(im.opportunityRanges, im.opportunityTable)) return std::nullopt;
+  found.clear();
+  for (const EventEntry* e : visited) {
+    if (stopped()) return std::nullopt;
+    auto range = im.opportunityRanges.find(e->id);
+    if (range == im.opportunityRanges.end()) continue;
+    im.opportunityTable.match(range->second.first, range->second.second, tokens, scan,
+                              [&](std::size_t record, double score) {
+                                found.push_back({score, record, &im.opportunities[record], e});
+                              });
+  }
   publish(found, results[Category::opportunities], [&](const Found& f) {
-    const HitEntry& o = im.opportunities[f.record];
+    const auto& o = *static_cast<const OpportunityEntry*>(f.entry);
     return SearchResult{{},
                         Category::opportunities,
-                        o.primaryText,
+                        o.title,
                         o.secondaryText,
                         nameIn(*f.event),
                         0,
@@ -423,23 +295,22 @@ std::optional<SearchResults> SearchIndex::search(std::string_view query,
 
   if (stopped()) return std::nullopt;
   found.clear();
+  const SearchTextTable& draftTable = im.drafts.table();
   if (global) {
-    im.draftTable.match(0, im.draftTable.size(), tokens, scan,
-                        [&](std::size_t record, double score) {
-                          found.push_back({score, record, nullptr});
-                        });
+    draftTable.match(0, draftTable.size(), tokens, scan, [&](std::size_t record, double score) {
+      found.push_back({score, record, nullptr, nullptr});
+    });
   } else if (!visited.empty()) {
-    const auto [first, last] = rangeOf(im.contactRanges, visited.front()->id);
-    for (std::size_t record = first; record < last; ++record) {
-      const ContactEntry& c = im.contacts[im.contactOfRecord[record]];
-      auto own = im.draftsOfContact.find(c.id);
-      if (own == im.draftsOfContact.end()) continue;
-      for (std::size_t d : own->second)
-        if (auto score = im.draftTable.score(d, tokens)) found.push_back({*score, d, nullptr});
-    }
+    if (const IndexedContacts::EventPart* part = im.contacts.event(visited.front()->id))
+      for (const auto& chunk : part->chunks)
+        for (const IndexedContact* c : chunk.members)
+          if (const auto* own = im.drafts.ofContact(c->id))
+            for (std::size_t d : *own)
+              if (auto score = draftTable.score(d, tokens))
+                found.push_back({*score, d, nullptr, nullptr});
   }
   publish(found, results[Category::drafts], [&](const Found& f) {
-    const DraftEntry& d = im.drafts[f.record];
+    const IndexedDraft& d = im.drafts.at(f.record);
     std::optional<std::string> eventName;
     if (global && d.eventID)
       if (const EventEntry* e = im.event(*d.eventID)) eventName = e->name;
@@ -451,19 +322,18 @@ std::optional<SearchResults> SearchIndex::search(std::string_view query,
     found.clear();
     im.eventTable.match(0, im.eventTable.size(), tokens, scan,
                         [&](std::size_t record, double score) {
-                          found.push_back({score, record, nullptr});
+                          found.push_back({score, record, nullptr, nullptr});
                         });
     publish(found, results[Category::events], [&](const Found& f) {
       const EventEntry& e = im.events[f.record];
-      auto count = im.contactCounts.find(e.id);
-      return SearchResult{
-          {},
-          Category::events,
-          e.name,
-          eventSecondaryText(e.location, count == im.contactCounts.end() ? 0 : count->second),
-          std::nullopt,
-          0,
-          NavigateToEvent{e.id}};
+      const IndexedContacts::EventPart* part = im.contacts.event(e.id);
+      return SearchResult{{},
+                          Category::events,
+                          e.name,
+                          eventSecondaryText(e.location, part ? part->contacts : 0),
+                          std::nullopt,
+                          0,
+                          NavigateToEvent{e.id}};
     });
   }
   if (stopped()) return std::nullopt;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -14,17 +15,21 @@ namespace qm {
 
 class Store;
 
-/// The searchable texts of the whole store, folded once and kept in memory, so
-/// that a search over tens of thousands of contacts takes milliseconds.
+/// The searchable texts of the whole store, folded once (`searchForms`) and
+/// kept in memory, so that a search over tens of thousands of contacts takes
+/// milliseconds.
 ///
-/// Each category keeps its texts in one contiguous block, grouped by event; a
-/// search looks for its longest word through the block (a few megabytes a
-/// millisecond) and scores only the records where it occurs, with the same rule
-/// and in the same order as `referenceSearch`, so the results are the same.
+/// Each category keeps its texts in contiguous blocks, grouped by event (an
+/// event's contacts in chunks of a few hundred); a search looks for its longest
+/// word, folded, through the blocks (a few megabytes a millisecond) and scores
+/// only the records where it occurs, with the same rule and in the same order
+/// as `referenceSearch`, so the results are the same.
 ///
-/// `refresh` follows the store: it asks for each table's change stamp and
-/// re-reads only the record kinds that changed (a new note re-reads the notes
-/// but not the contacts). Confined to one thread, like the store.
+/// `refresh` follows the store's record change log (`recordChangesSince`),
+/// whoever wrote: it re-reads only the contacts, notes and drafts written since
+/// and lays out again only the chunks that hold them (a new note re-reads that
+/// note), and re-reads all events or all opportunities when one of them was
+/// written. Confined to one thread, like the store.
 class SearchIndex {
  public:
   /// `locale` formats opportunity values (an ICU locale name; empty: the user's).
@@ -44,9 +49,9 @@ class SearchIndex {
                                       const std::optional<Uuid>& scopedEvent,
                                       const std::function<bool()>& keepGoing = {}) const;
 
-  /// How many times each record kind has been read, for tests and logs.
+  /// How many records of each kind have been read, for tests and logs.
   struct ReadCounts {
-    int events = 0, contacts = 0, notes = 0, opportunities = 0, drafts = 0;
+    std::int64_t events = 0, contacts = 0, notes = 0, opportunities = 0, drafts = 0;
   };
   ReadCounts readCounts() const;
 

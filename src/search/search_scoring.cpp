@@ -2,7 +2,6 @@
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
-#include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 
 #include <algorithm>
@@ -10,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "common/search_folding.h"
 #include "common/text.h"
 
 namespace qm {
@@ -70,23 +70,6 @@ std::size_t findFrom(std::string_view text, std::string_view token, std::size_t 
 
 }  // namespace
 
-std::string foldForSearch(std::string_view text) {
-  std::string lowered = lowercaseUnicode(text);
-  if (isASCII(lowered)) return lowered;
-  UErrorCode status = U_ZERO_ERROR;
-  const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
-  if (U_FAILURE(status)) return lowered;
-  const auto unicode = icu::UnicodeString::fromUTF8(
-      icu::StringPiece(lowered.data(), static_cast<std::int32_t>(lowered.size())));
-  if (nfc->isNormalized(unicode, status) && U_SUCCESS(status)) return lowered;
-  status = U_ZERO_ERROR;
-  const icu::UnicodeString normalized = nfc->normalize(unicode, status);
-  if (U_FAILURE(status)) return lowered;
-  std::string out;
-  normalized.toUTF8String(out);
-  return out;
-}
-
 bool isSearchableQuery(std::string_view query) {
   const std::string_view trimmed = trimUnicodeWhitespace(query);
   if (trimmed.size() < 2) return false;
@@ -122,12 +105,13 @@ std::vector<std::string_view> splitAtBlanks(std::string_view text) {
   return words;
 }
 
-std::vector<std::string> searchTokens(std::string_view query) {
+std::vector<SearchToken> searchTokens(std::string_view query) {
   // Trimmed first, as the query is when its length is checked: a line break
   // at either end (a pasted name) is not a blank and would stay in a token.
-  const std::string folded = foldForSearch(trimUnicodeWhitespace(query));
-  std::vector<std::string> tokens;
-  for (std::string_view word : splitAtBlanks(folded)) tokens.emplace_back(word);
+  const std::string exact = foldCase(trimUnicodeWhitespace(query));
+  std::vector<SearchToken> tokens;
+  for (std::string_view word : splitAtBlanks(exact))
+    tokens.push_back({std::string(word), foldAccents(word)});
   return tokens;
 }
 
@@ -150,17 +134,33 @@ double tokenScoreInFolded(std::string_view folded, std::string_view token, doubl
   return best;
 }
 
+double tokenScore(std::string_view folded, std::optional<std::string_view> exact,
+                  const SearchToken& token, double weight) {
+  const double loose = tokenScoreInFolded(folded, token.folded, weight);
+  if (loose == 0) return 0;
+  const bool plainToken = token.exact == token.folded;
+  if (!exact && plainToken) return loose;
+  // A text that folding leaves unchanged holds none of the characters folding
+  // changes, so a token with one of them is not in it exactly.
+  const double strict = exact ? tokenScoreInFolded(*exact, token.exact, weight) : 0;
+  return std::max(strict, kFoldedMatchShare * loose);
+}
+
 std::optional<double> scoreRecord(const std::vector<SearchField>& fields,
-                                  const std::vector<std::string>& tokens) {
-  std::vector<std::optional<std::string>> folded(fields.size());
+                                  const std::vector<SearchToken>& tokens) {
+  std::vector<std::optional<SearchForms>> forms(fields.size());
   for (std::size_t i = 0; i < fields.size(); ++i)
-    if (fields[i].text && !fields[i].text->empty()) folded[i] = foldForSearch(*fields[i].text);
+    if (fields[i].text && !fields[i].text->empty()) forms[i] = searchForms(*fields[i].text);
   double score = 0;
-  for (const std::string& token : tokens) {
+  for (const SearchToken& token : tokens) {
     double best = 0;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-      if (!folded[i]) continue;
-      best = std::max(best, candidateByRule(*folded[i], token, fields[i].weight));
+      if (!forms[i]) continue;
+      const double weight = fields[i].weight;
+      const double loose = candidateByRule(forms[i]->folded, token.folded, weight);
+      if (loose == 0) continue;
+      const double strict = candidateByRule(forms[i]->exactForm(), token.exact, weight);
+      best = std::max({best, strict, kFoldedMatchShare * loose});
     }
     if (best == 0) return std::nullopt;
     score += best;

@@ -8,22 +8,71 @@
 #include <algorithm>
 #include <cstring>
 
-#include "search/search_scoring.h"
-
 namespace qm {
 
+namespace {
+
+template <class T>
+void appendRaw(std::string& out, T value) {
+  char bytes[sizeof(T)];
+  std::memcpy(bytes, &value, sizeof(T));
+  out.append(bytes, sizeof(T));
+}
+
+template <class T>
+T readRaw(std::string_view& in) {
+  T value;
+  std::memcpy(&value, in.data(), sizeof(T));
+  in.remove_prefix(sizeof(T));
+  return value;
+}
+
+}  // namespace
+
+std::string SearchTextTable::pack(const Texts& texts) {
+  std::string out;
+  for (const Text& text : texts) {
+    appendRaw(out, text.weight);
+    appendRaw(out, static_cast<std::uint32_t>(text.forms.folded.size()));
+    appendRaw(out, static_cast<std::uint32_t>(text.forms.exact.size()));
+    out += text.forms.folded;
+    out += text.forms.exact;
+  }
+  return out;
+}
+
 void SearchTextTable::add(const Texts& texts) {
-  for (const auto& [text, weight] : texts) addText(text, weight);
+  for (const Text& text : texts) addText(text.forms, text.weight);
   endRecord();
 }
 
-void SearchTextTable::addText(std::string_view folded, double weight) {
+void SearchTextTable::addText(const SearchForms& forms, double weight) {
+  addText(forms.folded, forms.exact, weight);
+}
+
+void SearchTextTable::addPacked(std::string_view packed) {
+  while (!packed.empty()) {
+    const auto weight = readRaw<double>(packed);
+    const auto folded = readRaw<std::uint32_t>(packed);
+    const auto exact = readRaw<std::uint32_t>(packed);
+    addText(packed.substr(0, folded), packed.substr(folded, exact), weight);
+    packed.remove_prefix(folded + exact);
+  }
+}
+
+void SearchTextTable::addText(std::string_view folded, std::string_view exact, double weight) {
   if (folded.empty()) return;
-  fields_.push_back({static_cast<std::uint32_t>(blob_.size()),
-                     static_cast<std::uint32_t>(folded.size()), weight});
+  FieldRef field{static_cast<std::uint32_t>(blob_.size()),
+                 static_cast<std::uint32_t>(folded.size()), 0, 0, weight};
   blob_ += folded;
   // A separator, so that a word is not found across two texts.
   blob_ += '\0';
+  if (!exact.empty()) {
+    field.exactOffset = static_cast<std::uint32_t>(exactBlob_.size());
+    field.exactLength = static_cast<std::uint32_t>(exact.size());
+    exactBlob_ += exact;
+  }
+  fields_.push_back(field);
 }
 
 void SearchTextTable::endRecord() {
@@ -39,14 +88,17 @@ void SearchTextTable::reserve(std::size_t records, std::size_t fields, std::size
 }
 
 std::optional<double> SearchTextTable::score(std::size_t record,
-                                             const std::vector<std::string>& tokens) const {
+                                             const std::vector<SearchToken>& tokens) const {
   double total = 0;
-  for (const std::string& token : tokens) {
+  for (const SearchToken& token : tokens) {
     double best = 0;
     for (std::uint32_t f = fieldStart_[record]; f < fieldStart_[record + 1]; ++f) {
       const FieldRef& field = fields_[f];
       const std::string_view text(blob_.data() + field.offset, field.length);
-      best = std::max(best, tokenScoreInFolded(text, token, field.weight));
+      std::optional<std::string_view> exact;
+      if (field.exactLength > 0)
+        exact.emplace(exactBlob_.data() + field.exactOffset, field.exactLength);
+      best = std::max(best, tokenScore(text, exact, token, field.weight));
     }
     if (best == 0) return std::nullopt;
     total += best;
@@ -92,6 +144,14 @@ std::size_t SearchTextTable::recordAt(std::size_t offset, std::size_t first,
   const auto begin = blobStart_.begin() + static_cast<std::ptrdiff_t>(first);
   const auto end = blobStart_.begin() + static_cast<std::ptrdiff_t>(last) + 1;
   return static_cast<std::size_t>(std::upper_bound(begin, end, offset) - blobStart_.begin()) - 1;
+}
+
+SearchTextTable::Texts foldedTexts(const std::vector<SearchField>& fields) {
+  SearchTextTable::Texts texts;
+  texts.reserve(fields.size());
+  for (const SearchField& f : fields)
+    if (f.text && !f.text->empty()) texts.push_back({searchForms(*f.text), f.weight});
+  return texts;
 }
 
 }  // namespace qm

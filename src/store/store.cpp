@@ -17,6 +17,7 @@
 #include "common/log.h"
 #include "store/contact_queries.h"
 #include "store/external_blobs.h"
+#include "store/record_changes.h"
 #include "store/schema.h"
 #include "store/statement.h"
 
@@ -131,6 +132,11 @@ struct Store::Impl {
   ExternalBlobs blobs;
   /// Rows written per table through this connection (counted by the update hook).
   std::map<std::string, std::int64_t, std::less<>> tableChanges;
+  /// The rows of the followed tables written by the open transaction, logged
+  /// when it commits (record_changes.h).
+  std::vector<RecordChange> pendingChanges;
+  /// Set while a write of sync bookkeeping only runs: not logged.
+  bool bookkeepingOnly = false;
   /// The file opened (device, inode), to notice when it is gone.
   std::optional<std::pair<dev_t, ino_t>> opened;
   bool fileGoneLogged = false;
@@ -305,12 +311,16 @@ void releaseBlob(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }
 
 /// SQLite calls this for every row written through this connection, also by
-/// cascades; counting per table is cheaper than a trigger per row.
-void countTableChange(void* user, int, const char*, const char* table, sqlite3_int64) {
+/// cascades; counting per table, and collecting the positions the change log
+/// names, is cheaper than a trigger per row.
+void countTableChange(void* user, int, const char*, const char* table, sqlite3_int64 rowid) {
   auto* impl = static_cast<Store::Impl*>(user);
   auto it = impl->tableChanges.find(std::string_view(table));
   if (it == impl->tableChanges.end()) it = impl->tableChanges.emplace(table, 0).first;
   ++it->second;
+  if (impl->bookkeepingOnly) return;
+  if (const auto followed = followedTable(table))
+    impl->pendingChanges.push_back({*followed, rowid});
 }
 
 Status checkHeader(const fs::path& file) {
@@ -419,6 +429,7 @@ Result<std::unique_ptr<Store>> Store::openAnother(const fs::path& file) {
         QM_TRY(store->impl_->exec(added));
     }
     QM_TRY(store->impl_->exec(contactQueryIndexSQL()));
+    QM_TRY(installRecordChangeLog(*store));
     auto version = store->schemaVersion();
     if (!version) {
       return store->impl_->exec(
@@ -520,15 +531,28 @@ Status Store::checkFile() {
   return gone;
 }
 
-Status Store::transaction(const std::function<Status()>& body) {
+Status Store::transaction(const std::function<Status()>& body, Durability durability) {
   Impl& im = *impl_;
   const bool outermost = im.blobs.depth() == 0;
   if (outermost) QM_TRY(checkFile());
+  if (outermost && durability == Durability::relaxed) {
+    // WAL at NORMAL commits without syncing; the setting goes back to FULL
+    // however the transaction ends.
+    QM_TRY(im.exec("PRAGMA synchronous=NORMAL"));
+    Status result = transaction(body, Durability::full);
+    if (Status restored = im.exec("PRAGMA synchronous=FULL"); !restored && result) return restored;
+    return result;
+  }
   const std::string savepoint = "qm_level_" + std::to_string(im.blobs.depth());
   QM_TRY(im.exec(outermost ? "BEGIN IMMEDIATE" : "SAVEPOINT " + savepoint));
   im.blobs.beginLevel();
 
   Status result = body();
+  if (result && outermost) {
+    // The rows written are logged in the same commit.
+    const std::vector<RecordChange> changes = std::exchange(im.pendingChanges, {});
+    result = appendRecordChanges(*this, changes);
+  }
   if (result) {
     Status ended = im.exec(outermost ? "COMMIT" : "RELEASE " + savepoint);
     if (ended) {
@@ -540,6 +564,7 @@ Status Store::transaction(const std::function<Status()>& body) {
 
   if (outermost) {
     (void)im.exec("ROLLBACK");
+    im.pendingChanges.clear();
   } else {
     (void)im.exec("ROLLBACK TO " + savepoint + "; RELEASE " + savepoint);
   }
@@ -633,8 +658,11 @@ Status Store::writeFields(const TableSchema& schema, const Uuid& id,
     QM_TRY(im.bind(stmt, 1, *idColumn, FieldValue{id}));
     for (std::size_t k = 0; k < only.size(); ++k)
       QM_TRY(im.bind(stmt, static_cast<int>(k + 2), schema.columns.at(only[k]), values[k]));
-    if (sqlite3_step(stmt) != SQLITE_DONE)
-      return im.sqlError("Could not save " + std::string(schema.table));
+    im.bookkeepingOnly = std::ranges::all_of(
+        only, [&](std::size_t k) { return isBookkeepingColumn(schema.columns.at(k).name); });
+    const int rc = sqlite3_step(stmt);
+    im.bookkeepingOnly = false;
+    if (rc != SQLITE_DONE) return im.sqlError("Could not save " + std::string(schema.table));
     if (sqlite3_changes(im.db) == 0)
       return Error("Could not save " + std::string(schema.table) + ": no record with this id");
     return {};
@@ -654,7 +682,11 @@ Status Store::deleteRows(const TableSchema& schema, const std::vector<Match>& wh
     // Deleting a whole table may skip the per-row update hook; count it as a
     // change of every table, since cascades may have reached them too.
     if (where.empty()) {
-      for (const TableSchema* t : storeSchema()) ++im.tableChanges[std::string(t->table)];
+      for (const TableSchema* t : storeSchema()) {
+        ++im.tableChanges[std::string(t->table)];
+        if (const auto followed = followedTable(t->table))
+          im.pendingChanges.push_back({*followed, 0});
+      }
     }
     return {};
   });
@@ -662,7 +694,7 @@ Status Store::deleteRows(const TableSchema& schema, const std::vector<Match>& wh
 
 Status Store::selectRows(const TableSchema& schema, const std::vector<std::size_t>* only,
                          const std::vector<Match>& where,
-                         const std::function<Status(std::vector<FieldValue>&)>& sink) {
+                         const std::function<Status(Position, std::vector<FieldValue>&)>& sink) {
   Impl& im = *impl_;
   std::vector<const TableSchema::Column*> columns;
   auto clause = im.whereClause(schema, where, columns);
@@ -675,8 +707,9 @@ Status Store::selectRows(const TableSchema& schema, const std::vector<std::size_
   }
   std::string names;
   for (const auto* c : selected) names += (names.empty() ? "" : ", ") + ident(c->name);
-  auto stmt = QM_TRY(
-      im.prepare("SELECT " + names + " FROM " + ident(schema.table) + *clause + " ORDER BY rowid"));
+  const auto positionColumn = static_cast<int>(selected.size());
+  auto stmt = QM_TRY(im.prepare("SELECT " + names + ", rowid FROM " + ident(schema.table) +
+                                *clause + " ORDER BY rowid"));
   QM_TRY(im.bindMatches(stmt, where, columns));
 
   std::vector<FieldValue> row(selected.size());
@@ -692,7 +725,7 @@ Status Store::selectRows(const TableSchema& schema, const std::vector<std::size_
       row[i] = std::move(*value);
     }
     if (!status) break;
-    status = sink(row);
+    status = sink(sqlite3_column_int64(stmt, positionColumn), row);
     if (!status) break;
   }
   if (status && rc != SQLITE_DONE)
@@ -702,7 +735,7 @@ Status Store::selectRows(const TableSchema& schema, const std::vector<std::size_
 
 Status Store::selectRowsAt(const TableSchema& schema, const std::vector<std::size_t>& only,
                            const std::vector<Position>& positions,
-                           const std::function<Status(std::vector<FieldValue>&)>& sink) {
+                           const std::function<Status(Position, std::vector<FieldValue>&)>& sink) {
   Impl& im = *impl_;
   std::string names;
   for (std::size_t i : only)
@@ -721,7 +754,7 @@ Status Store::selectRowsAt(const TableSchema& schema, const std::vector<std::siz
       if (!value) return Error(std::string(schema.table) + ": " + value.error().message);
       row[i] = std::move(*value);
     }
-    QM_TRY(sink(row));
+    QM_TRY(sink(position, row));
   }
   return {};
 }

@@ -24,6 +24,13 @@ struct Match {
   FieldValue value;
 };
 
+/// A record read with its place in stored order (`Store::Position`).
+template <class R>
+struct Positioned {
+  std::int64_t position = 0;
+  R record;
+};
+
 /// The column layout of one record kind, taken from its field table.
 struct TableSchema {
   struct Column {
@@ -149,13 +156,48 @@ class Store {
     if (!only) return only.error();
     std::vector<R> out;
     out.reserve(positions.size());
-    Status status =
-        selectRowsAt(schemaOf<R>(), *only, positions, [&](std::vector<FieldValue>& row) -> Status {
-          R record{};
-          QM_TRY(setFields(record, &*only, row));
-          out.push_back(std::move(record));
-          return {};
-        });
+    Status status = selectRowsAt(schemaOf<R>(), *only, positions,
+                                 [&](Position, std::vector<FieldValue>& row) -> Status {
+                                   R record{};
+                                   QM_TRY(setFields(record, &*only, row));
+                                   out.push_back(std::move(record));
+                                   return {};
+                                 });
+    if (!status) return status.error();
+    return out;
+  }
+  /// Like `fetchOnly`, with each record's position: for data derived from the
+  /// store that follows its changes record by record (`recordChangesSince`).
+  template <Record R>
+  Result<std::vector<Positioned<R>>> fetchPositioned(
+      const std::vector<std::string_view>& fieldNames, const std::vector<Match>& where = {}) {
+    auto only = fieldIndexes<R>(fieldNames);
+    if (!only) return only.error();
+    std::vector<Positioned<R>> out;
+    Status status = selectRows(schemaOf<R>(), &*only, where,
+                               [&](Position position, std::vector<FieldValue>& row) -> Status {
+                                 Positioned<R>& read = out.emplace_back();
+                                 read.position = position;
+                                 return setFields(read.record, &*only, row);
+                               });
+    if (!status) return status.error();
+    return out;
+  }
+  /// Like `fetchOnlyAt`, with each record's position; a position that holds
+  /// no record (any more) is missing from the result.
+  template <Record R>
+  Result<std::vector<Positioned<R>>> fetchPositionedAt(
+      const std::vector<std::string_view>& fieldNames, const std::vector<Position>& positions) {
+    auto only = fieldIndexes<R>(fieldNames);
+    if (!only) return only.error();
+    std::vector<Positioned<R>> out;
+    out.reserve(positions.size());
+    Status status = selectRowsAt(schemaOf<R>(), *only, positions,
+                                 [&](Position position, std::vector<FieldValue>& row) -> Status {
+                                   Positioned<R>& read = out.emplace_back();
+                                   read.position = position;
+                                   return setFields(read.record, &*only, row);
+                                 });
     if (!status) return status.error();
     return out;
   }
@@ -174,10 +216,23 @@ class Store {
   };
   Result<ChangeStamp> changeStamp(std::string_view table);
 
+  /// How the commit of an outermost transaction reaches the disk.
+  enum class Durability {
+    /// Waits until the disk holds it: a committed record survives a power cut.
+    full,
+    /// Returns once the file holds it, without waiting for the disk: it
+    /// survives the program crashing, but a power cut may take the last such
+    /// commits away (the store stays consistent). For lines logged at every
+    /// request, such as the MCP access log, where waiting for the disk would
+    /// cost each request milliseconds. The next full commit takes them along.
+    relaxed,
+  };
+
   /// Runs `body` as one transaction: everything it wrote is committed when it
-  /// succeeds and rolled back when it fails (its error is returned). Nests.
-  /// Fails without running `body` while `checkFile` fails.
-  Status transaction(const std::function<Status()>& body);
+  /// succeeds and rolled back when it fails (its error is returned). Nests; a
+  /// nested transaction is as durable as the outermost one. Fails without
+  /// running `body` while `checkFile` fails.
+  Status transaction(const std::function<Status()>& body, Durability durability = Durability::full);
 
   /// Whether the file at `file()` is still the one this store opened. Once it
   /// was deleted or replaced (its data folder removed while the companion
@@ -260,13 +315,13 @@ class Store {
     if (!byID) {
       if (auto n = count<R>(where); n.ok()) out.reserve(static_cast<std::size_t>(*n));
     }
-    Status status =
-        selectRows(schemaOf<R>(), only, where, [&](std::vector<FieldValue>& row) -> Status {
-          R record{};
-          QM_TRY(setFields(record, only, row));
-          out.push_back(std::move(record));
-          return {};
-        });
+    Status status = selectRows(schemaOf<R>(), only, where,
+                               [&](Position, std::vector<FieldValue>& row) -> Status {
+                                 R record{};
+                                 QM_TRY(setFields(record, only, row));
+                                 out.push_back(std::move(record));
+                                 return {};
+                               });
     if (!status) return status.error();
     return out;
   }
@@ -286,14 +341,15 @@ class Store {
   Status writeFields(const TableSchema& schema, const Uuid& id,
                      const std::vector<std::size_t>& only, std::vector<FieldValue> values);
   Status deleteRows(const TableSchema& schema, const std::vector<Match>& where);
-  /// Reads the rows matching `where`: all columns, or the columns `only` lists.
+  /// Reads the rows matching `where`: all columns, or the columns `only` lists;
+  /// `sink` gets each row with its position.
   Status selectRows(const TableSchema& schema, const std::vector<std::size_t>* only,
                     const std::vector<Match>& where,
-                    const std::function<Status(std::vector<FieldValue>&)>& sink);
+                    const std::function<Status(Position, std::vector<FieldValue>&)>& sink);
   /// Reads the columns `only` lists of the rows at `positions`, in that order.
   Status selectRowsAt(const TableSchema& schema, const std::vector<std::size_t>& only,
                       const std::vector<Position>& positions,
-                      const std::function<Status(std::vector<FieldValue>&)>& sink);
+                      const std::function<Status(Position, std::vector<FieldValue>&)>& sink);
   Result<std::int64_t> countRows(const TableSchema& schema, const std::vector<Match>& where);
 
   std::unique_ptr<Impl> impl_;

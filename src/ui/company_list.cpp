@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "common/search_folding.h"
 #include "common/text.h"
 #include "ui/name_collator.h"
 
@@ -49,9 +50,9 @@ std::string joinedName(const Contact& c) {
 }
 
 bool matches(const CompanyEntry& entry, const std::string& query) {
-  if (lowercaseUnicode(entry.name).find(query) != std::string::npos) return true;
+  if (foldForSearch(entry.name).find(query) != std::string::npos) return true;
   return std::any_of(entry.contacts.begin(), entry.contacts.end(), [&](const Contact* c) {
-    return lowercaseUnicode(joinedName(*c)).find(query) != std::string::npos;
+    return foldForSearch(joinedName(*c)).find(query) != std::string::npos;
   });
 }
 
@@ -61,7 +62,7 @@ std::vector<CompanyEntry> visibleCompanies(std::span<const Contact> eventContact
                                            const CompanyListState& state) {
   std::vector<CompanyEntry> entries = companyEntries(eventContacts);
   if (!state.searchText.empty()) {
-    const std::string query = lowercaseUnicode(state.searchText);
+    const std::string query = foldForSearch(state.searchText);
     std::erase_if(entries, [&](const CompanyEntry& e) { return !matches(e, query); });
   }
 

@@ -49,9 +49,9 @@ struct CompanyListState {
 /// appearance. Contacts with an empty or blank company belong to none.
 std::vector<CompanyEntry> companyEntries(std::span<const Contact> eventContacts);
 
-/// The entries the company list shows: those whose lower-cased name, or one of
-/// whose contacts' "first last" name (trimmed, lower-cased), holds the
-/// lower-cased search text; ordered by `sortField`. The sort is stable: equal
+/// The entries the company list shows: those whose name, or one of whose
+/// contacts' "first last" name (trimmed), holds the search text, all folded
+/// (`foldForSearch`: case and accents set aside); ordered by `sortField`. The sort is stable: equal
 /// entries keep their order of first appearance.
 std::vector<CompanyEntry> visibleCompanies(std::span<const Contact> eventContacts,
                                            const CompanyListState& state);

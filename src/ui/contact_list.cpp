@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "common/search_folding.h"
 #include "common/text.h"
 #include "ui/name_collator.h"
 
@@ -45,15 +46,6 @@ bool passesFilters(const Contact& c, const std::unordered_set<Uuid>& contactsWit
 }
 
 namespace {
-
-bool lowerContains(std::string_view text, std::string_view loweredQuery) {
-  return lowercaseUnicode(text).find(loweredQuery) != std::string::npos;
-}
-
-bool matchesLowered(const Contact& c, std::string_view q) {
-  return lowerContains(c.fullName(), q) || lowerContains(c.company, q) ||
-         (c.title && lowerContains(*c.title, q)) || (c.email && lowerContains(*c.email, q));
-}
 
 int statusOrder(MeetingStatus status) {
   switch (status) {
@@ -97,11 +89,6 @@ std::string_view fullNameInto(const Contact& c, std::string& buffer) {
 
 }  // namespace
 
-bool matchesSearch(const Contact& contact, std::string_view searchText) {
-  if (searchText.empty()) return true;
-  return matchesLowered(contact, lowercaseUnicode(searchText));
-}
-
 int tierRank(const std::optional<std::string>& tier) {
   if (!tier || tier->size() != 1) return 3;
   switch ((*tier)[0]) {
@@ -119,18 +106,10 @@ int tierRank(const std::optional<std::string>& tier) {
   }
 }
 
-std::vector<const Contact*> visibleContacts(std::span<const Contact> eventContacts,
-                                            const std::unordered_set<Uuid>& contactsWithNotes,
-                                            const ContactListState& state) {
-  const std::string query = lowercaseUnicode(state.searchText);
-  std::vector<const Contact*> shown;
-  shown.reserve(eventContacts.size());
-  for (const Contact& c : eventContacts) {
-    if (!passesFilters(c, contactsWithNotes, state)) continue;
-    if (!query.empty() && !matchesLowered(c, query)) continue;
-    shown.push_back(&c);
-  }
+namespace {
 
+std::vector<const Contact*> inListOrder(std::vector<const Contact*> shown,
+                                        const ContactListState& state) {
   const NameCollator& collator = NameCollator::forThisThread();
   using F = ContactSortField;
   constexpr auto kNoRank = std::numeric_limits<std::int64_t>::max();
@@ -221,6 +200,43 @@ std::vector<const Contact*> visibleContacts(std::span<const Contact> eventContac
   out.reserve(order.size());
   for (std::uint32_t i : order) out.push_back(shown[i]);
   return out;
+}
+
+}  // namespace
+
+std::vector<const Contact*> visibleContacts(std::span<const Contact> eventContacts,
+                                            const std::unordered_set<Uuid>& contactsWithNotes,
+                                            const ContactListState& state) {
+  // One list: only the contacts the filters keep are folded.
+  const std::string query = foldForSearch(state.searchText);
+  std::vector<const Contact*> shown;
+  shown.reserve(eventContacts.size());
+  for (const Contact& c : eventContacts) {
+    if (!passesFilters(c, contactsWithNotes, state)) continue;
+    if (!query.empty() && !ContactSearchTexts::holds(c, query)) continue;
+    shown.push_back(&c);
+  }
+  return inListOrder(std::move(shown), state);
+}
+
+std::vector<const Contact*> visibleContacts(std::span<const Contact> eventContacts,
+                                            const ContactSearchTexts& searchTexts,
+                                            const std::unordered_set<Uuid>& contactsWithNotes,
+                                            const ContactListState& state) {
+  // Texts made for other contacts (a caller's mistake) are not used.
+  if (searchTexts.size() != eventContacts.size() && !state.searchText.empty())
+    return visibleContacts(eventContacts, contactsWithNotes, state);
+  std::vector<bool> found;
+  if (!state.searchText.empty()) found = searchTexts.matching(state.searchText);
+  std::vector<const Contact*> shown;
+  shown.reserve(eventContacts.size());
+  for (std::size_t i = 0; i < eventContacts.size(); ++i) {
+    const Contact& c = eventContacts[i];
+    if (!found.empty() && !found[i]) continue;
+    if (!passesFilters(c, contactsWithNotes, state)) continue;
+    shown.push_back(&c);
+  }
+  return inListOrder(std::move(shown), state);
 }
 
 }  // namespace qm

@@ -11,6 +11,7 @@
 #include "common/enum_info.h"
 #include "common/uuid.h"
 #include "store/contact.h"
+#include "ui/contact_search_texts.h"
 
 namespace qm {
 
@@ -74,14 +75,24 @@ extern const std::array<FilterChip, 7> kFilterChips;
 
 /// The contacts an event's list shows, in order. `eventContacts` are the
 /// event's contacts in stored order (empty for a deleted event);
-/// `contactsWithNotes` the ids of those with at least one note.
+/// `searchTexts` their folded texts (`ContactSearchTexts` of the same
+/// contacts, made once when they were read); `contactsWithNotes` the ids of
+/// those with at least one note.
 ///
-/// Filters that are on all apply; then the search: the lower-cased search text
-/// (not trimmed) must be part of the lower-cased full name, company, title or
-/// e-mail. Then the ordering, reversed when `sortAscending` is false. The sort
-/// is stable in both directions: contacts that compare equal keep their stored
-/// order, so the list never reshuffles between refreshes. Names and companies
-/// compare with `NameCollator` (keys made once per call).
+/// Filters that are on all apply; then the search: the search text (not
+/// trimmed), folded like every search (`foldForSearch`: case, composition and
+/// accents set aside, so "muller" finds Müller), must be part of the folded
+/// full name, company, title or e-mail. Then the ordering, reversed when
+/// `sortAscending` is false; the search does not reorder. The sort is stable
+/// in both directions: contacts that compare equal keep their stored order, so
+/// the list never reshuffles between refreshes. Names and companies compare
+/// with `NameCollator` (keys made once per call).
+std::vector<const Contact*> visibleContacts(std::span<const Contact> eventContacts,
+                                            const ContactSearchTexts& searchTexts,
+                                            const std::unordered_set<Uuid>& contactsWithNotes,
+                                            const ContactListState& state);
+/// The same for one call, folding the contacts' texts here when there is a
+/// search text (the command line, which lists once).
 std::vector<const Contact*> visibleContacts(std::span<const Contact> eventContacts,
                                             const std::unordered_set<Uuid>& contactsWithNotes,
                                             const ContactListState& state);
@@ -89,8 +100,6 @@ std::vector<const Contact*> visibleContacts(std::span<const Contact> eventContac
 /// Whether `contact` passes the filters that are on (not the search).
 bool passesFilters(const Contact& contact, const std::unordered_set<Uuid>& contactsWithNotes,
                    const ContactListState& state);
-/// Whether `contact` matches the search text (an empty text matches everyone).
-bool matchesSearch(const Contact& contact, std::string_view searchText);
 
 /// 0 for tier "A", 1 for "B", 2 for "C" (any letter case), 3 for any other or no tier.
 int tierRank(const std::optional<std::string>& tier);

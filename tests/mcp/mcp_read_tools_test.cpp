@@ -190,18 +190,66 @@ TEST_F(ReadToolsTest, SearchMatchesAnyCaseAndFollowsNaturalLastNameOrder) {
               ElementsAre("D Adams", "C bates"));
 }
 
+TEST_F(ReadToolsTest, SearchFindsPeopleWithOrWithoutTheirAccentsExactMatchesFirst) {
+  auto e = addEvent("Messe", day(1));
+  addContact("Jens", "Müller", "Acme", e.id);
+  Contact anna = addContact("Anna", "Muller", "Acme", e.id);
+  addContact("Ayşe", "García", "Öztürk Lojistik", e.id);
+  addContact("Piotr", "Nowak", "Globex", e.id, [](Contact& c) { c.email = "piotr@łódź.example"; });
+  addContact("太郎", "田中", "株式会社クモ", e.id);
+  const auto search = [&](std::string query) {
+    return names(ok("search_contacts", {{"query", std::move(query)}}));
+  };
+  // Exact matches (case aside) first, then those found with the accents set
+  // aside, each group by last name.
+  EXPECT_THAT(search("muller"), ElementsAre("Anna Muller", "Jens Müller"));
+  EXPECT_THAT(search("MÜLLER"), ElementsAre("Jens Müller", "Anna Muller"));
+  EXPECT_THAT(search("ozturk"), ElementsAre("Ayşe García"));
+  EXPECT_THAT(search("ayse garcia"), ElementsAre("Ayşe García"));
+  EXPECT_THAT(search("lodz"), ElementsAre("Piotr Nowak"));
+  EXPECT_THAT(search("田中"), ElementsAre("太郎 田中"));
+  EXPECT_THAT(search("zqx"), ElementsAre());
+  // The limit keeps the exact matches before the folded ones.
+  EXPECT_THAT(names(ok("search_contacts", {{"query", "müller"}, {"limit", 1}})),
+              ElementsAre("Jens Müller"));
+
+  // The other tools that filter by text fold the same way.
+  const Json args{{"event_id", e.id.str()}, {"query", "MULLER"}};
+  EXPECT_THAT(names(ok("list_contacts", args)), ElementsAre("Anna Muller", "Jens Müller"));
+  anna.lastName = "Moller";
+  ASSERT_TRUE(store->update(anna).ok());
+  EXPECT_THAT(names(ok("list_contacts", args)), ElementsAre("Jens Müller"));
+  EXPECT_THAT(search("muller"), ElementsAre("Jens Müller"));
+  Opportunity deal = Opportunity::create("Fleet", "Öztürk Lojistik", e.id);
+  add(deal);
+  EXPECT_THAT(names(ok("list_opportunities", {{"company", "ozturk"}}), "title"),
+              ElementsAre("Fleet"));
+}
+
 TEST_F(ReadToolsTest, SearchLooksAtTheFirst5000ContactsByLastNameOnly) {
+  std::vector<Contact> same;
   ASSERT_TRUE(store
                   ->transaction([&]() -> Status {
                     for (int i = 0; i < 5001; ++i) {
                       auto c = Contact::create("P" + std::to_string(i), "Same", "Co");
                       if (i >= 4999) c.company = "Needle";
                       QM_TRY(store->insert(c));
+                      same.push_back(c);
                     }
                     return {};
                   })
                   .ok());
-  EXPECT_THAT(names(ok("search_contacts", {{"query", "needle"}})), ElementsAre("P4999 Same"));
+  const auto needles = [&] { return names(ok("search_contacts", {{"query", "needle"}})); };
+  EXPECT_THAT(needles(), ElementsAre("P4999 Same"));
+  // The window follows the store: one of its contacts gone, the next one
+  // comes in; a contact whose name sorts first pushes the last one out.
+  ASSERT_TRUE(store->remove<Contact>(same[0].id).ok());
+  EXPECT_THAT(needles(), ElementsAre("P4999 Same", "P5000 Same"));
+  addContact("Ada", "Aaron", "Needle Works", std::nullopt);
+  EXPECT_THAT(needles(), ElementsAre("Ada Aaron", "P4999 Same"));
+  same[4999].lastName = "Zed";
+  ASSERT_TRUE(store->update(same[4999]).ok());
+  EXPECT_THAT(needles(), ElementsAre("Ada Aaron", "P5000 Same"));
 }
 
 TEST_F(ReadToolsTest, ListsFollowChangesMadeByThisAndOtherProcesses) {

@@ -19,10 +19,12 @@ using test::addDraft;
 using test::addEvent;
 using test::addNote;
 using test::addOpportunity;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::Eq;
 using ::testing::Field;
 using ::testing::IsEmpty;
+using ::testing::Not;
 using ::testing::Optional;
 using Category = SearchResultCategory;
 
@@ -306,6 +308,95 @@ TEST_F(SearchIndexTest, FollowsInsertsUpdatesAndDeletesBetweenSearches) {
   EXPECT_THAT(primaries(results[Category::contacts]), ElementsAre("Mei Tanaka"));
   EXPECT_THAT(results[Category::contacts][0].eventName, Optional(Eq("Kumo Summit")));
   EXPECT_THAT(primaries(results[Category::events]), ElementsAre("Kumo Summit"));
+}
+
+TEST_F(SearchIndexTest, FindsPeopleWithOrWithoutTheirAccentsExactMatchesFirst) {
+  Event expo = addEvent(*store, "Messe Düsseldorf", "Düsseldorf");
+  addContact(*store, expo, "Anna", "Müller", "Öztürk Lojistik");
+  addContact(*store, expo, "Ben", "Muller");
+  Contact ayse = addContact(*store, expo, "Ayşe", "García");
+  ayse.city = "São Paulo";
+  ASSERT_OK(store->update(ayse));
+  Contact piotr = addContact(*store, expo, "Piotr", "Nowak");
+  piotr.city = "Łódź";
+  ASSERT_OK(store->update(piotr));
+  addContact(*store, expo, "太郎", "田中", "株式会社クモ");
+
+  EXPECT_THAT(primaries(search("muller")[Category::contacts]),
+              ElementsAre("Ben Muller", "Anna Müller"));
+  EXPECT_THAT(primaries(search("MÜLLER")[Category::contacts]),
+              ElementsAre("Anna Müller", "Ben Muller"));
+  auto ozturk = search("ozturk");
+  EXPECT_THAT(primaries(ozturk[Category::companies]), ElementsAre("Öztürk Lojistik"));
+  EXPECT_THAT(primaries(ozturk[Category::contacts]), ElementsAre("Anna Müller"));
+  EXPECT_THAT(primaries(search("ayse garcia")[Category::contacts]), ElementsAre("Ayşe García"));
+  EXPECT_THAT(primaries(search("sao paulo")[Category::contacts]), ElementsAre("Ayşe García"));
+  EXPECT_THAT(primaries(search("lodz")[Category::contacts]), ElementsAre("Piotr Nowak"));
+  EXPECT_THAT(primaries(search("dusseldorf")[Category::events]), ElementsAre("Messe Düsseldorf"));
+  EXPECT_THAT(primaries(search("田中")[Category::contacts]), ElementsAre("太郎 田中"));
+  EXPECT_THAT(primaries(search("クモ")[Category::companies]), ElementsAre("株式会社クモ"));
+}
+
+// An event large enough for several chunks, changed one record at a time by
+// this connection and by another one; every search is checked against the
+// plain scan.
+TEST_F(SearchIndexTest, FollowsEachWrittenNoteAndContactWithoutReadingTheRest) {
+  Event big = addEvent(*store, "Big Fair");
+  Event small = addEvent(*store, "Small Fair");
+  std::vector<Contact> people;
+  ASSERT_OK(store->transaction([&]() -> Status {
+    for (int i = 0; i < 1'100; ++i) {
+      people.push_back(
+          Contact::create("Person", std::to_string(i), "Co " + std::to_string(i % 7), big.id));
+      QM_TRY(store->insert(people.back()));
+    }
+    return {};
+  }));
+  Contact& middle = people[700];
+  EXPECT_THAT(search("zeppelin")[Category::contacts], IsEmpty());
+  const auto built = index.readCounts();
+
+  ContactNote note = addNote(*store, middle, "Wants a zeppelin demo");
+  EXPECT_THAT(primaries(search("zeppelin")[Category::contacts]), ElementsAre("Person 700"));
+  EXPECT_EQ(index.readCounts().notes, built.notes + 1);
+  EXPECT_EQ(index.readCounts().contacts, built.contacts);
+
+  note.textContent = "Wants an airship demo";
+  ASSERT_OK(store->update(note));
+  EXPECT_THAT(search("zeppelin")[Category::contacts], IsEmpty());
+  EXPECT_THAT(primaries(search("airship")[Category::contacts]), ElementsAre("Person 700"));
+  ASSERT_OK(store->remove<ContactNote>(note.id));
+  EXPECT_THAT(search("airship")[Category::contacts], IsEmpty());
+
+  // Moved to another event: found there, no longer in the first, and each
+  // event counts its contacts again.
+  middle.eventID = small.id;
+  middle.firstName = "Mover";
+  ASSERT_OK(store->update(middle));
+  EXPECT_THAT(primaries(search("mover", small.id)[Category::contacts]), ElementsAre("Mover 700"));
+  EXPECT_THAT(search("mover", big.id)[Category::contacts], IsEmpty());
+  auto events = search("fair")[Category::events];
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_THAT(events[0].secondaryText, Optional(Eq("1099 contacts")));
+  EXPECT_THAT(events[1].secondaryText, Optional(Eq("1 contact")));
+  EXPECT_EQ(index.readCounts().contacts, built.contacts + 1);
+
+  // Written by another process: a contact deleted, one renamed, a note added.
+  {
+    auto other = Store::open(storePath());
+    ASSERT_OK(other);
+    ASSERT_OK((*other)->remove<Contact>(people[10].id));
+    people[1'050].lastName = "Zeppelin";
+    ASSERT_OK((*other)->update(people[1'050]));
+    addNote(**other, people[5], "met the zeppelin crew");
+  }
+  EXPECT_THAT(primaries(search("zeppelin")[Category::contacts]),
+              ElementsAre("Person Zeppelin", "Person 5"));
+  EXPECT_THAT(primaries(search("person 10", big.id)[Category::contacts]),
+              Not(Contains("Person 10")));
+  ASSERT_OK(store->remove<Event>(small.id));
+  EXPECT_THAT(search("mover")[Category::contacts], IsEmpty());
+  EXPECT_LT(index.readCounts().contacts, built.contacts + 10);
 }
 
 TEST_F(SearchIndexTest, StopsBetweenEventsWhenTold) {

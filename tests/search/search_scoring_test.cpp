@@ -4,11 +4,13 @@
 
 #include <random>
 
+#include "common/search_folding.h"
 #include "search/search_scoring.h"
 
 namespace qm {
 namespace {
 
+using ::testing::DoubleEq;
 using ::testing::ElementsAre;
 using ::testing::Optional;
 
@@ -44,23 +46,38 @@ TEST(SearchScoring, EveryTokenMustMatchAndTheirBestsAddUp) {
   EXPECT_THAT(score({{"Jo", 3}}, "jo JO"), Optional(12.0));
 }
 
-TEST(SearchScoring, FoldsCaseAndCompositionButNotAccents) {
+TEST(SearchScoring, FoldsAccentsAndRanksExactMatchesAboveFoldedOnes) {
   EXPECT_THAT(score({{"MÜLLER", 3}}, "müller"), Optional(6.0));
   // Stored decomposed (u + combining diaeresis), typed composed.
   EXPECT_THAT(score({{"Mu\xCC\x88ller", 3}}, "Müller"), Optional(6.0));
-  EXPECT_EQ(score({{"Müller", 3}}, "muller"), std::nullopt);
+  // Found with the accents set aside, on either side, at 0.9 of the exact score.
+  EXPECT_THAT(score({{"Müller", 3}}, "muller"), Optional(DoubleEq(0.9 * 6.0)));
+  EXPECT_THAT(score({{"Muller", 3}}, "müller"), Optional(DoubleEq(0.9 * 6.0)));
+  EXPECT_THAT(score({{"Łódź", 1}}, "lodz"), Optional(DoubleEq(0.9 * 2.0)));
+  EXPECT_THAT(score({{"Ayşe", 3}, {"García", 3}}, "ayse garcia"), Optional(DoubleEq(0.9 * 12.0)));
+  // An exact match anywhere in the text wins over a folded one.
+  EXPECT_THAT(score({{"Müller Muller", 1}}, "muller"), Optional(2.0));
+  // A folded whole word still beats an exact start of a word.
+  EXPECT_THAT(score({{"Mullerton", 1}, {"Müller", 1}}, "muller"), Optional(DoubleEq(0.9 * 2.0)));
   EXPECT_THAT(score({{"田中 太郎", 3}}, "太郎"), Optional(6.0));
   EXPECT_THAT(score({{"田中太郎", 3}}, "中"), Optional(3.0));
 }
 
 TEST(SearchScoring, SplitsQueriesAndTextsAtBlanksOnly) {
+  const auto words = [](std::string_view query) {
+    std::vector<std::string> out;
+    for (const SearchToken& token : searchTokens(query)) out.push_back(token.folded);
+    return out;
+  };
   // Ideographic and no-break spaces separate words; other punctuation does not.
-  EXPECT_THAT(searchTokens("田中\u3000太郎"), ElementsAre("田中", "太郎"));
-  EXPECT_THAT(searchTokens(" Ada\t\u00A0LOVELACE  "), ElementsAre("ada", "lovelace"));
-  EXPECT_THAT(searchTokens("jean-luc o'neil"), ElementsAre("jean-luc", "o'neil"));
+  EXPECT_THAT(words("田中\u3000太郎"), ElementsAre("田中", "太郎"));
+  EXPECT_THAT(words(" Ada\t\u00A0LOVELACE  "), ElementsAre("ada", "lovelace"));
+  EXPECT_THAT(words("jean-luc o'neil"), ElementsAre("jean-luc", "o'neil"));
   // Line breaks at either end are trimmed off before the split.
-  EXPECT_THAT(searchTokens("jo\n"), ElementsAre("jo"));
-  EXPECT_THAT(searchTokens("\r\nada lovelace\u2028"), ElementsAre("ada", "lovelace"));
+  EXPECT_THAT(words("jo\n"), ElementsAre("jo"));
+  EXPECT_THAT(words("\r\nada lovelace\u2028"), ElementsAre("ada", "lovelace"));
+  EXPECT_THAT(searchTokens("SÃO Paulo"),
+              ElementsAre(SearchToken{"são", "sao"}, SearchToken{"paulo", "paulo"}));
   EXPECT_THAT(score({{"Jo", 3}}, "jo\n"), Optional(6.0));
   EXPECT_THAT(score({{"hall\u3000four", 1}}, "four"), Optional(2.0));
   EXPECT_THAT(score({{"acme-robotics", 1}}, "robotics"), Optional(1.0));
@@ -76,25 +93,27 @@ TEST(SearchScoring, QueriesShorterThanTwoCharactersAreNotSearched) {
   EXPECT_TRUE(isSearchableQuery("a b"));
 }
 
-// The index scores folded texts by stepping over the token's occurrences; it
-// must give exactly what the rule gives on every text.
+// The index scores texts by stepping over the token's occurrences in both
+// forms; it must give exactly what the rule gives on every text.
 TEST(SearchScoring, OccurrenceScanAgreesWithTheRule) {
-  const std::vector<std::string> pieces{"a",  "ab", "b",  " ",  "\u3000", "\u00A0",
-                                        "\t", "é",  "田", "ba", "-",      "aa"};
+  const std::vector<std::string> pieces{"a",  "ab", "b", " ",  "\u3000", "\u00A0", "\t", "é", "e",
+                                        "田", "ba", "-", "aa", "ß",      "ss",     "Ø",  "o"};
   std::mt19937 random(7);
   for (int i = 0; i < 20000; ++i) {
-    std::string text, token;
+    std::string text, query;
     for (int k = static_cast<int>(random() % 7); k >= 0; --k)
       text += pieces[random() % pieces.size()];
     do {
-      token.clear();
+      query.clear();
       for (int k = static_cast<int>(random() % 2); k >= 0; --k)
-        token += pieces[random() % pieces.size()];
-    } while (searchTokens(token).size() != 1);
-    token = searchTokens(token).front();
+        query += pieces[random() % pieces.size()];
+    } while (searchTokens(query).size() != 1);
+    const SearchToken token = searchTokens(query).front();
     const auto expected = scoreRecord({{text, 2}}, {token});
-    EXPECT_EQ(tokenScoreInFolded(foldForSearch(text), token, 2), expected.value_or(0))
-        << "text \"" << text << "\", token \"" << token << "\"";
+    const SearchForms forms = searchForms(text);
+    const auto exact = forms.plain() ? std::nullopt : std::optional<std::string_view>(forms.exact);
+    EXPECT_EQ(tokenScore(forms.folded, exact, token, 2), expected.value_or(0))
+        << "text \"" << text << "\", query \"" << query << "\"";
   }
 }
 

@@ -14,9 +14,11 @@ namespace {
     if (Status s = (expr); !s) throw std::runtime_error(s.error().message); \
   } while (0)
 
-constexpr std::array<std::string_view, 14> kWords{
-    "Müller", "Mu\xCC\x88ller", "Øystein",       "田中",      "太郎",  "Nguyễn", "Jo",
-    "Smith",  "Acme",           "ACME Robotics", "logistics", "booth", "pilot",  "São Paulo"};
+constexpr std::array<std::string_view, 19> kWords{
+    "Müller",  "Mu\xCC\x88ller", "Muller",    "Øystein",  "Oystein",
+    "田中",    "太郎",           "Nguyễn",    "Nguyen",   "Jo",
+    "Smith",   "Acme",           "Łódź",      "lodz",     "Straße",
+    "strasse", "ACME Robotics",  "logistics", "São Paulo"};
 constexpr std::array<std::string_view, 6> kGlue{" ", "  ", "\u3000", "\u00A0", "-", ""};
 
 std::uint64_t next(std::uint64_t& state) {

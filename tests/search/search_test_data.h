@@ -1,7 +1,8 @@
 #pragma once
 
 // Stores for the search tests: small hand-made records, and generated ones full
-// of accents, CJK names, odd blanks and near-duplicate companies.
+// of accents (and the same words without them), CJK names, odd blanks and
+// near-duplicate companies.
 
 #include <cstdint>
 #include <string>

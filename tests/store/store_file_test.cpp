@@ -211,5 +211,36 @@ TEST_F(StoreFixture, ChangeStampFollowsItsTableHereAndEveryCommitElsewhere) {
   EXPECT_NE(stamp("Event"), mine);
 }
 
+TEST_F(StoreFixture, ARelaxedTransactionSkipsOnlyItsOwnWaitForTheDisk) {
+  auto synchronous = [&] {
+    auto stmt = store->statement("PRAGMA synchronous");
+    EXPECT_OK(stmt);
+    return stmt.ok() && sqlite3_step(*stmt) == SQLITE_ROW ? sqlite3_column_int(*stmt, 0) : -1;
+  };
+  constexpr int kNormal = 1, kFull = 2;
+  EXPECT_EQ(synchronous(), kFull);
+  int during = -1;
+  ASSERT_OK(store->transaction(
+      [&]() -> Status {
+        during = synchronous();
+        return store->insert(Event::create("Logged"));
+      },
+      Store::Durability::relaxed));
+  EXPECT_EQ(during, kNormal);
+  EXPECT_EQ(synchronous(), kFull) << "records written after it wait for the disk again";
+  // Committed all the same, and a failing one is rolled back as any other.
+  EXPECT_EQ(countOf<Event>(*Store::open(storePath()).value()), 1);
+  EXPECT_FALSE(store
+                   ->transaction(
+                       [&]() -> Status {
+                         QM_TRY(store->insert(Event::create("Gone")));
+                         return Error("stop");
+                       },
+                       Store::Durability::relaxed)
+                   .ok());
+  EXPECT_EQ(synchronous(), kFull);
+  EXPECT_EQ(countOf<Event>(*store), 1);
+}
+
 }  // namespace
 }  // namespace qm::test

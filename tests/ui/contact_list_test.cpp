@@ -127,6 +127,36 @@ TEST(ContactList, SearchLooksAtNameCompanyTitleAndEmailInAnyCase) {
   EXPECT_THAT(shown({person("Jens", "Müller")}, s), ElementsAre("Jens Müller"));
 }
 
+TEST(ContactList, SearchFindsPeopleWithOrWithoutTheirAccents) {
+  Contact jens = person("Jens", "Müller");
+  Contact anna = person("Anna", "Muller");
+  Contact ayse = person("Ayşe", "García", "Öztürk Holding");
+  Contact piotr = person("Piotr", "Nowak");
+  piotr.title = "Head of the Łódź office";
+  Contact taro = person("太郎", "田中");
+  taro.email = "taro@sao-paulo.example";
+  const std::vector<Contact> contacts{jens, anna, ayse, piotr, taro};
+  // Folded once, then searched at every keystroke, as the window does.
+  const ContactSearchTexts texts(contacts);
+  const auto typed = [&](std::string text) {
+    ContactListState s;
+    s.searchText = std::move(text);
+    std::vector<std::string> names;
+    for (const Contact* c : visibleContacts(contacts, texts, {}, s)) names.push_back(c->fullName());
+    EXPECT_EQ(names, shown(contacts, s)) << "the one-off list agrees";
+    return names;
+  };
+  // The list keeps its ordering (by name): the search only narrows it.
+  EXPECT_THAT(typed("muller"), ElementsAre("Anna Muller", "Jens Müller"));
+  EXPECT_THAT(typed("MÜLLER"), ElementsAre("Anna Muller", "Jens Müller"));
+  EXPECT_THAT(typed("ozturk"), ElementsAre("Ayşe García"));
+  EXPECT_THAT(typed("ayse garcia"), ElementsAre("Ayşe García"));
+  EXPECT_THAT(typed("lodz"), ElementsAre("Piotr Nowak"));
+  EXPECT_THAT(typed("sao"), ElementsAre("太郎 田中"));
+  EXPECT_THAT(typed("田中"), ElementsAre("太郎 田中"));
+  EXPECT_THAT(typed("zq"), IsEmpty());
+}
+
 TEST(ContactList, TierOrderIgnoresCaseAndBreaksTiesByCodePoints) {
   auto tiered = [](std::string name, std::optional<std::string> tier) {
     Contact c = person(std::move(name));

@@ -5,7 +5,7 @@
 
 #include "app/cli/cli_context.h"
 #include "common/text.h"
-#include "common/text_folding.h"
+#include "common/search_folding.h"
 #include "store/store.h"
 #include "ui/display_width.h"
 
@@ -44,7 +44,7 @@ Result<std::size_t> pickEvent(const std::vector<EventChoice>& events, std::strin
     return Error(ErrorCode::invalidArgument,
                  "Name an event: its id, its name or a part of its name.");
   const std::string lowered = lowercaseUnicode(text);
-  const std::string folded = foldCaseAndAccents(text);
+  const std::string folded = foldForSearch(text);
   // From the closest fit to the loosest; the first that any event passes decides.
   using Fits = std::function<bool(const EventChoice&)>;
   const Fits tiers[] = {
@@ -53,10 +53,10 @@ Result<std::size_t> pickEvent(const std::vector<EventChoice>& events, std::strin
         return lowercaseUnicode(trimUnicodeWhitespace(e.name)) == lowered;
       },
       [&](const EventChoice& e) {
-        return foldCaseAndAccents(trimUnicodeWhitespace(e.name)) == folded;
+        return foldForSearch(trimUnicodeWhitespace(e.name)) == folded;
       },
       [&](const EventChoice& e) {
-        return foldCaseAndAccents(e.name).find(folded) != std::string::npos;
+        return foldForSearch(e.name).find(folded) != std::string::npos;
       },
   };
   const std::string quoted = "\"" + std::string(text) + "\"";
