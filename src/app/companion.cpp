@@ -56,7 +56,7 @@ class CompanionShell {
     auto* sync = add<SyncModule>(context, *pairing);
     auto* drafting = add<DraftingModule>(context, *sync);
     add<MailModule>(context);
-    add<ListModule>(context);
+    add<ListModule>(context, *sync);
     add<RecordEditModule>(context, *sync);
     mcp_ = add<McpModule>(context);
     add<ChangeFeedModule>(context, *pairing, *sync, *drafting);

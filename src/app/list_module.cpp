@@ -50,7 +50,9 @@ void ListModule::registerCommands(ControlServer& control) {
           return {};
         });
         if (!saved) return reply->fail("Failed to save: " + saved.error().message);
-        reply->succeed({{"changed", edits.contacts.size()}});
+        nlohmann::json answer = sync_.pushContacts(edits.contacts);
+        answer["changed"] = edits.contacts.size();
+        reply->succeed(answer);
       });
 }
 

@@ -285,35 +285,36 @@ void RecordEditModule::registerContactCommands(ControlServer& control) {
                                    {"push", push.outcome},
                                    {"pushMessage", push.message}});
                  });
-  control.handle("contacts.update", [this](const Json& request,
-                                           std::shared_ptr<ControlReply> reply) {
-    Store& store = context_.app.store();
-    const auto items = request.find("contacts");
-    if (items == request.end() || !items->is_array() || items->empty())
-      return reply->fail("contacts must name at least one contact");
-    // Every edit is checked before the first is written.
-    std::vector<Contact> contacts;
-    Json previous = Json::array();
-    for (const Json& item : *items) {
-      if (!item.is_object()) return reply->fail("Each contact is {\"id\", \"fields\"}");
-      auto contact = recordIn<Contact>(store, item, "id", "contact");
-      if (!contact) return reply->fail(contact.error().message);
-      auto was = applyContactEdits(*contact, item.value("fields", Json()));
-      if (!was) return reply->fail(contact->fullName() + ": " + was.error().message);
-      previous.push_back({{"id", contact->id.str()}, {"fields", std::move(*was)}});
-      contacts.push_back(std::move(*contact));
-    }
-    Status saved = store.transaction([&]() -> Status {
-      for (const Contact& c : contacts) QM_TRY(store.update(c));
-      return {};
-    });
-    if (!saved) return reply->fail("Failed to save the contacts: " + saved.error().message);
-    std::size_t waiting = 0;
-    for (const Contact& c : contacts)
-      if (sync_.pushContact(c).outcome != "sent") ++waiting;
-    reply->succeed(
-        {{"changed", contacts.size()}, {"previous", std::move(previous)}, {"notSent", waiting}});
-  });
+  control.handle("contacts.update",
+                 [this](const Json& request, std::shared_ptr<ControlReply> reply) {
+                   Store& store = context_.app.store();
+                   const auto items = request.find("contacts");
+                   if (items == request.end() || !items->is_array() || items->empty())
+                     return reply->fail("contacts must name at least one contact");
+                   // Every edit is checked before the first is written.
+                   std::vector<Contact> contacts;
+                   Json previous = Json::array();
+                   for (const Json& item : *items) {
+                     if (!item.is_object())
+                       return reply->fail("Each contact is {\"id\", \"fields\"}");
+                     auto contact = recordIn<Contact>(store, item, "id", "contact");
+                     if (!contact) return reply->fail(contact.error().message);
+                     auto was = applyContactEdits(*contact, item.value("fields", Json()));
+                     if (!was) return reply->fail(contact->fullName() + ": " + was.error().message);
+                     previous.push_back({{"id", contact->id.str()}, {"fields", std::move(*was)}});
+                     contacts.push_back(std::move(*contact));
+                   }
+                   Status saved = store.transaction([&]() -> Status {
+                     for (const Contact& c : contacts) QM_TRY(store.update(c));
+                     return {};
+                   });
+                   if (!saved)
+                     return reply->fail("Failed to save the contacts: " + saved.error().message);
+                   Json answer = sync_.pushContacts(contacts);
+                   answer["changed"] = contacts.size();
+                   answer["previous"] = std::move(previous);
+                   reply->succeed(answer);
+                 });
 }
 
 void RecordEditModule::registerNoteCommands(ControlServer& control) {

@@ -194,6 +194,11 @@ void SyncModule::followImport() {
   importWaiting_->lastPending = pending;
 }
 
+nlohmann::json SyncModule::pushContacts(std::span<const Contact> contacts) {
+  const PushCounts counts = service_->pushContacts(contacts);
+  return {{"notSent", counts.queued + counts.failed}, {"queued", counts.queued}};
+}
+
 SyncModule::Push SyncModule::pushContact(const Contact& contact) {
   const PushOutcome outcome = service_->pushContact(contact);
   const PushResult& result = service_->lastPushResult();

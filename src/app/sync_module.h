@@ -3,6 +3,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,9 @@ class SyncModule final : public CompanionModule {
     std::string message;
   };
   Push pushContact(const Contact& contact);
+  /// Pushes the contacts of one bulk edit: {"notSent": how many could not be
+  /// sent now, "queued": how many of those wait for the phone's return}.
+  nlohmann::json pushContacts(std::span<const Contact> contacts);
 
  private:
   struct Waiting;

@@ -225,15 +225,23 @@ QPalette paletteOf(const Scheme& s) {
   return p;
 }
 
+/// The platform's own style and colours, as the application had them before
+/// the first appearance was applied: what "system" goes back to after "dark".
+struct SystemLook {
+  QString styleName;
+  QPalette palette;
+  QPalette toolTips;
+};
+
+const SystemLook& systemLook() {
+  static const SystemLook look{QApplication::style() ? QApplication::style()->name() : QString(),
+                               QApplication::palette(), QToolTip::palette()};
+  return look;
+}
+
 /// The style the application draws with before any density is applied.
-QStyle* baseStyle(QApplication& app, bool fusion) {
-  if (fusion) return QStyleFactory::create(QStringLiteral("Fusion"));
-  // Unwrap an earlier density so that applying twice does not stack proxies.
-  QStyle* current = QApplication::style();
-  if (auto* proxy = qobject_cast<QProxyStyle*>(current);
-      proxy && app.property(kCompactProperty).isValid())
-    current = proxy->baseStyle();
-  QStyle* style = current ? QStyleFactory::create(current->name()) : nullptr;
+QStyle* baseStyle(bool fusion) {
+  QStyle* style = QStyleFactory::create(fusion ? QStringLiteral("Fusion") : systemLook().styleName);
   return style ? style : QStyleFactory::create(QStringLiteral("Fusion"));
 }
 
@@ -243,13 +251,17 @@ void applyAppearance(QApplication& app, std::string_view appearance, std::string
   const bool compact = density == "compact";
   const bool dark = appearance == "dark";
   const bool light = appearance == "light";
-  QStyle* base = baseStyle(app, dark || light);
+  const SystemLook& system = systemLook();  // taken before the first change
+  QStyle* base = baseStyle(dark || light);
   app.setProperty(kCompactProperty, compact);
   QApplication::setStyle(new DensityStyle(base, compact));
   if (dark || light) {
     const QPalette palette = paletteOf(dark ? kDark : kLight);
     QApplication::setPalette(palette);
     QToolTip::setPalette(palette);
+  } else {
+    QApplication::setPalette(system.palette);
+    QToolTip::setPalette(system.toolTips);
   }
 }
 

@@ -11,7 +11,7 @@ namespace qm::desktop {
 /// `density` setting ("comfortable", "compact") to the whole application.
 ///
 /// "light" and "dark" use the Fusion style with a full palette of their own;
-/// "system" keeps the platform's style and colours. The density is a proxy
+/// "system" keeps (or goes back to) the platform's style and colours. The density is a proxy
 /// over the chosen style: "compact" tightens layout margins and spacing,
 /// button margins, header and list row heights; "comfortable" (also what any
 /// other value means) keeps roomy rows. Call it once, before the first window

@@ -1,9 +1,11 @@
 #include "desktop/contact_list_header.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QSettings>
 #include <QTableView>
+#include <algorithm>
 
 #include "desktop/contact_list_model.h"
 #include "desktop/window_state.h"
@@ -22,6 +24,8 @@ std::optional<ContactSortField> orderingOfColumn(int column) {
       return ContactSortField::name;
     case ContactListModel::company:
       return ContactSortField::company;
+    case ContactListModel::title:
+      return ContactSortField::title;
     case ContactListModel::meeting:
       return ContactSortField::status;
     case ContactListModel::tier:
@@ -36,11 +40,14 @@ std::optional<ContactSortField> orderingOfColumn(int column) {
 }
 
 ContactListHeader::ContactListHeader(QTableView& table, const AppPaths& paths)
-    : QObject(&table), header_(table.horizontalHeader()), state_(rememberedState(paths)) {
-  // The name takes what the other columns leave; none is measured row by row.
+    : QObject(&table),
+      table_(table),
+      header_(table.horizontalHeader()),
+      state_(rememberedState(paths)) {
+  // The name takes what the other columns leave (`fitName`); none is measured
+  // row by row.
   header_->setStretchLastSection(false);
   header_->setSectionResizeMode(QHeaderView::Interactive);
-  header_->setSectionResizeMode(ContactListModel::name, QHeaderView::Stretch);
   header_->setMinimumSectionSize(36);
   const std::pair<int, int> widths[] = {
       {ContactListModel::company, 150}, {ContactListModel::title, 120},
@@ -48,14 +55,21 @@ ContactListHeader::ContactListHeader(QTableView& table, const AppPaths& paths)
       {ContactListModel::score, 55},    {ContactListModel::rating, 70}};
   for (const auto& [column, width] : widths) table.setColumnWidth(column, width);
   header_->restoreState(state_->value(kStateKey).toByteArray());
+  // A state kept by an earlier version may have the name stretching.
+  header_->setSectionResizeMode(QHeaderView::Interactive);
 
   header_->setSectionsClickable(true);
   header_->setSectionsMovable(true);
   header_->setSortIndicatorShown(true);
   header_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(header_, &QHeaderView::sectionClicked, this, &ContactListHeader::clicked);
-  connect(header_, &QHeaderView::sectionResized, this, &ContactListHeader::save);
+  connect(header_, &QHeaderView::sectionResized, this, [this](int column) {
+    if (column != ContactListModel::name) fitName();
+    save();
+  });
   connect(header_, &QHeaderView::sectionMoved, this, &ContactListHeader::save);
+  table.viewport()->installEventFilter(this);
+  fitName();
   connect(header_, &QHeaderView::customContextMenuRequested, this,
           [this](const QPoint& at) { columnsMenu()->exec(header_->viewport()->mapToGlobal(at)); });
 }
@@ -79,6 +93,7 @@ std::unique_ptr<QMenu> ContactListHeader::columnsMenu() {
     QAction* shown = menu->addAction(header_->model()->headerData(c, Qt::Horizontal).toString(),
                                      this, [this, c](bool on) {
                                        header_->setSectionHidden(c, !on);
+                                       fitName();
                                        save();
                                      });
     shown->setCheckable(true);
@@ -94,6 +109,21 @@ void ContactListHeader::clicked(int column) {
     return;
   }
   Q_EMIT orderingChosen(*field, *field == field_ ? !ascending_ : true);
+}
+
+bool ContactListHeader::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == table_.viewport() && event->type() == QEvent::Resize) fitName();
+  return QObject::eventFilter(watched, event);
+}
+
+void ContactListHeader::fitName() {
+  int others = 0;
+  for (int c = 0; c < ContactListModel::kColumns; ++c)
+    if (c != ContactListModel::name && !header_->isSectionHidden(c))
+      others += header_->sectionSize(c);
+  const int width = std::max(kNameWidth, table_.viewport()->width() - others);
+  if (header_->sectionSize(ContactListModel::name) != width)
+    header_->resizeSection(ContactListModel::name, width);
 }
 
 void ContactListHeader::save() {

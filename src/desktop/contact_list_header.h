@@ -14,17 +14,20 @@ class QTableView;
 
 namespace qm::desktop {
 
-/// The list ordering a column of the contacts list stands for, if any (the
-/// title has none).
+/// The list ordering a column of the contacts list stands for, if any.
 std::optional<ContactSortField> orderingOfColumn(int column);
 
 /// The column headers of the contacts list: a click orders the list by the
 /// column (a second click turns the direction round), the context menu shows
 /// and hides columns, and their widths, order and visibility are kept in the
-/// window's state for the next start.
+/// window's state for the next start. The name takes the width the other
+/// columns leave, but never less than `kNameWidth`: a narrow window scrolls
+/// the list sideways rather than squeeze the names away.
 class ContactListHeader : public QObject {
   Q_OBJECT
  public:
+  static constexpr int kNameWidth = 180;
+
   ContactListHeader(QTableView& table, const AppPaths& paths);
   ~ContactListHeader() override;
 
@@ -36,10 +39,16 @@ class ContactListHeader : public QObject {
  signals:
   void orderingChosen(qm::ContactSortField field, bool ascending);
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void clicked(int column);
   void save();
+  /// Gives the name column what the others leave of the list's width.
+  void fitName();
 
+  QTableView& table_;
   QHeaderView* header_;
   std::unique_ptr<QSettings> state_;
   ContactSortField field_ = ContactSortField::name;

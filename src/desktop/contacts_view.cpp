@@ -25,10 +25,19 @@
 #include "desktop/flow_layout.h"
 #include "desktop/language.h"
 #include "desktop/qt_text.h"
+#include "desktop/window_state.h"
 #include "ui/bulk_actions.h"
 #include "ui/dashboard.h"
 
 namespace qm::desktop {
+
+namespace {
+
+// Where the window remembers the contacts list's ordering.
+const QString kSortKey = QStringLiteral("contacts/sortField");
+const QString kAscendingKey = QStringLiteral("contacts/sortAscending");
+
+}  // namespace
 
 ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
     : QWidget(parent), context_(context), model_(new ContactListModel(this)) {
@@ -86,17 +95,13 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
   for (const auto& field : EnumInfo<ContactSortField>::cases) sort_->addItem(coreText(field.label));
   connect(sort_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (index < 0) return;
-    state_.sortField = EnumInfo<ContactSortField>::cases[static_cast<std::size_t>(index)].value;
-    syncControls();
-    refresh();
+    orderBy(EnumInfo<ContactSortField>::cases[static_cast<std::size_t>(index)].value,
+            state_.sortAscending);
   });
   direction_ = new QToolButton(this);
   direction_->setAccessibleName(tr("Sort direction"));
-  connect(direction_, &QToolButton::clicked, this, [this] {
-    state_.sortAscending = !state_.sortAscending;
-    syncControls();
-    refresh();
-  });
+  connect(direction_, &QToolButton::clicked, this,
+          [this] { orderBy(state_.sortField, !state_.sortAscending); });
   searchBar->addWidget(sortLabel);
   searchBar->addWidget(sort_);
   searchBar->addWidget(direction_);
@@ -132,13 +137,14 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
   // Fixed row heights: a list of tens of thousands of rows never measures them.
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   header_ = new ContactListHeader(*table_, context_.paths);
+  {
+    const auto remembered = rememberedState(context_.paths);
+    if (auto field = parseEnum<ContactSortField>(utf8(remembered->value(kSortKey).toString())))
+      state_.sortField = *field;
+    state_.sortAscending = remembered->value(kAscendingKey, state_.sortAscending).toBool();
+  }
   connect(header_, &ContactListHeader::orderingChosen, this,
-          [this](ContactSortField field, bool ascending) {
-            state_.sortField = field;
-            state_.sortAscending = ascending;
-            syncControls();
-            refresh();
-          });
+          [this](ContactSortField field, bool ascending) { orderBy(field, ascending); });
   connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &ContactsView::selectionChanged);
   connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -192,10 +198,30 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
 
 ContactsView::~ContactsView() = default;
 
+void ContactsView::orderBy(ContactSortField field, bool ascending) {
+  state_.sortField = field;
+  state_.sortAscending = ascending;
+  const auto remembered = rememberedState(context_.paths);
+  remembered->setValue(kSortKey, qs(rawValue(field)));
+  remembered->setValue(kAscendingKey, ascending);
+  syncControls();
+  refresh();
+}
+
+void ContactsView::startFresh() {
+  // Filters and search start afresh; the ordering is the user's habit, kept
+  // from event to event and from one start to the next.
+  const ContactSortField field = state_.sortField;
+  const bool ascending = state_.sortAscending;
+  state_ = ContactListState{};
+  state_.sortField = field;
+  state_.sortAscending = ascending;
+}
+
 void ContactsView::setEvent(const std::optional<Uuid>& eventID) {
   eventID_ = eventID;
   currentID_.reset();
-  state_ = ContactListState{};
+  startFresh();
   actionKind_.clear();
   actionBar_->hide();
   feedback_->hide();
@@ -227,7 +253,7 @@ void ContactsView::reload() {
 }
 
 void ContactsView::showActionSubset(const std::string& kind, const QString& text) {
-  state_ = ContactListState{};
+  startFresh();
   actionKind_ = kind;
   actionText_->setText(tr("Showing: %1").arg(text));
   actionBar_->show();

@@ -60,6 +60,10 @@ class ContactsView : public QWidget {
   void undoableEdit(const QString& description, const QJsonObject& undo);
 
  private:
+  /// Orders the list and remembers the ordering for the next start.
+  void orderBy(ContactSortField field, bool ascending);
+  /// A fresh list state that keeps the ordering.
+  void startFresh();
   void refresh();
   /// Turns the chips, the search and a dashboard subset off.
   void showAll();

@@ -35,6 +35,7 @@ const QString kTranslatorName = QStringLiteral("quillmere-translator");
     QT_TRANSLATE_NOOP("CoreText", "Recently Met"),
     QT_TRANSLATE_NOOP("CoreText", "Highest Rated"),
     QT_TRANSLATE_NOOP("CoreText", "Lowest Rated"),
+    QT_TRANSLATE_NOOP("CoreText", "Title"),
     QT_TRANSLATE_NOOP("CoreText", "A–Z"),
     QT_TRANSLATE_NOOP("CoreText", "Most Contacts"),
     QT_TRANSLATE_NOOP("CoreText", "Best Rated"),

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,8 +16,9 @@
 
 namespace qm::mcp {
 
-/// search_contacts looks at no more than this many contacts.
-inline constexpr std::size_t kSearchWindow = 5000;
+/// search_contacts looks at every contact: a person the assistant asks for is
+/// found wherever their last name sorts, in a store of any size.
+inline constexpr std::size_t kSearchWindow = std::numeric_limits<std::size_t>::max();
 
 /// What the contact tools search, folded once per contact (`foldForSearch`)
 /// and kept between calls, following the store's record change log:
@@ -26,8 +28,7 @@ inline constexpr std::size_t kSearchWindow = 5000;
 ///   order, with their folded full name, company and e-mail. The distinct last
 ///   names are sorted by a collation key made once per name; the window is
 ///   read a few hundred contacts at a time, as far as searches have needed
-///   (a search stops reading once it has its page of exact matches), so a
-///   store of 100,000 contacts costs what one of `window` does.
+///   (a search stops reading once it has its page of exact matches).
 /// - list_contacts' query filter: each listed contact's folded full name and
 ///   company, folded the first time the contact is listed.
 ///

@@ -64,7 +64,15 @@ DeltaJournal::DeltaJournal(const fs::path& applicationSupport)
 }
 
 void DeltaJournal::append(SyncEnvelope envelope) {
-  pendingEnvelopes_.push_back(std::move(envelope));
+  std::vector<SyncEnvelope> one;
+  one.push_back(std::move(envelope));
+  append(std::move(one));
+}
+
+void DeltaJournal::append(std::vector<SyncEnvelope> envelopes) {
+  if (envelopes.empty()) return;
+  pendingEnvelopes_.insert(pendingEnvelopes_.end(), std::make_move_iterator(envelopes.begin()),
+                           std::make_move_iterator(envelopes.end()));
   if (pendingEnvelopes_.size() > kCapacity) {
     const std::size_t dropped = pendingEnvelopes_.size() - kCapacity;
     pendingEnvelopes_.erase(pendingEnvelopes_.begin(),

@@ -43,6 +43,8 @@ class DeltaJournal {
   /// Queues `envelope` after the others, dropping the oldest beyond
   /// `kCapacity`, and saves.
   void append(SyncEnvelope envelope);
+  /// Queues `envelopes` in order, as `append` does each, with one save.
+  void append(std::vector<SyncEnvelope> envelopes);
 
   /// Removes the `count` oldest envelopes (all of them when there are fewer)
   /// and saves.

@@ -627,37 +627,65 @@ SendOutcome SyncService::sendOrQueue(const SyncEnvelope& envelope) {
 }
 
 PushOutcome SyncService::pushContact(const Contact& contact) {
-  PushOutcome outcome = PushOutcome::failed;
+  const PushCounts counts = pushContacts(std::span<const Contact>(&contact, 1));
+  return counts.sent     ? PushOutcome::sent
+         : counts.queued ? PushOutcome::queued
+                         : PushOutcome::failed;
+}
+
+PushCounts SyncService::pushContacts(std::span<const Contact> contacts) {
+  PushCounts counts;
   // A phone that is paired but away gets the change when it is back: the
   // push is kept in the journal (and still reported as not connected). With
   // no phone paired at all there is nobody to keep it for.
   const bool paired = isPaired();
+  const bool one = contacts.size() == 1;
   if (!paired && !parts_.phone.pairedPhoneName()) {
+    counts.failed = contacts.size();
     lastPushResult_ = PushResult::failed(std::string(kNotConnected));
   } else {
-    Result<SyncEnvelope> envelope = [&]() -> Result<SyncEnvelope> {
-      if (!contact.eventID)
-        return Error(ErrorCode::failedPrecondition, contact.fullName() + " belongs to no event");
-      auto wire = QM_TRY(ContactSyncModel::from(parts_.store, contact));
-      return SyncEnvelope::make(
-          SyncMessageType::deltaContact,
-          DeltaContactPayload{*contact.eventID, std::move(wire), parts_.settings.displayName(),
-                              parts_.identity.current()});
-    }();
-    if (!envelope) {
-      lastPushResult_ = PushResult::failed(envelope.error().message);
-      log::sync().error("Failed to push contact: {}", envelope.error().message);
-    } else if (paired) {
-      outcome =
-          sendOrQueue(*envelope) == SendOutcome::sent ? PushOutcome::sent : PushOutcome::queued;
-      lastPushResult_ = PushResult::success();
-      log::sync().info("Pushed contact '{}' to iPhone", contact.fullName());
-    } else {
-      outcome = PushOutcome::queued;
-      deltaJournal_.append(*envelope);
-      lastPushResult_ = PushResult::failed(std::string(kNotConnected));
-      log::sync().info("Queued contact '{}' until the phone is back", contact.fullName());
+    std::vector<SyncEnvelope> queue;
+    std::optional<std::string> failure;
+    bool linkFailed = !paired;
+    for (const Contact& contact : contacts) {
+      Result<SyncEnvelope> envelope = [&]() -> Result<SyncEnvelope> {
+        if (!contact.eventID)
+          return Error(ErrorCode::failedPrecondition, contact.fullName() + " belongs to no event");
+        auto wire = QM_TRY(ContactSyncModel::from(parts_.store, contact));
+        return SyncEnvelope::make(
+            SyncMessageType::deltaContact,
+            DeltaContactPayload{*contact.eventID, std::move(wire), parts_.settings.displayName(),
+                                parts_.identity.current()});
+      }();
+      if (!envelope) {
+        ++counts.failed;
+        failure = envelope.error().message;
+        log::sync().error("Failed to push contact: {}", envelope.error().message);
+        continue;
+      }
+      if (!linkFailed) {
+        Status sent = send(*envelope);
+        if (sent) {
+          ++counts.sent;
+          if (one) log::sync().info("Pushed contact '{}' to iPhone", contact.fullName());
+          continue;
+        }
+        log::sync().error("Direct send failed, queueing: {}", sent.error().message);
+        linkFailed = true;
+        if (one) log::sync().info("Pushed contact '{}' to iPhone", contact.fullName());
+      } else if (!paired && one) {
+        log::sync().info("Queued contact '{}' until the phone is back", contact.fullName());
+      }
+      queue.push_back(std::move(envelope).value());
+      ++counts.queued;
     }
+    deltaJournal_.append(std::move(queue));
+    if (!one)
+      log::sync().info("Pushed {} contacts to iPhone: {} sent, {} queued, {} failed",
+                       contacts.size(), counts.sent, counts.queued, counts.failed);
+    lastPushResult_ = failure  ? PushResult::failed(*failure)
+                      : paired ? PushResult::success()
+                               : PushResult::failed(std::string(kNotConnected));
   }
   notify();
   std::weak_ptr<SyncService*> alive = alive_;
@@ -667,7 +695,7 @@ PushOutcome SyncService::pushContact(const Contact& contact) {
     (*self)->lastPushResult_ = PushResult::idle();
     (*self)->notify();
   });
-  return outcome;
+  return counts;
 }
 
 void SyncService::drainQueuedDeltas() {

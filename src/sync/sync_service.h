@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,13 @@ enum class SendOutcome { sent, queued };
 
 /// What became of one contact pushed to the phone.
 enum class PushOutcome { sent, queued, failed };
+
+/// What became of the contacts of one push.
+struct PushCounts {
+  std::size_t sent = 0;
+  std::size_t queued = 0;
+  std::size_t failed = 0;
+};
 
 /// Runs `task` on the main loop after `delay`. Injected so that tests need not wait.
 using Scheduler = std::function<void(std::chrono::milliseconds delay, std::function<void()> task)>;
@@ -170,6 +178,10 @@ class SyncService {
   /// Sends a contact edited on this desktop as "delta.contact" (queued when
   /// the send fails); `lastPushResult` tells how it went, for two seconds.
   PushOutcome pushContact(const Contact& contact);
+  /// Pushes each of `contacts` as `pushContact` does, with one journal save
+  /// and one change notice for them all (a bulk edit of thousands). Once a
+  /// send fails, the rest are queued behind it without trying the link again.
+  PushCounts pushContacts(std::span<const Contact> contacts);
   /// Sends the journal's envelopes, oldest first, until one fails.
   void drainQueuedDeltas();
   /// Asks for the capture images of `contacts` that are not on disk.

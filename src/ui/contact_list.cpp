@@ -114,8 +114,8 @@ std::vector<const Contact*> inListOrder(std::vector<const Contact*> shown,
   using F = ContactSortField;
   constexpr auto kNoRank = std::numeric_limits<std::int64_t>::max();
   const F field = state.sortField;
-  const bool keyedText =
-      field == F::name || field == F::company || field == F::tier || field == F::targetsFirst;
+  const bool keyedText = field == F::name || field == F::company || field == F::title ||
+                         field == F::tier || field == F::targetsFirst;
   SortKeys keys;
   keys.rows.resize(shown.size());
   if (keyedText) {
@@ -132,6 +132,10 @@ std::vector<const Contact*> inListOrder(std::vector<const Contact*> shown,
         break;
       case F::company:
         collator.appendSortKey(c.company, keys.texts);
+        break;
+      case F::title:
+        collator.appendSortKey(c.title ? std::string_view(*c.title) : std::string_view(),
+                               keys.texts);
         break;
       case F::tier:
         row.number = tierRank(c.tier);
@@ -169,6 +173,7 @@ std::vector<const Contact*> inListOrder(std::vector<const Contact*> shown,
     switch (field) {
       case F::name:
       case F::company:
+      case F::title:
         return keys.text(i) < keys.text(j);
       case F::tier:
         return a.number != b.number ? a.number < b.number : keys.text(i) < keys.text(j);

@@ -25,13 +25,14 @@ enum class ContactSortField {
   targetsFirst,
   recentlyMet,
   highestRated,
-  lowestRated
+  lowestRated,
+  title
 };
 
 template <>
 struct EnumInfo<ContactSortField> {
   using E = ContactSortField;
-  static constexpr std::array<EnumCase<E>, 9> cases{{
+  static constexpr std::array<EnumCase<E>, 10> cases{{
       {E::name, "Name", "Name"},
       {E::company, "Company", "Company"},
       {E::tier, "Tier", "Tier"},
@@ -41,6 +42,7 @@ struct EnumInfo<ContactSortField> {
       {E::recentlyMet, "Recently Met", "Recently Met"},
       {E::highestRated, "Highest Rated", "Highest Rated"},
       {E::lowestRated, "Lowest Rated", "Lowest Rated"},
+      {E::title, "Title", "Title"},
   }};
 };
 

@@ -164,6 +164,31 @@ TEST_F(PairingEndToEndTest, PhonePairsComesBackAsTheBondedPhoneAndIsForgotten) {
   EXPECT_TRUE(eventually([&] { return log().find("No bond exists") != std::string::npos; }));
 }
 
+TEST_F(PairingEndToEndTest, ABulkMarkWaitsForTheAwayPhoneAndReachesItWhenItComesBack) {
+  auto made = cli({"demo-data", "--json", "-n", "3"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  const auto ids = nlohmann::json::parse(made.out)["contactIDs"];
+  pairPhone();
+  ASSERT_TRUE(eventually([&] { return pairingStatus().contains("listeningPort"); }));
+
+  auto marked = cli({"contacts", "mark-met", ids[1], ids[2]});
+  ASSERT_EQ(marked.exitCode, 0) << marked.err;
+  EXPECT_THAT(marked.out, HasSubstr("Marked 2 contacts as met."));
+  EXPECT_THAT(marked.out, HasSubstr("2 changes wait for the phone"));
+
+  const std::string port = std::to_string(pairingStatus()["listeningPort"].get<int>());
+  auto back = phone({"connect", "--port", port, "--bond", bondFile(), "--listen", "2"});
+  EXPECT_EQ(back.exitCode, 0) << back.out << back.err;
+  // The demo's second and third contacts (Jean Müller, Øystein Berg) arrive, each once.
+  std::size_t deltas = 0;
+  for (auto at = back.out.find("received delta.contact"); at != std::string::npos;
+       at = back.out.find("received delta.contact", at + 1))
+    ++deltas;
+  EXPECT_EQ(deltas, 2u) << back.out;
+  EXPECT_THAT(back.out, HasSubstr("\"Jean\""));
+  EXPECT_THAT(back.out, HasSubstr("\"Berg\""));
+}
+
 TEST_F(PairingEndToEndTest, ThePhonePairsThroughAFloodOfStrangersThatNeverSign) {
   test::Subprocess pair(QUILLMERE_BINARY, {"pair", "--timeout", "30"}, env, outDir.path());
   const auto offer = test::waitForPairingOffer(pair);

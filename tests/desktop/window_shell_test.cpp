@@ -2,11 +2,15 @@
 // the window reopening on the event and list mode it was closed on.
 
 #include <QAction>
+#include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
 
 #include "common/version.h"
 #include "desktop/about_dialog.h"
+#include "desktop/contact_list_model.h"
+#include "desktop/contacts_view.h"
 #include "desktop/event_sidebar.h"
 #include "desktop/main_window.h"
 #include "desktop/shortcuts_dialog.h"
@@ -58,7 +62,7 @@ TEST_F(WindowShellTest, QuitAboutAndShortcutsAreInTheMenusWithTheirKeys) {
   EXPECT_TRUE(rows(*shortcuts->table()).contains(QStringLiteral("Quit=Ctrl+Shift+Q")));
 }
 
-TEST_F(WindowShellTest, TheWindowReopensOnTheEventAndModeItWasClosedOn) {
+TEST_F(WindowShellTest, TheWindowReopensOnTheEventModeAndOrderingItWasClosedOn) {
   demoData(3, "Spring Expo");
   const auto autumn = demoData(3, "Autumn Expo");
   const auto autumnID = Uuid::parse(autumn["eventID"].get<std::string>());
@@ -68,6 +72,24 @@ TEST_F(WindowShellTest, TheWindowReopensOnTheEventAndModeItWasClosedOn) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     EXPECT_FALSE(window.sidebar()->currentEvent().has_value());
     window.sidebar()->choose(autumnID);
+    // A click on the Company header orders by company, then a second click
+    // turns it round; another event keeps that ordering.
+    window.setMode(MainWindow::Mode::contacts);
+    auto* header = window.contactsView()->table()->horizontalHeader();
+    const int company = 1;
+    ASSERT_EQ(window.contactsView()
+                  ->model()
+                  ->headerData(company, Qt::Horizontal, Qt::DisplayRole)
+                  .toString(),
+              "Company");
+    for (int click = 0; click < 2; ++click)  // far enough apart not to be a double click
+      QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                        QPoint(header->sectionViewportPosition(company) + 5, 5),
+                        QApplication::doubleClickInterval() + 50);
+    window.sidebar()->choose(std::nullopt);
+    window.sidebar()->choose(autumnID);
+    EXPECT_EQ(window.contactsView()->state().sortField, ContactSortField::company);
+    EXPECT_FALSE(window.contactsView()->state().sortAscending);
     window.setMode(MainWindow::Mode::companies);
     window.close();
   }
@@ -76,6 +98,8 @@ TEST_F(WindowShellTest, TheWindowReopensOnTheEventAndModeItWasClosedOn) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
   EXPECT_EQ(again.sidebar()->currentEvent(), autumnID);
   EXPECT_EQ(again.mode(), MainWindow::Mode::companies);
+  EXPECT_EQ(again.contactsView()->state().sortField, ContactSortField::company);
+  EXPECT_FALSE(again.contactsView()->state().sortAscending);
 }
 
 TEST_F(WindowShellTest, AnOpenWindowSaysANewLanguageShowsWhenItIsReopened) {

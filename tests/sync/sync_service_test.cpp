@@ -475,6 +475,29 @@ TEST_F(SyncServiceTest, PushedContactCarriesThisDesktopAndTheResultResetsAfterTw
   EXPECT_EQ(service_->pushContact(ada), PushOutcome::queued);
   phone_.paired = true;
   EXPECT_EQ(service_->pushContact(ada), PushOutcome::sent);
+
+  // A bulk edit: once the link fails, the rest wait behind it untried; a
+  // contact of no event cannot go at all.
+  service_->forgetQueuedDeltas();
+  Contact bo = Contact::create("Bo", "Ek", "", event.id);
+  Contact cy = Contact::create("Cy", "Fox", "", event.id);
+  Contact loose = Contact::create("Di", "Gale", "", std::nullopt);
+  ASSERT_OK(store->insert(bo));
+  ASSERT_OK(store->insert(cy));
+  const std::size_t tried = phone_.attempts;
+  phone_.failing = {tried + 1};
+  const PushCounts counts = service_->pushContacts(std::vector<Contact>{ada, bo, loose, cy});
+  EXPECT_EQ(counts.sent, 1u);
+  EXPECT_EQ(counts.queued, 2u);
+  EXPECT_EQ(counts.failed, 1u);
+  EXPECT_EQ(phone_.attempts, tried + 2);
+  ASSERT_EQ(service_->deltaJournal().pendingEnvelopes().size(), 2u);
+  EXPECT_EQ(service_->deltaJournal()
+                .pendingEnvelopes()[1]
+                .decodePayload<DeltaContactPayload>()
+                ->contact.syncID,
+            cy.syncID);
+  EXPECT_EQ(service_->lastPushResult(), PushResult::failed("Di Gale belongs to no event"));
 }
 
 TEST_F(SyncServiceTest, RelayAnswerRunsItsCallbackOnceAndTheRestAreCancelled) {

@@ -200,7 +200,7 @@ TEST(ContactList, NumericOrderingsPutAbsentValuesWhereTheyBelong) {
               ElementsAre("scored", "never", "negative"));
 }
 
-TEST(ContactList, StatusAndCompanyOrders) {
+TEST(ContactList, StatusCompanyAndTitleOrders) {
   auto with = [](std::string name, MeetingStatus status, std::string company) {
     Contact c = person(std::move(name), "", std::move(company));
     c.status = status;
@@ -212,6 +212,11 @@ TEST(ContactList, StatusAndCompanyOrders) {
   EXPECT_THAT(shown(contacts, sortedBy(ContactSortField::status)), ElementsAre("m", "u", "d", "n"));
   EXPECT_THAT(shown(contacts, sortedBy(ContactSortField::company)),
               ElementsAre("d", "m", "u", "n"));
+  // Titles in the same collation; a contact without one comes first.
+  contacts[0].title = "VP Sales";
+  contacts[1].title = "cto";
+  contacts[3].title = "Área Manager";
+  EXPECT_THAT(shown(contacts, sortedBy(ContactSortField::title)), ElementsAre("u", "m", "d", "n"));
 }
 
 TEST(ContactList, TargetsFirstByRankThenName) {

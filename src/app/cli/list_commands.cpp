@@ -247,13 +247,17 @@ int markContacts(CliContext& context, const ContactsOptions& o, const std::strin
       context, {{"command", "contacts.mark"}, {"action", action}, {"ids", *ids}}, exitCode);
   if (!answer) return exitCode;
   const auto changed = answer->value("changed", std::int64_t{0});
+  const auto queued = answer->value("queued", std::int64_t{0});
   if (o.json) {
-    context.out << nlohmann::json{{"changed", changed}}.dump() << "\n";
+    context.out << nlohmann::json{{"changed", changed}, {"queued", queued}}.dump() << "\n";
   } else {
     context.out << "Marked " << changed << (changed == 1 ? " contact" : " contacts")
                 << (action == "target" ? (changed == 1 ? " as a target" : " as targets")
                                        : " as met")
                 << ".\n";
+    if (queued > 0)
+      context.out << queued << (queued == 1 ? " change waits" : " changes wait")
+                  << " for the phone; it gets them when it connects.\n";
   }
   return 0;
 }
