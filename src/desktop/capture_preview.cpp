@@ -14,6 +14,7 @@
 
 #include "common/enum_info.h"
 #include "desktop/language.h"
+#include "desktop/locale_text.h"
 #include "desktop/qt_text.h"
 
 namespace qm::desktop {
@@ -21,9 +22,8 @@ namespace qm::desktop {
 CapturePreview::CapturePreview(const CaptureMedia& capture, const QString& imageFile,
                                QWidget* parent)
     : QDialog(parent) {
-  setWindowTitle(
-      tr("%1 · %2").arg(coreText(displayLabel(capture.captureType)),
-                        QLocale().toString(toQDateTime(capture.capturedAt), QLocale::ShortFormat)));
+  setWindowTitle(tr("%1 · %2").arg(coreText(displayLabel(capture.captureType)),
+                                   mediumDateTime(capture.capturedAt)));
   auto* layout = new QVBoxLayout(this);
 
   QImageReader reader(imageFile);

@@ -358,12 +358,14 @@ void ContactsView::selectionChanged() {
   const std::size_t count = state_.selection.size();
   selectionBar_->setVisible(count > 0);
   const int n = static_cast<int>(count);
-  selectionText_->setText(n == 1 ? tr("%Ln contact selected", nullptr, n)
-                                 : tr("%Ln contacts selected", nullptr, n));
+  selectionText_->setText(tr("%Ln contacts selected", nullptr, n));
+  // On one line where the row has room: left to itself, a wrapping label takes
+  // a narrow width and breaks even "1 contact sélectionné" in two.
+  selectionText_->setMinimumWidth(
+      selectionText_->fontMetrics().horizontalAdvance(selectionText_->text()));
   // A batch from the selection writes at most kMaxDraftsPerSelection drafts.
   const int batch = static_cast<int>(std::min(count, kMaxDraftsPerSelection));
   generate_->setText(count > kMaxDraftsPerSelection ? tr("Generate %Ln Drafts", nullptr, batch)
-                     : n == 1                       ? tr("Generate Draft for %Ln", nullptr, n)
                                                     : tr("Generate Drafts for %Ln", nullptr, n));
   generate_->setToolTip(
       count > kMaxDraftsPerSelection
@@ -377,10 +379,9 @@ void ContactsView::markSelected(BulkMark mark) {
   if (count == 0) return;
   const bool target = mark == BulkMark::target;
   if (count > kAskAbove) {
-    const QString figure = QLocale().toString(count);
     const bool go = confirm(this, {target ? tr("Mark as Target") : tr("Mark as Met"),
-                                   target ? tr("Mark %1 contacts as targets?").arg(figure)
-                                          : tr("Mark %1 contacts as met?").arg(figure),
+                                   target ? tr("Mark %Ln contacts as targets?", nullptr, count)
+                                          : tr("Mark %Ln contacts as met?", nullptr, count),
                                    tr("Edit ▸ Undo (Ctrl+Z) takes the change back."),
                                    target ? tr("Mark as Target") : tr("Mark as Met"),
                                    QMessageBox::AcceptRole, QMessageBox::Question});
@@ -428,13 +429,14 @@ void ContactsView::generateDrafts() {
           return;
         }
         const int written = result.value("completed").toInt();
-        const int failed = result.value("failed").toInt();
-        feedback_->setText(result.value("fromTemplates").toBool()
-                               ? tr("%1 drafts written from templates (no AI endpoint is set "
-                                    "up and the phone is not connected), %2 failed.")
-                                     .arg(written)
-                                     .arg(failed)
-                               : tr("%1 drafts written, %2 failed.").arg(written).arg(failed));
+        const QString failed = QLocale().toString(result.value("failed").toInt());
+        feedback_->setText(
+            result.value("fromTemplates").toBool()
+                ? tr("%Ln drafts written from templates (no AI endpoint is set "
+                     "up and the phone is not connected), %1 failed.",
+                     nullptr, written)
+                      .arg(failed)
+                : tr("%Ln drafts written, %1 failed.", nullptr, written).arg(failed));
       });
 }
 

@@ -7,6 +7,7 @@
 
 #include "common/log.h"
 #include "desktop/language.h"
+#include "desktop/locale_text.h"
 #include "desktop/qt_text.h"
 #include "store/event.h"
 #include "store/store.h"
@@ -93,12 +94,12 @@ void DashboardView::showEventDashboard(const Uuid& eventID) {
   title->setFont(big);
   title->setWordWrap(true);
   layout->addWidget(title);
-  const QLocale locale;
-  layout->addWidget(new QLabel(
-      tr("%1 contacts · %2 met · %3 targets")
-          .arg(locale.toString(static_cast<qlonglong>(records->contacts.size())))
-          .arg(locale.toString(static_cast<qlonglong>(metCount(records->contacts))))
-          .arg(locale.toString(static_cast<qlonglong>(targetCount(records->contacts))))));
+  // Each count with its own noun, so that each takes the singular or the plural.
+  const QStringList counts{
+      tr("%Ln contacts", nullptr, static_cast<int>(records->contacts.size())),
+      tr("%Ln met", nullptr, static_cast<int>(metCount(records->contacts))),
+      tr("%Ln targets", nullptr, static_cast<int>(targetCount(records->contacts)))};
+  layout->addWidget(new QLabel(counts.join(QStringLiteral(" · "))));
 
   addHeading(layout, tr("NEXT ACTIONS"));
   for (const DashboardItem& item :
@@ -114,16 +115,20 @@ void DashboardView::showEventDashboard(const Uuid& eventID) {
   }
 
   addHeading(layout, tr("PIPELINE"));
+  const std::vector<PipelineTotal> pipeline = pipelineTotals(records->opportunities);
+  std::vector<std::string> currencies;
+  for (const PipelineTotal& total : pipeline) currencies.push_back(total.currency);
+  const CurrencyMark mark = currencyMarkFor(currencies);
   QStringList totals;
-  for (const PipelineTotal& total : pipelineTotals(records->opportunities))
-    totals << moneyText(total.amount, total.currency);
-  const auto opportunities = static_cast<qlonglong>(records->opportunities.size());
-  const QString total = totals.join(QStringLiteral(" + "));
-  layout->addWidget(
+  for (const PipelineTotal& total : pipeline)
+    totals << moneyText(total.amount, total.currency, mark);
+  const auto opportunities = static_cast<int>(records->opportunities.size());
+  auto* pipelineLine =
       new QLabel(opportunities == 0 ? tr("No opportunities yet.")
-                 : opportunities == 1
-                     ? tr("%1 in 1 opportunity").arg(total)
-                     : tr("%1 in %2 opportunities").arg(total, QLocale().toString(opportunities))));
+                                    : tr("%1 in %Ln opportunities", nullptr, opportunities)
+                                          .arg(totals.join(QStringLiteral(" + "))));
+  pipelineLine->setWordWrap(true);
+  layout->addWidget(pipelineLine);
 
   auto addContacts = [&](const QString& heading, const std::vector<const Contact*>& contacts,
                          const QString& none, bool withMeeting) {
@@ -131,7 +136,7 @@ void DashboardView::showEventDashboard(const Uuid& eventID) {
     if (contacts.empty()) layout->addWidget(new QLabel(none));
     for (const Contact* c : contacts) {
       QString text = contactLine(*c);
-      if (withMeeting && c->metAt) text = tr("Met %1 · %2").arg(text, shortDate(c->metAt));
+      if (withMeeting && c->metAt) text = tr("Met %1 · %2").arg(text, mediumDate(c->metAt));
       const Uuid id = c->id;
       layout->addWidget(linkLine(text, this, [this, id] { Q_EMIT contactChosen(id); }));
     }
@@ -185,7 +190,7 @@ void DashboardView::showPortfolio() {
     const Uuid id = entry.event.id;
     grid->addWidget(linkLine(qs(entry.event.name), this, [this, id] { Q_EMIT eventChosen(id); }),
                     row, 0);
-    grid->addWidget(new QLabel(shortDate(entry.event.startDate)), row, 1);
+    grid->addWidget(new QLabel(mediumDate(entry.event.startDate)), row, 1);
     int column = 2;
     for (const std::int64_t figure : {entry.contacts, entry.met, entry.opportunities}) {
       auto* label = new QLabel(locale.toString(static_cast<qlonglong>(figure)));

@@ -54,16 +54,14 @@ QString DraftSending::stepText(const QJsonObject& step) {
 QString DraftSending::summaryText(const QJsonObject& summary) {
   const int sent = summary.value("sent").toInt();
   const int total = summary.value("total").toInt();
-  QStringList lines{total == 1 ? tr("Sent %1 of 1 draft.").arg(sent)
-                               : tr("Sent %1 of %2 drafts.").arg(sent).arg(total)};
+  QStringList lines{tr("Sent %1 of %Ln drafts.", nullptr, total).arg(QLocale().toString(sent))};
   for (const auto& value : summary.value("failures").toArray()) {
     const QJsonObject failure = value.toObject();
     lines << tr("Not sent to %1: %2")
                  .arg(failure.value("contactName").toString(), failure.value("error").toString());
   }
   if (const int left = summary.value("notAttempted").toInt(); left > 0)
-    lines << (left == 1 ? tr("Cancelled: 1 draft was left as it was.")
-                        : tr("Cancelled: %1 drafts were left as they were.").arg(left));
+    lines << tr("Cancelled: %Ln drafts were left as they were.", nullptr, left);
   return lines.join(QLatin1Char('\n'));
 }
 

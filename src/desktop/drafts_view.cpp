@@ -25,6 +25,7 @@
 #include "desktop/flow_layout.h"
 #include "desktop/item_roles.h"
 #include "desktop/language.h"
+#include "desktop/locale_text.h"
 #include "desktop/private_file.h"
 #include "desktop/qt_text.h"
 #include "desktop/send_approved_panel.h"
@@ -60,9 +61,9 @@ QString askForFolder(QWidget* parent, const QString& proposed) {
 QString batchActionLabel(std::size_t qualifying) {
   const auto n = static_cast<int>(qualifying);
   if (qualifying > kBatchLimit)
-    return DraftsView::tr("Generate for %1 of %2 contacts").arg(kBatchLimit).arg(n);
-  return n == 1 ? DraftsView::tr("Generate for 1 contact")
-                : DraftsView::tr("Generate for %1 contacts").arg(n);
+    return DraftsView::tr("Generate for %1 of %Ln contacts", nullptr, n)
+        .arg(QLocale().toString(static_cast<int>(kBatchLimit)));
+  return DraftsView::tr("Generate for %Ln contacts", nullptr, n);
 }
 
 }  // namespace
@@ -264,7 +265,7 @@ void DraftsView::reload() {
         auto* item = new QTreeWidgetItem(
             tree_, {qs(contact->second->fullName()), qs(d.subject),
                     status_->itemText(status_->findData(qs(d.status))),
-                    tone ? coreText(displayLabel(*tone)) : qs(d.tone), shortDate(d.generatedAt)});
+                    tone ? coreText(displayLabel(*tone)) : qs(d.tone), mediumDate(d.generatedAt)});
         const QString id = uuidText(d.id);
         item->setData(0, kRecordRole, id);
         item->setData(0, kContactRole, uuidText(*d.contactID));
@@ -326,7 +327,7 @@ void DraftsView::updateActions() {
     if (auto drafts = draftsToExport(context_.store, *eventID_, chosenIDs(tree_)))
       exportable = drafts->size();
   }
-  export_->setText(tr("Export ") + QString::number(exportable) + tr(" as .eml"));
+  export_->setText(tr("Export %Ln as .eml", nullptr, static_cast<int>(exportable)));
   export_->setAccessibleName(export_->text());
   export_->setEnabled(exportable > 0);
   generate_->setText(batchActionLabel(qualifying_));
@@ -353,8 +354,7 @@ void DraftsView::exportSelected() {
       exportDrafts(*messages, options, QFile::encodeName(folder).toStdString());
   QStringList lines;
   const auto written = static_cast<int>(result.written.size());
-  lines << (written == 1 ? tr("Exported 1 draft as .eml to %1")
-                         : tr("Exported %1 drafts as .eml to %2").arg(written))
+  lines << tr("Exported %Ln drafts as .eml to %1", nullptr, written)
                .arg(QDir::toNativeSeparators(folder));
   for (const ExportFailure& failed : result.failed)
     lines << tr("Failed to save: ") + qs(failed.contactName) + QStringLiteral(": ") +
@@ -415,8 +415,9 @@ void DraftsView::showBatch(const QJsonObject& state) {
     // draft's, or an older batch's).
     if (!std::exchange(batchRunning_, false)) return;
     templatesText_->setVisible(state.value("fromTemplates").toBool());
-    batchText_->setText(
-        tr("Batch finished: %1 written, %2 failed of %3").arg(completed).arg(failed).arg(total));
+    batchText_->setText(tr("Batch finished: %1 written, %2 failed of %3")
+                            .arg(QLocale().toString(completed), QLocale().toString(failed),
+                                 QLocale().toString(total)));
     progress_->setRange(0, std::max(total, 1));
     progress_->setValue(completed + failed);
     cancel_->hide();
@@ -435,29 +436,28 @@ void DraftsView::showBatch(const QJsonObject& state) {
   progress_->setRange(0, std::max(total, 1));
   progress_->setValue(completed + failed);
   const QString name = state.value("currentContactName").toString();
-  batchText_->setText(cancelling_ ? tr("Cancelling after the draft being written…")
-                                  : tr("Writing the draft to %1 · %2 written, %3 failed of %4")
-                                        .arg(name.isEmpty() ? tr("the next contact") : name)
-                                        .arg(completed)
-                                        .arg(failed)
-                                        .arg(total));
+  batchText_->setText(cancelling_
+                          ? tr("Cancelling after the draft being written…")
+                          : tr("Writing the draft to %1 · %2 written, %3 failed of %4")
+                                .arg(name.isEmpty() ? tr("the next contact") : name,
+                                     QLocale().toString(completed), QLocale().toString(failed),
+                                     QLocale().toString(total)));
   cancel_->show();
   cancel_->setEnabled(!cancelling_);
   // A batch this window did not start may be one resumed after a restart.
   if (!batchID.isEmpty() && batchID != askedBatch_) {
     askedBatch_ = batchID;
     QPointer<DraftsView> self(this);
-    context_.link.request(
-        {{"command", "status"}}, [self, batchID](const QJsonObject& s, const QString&) {
-          if (!self) return;
-          const QJsonObject resumed = s.value("resumedBatch").toObject();
-          if (resumed.value("batchID").toString() != batchID || self->shownBatch_ != batchID)
-            return;
-          self->resumeText_->setText(tr("Resuming batch: %1 remaining for '%2'")
-                                         .arg(resumed.value("remaining").toInt())
-                                         .arg(resumed.value("eventName").toString()));
-          self->resumeText_->show();
-        });
+    context_.link.request({{"command", "status"}}, [self, batchID](const QJsonObject& s,
+                                                                   const QString&) {
+      if (!self) return;
+      const QJsonObject resumed = s.value("resumedBatch").toObject();
+      if (resumed.value("batchID").toString() != batchID || self->shownBatch_ != batchID) return;
+      self->resumeText_->setText(tr("Resuming batch: %1 remaining for '%2'")
+                                     .arg(QLocale().toString(resumed.value("remaining").toInt()),
+                                          resumed.value("eventName").toString()));
+      self->resumeText_->show();
+    });
   }
   updateActions();
 }

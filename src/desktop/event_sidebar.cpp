@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "common/log.h"
+#include "desktop/locale_text.h"
 #include "desktop/qt_text.h"
 #include "store/contact_queries.h"
 #include "store/event.h"
@@ -108,11 +109,8 @@ void EventSidebar::reload() {
     auto counts = countContactsOfEvent(context_.store, event.id);
     QStringList details;
     if (const auto& when = event.startDate ? event.startDate : event.eventDate)
-      details << shortDate(when);
-    if (counts)
-      details << (counts->contacts == 1
-                      ? tr("1 contact")
-                      : tr("%1 contacts").arg(QLocale().toString(counts->contacts)));
+      details << mediumDate(when);
+    if (counts) details << tr("%Ln contacts", nullptr, static_cast<int>(counts->contacts));
     if (event.isArchived) details << tr("archived");
     auto* item = new QListWidgetItem(qs(event.name), this);
     item->setData(kDetailsRole, details.join(QStringLiteral(" · ")));

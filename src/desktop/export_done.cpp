@@ -20,13 +20,9 @@ QMessageBox* showExportDone(QWidget* parent, const QString& path, int contacts) 
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowModality(Qt::NonModal);
   const QString shownPath = QDir::toNativeSeparators(path);
-  box->setText(contacts == 1
-                   ? QCoreApplication::translate("qm::desktop::ExportDone",
-                                                 "Exported %Ln contact to %1", nullptr, contacts)
-                         .arg(shownPath)
-                   : QCoreApplication::translate("qm::desktop::ExportDone",
-                                                 "Exported %Ln contacts to %1", nullptr, contacts)
-                         .arg(shownPath));
+  box->setText(QCoreApplication::translate("qm::desktop::ExportDone", "Exported %Ln contacts to %1",
+                                           nullptr, contacts)
+                   .arg(shownPath));
   QPushButton* showFolder =
       box->addButton(QCoreApplication::translate("qm::desktop::ExportDone", "Show in Folder"),
                      QMessageBox::ActionRole);

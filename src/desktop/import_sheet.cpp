@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "desktop/companion_link.h"
+#include "desktop/locale_text.h"
 #include "desktop/qt_text.h"
 #include "store/event.h"
 #include "store/store.h"
@@ -26,8 +27,7 @@ constexpr int kAlreadyHereRole = Qt::UserRole + 1;
 
 QString localDate(const QJsonValue& value) {
   const QDateTime at = QDateTime::fromString(value.toString(), Qt::ISODate);
-  return at.isValid() ? QLocale().toString(at.toLocalTime().date(), QLocale::ShortFormat)
-                      : QString();
+  return at.isValid() ? mediumDate(at.toLocalTime().date()) : QString();
 }
 
 /// "20/04/2026 – 24/04/2026 · Hannover, Germany · 6 contacts": what the phone
@@ -41,9 +41,7 @@ QString eventDetails(const QJsonObject& event) {
   if (const QString location = event.value("location").toString(); !location.isEmpty())
     parts << location;
   if (event.contains("contactCount")) {
-    const int count = event.value("contactCount").toInt();
-    parts << (count == 1 ? ImportSheet::tr("1 contact")
-                         : ImportSheet::tr("%1 contacts").arg(count));
+    parts << ImportSheet::tr("%Ln contacts", nullptr, event.value("contactCount").toInt());
   }
   return parts.join(QStringLiteral(" · "));
 }
@@ -219,8 +217,7 @@ void ImportSheet::importSelected() {
   progress_->setValue(0);
   received_->clear();
   setStage(Stage::importing, tr("Importing Events"),
-           ids.size() == 1 ? tr("Bringing 1 event from the phone…")
-                           : tr("Bringing %1 events from the phone…").arg(ids.size()));
+           tr("Bringing %Ln events from the phone…", nullptr, static_cast<int>(ids.size())));
   QPointer<ImportSheet> self(this);
   context_.link.request(
       {{"command", "events.import"}, {"ids", ids}},
@@ -255,8 +252,7 @@ void ImportSheet::importFinished(const QJsonObject& result) {
   QStringList list;
   for (const QJsonValue& name : result.value("importedEventNames").toArray())
     list << name.toString();
-  const QString count =
-      list.size() == 1 ? tr("Imported 1 event") : tr("Imported %1 events").arg(list.size());
+  const QString count = tr("Imported %Ln events", nullptr, static_cast<int>(list.size()));
   QString detail =
       list.isEmpty() ? count : count + QStringLiteral(": ") + list.join(QStringLiteral(", "));
   // Each event that did not arrive, with the reason, on a line of its own.

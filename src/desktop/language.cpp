@@ -204,7 +204,14 @@ QLocale applyLanguage(QCoreApplication& app, AppLanguage language) {
     QCoreApplication::removeTranslator(old);
     delete old;
   }
-  if (locale.language() != QLocale::French) return locale;
+  if (locale.language() != QLocale::French) {
+    // English texts are the sources; the catalogue gives those with a count
+    // their singular ("1 contact"), whatever the region.
+    if (!install(app, QLocale(QLocale::English), QStringLiteral("quillmere_desktop"),
+                 QStringLiteral(":/i18n")))
+      qWarning("The English catalogue of the window is missing");
+    return locale;
+  }
   if (!install(app, locale, QStringLiteral("quillmere_desktop"), QStringLiteral(":/i18n")))
     qWarning("The French catalogue of the window is missing");
   // Qt's own texts (standard buttons, the file dialog) when Qt's catalogues are installed.
@@ -234,7 +241,7 @@ QString coreText(std::string_view english) {
   QString shown = QCoreApplication::translate(kCoreContext, source.constData(), nullptr, n);
   // No translation: the text as it came (counts written as they were, "007" too).
   if (shown == QString(key).replace(QStringLiteral("%n"), QString::number(n))) return text;
-  for (qsizetype i = 1; i < counts.size(); ++i) shown = shown.arg(counts[i]);
+  for (qsizetype i = 1; i < counts.size(); ++i) shown = shown.arg(QLocale().toString(counts[i]));
   return shown;
 }
 

@@ -17,8 +17,8 @@ QLocale localeFor(AppLanguage language, const QLocale& session = QLocale::system
 
 /// Makes the window speak `language`: dates and numbers follow its locale
 /// (`QLocale::setDefault`), and a French locale installs the window's French
-/// catalogue and Qt's own (standard buttons, dialogs) when it is installed.
-/// Returns the locale chosen.
+/// catalogue and Qt's own (standard buttons, dialogs) when it is installed; any
+/// other the English catalogue of the texts with a count. Returns the locale chosen.
 QLocale applyLanguage(QCoreApplication& app, AppLanguage language);
 
 /// A text the core libraries give in English (a filter, an ordering, a scope,

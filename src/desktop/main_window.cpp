@@ -492,19 +492,19 @@ void MainWindow::showStatus() {
                 ? tr("Syncing…")
                 : lastSyncText(syncState_.value("lastSyncAt").toString()));
   if (const int queued = syncState_.value("queuedDeltas").toInt(); queued > 0)
-    parts << (queued == 1 ? tr("1 change waiting for the phone")
-                          : tr("%1 changes waiting for the phone").arg(queued));
+    parts << tr("%Ln changes waiting for the phone", nullptr, queued);
   const int total = syncState_.value("totalImportCount").toInt();
   const int pending = syncState_.value("pendingImportCount").toInt();
   if (total > 0 && pending > 0)
-    parts << tr("Importing %1 of %2 events").arg(total - pending + 1).arg(total);
+    parts << tr("Importing %1 of %Ln events", nullptr, total)
+                 .arg(QLocale().toString(total - pending + 1));
   if (draftsState_.value("generating").toBool()) {
     const QString name = draftsState_.value("currentContactName").toString();
     parts << tr("Writing drafts %1 of %2%3")
-                 .arg(draftsState_.value("completed").toInt() +
-                      draftsState_.value("failed").toInt() + 1)
-                 .arg(draftsState_.value("total").toInt())
-                 .arg(name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name));
+                 .arg(QLocale().toString(draftsState_.value("completed").toInt() +
+                                         draftsState_.value("failed").toInt() + 1),
+                      QLocale().toString(draftsState_.value("total").toInt()),
+                      name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name));
   }
   status_->setText(parts.join(QStringLiteral(" · ")));
 }

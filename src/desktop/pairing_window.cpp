@@ -14,6 +14,7 @@
 #include "common/enum_info.h"
 #include "desktop/companion_link.h"
 #include "desktop/language.h"
+#include "desktop/locale_text.h"
 #include "desktop/phone_state_text.h"
 #include "desktop/qr_image.h"
 #include "desktop/qt_text.h"
@@ -173,10 +174,8 @@ void PairingWindow::showStatus(const QJsonObject& status) {
 
   const QDateTime at =
       QDateTime::fromString(status.value("lastConnectedAt").toString(), Qt::ISODate);
-  lastConnected_->setText(
-      at.isValid()
-          ? tr("Last connected %1").arg(QLocale().toString(at.toLocalTime(), QLocale::ShortFormat))
-          : QString());
+  lastConnected_->setText(at.isValid() ? tr("Last connected %1").arg(mediumDateTime(at))
+                                       : QString());
   lastConnected_->setVisible(at.isValid());
 
   if (stateRaw_ == QLatin1String("error")) {

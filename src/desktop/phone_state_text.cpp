@@ -4,6 +4,7 @@
 #include <QLocale>
 
 #include "desktop/language.h"
+#include "desktop/locale_text.h"
 #include "desktop/qt_text.h"
 #include "ui/phone_state.h"
 
@@ -21,7 +22,7 @@ QString phoneStateText(const QJsonObject& pairing) {
 QString lastSyncText(const QString& isoTime) {
   const QDateTime when = QDateTime::fromString(isoTime, Qt::ISODate);
   if (!when.isValid()) return coreText(kNeverSyncedText);
-  return coreText(kLastSyncText).arg(QLocale().toString(when.toLocalTime(), QLocale::ShortFormat));
+  return coreText(kLastSyncText).arg(mediumDateTime(when));
 }
 
 QJsonObject pairingFromStatus(const QJsonObject& status) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDateTime>
-#include <QLocale>
 #include <QString>
 #include <optional>
 #include <string>
@@ -30,15 +29,6 @@ inline std::string utf8(const QString& text) {
 
 inline QDateTime toQDateTime(Date date) {
   return QDateTime::fromMSecsSinceEpoch(unixMicros(date) / 1000);
-}
-/// A date as the user's locale writes it briefly ("7 Dec 2026").
-inline QString shortDate(const std::optional<Date>& date) {
-  if (!date) return {};
-  return QLocale().toString(toQDateTime(*date).date(), QLocale::ShortFormat);
-}
-/// An amount with its currency code, as the user's locale writes numbers: "12,500.00 EUR".
-inline QString moneyText(double amount, std::string_view currency) {
-  return QLocale().toString(amount, 'f', 2) + QLatin1Char(' ') + qs(currency);
 }
 inline QString uuidText(const Uuid& id) {
   return qs(id.str());

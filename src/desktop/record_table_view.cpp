@@ -10,6 +10,7 @@
 #include "common/log.h"
 #include "desktop/item_roles.h"
 #include "desktop/language.h"
+#include "desktop/locale_text.h"
 #include "desktop/qt_text.h"
 #include "store/opportunity.h"
 #include "store/relationships.h"
@@ -18,6 +19,8 @@
 namespace qm::desktop {
 
 namespace {
+
+constexpr int kValueColumn = 3;
 
 QTreeWidget* makeTree(QWidget* parent, const QString& name, const QStringList& headers) {
   auto* tree = new QTreeWidget(parent);
@@ -58,6 +61,8 @@ OpportunitiesView::OpportunitiesView(DesktopContext& context, QWidget* parent)
   tree_ = makeTree(pages_, tr("Opportunities"),
                    {tr("Opportunity"), tr("Company"), tr("Stage"), tr("Value"), tr("Timeline"),
                     tr("Confidence"), tr("Next step")});
+  // An amount is never cut: its column takes the widest one shown.
+  tree_->header()->setSectionResizeMode(kValueColumn, QHeaderView::ResizeToContents);
   pages_->addWidget(tree_);
   pages_->addWidget(makeEmpty(pages_, tr("No opportunities for this event yet.")));
   layout->addWidget(pages_);
@@ -82,14 +87,19 @@ void OpportunitiesView::reload() {
       log::data().error("Cannot read the opportunities: {}", read.error().message);
     }
   }
+  std::vector<std::string> currencies;
+  for (const Opportunity& o : opportunities)
+    if (o.value) currencies.push_back(o.currency);
+  const CurrencyMark mark = currencyMarkFor(currencies);
   for (const Opportunity& o : opportunities) {
-    auto* item = new QTreeWidgetItem(tree_, {qs(o.title), qs(o.companyName), qs(o.stage),
-                                             o.value ? moneyText(*o.value, o.currency) : QString(),
+    const QString value = o.value ? moneyText(*o.value, o.currency, mark) : QString();
+    auto* item = new QTreeWidgetItem(tree_, {qs(o.title), qs(o.companyName), qs(o.stage), value,
                                              coreText(o.timeline.value_or("")),
                                              coreText(o.confidence.value_or("")), qs(o.nextStep)});
     item->setData(0, kRecordRole, uuidText(o.id));
     if (o.originContactID) item->setData(0, kContactRole, uuidText(*o.originContactID));
-    item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+    item->setTextAlignment(kValueColumn, Qt::AlignRight | Qt::AlignVCenter);
+    item->setToolTip(kValueColumn, value);
     if (!current.isEmpty() && uuidText(o.id) == current)
       tree_->setCurrentItem(item, 0, QItemSelectionModel::ClearAndSelect);
   }

@@ -16,6 +16,7 @@
 
 #include "common/log.h"
 #include "desktop/item_roles.h"
+#include "desktop/locale_text.h"
 #include "desktop/private_file.h"
 #include "desktop/qt_text.h"
 #include "store/saved_report.h"
@@ -33,7 +34,7 @@ QString detailLevelText(const std::string& level) {
 }
 
 QString whenText(Date date) {
-  return QLocale().toString(toQDateTime(date), QLocale::ShortFormat);
+  return mediumDateTime(date);
 }
 
 }  // namespace

@@ -52,19 +52,18 @@ void SendApprovedPanel::setApproved(const std::optional<Uuid>& eventID, int appr
 }
 
 void SendApprovedPanel::updateButton() {
-  send_->setText(approved_ == 1 ? tr("Send 1 approved") : tr("Send %1 approved").arg(approved_));
+  send_->setText(tr("Send %Ln approved", nullptr, approved_));
   send_->setAccessibleName(send_->text());
   send_->setEnabled(eventID_ && approved_ > 0 && !sending_->isRunning());
 }
 
 void SendApprovedPanel::sendApproved() {
   if (!eventID_ || approved_ == 0 || sending_->isRunning()) return;
-  if (!confirm(this,
-               {approved_ == 1 ? tr("Send 1 Follow-Up?") : tr("Send %1 Follow-Ups?").arg(approved_),
-                approved_ == 1 ? tr("Send 1 Follow-Up?") : tr("Send %1 Follow-Ups?").arg(approved_),
-                tr("Each approved draft goes to its contact through your mail server, and is "
-                   "marked sent once the server takes it."),
-                tr("Send"), QMessageBox::AcceptRole, QMessageBox::Question}))
+  if (!confirm(this, {tr("Send %Ln Follow-Ups?", nullptr, approved_),
+                      tr("Send %Ln Follow-Ups?", nullptr, approved_),
+                      tr("Each approved draft goes to its contact through your mail server, and is "
+                         "marked sent once the server takes it."),
+                      tr("Send"), QMessageBox::AcceptRole, QMessageBox::Question}))
     return;
   progress_->setRange(0, approved_);
   progress_->setValue(0);

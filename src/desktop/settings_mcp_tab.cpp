@@ -21,6 +21,7 @@
 #include "desktop/companion_link.h"
 #include "desktop/confirmation.h"
 #include "desktop/language.h"
+#include "desktop/locale_text.h"
 #include "desktop/qt_text.h"
 #include "desktop/settings_page.h"
 #include "mcp/mcp_client_setup.h"
@@ -246,12 +247,10 @@ void McpSettingsTab::reload() {
   const auto relativeTime = [](Date then, Date when) {
     const long long seconds = std::max<long long>(
         std::chrono::duration_cast<std::chrono::seconds>(when - then).count(), 0);
-    if (seconds < 60) return seconds == 1 ? tr("1 second") : tr("%1 seconds").arg(seconds);
-    if (seconds < 3600)
-      return seconds / 60 == 1 ? tr("1 minute") : tr("%1 minutes").arg(seconds / 60);
-    if (seconds < 86400)
-      return seconds / 3600 == 1 ? tr("1 hour") : tr("%1 hours").arg(seconds / 3600);
-    return seconds / 86400 == 1 ? tr("1 day") : tr("%1 days").arg(seconds / 86400);
+    if (seconds < 60) return tr("%Ln seconds", nullptr, static_cast<int>(seconds));
+    if (seconds < 3600) return tr("%Ln minutes", nullptr, static_cast<int>(seconds / 60));
+    if (seconds < 86400) return tr("%Ln hours", nullptr, static_cast<int>(seconds / 3600));
+    return tr("%Ln days", nullptr, static_cast<int>(seconds / 86400));
   };
   if (auto records = context_.store.fetch<MCPClientAuthorization>()) {
     for (const auto& c : *records) {
@@ -281,9 +280,10 @@ void McpSettingsTab::reload() {
       const MCPAccessLog& r = (*rows)[i];
       const auto name = names.find(r.clientID);
       new QTreeWidgetItem(
-          log_, {QLocale().toString(toQDateTime(r.timestamp).toLocalTime(), QLocale::ShortFormat),
-                 qs(r.method), r.resultCount ? tr("%1 results").arg(*r.resultCount) : QString(),
-                 name == names.end() ? QString() : name->second});
+          log_,
+          {mediumDateTime(r.timestamp), qs(r.method),
+           r.resultCount ? tr("%Ln results", nullptr, static_cast<int>(*r.resultCount)) : QString(),
+           name == names.end() ? QString() : name->second});
     }
   }
   for (int c = 0; c < log_->columnCount(); ++c) log_->resizeColumnToContents(c);

@@ -9,6 +9,7 @@
 #include "common/enum_info.h"
 #include "desktop/companion_link.h"
 #include "desktop/language.h"
+#include "desktop/locale_text.h"
 #include "desktop/pairing_window.h"
 #include "desktop/phone_state_text.h"
 #include "desktop/qt_text.h"
@@ -87,8 +88,7 @@ void PairingSettingsTab::showStatus(const QJsonObject& status) {
   QString text = bonded ? tr("Paired with %1").arg(phone.isEmpty() ? tr("a phone") : phone)
                         : tr("No phone is paired.");
   if (bonded && at.isValid())
-    text += QLatin1Char('\n') +
-            tr("Last connected %1").arg(QLocale().toString(at.toLocalTime(), QLocale::ShortFormat));
+    text += QLatin1Char('\n') + tr("Last connected %1").arg(mediumDateTime(at));
   phone_->setText(text);
   forget_->setEnabled(bonded);
 }

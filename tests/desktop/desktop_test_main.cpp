@@ -4,11 +4,18 @@
 #include <gmock/gmock.h>
 
 #include <QApplication>
+#include <QLocale>
 #include <cstdlib>
+
+#include "desktop/language.h"
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
+  // The English catalogue, as the window installs it, with the session's formats.
+  const QLocale session;
+  qm::desktop::applyLanguage(app, qm::AppLanguage::en);
+  QLocale::setDefault(session);
   ::testing::InitGoogleMock(&argc, argv);
   return RUN_ALL_TESTS();
 }

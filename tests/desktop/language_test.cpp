@@ -22,6 +22,7 @@
 #include "desktop/event_sidebar.h"
 #include "desktop/export_sheet.h"
 #include "desktop/language.h"
+#include "desktop/locale_text.h"
 #include "desktop/main_window.h"
 #include "desktop_fixture.h"
 #include "drafting/follow_up_generator.h"
@@ -80,33 +81,38 @@ Catalogue readCatalogue(const QString& path) {
   return entries;
 }
 
-/// The placeholders a text fills in: %1…%99, %n, %Ln.
+/// The placeholders a text fills in: %1…%99 and the count (%n, or %Ln grouped
+/// as the locale groups figures).
 std::multiset<QString> placeholders(const QString& text) {
   static const QRegularExpression kPlaceholder(QStringLiteral("%(L?n|\\d{1,2})"));
   std::multiset<QString> found;
-  for (auto it = kPlaceholder.globalMatch(text); it.hasNext();) found.insert(it.next().captured());
+  for (auto it = kPlaceholder.globalMatch(text); it.hasNext();)
+    found.insert(it.next().captured().replace(QStringLiteral("%Ln"), QStringLiteral("%n")));
   return found;
 }
 
-TEST(FrenchCatalogue, TranslatesEveryTextOfTheWindowWithItsPlaceholders) {
-  // The texts as the sources have them now, read the way update_translations does.
+/// The texts of the window's sources as they are now, read the way
+/// update_translations does (with `pluralOnly`, those with a count).
+Catalogue scanSources(bool pluralOnly) {
   TempDir scratch;
-  const QString fresh = desktop::qs((scratch.path() / "fresh_fr.ts").string());
-  const auto scanned =
-      runCommand(LUPDATE_BINARY,
-                 {DESKTOP_SOURCE_DIR, "-I", DESKTOP_SOURCE_DIR "/..", "-extensions", "cpp,h",
-                  "-locations", "none", "-no-obsolete", "-ts", desktop::utf8(fresh)},
-                 {});
-  ASSERT_EQ(scanned.exitCode, 0) << scanned.err;
-  const Catalogue texts = readCatalogue(fresh);
-  ASSERT_GT(texts.size(), 100u);
-  const Catalogue french = readCatalogue(QStringLiteral(FRENCH_CATALOGUE));
+  const std::string fresh = (scratch.path() / "fresh.ts").string();
+  std::vector<std::string> args{
+      DESKTOP_SOURCE_DIR, "-I",   DESKTOP_SOURCE_DIR "/..", "-extensions", "cpp,h",
+      "-locations",       "none", "-no-obsolete",           "-ts",         fresh};
+  if (pluralOnly) args.insert(args.end() - 2, "-pluralonly");
+  const auto scanned = runCommand(LUPDATE_BINARY, args, {});
+  EXPECT_EQ(scanned.exitCode, 0) << scanned.err;
+  return readCatalogue(desktop::qs(fresh));
+}
 
+/// Every text of `texts` has a finished translation in `catalogue` with the
+/// text's placeholders.
+void expectTranslated(const Catalogue& texts, const Catalogue& catalogue) {
   QStringList missing, unfinished, wrongPlaceholders;
   for (const auto& [key, unused] : texts) {
     const QString where = key.first + QStringLiteral(": ") + key.second;
-    const auto found = french.find(key);
-    if (found == french.end()) {
+    const auto found = catalogue.find(key);
+    if (found == catalogue.end()) {
       missing << where;
       continue;
     }
@@ -122,12 +128,24 @@ TEST(FrenchCatalogue, TranslatesEveryTextOfTheWindowWithItsPlaceholders) {
   const auto list = [](const QStringList& l) {
     return l.join(QStringLiteral("\n  ")).toStdString();
   };
-  EXPECT_TRUE(missing.isEmpty()) << "Not in the French catalogue (build update_translations, then "
+  EXPECT_TRUE(missing.isEmpty()) << "Not in the catalogue (build update_translations, then "
                                     "translate):\n  "
                                  << list(missing);
   EXPECT_TRUE(unfinished.isEmpty()) << "Without a finished translation:\n  " << list(unfinished);
   EXPECT_TRUE(wrongPlaceholders.isEmpty())
       << "A translation whose placeholders differ from the text's:\n  " << list(wrongPlaceholders);
+}
+
+TEST(FrenchCatalogue, TranslatesEveryTextOfTheWindowWithItsPlaceholders) {
+  const Catalogue texts = scanSources(false);
+  ASSERT_GT(texts.size(), 100u);
+  expectTranslated(texts, readCatalogue(QStringLiteral(FRENCH_CATALOGUE)));
+}
+
+TEST(EnglishCatalogue, WritesEveryTextWithACountInTheSingularAndThePlural) {
+  const Catalogue texts = scanSources(true);
+  ASSERT_GT(texts.size(), 20u);
+  expectTranslated(texts, readCatalogue(QStringLiteral(ENGLISH_CATALOGUE)));
 }
 
 /// 1200 with any space as the group separator.
@@ -227,6 +245,93 @@ TEST_F(LanguageTest, TheSystemSettingFollowsAFrenchSession) {
   ASSERT_EQ(AppSettings(defaults).appLanguage(), AppLanguage::system);
   desktop::applyLanguage(*qApp, AppSettings(defaults).appLanguage());
   expectFrenchWindow();
+}
+
+/// The window's locale set for one test and the session's given back after it.
+class WindowLocale : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    desktop::applyLanguage(*qApp, AppLanguage::en);
+    QLocale::setDefault(session_);
+  }
+  static void use(const char* name) { QLocale::setDefault(QLocale(QString::fromLatin1(name))); }
+
+  QLocale session_;
+};
+
+/// Spaces of any width as one, for comparing with the locale's no-break spaces.
+std::string plainSpaces(QString text) {
+  for (const char16_t space : {u'\u00A0', u'\u202F'}) text.replace(QChar(space), QLatin1Char(' '));
+  return text.toStdString();
+}
+
+TEST_F(WindowLocale, MoneyReadsTheLocaleWayWithACodeWhenCurrenciesMix) {
+  using desktop::CurrencyMark;
+  using desktop::moneyText;
+  const std::vector<std::string> euros{"EUR", "eur", ""};
+  const std::vector<std::string> mixed{"EUR", "USD"};
+  EXPECT_EQ(desktop::currencyMarkFor(euros), CurrencyMark::symbol);
+  EXPECT_EQ(desktop::currencyMarkFor(mixed), CurrencyMark::code);
+
+  use("en_US");
+  EXPECT_EQ(plainSpaces(moneyText(188000, "EUR")), "€188,000.00");
+  EXPECT_EQ(plainSpaces(moneyText(188000, "EUR", CurrencyMark::code)), "EUR 188,000.00");
+  EXPECT_EQ(plainSpaces(moneyText(2500.5, "USD", CurrencyMark::code)), "USD 2,500.50");
+  EXPECT_EQ(plainSpaces(moneyText(1200, "CHF")), "CHF 1,200.00");
+  EXPECT_EQ(plainSpaces(moneyText(1200, "")), "1,200.00");
+
+  use("fr_FR");
+  EXPECT_EQ(plainSpaces(moneyText(188000, "EUR")), "188 000,00 €");
+  EXPECT_EQ(plainSpaces(moneyText(188000, "EUR", CurrencyMark::code)), "188 000,00 EUR");
+  EXPECT_EQ(plainSpaces(moneyText(2500.5, "USD")), "2 500,50 $");
+  EXPECT_EQ(plainSpaces(moneyText(1200, "XYZ")), "1 200,00 XYZ");
+  // The yen has no cents.
+  EXPECT_EQ(plainSpaces(moneyText(1200, "JPY")), "1 200 ¥");
+
+  // A dollar that is not the locale's own "$" is written with its code.
+  use("en_CA");
+  EXPECT_EQ(plainSpaces(moneyText(10, "USD")), "USD 10.00");
+  EXPECT_EQ(plainSpaces(moneyText(10, "CAD")), "$10.00");
+}
+
+TEST_F(WindowLocale, DatesNameTheMonthInEveryLocale) {
+  const QDate date(2026, 12, 7);
+  const std::map<std::string, std::string> expected{{"en_US", "Dec 7, 2026"},
+                                                    {"en_GB", "7 Dec 2026"},
+                                                    {"fr_FR", "7 déc. 2026"},
+                                                    {"de_DE", "7. Dez. 2026"},
+                                                    {"ja_JP", "2026年12月7日"}};
+  for (const auto& [name, text] : expected)
+    EXPECT_EQ(desktop::mediumDate(date, QLocale(desktop::qs(name))).toStdString(), text) << name;
+
+  const QDateTime at(date, QTime(9, 30));
+  EXPECT_EQ(plainSpaces(desktop::mediumDateTime(at, QLocale(QStringLiteral("en_US")))),
+            "Dec 7, 2026 9:30 AM");
+  EXPECT_EQ(desktop::mediumDateTime(at, QLocale(QStringLiteral("fr_FR"))).toStdString(),
+            "7 déc. 2026 09:30");
+}
+
+TEST_F(WindowLocale, CountsTakeTheSingularOrThePluralAndAreGrouped) {
+  const auto selected = [](int n) {
+    return plainSpaces(QCoreApplication::translate("qm::desktop::ContactsView",
+                                                   "%Ln contacts selected", nullptr, n));
+  };
+  desktop::applyLanguage(*qApp, AppLanguage::en);
+  use("en_US");
+  EXPECT_EQ(selected(0), "0 contacts selected");
+  EXPECT_EQ(selected(1), "1 contact selected");
+  EXPECT_EQ(selected(2), "2 contacts selected");
+  EXPECT_EQ(selected(20000), "20,000 contacts selected");
+  // What the core says in English, grouped too.
+  EXPECT_EQ(desktop::coreText("Review 20000 drafts").toStdString(), "Review 20,000 drafts");
+
+  desktop::applyLanguage(*qApp, AppLanguage::fr);
+  use("fr_FR");
+  // In French, none is singular.
+  EXPECT_EQ(selected(0), "0 contact sélectionné");
+  EXPECT_EQ(selected(1), "1 contact sélectionné");
+  EXPECT_EQ(selected(2), "2 contacts sélectionnés");
+  EXPECT_EQ(selected(20000), "20 000 contacts sélectionnés");
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include "common/enum_info.h"
 #include "desktop/detail/pane_text.h"
 #include "desktop/language.h"
-#include "desktop/medium_date.h"
+#include "desktop/locale_text.h"
 #include "desktop/qt_text.h"
 
 namespace qm::desktop {

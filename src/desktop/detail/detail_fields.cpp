@@ -12,7 +12,7 @@
 #include "desktop/detail/desk_identity.h"
 #include "desktop/detail/pane_text.h"
 #include "desktop/language.h"
-#include "desktop/medium_date.h"
+#include "desktop/locale_text.h"
 #include "desktop/qt_text.h"
 #include "desktop/text_tone.h"
 

@@ -10,6 +10,7 @@
 #include "desktop/confirmation.h"
 #include "desktop/detail/detail_edits.h"
 #include "desktop/detail/pane_text.h"
+#include "desktop/locale_text.h"
 #include "desktop/opportunity_edit_dialog.h"
 #include "desktop/qt_text.h"
 #include "settings/pipeline_manager.h"
@@ -45,7 +46,10 @@ void DetailOpportunities::showRecord(const ContactRecord& record) {
   auto* layout = new QVBoxLayout(body_);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(2);
-  const QLocale locale;
+  std::vector<std::string> currencies;
+  for (const Opportunity& o : record.opportunities)
+    if (o.value) currencies.push_back(o.currency);
+  const CurrencyMark mark = currencyMarkFor(currencies);
   for (std::size_t i = 0; i < record.opportunities.size(); ++i) {
     const Opportunity& o = record.opportunities[i];
     QLabel* title = paneText(o.title.empty() ? tr("Untitled opportunity") : qs(o.title), body_);
@@ -54,12 +58,11 @@ void DetailOpportunities::showRecord(const ContactRecord& record) {
     title->setFont(bold);
     layout->addWidget(title);
     auto* row = new QHBoxLayout;
-    row->addWidget(
-        paneDetail(joined({qs(o.companyName), qs(o.stage),
-                           o.value ? locale.toCurrencyString(*o.value, qs(o.currency)) : QString(),
-                           qs(o.timeline), qs(record.roles[i])}),
-                   body_),
-        1);
+    row->addWidget(paneDetail(joined({qs(o.companyName), qs(o.stage),
+                                      o.value ? moneyText(*o.value, o.currency, mark) : QString(),
+                                      qs(o.timeline), qs(record.roles[i])}),
+                              body_),
+                   1);
     QPushButton* edit = recordButton(tr("Edit…"), tr("Edit opportunity"), body_);
     connect(edit, &QPushButton::clicked, this, [this, o] { editOpportunity(o); });
     QPushButton* remove = recordButton(tr("Delete…"), tr("Delete opportunity"), body_);

@@ -330,155 +330,155 @@
     <message numerus="yes">
         <source>Review %n draft</source>
         <translation>
-            <numerusform>Relire %n brouillon</numerusform>
-            <numerusform>Relire %n brouillons</numerusform>
+            <numerusform>Relire %Ln brouillon</numerusform>
+            <numerusform>Relire %Ln brouillons</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>Review %n drafts</source>
         <translation>
-            <numerusform>Relire %n brouillon</numerusform>
-            <numerusform>Relire %n brouillons</numerusform>
+            <numerusform>Relire %Ln brouillon</numerusform>
+            <numerusform>Relire %Ln brouillons</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>Fix %n missing email</source>
         <translation>
-            <numerusform>Compléter %n e-mail manquant</numerusform>
-            <numerusform>Compléter %n e-mails manquants</numerusform>
+            <numerusform>Compléter %Ln e-mail manquant</numerusform>
+            <numerusform>Compléter %Ln e-mails manquants</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>Fix %n missing emails</source>
         <translation>
-            <numerusform>Compléter %n e-mail manquant</numerusform>
-            <numerusform>Compléter %n e-mails manquants</numerusform>
+            <numerusform>Compléter %Ln e-mail manquant</numerusform>
+            <numerusform>Compléter %Ln e-mails manquants</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>Follow up with %n high-priority contact</source>
         <translation>
-            <numerusform>Relancer %n contact prioritaire</numerusform>
-            <numerusform>Relancer %n contacts prioritaires</numerusform>
+            <numerusform>Relancer %Ln contact prioritaire</numerusform>
+            <numerusform>Relancer %Ln contacts prioritaires</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>Follow up with %n high-priority contacts</source>
         <translation>
-            <numerusform>Relancer %n contact prioritaire</numerusform>
-            <numerusform>Relancer %n contacts prioritaires</numerusform>
+            <numerusform>Relancer %Ln contact prioritaire</numerusform>
+            <numerusform>Relancer %Ln contacts prioritaires</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>Export %n CRM-ready contact</source>
         <translation>
-            <numerusform>Exporter %n contact prêt pour le CRM</numerusform>
-            <numerusform>Exporter %n contacts prêts pour le CRM</numerusform>
+            <numerusform>Exporter %Ln contact prêt pour le CRM</numerusform>
+            <numerusform>Exporter %Ln contacts prêts pour le CRM</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>Export %n CRM-ready contacts</source>
         <translation>
-            <numerusform>Exporter %n contact prêt pour le CRM</numerusform>
-            <numerusform>Exporter %n contacts prêts pour le CRM</numerusform>
+            <numerusform>Exporter %Ln contact prêt pour le CRM</numerusform>
+            <numerusform>Exporter %Ln contacts prêts pour le CRM</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>Review %n contact with data issues</source>
         <translation>
-            <numerusform>Vérifier %n contact aux données incomplètes</numerusform>
-            <numerusform>Vérifier %n contacts aux données incomplètes</numerusform>
+            <numerusform>Vérifier %Ln contact aux données incomplètes</numerusform>
+            <numerusform>Vérifier %Ln contacts aux données incomplètes</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>Review %n contacts with data issues</source>
         <translation>
-            <numerusform>Vérifier %n contact aux données incomplètes</numerusform>
-            <numerusform>Vérifier %n contacts aux données incomplètes</numerusform>
+            <numerusform>Vérifier %Ln contact aux données incomplètes</numerusform>
+            <numerusform>Vérifier %Ln contacts aux données incomplètes</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>Assign owners to %n contact</source>
         <translation>
-            <numerusform>Attribuer un responsable à %n contact</numerusform>
-            <numerusform>Attribuer un responsable à %n contacts</numerusform>
+            <numerusform>Attribuer un responsable à %Ln contact</numerusform>
+            <numerusform>Attribuer un responsable à %Ln contacts</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>Assign owners to %n contacts</source>
         <translation>
-            <numerusform>Attribuer un responsable à %n contact</numerusform>
-            <numerusform>Attribuer un responsable à %n contacts</numerusform>
+            <numerusform>Attribuer un responsable à %Ln contact</numerusform>
+            <numerusform>Attribuer un responsable à %Ln contacts</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n event with no meetings yet</source>
         <translation>
-            <numerusform>%n événement sans rencontre pour l’instant</numerusform>
-            <numerusform>%n événements sans rencontre pour l’instant</numerusform>
+            <numerusform>%Ln événement sans rencontre pour l’instant</numerusform>
+            <numerusform>%Ln événements sans rencontre pour l’instant</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n events with no meetings yet</source>
         <translation>
-            <numerusform>%n événement sans rencontre pour l’instant</numerusform>
-            <numerusform>%n événements sans rencontre pour l’instant</numerusform>
+            <numerusform>%Ln événement sans rencontre pour l’instant</numerusform>
+            <numerusform>%Ln événements sans rencontre pour l’instant</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n contact missing email across %1 event</source>
         <translation>
-            <numerusform>%n contact sans e-mail dans %1 événement</numerusform>
-            <numerusform>%n contacts sans e-mail dans %1 événement</numerusform>
+            <numerusform>%Ln contact sans e-mail dans %1 événement</numerusform>
+            <numerusform>%Ln contacts sans e-mail dans %1 événement</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n contact missing email across %1 events</source>
         <translation>
-            <numerusform>%n contact sans e-mail dans %1 événements</numerusform>
-            <numerusform>%n contacts sans e-mail dans %1 événements</numerusform>
+            <numerusform>%Ln contact sans e-mail dans %1 événements</numerusform>
+            <numerusform>%Ln contacts sans e-mail dans %1 événements</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n contacts missing email across %1 event</source>
         <translation>
-            <numerusform>%n contact sans e-mail dans %1 événement</numerusform>
-            <numerusform>%n contacts sans e-mail dans %1 événement</numerusform>
+            <numerusform>%Ln contact sans e-mail dans %1 événement</numerusform>
+            <numerusform>%Ln contacts sans e-mail dans %1 événement</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n contacts missing email across %1 events</source>
         <translation>
-            <numerusform>%n contact sans e-mail dans %1 événements</numerusform>
-            <numerusform>%n contacts sans e-mail dans %1 événements</numerusform>
+            <numerusform>%Ln contact sans e-mail dans %1 événements</numerusform>
+            <numerusform>%Ln contacts sans e-mail dans %1 événements</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n opportunity without next steps</source>
         <translation>
-            <numerusform>%n opportunité sans prochaine étape</numerusform>
-            <numerusform>%n opportunités sans prochaine étape</numerusform>
+            <numerusform>%Ln opportunité sans prochaine étape</numerusform>
+            <numerusform>%Ln opportunités sans prochaine étape</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n opportunities without next steps</source>
         <translation>
-            <numerusform>%n opportunité sans prochaine étape</numerusform>
-            <numerusform>%n opportunités sans prochaine étape</numerusform>
+            <numerusform>%Ln opportunité sans prochaine étape</numerusform>
+            <numerusform>%Ln opportunités sans prochaine étape</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n contact without tier assignment</source>
         <translation>
-            <numerusform>%n contact sans niveau attribué</numerusform>
-            <numerusform>%n contacts sans niveau attribué</numerusform>
+            <numerusform>%Ln contact sans niveau attribué</numerusform>
+            <numerusform>%Ln contacts sans niveau attribué</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n contacts without tier assignment</source>
         <translation>
-            <numerusform>%n contact sans niveau attribué</numerusform>
-            <numerusform>%n contacts sans niveau attribué</numerusform>
+            <numerusform>%Ln contact sans niveau attribué</numerusform>
+            <numerusform>%Ln contacts sans niveau attribué</numerusform>
         </translation>
     </message>
     <message>
@@ -520,8 +520,8 @@
     <message numerus="yes">
         <source>Restart Claude Desktop after saving. The %n Quillmere tools will appear in the MCP tools menu (🔌 icon).</source>
         <translation>
-            <numerusform>Redémarrez Claude Desktop après l’enregistrement. Les %n outils Quillmere apparaîtront dans le menu des outils MCP (icône 🔌).</numerusform>
-            <numerusform>Redémarrez Claude Desktop après l’enregistrement. Les %n outils Quillmere apparaîtront dans le menu des outils MCP (icône 🔌).</numerusform>
+            <numerusform>Redémarrez Claude Desktop après l’enregistrement. Les %Ln outils Quillmere apparaîtront dans le menu des outils MCP (icône 🔌).</numerusform>
+            <numerusform>Redémarrez Claude Desktop après l’enregistrement. Les %Ln outils Quillmere apparaîtront dans le menu des outils MCP (icône 🔌).</numerusform>
         </translation>
     </message>
     <message>
@@ -1238,23 +1238,8 @@
         <translation>Rédaction des brouillons…</translation>
     </message>
     <message>
-        <source>%1 drafts written, %2 failed.</source>
-        <translation>%1 brouillons rédigés, %2 en échec.</translation>
-    </message>
-    <message>
-        <source>%1 drafts written from templates (no AI endpoint is set up and the phone is not connected), %2 failed.</source>
-        <translation>%1 brouillons rédigés d’après les modèles (aucun service d’IA n’est configuré et le téléphone n’est pas connecté), %2 en échec.</translation>
-    </message>
-    <message>
         <source>%1 of %2</source>
         <translation>%1 sur %2</translation>
-    </message>
-    <message numerus="yes">
-        <source>%Ln contact selected</source>
-        <translation>
-            <numerusform>%Ln contact sélectionné</numerusform>
-            <numerusform>%Ln contacts sélectionnés</numerusform>
-        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln contacts selected</source>
@@ -1268,13 +1253,6 @@
         <translation>
             <numerusform>Générer %Ln brouillon</numerusform>
             <numerusform>Générer %Ln brouillons</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Generate Draft for %Ln</source>
-        <translation>
-            <numerusform>Générer un brouillon pour %Ln</numerusform>
-            <numerusform>Générer des brouillons pour %Ln</numerusform>
         </translation>
     </message>
     <message numerus="yes">
@@ -1293,16 +1271,36 @@
         <translation>Brouillons sur un ton neutre</translation>
     </message>
     <message>
-        <source>Mark %1 contacts as targets?</source>
-        <translation>Marquer %1 contacts comme cibles ?</translation>
-    </message>
-    <message>
-        <source>Mark %1 contacts as met?</source>
-        <translation>Marquer %1 contacts comme rencontrés ?</translation>
-    </message>
-    <message>
         <source>Edit ▸ Undo (Ctrl+Z) takes the change back.</source>
         <translation>Édition ▸ Annuler (Ctrl+Z) revient sur ce changement.</translation>
+    </message>
+    <message numerus="yes">
+        <source>Mark %Ln contacts as targets?</source>
+        <translation>
+            <numerusform>Marquer %Ln contact comme cible ?</numerusform>
+            <numerusform>Marquer %Ln contacts comme cibles ?</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Mark %Ln contacts as met?</source>
+        <translation>
+            <numerusform>Marquer %Ln contact comme rencontré ?</numerusform>
+            <numerusform>Marquer %Ln contacts comme rencontrés ?</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln drafts written from templates (no AI endpoint is set up and the phone is not connected), %1 failed.</source>
+        <translation>
+            <numerusform>%Ln brouillon rédigé d’après les modèles (aucun service d’IA n’est configuré et le téléphone n’est pas connecté), %1 en échec.</numerusform>
+            <numerusform>%Ln brouillons rédigés d’après les modèles (aucun service d’IA n’est configuré et le téléphone n’est pas connecté), %1 en échec.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln drafts written, %1 failed.</source>
+        <translation>
+            <numerusform>%Ln brouillon rédigé, %1 en échec.</numerusform>
+            <numerusform>%Ln brouillons rédigés, %1 en échec.</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -1316,10 +1314,6 @@
         <translation>Cet événement n’est plus sur cet ordinateur.</translation>
     </message>
     <message>
-        <source>%1 contacts · %2 met · %3 targets</source>
-        <translation>%1 contacts · %2 rencontrés · %3 cibles</translation>
-    </message>
-    <message>
         <source>NEXT ACTIONS</source>
         <translation>PROCHAINES ACTIONS</translation>
     </message>
@@ -1330,14 +1324,6 @@
     <message>
         <source>No opportunities yet.</source>
         <translation>Aucune opportunité pour l’instant.</translation>
-    </message>
-    <message>
-        <source>%1 in 1 opportunity</source>
-        <translation>%1 dans 1 opportunité</translation>
-    </message>
-    <message>
-        <source>%1 in %2 opportunities</source>
-        <translation>%1 dans %2 opportunités</translation>
     </message>
     <message>
         <source>Met %1 · %2</source>
@@ -1394,6 +1380,34 @@
     <message>
         <source>Opportunities</source>
         <translation>Opportunités</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln contacts</source>
+        <translation>
+            <numerusform>%Ln contact</numerusform>
+            <numerusform>%Ln contacts</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln met</source>
+        <translation>
+            <numerusform>%Ln rencontré</numerusform>
+            <numerusform>%Ln rencontrés</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln targets</source>
+        <translation>
+            <numerusform>%Ln cible</numerusform>
+            <numerusform>%Ln cibles</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 in %Ln opportunities</source>
+        <translation>
+            <numerusform>%1 dans %Ln opportunité</numerusform>
+            <numerusform>%1 dans %Ln opportunités</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -1887,22 +1901,6 @@
         <translation>Non envoyé à %1 : %2</translation>
     </message>
     <message>
-        <source>Sent %1 of 1 draft.</source>
-        <translation>%1 brouillon sur 1 envoyé.</translation>
-    </message>
-    <message>
-        <source>Sent %1 of %2 drafts.</source>
-        <translation>%1 brouillons sur %2 envoyés.</translation>
-    </message>
-    <message>
-        <source>Cancelled: 1 draft was left as it was.</source>
-        <translation>Annulé : 1 brouillon est resté tel quel.</translation>
-    </message>
-    <message>
-        <source>Cancelled: %1 drafts were left as they were.</source>
-        <translation>Annulé : %1 brouillons sont restés tels quels.</translation>
-    </message>
-    <message>
         <source>Sent.</source>
         <translation>Envoyé.</translation>
     </message>
@@ -1910,21 +1908,23 @@
         <source>Sent to %1.</source>
         <translation>Envoyé à %1.</translation>
     </message>
+    <message numerus="yes">
+        <source>Sent %1 of %Ln drafts.</source>
+        <translation>
+            <numerusform>%1 brouillon sur %Ln envoyé.</numerusform>
+            <numerusform>%1 brouillons sur %Ln envoyés.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Cancelled: %Ln drafts were left as they were.</source>
+        <translation>
+            <numerusform>Annulé : %Ln brouillon est resté tel quel.</numerusform>
+            <numerusform>Annulé : %Ln brouillons sont restés tels quels.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>qm::desktop::DraftsView</name>
-    <message>
-        <source>Generate for %1 of %2 contacts</source>
-        <translation>Générer pour %1 des %2 contacts</translation>
-    </message>
-    <message>
-        <source>Generate for 1 contact</source>
-        <translation>Générer pour 1 contact</translation>
-    </message>
-    <message>
-        <source>Generate for %1 contacts</source>
-        <translation>Générer pour %1 contacts</translation>
-    </message>
     <message>
         <source>Status:</source>
         <translation>Statut :</translation>
@@ -2030,22 +2030,6 @@
         <translation>Aucun brouillon pour l’instant. Sélectionnez des contacts rencontrés et choisissez Générer les brouillons.</translation>
     </message>
     <message>
-        <source>Export </source>
-        <translation>Exporter </translation>
-    </message>
-    <message>
-        <source> as .eml</source>
-        <translation> en .eml</translation>
-    </message>
-    <message>
-        <source>Exported 1 draft as .eml to %1</source>
-        <translation>1 brouillon exporté en .eml dans %1</translation>
-    </message>
-    <message>
-        <source>Exported %1 drafts as .eml to %2</source>
-        <translation>%1 brouillons exportés en .eml dans %2</translation>
-    </message>
-    <message>
         <source>Failed to save: </source>
         <translation>Échec de l’enregistrement : </translation>
     </message>
@@ -2085,6 +2069,34 @@
         <source>Written from templates</source>
         <translation>Rédigé d’après les modèles</translation>
     </message>
+    <message numerus="yes">
+        <source>Generate for %1 of %Ln contacts</source>
+        <translation>
+            <numerusform>Générer pour %1 des %Ln contacts</numerusform>
+            <numerusform>Générer pour %1 des %Ln contacts</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Generate for %Ln contacts</source>
+        <translation>
+            <numerusform>Générer pour %Ln contact</numerusform>
+            <numerusform>Générer pour %Ln contacts</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Export %Ln as .eml</source>
+        <translation>
+            <numerusform>Exporter %Ln en .eml</numerusform>
+            <numerusform>Exporter %Ln en .eml</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Exported %Ln drafts as .eml to %1</source>
+        <translation>
+            <numerusform>%Ln brouillon exporté en .eml dans %1</numerusform>
+            <numerusform>%Ln brouillons exportés en .eml dans %1</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>qm::desktop::EventSidebar</name>
@@ -2105,16 +2117,15 @@
         <translation>Tous les événements non archivés, avec ce qui demande votre attention</translation>
     </message>
     <message>
-        <source>1 contact</source>
-        <translation>1 contact</translation>
-    </message>
-    <message>
-        <source>%1 contacts</source>
-        <translation>%1 contacts</translation>
-    </message>
-    <message>
         <source>archived</source>
         <translation>archivé</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln contacts</source>
+        <translation>
+            <numerusform>%Ln contact</numerusform>
+            <numerusform>%Ln contacts</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -2122,13 +2133,6 @@
     <message>
         <source>Export Contacts</source>
         <translation>Exporter les contacts</translation>
-    </message>
-    <message numerus="yes">
-        <source>Exported %Ln contact to %1</source>
-        <translation>
-            <numerusform>%Ln contact exporté vers %1</numerusform>
-            <numerusform>%Ln contacts exportés vers %1</numerusform>
-        </translation>
     </message>
     <message numerus="yes">
         <source>Exported %Ln contacts to %1</source>
@@ -2420,14 +2424,6 @@
 <context>
     <name>qm::desktop::ImportSheet</name>
     <message>
-        <source>1 contact</source>
-        <translation>1 contact</translation>
-    </message>
-    <message>
-        <source>%1 contacts</source>
-        <translation>%1 contacts</translation>
-    </message>
-    <message>
         <source>Import Events</source>
         <translation>Importer des événements</translation>
     </message>
@@ -2520,24 +2516,8 @@
         <translation>Import des événements</translation>
     </message>
     <message>
-        <source>Bringing 1 event from the phone…</source>
-        <translation>Transfert d’1 événement depuis le téléphone…</translation>
-    </message>
-    <message>
-        <source>Bringing %1 events from the phone…</source>
-        <translation>Transfert de %1 événements depuis le téléphone…</translation>
-    </message>
-    <message>
         <source>Received %1</source>
         <translation>Reçu : %1</translation>
-    </message>
-    <message>
-        <source>Imported 1 event</source>
-        <translation>1 événement importé</translation>
-    </message>
-    <message>
-        <source>Imported %1 events</source>
-        <translation>%1 événements importés</translation>
     </message>
     <message>
         <source>Import Complete</source>
@@ -2558,6 +2538,27 @@
     <message>
         <source>Cannot get the phone&apos;s events</source>
         <translation>Impossible d’obtenir les événements du téléphone</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln contacts</source>
+        <translation>
+            <numerusform>%Ln contact</numerusform>
+            <numerusform>%Ln contacts</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Bringing %Ln events from the phone…</source>
+        <translation>
+            <numerusform>Transfert de %Ln événement depuis le téléphone…</numerusform>
+            <numerusform>Transfert de %Ln événements depuis le téléphone…</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Imported %Ln events</source>
+        <translation>
+            <numerusform>%Ln événement importé</numerusform>
+            <numerusform>%Ln événements importés</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -2798,10 +2799,6 @@
         <translation>Synchronisation…</translation>
     </message>
     <message>
-        <source>Importing %1 of %2 events</source>
-        <translation>Import de l’événement %1 sur %2</translation>
-    </message>
-    <message>
         <source>Writing drafts %1 of %2%3</source>
         <translation>Rédaction des brouillons : %1 sur %2%3</translation>
     </message>
@@ -2842,52 +2839,26 @@
         <translation>À &amp;propos de Quillmere</translation>
     </message>
     <message>
-        <source>1 change waiting for the phone</source>
-        <translation>1 modification en attente du téléphone</translation>
-    </message>
-    <message>
-        <source>%1 changes waiting for the phone</source>
-        <translation>%1 modifications en attente du téléphone</translation>
-    </message>
-    <message>
         <source>The window shows the new language when it is reopened.</source>
         <translation>La fenêtre passe à la nouvelle langue à sa réouverture.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln changes waiting for the phone</source>
+        <translation>
+            <numerusform>%Ln modification en attente du téléphone</numerusform>
+            <numerusform>%Ln modifications en attente du téléphone</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Importing %1 of %Ln events</source>
+        <translation>
+            <numerusform>Import de l’événement %1 sur %Ln</numerusform>
+            <numerusform>Import de l’événement %1 sur %Ln</numerusform>
+        </translation>
     </message>
 </context>
 <context>
     <name>qm::desktop::McpSettingsTab</name>
-    <message>
-        <source>1 second</source>
-        <translation>1 seconde</translation>
-    </message>
-    <message>
-        <source>%1 seconds</source>
-        <translation>%1 secondes</translation>
-    </message>
-    <message>
-        <source>1 minute</source>
-        <translation>1 minute</translation>
-    </message>
-    <message>
-        <source>%1 minutes</source>
-        <translation>%1 minutes</translation>
-    </message>
-    <message>
-        <source>1 hour</source>
-        <translation>1 heure</translation>
-    </message>
-    <message>
-        <source>%1 hours</source>
-        <translation>%1 heures</translation>
-    </message>
-    <message>
-        <source>1 day</source>
-        <translation>1 jour</translation>
-    </message>
-    <message>
-        <source>%1 days</source>
-        <translation>%1 jours</translation>
-    </message>
     <message>
         <source>MCP Server</source>
         <translation>Serveur MCP</translation>
@@ -3017,10 +2988,6 @@
         <translation>Dernier accès : il y a %1</translation>
     </message>
     <message>
-        <source>%1 results</source>
-        <translation>%1 résultats</translation>
-    </message>
-    <message>
         <source>Enable MCP Server?</source>
         <translation>Activer le serveur MCP ?</translation>
     </message>
@@ -3031,6 +2998,41 @@
     <message>
         <source>Enable</source>
         <translation>Activer</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln seconds</source>
+        <translation>
+            <numerusform>%Ln seconde</numerusform>
+            <numerusform>%Ln secondes</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln minutes</source>
+        <translation>
+            <numerusform>%Ln minute</numerusform>
+            <numerusform>%Ln minutes</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln hours</source>
+        <translation>
+            <numerusform>%Ln heure</numerusform>
+            <numerusform>%Ln heures</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln days</source>
+        <translation>
+            <numerusform>%Ln jour</numerusform>
+            <numerusform>%Ln jours</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln results</source>
+        <translation>
+            <numerusform>%Ln résultat</numerusform>
+            <numerusform>%Ln résultats</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -3598,22 +3600,6 @@ Jumeler un téléphone… affiche un nouveau code pour un autre téléphone.</tr
         <translation>Annuler l&apos;envoi</translation>
     </message>
     <message>
-        <source>Send 1 approved</source>
-        <translation>Envoyer 1 approuvé</translation>
-    </message>
-    <message>
-        <source>Send %1 approved</source>
-        <translation>Envoyer %1 approuvés</translation>
-    </message>
-    <message>
-        <source>Send 1 Follow-Up?</source>
-        <translation>Envoyer 1 relance ?</translation>
-    </message>
-    <message>
-        <source>Send %1 Follow-Ups?</source>
-        <translation>Envoyer %1 relances ?</translation>
-    </message>
-    <message>
         <source>Each approved draft goes to its contact through your mail server, and is marked sent once the server takes it.</source>
         <translation>Chaque brouillon approuvé part vers son contact par votre serveur de messagerie, et il est marqué envoyé dès que le serveur l&apos;accepte.</translation>
     </message>
@@ -3628,6 +3614,20 @@ Jumeler un téléphone… affiche un nouveau code pour un autre téléphone.</tr
     <message>
         <source>Cancelling after the draft on its way…</source>
         <translation>Annulation après le brouillon en cours d&apos;envoi…</translation>
+    </message>
+    <message numerus="yes">
+        <source>Send %Ln approved</source>
+        <translation>
+            <numerusform>Envoyer %Ln approuvé</numerusform>
+            <numerusform>Envoyer %Ln approuvés</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Send %Ln Follow-Ups?</source>
+        <translation>
+            <numerusform>Envoyer %Ln relance ?</numerusform>
+            <numerusform>Envoyer %Ln relances ?</numerusform>
+        </translation>
     </message>
 </context>
 <context>
