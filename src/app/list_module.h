@@ -9,6 +9,10 @@ namespace qm {
 /// every named contact becomes a target, or is marked met now, in one
 /// transaction; an id that names no contact fails the whole request before
 /// anything is written. Answers {"changed": n}.
+///
+/// Command "demo.add" {"contacts": n, "event": name} (both optional: 25,
+/// "Demo Expo") adds the demo event and its contacts (`addDemoData`) and
+/// answers {"eventID", "eventName", "contactCount"}.
 class ListModule final : public CompanionModule {
  public:
   explicit ListModule(CompanionContext context) : context_(context) {}
