@@ -2452,10 +2452,6 @@
         <translation>Avancement de l’import</translation>
     </message>
     <message>
-        <source>%v of %m</source>
-        <translation>%v sur %m</translation>
-    </message>
-    <message>
         <source>Last event received</source>
         <translation>Dernier événement reçu</translation>
     </message>
@@ -2558,6 +2554,18 @@
     <message>
         <source>Cannot get the phone&apos;s events</source>
         <translation>Impossible d’obtenir les événements du téléphone</translation>
+    </message>
+    <message>
+        <source>Event %1 of %2</source>
+        <translation>Événement %1 sur %2</translation>
+    </message>
+    <message>
+        <source>%1 of 1 contact</source>
+        <translation>%1 contact sur 1</translation>
+    </message>
+    <message>
+        <source>%1 of %2 contacts</source>
+        <translation>%1 contacts sur %2</translation>
     </message>
 </context>
 <context>
@@ -2852,6 +2860,14 @@
     <message>
         <source>The window shows the new language when it is reopened.</source>
         <translation>La fenêtre passe à la nouvelle langue à sa réouverture.</translation>
+    </message>
+    <message>
+        <source>No events yet</source>
+        <translation>Aucun événement pour l’instant</translation>
+    </message>
+    <message>
+        <source>Pair your phone and import its events, or try the demo data on the Dashboard.</source>
+        <translation>Jumelez votre téléphone et importez ses événements, ou essayez les données de démonstration dans le tableau de bord.</translation>
     </message>
 </context>
 <context>
@@ -3843,6 +3859,53 @@ Jumeler un téléphone… affiche un nouveau code pour un autre téléphone.</tr
     <message>
         <source>Syncing…</source>
         <translation>Synchronisation…</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::WelcomeView</name>
+    <message>
+        <source>Demo data error</source>
+        <translation>Erreur des données de démonstration</translation>
+    </message>
+    <message>
+        <source>Try with Demo Data</source>
+        <translation>Essayer avec des données de démo</translation>
+    </message>
+    <message>
+        <source>Add a made-up event with 25 contacts to look around</source>
+        <translation>Ajoute un événement fictif de 25 contacts pour découvrir l’application</translation>
+    </message>
+    <message>
+        <source>Your phone is paired</source>
+        <translation>Votre téléphone est jumelé</translation>
+    </message>
+    <message>
+        <source>Import the phone&apos;s events to see their contacts here, or look around with a demo event first.</source>
+        <translation>Importez les événements du téléphone pour voir leurs contacts ici, ou découvrez d’abord l’application avec un événement de démonstration.</translation>
+    </message>
+    <message>
+        <source>Import Events…</source>
+        <translation>Importer des événements…</translation>
+    </message>
+    <message>
+        <source>Welcome to Quillmere</source>
+        <translation>Bienvenue dans Quillmere</translation>
+    </message>
+    <message>
+        <source>Pair your phone to bring over the contacts you capture at trade shows, or look around with a demo event first.</source>
+        <translation>Jumelez votre téléphone pour retrouver ici les contacts saisis sur les salons, ou découvrez d’abord l’application avec un événement de démonstration.</translation>
+    </message>
+    <message>
+        <source>Pair Your Phone…</source>
+        <translation>Jumeler votre téléphone…</translation>
+    </message>
+    <message>
+        <source>Cannot add the demo data: %1</source>
+        <translation>Impossible d’ajouter les données de démonstration : %1</translation>
+    </message>
+    <message>
+        <source>the companion did not name the new event</source>
+        <translation>le compagnon n’a pas indiqué le nouvel événement</translation>
     </message>
 </context>
 </TS>
