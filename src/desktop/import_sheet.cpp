@@ -297,14 +297,16 @@ void ImportSheet::showProgress(int received, int total, qint64 contacts) {
   const int current = std::min(received + 1, total);
   const QLocale locale;
   QString text = tr("Event %1 of %2").arg(locale.toString(current), locale.toString(total));
+  // The phone's list may be older than its snapshots: never fewer expected
+  // than received.
+  const qint64 expected = expectedContacts_ < 0 ? -1 : std::max(expectedContacts_, contacts);
   QString count;
-  if (expectedContacts_ < 0)
+  if (expected < 0)
     count = contacts == 1 ? tr("1 contact") : tr("%1 contacts").arg(locale.toString(contacts));
-  else if (expectedContacts_ == 1)
+  else if (expected == 1)
     count = tr("%1 of 1 contact").arg(locale.toString(contacts));
   else
-    count =
-        tr("%1 of %2 contacts").arg(locale.toString(contacts), locale.toString(expectedContacts_));
+    count = tr("%1 of %2 contacts").arg(locale.toString(contacts), locale.toString(expected));
   text += QStringLiteral(" · ") + count;
   progress_->setFormat(text);
   progress_->setAccessibleDescription(text);
