@@ -4,6 +4,7 @@
 
 #include "app/application.h"
 #include "app/control_server.h"
+#include "app/demo_data.h"
 #include "store/contact.h"
 #include "store/store.h"
 #include "ui/bulk_actions.h"
@@ -53,6 +54,29 @@ void ListModule::registerCommands(ControlServer& control) {
         nlohmann::json answer = sync_.pushContacts(edits.contacts);
         answer["changed"] = edits.contacts.size();
         reply->succeed(answer);
+      });
+
+  // The window's "Try with Demo Data": the same event `quillmere demo-data`
+  // adds, written here as the companion is the window's one writer.
+  control.handle(
+      "demo.add", [this](const nlohmann::json& request, std::shared_ptr<ControlReply> reply) {
+        const auto contacts = request.find("contacts");
+        std::size_t count = 25;
+        if (contacts != request.end()) {
+          if (!contacts->is_number_integer() || *contacts < 0 || *contacts > 100'000)
+            return reply->fail("The number of contacts must be between 0 and 100000");
+          count = contacts->get<std::size_t>();
+        }
+        const auto name = request.find("event");
+        if (name != request.end() &&
+            (!name->is_string() || name->get_ref<const std::string&>().empty()))
+          return reply->fail("The event's name must be a text that is not empty");
+        auto made = addDemoData(context_.app.store(), count,
+                                name != request.end() ? name->get<std::string>() : "Demo Expo");
+        if (!made) return reply->fail(made.error().message);
+        reply->succeed({{"eventID", made->event.id.str()},
+                        {"eventName", made->event.name},
+                        {"contactCount", made->contactIDs.size()}});
       });
 }
 

@@ -12,6 +12,10 @@ namespace qm {
 /// anything is written. The changed contacts go to the phone as the edits of
 /// one contact do. Answers {"changed": n, "notSent": how many could not be
 /// sent now, "queued": how many of those wait for the phone's return}.
+///
+/// Command "demo.add" {"contacts": n, "event": name} (both optional: 25,
+/// "Demo Expo") adds the demo event and its contacts (`addDemoData`) and
+/// answers {"eventID", "eventName", "contactCount"}.
 class ListModule final : public CompanionModule {
  public:
   ListModule(CompanionContext context, SyncModule& sync) : context_(context), sync_(sync) {}

@@ -173,6 +173,9 @@ void SyncModule::followImport() {
   if (pending == importWaiting_->lastPending) return;
   importWaiting_->lastPending = pending;
   const nlohmann::json names = service_->importedEventNames();
+  nlohmann::json ids = nlohmann::json::array();
+  for (const Uuid& id : service_->importedEventIDs()) ids.push_back(id.str());
+  const std::int64_t contacts = service_->importedContactCount();
   if (total == 0) {
     std::exchange(importWaiting_, {})->reply->fail("The import was cancelled");
     return;
@@ -182,12 +185,17 @@ void SyncModule::followImport() {
     for (const FailedImport& failure : service_->failedImports())
       failed.push_back({{"name", failure.eventName}, {"reason", failure.reason}});
     std::exchange(importWaiting_, {})
-        ->reply->succeed({{"importedEventNames", names}, {"failedEvents", failed}});
+        ->reply->succeed({{"importedEventNames", names},
+                          {"importedEventIDs", ids},
+                          {"importedContactCount", contacts},
+                          {"failedEvents", failed}});
     return;
   }
   importWaiting_->reply->progress({{"pendingImportCount", pending},
                                    {"totalImportCount", total},
-                                   {"importedEventNames", names}});
+                                   {"importedEventNames", names},
+                                   {"importedEventIDs", ids},
+                                   {"importedContactCount", contacts}});
   // A fresh wait for the next snapshot; the old timer goes with the old wait.
   auto reply = importWaiting_->reply;
   importWaiting_ = wait(std::move(reply), kImportStepTime, "The phone stopped sending events");

@@ -12,6 +12,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 
 #include "desktop/companion_link.h"
 #include "desktop/locale_text.h"
@@ -24,6 +25,8 @@ namespace qm::desktop {
 namespace {
 
 constexpr int kAlreadyHereRole = Qt::UserRole + 1;
+/// The phone's number of contacts of the event; not set when it gave none.
+constexpr int kContactCountRole = Qt::UserRole + 2;
 
 QString localDate(const QJsonValue& value) {
   const QDateTime at = QDateTime::fromString(value.toString(), Qt::ISODate);
@@ -88,7 +91,6 @@ ImportSheet::ImportSheet(DesktopContext& context, QWidget* parent)
   auto* progressLayout = new QVBoxLayout(progressPage_);
   progress_ = new QProgressBar(progressPage_);
   progress_->setAccessibleName(tr("Import progress"));
-  progress_->setFormat(tr("%v of %m"));
   received_ = new QLabel(progressPage_);
   received_->setWordWrap(true);
   received_->setAccessibleName(tr("Last event received"));
@@ -144,6 +146,11 @@ void ImportSheet::start() {
 }
 
 void ImportSheet::done(int result) {
+  // Done after an import goes to what it brought; the sheet's state is then
+  // this showing's no more.
+  const bool open = result == QDialog::Accepted && stage_ == Stage::complete && !imported_.empty();
+  const std::optional<Uuid> first = open ? std::optional(imported_.front()) : std::nullopt;
+  imported_.clear();
   // Whatever is still on its way belongs to this showing, not the next one.
   ++generation_;
   // The companion forgets this showing's import: one still running ends, and
@@ -151,6 +158,7 @@ void ImportSheet::done(int result) {
   context_.link.request({{"command", "events.import.reset"}},
                         [](const QJsonObject&, const QString&) {});
   QDialog::done(result);
+  if (first) Q_EMIT openEvent(*first);
 }
 
 void ImportSheet::showEvents(const QJsonArray& events) {
@@ -173,6 +181,8 @@ void ImportSheet::showEvents(const QJsonArray& events) {
     auto* item = new QListWidgetItem(details.isEmpty() ? name : name + '\n' + details);
     item->setData(Qt::UserRole, id);
     item->setData(kAlreadyHereRole, alreadyHere);
+    if (event.contains("contactCount"))
+      item->setData(kContactCountRole, event.value("contactCount").toInteger());
     item->setCheckState(Qt::Unchecked);
     if (alreadyHere) {
       // Shown for the full picture, but there is nothing to bring over.
@@ -206,15 +216,21 @@ void ImportSheet::showEvents(const QJsonArray& events) {
 
 void ImportSheet::importSelected() {
   QJsonArray ids;
+  qint64 contacts = 0;
   for (int row = 0; row < list_->count(); ++row) {
     const QListWidgetItem* item = list_->item(row);
-    if (item->checkState() == Qt::Checked && !item->data(kAlreadyHereRole).toBool())
-      ids.append(item->data(Qt::UserRole).toString());
+    if (item->checkState() != Qt::Checked || item->data(kAlreadyHereRole).toBool()) continue;
+    ids.append(item->data(Qt::UserRole).toString());
+    const QVariant count = item->data(kContactCountRole);
+    contacts = contacts < 0 || !count.isValid() ? -1 : contacts + count.toLongLong();
   }
   if (ids.isEmpty()) return;
   const int generation = ++generation_;
+  expectedContacts_ = contacts;
+  imported_.clear();
   progress_->setRange(0, static_cast<int>(ids.size()));
   progress_->setValue(0);
+  showProgress(0, static_cast<int>(ids.size()), 0);
   received_->clear();
   setStage(Stage::importing, tr("Importing Events"),
            tr("Bringing %Ln events from the phone…", nullptr, static_cast<int>(ids.size())));
@@ -241,6 +257,7 @@ void ImportSheet::importProgress(const QJsonObject& progress) {
   if (total > 0) {
     progress_->setRange(0, total);
     progress_->setValue(std::max(0, total - pending));
+    showProgress(progress_->value(), total, progress.value("importedContactCount").toInteger());
   }
   const QJsonArray names = progress.value("importedEventNames").toArray();
   if (!names.isEmpty()) received_->setText(tr("Received %1").arg(names.last().toString()));
@@ -248,7 +265,12 @@ void ImportSheet::importProgress(const QJsonObject& progress) {
 
 void ImportSheet::importFinished(const QJsonObject& result) {
   progress_->setValue(progress_->maximum());
+  showProgress(progress_->maximum(), progress_->maximum(),
+               result.value("importedContactCount").toInteger());
   received_->clear();
+  imported_.clear();
+  for (const QJsonValue& id : result.value("importedEventIDs").toArray())
+    if (const auto uuid = uuidFromText(id.toString())) imported_.push_back(*uuid);
   QStringList list;
   for (const QJsonValue& name : result.value("importedEventNames").toArray())
     list << name.toString();
@@ -264,6 +286,23 @@ void ImportSheet::importFinished(const QJsonObject& result) {
   }
   setStage(Stage::complete, failed.isEmpty() ? tr("Import Complete") : tr("Import Incomplete"),
            detail);
+}
+
+void ImportSheet::showProgress(int received, int total, qint64 contacts) {
+  // The event on its way, or the last one once all are in.
+  const int current = std::min(received + 1, total);
+  const QLocale locale;
+  QString text = tr("Event %1 of %2").arg(locale.toString(current), locale.toString(total));
+  // The phone's list may be older than its snapshots: never fewer expected
+  // than received.
+  const qint64 expected = expectedContacts_ < 0 ? -1 : std::max(expectedContacts_, contacts);
+  const QString count =
+      expected < 0 ? tr("%Ln contacts", nullptr, static_cast<int>(contacts))
+                   : tr("%1 of %Ln contacts", nullptr, static_cast<int>(expected))
+                         .arg(locale.toString(contacts));
+  text += QStringLiteral(" · ") + count;
+  progress_->setFormat(text);
+  progress_->setAccessibleDescription(text);
 }
 
 void ImportSheet::fail(const QString& error) {

@@ -3,7 +3,9 @@
 #include <QDialog>
 #include <QJsonArray>
 #include <QString>
+#include <vector>
 
+#include "common/uuid.h"
 #include "desktop/desktop_context.h"
 
 class QLabel;
@@ -17,7 +19,8 @@ namespace qm::desktop {
 /// The import sheet: asks the phone for its events, marks those already on
 /// this computer, imports the selected ones with progress, and ends with
 /// "Import Complete" (or, when some did not arrive, which and why). Closing it
-/// resets the companion's import state.
+/// resets the companion's import state; closing it with Done after an import
+/// asks for the first imported event to be opened (`openEvent`).
 class ImportSheet : public QDialog {
   Q_OBJECT
  public:
@@ -39,7 +42,14 @@ class ImportSheet : public QDialog {
   QPushButton* doneButton() const { return doneButton_; }
   QPushButton* cancelButton() const { return cancel_; }
 
+  /// The events the last import stored, in the order they arrived.
+  const std::vector<Uuid>& importedEvents() const { return imported_; }
+
   void done(int result) override;
+
+ signals:
+  /// Done was chosen after an import that stored `eventID` first.
+  void openEvent(const qm::Uuid& eventID);
 
  private:
   void showEvents(const QJsonArray& events);
@@ -49,6 +59,9 @@ class ImportSheet : public QDialog {
   void fail(const QString& error);
   void setStage(Stage stage, const QString& heading, const QString& detail);
   void updateImportButton();
+  /// "Event 1 of 2 · 340 of 1,200 contacts" on the bar: `received` events and
+  /// `contacts` of them stored so far.
+  void showProgress(int received, int total, qint64 contacts);
 
   DesktopContext& context_;
   Stage stage_ = Stage::asking;
@@ -65,6 +78,10 @@ class ImportSheet : public QDialog {
   QPushButton* retry_ = nullptr;
   QPushButton* import_ = nullptr;
   QPushButton* doneButton_ = nullptr;
+  /// The phone's contact count of the events being imported; -1 when it did
+  /// not give one for each.
+  qint64 expectedContacts_ = -1;
+  std::vector<Uuid> imported_;
   /// Tells the answers to this showing of the sheet from late ones to an
   /// earlier showing.
   int generation_ = 0;

@@ -45,10 +45,12 @@
 #include "desktop/settings_window.h"
 #include "desktop/shortcuts_dialog.h"
 #include "desktop/tray_icon.h"
+#include "desktop/welcome_view.h"
 #include "desktop/window_memory.h"
 #include "settings/app_settings.h"
 #include "settings/user_defaults.h"
 #include "store/contact.h"
+#include "store/event.h"
 #include "store/follow_up_draft.h"
 #include "store/opportunity.h"
 #include "store/store.h"
@@ -184,9 +186,25 @@ MainWindow::MainWindow(DesktopContext& context)
   for (QWidget* page : std::initializer_list<QWidget*>{dashboard_, contacts_, companies_,
                                                        opportunities_, drafts_, reports_})
     pages_->addWidget(page);
-  chooseEvent_ = new QLabel(tr("Choose an event in the sidebar to see its lists."), pages_);
-  static_cast<QLabel*>(chooseEvent_)->setAlignment(Qt::AlignCenter);
+  chooseEvent_ = new QWidget(pages_);
+  noEventHeading_ = new QLabel(tr("No events yet"), chooseEvent_);
+  QFont headingFont = noEventHeading_->font();
+  headingFont.setPointSizeF(headingFont.pointSizeF() * 1.3);
+  headingFont.setBold(true);
+  noEventHeading_->setFont(headingFont);
+  noEventHeading_->setAlignment(Qt::AlignCenter);
+  noEventText_ = new QLabel(chooseEvent_);
+  noEventText_->setAlignment(Qt::AlignCenter);
+  noEventText_->setWordWrap(true);
+  auto* chooseLayout = new QVBoxLayout(chooseEvent_);
+  chooseLayout->setContentsMargins(24, 24, 24, 24);
+  chooseLayout->addStretch(1);
+  chooseLayout->addWidget(noEventHeading_);
+  chooseLayout->addWidget(noEventText_);
+  chooseLayout->addStretch(1);
   pages_->addWidget(chooseEvent_);
+  welcome_ = new WelcomeView(context_, pages_);
+  pages_->addWidget(welcome_);
   centerLayout->addWidget(pages_, 1);
   // The list modes are actions of the View menu, so their keys are listed
   // with the others in Help ▸ Keyboard Shortcuts.
@@ -262,11 +280,13 @@ MainWindow::MainWindow(DesktopContext& context)
   qApp->installEventFilter(this);
   connect(search_, &SearchPopup::navigate, this, &MainWindow::navigate);
   connect(importAction, &QAction::triggered, import_, &ImportSheet::start);
-  connect(pairAction, &QAction::triggered, pairing_, [this] {
-    pairing_->show();
-    pairing_->raise();
-    pairing_->activateWindow();
-  });
+  connect(pairAction, &QAction::triggered, this, &MainWindow::showPairing);
+  connect(welcome_, &WelcomeView::pairRequested, this, &MainWindow::showPairing);
+  connect(welcome_, &WelcomeView::importRequested, import_, &ImportSheet::start);
+  connect(welcome_, &WelcomeView::demoAdded, this,
+          [this](const Uuid& eventID) { openEvent(eventID, Mode::dashboard); });
+  connect(import_, &ImportSheet::openEvent, this,
+          [this](const Uuid& eventID) { openEvent(eventID, Mode::contacts); });
   connect(settingsAction, &QAction::triggered, settings_, [this] {
     settings_->show();
     settings_->raise();
@@ -303,6 +323,7 @@ MainWindow::MainWindow(DesktopContext& context)
   });
 
   sidebar_->reload();
+  checkEmpty();
   // It reopens on what it showed when it was closed.
   const WindowMemory memory = recallWindow(context_.paths);
   if (!memory.geometry.isEmpty()) restoreGeometry(memory.geometry);
@@ -348,10 +369,32 @@ void MainWindow::eventChosen() {
   showCurrentPage();
 }
 
+QWidget* MainWindow::shownPage() const {
+  return pages_->currentWidget();
+}
+
+void MainWindow::checkEmpty() {
+  // A store that cannot be read counts as not empty: the lists say why.
+  auto events = context_.store.count<Event>();
+  auto contacts = context_.store.count<Contact>();
+  empty_ = events.ok() && contacts.ok() && *events == 0 && *contacts == 0;
+}
+
 void MainWindow::showCurrentPage() {
   const std::optional<Uuid> event = sidebar_->currentEvent();
   exportAction_->setEnabled(event.has_value());
+  if (empty_ && mode() == Mode::dashboard) {
+    pages_->setCurrentWidget(welcome_);
+    followContacts();
+    return;
+  }
   if (!event && mode() != Mode::dashboard) {
+    // The sidebar lists "All Events" and then the events, if any.
+    const bool noEvents = sidebar_->count() <= 1;
+    noEventHeading_->setVisible(noEvents);
+    noEventText_->setText(noEvents ? tr("Pair your phone and import its events, or try the demo "
+                                        "data on the Dashboard.")
+                                   : tr("Choose an event in the sidebar to see its lists."));
     pages_->setCurrentWidget(chooseEvent_);
     followContacts();
     return;
@@ -377,7 +420,7 @@ void MainWindow::followContacts() {
   // contacts is shown it has nothing to show and steps aside.
   QItemSelectionModel* selection = nullptr;
   int role = kContactRole;
-  if (pages_->currentWidget() != chooseEvent_) {
+  if (pages_->currentWidget() != chooseEvent_ && pages_->currentWidget() != welcome_) {
     switch (mode()) {
       case Mode::contacts:
         selection = contacts_->table()->selectionModel();
@@ -414,6 +457,7 @@ void MainWindow::reloadRecords(const QStringList& tables) {
                                         [](const QString& t) { return kShown.contains(t); }))
     return;  // MCP clients and their access log: nothing here shows them
   for (Page& page : pageStates_) page.stale = page.loaded;
+  checkEmpty();
   sidebar_->reload();  // emits eventChosen when the chosen event went away
   showCurrentPage();
   detail_->reload();
@@ -453,6 +497,19 @@ void MainWindow::navigate(const NavigationIntent& intent) {
              intent);
 }
 
+void MainWindow::openEvent(const Uuid& eventID, Mode mode) {
+  // The change feed may not have told of the new records yet.
+  reloadRecords();
+  sidebar_->choose(eventID);
+  setMode(mode);
+}
+
+void MainWindow::showPairing() {
+  pairing_->show();
+  pairing_->raise();
+  pairing_->activateWindow();
+}
+
 void MainWindow::exportContacts() {
   const std::optional<Uuid> event = sidebar_->currentEvent();
   if (!event) return;
@@ -474,6 +531,7 @@ void MainWindow::syncNow() {
 
 void MainWindow::updatePairing(const QJsonObject& event) {
   pairingState_ = event;
+  welcome_->setPaired(event.value("bonded").toBool());
   showStatus();
 }
 

@@ -35,6 +35,7 @@ class ReportsView;
 class SearchPopup;
 class SettingsWindow;
 class TrayIcon;
+class WelcomeView;
 class AboutDialog;
 class ShortcutsDialog;
 
@@ -67,6 +68,14 @@ class MainWindow : public QMainWindow {
   OpportunitiesView* opportunitiesView() const { return opportunities_; }
   DraftsView* draftsView() const { return drafts_; }
   ReportsView* reportsView() const { return reports_; }
+  /// The first step, shown on the Dashboard while the store is empty.
+  WelcomeView* welcomeView() const { return welcome_; }
+  /// What a list mode shows without a chosen event: how to choose one, or
+  /// that there are none yet and how to get some.
+  QLabel* noEventHeading() const { return noEventHeading_; }
+  QLabel* noEventText() const { return noEventText_; }
+  /// The list mode, first step or no-event text the main area shows.
+  QWidget* shownPage() const;
   ContactDetailView* detailView() const { return detail_; }
   SearchPopup* searchPopup() const { return search_; }
   ImportSheet* importSheet() const { return import_; }
@@ -103,6 +112,11 @@ class MainWindow : public QMainWindow {
 
   void eventChosen();
   void showCurrentPage();
+  /// Reads whether the store holds no events and no contacts.
+  void checkEmpty();
+  void showPairing();
+  /// Reads the records again and opens `eventID` in `mode`.
+  void openEvent(const Uuid& eventID, Mode mode);
   /// Points the detail pane at the shown list's current contact.
   void followContacts();
   void syncNow();
@@ -118,6 +132,11 @@ class MainWindow : public QMainWindow {
   QTabBar* modes_ = nullptr;
   QStackedWidget* pages_ = nullptr;
   QWidget* chooseEvent_ = nullptr;
+  QLabel* noEventHeading_ = nullptr;
+  QLabel* noEventText_ = nullptr;
+  WelcomeView* welcome_ = nullptr;
+  /// No events and no contacts: the Dashboard shows the first step.
+  bool empty_ = false;
   DashboardView* dashboard_ = nullptr;
   ContactsView* contacts_ = nullptr;
   CompaniesView* companies_ = nullptr;

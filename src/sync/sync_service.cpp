@@ -278,7 +278,6 @@ void SyncService::snapshotUnreadable(const std::string& problem) {
 void SyncService::snapshotReceived(const EventSnapshotPayload& payload,
                                    Result<SnapshotCounts> ingested) {
   const EventSyncModel& event = payload.event;
-  Status stored;
   if (ingested) {
     const Date at = now();
     eventSyncTimestamps_[event.id] = at;
@@ -288,14 +287,14 @@ void SyncService::snapshotReceived(const EventSnapshotPayload& payload,
     // Nothing of it was written; an import waiting for it counts it as failed.
     log::sync().error("Failed to save event snapshot: {}", ingested.error().message);
     lastSyncError_ = ingested.error().message;
-    stored = ingested.error();
   }
-  countSnapshot(event, stored);
+  countSnapshot(event, ingested);
   log::sync().info("Processed event snapshot: {}", event.name);
   notify();
 }
 
-void SyncService::countSnapshot(const EventSyncModel& event, const Status& stored) {
+void SyncService::countSnapshot(const EventSyncModel& event,
+                                const Result<SnapshotCounts>& ingested) {
   const auto awaited = std::ranges::find(pendingImportIDs_, event.id);
   if (awaited == pendingImportIDs_.end()) {
     // Not one the import asked for: the phone's answer to a full sync.
@@ -303,10 +302,13 @@ void SyncService::countSnapshot(const EventSyncModel& event, const Status& store
     return;
   }
   pendingImportIDs_.erase(awaited);
-  if (stored)
+  if (ingested) {
     importedEventNames_.push_back(event.name);
-  else
-    failedImports_.push_back({event.name, stored.error().message});
+    importedEventIDs_.push_back(event.id);
+    importedContactCount_ += ingested->created + ingested->merged + ingested->unchanged;
+  } else {
+    failedImports_.push_back({event.name, ingested.error().message});
+  }
   if (pendingImportIDs_.empty()) finishImport();
 }
 
@@ -582,6 +584,8 @@ Status SyncService::importEvents(const std::vector<Uuid>& eventIDs) {
   pendingImportIDs_ = eventIDs;
   totalImportCount_ = static_cast<std::int64_t>(eventIDs.size());
   importedEventNames_.clear();
+  importedEventIDs_.clear();
+  importedContactCount_ = 0;
   failedImports_.clear();
   lastSyncError_.reset();
   notify();
@@ -611,6 +615,8 @@ void SyncService::resetImportState() {
   pendingImportIDs_.clear();
   totalImportCount_ = 0;
   importedEventNames_.clear();
+  importedEventIDs_.clear();
+  importedContactCount_ = 0;
   failedImports_.clear();
   // A list request still on its way belongs to whoever asked for it (a sheet
   // reopened at once asks before this reset arrives): its answer is kept.

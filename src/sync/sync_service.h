@@ -133,6 +133,11 @@ class SyncService {
   std::int64_t totalImportCount() const { return totalImportCount_; }
   /// Events of the current import that were stored, in arrival order.
   const std::vector<std::string>& importedEventNames() const { return importedEventNames_; }
+  /// Their ids, in the same order.
+  const std::vector<Uuid>& importedEventIDs() const { return importedEventIDs_; }
+  /// The contacts of the current import's stored snapshots (created, merged
+  /// or unchanged; not those skipped).
+  std::int64_t importedContactCount() const { return importedContactCount_; }
   /// Events of the current import that were not stored, with the reason.
   const std::vector<FailedImport>& failedImports() const { return failedImports_; }
   std::size_t pendingRelayCount() const { return relayCallbacks_.size(); }
@@ -210,7 +215,7 @@ class SyncService {
   void eventListReceived(const EventListResponsePayload& payload);
   void snapshotUnreadable(const std::string& problem);
   void snapshotReceived(const EventSnapshotPayload& payload, Result<SnapshotCounts> ingested);
-  void countSnapshot(const EventSyncModel& event, const Status& stored);
+  void countSnapshot(const EventSyncModel& event, const Result<SnapshotCounts>& ingested);
   void finishImport();
   void awaitFullSyncAnswer();
   std::string importedEventName(const Uuid& eventID) const;
@@ -240,6 +245,8 @@ class SyncService {
   std::vector<Uuid> pendingImportIDs_;
   std::int64_t totalImportCount_ = 0;
   std::vector<std::string> importedEventNames_;
+  std::vector<Uuid> importedEventIDs_;
+  std::int64_t importedContactCount_ = 0;
   std::vector<FailedImport> failedImports_;
   std::map<Uuid, RelayCallback> relayCallbacks_;
   /// The snapshot being ingested, and what the phone sent since, in order.

@@ -16,8 +16,11 @@
 #include "desktop/dashboard_view.h"
 #include "desktop/event_sidebar.h"
 #include "desktop/main_window.h"
+#include "desktop/pairing_window.h"
+#include "desktop/welcome_view.h"
 #include "desktop_fixture.h"
 #include "store/contact.h"
+#include "store/event.h"
 #include "sync/record_payloads.h"
 #include "sync/sync_test_records.h"
 
@@ -26,6 +29,7 @@ namespace {
 
 using desktop::ContactListModel;
 using desktop::MainWindow;
+using ::testing::HasSubstr;
 
 QStringList column(const ContactListModel& model, int column) {
   QStringList values;
@@ -226,6 +230,72 @@ TEST_F(MainWindowTest, AContactFromThePhoneAppearsInTheOpenList) {
       << phone.output() << phone.errors();
   EXPECT_TRUE(column(model, ContactListModel::name).contains("Lan Nguyễn Thị"));
   EXPECT_EQ(phone.wait(std::chrono::seconds(10)), 0);
+}
+
+// A new user's empty store: the first step on the Dashboard, words instead of
+// empty lists elsewhere, and the demo event the companion adds, opened.
+TEST_F(MainWindowTest, AnEmptyStoreShowsTheFirstStepAndTheDemoDataOpensItsEvent) {
+  MainWindow window(context());
+  window.show();
+  desktop::WelcomeView* welcome = window.welcomeView();
+  EXPECT_EQ(window.shownPage(), welcome);
+  EXPECT_EQ(welcome->headingLabel()->text(), "Welcome to Quillmere");
+  EXPECT_EQ(welcome->phoneButton()->text(), "Pair Your Phone…");
+  welcome->phoneButton()->click();
+  EXPECT_TRUE(window.pairingWindow()->isVisible());
+  window.pairingWindow()->close();
+
+  window.setMode(MainWindow::Mode::contacts);
+  EXPECT_EQ(window.shownPage(), window.noEventHeading()->parentWidget());
+  EXPECT_TRUE(window.noEventHeading()->isVisible());
+  EXPECT_EQ(window.noEventHeading()->text(), "No events yet");
+  EXPECT_THAT(window.noEventText()->text().toStdString(), HasSubstr("import its events"));
+  window.setMode(MainWindow::Mode::dashboard);
+  EXPECT_EQ(window.shownPage(), welcome);
+
+  welcome->demoButton()->click();
+  EXPECT_FALSE(welcome->demoButton()->isEnabled());  // until the companion answers
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.sidebar()->currentEvent().has_value(); }, 10000))
+      << welcome->errorLabel()->text().toStdString();
+  const Uuid eventID = *window.sidebar()->currentEvent();
+  auto event = store_->find<Event>(eventID);
+  ASSERT_TRUE(event.ok() && event->has_value());
+  EXPECT_EQ((*event)->name, "Demo Expo");
+  EXPECT_EQ(*store_->count<Contact>({Match{"eventID", eventID}}), 25);
+  EXPECT_EQ(window.shownPage(), window.dashboardView());
+  EXPECT_TRUE(welcome->demoButton()->isEnabled());
+  EXPECT_TRUE(welcome->errorLabel()->isHidden());
+
+  // With an event, the other lists ask for a choice instead.
+  window.sidebar()->setCurrentRow(0);
+  window.setMode(MainWindow::Mode::contacts);
+  EXPECT_TRUE(window.noEventHeading()->isHidden());
+  EXPECT_EQ(window.noEventText()->text(), "Choose an event in the sidebar to see its lists.");
+}
+
+TEST_F(MainWindowTest, TheFirstStepSaysWhyTheDemoDataFailedAndGivesWayToRecordsFromElsewhere) {
+  MainWindow window(context());
+  window.show();
+  link_->subscribe();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return link_->isFeedConnected(); }, 5000));
+  desktop::WelcomeView* welcome = window.welcomeView();
+
+  ASSERT_EQ(companion_->stop(SIGTERM, std::chrono::seconds(10)), 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !link_->isFeedConnected(); }, 5000));
+  welcome->demoButton()->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return welcome->errorLabel()->isVisible(); }, 5000));
+  EXPECT_EQ(welcome->errorLabel()->text(), "Cannot add the demo data: Quillmere is not running.");
+  EXPECT_TRUE(welcome->demoButton()->isEnabled());
+  EXPECT_EQ(window.shownPage(), welcome);
+
+  // Records another program writes replace the first step, nothing clicked.
+  companion_ = std::make_unique<Subprocess>(QUILLMERE_BINARY, std::vector<std::string>{"run"}, env,
+                                            outDir.path());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return link_->isFeedConnected(); }, 20000));
+  EXPECT_EQ(window.shownPage(), welcome);
+  demoData(2, "Salon Lyon");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.shownPage() == window.dashboardView(); }, 10000));
+  EXPECT_EQ(window.sidebar()->count(), 2);
 }
 
 }  // namespace

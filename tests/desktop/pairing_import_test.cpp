@@ -13,8 +13,13 @@
 
 #include "app/control_client.h"
 #include "common/atomic_file.h"
+#include "desktop/contact_list_model.h"
+#include "desktop/contacts_view.h"
+#include "desktop/event_sidebar.h"
 #include "desktop/import_sheet.h"
+#include "desktop/main_window.h"
 #include "desktop/pairing_window.h"
+#include "desktop/welcome_view.h"
 #include "desktop_fixture.h"
 #include "pairing/qr_code.h"
 #include "store/contact.h"
@@ -157,6 +162,49 @@ TEST_F(PairingImportTest, ImportSheetImportsTheCheckedEventsAndMarksThoseAlready
   EXPECT_EQ(text(sheet.detailLabel()),
             "Every event on the paired iPhone is already on this computer.");
   EXPECT_EQ(sheet.eventList()->count(), 3);
+}
+
+// A paired phone and nothing imported: the first step imports, the sheet
+// counts the contacts as they arrive, and Done opens the first event's list.
+TEST_F(PairingImportTest, DoneAfterAnImportOpensTheFirstImportedEvent) {
+  ASSERT_NO_FATAL_FAILURE(connectPhone());
+  const auto data = nlohmann::json::parse(*readFile(PHONE_DEMO_DATA))["events"];
+  ASSERT_EQ(data.size(), 3u);
+  const std::size_t first = data[1]["contacts"].size();
+  const std::size_t both = first + data[2]["contacts"].size();
+  ASSERT_GT(first, 0u);
+
+  desktop::MainWindow window(context());
+  window.show();
+  desktop::WelcomeView* welcome = window.welcomeView();
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return welcome->phoneButton()->text() == "Import Events…"; }, kWaitMs));
+  EXPECT_EQ(window.shownPage(), welcome);
+  welcome->phoneButton()->click();
+  ImportSheet& sheet = *window.importSheet();
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return sheet.stage() == ImportSheet::Stage::choosing; }, kWaitMs))
+      << text(sheet.detailLabel());
+  auto items = rows(sheet);
+  ASSERT_EQ(items.size(), 3u);
+  items[1]->setCheckState(Qt::Checked);
+  items[2]->setCheckState(Qt::Checked);
+  sheet.importButton()->click();
+  EXPECT_EQ(sheet.progressBar()->text().toStdString(),
+            "Event 1 of 2 · 0 of " + std::to_string(both) + " contacts");
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return sheet.stage() != ImportSheet::Stage::importing; }, kWaitMs));
+  ASSERT_EQ(sheet.stage(), ImportSheet::Stage::complete) << text(sheet.detailLabel());
+  EXPECT_EQ(sheet.progressBar()->text().toStdString(),
+            "Event 2 of 2 · " + std::to_string(both) + " of " + std::to_string(both) + " contacts");
+
+  sheet.doneButton()->click();
+  EXPECT_FALSE(sheet.isVisible());
+  ASSERT_TRUE(window.sidebar()->currentEvent().has_value());
+  EXPECT_EQ(window.sidebar()->currentEvent()->str(), data[1]["event"]["id"]);
+  EXPECT_EQ(window.mode(), desktop::MainWindow::Mode::contacts);
+  EXPECT_EQ(window.shownPage(), window.contactsView());
+  EXPECT_EQ(window.contactsView()->model()->rowCount(), static_cast<int>(first));
 }
 
 TEST_F(PairingImportTest, ClosingTheImportSheetEndsTheImportSoTheNextStartsAtOnce) {

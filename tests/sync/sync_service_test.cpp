@@ -170,8 +170,11 @@ TEST_F(SyncServiceTest, ImportListsOnlyStoredEventsAndSaysWhichFailedAndWhy) {
           EventListResponsePayload{{EventListItem{events[2].id, "MWC", {}, {}, {}, 4}}});
   refuseEvent("CES");
   ASSERT_OK(service_->importEvents({events[0].id, events[1].id, events[2].id}));
-  receive(SyncMessageType::eventSnapshot, snapshot(events[0]));
-  receive(SyncMessageType::eventSnapshot, snapshot(events[1]));
+  receive(SyncMessageType::eventSnapshot,
+          snapshot(events[0], {test::wireContact("Ada", "Byron", "Acme"),
+                               test::wireContact("Mei", "Tanaka", "Globex")}));
+  receive(SyncMessageType::eventSnapshot,
+          snapshot(events[1], {test::wireContact("Sam", "Carter", "Initech")}));
   EXPECT_TRUE(service_->isSyncing());
 
   // The last answer cannot be read at all: the import ends now, not after a
@@ -183,6 +186,9 @@ TEST_F(SyncServiceTest, ImportListsOnlyStoredEventsAndSaysWhichFailedAndWhy) {
   EXPECT_EQ(service_->pendingImportCount(), 0);
   EXPECT_FALSE(service_->isSyncing());
   EXPECT_THAT(service_->importedEventNames(), ElementsAre("Hannover Messe"));
+  // Only the stored event and its contacts count.
+  EXPECT_THAT(service_->importedEventIDs(), ElementsAre(events[0].id));
+  EXPECT_EQ(service_->importedContactCount(), 2);
   ASSERT_EQ(service_->failedImports().size(), 2u);
   EXPECT_EQ(service_->failedImports()[0].eventName, "CES");
   EXPECT_THAT(service_->failedImports()[0].reason, HasSubstr("database or disk is full"));

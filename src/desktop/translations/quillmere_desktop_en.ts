@@ -349,6 +349,13 @@
             <numerusform>Imported %Ln events</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%1 of %Ln contacts</source>
+        <translation>
+            <numerusform>%1 of %Ln contact</numerusform>
+            <numerusform>%1 of %Ln contacts</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>qm::desktop::MainWindow</name>

@@ -572,6 +572,10 @@
         <source>Not an e-mail address</source>
         <translation>Ce n’est pas une adresse e-mail</translation>
     </message>
+    <message>
+        <source>Title</source>
+        <translation>Poste</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -2448,10 +2452,6 @@
         <translation>Avancement de l’import</translation>
     </message>
     <message>
-        <source>%v of %m</source>
-        <translation>%v sur %m</translation>
-    </message>
-    <message>
         <source>Last event received</source>
         <translation>Dernier événement reçu</translation>
     </message>
@@ -2558,6 +2558,17 @@
         <translation>
             <numerusform>%Ln événement importé</numerusform>
             <numerusform>%Ln événements importés</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Event %1 of %2</source>
+        <translation>Événement %1 sur %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 of %Ln contacts</source>
+        <translation>
+            <numerusform>%1 sur %Ln contact</numerusform>
+            <numerusform>%1 sur %Ln contacts</numerusform>
         </translation>
     </message>
 </context>
@@ -2855,6 +2866,14 @@
             <numerusform>Import de l’événement %1 sur %Ln</numerusform>
             <numerusform>Import de l’événement %1 sur %Ln</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>No events yet</source>
+        <translation>Aucun événement pour l’instant</translation>
+    </message>
+    <message>
+        <source>Pair your phone and import its events, or try the demo data on the Dashboard.</source>
+        <translation>Jumelez votre téléphone et importez ses événements, ou essayez les données de démonstration dans le tableau de bord.</translation>
     </message>
 </context>
 <context>
@@ -3843,6 +3862,53 @@ Jumeler un téléphone… affiche un nouveau code pour un autre téléphone.</tr
     <message>
         <source>Syncing…</source>
         <translation>Synchronisation…</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::WelcomeView</name>
+    <message>
+        <source>Demo data error</source>
+        <translation>Erreur des données de démonstration</translation>
+    </message>
+    <message>
+        <source>Try with Demo Data</source>
+        <translation>Essayer avec des données de démo</translation>
+    </message>
+    <message>
+        <source>Add a made-up event with 25 contacts to look around</source>
+        <translation>Ajoute un événement fictif de 25 contacts pour découvrir l’application</translation>
+    </message>
+    <message>
+        <source>Your phone is paired</source>
+        <translation>Votre téléphone est jumelé</translation>
+    </message>
+    <message>
+        <source>Import the phone&apos;s events to see their contacts here, or look around with a demo event first.</source>
+        <translation>Importez les événements du téléphone pour voir leurs contacts ici, ou découvrez d’abord l’application avec un événement de démonstration.</translation>
+    </message>
+    <message>
+        <source>Import Events…</source>
+        <translation>Importer des événements…</translation>
+    </message>
+    <message>
+        <source>Welcome to Quillmere</source>
+        <translation>Bienvenue dans Quillmere</translation>
+    </message>
+    <message>
+        <source>Pair your phone to bring over the contacts you capture at trade shows, or look around with a demo event first.</source>
+        <translation>Jumelez votre téléphone pour retrouver ici les contacts saisis sur les salons, ou découvrez d’abord l’application avec un événement de démonstration.</translation>
+    </message>
+    <message>
+        <source>Pair Your Phone…</source>
+        <translation>Jumeler votre téléphone…</translation>
+    </message>
+    <message>
+        <source>Cannot add the demo data: %1</source>
+        <translation>Impossible d’ajouter les données de démonstration : %1</translation>
+    </message>
+    <message>
+        <source>the companion did not name the new event</source>
+        <translation>le compagnon n’a pas indiqué le nouvel événement</translation>
     </message>
 </context>
 </TS>
