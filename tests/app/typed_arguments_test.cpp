@@ -136,7 +136,7 @@ TEST_F(TypedArgumentsTest, WordsOfAFixedSetAreTakenInAnyCaseWithOrWithoutDashes)
   const std::map<std::vector<std::string>, std::string> refused{
       {{"contacts", "2025", "--sort", "height"},
        "--sort: \"height\" is not an ordering of contacts; use one of: name, company, tier, "
-       "score, status, targets-first, recently-met, highest-rated, lowest-rated\n"},
+       "score, status, targets-first, recently-met, highest-rated, lowest-rated, title\n"},
       {{"companies", "2025", "--sort", "size"},
        "use one of: a-z, most-contacts, best-rated, most-met\n"},
       {{"drafts", "list", "--status", "done"}, "use one of: draft, approved, sent, dismissed\n"},
