@@ -283,9 +283,10 @@ for _ in $(seq 100); do
 done
 export DISPLAY=":$display"
 export QT_QPA_PLATFORM=xcb
-# The same look on every machine: no desktop's theme, one scale.
+# The same look on every machine: no desktop's theme, one scale, an American English
+# session (the French shots say otherwise).
 unset QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE QT_SCALE_FACTOR
-export QT_AUTO_SCREEN_SCALE_FACTOR=0 LANG=C.UTF-8
+export QT_AUTO_SCREEN_SCALE_FACTOR=0 LANG=en_US.UTF-8
 export XDG_RUNTIME_DIR="$home/runtime"
 mkdir -m 0700 -p "$XDG_RUNTIME_DIR"
 
