@@ -174,12 +174,7 @@ class Store {
     auto only = fieldIndexes<R>(fieldNames);
     if (!only) return only.error();
     std::vector<Positioned<R>> out;
-    Status status = selectRows(schemaOf<R>(), &*only, where,
-                               [&](Position position, std::vector<FieldValue>& row) -> Status {
-                                 Positioned<R>& read = out.emplace_back();
-                                 read.position = position;
-                                 return setFields(read.record, &*only, row);
-                               });
+    Status status = selectRows(schemaOf<R>(), &*only, where, readingInto(out, *only));
     if (!status) return status.error();
     return out;
   }
@@ -192,12 +187,7 @@ class Store {
     if (!only) return only.error();
     std::vector<Positioned<R>> out;
     out.reserve(positions.size());
-    Status status = selectRowsAt(schemaOf<R>(), *only, positions,
-                                 [&](Position position, std::vector<FieldValue>& row) -> Status {
-                                   Positioned<R>& read = out.emplace_back();
-                                   read.position = position;
-                                   return setFields(read.record, &*only, row);
-                                 });
+    Status status = selectRowsAt(schemaOf<R>(), *only, positions, readingInto(out, *only));
     if (!status) return status.error();
     return out;
   }
@@ -267,6 +257,15 @@ class Store {
   }
 
  private:
+  /// Appends each row read to `out` with its position (the fields `only`).
+  template <Record R, typename Fields>
+  static auto readingInto(std::vector<Positioned<R>>& out, const Fields& only) {
+    return [&out, &only](Position position, std::vector<FieldValue>& row) -> Status {
+      Positioned<R>& read = out.emplace_back();
+      read.position = position;
+      return setFields(read.record, &only, row);
+    };
+  }
   enum class WriteMode { insert, update, upsert };
 
   explicit Store(std::unique_ptr<Impl> impl);
