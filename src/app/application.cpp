@@ -2,6 +2,8 @@
 
 #include "app/store_files.h"
 #include "common/log.h"
+#include "drafting/mac_proxy_service.h"
+#include "mail/mail_account.h"
 #include "pairing/pairing_bond.h"
 #include "settings/app_settings.h"
 #include "settings/device_identity.h"
@@ -82,6 +84,11 @@ Status QuillmereMacApp::resetAllData() {
   if (!keychain_->remove(DeviceIdentity::kItemKey))
     log::data().error("Could not delete the device identifier from the keychain");
   deviceIdentity_->forget();
+  // The AI endpoint's token and the mail password: credentials outlive no
+  // reset, as a person handing the computer on expects.
+  for (const std::string_view key : {kAIEndpointTokenKey, kMailPasswordKey})
+    if (!keychain_->remove(key))
+      log::data().error("Could not delete the {} from the keychain", key);
   // 3. Every setting, the pipeline stages and the one-time wipe flag.
   if (auto removed = defaults_->removeDomain(); !removed)
     log::data().error("Could not remove the settings: {}", removed.error().message);

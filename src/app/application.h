@@ -41,7 +41,8 @@ class QuillmereMacApp {
   /// when the folders cannot be made or written.
   Status loadServices();
 
-  /// Deletes the pairing bond and the device identifier from the keychain,
+  /// Deletes the pairing bond, the device identifier and the saved
+  /// credentials (AI endpoint token, mail password) from the keychain,
   /// removes every setting and deletes the store files. A running companion
   /// first lets each of its modules drop what it holds (the pairing service its
   /// session and secrets). The caller relaunches (or, offline, just ends).

@@ -7,6 +7,8 @@
 #include "app/application.h"
 #include "common/atomic_file.h"
 #include "common/log.h"
+#include "drafting/mac_proxy_service.h"
+#include "mail/mail_account.h"
 #include "settings/app_settings.h"
 #include "settings/device_identity.h"
 #include "settings/user_defaults.h"
@@ -125,6 +127,8 @@ TEST_F(ApplicationTest, ResetDeletesEverythingAndTheNextStartBeginsAfresh) {
     ASSERT_TRUE(app.store().insert(Event::create("Expo")).ok());
     ASSERT_TRUE(app.settings().setDisplayName("Sam").ok());
     oldDevice = app.deviceIdentity().current();
+    ASSERT_TRUE(app.keychain().save(kAIEndpointTokenKey, "secret-token"));
+    ASSERT_TRUE(app.keychain().save(kMailPasswordKey, "hunter2"));
     DeltaJournal(paths.applicationSupport)
         .append(SyncEnvelope::make(SyncMessageType::deltaContact, Bytes{'{', '}'}));
     ASSERT_TRUE(fs::exists(DeltaJournal::fileIn(paths.applicationSupport)));
@@ -146,6 +150,8 @@ TEST_F(ApplicationTest, ResetDeletesEverythingAndTheNextStartBeginsAfresh) {
   EXPECT_EQ(app.settings().displayName(), "");
   EXPECT_EQ(app.defaults().boolean("storeResetV1"), true);
   EXPECT_NE(app.deviceIdentity().current(), oldDevice);
+  EXPECT_FALSE(app.keychain().load(kAIEndpointTokenKey)) << "no credential outlives a reset";
+  EXPECT_FALSE(app.keychain().load(kMailPasswordKey));
 }
 
 TEST_F(ApplicationTest, ResetWithoutPairingServiceDeletesTheStoredBondAndWorksOnADamagedStore) {
