@@ -144,16 +144,6 @@ Result<std::string> checkAIEndpoint(std::string_view url) {
                "The AI endpoint \"" + std::string(url) + "\" is not an https:// address");
 }
 
-/// What the service and its request threads share. Only `post` and
-/// `stopping` are used off the main loop.
-struct MacProxyService::Shared {
-  Poster post;
-  std::atomic<bool> stopping{false};
-  bool closed = false;
-  std::uint64_t nextWorker = 0;
-  std::map<std::uint64_t, std::thread> workers;
-};
-
 namespace {
 
 /// Runs one request on the calling thread and reads its answer. Logs the
@@ -299,17 +289,11 @@ MacProxyService::MacProxyService(AppSettings& settings, KeychainStore& keychain,
     : settings_(settings),
       keychain_(keychain),
       options_(std::move(options)),
-      shared_(std::make_shared<Shared>()) {
-  shared_->post = std::move(post);
+      workers_(std::move(post)) {
   initialiseCurl();
 }
 
-MacProxyService::~MacProxyService() {
-  shared_->stopping = true;
-  shared_->closed = true;
-  for (auto& [id, worker] : shared_->workers) worker.join();
-  shared_->workers.clear();
-}
+MacProxyService::~MacProxyService() = default;
 
 bool MacProxyService::isConfigured() const {
   const std::string endpoint = settings_.aiEndpoint();
@@ -331,9 +315,7 @@ void MacProxyService::requestCompletion(std::string task, std::vector<AIMessage>
                                         std::optional<double> temperature,
                                         std::function<void(Result<AIReply>)> done) {
   auto fail = [this, &done](Error error) {
-    shared_->post([shared = shared_, done = std::move(done), error = std::move(error)] {
-      if (!shared->closed) done(error);
-    });
+    workers_.later([done = std::move(done), error = std::move(error)] { done(error); });
   };
 
   auto request = prepare(settings_, keychain_, task, messages, maxTokens, temperature);
@@ -344,25 +326,14 @@ void MacProxyService::requestCompletion(std::string task, std::vector<AIMessage>
   }
   log::proxy().info("AI request {} to {}", request->task, request->host);
 
-  const std::uint64_t id = shared_->nextWorker++;
-  auto work = [shared = shared_, id, options = options_, request = std::move(*request),
-               done]() mutable {
-    Result<AIReply> result = perform(request, options, shared->stopping);
-    shared->post([shared, id, done = std::move(done), result = std::move(result)] {
-      if (shared->closed) return;
-      if (auto worker = shared->workers.find(id); worker != shared->workers.end()) {
-        worker->second.join();  // it has posted this and is about to end
-        shared->workers.erase(worker);
-      }
-      done(result);
-    });
-  };
-  try {
-    shared_->workers.emplace(id, std::thread(std::move(work)));
-  } catch (const std::system_error& error) {
-    log::proxy().error("Cannot start a thread for AI request {}: {}", task, error.what());
-    fail(Error(ErrorCode::internal, "Cannot start the AI request: " + std::string(error.what())));
-  }
+  auto failed = workers_.start(
+      [options = options_, request = std::move(*request), done](const std::atomic<bool>& stopping) {
+        return std::function<void()>(
+            [done, result = perform(request, options, stopping)] { done(result); });
+      });
+  if (!failed) return;
+  log::proxy().error("Cannot start a thread for AI request {}: {}", task, *failed);
+  fail(Error(ErrorCode::internal, "Cannot start the AI request: " + *failed));
 }
 
 }  // namespace qm

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/blocking_workers.h"
 #include "common/result.h"
 #include "drafting/completion_client.h"
 
@@ -57,7 +58,7 @@ struct AIEndpointOptions {
 /// error text.
 class MacProxyService final : public CompletionClient {
  public:
-  using Poster = std::function<void(std::function<void()>)>;
+  using Poster = BlockingWorkers::Poster;
 
   MacProxyService(AppSettings& settings, KeychainStore& keychain, Poster post,
                   AIEndpointOptions options = {});
@@ -84,12 +85,10 @@ class MacProxyService final : public CompletionClient {
                          std::function<void(Result<AIReply>)> done);
 
  private:
-  struct Shared;
-
   AppSettings& settings_;
   KeychainStore& keychain_;
   AIEndpointOptions options_;
-  std::shared_ptr<Shared> shared_;
+  BlockingWorkers workers_;
 };
 
 }  // namespace qm

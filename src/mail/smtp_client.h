@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include "common/blocking_workers.h"
 #include "common/result.h"
 #include "mail/mail_account.h"
 #include "mail/outgoing_mail.h"
@@ -17,7 +18,7 @@ namespace qm {
 /// loop, and `done` always runs later there.
 class SmtpClient {
  public:
-  using Poster = std::function<void(std::function<void()>)>;
+  using Poster = BlockingWorkers::Poster;
 
   explicit SmtpClient(Poster post, SmtpTimeouts timeouts = {});
   /// Stops the conversations still running (within about a second) and waits
@@ -32,12 +33,11 @@ class SmtpClient {
   void checkLogin(MailAccount account, std::function<void(Status)> done);
 
  private:
-  struct Shared;
   void run(std::function<Status(const std::atomic<bool>& stopping)> work,
            std::function<void(Status)> done);
 
   SmtpTimeouts timeouts_;
-  std::shared_ptr<Shared> shared_;
+  BlockingWorkers workers_;
 };
 
 }  // namespace qm
