@@ -99,9 +99,8 @@ void MailModule::stop() {
 }
 
 void MailModule::resetAllData() {
+  // The password goes with the application's reset, with the other credentials.
   if (sender_) sender_->cancel();
-  if (!context_.app.keychain().remove(kMailPasswordKey))
-    log::mail().error("Could not delete the mail server's password from the keychain");
 }
 
 void MailModule::registerCommands(ControlServer& control) {
