@@ -24,10 +24,13 @@
 #     equality check of the two;
 #  8. the contact exports (CSV layouts, XLSX, vCard) of 10,000 contacts,
 #     against a plain append and a memcpy of the same bytes;
-#  9. the desktop window (when Qt 6 is installed): first paint and peak memory
-#     of quillmere-desktop over 50,000 contacts, one keystroke in the contacts
-#     search of a 10,000-contact event, against a bare QApplication + QWidget
-#     process and visibleContacts alone from the same run;
+#  9. the desktop window (when Qt 6 is installed), over events of 10,000,
+#     20,000 and 50,000 contacts: first paint and peak memory of
+#     quillmere-desktop opened at an event's contacts and at its dashboard (and
+#     once a first Ctrl+K has built the search index), one keystroke in the
+#     event's contacts search, and Ctrl+K then Enter to one of its contacts,
+#     against a bare QApplication + QWidget process, visibleContacts alone and
+#     the search engine alone from the same run;
 # 10. the MCP server benchmarks (latency, throughput), against a baseline of
 #     nginx serving a 64-byte JSON file on 127.0.0.1 from a temporary folder.
 # Safe to run repeatedly: configuring and building are incremental, nginx is

@@ -237,9 +237,10 @@ int main(int argc, char** argv) {
   auto store = Store::open(paths.storeFile());
   if (!store) return fail(qs("Cannot open the store: " + store.error().message));
 
-  DesktopContext context{link, **store, paths};
-  MainWindow window(context);
-
+  // The event and mode to open on are known before the window is made, so
+  // that it reads only the list it opens on.
+  MainWindow::Opening opening;
+  opening.mode = mode;
   std::optional<Uuid> eventID;
   if (parser.isSet(eventOption)) {
     eventID = eventNamed(**store, parser.value(eventOption));
@@ -247,25 +248,27 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "No event is called \"%s\".\n", qPrintable(parser.value(eventOption)));
       return 2;
     }
-    window.sidebar()->choose(eventID);
+    opening.event = eventID;
   }
+  std::optional<Uuid> revealedID;
   if (parser.isSet(contactOption)) {
-    const auto contactID = contactNamed(**store, parser.value(contactOption), eventID);
-    if (!contactID) {
+    revealedID = contactNamed(**store, parser.value(contactOption), eventID);
+    if (!revealedID) {
       std::fprintf(stderr, "No contact is called \"%s\".\n",
                    qPrintable(parser.value(contactOption)));
       return 2;
     }
     // Its own event when none was named; then the contacts list with it selected.
     if (!eventID) {
-      auto contact = (*store)->find<Contact>(*contactID);
-      if (contact && *contact && (*contact)->eventID) window.sidebar()->choose((*contact)->eventID);
+      auto contact = (*store)->find<Contact>(*revealedID);
+      if (contact && *contact && (*contact)->eventID) opening.event = (*contact)->eventID;
     }
-    window.setMode(mode.value_or(MainWindow::Mode::contacts));
-    window.contactsView()->reveal(*contactID);
-  } else if (mode) {
-    window.setMode(*mode);
+    opening.mode = mode.value_or(MainWindow::Mode::contacts);
   }
+
+  DesktopContext context{link, **store, paths};
+  MainWindow window(context, opening);
+  if (revealedID) window.contactsView()->reveal(*revealedID);
   if (parser.isSet(draftOption)) {
     const auto contactID = contactNamed(**store, parser.value(draftOption), eventID);
     std::optional<Uuid> draftID;

@@ -76,7 +76,7 @@ AppLanguage chosenLanguage(const AppPaths& paths) {
 
 }  // namespace
 
-MainWindow::MainWindow(DesktopContext& context)
+MainWindow::MainWindow(DesktopContext& context, const Opening& opening)
     : context_(context), openedLanguage_(chosenLanguage(context.paths)) {
   setWindowTitle(QStringLiteral("Quillmere"));
   resize(1280, 800);
@@ -322,14 +322,21 @@ MainWindow::MainWindow(DesktopContext& context)
     });
   });
 
+  if (auto stamp = context_.store.changeStamp("Contact")) readStamp_ = *stamp;
   sidebar_->reload();
   checkEmpty();
-  // It reopens on what it showed when it was closed.
+  // It reopens on what it showed when it was closed, unless told where to open.
   const WindowMemory memory = recallWindow(context_.paths);
   if (!memory.geometry.isEmpty()) restoreGeometry(memory.geometry);
   if (!memory.paneWidths.isEmpty()) splitter_->restoreState(memory.paneWidths);
-  if (memory.event) sidebar_->choose(memory.event);
-  if (memory.mode > 0 && memory.mode < modes_->count()) modes_->setCurrentIndex(memory.mode);
+  if (const auto event = opening.event ? opening.event : memory.event) sidebar_->choose(event);
+  if (opening.mode)
+    setMode(*opening.mode);
+  else if (memory.mode > 0 && memory.mode < modes_->count())
+    modes_->setCurrentIndex(memory.mode);
+  // The steps above each chose a page; with 50,000 contacts in an event each
+  // page read costs a large part of a second, so only the last one is read.
+  opened_ = true;
   showCurrentPage();
   showStatus();
 }
@@ -381,6 +388,7 @@ void MainWindow::checkEmpty() {
 }
 
 void MainWindow::showCurrentPage() {
+  if (!opened_) return;
   const std::optional<Uuid> event = sidebar_->currentEvent();
   exportAction_->setEnabled(event.has_value());
   if (empty_ && mode() == Mode::dashboard) {
@@ -456,6 +464,12 @@ void MainWindow::reloadRecords(const QStringList& tables) {
   if (!tables.isEmpty() && std::none_of(tables.begin(), tables.end(),
                                         [](const QString& t) { return kShown.contains(t); }))
     return;  // MCP clients and their access log: nothing here shows them
+  // No tables: the feed has just (re)connected and changes made meanwhile
+  // were not reported. Nothing to read again when no one wrote the store
+  // since the window last read it, as at every start.
+  auto stamp = context_.store.changeStamp("Contact");
+  if (tables.isEmpty() && stamp && readStamp_ && *stamp == *readStamp_) return;
+  readStamp_ = stamp ? std::optional(*stamp) : std::nullopt;
   for (Page& page : pageStates_) page.stale = page.loaded;
   checkEmpty();
   sidebar_->reload();  // emits eventChosen when the chosen event went away

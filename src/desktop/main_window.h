@@ -11,6 +11,7 @@
 #include "desktop/desktop_context.h"
 #include "search/search_result.h"
 #include "settings/settings_enums.h"
+#include "store/store.h"
 
 class QAction;
 class QLabel;
@@ -48,15 +49,25 @@ class MainWindow : public QMainWindow {
  public:
   enum class Mode { dashboard, contacts, companies, opportunities, drafts, reports };
 
-  explicit MainWindow(DesktopContext& context);
+  /// Where the window opens instead of what it showed when it was closed:
+  /// the event and the list mode, each when set.
+  struct Opening {
+    std::optional<Uuid> event;
+    std::optional<Mode> mode;
+  };
+
+  /// Opens on `opening` or else on what it showed when it was closed; only
+  /// the list it opens on reads its records.
+  explicit MainWindow(DesktopContext& context, const Opening& opening = Opening());
   ~MainWindow() override;
 
   void setMode(Mode mode);
   Mode mode() const;
   /// Goes where a search hit points: its event, list mode and record.
   void navigate(const NavigationIntent& intent);
-  /// Reads the shown views again when `tables` (empty: all) hold records they
-  /// show; the hidden list modes read again when they are next shown.
+  /// Reads the shown views again when `tables` hold records they show; with
+  /// no tables, when anything was written to the store since the window last
+  /// read it. The hidden list modes read again when they are next shown.
   void reloadRecords(const QStringList& tables = {});
   /// Opens the export sheet on the chosen event, with the contacts list's rows.
   void exportContacts();
@@ -165,6 +176,11 @@ class MainWindow : public QMainWindow {
   QLabel* status_ = nullptr;
   QLabel* error_ = nullptr;
   std::array<Page, 6> pageStates_;
+  /// False while the constructor chooses the event and mode to open on: the
+  /// pages read their records once it has, not at each step.
+  bool opened_ = false;
+  /// The store as it was when the window last read every record it shows.
+  std::optional<Store::ChangeStamp> readStamp_;
   QJsonObject pairingState_;
   QJsonObject syncState_;
   QJsonObject draftsState_;

@@ -201,6 +201,36 @@ TEST_F(MainWindowTest, EveryColumnShowsItsOwnFieldOfTheRowsRecord) {
   }
 }
 
+TEST_F(MainWindowTest, TheFeedConnectingCatchesUpOnlyWhenTheStoreChanged) {
+  demoData(4);
+  MainWindow window(context());
+  window.show();
+  window.sidebar()->setCurrentRow(1);
+  window.setMode(MainWindow::Mode::contacts);
+  ContactListModel& model = *window.contactsView()->model();
+  ASSERT_EQ(model.rowCount(), 4);
+  int resets = 0;
+  QObject::connect(&model, &QAbstractItemModel::modelReset, [&] { ++resets; });
+
+  link_->subscribe();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return link_->isFeedConnected(); }, 5000));
+  EXPECT_EQ(resets, 0);  // nothing was written since the window read the store
+}
+
+TEST_F(MainWindowTest, TheFeedConnectingCatchesUpOnWhatChangedBeforeIt) {
+  demoData(4);
+  MainWindow window(context());
+  window.show();
+  ASSERT_EQ(window.sidebar()->count(), 2);
+  // Written while the window had no feed: no one tells it.
+  demoData(2, "Late Expo");
+  QTest::qWait(300);
+  ASSERT_EQ(window.sidebar()->count(), 2);
+
+  link_->subscribe();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.sidebar()->count() == 3; }, 5000));
+}
+
 TEST_F(MainWindowTest, AContactFromThePhoneAppearsInTheOpenList) {
   const auto ids = demoData(3);
   const std::string port = pairPhone();

@@ -1,5 +1,6 @@
 // The window's shell: File ▸ Quit, Help ▸ About and Keyboard Shortcuts, and
-// the window reopening on the event and list mode it was closed on.
+// the window reopening on the event and list mode it was closed on, or where
+// it is told to open.
 
 #include <QAction>
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include "desktop/about_dialog.h"
 #include "desktop/contact_list_model.h"
 #include "desktop/contacts_view.h"
+#include "desktop/dashboard_view.h"
 #include "desktop/event_sidebar.h"
 #include "desktop/main_window.h"
 #include "desktop/shortcuts_dialog.h"
@@ -100,6 +102,38 @@ TEST_F(WindowShellTest, TheWindowReopensOnTheEventModeAndOrderingItWasClosedOn) 
   EXPECT_EQ(again.mode(), MainWindow::Mode::companies);
   EXPECT_EQ(again.contactsView()->state().sortField, ContactSortField::company);
   EXPECT_FALSE(again.contactsView()->state().sortAscending);
+  // Only the list it reopened on read its records: not All Events' dashboard
+  // it starts from, nor the event's dashboard on the way.
+  EXPECT_EQ(again.dashboardView()->widget(), nullptr);
+}
+
+TEST_F(WindowShellTest, AnOpeningEventAndModeTakeThePlaceOfTheRememberedOnes) {
+  const auto spring = demoData(4, "Spring Expo");
+  const auto springID = Uuid::parse(spring["eventID"].get<std::string>());
+  const auto autumn = demoData(3, "Autumn Expo");
+  {
+    MainWindow window(context());
+    window.show();
+    window.sidebar()->choose(Uuid::parse(autumn["eventID"].get<std::string>()));
+    window.setMode(MainWindow::Mode::companies);
+    window.close();
+  }
+  MainWindow::Opening opening;
+  opening.event = springID;
+  opening.mode = MainWindow::Mode::contacts;
+  MainWindow window(context(), opening);
+  EXPECT_EQ(window.sidebar()->currentEvent(), springID);
+  EXPECT_EQ(window.mode(), MainWindow::Mode::contacts);
+  EXPECT_EQ(window.contactsView()->model()->rowCount(), 4);
+  EXPECT_EQ(window.dashboardView()->widget(), nullptr);
+
+  // Either one alone: the other is the remembered one.
+  MainWindow::Opening modeOnly;
+  modeOnly.mode = MainWindow::Mode::dashboard;
+  MainWindow dashboard(context(), modeOnly);
+  EXPECT_EQ(dashboard.sidebar()->currentEvent(), Uuid::parse(autumn["eventID"].get<std::string>()));
+  EXPECT_EQ(dashboard.mode(), MainWindow::Mode::dashboard);
+  EXPECT_NE(dashboard.dashboardView()->widget(), nullptr);
 }
 
 TEST_F(WindowShellTest, AnOpenWindowSaysANewLanguageShowsWhenItIsReopened) {
