@@ -363,6 +363,10 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
   return openAnother(file);
 }
 
+Status Store::readWithoutMemoryMap() {
+  return impl_->exec("PRAGMA mmap_size=0;");
+}
+
 Result<std::unique_ptr<Store>> Store::openAnother(const fs::path& file) {
   auto impl = std::make_unique<Impl>(file);
   int rc = sqlite3_open_v2(

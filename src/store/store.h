@@ -64,6 +64,10 @@ class Store {
   /// process holds on it, those SQLite keeps for the open connections too, and
   /// another program could then take the write-ahead log away from under them.
   static Result<std::unique_ptr<Store>> openAnother(const std::filesystem::path& file);
+  /// Reads the file through SQLite's page cache instead of mapping up to
+  /// 256 MiB of it: for a process that reads a little at a time and whose
+  /// resident memory counts (the window).
+  Status readWithoutMemoryMap();
   ~Store();
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;
@@ -174,6 +178,8 @@ class Store {
     auto only = fieldIndexes<R>(fieldNames);
     if (!only) return only.error();
     std::vector<Positioned<R>> out;
+    // Records are large: reserved once rather than moved at every growth.
+    if (auto n = count<R>(where); n.ok()) out.reserve(static_cast<std::size_t>(*n));
     Status status = selectRows(schemaOf<R>(), &*only, where, readingInto(out, *only));
     if (!status) return status.error();
     return out;
