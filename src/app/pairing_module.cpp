@@ -132,12 +132,16 @@ void PairingModule::check(std::string frame) {
     return checked(checkIncomingMessage(frame, service_->bondSecret()));
   // The secret as it is now, by value: the thread reads nothing of the loop's.
   const BondSecret bond = service_->bondSecret();
-  std::optional<std::vector<std::uint8_t>> secret;
-  if (bond) secret.emplace(bond->begin(), bond->end());
+  // A vector and a flag rather than an optional vector, which GCC's optimiser
+  // takes for uninitialised when the lambda is copied.
+  const bool bonded = bond.has_value();
+  std::vector<std::uint8_t> secret;
+  if (bonded) secret.assign(bond->begin(), bond->end());
   auto held = std::make_shared<std::string>(std::move(frame));
-  auto work = [held, secret, &io = context_.io, alive = std::weak_ptr<PairingModule*>(alive_)] {
+  auto work = [held, bonded, secret, &io = context_.io,
+               alive = std::weak_ptr<PairingModule*>(alive_)] {
     auto message = std::make_shared<std::optional<CheckedMessage>>(checkIncomingMessage(
-        *held, secret ? BondSecret(std::span<const std::uint8_t>(*secret)) : std::nullopt));
+        *held, bonded ? BondSecret(std::span<const std::uint8_t>(secret)) : std::nullopt));
     std::string().swap(*held);  // freed here, not on the loop
     asio::post(io, [alive, message] {
       if (auto self = alive.lock()) (*self)->checked(std::move(*message));
