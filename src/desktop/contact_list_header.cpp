@@ -41,7 +41,7 @@ std::optional<ContactSortField> orderingOfColumn(int column) {
 
 ContactListHeader::ContactListHeader(QTableView& table, const AppPaths& paths)
     : QObject(&table),
-      table_(table),
+      viewport_(table.viewport()),
       header_(table.horizontalHeader()),
       state_(rememberedState(paths)) {
   // The name takes what the other columns leave (`fitName`); none is measured
@@ -112,7 +112,9 @@ void ContactListHeader::clicked(int column) {
 }
 
 bool ContactListHeader::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == table_.viewport() && event->type() == QEvent::Resize) fitName();
+  // Only the pointer is compared: the table may be half destroyed when its
+  // viewport's last events come through here.
+  if (event->type() == QEvent::Resize && watched == viewport_) fitName();
   return QObject::eventFilter(watched, event);
 }
 
@@ -121,7 +123,7 @@ void ContactListHeader::fitName() {
   for (int c = 0; c < ContactListModel::kColumns; ++c)
     if (c != ContactListModel::name && !header_->isSectionHidden(c))
       others += header_->sectionSize(c);
-  const int width = std::max(kNameWidth, table_.viewport()->width() - others);
+  const int width = std::max(kNameWidth, viewport_->width() - others);
   if (header_->sectionSize(ContactListModel::name) != width)
     header_->resizeSection(ContactListModel::name, width);
 }

@@ -11,6 +11,7 @@ class QHeaderView;
 class QMenu;
 class QSettings;
 class QTableView;
+class QWidget;
 
 namespace qm::desktop {
 
@@ -48,7 +49,7 @@ class ContactListHeader : public QObject {
   /// Gives the name column what the others leave of the list's width.
   void fitName();
 
-  QTableView& table_;
+  QWidget* viewport_;  ///< the table's, whose width the columns share
   QHeaderView* header_;
   std::unique_ptr<QSettings> state_;
   ContactSortField field_ = ContactSortField::name;

@@ -236,9 +236,9 @@ int main(int argc, char** argv) {
   if (!link.ensureRunning(std::chrono::seconds(15), &error)) return fail(error);
   auto store = Store::open(paths.storeFile());
   if (!store) return fail(qs("Cannot open the store: " + store.error().message));
-  // The window reads a list at a time: a mapped store file would count
-  // towards its resident memory for no gain.
-  if (auto unmapped = (*store)->readWithoutMemoryMap(); !unmapped)
+  // The window reads a list at a time: a mapped store file and a large page
+  // cache would count towards its resident memory for no gain.
+  if (auto unmapped = (*store)->readWithLittleMemory(); !unmapped)
     std::fprintf(stderr, "The store stays memory-mapped: %s\n", unmapped.error().message.c_str());
 
   // The event and mode to open on are known before the window is made, so

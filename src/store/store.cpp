@@ -363,8 +363,8 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
   return openAnother(file);
 }
 
-Status Store::readWithoutMemoryMap() {
-  return impl_->exec("PRAGMA mmap_size=0;");
+Status Store::readWithLittleMemory() {
+  return impl_->exec("PRAGMA mmap_size=0; PRAGMA cache_size=-2048;");
 }
 
 Result<std::unique_ptr<Store>> Store::openAnother(const fs::path& file) {
