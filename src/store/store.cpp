@@ -364,7 +364,7 @@ Result<std::unique_ptr<Store>> Store::open(const fs::path& file) {
 }
 
 Status Store::readWithLittleMemory() {
-  return impl_->exec("PRAGMA mmap_size=0; PRAGMA cache_size=-2048;");
+  return impl_->exec("PRAGMA mmap_size=0; PRAGMA cache_size=-6144;");
 }
 
 Result<std::unique_ptr<Store>> Store::openAnother(const fs::path& file) {
