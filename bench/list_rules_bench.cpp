@@ -42,10 +42,10 @@ constexpr std::array<std::string_view, 8> kEastAsianFirst = {"太郎", "花子",
 constexpr std::array<std::string_view, 8> kEastAsianLast = {"田中", "佐藤", "王",   "李",
                                                             "김",   "박",   "鈴木", "陈"};
 
-std::vector<Contact> eventContacts(const Uuid& eventID, std::uint64_t seed,
+std::vector<ListContact> eventContacts(const Uuid& eventID, std::uint64_t seed,
                                    std::size_t count = kContacts) {
   Rng rng(seed);
-  std::vector<Contact> contacts;
+  std::vector<ListContact> contacts;
   contacts.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     Contact c = benchContact(rng, i, eventID);
@@ -105,7 +105,7 @@ class ListTable : public SummaryTableBase {
 
 int run() {
   const Uuid eventID = Uuid::random();
-  const std::vector<Contact> contacts = eventContacts(eventID, 7);
+  const std::vector<ListContact> contacts = eventContacts(eventID, 7);
   std::unordered_set<Uuid> withNotes;
   for (std::size_t i = 0; i < contacts.size(); i += 2) withNotes.insert(contacts[i].id);
   const std::vector<Opportunity> opportunities = eventOpportunities(eventID);
@@ -145,7 +145,7 @@ int run() {
   table.measured("baseline: stable_sort by precomputed key",
                  time(
                      [&] {
-                       std::vector<std::pair<std::string, const Contact*>> keyed;
+                       std::vector<std::pair<std::string, const ListContact*>> keyed;
                        keyed.reserve(contacts.size());
                        for (const Contact& c : contacts) keyed.emplace_back(c.fullName(), &c);
                        std::stable_sort(
@@ -218,7 +218,7 @@ int run() {
   // it: the contacts folded once when read, then each search text typed
   // compared and the list ordered by name. Baseline: what filtering cost
   // before folding, lower-casing every contact's texts at every keystroke.
-  const std::vector<Contact> big = eventContacts(eventID, 11, kBigEvent);
+  const std::vector<ListContact> big = eventContacts(eventID, 11, kBigEvent);
   std::cout << "\nOne event of " << kBigEvent << " contacts, typing in the search box\n";
   table.measured("fold the texts of 50,000 contacts, once",
                  time([&] { return ContactSearchTexts(big).size(); }, sink), std::nullopt);

@@ -8,10 +8,10 @@
 
 namespace qm::desktop {
 
-QJsonObject bulkMarkUndo(std::span<const Contact> eventContacts, const std::set<Uuid>& selected,
+QJsonObject bulkMarkUndo(std::span<const ListContact> eventContacts, const std::set<Uuid>& selected,
                          BulkMark mark) {
   QJsonArray contacts;
-  for (const Contact& c : eventContacts) {
+  for (const ListContact& c : eventContacts) {
     if (!selected.contains(c.id)) continue;
     QJsonObject fields;
     if (mark == BulkMark::target) {

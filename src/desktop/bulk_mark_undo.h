@@ -16,7 +16,7 @@ enum class BulkMark { target, met };
 /// `eventContacts` back the fields `mark` changes ("isTarget", or "status" and
 /// "metAt") as they are now: sent after the mark, it takes the mark back in one
 /// step, and the companion pushes the restored contacts to the phone.
-QJsonObject bulkMarkUndo(std::span<const Contact> eventContacts, const std::set<Uuid>& selected,
+QJsonObject bulkMarkUndo(std::span<const ListContact> eventContacts, const std::set<Uuid>& selected,
                          BulkMark mark);
 
 }  // namespace qm::desktop

@@ -16,7 +16,7 @@
 #include "desktop/item_roles.h"
 #include "desktop/language.h"
 #include "desktop/qt_text.h"
-#include "store/relationships.h"
+#include "ui/event_records.h"
 
 namespace qm::desktop {
 
@@ -88,7 +88,7 @@ void CompaniesView::setEvent(const std::optional<Uuid>& eventID) {
 void CompaniesView::reload() {
   contacts_.clear();
   if (eventID_) {
-    auto contacts = contactsOf(context_.store, *eventID_);
+    auto contacts = listContactsOf(context_.store, *eventID_);
     if (contacts) {
       contacts_ = std::move(*contacts);
     } else {
@@ -138,7 +138,7 @@ void CompaniesView::refresh() {
     item->setData(0, kCompanyRole, qs(entry.name));
     for (int column = 1; column < 4; ++column)
       item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
-    for (const Contact* c : entry.contacts) {
+    for (const ListContact* c : entry.contacts) {
       auto* child = new QTreeWidgetItem(
           item, {qs(c->fullName()), qs(c->title), meetingText(c->meetingIndicator())});
       child->setData(0, kContactRole, uuidText(c->id));

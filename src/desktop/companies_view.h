@@ -6,7 +6,7 @@
 
 #include "common/uuid.h"
 #include "desktop/desktop_context.h"
-#include "store/contact.h"
+#include "ui/list_contact.h"
 #include "ui/company_list.h"
 
 class QComboBox;
@@ -40,7 +40,7 @@ class CompaniesView : public QWidget {
 
   DesktopContext& context_;
   std::optional<Uuid> eventID_;
-  std::vector<Contact> contacts_;
+  std::vector<ListContact> contacts_;
   CompanyListState state_;
   QLineEdit* search_ = nullptr;
   QComboBox* sort_ = nullptr;

@@ -24,13 +24,13 @@ QString meetingText(MeetingIndicator indicator) {
   return {};
 }
 
-void ContactListModel::setContacts(std::vector<const Contact*> contacts) {
+void ContactListModel::setContacts(std::vector<const ListContact*> contacts) {
   beginResetModel();
   contacts_ = std::move(contacts);
   endResetModel();
 }
 
-const Contact* ContactListModel::contactAt(int row) const {
+const ListContact* ContactListModel::contactAt(int row) const {
   if (row < 0 || row >= static_cast<int>(contacts_.size())) return nullptr;
   return contacts_[static_cast<std::size_t>(row)];
 }
@@ -50,7 +50,7 @@ int ContactListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ContactListModel::data(const QModelIndex& index, int role) const {
-  const Contact* c = contactAt(index.row());
+  const ListContact* c = contactAt(index.row());
   if (!c) return {};
   if (role == kIDRole) return uuidText(c->id);
   if (role == Qt::TextAlignmentRole && (index.column() == score || index.column() == rating))

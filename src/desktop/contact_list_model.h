@@ -19,8 +19,8 @@ class ContactListModel : public QAbstractTableModel {
 
   using QAbstractTableModel::QAbstractTableModel;
 
-  void setContacts(std::vector<const Contact*> contacts);
-  const Contact* contactAt(int row) const;
+  void setContacts(std::vector<const ListContact*> contacts);
+  const ListContact* contactAt(int row) const;
   /// The row of `id`, or -1.
   int rowOf(const Uuid& id) const;
 
@@ -30,7 +30,7 @@ class ContactListModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
  private:
-  std::vector<const Contact*> contacts_;
+  std::vector<const ListContact*> contacts_;
 };
 
 /// What the list shows for a contact's meeting indicator.

@@ -150,7 +150,7 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
   connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) {
             if (restoringSelection_) return;
-            const Contact* c = model_->contactAt(current.row());
+            const ListContact* c = model_->contactAt(current.row());
             currentID_ = c ? std::optional<Uuid>(c->id) : std::nullopt;
           });
   pages_->addWidget(table_);
@@ -247,7 +247,7 @@ void ContactsView::reload() {
   // Selected contacts that are gone leave the selection.
   std::erase_if(state_.selection, [this](const Uuid& id) {
     return std::none_of(records_.contacts.begin(), records_.contacts.end(),
-                        [&](const Contact& c) { return c.id == id; });
+                        [&](const ListContact& c) { return c.id == id; });
   });
   refresh();
 }
@@ -287,12 +287,12 @@ void ContactsView::refresh() {
   const std::optional<Uuid> currentID = currentID_;
 
   if (!state_.searchText.empty() && !searchTexts_) searchTexts_.emplace(records_.contacts);
-  std::vector<const Contact*> rows =
+  std::vector<const ListContact*> rows =
       searchTexts_
           ? visibleContacts(records_.contacts, *searchTexts_, records_.contactsWithNotes, state_)
           : visibleContacts(records_.contacts, records_.contactsWithNotes, state_);
   if (!actionKind_.empty())
-    std::erase_if(rows, [&](const Contact* c) { return !countsTowardAction(actionKind_, *c); });
+    std::erase_if(rows, [&](const ListContact* c) { return !countsTowardAction(actionKind_, *c); });
 
   restoringSelection_ = true;
   model_->setContacts(std::move(rows));
@@ -352,7 +352,7 @@ void ContactsView::selectionChanged() {
   if (!restoringSelection_) {
     state_.selection.clear();
     for (const QModelIndex& index : table_->selectionModel()->selectedRows())
-      if (const Contact* c = model_->contactAt(index.row())) state_.selection.insert(c->id);
+      if (const ListContact* c = model_->contactAt(index.row())) state_.selection.insert(c->id);
   }
   clear_->setEnabled(state_.anyFilter());
   const std::size_t count = state_.selection.size();

@@ -34,7 +34,7 @@ QLabel* linkLine(const QString& text, QObject* context, F onChosen) {
   return label;
 }
 
-QString contactLine(const Contact& c) {
+QString contactLine(const ListContact& c) {
   QString line = qs(c.fullName());
   if (!c.company.empty()) line += QStringLiteral(" — ") + qs(c.company);
   return line;
@@ -130,11 +130,11 @@ void DashboardView::showEventDashboard(const Uuid& eventID) {
   pipelineLine->setWordWrap(true);
   layout->addWidget(pipelineLine);
 
-  auto addContacts = [&](const QString& heading, const std::vector<const Contact*>& contacts,
+  auto addContacts = [&](const QString& heading, const std::vector<const ListContact*>& contacts,
                          const QString& none, bool withMeeting) {
     addHeading(layout, heading);
     if (contacts.empty()) layout->addWidget(new QLabel(none));
-    for (const Contact* c : contacts) {
+    for (const ListContact* c : contacts) {
       QString text = contactLine(*c);
       if (withMeeting && c->metAt) text = tr("Met %1 · %2").arg(text, mediumDate(c->metAt));
       const Uuid id = c->id;

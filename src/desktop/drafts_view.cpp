@@ -35,8 +35,8 @@
 #include "store/contact.h"
 #include "store/follow_up_draft.h"
 #include "store/record_enums.h"
-#include "store/relationships.h"
 #include "store/store.h"
+#include "ui/event_records.h"
 
 namespace qm::desktop {
 
@@ -239,8 +239,9 @@ void DraftsView::reload() {
     tree_->clear();
     qualifying_ = 0;
     int approved = 0;
-    auto contacts = eventID_ ? contactsOf(context_.store, *eventID_)
-                             : Result<std::vector<Contact>>(std::vector<Contact>{});
+    auto contacts = eventID_ ? listContactsOf(context_.store, *eventID_,
+                                              {"id", "firstName", "lastName", "status"})
+                             : Result<std::vector<ListContact>>(std::vector<ListContact>{});
     auto drafts = eventID_ ? context_.store.fetch<FollowUpDraft>()
                            : Result<std::vector<FollowUpDraft>>(std::vector<FollowUpDraft>{});
     if (!eventID_) {
@@ -249,8 +250,8 @@ void DraftsView::reload() {
       log::data().error("Cannot read the drafts: {}",
                         (!contacts ? contacts.error() : drafts.error()).message);
     } else {
-      std::unordered_map<Uuid, const Contact*> byID;
-      for (const Contact& c : *contacts) byID.emplace(c.id, &c);
+      std::unordered_map<Uuid, const ListContact*> byID;
+      for (const ListContact& c : *contacts) byID.emplace(c.id, &c);
       std::unordered_set<Uuid> drafted;
       const QString wanted = status_->currentData().toString();
       int shown = 0;
@@ -274,7 +275,7 @@ void DraftsView::reload() {
         ++shown;
       }
       // Met contacts without any draft, whatever its status.
-      for (const Contact& c : *contacts)
+      for (const ListContact& c : *contacts)
         qualifying_ += c.status == MeetingStatus::met && !drafted.contains(c.id);
       pages_->setCurrentIndex(shown == 0 ? 1 : 0);
     }

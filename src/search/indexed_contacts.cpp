@@ -49,32 +49,37 @@ std::string noteTexts(const ContactNote& note) {
 }  // namespace
 
 Status IndexedContacts::readAll(Store& store) {
-  auto rows = QM_TRY(store.fetchPositioned<Contact>(contactSearchColumns()));
-  auto notes = QM_TRY(store.fetchPositioned<ContactNote>(kNoteColumns));
-  reads_.contacts += static_cast<std::int64_t>(rows.size());
-  reads_.notes += static_cast<std::int64_t>(notes.size());
-
-  contacts_.clear();
-  byID_.clear();
-  notes_.clear();
-  notesOf_.clear();
-  events_.clear();
-  for (const auto& [position, note] : notes) {
-    if (!hasText(note)) continue;
-    notes_.emplace(position, Note{*note.contactID, noteTexts(note)});
-    notesOf_[*note.contactID].push_back(position);
-  }
-  std::unordered_map<Uuid, std::vector<const Contact*>> members;
-  for (const auto& [position, contact] : rows) {
-    IndexedContact& entry =
-        contacts_.emplace_hint(contacts_.end(), position, indexedContact(position, contact))
-            ->second;
-    byID_[entry.id] = &entry;
-    attach(entry);
-    if (contact.eventID) members[*contact.eventID].push_back(&contact);
-  }
-  for (auto& [event, part] : events_) regroup(part, members[event]);
-  layOut();
+  // Contacts and notes are read one at a time and only their folded texts
+  // kept: a store of 50,000 contacts never has them all in memory as records.
+  // The index is built aside and taken over whole, so a failed read leaves it
+  // as it was. (Moving the containers keeps their nodes where they are, so the
+  // pointers between them stay good.)
+  IndexedContacts fresh;
+  fresh.reads_ = reads_;
+  QM_TRY(store.forEachPositioned<ContactNote>(
+      kNoteColumns, {}, [&](Store::Position position, ContactNote& note) -> Status {
+        ++fresh.reads_.notes;
+        if (!hasText(note)) return {};
+        fresh.notes_.emplace(position, Note{*note.contactID, noteTexts(note)});
+        fresh.notesOf_[*note.contactID].push_back(position);
+        return {};
+      }));
+  std::unordered_map<Uuid, CompanyGrouper> companies;
+  QM_TRY(store.forEachPositioned<Contact>(
+      contactSearchColumns(), {}, [&](Store::Position position, Contact& contact) -> Status {
+        ++fresh.reads_.contacts;
+        IndexedContact& entry =
+            fresh.contacts_
+                .emplace_hint(fresh.contacts_.end(), position, indexedContact(position, contact))
+                ->second;
+        fresh.byID_[entry.id] = &entry;
+        fresh.attach(entry);
+        if (contact.eventID) companies[*contact.eventID].add(contact);
+        return {};
+      }));
+  for (auto& [event, part] : fresh.events_) setCompanies(part, companies[event].take());
+  fresh.layOut();
+  *this = std::move(fresh);
   return {};
 }
 
@@ -82,17 +87,20 @@ Result<std::vector<Uuid>> IndexedContacts::update(Store& store,
                                                   const std::vector<Store::Position>& contacts,
                                                   const std::vector<Store::Position>& notes) {
   // Everything is read before anything changes, so a failed read leaves the
-  // index as it was.
-  std::vector<Positioned<Contact>> rows;
+  // index as it was. Of each contact read only its index entry is kept (a
+  // bulk change may touch tens of thousands).
+  std::unordered_map<Store::Position, IndexedContact> contactAt;
   if (!contacts.empty())
-    rows = QM_TRY(store.fetchPositionedAt<Contact>(contactSearchColumns(), contacts));
+    QM_TRY(store.forEachPositionedAt<Contact>(
+        contactSearchColumns(), contacts, [&](Store::Position position, Contact& c) -> Status {
+          contactAt.insert_or_assign(position, indexedContact(position, c));
+          return {};
+        }));
   std::vector<Positioned<ContactNote>> noteRows;
   if (!notes.empty()) noteRows = QM_TRY(store.fetchPositionedAt<ContactNote>(kNoteColumns, notes));
-  reads_.contacts += static_cast<std::int64_t>(rows.size());
+  reads_.contacts += static_cast<std::int64_t>(contactAt.size());
   reads_.notes += static_cast<std::int64_t>(noteRows.size());
 
-  std::unordered_map<Store::Position, const Contact*> contactAt;
-  for (const auto& row : rows) contactAt[row.position] = &row.record;
   // The events whose company groups change: a contact came, went or moved,
   // or changed what its group reads.
   std::set<Uuid> regrouped;
@@ -100,24 +108,31 @@ Result<std::vector<Uuid>> IndexedContacts::update(Store& store,
     const auto held = contacts_.find(position);
     const auto now = contactAt.find(position);
     const IndexedContact* before = held == contacts_.end() ? nullptr : &held->second;
-    const Contact* after = now == contactAt.end() ? nullptr : now->second;
+    const IndexedContact* after = now == contactAt.end() ? nullptr : &now->second;
     if (before && after && before->eventID == after->eventID &&
-        before->companyDigest == companyDigestOf(*after))
+        before->companyDigest == after->companyDigest)
       continue;
     if (before && before->eventID) regrouped.insert(*before->eventID);
     if (after && after->eventID) regrouped.insert(*after->eventID);
   }
-  std::unordered_map<Uuid, std::vector<Contact>> companyRows;
-  for (const Uuid& event : regrouped)
-    companyRows[event] = QM_TRY(store.fetchOnly<Contact>(kCompanyColumns, {{"eventID", event}}));
+  std::unordered_map<Uuid, std::vector<CompanyGroup>> companyGroups;
+  for (const Uuid& event : regrouped) {
+    CompanyGrouper grouper;
+    QM_TRY(store.forEachPositioned<Contact>(kCompanyColumns, {{"eventID", event}},
+                                            [&](Store::Position, Contact& c) -> Status {
+                                              grouper.add(c);
+                                              return {};
+                                            }));
+    companyGroups[event] = grouper.take();
+  }
 
   std::vector<Uuid> changed;
   for (const Store::Position position : contacts) {
     if (auto held = contacts_.find(position); held != contacts_.end())
       changed.push_back(held->second.id);
     const auto now = contactAt.find(position);
-    if (now != contactAt.end()) changed.push_back(now->second->id);
-    replaceContact(position, now == contactAt.end() ? nullptr : now->second);
+    if (now != contactAt.end()) changed.push_back(now->second.id);
+    replaceContact(position, now == contactAt.end() ? nullptr : &now->second);
   }
   std::unordered_map<Store::Position, const ContactNote*> noteAt;
   for (const auto& row : noteRows) noteAt[row.position] = &row.record;
@@ -125,13 +140,10 @@ Result<std::vector<Uuid>> IndexedContacts::update(Store& store,
     const auto now = noteAt.find(position);
     replaceNote(position, now == noteAt.end() ? nullptr : now->second);
   }
-  for (auto& [event, rowsOfEvent] : companyRows) {
+  for (auto& [event, groups] : companyGroups) {
     auto part = events_.find(event);
     if (part == events_.end()) continue;
-    std::vector<const Contact*> members;
-    members.reserve(rowsOfEvent.size());
-    for (const Contact& c : rowsOfEvent) members.push_back(&c);
-    regroup(part->second, members);
+    setCompanies(part->second, std::move(groups));
   }
   layOut();
   return changed;
@@ -147,7 +159,7 @@ const IndexedContact* IndexedContacts::find(const Uuid& contact) const {
   return it == byID_.end() ? nullptr : it->second;
 }
 
-void IndexedContacts::replaceContact(Store::Position position, const Contact* now) {
+void IndexedContacts::replaceContact(Store::Position position, const IndexedContact* now) {
   if (auto held = contacts_.find(position); held != contacts_.end()) {
     detach(held->second);
     if (auto id = byID_.find(held->second.id); id != byID_.end() && id->second == &held->second)
@@ -155,7 +167,7 @@ void IndexedContacts::replaceContact(Store::Position position, const Contact* no
     contacts_.erase(held);
   }
   if (!now) return;
-  IndexedContact& entry = contacts_.emplace(position, indexedContact(position, *now)).first->second;
+  IndexedContact& entry = contacts_.emplace(position, *now).first->second;
   byID_[entry.id] = &entry;
   attach(entry);
 }
@@ -256,10 +268,10 @@ void IndexedContacts::layOut() {
   }
 }
 
-void IndexedContacts::regroup(EventPart& part, const std::vector<const Contact*>& contacts) {
+void IndexedContacts::setCompanies(EventPart& part, std::vector<CompanyGroup> groups) {
   part.companies.clear();
   part.companyTable = {};
-  for (CompanyGroup& g : groupCompanies(contacts)) {
+  for (CompanyGroup& g : groups) {
     part.companyTable.add(foldedTexts(companySearchFields(g)));
     std::string secondary = companySecondaryText(g.contacts, g.industry);
     part.companies.push_back({std::move(g.name), std::move(secondary)});

@@ -16,6 +16,7 @@
 
 #include "common/result.h"
 #include "common/uuid.h"
+#include "search/search_fields.h"
 #include "search/search_text_table.h"
 #include "store/store.h"
 
@@ -88,7 +89,7 @@ class IndexedContacts {
     std::string texts;  ///< its text, folded (`SearchTextTable::pack`)
   };
 
-  void replaceContact(Store::Position position, const Contact* now);
+  void replaceContact(Store::Position position, const IndexedContact* now);
   void replaceNote(Store::Position position, const ContactNote* now);
   void attach(IndexedContact& contact);
   void detach(const IndexedContact& contact);
@@ -97,7 +98,7 @@ class IndexedContacts {
   EventPart::Chunk* chunkOf(const IndexedContact& contact);
   /// Lays out the chunks marked.
   void layOut();
-  static void regroup(EventPart& part, const std::vector<const Contact*>& contacts);
+  static void setCompanies(EventPart& part, std::vector<CompanyGroup> groups);
 
   std::map<Store::Position, IndexedContact> contacts_;
   std::unordered_map<Uuid, IndexedContact*> byID_;

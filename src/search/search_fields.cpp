@@ -1,6 +1,7 @@
 #include "search/search_fields.h"
 
 #include <unordered_map>
+#include <utility>
 
 #include "common/text.h"
 #include "store/contact.h"
@@ -47,22 +48,27 @@ std::vector<SearchField> companySearchFields(const CompanyGroup& company) {
           {view(company.website), 1}};
 }
 
+void CompanyGrouper::add(const Contact& c) {
+  std::string key = lowercaseUnicode(trimUnicodeWhitespace(c.company));
+  if (key.empty()) return;
+  auto [it, added] = byKey_.try_emplace(std::move(key), groups_.size());
+  if (added) groups_.push_back({c.company, {}, {}, {}, 0});
+  CompanyGroup& group = groups_[it->second];
+  ++group.contacts;
+  if (!hasText(group.industry) && hasText(c.companyIndustry)) group.industry = c.companyIndustry;
+  if (!hasText(group.summary) && hasText(c.companySummary)) group.summary = c.companySummary;
+  if (!hasText(group.website) && hasText(c.companyWebsite)) group.website = c.companyWebsite;
+}
+
+std::vector<CompanyGroup> CompanyGrouper::take() {
+  byKey_.clear();
+  return std::exchange(groups_, {});
+}
+
 std::vector<CompanyGroup> groupCompanies(const std::vector<const Contact*>& contacts) {
-  std::vector<CompanyGroup> groups;
-  std::unordered_map<std::string, std::size_t> byKey;
-  for (const Contact* contact : contacts) {
-    const Contact& c = *contact;
-    std::string key = lowercaseUnicode(trimUnicodeWhitespace(c.company));
-    if (key.empty()) continue;
-    auto [it, added] = byKey.try_emplace(std::move(key), groups.size());
-    if (added) groups.push_back({c.company, {}, {}, {}, 0});
-    CompanyGroup& group = groups[it->second];
-    ++group.contacts;
-    if (!hasText(group.industry) && hasText(c.companyIndustry)) group.industry = c.companyIndustry;
-    if (!hasText(group.summary) && hasText(c.companySummary)) group.summary = c.companySummary;
-    if (!hasText(group.website) && hasText(c.companyWebsite)) group.website = c.companyWebsite;
-  }
-  return groups;
+  CompanyGrouper grouper;
+  for (const Contact* contact : contacts) grouper.add(*contact);
+  return grouper.take();
 }
 
 std::vector<SearchField> opportunitySearchFields(const Opportunity& o) {

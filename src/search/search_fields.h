@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "search/search_scoring.h"
@@ -33,8 +34,21 @@ struct CompanyGroup {
 };
 std::vector<SearchField> companySearchFields(const CompanyGroup& company);
 
-/// Groups contacts by company (trimmed, lower-cased); contacts whose company is
-/// empty after trimming form no group. Groups in order of first appearance.
+/// Groups contacts by company (trimmed, lower-cased) as they come, so that a
+/// caller reading an event's contacts one at a time never holds them all;
+/// contacts whose company is empty after trimming form no group. Groups in
+/// order of first appearance. Reads the company fields only.
+class CompanyGrouper {
+ public:
+  void add(const Contact& contact);
+  std::vector<CompanyGroup> take();
+
+ private:
+  std::vector<CompanyGroup> groups_;
+  std::unordered_map<std::string, std::size_t> byKey_;
+};
+
+/// The groups of `contacts` (see `CompanyGrouper`).
 std::vector<CompanyGroup> groupCompanies(const std::vector<const Contact*>& contacts);
 
 std::vector<SearchField> opportunitySearchFields(const Opportunity& opportunity);

@@ -21,20 +21,17 @@ Contact Contact::create(std::string first, std::string last, std::string company
   return c;
 }
 
-std::string Contact::fullName() const {
-  return std::string(trimUnicodeWhitespace(firstName + " " + lastName));
+std::string joinedContactName(const std::string& first, const std::string& last) {
+  return std::string(trimUnicodeWhitespace(first + " " + last));
 }
 
-std::string Contact::displayCompany() const {
-  return company.empty() ? std::string("Unknown Company") : company;
-}
-
-EnrichmentState Contact::enrichmentState() const {
+EnrichmentState enrichmentStateOf(const std::optional<std::string>& enrichmentStatus) {
   if (!enrichmentStatus) return EnrichmentState::none;
   return parseEnum<EnrichmentState>(*enrichmentStatus).value_or(EnrichmentState::none);
 }
 
-std::vector<EnrichmentConflict> Contact::conflicts() const {
+std::vector<EnrichmentConflict> decodeEnrichmentConflicts(
+    const std::optional<std::string>& enrichmentConflicts) {
   if (!enrichmentConflicts) return {};
   // Invalid UTF-8 makes the parser throw, like any other malformed text.
   auto doc = nlohmann::json::parse(*enrichmentConflicts, nullptr, /*allow_exceptions=*/false);
@@ -58,13 +55,14 @@ std::vector<EnrichmentConflict> Contact::conflicts() const {
   return result;
 }
 
-std::int64_t Contact::unresolvedConflictCount() const {
-  const auto all = conflicts();
+std::int64_t unresolvedConflictCountOf(const std::optional<std::string>& enrichmentConflicts) {
+  const auto all = decodeEnrichmentConflicts(enrichmentConflicts);
   return std::ranges::count_if(
       all, [](const EnrichmentConflict& c) { return c.resolution != "user_resolved"; });
 }
 
-MeetingIndicator Contact::meetingIndicator() const {
+MeetingIndicator meetingIndicatorOf(bool isArchived, MeetingStatus status,
+                                    const std::vector<std::string>& alsoMetBy, bool inEvent) {
   if (isArchived) return MeetingIndicator::archived;
   switch (status) {
     case MeetingStatus::declined:
@@ -76,8 +74,28 @@ MeetingIndicator Contact::meetingIndicator() const {
     case MeetingStatus::notMet:
       break;
   }
-  if (!alsoMetBy.empty() && eventID.has_value()) return MeetingIndicator::metByTeammate;
+  if (!alsoMetBy.empty() && inEvent) return MeetingIndicator::metByTeammate;
   return MeetingIndicator::notMet;
+}
+
+std::string Contact::fullName() const { return joinedContactName(firstName, lastName); }
+
+std::string Contact::displayCompany() const {
+  return company.empty() ? std::string("Unknown Company") : company;
+}
+
+EnrichmentState Contact::enrichmentState() const { return enrichmentStateOf(enrichmentStatus); }
+
+std::vector<EnrichmentConflict> Contact::conflicts() const {
+  return decodeEnrichmentConflicts(enrichmentConflicts);
+}
+
+std::int64_t Contact::unresolvedConflictCount() const {
+  return unresolvedConflictCountOf(enrichmentConflicts);
+}
+
+MeetingIndicator Contact::meetingIndicator() const {
+  return meetingIndicatorOf(isArchived, status, alsoMetBy, eventID.has_value());
 }
 
 std::string encodeEnrichmentConflicts(const std::vector<EnrichmentConflict>& conflicts) {

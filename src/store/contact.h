@@ -127,6 +127,18 @@ struct EnrichmentConflict {
 /// Encodes conflicts as the JSON array kept in `enrichmentConflicts`.
 std::string encodeEnrichmentConflicts(const std::vector<EnrichmentConflict>& conflicts);
 
+/// The rules behind `Contact`'s derived values, on the fields they read, so
+/// that slimmer views of a contact (the lists' `ListContact`) answer alike.
+std::string joinedContactName(const std::string& firstName, const std::string& lastName);
+EnrichmentState enrichmentStateOf(const std::optional<std::string>& enrichmentStatus);
+/// `enrichmentConflicts` decoded; anything that is not such a JSON list gives none.
+std::vector<EnrichmentConflict> decodeEnrichmentConflicts(
+    const std::optional<std::string>& enrichmentConflicts);
+/// The conflicts of `enrichmentConflicts` not marked "user_resolved".
+std::int64_t unresolvedConflictCountOf(const std::optional<std::string>& enrichmentConflicts);
+MeetingIndicator meetingIndicatorOf(bool isArchived, MeetingStatus status,
+                                    const std::vector<std::string>& alsoMetBy, bool inEvent);
+
 /// One person met (or to be met) at an event.
 struct Contact {
   QM_CONTACT_FIELDS(QM_RECORD_MEMBER)

@@ -185,6 +185,40 @@ class Store {
     if (!status) return status.error();
     return out;
   }
+  /// Like `fetchPositioned`, but hands each record to `visit` as it is read
+  /// rather than keeping them all, for a caller that keeps only part of each:
+  /// memory then follows what it keeps, not the records. The record passed is
+  /// one reused for every row (the named fields set anew each time); `visit`
+  /// may move from it but must not use the store. An error from `visit` ends
+  /// the read and is returned.
+  template <Record R>
+  Status forEachPositioned(const std::vector<std::string_view>& fieldNames,
+                           const std::vector<Match>& where,
+                           const std::function<Status(Position, R&)>& visit) {
+    auto only = fieldIndexes<R>(fieldNames);
+    if (!only) return only.error();
+    R record{};
+    return selectRows(schemaOf<R>(), &*only, where,
+                      [&](Position position, std::vector<FieldValue>& row) -> Status {
+                        QM_TRY(setFields(record, &*only, row));
+                        return visit(position, record);
+                      });
+  }
+  /// `forEachPositioned` for the records at `positions`, in that order; a
+  /// position that holds no record (any more) is skipped.
+  template <Record R>
+  Status forEachPositionedAt(const std::vector<std::string_view>& fieldNames,
+                             const std::vector<Position>& positions,
+                             const std::function<Status(Position, R&)>& visit) {
+    auto only = fieldIndexes<R>(fieldNames);
+    if (!only) return only.error();
+    R record{};
+    return selectRowsAt(schemaOf<R>(), *only, positions,
+                        [&](Position position, std::vector<FieldValue>& row) -> Status {
+                          QM_TRY(setFields(record, &*only, row));
+                          return visit(position, record);
+                        });
+  }
   /// Like `fetchOnlyAt`, with each record's position; a position that holds
   /// no record (any more) is missing from the result.
   template <Record R>

@@ -11,7 +11,7 @@ namespace qm {
 
 double CompanyEntry::averageRating() const {
   std::int64_t sum = 0, rated = 0;
-  for (const Contact* c : contacts) {
+  for (const ListContact* c : contacts) {
     if (c->interactionRating && *c->interactionRating > 0) {
       sum += *c->interactionRating;
       ++rated;
@@ -22,13 +22,13 @@ double CompanyEntry::averageRating() const {
 
 std::int64_t CompanyEntry::metCountOfCompany() const {
   return std::count_if(contacts.begin(), contacts.end(),
-                       [](const Contact* c) { return c->status == MeetingStatus::met; });
+                       [](const ListContact* c) { return c->status == MeetingStatus::met; });
 }
 
-std::vector<CompanyEntry> companyEntries(std::span<const Contact> eventContacts) {
+std::vector<CompanyEntry> companyEntries(std::span<const ListContact> eventContacts) {
   std::vector<CompanyEntry> entries;
   std::unordered_map<std::string, std::size_t> byKey;
-  for (const Contact& c : eventContacts) {
+  for (const ListContact& c : eventContacts) {
     std::string key = lowercaseUnicode(trimUnicodeWhitespace(c.company));
     if (key.empty()) continue;
     auto [it, added] = byKey.try_emplace(std::move(key), entries.size());
@@ -41,7 +41,7 @@ std::vector<CompanyEntry> companyEntries(std::span<const Contact> eventContacts)
 namespace {
 
 /// "first last" trimmed of spaces and tabs at both ends.
-std::string joinedName(const Contact& c) {
+std::string joinedName(const ListContact& c) {
   std::string name = c.firstName + " " + c.lastName;
   const auto first = name.find_first_not_of(" \t");
   if (first == std::string::npos) return {};
@@ -51,14 +51,14 @@ std::string joinedName(const Contact& c) {
 
 bool matches(const CompanyEntry& entry, const std::string& query) {
   if (foldForSearch(entry.name).find(query) != std::string::npos) return true;
-  return std::any_of(entry.contacts.begin(), entry.contacts.end(), [&](const Contact* c) {
+  return std::any_of(entry.contacts.begin(), entry.contacts.end(), [&](const ListContact* c) {
     return foldForSearch(joinedName(*c)).find(query) != std::string::npos;
   });
 }
 
 }  // namespace
 
-std::vector<CompanyEntry> visibleCompanies(std::span<const Contact> eventContacts,
+std::vector<CompanyEntry> visibleCompanies(std::span<const ListContact> eventContacts,
                                            const CompanyListState& state) {
   std::vector<CompanyEntry> entries = companyEntries(eventContacts);
   if (!state.searchText.empty()) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/enum_info.h"
-#include "store/contact.h"
+#include "ui/list_contact.h"
 
 namespace qm {
 
@@ -31,7 +31,7 @@ struct EnumInfo<CompanySortField> {
 struct CompanyEntry {
   std::string name;
   /// In the order the event's contacts are stored.
-  std::vector<const Contact*> contacts;
+  std::vector<const ListContact*> contacts;
 
   std::int64_t contactCount() const { return static_cast<std::int64_t>(contacts.size()); }
   /// The mean of the positive interaction ratings; 0 when no contact has one.
@@ -47,13 +47,13 @@ struct CompanyListState {
 
 /// The companies of an event's contacts (in stored order), in order of first
 /// appearance. Contacts with an empty or blank company belong to none.
-std::vector<CompanyEntry> companyEntries(std::span<const Contact> eventContacts);
+std::vector<CompanyEntry> companyEntries(std::span<const ListContact> eventContacts);
 
 /// The entries the company list shows: those whose name, or one of whose
 /// contacts' "first last" name (trimmed), holds the search text, all folded
 /// (`foldForSearch`: case and accents set aside); ordered by `sortField`. The sort is stable: equal
 /// entries keep their order of first appearance.
-std::vector<CompanyEntry> visibleCompanies(std::span<const Contact> eventContacts,
+std::vector<CompanyEntry> visibleCompanies(std::span<const ListContact> eventContacts,
                                            const CompanyListState& state);
 
 }  // namespace qm

@@ -30,7 +30,7 @@ bool ContactListState::anyFilter() const {
                      [this](const FilterChip& chip) { return this->*chip.state; });
 }
 
-bool passesFilters(const Contact& c, const std::unordered_set<Uuid>& contactsWithNotes,
+bool passesFilters(const ListContact& c, const std::unordered_set<Uuid>& contactsWithNotes,
                    const ContactListState& s) {
   const bool met = c.status == MeetingStatus::met;
   if (s.filterFavorites && !c.isFavorite) return false;
@@ -80,7 +80,7 @@ struct SortKeys {
 };
 
 /// `fullName()` into `buffer`, without allocating once the buffer has grown.
-std::string_view fullNameInto(const Contact& c, std::string& buffer) {
+std::string_view fullNameInto(const ListContact& c, std::string& buffer) {
   buffer.assign(c.firstName);
   buffer += ' ';
   buffer += c.lastName;
@@ -108,7 +108,7 @@ int tierRank(const std::optional<std::string>& tier) {
 
 namespace {
 
-std::vector<const Contact*> inListOrder(std::vector<const Contact*> shown,
+std::vector<const ListContact*> inListOrder(std::vector<const ListContact*> shown,
                                         const ContactListState& state) {
   const NameCollator& collator = NameCollator::forThisThread();
   using F = ContactSortField;
@@ -124,7 +124,7 @@ std::vector<const Contact*> inListOrder(std::vector<const Contact*> shown,
   }
   std::string name;
   for (std::size_t i = 0; i < shown.size(); ++i) {
-    const Contact& c = *shown[i];
+    const ListContact& c = *shown[i];
     SortKeys::Row& row = keys.rows[i];
     switch (field) {
       case F::name:
@@ -201,7 +201,7 @@ std::vector<const Contact*> inListOrder(std::vector<const Contact*> shown,
     std::stable_sort(order.begin(), order.end(),
                      [&](std::uint32_t i, std::uint32_t j) { return before(j, i); });
 
-  std::vector<const Contact*> out;
+  std::vector<const ListContact*> out;
   out.reserve(order.size());
   for (std::uint32_t i : order) out.push_back(shown[i]);
   return out;
@@ -209,14 +209,14 @@ std::vector<const Contact*> inListOrder(std::vector<const Contact*> shown,
 
 }  // namespace
 
-std::vector<const Contact*> visibleContacts(std::span<const Contact> eventContacts,
+std::vector<const ListContact*> visibleContacts(std::span<const ListContact> eventContacts,
                                             const std::unordered_set<Uuid>& contactsWithNotes,
                                             const ContactListState& state) {
   // One list: only the contacts the filters keep are folded.
   const std::string query = foldForSearch(state.searchText);
-  std::vector<const Contact*> shown;
+  std::vector<const ListContact*> shown;
   shown.reserve(eventContacts.size());
-  for (const Contact& c : eventContacts) {
+  for (const ListContact& c : eventContacts) {
     if (!passesFilters(c, contactsWithNotes, state)) continue;
     if (!query.empty() && !ContactSearchTexts::holds(c, query)) continue;
     shown.push_back(&c);
@@ -224,7 +224,7 @@ std::vector<const Contact*> visibleContacts(std::span<const Contact> eventContac
   return inListOrder(std::move(shown), state);
 }
 
-std::vector<const Contact*> visibleContacts(std::span<const Contact> eventContacts,
+std::vector<const ListContact*> visibleContacts(std::span<const ListContact> eventContacts,
                                             const ContactSearchTexts& searchTexts,
                                             const std::unordered_set<Uuid>& contactsWithNotes,
                                             const ContactListState& state) {
@@ -233,10 +233,10 @@ std::vector<const Contact*> visibleContacts(std::span<const Contact> eventContac
     return visibleContacts(eventContacts, contactsWithNotes, state);
   std::vector<bool> found;
   if (!state.searchText.empty()) found = searchTexts.matching(state.searchText);
-  std::vector<const Contact*> shown;
+  std::vector<const ListContact*> shown;
   shown.reserve(eventContacts.size());
   for (std::size_t i = 0; i < eventContacts.size(); ++i) {
-    const Contact& c = eventContacts[i];
+    const ListContact& c = eventContacts[i];
     if (!found.empty() && !found[i]) continue;
     if (!passesFilters(c, contactsWithNotes, state)) continue;
     shown.push_back(&c);

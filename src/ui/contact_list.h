@@ -10,7 +10,7 @@
 
 #include "common/enum_info.h"
 #include "common/uuid.h"
-#include "store/contact.h"
+#include "ui/list_contact.h"
 #include "ui/contact_search_texts.h"
 
 namespace qm {
@@ -89,18 +89,18 @@ extern const std::array<FilterChip, 7> kFilterChips;
 /// in both directions: contacts that compare equal keep their stored order, so
 /// the list never reshuffles between refreshes. Names and companies compare
 /// with `NameCollator` (keys made once per call).
-std::vector<const Contact*> visibleContacts(std::span<const Contact> eventContacts,
+std::vector<const ListContact*> visibleContacts(std::span<const ListContact> eventContacts,
                                             const ContactSearchTexts& searchTexts,
                                             const std::unordered_set<Uuid>& contactsWithNotes,
                                             const ContactListState& state);
 /// The same for one call, folding the contacts' texts here when there is a
 /// search text (the command line, which lists once).
-std::vector<const Contact*> visibleContacts(std::span<const Contact> eventContacts,
+std::vector<const ListContact*> visibleContacts(std::span<const ListContact> eventContacts,
                                             const std::unordered_set<Uuid>& contactsWithNotes,
                                             const ContactListState& state);
 
 /// Whether `contact` passes the filters that are on (not the search).
-bool passesFilters(const Contact& contact, const std::unordered_set<Uuid>& contactsWithNotes,
+bool passesFilters(const ListContact& contact, const std::unordered_set<Uuid>& contactsWithNotes,
                    const ContactListState& state);
 
 /// 0 for tier "A", 1 for "B", 2 for "C" (any letter case), 3 for any other or no tier.

@@ -13,17 +13,17 @@ namespace {
 /// Calls `visit` with each text of `contact` the search looks in, until it
 /// returns true.
 template <class Visit>
-bool anyText(const Contact& contact, Visit&& visit) {
+bool anyText(const ListContact& contact, Visit&& visit) {
   return visit(contact.fullName()) || visit(contact.company) ||
          (contact.title && visit(*contact.title)) || (contact.email && visit(*contact.email));
 }
 
 }  // namespace
 
-ContactSearchTexts::ContactSearchTexts(std::span<const Contact> contacts) {
+ContactSearchTexts::ContactSearchTexts(std::span<const ListContact> contacts) {
   starts_.reserve(contacts.size() + 1);
   blob_.reserve(contacts.size() * 64);
-  for (const Contact& c : contacts) {
+  for (const ListContact& c : contacts) {
     starts_.push_back(static_cast<std::uint32_t>(blob_.size()));
     anyText(c, [this](std::string_view text) {
       blob_ += foldForSearch(text);
@@ -34,7 +34,7 @@ ContactSearchTexts::ContactSearchTexts(std::span<const Contact> contacts) {
   starts_.push_back(static_cast<std::uint32_t>(blob_.size()));
 }
 
-bool ContactSearchTexts::holds(const Contact& contact, std::string_view foldedQuery) {
+bool ContactSearchTexts::holds(const ListContact& contact, std::string_view foldedQuery) {
   return anyText(contact, [&](std::string_view text) {
     return foldForSearch(text).find(foldedQuery) != std::string::npos;
   });

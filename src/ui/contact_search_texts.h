@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/contact.h"
+#include "ui/list_contact.h"
 
 namespace qm {
 
@@ -19,7 +19,7 @@ class ContactSearchTexts {
  public:
   ContactSearchTexts() = default;
   /// The texts of `contacts`, in their order.
-  explicit ContactSearchTexts(std::span<const Contact> contacts);
+  explicit ContactSearchTexts(std::span<const ListContact> contacts);
 
   std::size_t size() const { return starts_.empty() ? 0 : starts_.size() - 1; }
 
@@ -30,7 +30,7 @@ class ContactSearchTexts {
   /// Whether one of `contact`'s texts, folded here, holds `foldedQuery`
   /// (already folded): for a single list, where folding every contact first
   /// would cost more.
-  static bool holds(const Contact& contact, std::string_view foldedQuery);
+  static bool holds(const ListContact& contact, std::string_view foldedQuery);
 
  private:
   /// The folded texts one after another, each ended by a NUL byte so that a

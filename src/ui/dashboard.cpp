@@ -11,17 +11,17 @@ namespace qm {
 
 namespace {
 
-bool missingEmail(const Contact& c) {
+bool missingEmail(const ListContact& c) {
   return !c.email || c.email->empty();
 }
 
-bool tierIs(const Contact& c, char letter) {
+bool tierIs(const ListContact& c, char letter) {
   if (!c.tier || c.tier->size() != 1) return false;
   const char t = (*c.tier)[0];
   return t == letter || t == letter - 'A' + 'a';
 }
 
-bool isMet(const Contact& c) {
+bool isMet(const ListContact& c) {
   return c.status == MeetingStatus::met || !c.alsoMetBy.empty();
 }
 
@@ -35,7 +35,7 @@ DashboardItem allCaughtUp() {
 
 }  // namespace
 
-bool countsTowardAction(std::string_view kind, const Contact& c) {
+bool countsTowardAction(std::string_view kind, const ListContact& c) {
   if (kind == "missingEmails") return missingEmail(c);
   if (kind == "highPriorityOpen") return tierIs(c, 'A') && c.status != MeetingStatus::met;
   if (kind == "crmReady")
@@ -47,12 +47,12 @@ bool countsTowardAction(std::string_view kind, const Contact& c) {
   return false;
 }
 
-NextActionCounts nextActionCounts(std::span<const Contact> eventContacts,
+NextActionCounts nextActionCounts(std::span<const ListContact> eventContacts,
                                   std::span<const FollowUpDraft> drafts) {
   NextActionCounts n;
   std::unordered_set<Uuid> ids;
   ids.reserve(eventContacts.size());
-  for (const Contact& c : eventContacts) {
+  for (const ListContact& c : eventContacts) {
     ids.insert(c.id);
     n.missingEmails += countsTowardAction("missingEmails", c);
     n.highPriorityOpen += countsTowardAction("highPriorityOpen", c);
@@ -65,28 +65,28 @@ NextActionCounts nextActionCounts(std::span<const Contact> eventContacts,
   return n;
 }
 
-std::vector<const Contact*> priorityContacts(std::span<const Contact> eventContacts,
+std::vector<const ListContact*> priorityContacts(std::span<const ListContact> eventContacts,
                                              std::size_t limit) {
-  std::vector<const Contact*> picked;
-  for (const Contact& c : eventContacts)
+  std::vector<const ListContact*> picked;
+  for (const ListContact& c : eventContacts)
     if (!isMet(c) && (c.isTarget || tierIs(c, 'A'))) picked.push_back(&c);
-  const auto key = [](const Contact* c) {
+  const auto key = [](const ListContact* c) {
     return std::tuple(!c->isTarget, c->isTarget ? c->rank.value_or(INT64_MAX) : INT64_MAX,
                       -c->overallScore.value_or(0));
   };
   std::stable_sort(picked.begin(), picked.end(),
-                   [&](const Contact* a, const Contact* b) { return key(a) < key(b); });
+                   [&](const ListContact* a, const ListContact* b) { return key(a) < key(b); });
   if (picked.size() > limit) picked.resize(limit);
   return picked;
 }
 
-std::vector<const Contact*> recentlyMetContacts(std::span<const Contact> eventContacts,
+std::vector<const ListContact*> recentlyMetContacts(std::span<const ListContact> eventContacts,
                                                 std::size_t limit) {
-  std::vector<const Contact*> met;
-  for (const Contact& c : eventContacts)
+  std::vector<const ListContact*> met;
+  for (const ListContact& c : eventContacts)
     if (c.status == MeetingStatus::met && c.metAt) met.push_back(&c);
   std::stable_sort(met.begin(), met.end(),
-                   [](const Contact* a, const Contact* b) { return *a->metAt > *b->metAt; });
+                   [](const ListContact* a, const ListContact* b) { return *a->metAt > *b->metAt; });
   if (met.size() > limit) met.resize(limit);
   return met;
 }
@@ -162,7 +162,7 @@ AttentionCounts attentionCounts(std::span<const PortfolioEvent> events) {
     if (e.event.isArchived) continue;
     const auto& contacts = e.contacts;
     n.contacts += static_cast<std::int64_t>(contacts.size());
-    if (!contacts.empty() && std::none_of(contacts.begin(), contacts.end(), [](const Contact& c) {
+    if (!contacts.empty() && std::none_of(contacts.begin(), contacts.end(), [](const ListContact& c) {
           return c.status == MeetingStatus::met;
         }))
       ++n.eventsWithoutMeetings;
@@ -172,7 +172,7 @@ AttentionCounts attentionCounts(std::span<const PortfolioEvent> events) {
     n.opportunitiesWithoutNextStep += std::count_if(
         e.opportunities.begin(), e.opportunities.end(),
         [](const Opportunity& o) { return trimUnicodeWhitespace(o.nextStep).empty(); });
-    n.untieredContacts += std::count_if(contacts.begin(), contacts.end(), [](const Contact& c) {
+    n.untieredContacts += std::count_if(contacts.begin(), contacts.end(), [](const ListContact& c) {
       return !c.tier || trimUnicodeWhitespace(*c.tier).empty();
     });
   }

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/contact.h"
+#include "ui/list_contact.h"
 #include "store/event.h"
 #include "store/follow_up_draft.h"
 #include "store/opportunity.h"
@@ -39,13 +39,13 @@ struct NextActionCounts {
 
 /// The counts over an event's contacts (empty for a deleted event) and the
 /// drafts of the store (only those addressed to one of the contacts count).
-NextActionCounts nextActionCounts(std::span<const Contact> eventContacts,
+NextActionCounts nextActionCounts(std::span<const ListContact> eventContacts,
                                   std::span<const FollowUpDraft> drafts);
 
 /// Whether `contact` is one of those counted by the next action `kind`
 /// ("missingEmails", "highPriorityOpen", "crmReady", "dataIssues",
 /// "unownedMet"), so that choosing the action can list them.
-bool countsTowardAction(std::string_view kind, const Contact& contact);
+bool countsTowardAction(std::string_view kind, const ListContact& contact);
 
 /// The actions with a count of at least 1, in their fixed order, or the one
 /// "All caught up" item when there are none.
@@ -54,12 +54,12 @@ std::vector<DashboardItem> nextActions(const NextActionCounts& counts);
 /// The dashboard's "PRIORITY CONTACTS": contacts not yet met (by anyone) that
 /// are targets or of tier A; targets first by rank, then by overall score,
 /// highest first; at most `limit`.
-std::vector<const Contact*> priorityContacts(std::span<const Contact> eventContacts,
+std::vector<const ListContact*> priorityContacts(std::span<const ListContact> eventContacts,
                                              std::size_t limit);
 
 /// The dashboard's "RECENT ACTIVITY": met contacts with a meeting time, the
 /// latest first; at most `limit`.
-std::vector<const Contact*> recentlyMetContacts(std::span<const Contact> eventContacts,
+std::vector<const ListContact*> recentlyMetContacts(std::span<const ListContact> eventContacts,
                                                 std::size_t limit);
 
 /// One currency's part of a pipeline total.
@@ -77,7 +77,7 @@ std::vector<PipelineTotal> pipelineTotals(std::span<const Opportunity> opportuni
 /// One event of the portfolio with its records.
 struct PortfolioEvent {
   Event event;
-  std::vector<Contact> contacts;
+  std::vector<ListContact> contacts;
   std::vector<Opportunity> opportunities;
 };
 

@@ -9,31 +9,21 @@
 
 namespace qm {
 
-const std::vector<std::string_view> kListContactFields{"id",
-                                                       "eventID",
-                                                       "firstName",
-                                                       "lastName",
-                                                       "company",
-                                                       "title",
-                                                       "email",
-                                                       "status",
-                                                       "alsoMetBy",
-                                                       "isArchived",
-                                                       "isTarget",
-                                                       "isFavorite",
-                                                       "interactionRating",
-                                                       "actionPlanEditedByUser",
-                                                       "tier",
-                                                       "overallScore",
-                                                       "metAt",
-                                                       "rank",
-                                                       "ownedBy",
-                                                       "enrichmentStatus",
-                                                       "enrichmentConflicts"};
+Result<std::vector<ListContact>> listContactsOf(Store& store, const Uuid& eventID,
+                                                const std::vector<std::string_view>& fields) {
+  std::vector<ListContact> contacts;
+  const std::vector<Match> where{{"eventID", eventID}};
+  if (auto n = store.count<Contact>(where); n.ok()) contacts.reserve(static_cast<std::size_t>(*n));
+  QM_TRY(store.forEachPositioned<Contact>(fields, where, [&](Store::Position, Contact& c) -> Status {
+    contacts.emplace_back(std::move(c));
+    return {};
+  }));
+  return contacts;
+}
 
 Result<EventRecords> loadEventRecords(Store& store, const Uuid& eventID) {
   EventRecords records;
-  records.contacts = QM_TRY(store.fetchOnly<Contact>(kListContactFields, {{"eventID", eventID}}));
+  records.contacts = QM_TRY(listContactsOf(store, eventID, kListContactFields));
   const auto noteIDs = noteIDsOfEvent(store, eventID);
   if (!noteIDs) return noteIDs.error();
   for (const auto& [contactID, notes] : *noteIDs)
@@ -49,8 +39,8 @@ Result<PortfolioSummary> loadPortfolioSummary(Store& store) {
   auto stored = QM_TRY(store.fetch<Event>({Match{"isArchived", false}}));
   for (Event& event : stored) {
     PortfolioEvent e{std::move(event), {}, {}};
-    e.contacts = QM_TRY(store.fetchOnly<Contact>({"id", "eventID", "status", "email", "tier"},
-                                                 {{"eventID", e.event.id}}));
+    e.contacts =
+        QM_TRY(listContactsOf(store, e.event.id, {"id", "eventID", "status", "email", "tier"}));
     e.opportunities = QM_TRY(
         store.fetchOnly<Opportunity>({"id", "eventID", "nextStep"}, {{"eventID", e.event.id}}));
     summary.counts += attentionCounts(std::span(&e, 1));

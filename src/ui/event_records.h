@@ -11,27 +11,29 @@
 #include "store/follow_up_draft.h"
 #include "store/opportunity.h"
 #include "ui/dashboard.h"
+#include "ui/list_contact.h"
 
 namespace qm {
 
 class Store;
 
-/// The contact fields the lists, the company roll-up and the dashboard read;
-/// `EventRecords` holds only these (the rest keep their defaults), which makes
-/// an event of tens of thousands of contacts several times faster to read.
-extern const std::vector<std::string_view> kListContactFields;
-
 /// What an event's lists and dashboard are computed from, read in one go.
 struct EventRecords {
-  /// In stored order, with `kListContactFields` read; empty when the event
-  /// does not exist (any more).
-  std::vector<Contact> contacts;
+  /// In stored order; empty when the event does not exist (any more).
+  std::vector<ListContact> contacts;
   std::unordered_set<Uuid> contactsWithNotes;
   std::vector<Opportunity> opportunities;
   /// The approved drafts of the store (the dashboard counts those of the
   /// event's contacts).
   std::vector<FollowUpDraft> approvedDrafts;
 };
+
+/// The contacts of `eventID` in stored order, with the fields `fields` read
+/// (the others keep their defaults). Read one at a time, so that only the
+/// slim copies are ever held.
+Result<std::vector<ListContact>> listContactsOf(
+    Store& store, const Uuid& eventID,
+    const std::vector<std::string_view>& fields = kListContactFields);
 
 Result<EventRecords> loadEventRecords(Store& store, const Uuid& eventID);
 

@@ -80,7 +80,7 @@ class DetailPaneTest : public DesktopFixture {
   /// The contact of the contacts list's current row.
   std::optional<Uuid> listCurrent(MainWindow& window) {
     desktop::ContactsView& contacts = *window.contactsView();
-    const Contact* c = contacts.model()->contactAt(contacts.table()->currentIndex().row());
+    const ListContact* c = contacts.model()->contactAt(contacts.table()->currentIndex().row());
     return c ? std::optional<Uuid>(c->id) : std::nullopt;
   }
   /// Whether the pane shows `id` (or, for none, "No contact selected").

@@ -85,12 +85,12 @@ TEST_F(MainWindowTest, ListsFollowTheChipsSearchAndOrdering) {
   EXPECT_EQ(model.rowCount(), 25);
 
   // Search: a word of one contact's company, typed in lower case.
-  const Contact* first = model.contactAt(0);
+  const ListContact* first = model.contactAt(0);
   const QString company = desktop::qs(first->company).toLower();
   QTest::keyClicks(contacts->searchField(), company);
   ASSERT_GE(model.rowCount(), 1);
   for (int row = 0; row < model.rowCount(); ++row) {
-    const Contact* c = model.contactAt(row);
+    const ListContact* c = model.contactAt(row);
     const QString haystack = desktop::qs(c->fullName() + " " + c->company + " " +
                                          c->title.value_or("") + " " + c->email.value_or(""))
                                  .toLower();

@@ -177,6 +177,51 @@ TEST_F(StoreFixture, FetchOnlyReadsTheNamedFields) {
   EXPECT_FALSE(store->fetchOnly<Contact>({"nickname"}).ok());
 }
 
+TEST_F(StoreFixture, ForEachPositionedHandsOverOneRecordAtATimeAndStopsAtAnError) {
+  auto event = Event::create("Expo");
+  ASSERT_OK(store->insert(event));
+  std::vector<Contact> stored;
+  for (const char* name : {"Ada", "Bo", "Cy"}) {
+    stored.push_back(Contact::create(name, "", "Acme", event.id));
+    ASSERT_OK(store->insert(stored.back()));
+  }
+  stored[1].email = "bo@example.com";
+  ASSERT_OK(store->update(stored[1]));
+
+  // The record is reused: each row's named fields are set anew, so Cy does
+  // not inherit Bo's address.
+  std::vector<std::pair<std::string, std::optional<std::string>>> seen;
+  std::vector<Store::Position> positions;
+  ASSERT_OK(store->forEachPositioned<Contact>(
+      {"firstName", "email"}, {{"eventID", event.id}},
+      [&](Store::Position position, Contact& c) -> Status {
+        seen.emplace_back(std::move(c.firstName), c.email);
+        positions.push_back(position);
+        return {};
+      }));
+  EXPECT_THAT(seen, ::testing::ElementsAre(::testing::Pair("Ada", std::nullopt),
+                                           ::testing::Pair("Bo", "bo@example.com"),
+                                           ::testing::Pair("Cy", std::nullopt)));
+
+  int visits = 0;
+  const Status stopped = store->forEachPositioned<Contact>(
+      {"id"}, {}, [&](Store::Position, Contact&) -> Status {
+        return ++visits == 2 ? Status(Error("full")) : Status{};
+      });
+  EXPECT_FALSE(stopped.ok());
+  EXPECT_EQ(visits, 2);
+
+  // By position: in the order asked, a position without a record skipped.
+  std::vector<std::string> named;
+  ASSERT_OK(store->forEachPositionedAt<Contact>(
+      {"firstName"}, {positions[2], 999'999, positions[0]},
+      [&](Store::Position, Contact& c) -> Status {
+        named.push_back(c.firstName);
+        return {};
+      }));
+  EXPECT_THAT(named, ::testing::ElementsAre("Cy", "Ada"));
+}
+
 TEST_F(StoreFixture, ChangeStampFollowsItsTableHereAndEveryCommitElsewhere) {
   auto stamp = [&](std::string_view table) {
     auto s = store->changeStamp(table);

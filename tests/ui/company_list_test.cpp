@@ -21,7 +21,7 @@ std::vector<std::string> names(const std::vector<CompanyEntry>& entries) {
 }
 
 TEST(CompanyList, GroupsByTrimmedLowerCasedNameAndSkipsBlankCompanies) {
-  std::vector<Contact> contacts{at(""),         at("Acme"),        at("  \n"),
+  std::vector<ListContact> contacts{at(""),         at("Acme"),        at("  \n"),
                                 at(" ACME \t"), at("Müller GmbH"), at("MÜLLER GMBH")};
   const auto entries = companyEntries(contacts);
   ASSERT_THAT(names(entries), ElementsAre("Acme", "Müller GmbH"));
@@ -30,13 +30,13 @@ TEST(CompanyList, GroupsByTrimmedLowerCasedNameAndSkipsBlankCompanies) {
   EXPECT_EQ(entries[1].contactCount(), 2);
 
   // Named as its first contact stores it, blanks and all.
-  std::vector<Contact> reversed{at(" acme "), at("Acme")};
+  std::vector<ListContact> reversed{at(" acme "), at("Acme")};
   EXPECT_THAT(names(companyEntries(reversed)), ElementsAre(" acme "));
-  EXPECT_THAT(companyEntries(std::vector<Contact>{at(""), at(" ")}), IsEmpty());
+  EXPECT_THAT(companyEntries(std::vector<ListContact>{at(""), at(" ")}), IsEmpty());
 }
 
 TEST(CompanyList, FiguresCountPositiveRatingsAndMetContacts) {
-  std::vector<Contact> contacts{at("Acme"), at("Acme"), at("Acme"), at("Zero"), at("Zero")};
+  std::vector<ListContact> contacts{at("Acme"), at("Acme"), at("Acme"), at("Zero"), at("Zero")};
   contacts[0].interactionRating = 4;
   contacts[1].interactionRating = 0;
   contacts[0].status = MeetingStatus::met;
@@ -50,7 +50,7 @@ TEST(CompanyList, FiguresCountPositiveRatingsAndMetContacts) {
 }
 
 TEST(CompanyList, SearchFindsACompanyByOneOfItsPeople) {
-  std::vector<Contact> contacts{at("Globex", "Hank", "Scorpio"), at("Initech", "Peter", "Gibbons"),
+  std::vector<ListContact> contacts{at("Globex", "Hank", "Scorpio"), at("Initech", "Peter", "Gibbons"),
                                 at("", "Hanna", "Solo")};
   CompanyListState s;
   s.searchText = "HANK";
@@ -64,7 +64,7 @@ TEST(CompanyList, SearchFindsACompanyByOneOfItsPeople) {
 }
 
 TEST(CompanyList, OrderingsWithTiesInOrderOfFirstAppearance) {
-  std::vector<Contact> contacts{at("beta"),  at("Älpha"), at("Gamma"), at("Gamma"),
+  std::vector<ListContact> contacts{at("beta"),  at("Älpha"), at("Gamma"), at("Gamma"),
                                 at("Gamma"), at("Delta"), at("Delta"), at("Omega")};
   contacts[1].status = contacts[5].status = contacts[6].status = MeetingStatus::met;
   contacts[0].interactionRating = 5;

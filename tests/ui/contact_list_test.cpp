@@ -19,10 +19,10 @@ Contact person(std::string first, std::string last = "", std::string company = "
 }
 
 /// The full names of the visible contacts, in order.
-std::vector<std::string> shown(const std::vector<Contact>& contacts, const ContactListState& state,
+std::vector<std::string> shown(const std::vector<ListContact>& contacts, const ContactListState& state,
                                const std::unordered_set<Uuid>& withNotes = {}) {
   std::vector<std::string> names;
-  for (const Contact* c : visibleContacts(contacts, withNotes, state))
+  for (const ListContact* c : visibleContacts(contacts, withNotes, state))
     names.push_back(c->fullName());
   return names;
 }
@@ -35,7 +35,7 @@ ContactListState sortedBy(ContactSortField field, bool ascending = true) {
 }
 
 TEST(ContactList, WithoutFiltersShowsEveryoneByNameInTheUsersCollation) {
-  std::vector<Contact> contacts{person("zoë", "Weber"),  person("Émile", "Dubois"),
+  std::vector<ListContact> contacts{person("zoë", "Weber"),  person("Émile", "Dubois"),
                                 person("田中", "太郎"),  person("anna", "Berg"),
                                 person("Eli", "Cohen"),  person("Øystein", "Lie"),
                                 person("Emma", "Stone"), person("Bob", "")};
@@ -54,7 +54,7 @@ TEST(ContactList, MetNotMetAndTeamMetTreatATeammatesMeetingAsMet) {
   Contact nobody = person("Nobody");
   Contact declined = person("Declined");
   declined.status = MeetingStatus::declined;
-  std::vector<Contact> contacts{mine, teammates, nobody, declined};
+  std::vector<ListContact> contacts{mine, teammates, nobody, declined};
 
   ContactListState s;
   s.filterMet = true;
@@ -80,7 +80,7 @@ TEST(ContactList, FollowUpNeedsAMetContactRatedThreeWhosePlanIsUntouched) {
   };
   Contact notMet = person("Not met rated 5");
   notMet.interactionRating = 5;
-  std::vector<Contact> contacts{met("Rated 2", 2, false), met("Unrated", std::nullopt, false),
+  std::vector<ListContact> contacts{met("Rated 2", 2, false), met("Unrated", std::nullopt, false),
                                 met("Edited 5", 5, true), met("Rated 3", 3, false), notMet};
   ContactListState s;
   s.filterFollowUp = true;
@@ -94,7 +94,7 @@ TEST(ContactList, FavoritesTargetsAndNotesCombineWithTheSearch) {
   b.isFavorite = true;
   Contact c = person("Cy", "Lovelace", "Analytical");
   c.isFavorite = c.isTarget = true;
-  std::vector<Contact> contacts{a, b, c};
+  std::vector<ListContact> contacts{a, b, c};
   ContactListState s;
   s.filterFavorites = s.filterTargets = s.filterNotes = true;
   EXPECT_THAT(shown(contacts, s, {a.id, b.id}), ElementsAre("Ada Lovelace"));
@@ -113,7 +113,7 @@ TEST(ContactList, SearchLooksAtNameCompanyTitleAndEmailInAnyCase) {
   byTitle.title = "Head of ÉTUDES";
   Contact unrelated = person("Dan", "Ortiz", "Globex");
   Contact single = person("Mononym");
-  std::vector<Contact> contacts{byCompany, byEmail, byTitle, unrelated, single};
+  std::vector<ListContact> contacts{byCompany, byEmail, byTitle, unrelated, single};
 
   ContactListState s;
   s.searchText = "acme";
@@ -135,14 +135,14 @@ TEST(ContactList, SearchFindsPeopleWithOrWithoutTheirAccents) {
   piotr.title = "Head of the Łódź office";
   Contact taro = person("太郎", "田中");
   taro.email = "taro@sao-paulo.example";
-  const std::vector<Contact> contacts{jens, anna, ayse, piotr, taro};
+  const std::vector<ListContact> contacts{jens, anna, ayse, piotr, taro};
   // Folded once, then searched at every keystroke, as the window does.
   const ContactSearchTexts texts(contacts);
   const auto typed = [&](std::string text) {
     ContactListState s;
     s.searchText = std::move(text);
     std::vector<std::string> names;
-    for (const Contact* c : visibleContacts(contacts, texts, {}, s)) names.push_back(c->fullName());
+    for (const ListContact* c : visibleContacts(contacts, texts, {}, s)) names.push_back(c->fullName());
     EXPECT_EQ(names, shown(contacts, s)) << "the one-off list agrees";
     return names;
   };
@@ -163,7 +163,7 @@ TEST(ContactList, TierOrderIgnoresCaseAndBreaksTiesByCodePoints) {
     c.tier = std::move(tier);
     return c;
   };
-  std::vector<Contact> contacts{tiered("none", std::nullopt), tiered("Dee", "D"),
+  std::vector<ListContact> contacts{tiered("none", std::nullopt), tiered("Dee", "D"),
                                 tiered("cee", "C"),           tiered("bea", "a"),
                                 tiered("Bea", "A"),           tiered("Bee", "B")};
   EXPECT_THAT(shown(contacts, sortedBy(ContactSortField::tier)),
@@ -176,7 +176,7 @@ TEST(ContactList, NumericOrderingsPutAbsentValuesWhereTheyBelong) {
     c.interactionRating = rating;
     return c;
   };
-  std::vector<Contact> contacts{rated("unrated", std::nullopt), rated("four", 4), rated("zero", 0),
+  std::vector<ListContact> contacts{rated("unrated", std::nullopt), rated("four", 4), rated("zero", 0),
                                 rated("two", 2)};
   EXPECT_THAT(shown(contacts, sortedBy(ContactSortField::lowestRated)),
               ElementsAre("zero", "two", "four", "unrated"));
@@ -193,7 +193,7 @@ TEST(ContactList, NumericOrderingsPutAbsentValuesWhereTheyBelong) {
   scored.overallScore = 0.5;
   Contact negative = person("negative");
   negative.overallScore = -1;
-  std::vector<Contact> timed{never, early, late};
+  std::vector<ListContact> timed{never, early, late};
   EXPECT_THAT(shown(timed, sortedBy(ContactSortField::recentlyMet)),
               ElementsAre("late", "early", "never"));
   EXPECT_THAT(shown({negative, never, scored}, sortedBy(ContactSortField::score)),
@@ -206,7 +206,7 @@ TEST(ContactList, StatusCompanyAndTitleOrders) {
     c.status = status;
     return c;
   };
-  std::vector<Contact> contacts{
+  std::vector<ListContact> contacts{
       with("n", MeetingStatus::noShow, "beta"), with("d", MeetingStatus::declined, "Älpha"),
       with("u", MeetingStatus::notMet, "Alpha 10"), with("m", MeetingStatus::met, "alpha 9")};
   EXPECT_THAT(shown(contacts, sortedBy(ContactSortField::status)), ElementsAre("m", "u", "d", "n"));
@@ -228,7 +228,7 @@ TEST(ContactList, TargetsFirstByRankThenName) {
   };
   Contact other = person("Aaron");
   other.rank = 1;  // a rank without being a target counts for nothing
-  std::vector<Contact> contacts{
+  std::vector<ListContact> contacts{
       other,        target("zed", std::nullopt), target("Yan", 7), target("bo", 2), target("Al", 7),
       person("abe")};
   EXPECT_THAT(shown(contacts, sortedBy(ContactSortField::targetsFirst)),
@@ -238,16 +238,16 @@ TEST(ContactList, TargetsFirstByRankThenName) {
 }
 
 TEST(ContactList, EqualContactsKeepTheirStoredOrderInBothDirections) {
-  std::vector<Contact> contacts;
+  std::vector<ListContact> contacts;
   for (const char* name : {"Kim", "kim", "KIM", "Kim"}) contacts.push_back(person(name));
   contacts[0].lastName = "1";  // told apart below only by stored position
   auto ids = [&](const ContactListState& s) {
     std::vector<Uuid> out;
-    for (const Contact* c : visibleContacts(contacts, {}, s)) out.push_back(c->id);
+    for (const ListContact* c : visibleContacts(contacts, {}, s)) out.push_back(c->id);
     return out;
   };
   std::vector<Uuid> stored;
-  for (const Contact& c : contacts) stored.push_back(c.id);
+  for (const ListContact& c : contacts) stored.push_back(c.id);
   ContactListState s = sortedBy(ContactSortField::status);
   EXPECT_THAT(ids(s), ElementsAreArray(stored));
   s.sortAscending = false;
@@ -263,15 +263,15 @@ TEST(ContactList, EqualContactsKeepTheirStoredOrderInBothDirections) {
     contacts.push_back(person(i % 2 ? "Lee" : "lee"));
     contacts.back().interactionRating = i % 3 ? 4 : 2;
   }
-  for (const Contact& c : contacts)
+  for (const ListContact& c : contacts)
     if (c.interactionRating == 4) stored.push_back(c.id);
-  for (const Contact& c : contacts)
+  for (const ListContact& c : contacts)
     if (c.interactionRating == 2) stored.push_back(c.id);
   EXPECT_THAT(ids(sortedBy(ContactSortField::highestRated)), ElementsAreArray(stored));
   std::vector<Uuid> reversed;
-  for (const Contact& c : contacts)
+  for (const ListContact& c : contacts)
     if (c.interactionRating == 2) reversed.push_back(c.id);
-  for (const Contact& c : contacts)
+  for (const ListContact& c : contacts)
     if (c.interactionRating == 4) reversed.push_back(c.id);
   EXPECT_THAT(ids(sortedBy(ContactSortField::highestRated, false)), ElementsAreArray(reversed));
 }

@@ -43,7 +43,7 @@ TEST(NextActions, EachActionShowsWithItsCountTextAndIconInOrder) {
 
 TEST(NextActions, CountsFollowTheContactsAndDrafts) {
   const Uuid event = Uuid::random();
-  std::vector<Contact> cs(8, contact(event));
+  std::vector<ListContact> cs(8, contact(event));
   for (auto& c : cs) {
     c.id = Uuid::random();
     c.email = "x@example.com";

@@ -107,7 +107,7 @@ struct ContactsOptions {
   std::vector<std::string> ids;
 };
 
-nlohmann::json contactJSON(const Contact& c) {
+nlohmann::json contactJSON(const ListContact& c) {
   return {{"id", c.id.str()},
           {"fullName", c.fullName()},
           {"firstName", c.firstName},
@@ -140,7 +140,7 @@ int listContacts(CliContext& context, ContactsOptions& o) {
 
   if (o.json) {
     nlohmann::json list = nlohmann::json::array();
-    for (const Contact* c : shown) list.push_back(contactJSON(*c));
+    for (const ListContact* c : shown) list.push_back(contactJSON(*c));
     context.out << nlohmann::json{{"event", {{"id", event->id.str()}, {"name", event->name}}},
                                   {"sort", std::string(displayLabel(o.state.sortField))},
                                   {"ascending", o.state.sortAscending},
@@ -175,7 +175,7 @@ int listContacts(CliContext& context, ContactsOptions& o) {
   columns.push_back({"", Align::left, false, 2, 1});  // T target, * favourite
   std::vector<std::vector<std::string>> rows;
   rows.reserve(shown.size());
-  for (const Contact* c : shown) {
+  for (const ListContact* c : shown) {
     std::vector<std::string> row{c->id.str().substr(0, 8), c->fullName(), c->company};
     if (roomy) {
       row.push_back(c->title.value_or(""));
@@ -322,7 +322,7 @@ int listCompanies(CliContext& context, const CompaniesOptions& o) {
   auto named = loadNamedEvent(context, o.event);
   if (!named) return 1;
   const Event* event = &named->event;
-  const std::vector<Contact>* contacts = &named->records.contacts;
+  const std::vector<ListContact>* contacts = &named->records.contacts;
   const auto companies = visibleCompanies(*contacts, {o.search, field});
   if (o.json) {
     nlohmann::json list = nlohmann::json::array();
@@ -356,7 +356,7 @@ int listCompanies(CliContext& context, const CompaniesOptions& o) {
                                  ratingText(c.averageRating())};
     if (roomy) {
       std::string people;
-      for (const Contact* p : c.contacts) people += (people.empty() ? "" : ", ") + p->fullName();
+      for (const ListContact* p : c.contacts) people += (people.empty() ? "" : ", ") + p->fullName();
       row.push_back(std::move(people));
     }
     rows.push_back(std::move(row));
