@@ -420,7 +420,8 @@ std::optional<double> jumpTo(desktop::MainWindow& window, const Contact& contact
   if (!waitFor(shown)) return std::nullopt;
   QTest::keyClick(popup->field(), Qt::Key_Return);
   const auto selected = [&] {
-    const ListContact* current = contacts->model()->contactAt(contacts->table()->currentIndex().row());
+    const ListContact* current =
+        contacts->model()->contactAt(contacts->table()->currentIndex().row());
     return !popup->isVisible() && window.mode() == desktop::MainWindow::Mode::contacts && current &&
            current->id == contact.id;
   };

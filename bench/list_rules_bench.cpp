@@ -43,7 +43,7 @@ constexpr std::array<std::string_view, 8> kEastAsianLast = {"田中", "佐藤", 
                                                             "김",   "박",   "鈴木", "陈"};
 
 std::vector<ListContact> eventContacts(const Uuid& eventID, std::uint64_t seed,
-                                   std::size_t count = kContacts) {
+                                       std::size_t count = kContacts) {
   Rng rng(seed);
   std::vector<ListContact> contacts;
   contacts.reserve(count);

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "common/uuid.h"
-#include "store/contact.h"
+#include "ui/list_contact.h"
 
 namespace qm::desktop {
 

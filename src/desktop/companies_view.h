@@ -6,8 +6,8 @@
 
 #include "common/uuid.h"
 #include "desktop/desktop_context.h"
-#include "ui/list_contact.h"
 #include "ui/company_list.h"
+#include "ui/list_contact.h"
 
 class QComboBox;
 class QLabel;

@@ -3,7 +3,7 @@
 #include <QAbstractTableModel>
 #include <vector>
 
-#include "store/contact.h"
+#include "ui/list_contact.h"
 
 namespace qm::desktop {
 

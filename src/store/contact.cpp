@@ -78,13 +78,17 @@ MeetingIndicator meetingIndicatorOf(bool isArchived, MeetingStatus status,
   return MeetingIndicator::notMet;
 }
 
-std::string Contact::fullName() const { return joinedContactName(firstName, lastName); }
+std::string Contact::fullName() const {
+  return joinedContactName(firstName, lastName);
+}
 
 std::string Contact::displayCompany() const {
   return company.empty() ? std::string("Unknown Company") : company;
 }
 
-EnrichmentState Contact::enrichmentState() const { return enrichmentStateOf(enrichmentStatus); }
+EnrichmentState Contact::enrichmentState() const {
+  return enrichmentStateOf(enrichmentStatus);
+}
 
 std::vector<EnrichmentConflict> Contact::conflicts() const {
   return decodeEnrichmentConflicts(enrichmentConflicts);

@@ -14,10 +14,11 @@ Result<std::vector<ListContact>> listContactsOf(Store& store, const Uuid& eventI
   std::vector<ListContact> contacts;
   const std::vector<Match> where{{"eventID", eventID}};
   if (auto n = store.count<Contact>(where); n.ok()) contacts.reserve(static_cast<std::size_t>(*n));
-  QM_TRY(store.forEachPositioned<Contact>(fields, where, [&](Store::Position, Contact& c) -> Status {
-    contacts.emplace_back(std::move(c));
-    return {};
-  }));
+  QM_TRY(
+      store.forEachPositioned<Contact>(fields, where, [&](Store::Position, Contact& c) -> Status {
+        contacts.emplace_back(std::move(c));
+        return {};
+      }));
   return contacts;
 }
 

@@ -30,4 +30,8 @@ std::int64_t metCount(std::span<const ListContact> eventContacts) {
                                [](const ListContact& c) { return c.status == MeetingStatus::met; });
 }
 
+std::int64_t targetCount(std::span<const ListContact> eventContacts) {
+  return std::ranges::count_if(eventContacts, &ListContact::isTarget);
+}
+
 }  // namespace qm

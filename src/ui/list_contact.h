@@ -35,11 +35,15 @@ struct ListContact {
   ListContact(const Contact& contact);  // NOLINT(google-explicit-constructor)
   ListContact(Contact&& contact);       // NOLINT(google-explicit-constructor)
 
-  std::string fullName() const { return joinedContactName(firstName, lastName); }
+  std::string fullName() const {
+    return joinedContactName(firstName, lastName);
+  }
   std::string displayCompany() const {
     return company.empty() ? std::string("Unknown Company") : company;
   }
-  EnrichmentState enrichmentState() const { return enrichmentStateOf(enrichmentStatus); }
+  EnrichmentState enrichmentState() const {
+    return enrichmentStateOf(enrichmentStatus);
+  }
   std::vector<EnrichmentConflict> conflicts() const {
     return decodeEnrichmentConflicts(enrichmentConflicts);
   }
@@ -51,8 +55,9 @@ struct ListContact {
   }
 };
 
-/// How many of an event's contacts have status met.
+/// How many of an event's contacts have status met, and how many are targets.
 std::int64_t metCount(std::span<const ListContact> eventContacts);
+std::int64_t targetCount(std::span<const ListContact> eventContacts);
 
 /// The names of `ListContact`'s fields, for `Store::fetchOnly` and its kin.
 extern const std::vector<std::string_view> kListContactFields;

@@ -106,7 +106,8 @@ TEST_F(SearchDetailTest, SearchPopupFindsAContactAndGoesToIt) {
   EXPECT_FALSE(popup->isVisible());
   EXPECT_EQ(window.mode(), MainWindow::Mode::contacts);
   desktop::ContactsView* contacts = window.contactsView();
-  const ListContact* current = contacts->model()->contactAt(contacts->table()->currentIndex().row());
+  const ListContact* current =
+      contacts->model()->contactAt(contacts->table()->currentIndex().row());
   ASSERT_NE(current, nullptr);
   EXPECT_EQ(current->id, wanted.id);
   EXPECT_EQ(window.detailView()->contactID(), wanted.id);

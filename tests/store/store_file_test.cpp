@@ -192,20 +192,19 @@ TEST_F(StoreFixture, ForEachPositionedHandsOverOneRecordAtATimeAndStopsAtAnError
   // not inherit Bo's address.
   std::vector<std::pair<std::string, std::optional<std::string>>> seen;
   std::vector<Store::Position> positions;
-  ASSERT_OK(store->forEachPositioned<Contact>(
-      {"firstName", "email"}, {{"eventID", event.id}},
-      [&](Store::Position position, Contact& c) -> Status {
-        seen.emplace_back(std::move(c.firstName), c.email);
-        positions.push_back(position);
-        return {};
-      }));
+  ASSERT_OK(store->forEachPositioned<Contact>({"firstName", "email"}, {{"eventID", event.id}},
+                                              [&](Store::Position position, Contact& c) -> Status {
+                                                seen.emplace_back(std::move(c.firstName), c.email);
+                                                positions.push_back(position);
+                                                return {};
+                                              }));
   EXPECT_THAT(seen, ::testing::ElementsAre(::testing::Pair("Ada", std::nullopt),
                                            ::testing::Pair("Bo", "bo@example.com"),
                                            ::testing::Pair("Cy", std::nullopt)));
 
   int visits = 0;
-  const Status stopped = store->forEachPositioned<Contact>(
-      {"id"}, {}, [&](Store::Position, Contact&) -> Status {
+  const Status stopped =
+      store->forEachPositioned<Contact>({"id"}, {}, [&](Store::Position, Contact&) -> Status {
         return ++visits == 2 ? Status(Error("full")) : Status{};
       });
   EXPECT_FALSE(stopped.ok());
@@ -213,12 +212,12 @@ TEST_F(StoreFixture, ForEachPositionedHandsOverOneRecordAtATimeAndStopsAtAnError
 
   // By position: in the order asked, a position without a record skipped.
   std::vector<std::string> named;
-  ASSERT_OK(store->forEachPositionedAt<Contact>(
-      {"firstName"}, {positions[2], 999'999, positions[0]},
-      [&](Store::Position, Contact& c) -> Status {
-        named.push_back(c.firstName);
-        return {};
-      }));
+  ASSERT_OK(store->forEachPositionedAt<Contact>({"firstName"},
+                                                {positions[2], 999'999, positions[0]},
+                                                [&](Store::Position, Contact& c) -> Status {
+                                                  named.push_back(c.firstName);
+                                                  return {};
+                                                }));
   EXPECT_THAT(named, ::testing::ElementsAre("Cy", "Ada"));
 }
 

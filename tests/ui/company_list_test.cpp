@@ -22,7 +22,7 @@ std::vector<std::string> names(const std::vector<CompanyEntry>& entries) {
 
 TEST(CompanyList, GroupsByTrimmedLowerCasedNameAndSkipsBlankCompanies) {
   std::vector<ListContact> contacts{at(""),         at("Acme"),        at("  \n"),
-                                at(" ACME \t"), at("Müller GmbH"), at("MÜLLER GMBH")};
+                                    at(" ACME \t"), at("Müller GmbH"), at("MÜLLER GMBH")};
   const auto entries = companyEntries(contacts);
   ASSERT_THAT(names(entries), ElementsAre("Acme", "Müller GmbH"));
   EXPECT_EQ(entries[0].contactCount(), 2);
@@ -50,8 +50,8 @@ TEST(CompanyList, FiguresCountPositiveRatingsAndMetContacts) {
 }
 
 TEST(CompanyList, SearchFindsACompanyByOneOfItsPeople) {
-  std::vector<ListContact> contacts{at("Globex", "Hank", "Scorpio"), at("Initech", "Peter", "Gibbons"),
-                                at("", "Hanna", "Solo")};
+  std::vector<ListContact> contacts{at("Globex", "Hank", "Scorpio"),
+                                    at("Initech", "Peter", "Gibbons"), at("", "Hanna", "Solo")};
   CompanyListState s;
   s.searchText = "HANK";
   EXPECT_THAT(names(visibleCompanies(contacts, s)), ElementsAre("Globex"));
@@ -65,7 +65,7 @@ TEST(CompanyList, SearchFindsACompanyByOneOfItsPeople) {
 
 TEST(CompanyList, OrderingsWithTiesInOrderOfFirstAppearance) {
   std::vector<ListContact> contacts{at("beta"),  at("Älpha"), at("Gamma"), at("Gamma"),
-                                at("Gamma"), at("Delta"), at("Delta"), at("Omega")};
+                                    at("Gamma"), at("Delta"), at("Delta"), at("Omega")};
   contacts[1].status = contacts[5].status = contacts[6].status = MeetingStatus::met;
   contacts[0].interactionRating = 5;
   contacts[2].interactionRating = 3;

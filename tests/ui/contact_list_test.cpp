@@ -19,7 +19,8 @@ Contact person(std::string first, std::string last = "", std::string company = "
 }
 
 /// The full names of the visible contacts, in order.
-std::vector<std::string> shown(const std::vector<ListContact>& contacts, const ContactListState& state,
+std::vector<std::string> shown(const std::vector<ListContact>& contacts,
+                               const ContactListState& state,
                                const std::unordered_set<Uuid>& withNotes = {}) {
   std::vector<std::string> names;
   for (const ListContact* c : visibleContacts(contacts, withNotes, state))
@@ -36,9 +37,9 @@ ContactListState sortedBy(ContactSortField field, bool ascending = true) {
 
 TEST(ContactList, WithoutFiltersShowsEveryoneByNameInTheUsersCollation) {
   std::vector<ListContact> contacts{person("zoë", "Weber"),  person("Émile", "Dubois"),
-                                person("田中", "太郎"),  person("anna", "Berg"),
-                                person("Eli", "Cohen"),  person("Øystein", "Lie"),
-                                person("Emma", "Stone"), person("Bob", "")};
+                                    person("田中", "太郎"),  person("anna", "Berg"),
+                                    person("Eli", "Cohen"),  person("Øystein", "Lie"),
+                                    person("Emma", "Stone"), person("Bob", "")};
   // Case ignored (anna before Bob), accents sort with their letter (Émile
   // between Eli and Emma), Latin before Han in the root collation.
   EXPECT_THAT(shown(contacts, {}),
@@ -81,7 +82,7 @@ TEST(ContactList, FollowUpNeedsAMetContactRatedThreeWhosePlanIsUntouched) {
   Contact notMet = person("Not met rated 5");
   notMet.interactionRating = 5;
   std::vector<ListContact> contacts{met("Rated 2", 2, false), met("Unrated", std::nullopt, false),
-                                met("Edited 5", 5, true), met("Rated 3", 3, false), notMet};
+                                    met("Edited 5", 5, true), met("Rated 3", 3, false), notMet};
   ContactListState s;
   s.filterFollowUp = true;
   EXPECT_THAT(shown(contacts, s), ElementsAre("Rated 3"));
@@ -142,7 +143,8 @@ TEST(ContactList, SearchFindsPeopleWithOrWithoutTheirAccents) {
     ContactListState s;
     s.searchText = std::move(text);
     std::vector<std::string> names;
-    for (const ListContact* c : visibleContacts(contacts, texts, {}, s)) names.push_back(c->fullName());
+    for (const ListContact* c : visibleContacts(contacts, texts, {}, s))
+      names.push_back(c->fullName());
     EXPECT_EQ(names, shown(contacts, s)) << "the one-off list agrees";
     return names;
   };
@@ -164,8 +166,8 @@ TEST(ContactList, TierOrderIgnoresCaseAndBreaksTiesByCodePoints) {
     return c;
   };
   std::vector<ListContact> contacts{tiered("none", std::nullopt), tiered("Dee", "D"),
-                                tiered("cee", "C"),           tiered("bea", "a"),
-                                tiered("Bea", "A"),           tiered("Bee", "B")};
+                                    tiered("cee", "C"),           tiered("bea", "a"),
+                                    tiered("Bea", "A"),           tiered("Bee", "B")};
   EXPECT_THAT(shown(contacts, sortedBy(ContactSortField::tier)),
               ElementsAre("Bea", "bea", "Bee", "cee", "Dee", "none"));
 }
@@ -176,8 +178,8 @@ TEST(ContactList, NumericOrderingsPutAbsentValuesWhereTheyBelong) {
     c.interactionRating = rating;
     return c;
   };
-  std::vector<ListContact> contacts{rated("unrated", std::nullopt), rated("four", 4), rated("zero", 0),
-                                rated("two", 2)};
+  std::vector<ListContact> contacts{rated("unrated", std::nullopt), rated("four", 4),
+                                    rated("zero", 0), rated("two", 2)};
   EXPECT_THAT(shown(contacts, sortedBy(ContactSortField::lowestRated)),
               ElementsAre("zero", "two", "four", "unrated"));
   // Unrated counts as 0 and keeps its stored place among the zeros.

@@ -356,7 +356,8 @@ int listCompanies(CliContext& context, const CompaniesOptions& o) {
                                  ratingText(c.averageRating())};
     if (roomy) {
       std::string people;
-      for (const ListContact* p : c.contacts) people += (people.empty() ? "" : ", ") + p->fullName();
+      for (const ListContact* p : c.contacts)
+        people += (people.empty() ? "" : ", ") + p->fullName();
       row.push_back(std::move(people));
     }
     rows.push_back(std::move(row));
