@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <set>
 

@@ -64,7 +64,7 @@ TEST_F(CalendarExportCommand, WritesTheProposedFileInTheExportFolderWithTheDueDa
   const auto result = cli({"export", "ics", "tech expo"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   const fs::path file = out / "Tech_Expo_2026_follow-ups.ics";
-  EXPECT_EQ(result.out, "Exported 1 follow-up and 0 next steps to " + file.string() + "\n");
+  EXPECT_EQ(result.out, "Exported 1 follow-up to " + file.string() + "\n");
   const std::string calendar = readFile(file).value();
   EXPECT_THAT(calendar, HasSubstr("\r\nUID:followup-" + ana.id.str() + "@quillmere\r\n"));
   EXPECT_THAT(calendar, HasSubstr("\r\nDUE;VALUE=DATE:20260310\r\n"))

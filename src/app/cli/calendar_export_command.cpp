@@ -66,9 +66,11 @@ int runCalendarExport(CliContext& context, const CalendarExportRequest& request)
     context.out << "No follow-ups to put in the calendar for " << event->name
                 << ": wrote an empty calendar to " << shown << "\n";
   } else {
-    context.out << "Exported " << counted(summary->followUps, "follow-up", "follow-ups") << " and "
-                << counted(summary->nextSteps, "next step", "next steps") << " to " << shown
-                << "\n";
+    std::string what;
+    if (summary->followUps > 0) what = counted(summary->followUps, "follow-up", "follow-ups");
+    if (summary->followUps > 0 && summary->nextSteps > 0) what += " and ";
+    if (summary->nextSteps > 0) what += counted(summary->nextSteps, "next step", "next steps");
+    context.out << "Exported " << what << " to " << shown << "\n";
   }
   return 0;
 }
