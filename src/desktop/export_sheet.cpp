@@ -351,10 +351,6 @@ void ExportSheet::exportNow() {
   showExportDone(parentWidget(), path, static_cast<int>(chosen.size()));
 }
 
-}  // namespace qm::desktop
-
-namespace qm::desktop {
-
 void ExportSheet::remember(int format, const QString& path) {
   const auto state = rememberedState(context_.paths);
   state->setValue(kLastFormatKey, format);
