@@ -20,8 +20,8 @@ packages=(
   # tests and benchmarks; Xvfb and ImageMagick for the window's screenshots
   libgtest-dev libgmock-dev libbenchmark-dev zbar-tools desktop-file-utils appstream
   xvfb xauth imagemagick
-  # independent readers of the contact exports (vCard, XLSX) in the tests
-  python3 python3-vobject python3-openpyxl
+  # independent readers of the exports (vCard, XLSX, iCalendar) in the tests
+  python3 python3-vobject python3-openpyxl python3-icalendar
   # the mail server that the sending tests talk to (STARTTLS, TLS and a login)
   python3-aiosmtpd
   # the bridge script for AI clients, and the MCP SDK of the interoperability test

@@ -3,6 +3,7 @@
 #include "app/store_files.h"
 #include "common/log.h"
 #include "drafting/mac_proxy_service.h"
+#include "export/calendar_history.h"
 #include "mail/mail_account.h"
 #include "pairing/pairing_bond.h"
 #include "settings/app_settings.h"
@@ -99,6 +100,9 @@ Status QuillmereMacApp::resetAllData() {
   std::error_code ec;
   if (std::filesystem::remove(DeltaJournal::fileIn(paths_.applicationSupport), ec); ec)
     log::data().error("Could not delete the delta journal: {}", ec.message());
+  // 6. Which follow-ups the calendar exports held (they name contacts by id).
+  if (std::filesystem::remove(CalendarHistory::fileIn(paths_.applicationSupport), ec); ec)
+    log::data().error("Could not delete the calendar history: {}", ec.message());
   return {};
 }
 

@@ -12,6 +12,14 @@
 namespace qm::desktop {
 
 QMessageBox* showExportDone(QWidget* parent, const QString& path, int contacts) {
+  return showExportDone(
+      parent, path,
+      QCoreApplication::translate("qm::desktop::ExportDone", "Exported %Ln contacts to %1", nullptr,
+                                  contacts)
+          .arg(QDir::toNativeSeparators(path)));
+}
+
+QMessageBox* showExportDone(QWidget* parent, const QString& path, const QString& text) {
   auto* box =
       new QMessageBox(QMessageBox::Information,
                       QCoreApplication::translate("qm::desktop::ExportDone", "Export Contacts"), {},
@@ -19,10 +27,7 @@ QMessageBox* showExportDone(QWidget* parent, const QString& path, int contacts) 
   box->setObjectName(QStringLiteral("export-done"));
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowModality(Qt::NonModal);
-  const QString shownPath = QDir::toNativeSeparators(path);
-  box->setText(QCoreApplication::translate("qm::desktop::ExportDone", "Exported %Ln contacts to %1",
-                                           nullptr, contacts)
-                   .arg(shownPath));
+  box->setText(text);
   QPushButton* showFolder =
       box->addButton(QCoreApplication::translate("qm::desktop::ExportDone", "Show in Folder"),
                      QMessageBox::ActionRole);

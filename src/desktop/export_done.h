@@ -12,4 +12,7 @@ namespace qm::desktop {
 /// Shown without blocking the window; it deletes itself when closed.
 QMessageBox* showExportDone(QWidget* parent, const QString& path, int contacts);
 
+/// The same with `text` said instead, for an export that holds no contacts.
+QMessageBox* showExportDone(QWidget* parent, const QString& path, const QString& text);
+
 }  // namespace qm::desktop

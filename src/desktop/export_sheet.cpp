@@ -20,8 +20,11 @@
 #include "desktop/language.h"
 #include "desktop/qt_text.h"
 #include "desktop/window_state.h"
+#include "export/calendar_history.h"
 #include "export/contact_export.h"
 #include "export/contact_export_loader.h"
+#include "export/follow_up_calendar.h"
+#include "export/follow_up_tasks.h"
 #include "settings/app_settings.h"
 #include "settings/user_defaults.h"
 #include "store/event.h"
@@ -37,19 +40,26 @@ namespace {
 constexpr int kShownScope = 100;
 constexpr int kSelectedScope = 101;
 
+// The format box holds an ExportFormat for the contact files, or this for the
+// follow-up calendar, which holds to-dos rather than contacts.
+constexpr int kCalendarFormat = 200;
+
 const QString kLastFormatKey = QStringLiteral("export/lastFormat");
 const QString kLastFolderKey = QStringLiteral("export/lastFolder");
 
 /// The format a file name asks for by its extension: XLSX for .xlsx, vCard
-/// for .vcf, and for .csv the chosen CSV layout (Generic CSV when the chosen
-/// format is not one). Any other name keeps the chosen format.
-ExportFormat formatForFileName(const QString& path, ExportFormat chosen) {
+/// for .vcf, the calendar for .ics, and for .csv the chosen CSV layout
+/// (Generic CSV when the chosen format is not one). Any other name keeps the
+/// chosen format.
+int formatForFileName(const QString& path, int chosen) {
   const QString suffix = QFileInfo(path).suffix().toLower();
-  if (suffix == QLatin1String("xlsx")) return ExportFormat::xlsx;
-  if (suffix == QLatin1String("vcf")) return ExportFormat::vcard;
+  if (suffix == QLatin1String("xlsx")) return static_cast<int>(ExportFormat::xlsx);
+  if (suffix == QLatin1String("vcf")) return static_cast<int>(ExportFormat::vcard);
+  if (suffix == QLatin1String("ics")) return kCalendarFormat;
   if (suffix == QLatin1String("csv") &&
-      (chosen == ExportFormat::xlsx || chosen == ExportFormat::vcard))
-    return ExportFormat::csv;
+      (chosen == static_cast<int>(ExportFormat::xlsx) ||
+       chosen == static_cast<int>(ExportFormat::vcard) || chosen == kCalendarFormat))
+    return static_cast<int>(ExportFormat::csv);
   return chosen;
 }
 
@@ -58,8 +68,10 @@ struct FormatFiles {
   const char* suffix;
 };
 
-FormatFiles filesOf(ExportFormat format) {
-  switch (format) {
+FormatFiles filesOf(int choice) {
+  if (choice == kCalendarFormat)
+    return {QT_TRANSLATE_NOOP("qm::desktop::ExportSheet", "iCalendar files (*.ics)"), "ics"};
+  switch (static_cast<ExportFormat>(choice)) {
     case ExportFormat::xlsx:
       return {QT_TRANSLATE_NOOP("qm::desktop::ExportSheet", "Excel workbooks (*.xlsx)"), "xlsx"};
     case ExportFormat::vcard:
@@ -130,11 +142,13 @@ ExportSheet::ExportSheet(DesktopContext& context, QWidget* parent)
   format_->setAccessibleName(tr("Format"));
   for (const auto& format : EnumInfo<ExportFormat>::cases)
     format_->addItem(formatLabel(format), static_cast<int>(format.value));
+  format_->addItem(tr("Follow-up calendar (.ics)"), kCalendarFormat);
   form->addRow(tr("Format"), format_);
   scope_ = new QComboBox(this);
   scope_->setObjectName(QStringLiteral("export-scope"));
   scope_->setAccessibleName(tr("Scope"));
   form->addRow(tr("Scope"), scope_);
+  form_ = form;
   layout->addLayout(form);
 
   vcard3_ = new QCheckBox(tr("vCard 3.0 for older address books"), this);
@@ -242,18 +256,41 @@ int ExportSheet::contactCount() const {
   return static_cast<int>(chosenContacts().size());
 }
 
+bool ExportSheet::calendarChosen() const {
+  return format_->currentData().toInt() == kCalendarFormat;
+}
+
 void ExportSheet::scopeChanged() {
+  if (calendarChosen()) {
+    count_->setText(calendarTasks_ == 0
+                        ? tr("No follow-ups to put in the calendar")
+                        : tr("%Ln to-dos will be put in the calendar", nullptr, calendarTasks_));
+    return;
+  }
   count_->setText(tr("%Ln contacts will be exported", nullptr, contactCount()));
 }
 
 void ExportSheet::formatChanged() {
-  const auto format = static_cast<ExportFormat>(format_->currentData().toInt());
-  vcard3_->setVisible(format == ExportFormat::vcard);
+  const int choice = format_->currentData().toInt();
+  vcard3_->setVisible(choice == static_cast<int>(ExportFormat::vcard));
+  // The calendar takes the met contacts and the next steps, whatever the scope.
+  form_->setRowVisible(scope_, choice != kCalendarFormat);
+  calendarTasks_ = 0;
+  if (choice == kCalendarFormat && !eventID_.isNil()) {
+    UserDefaults defaults(context_.paths.defaultsFile());
+    if (auto sources = loadFollowUpSources(context_.store, eventID_))
+      calendarTasks_ = static_cast<int>(
+          followUpTasks(*sources, AppSettings(defaults).followUpDueDays(), now()).size());
+  }
+  scopeChanged();
 }
 
 QString ExportSheet::proposedPath() const {
-  const auto format = static_cast<ExportFormat>(format_->currentData().toInt());
-  const QString name = qs(proposedExportFileName(eventName_, format));
+  const int choice = format_->currentData().toInt();
+  const QString name =
+      qs(choice == kCalendarFormat
+             ? proposedCalendarFileName(eventName_)
+             : proposedExportFileName(eventName_, static_cast<ExportFormat>(choice)));
   UserDefaults defaults(context_.paths.defaultsFile());
   // The folder of the last export, else the one the settings propose.
   QString folder = rememberedState(context_.paths)->value(kLastFolderKey).toString();
@@ -267,7 +304,7 @@ QString ExportSheet::proposedPath() const {
 
 void ExportSheet::exportNow() {
   error_->hide();
-  const auto chosenFormat = static_cast<ExportFormat>(format_->currentData().toInt());
+  const int chosenFormat = format_->currentData().toInt();
   const FormatFiles files = filesOf(chosenFormat);
   // The sheet is busy while the dialog is open: no second export starts.
   export_->setEnabled(false);
@@ -276,12 +313,17 @@ void ExportSheet::exportNow() {
   export_->setEnabled(true);
   if (path.isEmpty()) return;  // cancelled: nothing written, the sheet stays
   // A name ending in one of the formats' extensions gets that format.
-  const ExportFormat format = formatForFileName(path, chosenFormat);
-  if (format != chosenFormat) {
+  const int choice = formatForFileName(path, chosenFormat);
+  if (choice != chosenFormat) {
     const QSignalBlocker quiet(format_);
-    format_->setCurrentIndex(format_->findData(static_cast<int>(format)));
+    format_->setCurrentIndex(format_->findData(choice));
     formatChanged();
   }
+  if (choice == kCalendarFormat) {
+    exportCalendar(path);
+    return;
+  }
+  const auto format = static_cast<ExportFormat>(choice);
   const std::vector<Contact> chosen = chosenContacts();
   // The notes are read when the file is made, so notes written since the
   // sheet opened are in it.
@@ -303,12 +345,40 @@ void ExportSheet::exportNow() {
     error_->show();
     return;
   }
-  const auto state = rememberedState(context_.paths);
-  state->setValue(kLastFormatKey, static_cast<int>(format));
-  state->setValue(kLastFolderKey, QFileInfo(path).absolutePath());
+  remember(static_cast<int>(format), path);
   Q_EMIT exported(path, static_cast<int>(chosen.size()));
   accept();
   showExportDone(parentWidget(), path, static_cast<int>(chosen.size()));
+}
+
+void ExportSheet::remember(int format, const QString& path) {
+  const auto state = rememberedState(context_.paths);
+  state->setValue(kLastFormatKey, format);
+  state->setValue(kLastFolderKey, QFileInfo(path).absolutePath());
+}
+
+void ExportSheet::exportCalendar(const QString& path) {
+  UserDefaults defaults(context_.paths.defaultsFile());
+  const CalendarExportOptions options{
+      .dueDays = AppSettings(defaults).followUpDueDays(),
+      .historyFile = CalendarHistory::fileIn(context_.paths.applicationSupport)};
+  auto summary = exportFollowUpCalendar(context_.store, eventID_, options, utf8(path));
+  if (!summary) {
+    error_->setText(tr("Failed to save: %1").arg(qs(summary.error().message)));
+    error_->show();
+    return;
+  }
+  for (const auto& warning : summary->warnings) log::data().warn("{}", warning);
+  remember(kCalendarFormat, path);
+  const int tasks = static_cast<int>(summary->total());
+  Q_EMIT exported(path, 0);
+  accept();
+  const QString shown = QDir::toNativeSeparators(path);
+  showExportDone(parentWidget(), path,
+                 tasks == 0 ? tr("No follow-ups to put in the calendar: an empty calendar was "
+                                 "saved to %1")
+                                  .arg(shown)
+                            : tr("Put %Ln to-dos in the calendar %1", nullptr, tasks).arg(shown));
 }
 
 }  // namespace qm::desktop

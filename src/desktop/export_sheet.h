@@ -13,6 +13,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
 class QLabel;
 class QPushButton;
 
@@ -20,7 +21,8 @@ namespace qm::desktop {
 
 /// The "Export Contacts" sheet: the contacts of one event in one of the six
 /// export formats, for a scope (all, met, targets, favourites, and from the
-/// contacts list the rows it shows or the selected ones). "Export" asks where
+/// contacts list the rows it shows or the selected ones), or the event's
+/// follow-up calendar (.ics), which takes no scope. "Export" asks where
 /// to save under the proposed file name and writes the file whole and
 /// atomically; a failed write keeps the sheet open with the reason. The
 /// contacts are read from the store when it opens, their notes when the file
@@ -64,13 +66,18 @@ class ExportSheet : public QDialog {
   int contactCount() const;
 
  Q_SIGNALS:
-  /// A file was written: where, and how many contacts it holds.
+  /// A file was written: where, and how many contacts it holds (none for the
+  /// calendar).
   void exported(const QString& path, int contacts);
 
  private:
   void scopeChanged();
   void formatChanged();
   void exportNow();
+  void exportCalendar(const QString& path);
+  bool calendarChosen() const;
+  /// Keeps the format and folder of a written export for the next one.
+  void remember(int format, const QString& path);
   std::vector<Contact> chosenContacts() const;
   QString proposedPath() const;
 
@@ -82,7 +89,11 @@ class ExportSheet : public QDialog {
   std::vector<Uuid> shown_;
   std::vector<Uuid> selected_;
 
+  /// The to-dos the calendar of the event holds, counted when it is chosen.
+  int calendarTasks_ = 0;
+
   QLabel* event_ = nullptr;
+  QFormLayout* form_ = nullptr;
   QComboBox* format_ = nullptr;
   QComboBox* scope_ = nullptr;
   QCheckBox* vcard3_ = nullptr;

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "common/enum_info.h"
@@ -31,6 +32,13 @@ ExportSettingsTab::ExportSettingsTab(DesktopContext& context, QWidget* parent)
   choose->setAccessibleName(tr("Choose the default export folder"));
   clear_ = new QPushButton(tr("Clear"), this);
   clear_->setAccessibleName(tr("Clear the default export folder"));
+  dueDays_ = new QSpinBox(this);
+  dueDays_->setObjectName(QStringLiteral("followUpDueDays"));
+  dueDays_->setAccessibleName(tr("Days from the meeting to a follow-up's due date"));
+  dueDays_->setRange(0, kMaxFollowUpDueDays);
+  // One change per value typed or stepped to, not one per key.
+  dueDays_->setKeyboardTracking(false);
+  dueDaysUnit_ = new QLabel(this);
   error_ = makeErrorLabel();
 
   auto* folderRow = new QHBoxLayout;
@@ -41,10 +49,17 @@ ExportSettingsTab::ExportSettingsTab(DesktopContext& context, QWidget* parent)
   form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
   form->addRow(tr("Format:"), format_);
   form->addRow(tr("Folder:"), folderRow);
+  auto* dueRow = new QHBoxLayout;
+  dueRow->addWidget(dueDays_);
+  dueRow->addWidget(dueDaysUnit_, 1);
+  form->addRow(tr("Follow-ups due:"), dueRow);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(makeHeading(tr("Export Defaults")));
   layout->addWidget(
-      new QLabel(tr("What contact exports propose: the format and the folder they go to."), this));
+      new QLabel(tr("What contact exports propose: the format and the folder they go to. In the "
+                    "follow-up calendar (.ics), each met contact's follow-up is due some days "
+                    "after the meeting."),
+                 this));
   layout->addLayout(form);
   layout->addWidget(error_);
   layout->addStretch(1);
@@ -56,6 +71,11 @@ ExportSettingsTab::ExportSettingsTab(DesktopContext& context, QWidget* parent)
   connect(format_, &QComboBox::activated, this, [this, failed] {
     showText(error_, {});
     setSetting(QStringLiteral("defaultExportFormat"), format_->currentData().toString(), failed);
+  });
+  connect(dueDays_, &QSpinBox::valueChanged, this, [this, failed](int days) {
+    showDueDaysUnit();
+    showText(error_, {});
+    setSetting(QStringLiteral("followUpDueDays"), QString::number(days), failed);
   });
   connect(choose, &QPushButton::clicked, this, &ExportSettingsTab::chooseFolder);
   connect(clear_, &QPushButton::clicked, this, [this, failed] {
@@ -70,7 +90,16 @@ void ExportSettingsTab::reload() {
   format_->setCurrentIndex(
       std::max(0, format_->findData(qs(rawValue(stored.settings->defaultExportFormat())))));
   folder_->setText(qs(stored.settings->defaultExportFolder()));
+  {
+    const QSignalBlocker quiet(dueDays_);
+    dueDays_->setValue(stored.settings->followUpDueDays());
+  }
+  showDueDaysUnit();
   clear_->setEnabled(!folder_->text().isEmpty());
+}
+
+void ExportSettingsTab::showDueDaysUnit() {
+  dueDaysUnit_->setText(tr("day(s) after the meeting", nullptr, dueDays_->value()));
 }
 
 void ExportSettingsTab::chooseFolder() {

@@ -21,6 +21,7 @@ class QListWidget;
 class QListWidgetItem;
 class QPlainTextEdit;
 class QPushButton;
+class QSpinBox;
 class QTreeWidget;
 
 namespace qm {
@@ -171,7 +172,8 @@ class MailSettingsTab : public SettingsPage {
   QLabel* error_ = nullptr;
 };
 
-/// The format and folder exports propose.
+/// The format and folder exports propose, and the days until a follow-up of
+/// the follow-up calendar is due.
 class ExportSettingsTab : public SettingsPage {
   Q_OBJECT
  public:
@@ -180,8 +182,11 @@ class ExportSettingsTab : public SettingsPage {
 
  private:
   void chooseFolder();
+  void showDueDaysUnit();
 
   QComboBox* format_ = nullptr;
+  QSpinBox* dueDays_ = nullptr;
+  QLabel* dueDaysUnit_ = nullptr;
   QLineEdit* folder_ = nullptr;
   QPushButton* clear_ = nullptr;
   QLabel* error_ = nullptr;

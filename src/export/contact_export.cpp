@@ -53,7 +53,10 @@ std::vector<Contact> contactsInScope(std::vector<Contact> contacts, ExportScope 
 }
 
 std::string proposedExportFileName(std::string_view eventName, ExportFormat format) {
-  const std::string_view suffix = suffixOf(format);
+  return proposedEventFileName(eventName, suffixOf(format));
+}
+
+std::string proposedEventFileName(std::string_view eventName, std::string_view suffix) {
   std::string stem;
   stem.reserve(eventName.size());
   for (char c : eventName) {

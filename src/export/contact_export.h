@@ -42,6 +42,10 @@ std::vector<Contact> contactsInScope(std::vector<Contact> contacts, ExportScope 
 /// a very long name is shortened (at a character boundary) to fit a file name.
 std::string proposedExportFileName(std::string_view eventName, ExportFormat format);
 
+/// The same for any export of an event: the event's name made a file name as
+/// above, then `suffix` ("_follow-ups.ics").
+std::string proposedEventFileName(std::string_view eventName, std::string_view suffix);
+
 /// Options of the formats that have any.
 struct ContactExportOptions {
   bool vcard3 = false;  ///< vCard 3.0 for older address books instead of 4.0

@@ -3,8 +3,8 @@
 #include <cctype>
 
 #include "common/text.h"
+#include "export/content_line.h"
 #include "export/csv_contact_layouts.h"
-#include "export/vcard_text.h"
 
 namespace qm {
 
@@ -19,7 +19,7 @@ class VCardBuilder {
   void text(std::string_view nameAndParameters, std::string_view value) {
     if (value.empty()) return;
     line_.assign(nameAndParameters).push_back(':');
-    appendVCardText(line_, value);
+    appendEscapedText(line_, value);
     flush();
   }
   /// A property whose value is a list of components, each escaped, joined by
@@ -34,7 +34,7 @@ class VCardBuilder {
     for (auto c : components) {
       if (!first) line_.push_back(';');
       first = false;
-      appendVCardText(line_, c);
+      appendEscapedText(line_, c);
     }
     flush();
   }

@@ -24,6 +24,7 @@ constexpr std::string_view density = "density";
 constexpr std::string_view defaultReportDetailLevel = "defaultReportDetailLevel";
 constexpr std::string_view defaultExportFormat = "defaultExportFormat";
 constexpr std::string_view defaultExportFolder = "defaultExportFolder";
+constexpr std::string_view followUpDueDays = "followUpDueDays";
 constexpr std::string_view preferOnDeviceAI = "preferOnDeviceAI";
 constexpr std::string_view mcpServerEnabled = "mcpServerEnabled";
 constexpr std::string_view aiEndpoint = "aiEndpoint";
@@ -151,6 +152,16 @@ std::string filePathProblem(std::string_view path) {
   return {};
 }
 
+/// Days until a follow-up is due: a whole number from 0 to 365, in digits.
+std::string dueDaysProblem(std::string_view days) {
+  const bool digits =
+      !days.empty() && days.size() <= 3 &&
+      std::all_of(days.begin(), days.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (!digits || std::stoi(std::string(days)) > kMaxFollowUpDueDays)
+    return "Expected a number of days from 0 to " + std::to_string(kMaxFollowUpDueDays);
+  return {};
+}
+
 /// Names of the people we write to and for appear in headers: no line breaks.
 std::string singleLineProblem(std::string_view text) {
   for (const char c : text) {
@@ -177,6 +188,7 @@ const std::vector<SettingDescriptor>& AppSettings::descriptors() {
        "standard"},
       {key::defaultExportFormat, K::text, "csv", rawValues<ExportFormat>(), "csv"},
       {key::defaultExportFolder, K::text, "", {}, ""},
+      {key::followUpDueDays, K::text, "2", {}, "2", dueDaysProblem},
       {key::preferOnDeviceAI, K::boolean, kTrue, {}, kTrue},
       {key::mcpServerEnabled, K::boolean, kFalse, {}, kFalse},
       {key::aiEndpoint, K::text, "", {}, "", endpointProblem},
@@ -308,6 +320,13 @@ std::filesystem::path AppSettings::defaultExportFolderPath() const {
 }
 Status AppSettings::setDefaultExportFolder(std::string_view folder) {
   return set(key::defaultExportFolder, folder);
+}
+
+int AppSettings::followUpDueDays() const {
+  return std::stoi(effective(descriptor(key::followUpDueDays)));
+}
+Status AppSettings::setFollowUpDueDays(int days) {
+  return set(key::followUpDueDays, std::to_string(days));
 }
 
 bool AppSettings::preferOnDeviceAI() const {

@@ -37,6 +37,9 @@ inline constexpr std::string_view kFollowUpTemplateWarmKey = "followUpTemplateWa
 inline constexpr std::string_view kFollowUpTemplateNeutralKey = "followUpTemplateNeutral";
 inline constexpr std::string_view kFollowUpTemplateFormalKey = "followUpTemplateFormal";
 
+/// The most days a follow-up may be due after its meeting.
+inline constexpr int kMaxFollowUpDueDays = 365;
+
 /// The companion's user settings, read and written through `UserDefaults`.
 ///
 /// A single table of descriptors decides every key, default and allowed value;
@@ -83,6 +86,10 @@ class AppSettings {
   /// Every place that writes into the export folder asks this.
   std::filesystem::path defaultExportFolderPath() const;
   Status setDefaultExportFolder(std::string_view folder);
+  /// How many days after the meeting a contact's follow-up is due in the
+  /// follow-up calendar (.ics), from 0 (the day itself) to 365.
+  int followUpDueDays() const;
+  Status setFollowUpDueDays(int days);
   bool preferOnDeviceAI() const;
   Status setPreferOnDeviceAI(bool prefer);
   bool mcpServerEnabled() const;

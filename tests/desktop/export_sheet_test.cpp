@@ -103,7 +103,7 @@ TEST_F(ExportSheetTest, WritesTheChosenFormatAndScopeWhereTheDialogSays) {
   open->click();
   ASSERT_TRUE(sheet.isVisible());
   EXPECT_EQ(sheet.windowTitle(), "Export Contacts");
-  EXPECT_EQ(sheet.formatBox()->count(), 6);
+  EXPECT_EQ(sheet.formatBox()->count(), 7) << "six contact formats and the calendar";
   EXPECT_EQ(sheet.formatBox()->currentText(), "HubSpot CSV");
   EXPECT_EQ(sheet.scopeBox()->currentText(), "All Contacts");
   EXPECT_EQ(sheet.countLabel()->text(), "14 contacts will be exported");
@@ -243,6 +243,63 @@ TEST_F(ExportSheetTest, TheFileNameDecidesTheFormatAndTheNextExportRemembersIt) 
       << "the last folder is proposed";
   EXPECT_THAT(readFile(cards).value(), StartsWith("BEGIN:VCARD"));
   desktop::externalOpener() = desktop::openWithXdgOpen;
+}
+
+// The follow-up calendar takes no scope: the sheet hides it, counts the
+// to-dos, proposes an .ics name and writes one VTODO per met contact not yet
+// written to and per next step.
+TEST_F(ExportSheetTest, TheFollowUpCalendarCountsAndWritesTheToDos) {
+  const auto ids = demoData(8, "Tech Expo 2026");
+  const Uuid eventID = *Uuid::parse(ids["eventID"].get<std::string>());
+  std::vector<Contact> met;
+  for (const Contact& c : eventContacts(eventID.str()))
+    if (c.status == MeetingStatus::met) met.push_back(c);
+  ASSERT_GE(met.size(), 2u);
+  FollowUpDraft sent = FollowUpDraft::create("Thanks", "…", met[0].id);
+  sent.status = "sent";
+  ASSERT_TRUE(store_->insert(sent).ok());
+  Opportunity pilot = Opportunity::create("Pilot", "Acme", eventID);
+  pilot.nextStep = "Send the pricing deck";
+  ASSERT_TRUE(store_->insert(pilot).ok());
+  const std::size_t expected = met.size() - 1 + 1;
+
+  MainWindow window(context());
+  window.show();
+  window.sidebar()->setCurrentRow(1);
+  ExportSheet& sheet = *window.exportSheet();
+  const std::filesystem::path file = outDir.path() / "follow-ups.ics";
+  answerSaveDialog(sheet, desktop::qs(file.string()));
+  window.exportContacts();
+  ASSERT_TRUE(sheet.isVisible());
+  EXPECT_TRUE(sheet.scopeBox()->isVisible());
+  sheet.formatBox()->setCurrentText("Follow-up calendar (.ics)");
+  EXPECT_FALSE(sheet.scopeBox()->isVisible()) << "the calendar has no scope";
+  EXPECT_EQ(sheet.countLabel()->text(),
+            QString("%1 to-dos will be put in the calendar").arg(expected));
+  sheet.exportButton()->click();
+  EXPECT_EQ(QFileInfo(asked.proposedPath).fileName(), "Tech_Expo_2026_follow-ups.ics");
+  EXPECT_THAT(asked.filter.toStdString(), HasSubstr("*.ics"));
+  EXPECT_FALSE(sheet.isVisible());
+  const std::string calendar = readFile(file).value();
+  std::size_t todos = 0;
+  for (auto at = calendar.find("BEGIN:VTODO"); at != std::string::npos;
+       at = calendar.find("BEGIN:VTODO", at + 1))
+    ++todos;
+  EXPECT_EQ(todos, expected);
+  EXPECT_THAT(calendar, HasSubstr("UID:nextstep-" + pilot.id.str() + "@quillmere\r\n"));
+  EXPECT_EQ(calendar.find("UID:followup-" + met[0].id.str()), std::string::npos)
+      << "written to already";
+  auto* done = window.findChild<QMessageBox*>("export-done");
+  ASSERT_NE(done, nullptr);
+  EXPECT_THAT(done->text().toStdString(),
+              HasSubstr("Put " + std::to_string(expected) + " to-dos in the calendar "));
+  done->close();
+
+  // The next export starts on the calendar again.
+  window.exportContacts();
+  EXPECT_EQ(sheet.formatBox()->currentText(), "Follow-up calendar (.ics)");
+  EXPECT_FALSE(sheet.scopeBox()->isVisible());
+  sheet.cancelButton()->click();
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTreeWidget>
 #include <QWidget>
 #include <fstream>
@@ -131,6 +132,12 @@ TEST_F(SettingsTest, WhatTheTabsChangeReachesTheCompanion) {
   format->setFocus();
   QTest::keyClick(format, Qt::Key_Down);
   EXPECT_TRUE(QTest::qWaitFor([&] { return setting("defaultExportFormat") == "hubspot"; }, 5000));
+  auto* dueDays = window->findChild<QSpinBox*>("followUpDueDays");
+  ASSERT_NE(dueDays, nullptr);
+  EXPECT_EQ(dueDays->value(), 2) << "the default";
+  dueDays->setFocus();
+  QTest::keyClick(dueDays, Qt::Key_Up);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return setting("followUpDueDays") == "3"; }, 5000));
   window->showTab(SettingsWindow::Tab::appearance);
   auto* appearance = window->findChild<QComboBox*>("appearance");
   appearance->setFocus();
@@ -145,6 +152,7 @@ TEST_F(SettingsTest, WhatTheTabsChangeReachesTheCompanion) {
   auto again = open(SettingsWindow::Tab::general);
   EXPECT_EQ(again->findChild<QLineEdit*>("displayName")->text(), "Dana Åkesson");
   EXPECT_EQ(again->findChild<QComboBox*>("defaultExportFormat")->currentData(), "hubspot");
+  EXPECT_EQ(again->findChild<QSpinBox*>("followUpDueDays")->value(), 3);
 }
 
 TEST_F(SettingsTest, TheTemplatesTabKeepsAWellFormedTemplateAndShowsTheMistakeOfAnother) {

@@ -6,6 +6,8 @@ as JSON, for the export reader tests.
     read_exports.py vcard FILE   one object per card (vobject)
     read_exports.py xlsx FILE    rows of [type, value] cells (openpyxl) and
                                  the sheet's column ranges (zipfile)
+    read_exports.py ics FILE     the calendar's properties and one object per
+                                 to-do (icalendar)
 
 Exits 3 with a message when the library is not installed.
 """
@@ -88,9 +90,42 @@ def column_ranges(path):
             for c in root.iter(ns + "col")]
 
 
+def read_ics(path):
+    try:
+        import icalendar
+    except ImportError:
+        missing("icalendar")
+    with open(path, "rb") as f:
+        calendar = icalendar.Calendar.from_ical(f.read())
+    if calendar.errors:
+        raise ValueError(f"icalendar found errors: {calendar.errors}")
+    todos = []
+    for todo in calendar.walk("VTODO"):
+        if todo.errors:
+            raise ValueError(f"icalendar found errors in a to-do: {todo.errors}")
+        entry = {}
+        for key, value in todo.property_items(recursive=False):
+            key = key.lower()
+            if key in ("begin", "end"):
+                continue
+            if hasattr(value, "dt"):
+                kind = "date-time" if isinstance(value.dt, datetime.datetime) else "date"
+                entry[key] = [kind, value.dt.isoformat()]
+            elif hasattr(value, "cats"):
+                entry[key] = [str(c) for c in value.cats]
+            elif isinstance(value, int):
+                entry[key] = int(value)
+            else:
+                entry[key] = str(value)
+        todos.append(entry)
+    others = [c.name for c in calendar.subcomponents if c.name != "VTODO"]
+    return {"version": str(calendar.get("VERSION")), "prodid": str(calendar.get("PRODID")),
+            "todos": todos, "others": others}
+
+
 def main():
     kind, path = sys.argv[1], sys.argv[2]
-    readers = {"csv": read_csv, "vcard": read_vcard, "xlsx": read_xlsx}
+    readers = {"csv": read_csv, "vcard": read_vcard, "xlsx": read_xlsx, "ics": read_ics}
     print(json.dumps(readers[kind](path), ensure_ascii=False))
 
 

@@ -2,8 +2,8 @@
 // and the cards of both versions.
 #include <gmock/gmock.h>
 
+#include "export/content_line.h"
 #include "export/vcard_contact_export.h"
-#include "export/vcard_text.h"
 #include "export_test_contacts.h"
 
 namespace qm {
@@ -15,7 +15,7 @@ using ::testing::Not;
 
 std::string escaped(std::string_view text) {
   std::string out;
-  appendVCardText(out, text);
+  appendEscapedText(out, text);
   return out;
 }
 

@@ -113,7 +113,7 @@ TEST_F(AppSettingsTest, TypedSettersWriteTheirOwnKeys) {
       ElementsAre("appLanguage=fr", "displayName=Ada", "organizationName=Engines",
                   "emailSignature=Best,\nAda", "appearance=dark", "density=compact",
                   "defaultReportDetailLevel=detailed", "defaultExportFormat=salesforce",
-                  "defaultExportFolder=/home/ada", "preferOnDeviceAI=false",
+                  "defaultExportFolder=/home/ada", "followUpDueDays=2", "preferOnDeviceAI=false",
                   "mcpServerEnabled=true", "aiEndpoint=https://ai.example.com",
                   "aiEndpointKind=chatCompletions", "aiModel=llama3.1", "senderName=Ada Lovelace",
                   "senderEmail=ada@engines.example",
@@ -186,6 +186,22 @@ TEST_F(AppSettingsTest, SenderAndMailServerSettingsHoldOneValueOfTheirForm) {
   storeRaw({{"senderEmail", "not an address"}, {"smtpPort", "99999"}});
   EXPECT_EQ(settings_.senderEmail(), "");
   EXPECT_EQ(settings_.smtpPort(), "");
+}
+
+// The days until a calendar follow-up is due: a whole number of days within a year.
+TEST_F(AppSettingsTest, FollowUpDueDaysIsAWholeNumberUpToAYear) {
+  EXPECT_EQ(settings_.followUpDueDays(), 2);
+  for (const char* days : {"0", "7", "365"}) {
+    ASSERT_OK(settings_.set("followUpDueDays", days)) << days;
+    EXPECT_EQ(std::to_string(settings_.followUpDueDays()), days);
+  }
+  for (const char* days : {"", "-1", "366", "1000", "2.5", "two", " 3", "0x10"})
+    EXPECT_THAT(settings_.set("followUpDueDays", days),
+                IsError(HasSubstr("Expected a number of days from 0 to 365")))
+        << days;
+  EXPECT_EQ(settings_.followUpDueDays(), 365) << "a refused value changes nothing";
+  storeRaw({{"followUpDueDays", "9999"}});
+  EXPECT_EQ(settings_.followUpDueDays(), 2) << "a stored value out of range reads as the default";
 }
 
 TEST_F(AppSettingsTest, LanguagePreferenceFollowsTheChosenLanguage) {

@@ -317,12 +317,36 @@
     </message>
 </context>
 <context>
+    <name>qm::desktop::ExportSettingsTab</name>
+    <message numerus="yes">
+        <source>day(s) after the meeting</source>
+        <translation>
+            <numerusform>day after the meeting</numerusform>
+            <numerusform>days after the meeting</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>qm::desktop::ExportSheet</name>
     <message numerus="yes">
         <source>%Ln contacts will be exported</source>
         <translation>
             <numerusform>%Ln contact will be exported</numerusform>
             <numerusform>%Ln contacts will be exported</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln to-dos will be put in the calendar</source>
+        <translation>
+            <numerusform>%Ln to-do will be put in the calendar</numerusform>
+            <numerusform>%Ln to-dos will be put in the calendar</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Put %Ln to-dos in the calendar %1</source>
+        <translation>
+            <numerusform>Put %Ln to-do in the calendar %1</numerusform>
+            <numerusform>Put %Ln to-dos in the calendar %1</numerusform>
         </translation>
     </message>
 </context>

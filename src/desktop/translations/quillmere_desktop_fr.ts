@@ -2193,12 +2193,27 @@
         <translation>Export par défaut</translation>
     </message>
     <message>
-        <source>What contact exports propose: the format and the folder they go to.</source>
-        <translation>Ce que proposent les exports de contacts : le format et le dossier de destination.</translation>
-    </message>
-    <message>
         <source>Choose the folder exports go to</source>
         <translation>Choisir le dossier des exports</translation>
+    </message>
+    <message>
+        <source>Days from the meeting to a follow-up&apos;s due date</source>
+        <translation>Jours entre la rencontre et l’échéance d’une relance</translation>
+    </message>
+    <message>
+        <source>Follow-ups due:</source>
+        <translation>Échéance des relances&#xa0;:</translation>
+    </message>
+    <message>
+        <source>What contact exports propose: the format and the folder they go to. In the follow-up calendar (.ics), each met contact&apos;s follow-up is due some days after the meeting.</source>
+        <translation>Ce que proposent les exports de contacts&#xa0;: le format et le dossier de destination. Dans le calendrier des relances (.ics), la relance de chaque contact rencontré est due quelques jours après la rencontre.</translation>
+    </message>
+    <message numerus="yes">
+        <source>day(s) after the meeting</source>
+        <translation>
+            <numerusform>jour après la rencontre</numerusform>
+            <numerusform>jours après la rencontre</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -2277,6 +2292,36 @@
     <message>
         <source>Failed to save: %1</source>
         <translation>Échec de l’enregistrement : %1</translation>
+    </message>
+    <message>
+        <source>iCalendar files (*.ics)</source>
+        <translation>Fichiers iCalendar (*.ics)</translation>
+    </message>
+    <message>
+        <source>Follow-up calendar (.ics)</source>
+        <translation>Calendrier des relances (.ics)</translation>
+    </message>
+    <message>
+        <source>No follow-ups to put in the calendar</source>
+        <translation>Aucune relance à mettre dans le calendrier</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln to-dos will be put in the calendar</source>
+        <translation>
+            <numerusform>%Ln tâche sera mise dans le calendrier</numerusform>
+            <numerusform>%Ln tâches seront mises dans le calendrier</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>No follow-ups to put in the calendar: an empty calendar was saved to %1</source>
+        <translation>Aucune relance à mettre dans le calendrier&#xa0;: un calendrier vide a été enregistré dans %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>Put %Ln to-dos in the calendar %1</source>
+        <translation>
+            <numerusform>%Ln tâche mise dans le calendrier %1</numerusform>
+            <numerusform>%Ln tâches mises dans le calendrier %1</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -1,8 +1,8 @@
-#include "export/vcard_text.h"
+#include "export/content_line.h"
 
 namespace qm {
 
-void appendVCardText(std::string& out, std::string_view text) {
+void appendEscapedText(std::string& out, std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     switch (c) {
@@ -34,7 +34,7 @@ bool isContinuationByte(char c) {
 }  // namespace
 
 void appendFoldedLine(std::string& out, std::string_view line) {
-  std::size_t limit = kVCardLineOctets;  // the first line has no leading space
+  std::size_t limit = kContentLineOctets;  // the first line has no leading space
   while (line.size() > limit) {
     std::size_t cut = limit;
     // Back up to the start of the character that would be split. Text that is
@@ -44,7 +44,7 @@ void appendFoldedLine(std::string& out, std::string_view line) {
     out.append(line.substr(0, cut));
     out.append("\r\n ");
     line.remove_prefix(cut);
-    limit = kVCardLineOctets - 1;
+    limit = kContentLineOctets - 1;
   }
   out.append(line);
   out.append("\r\n");
