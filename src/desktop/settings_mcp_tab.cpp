@@ -246,8 +246,8 @@ void McpSettingsTab::showChosenSetup() {
   refreshSetupStates();
 }
 
-mcp::MCPConnection McpSettingsTab::connection() {
-  return {mcp::configuredMCPPort(), bridgeScript(), false};
+mcp::MCPConnection McpSettingsTab::connection() const {
+  return {port_, bridgeScript(), false};
 }
 
 void McpSettingsTab::refreshSetupStates() {
@@ -255,8 +255,7 @@ void McpSettingsTab::refreshSetupStates() {
   const auto clients = mcp::mcpClients(homeFolder());
   for (int i = 0; i < setupClients_->topLevelItemCount() && i < static_cast<int>(clients.size());
        ++i) {
-    const auto state =
-        mcp::inspectMCPClient(clients[static_cast<std::size_t>(i)], mcp::configuredMCPPort());
+    const auto state = mcp::inspectMCPClient(clients[static_cast<std::size_t>(i)], port_);
     QString text;
     switch (state.kind) {
       case Kind::noFile:
@@ -279,8 +278,7 @@ void McpSettingsTab::refreshSetupStates() {
     item->setToolTip(1, qs(state.detail));
   }
   const auto chosen = chosenClient();
-  const auto state =
-      chosen ? mcp::inspectMCPClient(*chosen, mcp::configuredMCPPort()) : mcp::MCPClientState{};
+  const auto state = chosen ? mcp::inspectMCPClient(*chosen, port_) : mcp::MCPClientState{};
   install_->setEnabled(chosen.has_value() && state.kind != Kind::installed);
   uninstall_->setEnabled(chosen.has_value() &&
                          (state.kind == Kind::installed || state.kind == Kind::pointsElsewhere));
@@ -335,6 +333,13 @@ void McpSettingsTab::reload() {
   QPointer<McpSettingsTab> self(this);
   context_.link.request({{"command", "status"}}, [self](const QJsonObject& status, const QString&) {
     if (!self) return;
+    // The entries name the port the companion serves on, which may differ
+    // from this window's environment.
+    const int port = status.value("mcpPort").toInt();
+    if (port > 0 && port < 65536 && port != self->port_) {
+      self->port_ = static_cast<std::uint16_t>(port);
+      self->showChosenSetup();
+    }
     const bool running = status.value("mcpServerRunning").toBool();
     showText(self->running_, running
                                  ? tr("Active on localhost:%1").arg(status.value("mcpPort").toInt())

@@ -248,7 +248,7 @@ class McpSettingsTab : public SettingsPage {
   void updateClientButtons();
   QWidget* makeSetupSection();
   std::optional<mcp::MCPClientSetup> chosenClient() const;
-  static mcp::MCPConnection connection();
+  mcp::MCPConnection connection() const;
   void showChosenSetup();
   void refreshSetupStates();
   void installChosen();
@@ -267,6 +267,7 @@ class McpSettingsTab : public SettingsPage {
   QPushButton* install_ = nullptr;
   QPushButton* uninstall_ = nullptr;
   QLabel* setupOutcome_ = nullptr;
+  std::uint16_t port_ = mcp::configuredMCPPort();
 };
 
 /// The paired phone: the pairing state and name, with pairing and forgetting
