@@ -9,29 +9,13 @@
 #include "common/atomic_file.h"
 #include "common/date.h"
 #include "mcp/client_config/client_table.h"
+#include "mcp/client_config/entry_text.h"
 
 namespace qm::mcp {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-/// `value` with every scalar as its text: YAML reads numbers and booleans
-/// back as text, so entries compare by what they say, not by how typed.
-OrderedJSON textual(const OrderedJSON& value) {
-  if (value.is_object()) {
-    OrderedJSON out = OrderedJSON::object();
-    for (const auto& [k, v] : value.items()) out[k] = textual(v);
-    return out;
-  }
-  if (value.is_array()) {
-    OrderedJSON out = OrderedJSON::array();
-    for (const auto& item : value) out.push_back(textual(item));
-    return out;
-  }
-  if (value.is_string() || value.is_null()) return value;
-  return value.dump();
-}
 
 /// The file a link points at (dotfile managers link configuration files):
 /// the write replaces the target, never the link.

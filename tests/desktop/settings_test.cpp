@@ -40,6 +40,18 @@ using desktop::SettingsWindow;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
+/// HOME points at `folder` while this lives, then back where it was.
+class HomeFolder {
+ public:
+  explicit HomeFolder(const std::filesystem::path& folder) : previous_(qgetenv("HOME")) {
+    qputenv("HOME", QByteArray::fromStdString(folder.string()));
+  }
+  ~HomeFolder() { qputenv("HOME", previous_); }
+
+ private:
+  QByteArray previous_;
+};
+
 constexpr const char* kDenied = "Access denied. Client has been revoked.";
 
 class SettingsTest : public DesktopFixture {
@@ -101,12 +113,7 @@ TEST_F(SettingsTest, AClientRevokedInTheMcpTabIsRefusedOnItsNextCallUntilRestore
 
 TEST_F(SettingsTest, TheMcpTabInstallsAndRemovesAnAssistantsEntryAndShowsEachState) {
   // The assistants' files live under the home folder: a scratch one here.
-  const QByteArray realHome = qgetenv("HOME");
-  qputenv("HOME", QByteArray::fromStdString(outDir.path().string()));
-  struct RestoreHome {
-    QByteArray home;
-    ~RestoreHome() { qputenv("HOME", home); }
-  } restoreHome{realHome};
+  const HomeFolder home(outDir.path());
   const std::filesystem::path goose = outDir.path() / ".config/goose/config.yaml";
   std::filesystem::create_directories(goose.parent_path());
   { std::ofstream(goose) << "extensions: [unclosed\n"; }
@@ -263,12 +270,7 @@ TEST_F(SettingsTest, ExportAllDataWritesEveryRecordAndSaysSoForAMoment) {
   demoData(3);
   // "~/…" in the export folder setting is the home folder, here as for every
   // export the window proposes (the draft editor and the drafts list too).
-  const QByteArray realHome = qgetenv("HOME");
-  qputenv("HOME", QByteArray::fromStdString(outDir.path().string()));
-  struct RestoreHome {
-    QByteArray home;
-    ~RestoreHome() { qputenv("HOME", home); }
-  } restoreHome{realHome};
+  const HomeFolder home(outDir.path());
   ASSERT_EQ(cli({"settings", "set", "defaultExportFolder", "~/exports"}).exitCode, 0);
   const std::filesystem::path exports = outDir.path() / "exports";
   EXPECT_EQ(desktop::exportFolder(context()).toStdString(), exports.string());

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mcp/client_config/entry_edit.h"
+#include "mcp/client_config/entry_text.h"
 
 namespace qm::mcp {
 
@@ -153,16 +154,6 @@ Result<const OrderedJSON*> containerOf(const OrderedJSON& doc, const EntryPlace&
   if (!it->is_object())
     return Error(ErrorCode::invalidArgument, "\"" + place.container + "\" is not a JSON object");
   return &*it;
-}
-
-/// `doc` without the entry (and without its container when that is left empty).
-OrderedJSON withoutEntry(OrderedJSON doc, const EntryPlace& place) {
-  const auto it = doc.find(place.container);
-  if (it != doc.end() && it->is_object()) {
-    it->erase(place.name);
-    if (it->empty()) doc.erase(place.container);
-  }
-  return doc;
 }
 
 /// `value` laid out with `unit` per level, its inner lines starting at `indent`.

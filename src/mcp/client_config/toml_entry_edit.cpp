@@ -7,28 +7,11 @@
 #include <vector>
 
 #include "mcp/client_config/entry_edit.h"
+#include "mcp/client_config/entry_text.h"
 
 namespace qm::mcp {
 
 namespace {
-
-std::vector<std::string> splitLines(std::string_view text) {
-  std::vector<std::string> lines;
-  std::size_t from = 0;
-  while (from < text.size()) {
-    std::size_t end = text.find('\n', from);
-    if (end == std::string_view::npos) end = text.size();
-    lines.emplace_back(text.substr(from, end - from));
-    from = end + 1;
-  }
-  return lines;
-}
-
-std::string joinLines(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const auto& line : lines) out += line + "\n";
-  return out;
-}
 
 bool isBlankOrComment(const std::string& line) {
   const std::size_t first = line.find_first_not_of(" \t\r");
@@ -131,15 +114,6 @@ Result<std::pair<std::size_t, std::size_t>> entryLines(const std::vector<std::st
 const toml::table* entryTableIn(const toml::table& doc, const EntryPlace& place) {
   const auto* container = doc.get_as<toml::table>(place.container);
   return container ? container->get_as<toml::table>(place.name) : nullptr;
-}
-
-OrderedJSON withoutEntry(OrderedJSON doc, const EntryPlace& place) {
-  const auto it = doc.find(place.container);
-  if (it != doc.end() && it->is_object()) {
-    it->erase(place.name);
-    if (it->empty()) doc.erase(place.container);
-  }
-  return doc;
 }
 
 Status checkOnlyEntryChanged(const toml::table& original, const std::string& edited,

@@ -9,28 +9,11 @@
 #include <vector>
 
 #include "mcp/client_config/entry_edit.h"
+#include "mcp/client_config/entry_text.h"
 
 namespace qm::mcp {
 
 namespace {
-
-std::vector<std::string> splitLines(std::string_view text) {
-  std::vector<std::string> lines;
-  std::size_t from = 0;
-  while (from < text.size()) {
-    std::size_t end = text.find('\n', from);
-    if (end == std::string_view::npos) end = text.size();
-    lines.emplace_back(text.substr(from, end - from));
-    from = end + 1;
-  }
-  return lines;
-}
-
-std::string joinLines(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const auto& line : lines) out += line + "\n";
-  return out;
-}
 
 std::size_t indentOf(const std::string& line) {
   return std::min(line.find_first_not_of(' '), line.size());
@@ -107,23 +90,6 @@ OrderedJSON toJSON(const YAML::Node& node) {
   }
 }
 
-/// `value` with its scalars as text, to compare with `toJSON`.
-OrderedJSON asText(const OrderedJSON& value) {
-  if (value.is_object()) {
-    OrderedJSON object = OrderedJSON::object();
-    for (const auto& [k, v] : value.items()) object[k] = asText(v);
-    return object;
-  }
-  if (value.is_array()) {
-    OrderedJSON array = OrderedJSON::array();
-    for (const auto& item : value) array.push_back(asText(item));
-    return array;
-  }
-  if (value.is_string()) return value;
-  if (value.is_null()) return nullptr;
-  return value.dump();
-}
-
 Result<YAML::Node> parse(std::string_view text) {
   try {
     YAML::Node root = YAML::Load(std::string(text));
@@ -166,18 +132,6 @@ Result<Found> locate(const YAML::Node& root, const EntryPlace& place) {
   return found;
 }
 
-OrderedJSON withoutEntry(OrderedJSON doc, const EntryPlace& place) {
-  if (!doc.is_object()) doc = OrderedJSON::object();
-  const auto it = doc.find(place.container);
-  if (it != doc.end() && it->is_object()) {
-    it->erase(place.name);
-    if (it->empty()) doc.erase(place.container);
-  } else if (it != doc.end() && it->is_null()) {
-    doc.erase(place.container);
-  }
-  return doc;
-}
-
 Status checkOnlyEntryChanged(const YAML::Node& original, const std::string& edited,
                              const EntryPlace& place, const OrderedJSON* wanted) {
   auto after = parse(edited);
@@ -188,7 +142,7 @@ Status checkOnlyEntryChanged(const YAML::Node& original, const std::string& edit
     return Error(ErrorCode::internal, "the edit would have changed more than the entry");
   const bool has = now.is_object() && now.contains(place.container) &&
                    now[place.container].is_object() && now[place.container].contains(place.name);
-  if (wanted ? !has || now[place.container][place.name] != asText(*wanted) : has)
+  if (wanted ? !has || now[place.container][place.name] != textual(*wanted) : has)
     return Error(ErrorCode::internal, "the edit did not give the entry");
   return {};
 }
