@@ -11,6 +11,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+/// goose shows an extension's description, and some of its versions require one.
+constexpr const char* kDescription = "Quillmere: your trade-show contacts, events and notes";
+
 OrderedJSON nodeCommand(const std::string& bridge) {
   return {{"command", "node"}, {"args", {bridge}}};
 }
@@ -67,13 +70,16 @@ const std::vector<Row>& rows() {
         [](const std::string& url) {
           return OrderedJSON{{"type", "streamable_http"},
                              {"name", "quillmere"},
+                             {"description", kDescription},
                              {"uri", url},
                              {"enabled", true},
                              {"timeout", 300}};
         },
         [](const std::string& bridge) {
-          return OrderedJSON{{"type", "stdio"},  {"name", "quillmere"}, {"cmd", "node"},
-                             {"args", {bridge}}, {"enabled", true},     {"timeout", 300}};
+          return OrderedJSON{
+              {"type", "stdio"}, {"name", "quillmere"}, {"description", kDescription},
+              {"cmd", "node"},   {"args", {bridge}},    {"enabled", true},
+              {"timeout", 300}};
         }}},
       {"lmstudio",
        "LM Studio",
