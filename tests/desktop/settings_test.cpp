@@ -113,7 +113,7 @@ TEST_F(SettingsTest, AClientRevokedInTheMcpTabIsRefusedOnItsNextCallUntilRestore
 
 TEST_F(SettingsTest, TheMcpTabInstallsAndRemovesAnAssistantsEntryAndShowsEachState) {
   // The assistants' files live under the home folder: a scratch one here.
-  const HomeFolder home(outDir.path());
+  const HomeFolder scratchHome(outDir.path());
   const std::filesystem::path goose = outDir.path() / ".config/goose/config.yaml";
   std::filesystem::create_directories(goose.parent_path());
   { std::ofstream(goose) << "extensions: [unclosed\n"; }
@@ -270,7 +270,7 @@ TEST_F(SettingsTest, ExportAllDataWritesEveryRecordAndSaysSoForAMoment) {
   demoData(3);
   // "~/…" in the export folder setting is the home folder, here as for every
   // export the window proposes (the draft editor and the drafts list too).
-  const HomeFolder home(outDir.path());
+  const HomeFolder scratchHome(outDir.path());
   ASSERT_EQ(cli({"settings", "set", "defaultExportFolder", "~/exports"}).exitCode, 0);
   const std::filesystem::path exports = outDir.path() / "exports";
   EXPECT_EQ(desktop::exportFolder(context()).toStdString(), exports.string());
