@@ -193,7 +193,9 @@ TEST_F(McpCommandTest, InstallUninstallAndDoctorFollowTheFilesAndTheRunningServe
   auto removed = cli({"mcp", "uninstall", "zed"});
   EXPECT_EQ(removed.exitCode, 0);
   EXPECT_THAT(removed.out, HasSubstr("Removed Quillmere from"));
-  EXPECT_EQ(*readFile(zed), mine);
+  // Only the entry goes: the servers' object stays, empty, with the comment.
+  EXPECT_EQ(*readFile(zed),
+            "// my settings\n{\n  \"vim_mode\": true,\n  \"context_servers\": {\n  }\n}\n");
   EXPECT_THAT(cli({"mcp", "uninstall", "zed"}).out, HasSubstr("has no Quillmere entry"));
   EXPECT_EQ(companion.stop(SIGTERM, 10s), 0);
 }
