@@ -146,7 +146,7 @@ TEST_F(SettingsTest, TheMcpTabInstallsAndRemovesAnAssistantsEntryAndShowsEachSta
   EXPECT_FALSE(tab->installButton()->isEnabled());
   QTest::mouseClick(tab->uninstallButton(), Qt::LeftButton);
   EXPECT_EQ(row("Zed")->text(1), "Not installed");
-  EXPECT_FALSE(nlohmann::json::parse(std::ifstream(zed)).contains("context_servers"));
+  EXPECT_EQ(nlohmann::json::parse(std::ifstream(zed))["context_servers"], nlohmann::json::object());
 
   // A file that does not parse is left as it was, and the person is told where.
   list->setCurrentItem(row("goose"));
