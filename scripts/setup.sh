@@ -13,6 +13,8 @@ packages=(
   libsqlite3-dev libssl-dev libasio-dev nlohmann-json3-dev libsimdjson-dev
   libcurl4-openssl-dev libqrencode-dev libpng-dev libicu-dev libpcre2-dev
   libcli11-dev libspdlog-dev libavahi-client-dev libsecret-1-dev libxlsxwriter-dev
+  # the configuration files of AI clients: YAML (goose, Continue) and TOML (Codex)
+  libyaml-cpp-dev libtomlplusplus-dev
   # the desktop window (Qt 6 Widgets; fonts so that CJK names show)
   qt6-base-dev libgl-dev fonts-noto-cjk
   # the window's French translation: lupdate/lrelease, and Qt's own French texts

@@ -7,6 +7,10 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 # The official MCP SDK for the interoperability test, from the committed lock file.
 npm ci --prefix tests/interop --no-audit --no-fund
+# The AI clients' own command-line programs (about 1 GB, 1–2 minutes); without
+# them (npm unreachable) their interoperability test is skipped and says so.
+npm ci --prefix tests/interop/clients --no-audit --no-fund ||
+  echo "test: npm could not install the AI clients; mcp_client_interop will be skipped"
 
 # Both builds compile in unity mode (several .cpp files of a library as one):
 # the heavy headers (JSON, Asio, CLI11, Qt, GoogleTest) are then compiled a few

@@ -6,6 +6,7 @@
 #include "app/application.h"
 #include "app/control_server.h"
 #include "mcp/mcp_auth_manager.h"
+#include "mcp/mcp_client_setup.h"
 #include "mcp/mcp_server.h"
 #include "settings/app_settings.h"
 #include "store/mcp_records.h"
@@ -18,10 +19,7 @@ namespace {
 /// Port 23816 unless QUILLMERE_MCP_PORT names another (tests, a second profile).
 mcp::MCPServerOptions optionsFromEnvironment() {
   mcp::MCPServerOptions options;
-  if (const char* port = std::getenv("QUILLMERE_MCP_PORT")) {
-    const long value = std::strtol(port, nullptr, 10);
-    if (value > 0 && value < 65536) options.port = static_cast<std::uint16_t>(value);
-  }
+  options.port = mcp::configuredMCPPort();
   return options;
 }
 

@@ -110,9 +110,6 @@ const QString kTranslatorName = QStringLiteral("quillmere-translator");
     QT_TRANSLATE_NOOP("CoreText", "Last sync: %1"),
     QT_TRANSLATE_NOOP("CoreText", "Never synced"),
     // Setting up the AI applications that use the MCP server.
-    QT_TRANSLATE_NOOP("CoreText", "Connect to Claude Desktop"),
-    QT_TRANSLATE_NOOP("CoreText", "Connect to ChatGPT Desktop"),
-    QT_TRANSLATE_NOOP("CoreText", "Connect to Gemini CLI"),
     QT_TRANSLATE_N_NOOP("CoreText",
                         "Restart Claude Desktop after saving. The %n Quillmere tools will appear "
                         "in the MCP tools menu (🔌 icon)."),
@@ -120,8 +117,26 @@ const QString kTranslatorName = QStringLiteral("quillmere-translator");
                       "Restart ChatGPT Desktop after saving. Enable MCP tools in Settings → Beta "
                       "Features → MCP Servers."),
     QT_TRANSLATE_NOOP("CoreText",
-                      "Run gemini with the --mcp flag or add the config to settings.json. "
-                      "Quillmere tools will be available in the session."),
+                      "Restart Claude Code. `claude mcp list` shows whether it reaches Quillmere."),
+    QT_TRANSLATE_NOOP("CoreText",
+                      "Restart Cursor. The Quillmere tools appear in its settings under MCP."),
+    QT_TRANSLATE_NOOP("CoreText",
+                      "Reload VS Code. The Quillmere tools appear in the chat's agent mode."),
+    QT_TRANSLATE_NOOP("CoreText",
+                      "Zed reads the change at once. The Quillmere tools appear in the Agent "
+                      "Panel."),
+    QT_TRANSLATE_NOOP("CoreText", "Restart goose. Quillmere appears among its extensions."),
+    QT_TRANSLATE_NOOP("CoreText",
+                      "Restart LM Studio. The Quillmere tools appear with its integrations."),
+    QT_TRANSLATE_NOOP("CoreText",
+                      "Reload your editor. Continue reads every file in ~/.continue/mcpServers."),
+    QT_TRANSLATE_NOOP("CoreText",
+                      "Open Cline's MCP Servers view in VS Code; Quillmere is listed as "
+                      "installed."),
+    QT_TRANSLATE_NOOP("CoreText", "Press Refresh in the MCP panel of Cascade (the plug icon)."),
+    QT_TRANSLATE_NOOP("CoreText", "Restart Codex. `codex mcp list` shows the server."),
+    QT_TRANSLATE_NOOP("CoreText",
+                      "Restart Gemini CLI. `gemini mcp list` shows whether it reaches Quillmere."),
     // Settings choices and export scopes and formats. The language names stay
     // in their own language; the format names are names.
     QT_TRANSLATE_NOOP("CoreText", "System"),

@@ -135,8 +135,7 @@ McpSettingsTab::McpSettingsTab(DesktopContext& context, QWidget* parent)
   log_->setFixedHeight(log_->fontMetrics().height() * 11);
   layout->addWidget(log_);
 
-  for (const auto& client : mcp::mcpClients(homeFolder()))
-    layout->addWidget(makeSetupSection(qs(client.id)));
+  layout->addWidget(makeSetupSection());
   layout->addStretch(1);
 
   auto* scroll = new QScrollArea(this);
@@ -158,81 +157,189 @@ QStringList McpSettingsTab::tables() const {
   return {QStringLiteral("MCPClientAuthorization"), QStringLiteral("MCPAccessLog")};
 }
 
-QWidget* McpSettingsTab::makeSetupSection(const QString& clientID) {
-  mcp::MCPClientSetup client;
-  for (auto& c : mcp::mcpClients(homeFolder()))
-    if (qs(c.id) == clientID) client = std::move(c);
-  auto* box = new QGroupBox(coreText(client.title));
-  box->setObjectName(QStringLiteral("mcp-setup-%1").arg(clientID));
+QWidget* McpSettingsTab::makeSetupSection() {
+  auto* box = new QGroupBox(tr("Connect an AI assistant"));
+  box->setObjectName(QStringLiteral("mcp-setup"));
   auto* layout = new QVBoxLayout(box);
-  auto* path = new QLabel(qs(client.displayPath), box);
-  path->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  path->setWordWrap(true);
-  layout->addWidget(path);
+  auto* about =
+      new QLabel(tr("Install adds Quillmere to the assistant's own configuration file "
+                    "(the old file is kept beside it); restart the assistant afterwards."),
+                 box);
+  about->setWordWrap(true);
+  layout->addWidget(about);
+  setupClients_ = new QTreeWidget(box);
+  setupClients_->setObjectName(QStringLiteral("mcpSetupClients"));
+  setupClients_->setAccessibleName(tr("AI assistants"));
+  setupClients_->setHeaderLabels({tr("Assistant"), tr("State"), tr("File")});
+  setupClients_->setRootIsDecorated(false);
+  setupClients_->setFixedHeight(setupClients_->fontMetrics().height() * 15);
+  setupClients_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  setupClients_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+  for (const auto& client : mcp::mcpClients(homeFolder())) {
+    auto* item =
+        new QTreeWidgetItem(setupClients_, {qs(client.name), QString(), qs(client.displayPath)});
+    item->setData(0, Qt::UserRole, qs(client.id));
+  }
+  layout->addWidget(setupClients_);
+
   layout->addWidget(new QLabel(tr("Add to your config file:"), box));
-  const QString snippet = qs(mcp::mcpConfigSnippet(bridgeScript()));
-  auto* text = new QPlainTextEdit(snippet, box);
-  text->setReadOnly(true);
-  text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  text->setAccessibleName(tr("Configuration for %1").arg(coreText(client.title)));
-  text->setFixedHeight(text->fontMetrics().lineSpacing() * (snippet.count(QLatin1Char('\n')) + 1) +
-                       16);
-  text->setLineWrapMode(QPlainTextEdit::NoWrap);
-  text->setTabChangesFocus(true);
-  layout->addWidget(text);
-  auto* note = new QLabel(coreText(client.note), box);
-  note->setWordWrap(true);
-  layout->addWidget(note);
+  snippet_ = new QPlainTextEdit(box);
+  snippet_->setObjectName(QStringLiteral("mcpSnippet"));
+  snippet_->setReadOnly(true);
+  snippet_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  snippet_->setAccessibleName(tr("Configuration for the chosen assistant"));
+  snippet_->setFixedHeight(snippet_->fontMetrics().lineSpacing() * 9 + 16);
+  snippet_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  snippet_->setTabChangesFocus(true);
+  layout->addWidget(snippet_);
+  setupNote_ = new QLabel(box);
+  setupNote_->setWordWrap(true);
+  layout->addWidget(setupNote_);
   auto* copy = new QPushButton(tr("Copy"), box);
-  copy->setAccessibleName(tr("Copy the configuration for %1").arg(coreText(client.title)));
-  auto* install = new QPushButton(tr("Install"), box);
-  install->setAccessibleName(
-      tr("Add Quillmere to the configuration file of %1").arg(coreText(client.title)));
-  auto* outcome = new QLabel(box);
-  outcome->setWordWrap(true);
-  outcome->hide();
+  copy->setAccessibleName(tr("Copy the configuration for the chosen assistant"));
+  install_ = new QPushButton(tr("Install"), box);
+  install_->setAccessibleName(tr("Add Quillmere to the chosen assistant's configuration file"));
+  uninstall_ = new QPushButton(tr("Remove"), box);
+  uninstall_->setAccessibleName(
+      tr("Take Quillmere out of the chosen assistant's configuration file"));
+  setupOutcome_ = new QLabel(box);
+  setupOutcome_->setObjectName(QStringLiteral("mcpSetupOutcome"));
+  setupOutcome_->setWordWrap(true);
+  setupOutcome_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  setupOutcome_->hide();
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(copy);
-  buttons->addWidget(install);
-  buttons->addWidget(outcome, 1);
+  buttons->addWidget(install_);
+  buttons->addWidget(uninstall_);
+  buttons->addStretch(1);
   layout->addLayout(buttons);
+  layout->addWidget(setupOutcome_);
 
-  connect(copy, &QPushButton::clicked, box, [snippet, outcome] {
-    QGuiApplication::clipboard()->setText(snippet);
-    outcome->setStyleSheet({});
-    showText(outcome, tr("Copied."));
+  connect(setupClients_, &QTreeWidget::currentItemChanged, this, [this] {
+    setupOutcome_->hide();
+    showChosenSetup();
   });
-  const std::filesystem::path file = client.configFile;
-  connect(install, &QPushButton::clicked, box, [file, outcome] {
-    auto done = mcp::installMCPClient(file, bridgeScript());
-    const QString shown = qs(file.string());
-    if (!done) {
-      outcome->setStyleSheet(QStringLiteral("color: #c62828;"));
-      showText(outcome, qs(done.error().message));
-      return;
-    }
-    outcome->setStyleSheet({});
-    switch (*done) {
-      case mcp::InstallOutcome::created:
-        showText(outcome, tr("Created %1.").arg(shown));
-        break;
-      case mcp::InstallOutcome::updated:
-        showText(outcome, tr("Updated %1 (the old file is kept beside it).").arg(shown));
-        break;
-      case mcp::InstallOutcome::unchanged:
-        showText(outcome, tr("%1 is already set up.").arg(shown));
-        break;
-    }
+  connect(copy, &QPushButton::clicked, this, [this] {
+    QGuiApplication::clipboard()->setText(snippet_->toPlainText());
+    setupOutcome_->setStyleSheet({});
+    showText(setupOutcome_, tr("Copied."));
   });
+  connect(install_, &QPushButton::clicked, this, &McpSettingsTab::installChosen);
+  connect(uninstall_, &QPushButton::clicked, this, &McpSettingsTab::uninstallChosen);
+  setupClients_->setCurrentItem(setupClients_->topLevelItem(0));
   return box;
 }
 
+std::optional<mcp::MCPClientSetup> McpSettingsTab::chosenClient() const {
+  const QTreeWidgetItem* item = setupClients_->currentItem();
+  if (!item) return std::nullopt;
+  for (auto& c : mcp::mcpClients(homeFolder()))
+    if (qs(c.id) == item->data(0, Qt::UserRole).toString()) return c;
+  return std::nullopt;
+}
+
+void McpSettingsTab::showChosenSetup() {
+  const auto client = chosenClient();
+  if (!client) return;
+  snippet_->setPlainText(qs(mcp::mcpClientSnippet(*client, connection())));
+  setupNote_->setText(coreText(client->note));
+  refreshSetupStates();
+}
+
+mcp::MCPConnection McpSettingsTab::connection() const {
+  return {port_, bridgeScript(), false};
+}
+
+void McpSettingsTab::refreshSetupStates() {
+  using Kind = mcp::MCPClientState::Kind;
+  const auto clients = mcp::mcpClients(homeFolder());
+  for (int i = 0; i < setupClients_->topLevelItemCount() && i < static_cast<int>(clients.size());
+       ++i) {
+    const auto state = mcp::inspectMCPClient(clients[static_cast<std::size_t>(i)], port_);
+    QString text;
+    switch (state.kind) {
+      case Kind::noFile:
+      case Kind::notInstalled:
+        text = tr("Not installed");
+        break;
+      case Kind::installed:
+        text = tr("Installed");
+        break;
+      case Kind::pointsElsewhere:
+        text =
+            state.port ? tr("Points elsewhere (port %1)").arg(*state.port) : tr("Points elsewhere");
+        break;
+      case Kind::unreadable:
+        text = tr("Unreadable file");
+        break;
+    }
+    QTreeWidgetItem* item = setupClients_->topLevelItem(i);
+    item->setText(1, text);
+    item->setToolTip(1, qs(state.detail));
+  }
+  const auto chosen = chosenClient();
+  const auto state = chosen ? mcp::inspectMCPClient(*chosen, port_) : mcp::MCPClientState{};
+  install_->setEnabled(chosen.has_value() && state.kind != Kind::installed);
+  uninstall_->setEnabled(chosen.has_value() &&
+                         (state.kind == Kind::installed || state.kind == Kind::pointsElsewhere));
+}
+
+void McpSettingsTab::installChosen() {
+  const auto client = chosenClient();
+  if (!client) return;
+  auto done = mcp::installMCPClient(*client, connection());
+  const QString shown = qs(client->configFile.string());
+  if (!done) {
+    setupOutcome_->setStyleSheet(QStringLiteral("color: #c62828;"));
+    showText(setupOutcome_, qs(done.error().message));
+  } else {
+    setupOutcome_->setStyleSheet({});
+    switch (*done) {
+      case mcp::InstallOutcome::created:
+        showText(setupOutcome_, tr("Created %1.").arg(shown));
+        break;
+      case mcp::InstallOutcome::updated:
+        showText(setupOutcome_, tr("Updated %1 (the old file is kept beside it).").arg(shown));
+        break;
+      case mcp::InstallOutcome::unchanged:
+        showText(setupOutcome_, tr("%1 is already set up.").arg(shown));
+        break;
+    }
+  }
+  refreshSetupStates();
+}
+
+void McpSettingsTab::uninstallChosen() {
+  const auto client = chosenClient();
+  if (!client) return;
+  auto done = mcp::uninstallMCPClient(*client);
+  if (!done) {
+    setupOutcome_->setStyleSheet(QStringLiteral("color: #c62828;"));
+    showText(setupOutcome_, qs(done.error().message));
+  } else {
+    setupOutcome_->setStyleSheet({});
+    showText(setupOutcome_,
+             *done ? tr("Removed Quillmere from %1 (the old file is kept beside it).")
+                         .arg(qs(client->configFile.string()))
+                   : tr("%1 has no Quillmere entry.").arg(qs(client->configFile.string())));
+  }
+  refreshSetupStates();
+}
+
 void McpSettingsTab::reload() {
+  refreshSetupStates();
   const StoredSettings stored = readSettings();
   enabled_->setChecked(stored.settings->mcpServerEnabled());
   QPointer<McpSettingsTab> self(this);
   context_.link.request({{"command", "status"}}, [self](const QJsonObject& status, const QString&) {
     if (!self) return;
+    // The entries name the port the companion serves on, which may differ
+    // from this window's environment.
+    const int port = status.value("mcpPort").toInt();
+    if (port > 0 && port < 65536 && port != self->port_) {
+      self->port_ = static_cast<std::uint16_t>(port);
+      self->showChosenSetup();
+    }
     const bool running = status.value("mcpServerRunning").toBool();
     showText(self->running_, running
                                  ? tr("Active on localhost:%1").arg(status.value("mcpPort").toInt())

@@ -10,8 +10,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "desktop/desktop_context.h"
+#include "mcp/mcp_client_setup.h"
 
 class QCheckBox;
 class QComboBox;
@@ -239,12 +241,23 @@ class McpSettingsTab : public SettingsPage {
   QTreeWidget* activityLog() const { return log_; }
   QPushButton* revokeButton() const { return revoke_; }
   QPushButton* restoreButton() const { return restore_; }
+  QTreeWidget* setupClientList() const { return setupClients_; }
+  QPushButton* installButton() const { return install_; }
+  QPushButton* uninstallButton() const { return uninstall_; }
+  QPlainTextEdit* snippetView() const { return snippet_; }
+  QLabel* setupOutcome() const { return setupOutcome_; }
 
  private:
   void toggled(bool on);
   void changeClient(const char* command);
   void updateClientButtons();
-  QWidget* makeSetupSection(const QString& clientID);
+  QWidget* makeSetupSection();
+  std::optional<mcp::MCPClientSetup> chosenClient() const;
+  mcp::MCPConnection connection() const;
+  void showChosenSetup();
+  void refreshSetupStates();
+  void installChosen();
+  void uninstallChosen();
 
   QCheckBox* enabled_ = nullptr;
   QLabel* running_ = nullptr;
@@ -253,6 +266,13 @@ class McpSettingsTab : public SettingsPage {
   QPushButton* revoke_ = nullptr;
   QPushButton* restore_ = nullptr;
   QLabel* error_ = nullptr;
+  QTreeWidget* setupClients_ = nullptr;
+  QPlainTextEdit* snippet_ = nullptr;
+  QLabel* setupNote_ = nullptr;
+  QPushButton* install_ = nullptr;
+  QPushButton* uninstall_ = nullptr;
+  QLabel* setupOutcome_ = nullptr;
+  std::uint16_t port_ = mcp::configuredMCPPort();
 };
 
 /// The paired phone: the pairing state and name, with pairing and forgetting

@@ -122,23 +122,96 @@ TEST_F(McpCommandTest, RevokeAndRestoreAClient) {
   EXPECT_THAT(unknown.err, HasSubstr("Nobody"));
 }
 
-TEST_F(McpCommandTest, ConfigShowsTheBridgeBesideTheProgramAndInstallMergesIt) {
+TEST_F(McpCommandTest, ConfigShowsEachClientsEntryAndStdioGivesTheBridgeBesideTheProgram) {
+  const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/mcp";
+  auto config = cli({"mcp", "config", "gemini"});
+  EXPECT_EQ(config.exitCode, 0);
+  EXPECT_EQ(config.out,
+            "Connect to Gemini CLI  (quillmere mcp install gemini)\n~/.gemini/settings.json\n"
+            "Add to your config file:\n  {\n    \"mcpServers\": {\n      \"quillmere\": {\n"
+            "        \"httpUrl\": \"" +
+                url +
+                "\"\n      }\n    }\n  }\n"
+                "Restart Gemini CLI. `gemini mcp list` shows whether it reaches Quillmere.\n\n");
+  EXPECT_THAT(cli({"mcp", "config", "Codex CLI"}).out,
+              HasSubstr("[mcp_servers.quillmere]\n  url = \"" + url + "\""));
   const fs::path bridge =
       fs::path(QUILLMERE_BINARY).parent_path() / "mcp-bridge" / "quillmere-mcp-bridge.mjs";
   ASSERT_TRUE(fs::exists(bridge)) << "the build puts the bridge beside the program";
-  auto config = cli({"mcp", "config", "gemini"});
-  EXPECT_EQ(config.exitCode, 0);
-  EXPECT_THAT(config.out, HasSubstr("Connect to Gemini CLI\n~/.gemini/settings.json\n"
-                                    "Add to your config file:\n"));
-  EXPECT_THAT(config.out, HasSubstr(nlohmann::json(bridge.string()).dump()));
-  EXPECT_THAT(config.out, Not(HasSubstr("Claude Desktop")));
+  auto stdio = cli({"mcp", "config", "cursor", "--stdio"});
+  EXPECT_THAT(stdio.out, HasSubstr("\"command\": \"node\""));
+  EXPECT_THAT(stdio.out, HasSubstr(nlohmann::json(bridge.string()).dump()));
+  auto all = cli({"mcp", "config"}).out;
+  for (const char* id : {"claude-code", "cursor", "vscode", "zed", "goose", "lmstudio", "continue",
+                         "cline", "windsurf", "codex", "gemini", "claude", "chatgpt"})
+    EXPECT_THAT(all, HasSubstr(std::string("(quillmere mcp install ") + id + ")"));
   EXPECT_EQ(cli({"mcp", "config", "notepad"}).exitCode, 2);
+}
 
-  ASSERT_EQ(cli({"mcp", "install", "claude"}).exitCode, 0);
-  auto written =
-      nlohmann::json::parse(*readFile(home.path() / ".config/Claude/claude_desktop_config.json"));
-  EXPECT_EQ(written["mcpServers"]["quillmere"]["args"][0], bridge.string());
-  EXPECT_THAT(cli({"mcp", "install", "claude"}).out, HasSubstr("already set up"));
+TEST_F(McpCommandTest, InstallUninstallAndDoctorFollowTheFilesAndTheRunningServer) {
+  fs::create_directories(paths.config);
+  ASSERT_TRUE(writeFileAtomically(paths.defaultsFile(),
+                                  R"({"storeResetV1":true,"mcpServerEnabled":true})", 0600)
+                  .ok());
+  const fs::path zed = home.path() / ".config/zed/settings.json";
+  fs::create_directories(zed.parent_path());
+  const std::string mine = "// my settings\n{\n  \"vim_mode\": true\n}\n";
+  ASSERT_TRUE(writeFileAtomically(zed, mine, 0600).ok());
+  ASSERT_EQ(cli({"mcp", "install", "zed"}).exitCode, 0);
+  ASSERT_EQ(cli({"mcp", "install", "claude-code"}).exitCode, 0);
+  EXPECT_THAT(cli({"mcp", "install", "zed"}).out, HasSubstr("is already set up"));
+  EXPECT_THAT(*readFile(zed), HasSubstr("// my settings\n{\n  \"vim_mode\": true,\n"
+                                        "  \"context_servers\": {\n"));
+
+  // Nothing runs yet: the entries are right, the server does not answer.
+  auto down = cli({"mcp", "doctor"});
+  EXPECT_EQ(down.exitCode, 1);
+  EXPECT_THAT(down.out, HasSubstr("  zed  ~/.config/zed/settings.json  installed\n"));
+  EXPECT_THAT(down.out, HasSubstr("  cursor  ~/.cursor/mcp.json  no file\n"));
+  EXPECT_THAT(down.out, HasSubstr("MCP server: does not answer: nothing answers on 127.0.0.1:"));
+
+  test::Subprocess companion(QUILLMERE_BINARY, {"run"}, env, outDir.path());
+  ASSERT_TRUE(eventually([&] { return listening(port); }));
+  auto up = cli({"mcp", "doctor"});
+  EXPECT_EQ(up.exitCode, 0) << up.out;
+  EXPECT_THAT(up.out,
+              HasSubstr("MCP server: answers on port " + std::to_string(port) + " (Quillmere"));
+
+  // The companion moves to another port: the entries are listed with the
+  // command that updates them, and installing again does.
+  const int moved = test::freeLoopbackPort();
+  env["QUILLMERE_MCP_PORT"] = std::to_string(moved);
+  auto stale = cli({"mcp", "doctor"});
+  EXPECT_EQ(stale.exitCode, 1);
+  EXPECT_THAT(stale.out, HasSubstr("  claude-code  ~/.claude.json  points elsewhere (port " +
+                                   std::to_string(port) +
+                                   "); update it with: quillmere mcp install claude-code\n"));
+  ASSERT_EQ(cli({"mcp", "install", "claude-code"}).exitCode, 0);
+  EXPECT_THAT(cli({"mcp", "doctor"}).out, HasSubstr("  claude-code  ~/.claude.json  installed\n"));
+  env["QUILLMERE_MCP_PORT"] = std::to_string(port);
+
+  auto removed = cli({"mcp", "uninstall", "zed"});
+  EXPECT_EQ(removed.exitCode, 0);
+  EXPECT_THAT(removed.out, HasSubstr("Removed Quillmere from"));
+  // Only the entry goes: the servers' object stays, empty, with the comment.
+  EXPECT_EQ(*readFile(zed),
+            "// my settings\n{\n  \"vim_mode\": true,\n  \"context_servers\": {\n  }\n}\n");
+  EXPECT_THAT(cli({"mcp", "uninstall", "zed"}).out, HasSubstr("has no Quillmere entry"));
+  EXPECT_EQ(companion.stop(SIGTERM, 10s), 0);
+}
+
+TEST_F(McpCommandTest, InstallRefusesAFileThatDoesNotParseAndPrintsTheEntry) {
+  const fs::path goose = home.path() / ".config/goose/config.yaml";
+  fs::create_directories(goose.parent_path());
+  const std::string broken = "extensions:\n  developer: [1, 2\n";
+  ASSERT_TRUE(writeFileAtomically(goose, broken, 0600).ok());
+  auto refused = cli({"mcp", "install", "goose"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_THAT(refused.err, HasSubstr("not valid YAML at line"));
+  EXPECT_THAT(refused.err, HasSubstr("Add this to it by hand:\nextensions:\n  quillmere:\n"));
+  EXPECT_EQ(*readFile(goose), broken);
+  EXPECT_THAT(cli({"mcp", "doctor"}).out,
+              HasSubstr("  goose  ~/.config/goose/config.yaml  unreadable: "));
 }
 
 }  // namespace

@@ -141,7 +141,9 @@ TEST_F(TypedArgumentsTest, WordsOfAFixedSetAreTakenInAnyCaseWithOrWithoutDashes)
        "use one of: a-z, most-contacts, best-rated, most-met\n"},
       {{"drafts", "list", "--status", "done"}, "use one of: draft, approved, sent, dismissed\n"},
       {{"settings", "set", "aiEndpointKind", "local"}, "use one of: proxy, chat-completions\n"},
-      {{"mcp", "install", "notepad"}, "use one of: claude, chatgpt, gemini\n"},
+      {{"mcp", "install", "notepad"},
+       "use one of: claude-code, cursor, vscode, zed, goose, lmstudio, continue, cline, windsurf, "
+       "codex, gemini, claude, chatgpt\n"},
       {{"mail", "login", "--host", "smtp.example.com", "--security", "ssl"},
        "use one of: starttls, tls, none\n"},
   };

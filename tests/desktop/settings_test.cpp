@@ -31,6 +31,7 @@
 #include "settings/user_defaults.h"
 #include "support/http_client.h"
 #include "support/local_http_server.h"
+#include "support/temp_dir.h"
 
 namespace qm::test {
 namespace {
@@ -39,6 +40,18 @@ using desktop::qs;
 using desktop::SettingsWindow;
 using ::testing::HasSubstr;
 using ::testing::Not;
+
+/// HOME points at `folder` while this lives, then back where it was.
+class HomeFolder {
+ public:
+  explicit HomeFolder(const std::filesystem::path& folder) : previous_(qgetenv("HOME")) {
+    qputenv("HOME", QByteArray::fromStdString(folder.string()));
+  }
+  ~HomeFolder() { qputenv("HOME", previous_); }
+
+ private:
+  QByteArray previous_;
+};
 
 constexpr const char* kDenied = "Access denied. Client has been revoked.";
 
@@ -97,6 +110,50 @@ TEST_F(SettingsTest, AClientRevokedInTheMcpTabIsRefusedOnItsNextCallUntilRestore
   QTest::mouseClick(tab->restoreButton(), Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return tab->revokeButton()->isEnabled(); }, 5000));
   EXPECT_THAT(claude.callTool("list_events").value_or(kDenied), Not(HasSubstr(kDenied)));
+}
+
+TEST_F(SettingsTest, TheMcpTabInstallsAndRemovesAnAssistantsEntryAndShowsEachState) {
+  // The assistants' files live under the home folder: a scratch one here.
+  const HomeFolder scratchHome(outDir.path());
+  const std::filesystem::path goose = outDir.path() / ".config/goose/config.yaml";
+  std::filesystem::create_directories(goose.parent_path());
+  { std::ofstream(goose) << "extensions: [unclosed\n"; }
+
+  auto window = open(SettingsWindow::Tab::mcp);
+  auto* tab = static_cast<desktop::McpSettingsTab*>(window->page(SettingsWindow::Tab::mcp));
+  QTreeWidget* list = tab->setupClientList();
+  const auto row = [&](const QString& name) {
+    const auto found = list->findItems(name, Qt::MatchExactly, 0);
+    return found.isEmpty() ? nullptr : found.front();
+  };
+  ASSERT_EQ(list->topLevelItemCount(), 13);
+  ASSERT_NE(row("goose"), nullptr);
+  EXPECT_EQ(row("goose")->text(1), "Unreadable file");
+  EXPECT_EQ(row("Zed")->text(1), "Not installed");
+
+  // The entry names the port the companion serves on.
+  list->setCurrentItem(row("Zed"));
+  const QString url = QStringLiteral("http://127.0.0.1:%1/mcp").arg(port);
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return tab->snippetView()->toPlainText().contains(url); }, 5000))
+      << tab->snippetView()->toPlainText().toStdString();
+  EXPECT_FALSE(tab->uninstallButton()->isEnabled());
+  QTest::mouseClick(tab->installButton(), Qt::LeftButton);
+  EXPECT_EQ(row("Zed")->text(1), "Installed");
+  EXPECT_THAT(tab->setupOutcome()->text().toStdString(), HasSubstr("Created "));
+  const std::filesystem::path zed = outDir.path() / ".config/zed/settings.json";
+  EXPECT_EQ(nlohmann::json::parse(std::ifstream(zed))["context_servers"]["quillmere"]["url"],
+            url.toStdString());
+  EXPECT_FALSE(tab->installButton()->isEnabled());
+  QTest::mouseClick(tab->uninstallButton(), Qt::LeftButton);
+  EXPECT_EQ(row("Zed")->text(1), "Not installed");
+  EXPECT_EQ(nlohmann::json::parse(std::ifstream(zed))["context_servers"], nlohmann::json::object());
+
+  // A file that does not parse is left as it was, and the person is told where.
+  list->setCurrentItem(row("goose"));
+  QTest::mouseClick(tab->installButton(), Qt::LeftButton);
+  EXPECT_THAT(tab->setupOutcome()->text().toStdString(), HasSubstr("not valid YAML at line"));
+  EXPECT_EQ(test::fileText(goose), "extensions: [unclosed\n");
 }
 
 TEST_F(SettingsTest, WhatTheTabsChangeReachesTheCompanion) {
@@ -221,12 +278,7 @@ TEST_F(SettingsTest, ExportAllDataWritesEveryRecordAndSaysSoForAMoment) {
   demoData(3);
   // "~/…" in the export folder setting is the home folder, here as for every
   // export the window proposes (the draft editor and the drafts list too).
-  const QByteArray realHome = qgetenv("HOME");
-  qputenv("HOME", QByteArray::fromStdString(outDir.path().string()));
-  struct RestoreHome {
-    QByteArray home;
-    ~RestoreHome() { qputenv("HOME", home); }
-  } restoreHome{realHome};
+  const HomeFolder scratchHome(outDir.path());
   ASSERT_EQ(cli({"settings", "set", "defaultExportFolder", "~/exports"}).exitCode, 0);
   const std::filesystem::path exports = outDir.path() / "exports";
   EXPECT_EQ(desktop::exportFolder(context()).toStdString(), exports.string());

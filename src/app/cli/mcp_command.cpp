@@ -9,6 +9,7 @@
 #include "app/control_client.h"
 #include "mcp/mcp_auth_manager.h"
 #include "mcp/mcp_client_setup.h"
+#include "mcp/mcp_probe.h"
 #include "mcp/mcp_tool_handlers.h"
 #include "settings/app_settings.h"
 #include "settings/user_defaults.h"
@@ -27,12 +28,8 @@ std::filesystem::path homeFolder() {
 /// The AI clients by their command-line names, or by their own names
 /// ("Claude Desktop").
 WordChoices clientChoices() {
-  constexpr std::string_view kLead = "Connect to ";
   std::vector<WordChoice> choices;
-  for (const auto& c : mcp::mcpClients(homeFolder())) {
-    std::string title = c.title.starts_with(kLead) ? c.title.substr(kLead.size()) : c.title;
-    choices.push_back({c.id, {std::move(title)}});
-  }
+  for (const auto& c : mcp::mcpClients(homeFolder())) choices.push_back({c.id, {c.name}});
   return WordChoices("a client", std::move(choices));
 }
 
@@ -171,8 +168,74 @@ bool changeClient(CliContext& context, nlohmann::json request, const std::string
   return done.ok();
 }
 
+mcp::MCPConnection connectionFor(bool stdio) {
+  return {mcp::configuredMCPPort(), mcp::findBridgeScript(programPath()), stdio};
+}
+
+mcp::MCPClientSetup clientNamed(const std::string& id) {
+  for (auto& c : mcp::mcpClients(homeFolder()))
+    if (c.id == id) return c;
+  return {};
+}
+
+/// `text` with every line indented by two spaces, to stand out from the prose.
+std::string indented(const std::string& text) {
+  std::string out = "  ";
+  for (char c : text) {
+    out += c;
+    if (c == '\n') out += "  ";
+  }
+  return out;
+}
+
+/// One line per client: its file, its entry and what to do about it, then
+/// whether the server answers an MCP handshake now. 0 when every entry
+/// there is reaches this companion's server and the server answers.
+int runDoctor(CliContext& context) {
+  using Kind = mcp::MCPClientState::Kind;
+  const std::uint16_t port = mcp::configuredMCPPort();
+  bool allWell = true;
+  context.out << "AI clients (this companion's server: " << mcp::mcpServerURL(port) << ")\n";
+  for (const auto& c : mcp::mcpClients(homeFolder())) {
+    const auto state = mcp::inspectMCPClient(c, port);
+    context.out << "  " << c.id << "  " << c.displayPath << "  ";
+    switch (state.kind) {
+      case Kind::noFile:
+        context.out << "no file";
+        break;
+      case Kind::notInstalled:
+        context.out << "no quillmere entry";
+        break;
+      case Kind::installed:
+        context.out << "installed" << (state.throughBridge ? " (through the bridge)" : "");
+        break;
+      case Kind::pointsElsewhere:
+        allWell = false;
+        context.out << "points elsewhere"
+                    << (state.port ? " (port " + std::to_string(*state.port) + ")" : "")
+                    << "; update it with: quillmere mcp install " << c.id;
+        break;
+      case Kind::unreadable:
+        allWell = false;
+        context.out << "unreadable: " << state.detail;
+        break;
+    }
+    context.out << "\n";
+  }
+  auto answer = mcp::probeMCPServer(port);
+  if (answer) {
+    context.out << "MCP server: answers on port " << port << " (" << *answer << ")\n";
+  } else {
+    allWell = false;
+    context.out << "MCP server: does not answer: " << answer.error().message
+                << ". Is the companion running with the server on? (quillmere mcp enable)\n";
+  }
+  return allWell ? 0 : 1;
+}
+
 struct McpOptions {
   bool yes = false;
+  bool stdio = false;
   std::string client;
   std::size_t limit = 50;
 };
@@ -273,14 +336,16 @@ void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode) {
   auto* config = mcp->add_subcommand("config", "Show how to connect an AI client");
   addWordOption(*config, "client", options->client, clientChoices(),
                 "The AI client (default: all)");
+  config->add_flag("--stdio", options->stdio,
+                   "The entry that starts the bridge script with node, instead of the address");
   config->callback([&, options] {
-    const auto bridge = mcp::findBridgeScript(programPath());
+    const auto connection = connectionFor(options->stdio);
     for (const auto& c : mcp::mcpClients(homeFolder())) {
       if (!options->client.empty() && options->client != c.id) continue;
-      context.out << c.title << "\n"
+      context.out << c.title << "  (quillmere mcp install " << c.id << ")\n"
                   << c.displayPath << "\n"
                   << "Add to your config file:\n"
-                  << mcp::mcpConfigSnippet(bridge) << "\n"
+                  << indented(mcp::mcpClientSnippet(c, connection)) << "\n"
                   << c.note << "\n\n";
     }
   });
@@ -288,30 +353,50 @@ void addMcpCommand(CLI::App& app, CliContext& context, int& exitCode) {
   auto* install = mcp->add_subcommand(
       "install", "Add Quillmere to an AI client's config file (keeps a backup)");
   addWordOption(*install, "client", options->client, clientChoices(), "The AI client")->required();
+  install->add_flag("--stdio", options->stdio,
+                    "Start the bridge script with node instead of connecting over HTTP");
   install->callback([&, options] {
-    for (const auto& c : mcp::mcpClients(homeFolder())) {
-      if (options->client != c.id) continue;
-      auto done = mcp::installMCPClient(c.configFile, mcp::findBridgeScript(programPath()));
-      if (!done) {
-        context.err << done.error().message << "\n";
-        exitCode = 1;
-        return;
-      }
-      switch (*done) {
-        case mcp::InstallOutcome::created:
-          context.out << "Created " << c.configFile.string() << ".\n";
-          break;
-        case mcp::InstallOutcome::updated:
-          context.out << "Updated " << c.configFile.string()
-                      << " (the old file is kept beside it).\n";
-          break;
-        case mcp::InstallOutcome::unchanged:
-          context.out << c.configFile.string() << " is already set up.\n";
-          break;
-      }
-      context.out << c.note << "\n";
+    const auto c = clientNamed(options->client);
+    auto done = mcp::installMCPClient(c, connectionFor(options->stdio));
+    if (!done) {
+      context.err << done.error().message << "\n";
+      exitCode = 1;
+      return;
     }
+    switch (*done) {
+      case mcp::InstallOutcome::created:
+        context.out << "Created " << c.configFile.string() << ".\n";
+        break;
+      case mcp::InstallOutcome::updated:
+        context.out << "Updated " << c.configFile.string()
+                    << " (the old file is kept beside it).\n";
+        break;
+      case mcp::InstallOutcome::unchanged:
+        context.out << c.configFile.string() << " is already set up.\n";
+        break;
+    }
+    context.out << c.note << "\n";
   });
+
+  auto* uninstall =
+      mcp->add_subcommand("uninstall", "Take Quillmere out of an AI client's config file");
+  addWordOption(*uninstall, "client", options->client, clientChoices(), "The AI client")
+      ->required();
+  uninstall->callback([&, options] {
+    const auto c = clientNamed(options->client);
+    auto done = mcp::uninstallMCPClient(c);
+    if (!done) {
+      context.err << done.error().message << "\n";
+      exitCode = 1;
+      return;
+    }
+    context.out << (*done ? "Removed Quillmere from " + c.configFile.string() +
+                                " (the old file is kept beside it).\n"
+                          : c.configFile.string() + " has no Quillmere entry.\n");
+  });
+
+  mcp->add_subcommand("doctor", "Check every AI client's entry and whether the server answers")
+      ->callback([&] { exitCode = runDoctor(context); });
 }
 
 }  // namespace qm::cli

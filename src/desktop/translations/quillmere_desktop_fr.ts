@@ -505,18 +505,6 @@
         <source>Pairing failed</source>
         <translation>Échec du jumelage</translation>
     </message>
-    <message>
-        <source>Connect to Claude Desktop</source>
-        <translation>Connexion à Claude Desktop</translation>
-    </message>
-    <message>
-        <source>Connect to ChatGPT Desktop</source>
-        <translation>Connexion à ChatGPT Desktop</translation>
-    </message>
-    <message>
-        <source>Connect to Gemini CLI</source>
-        <translation>Connexion à Gemini CLI</translation>
-    </message>
     <message numerus="yes">
         <source>Restart Claude Desktop after saving. The %n Quillmere tools will appear in the MCP tools menu (🔌 icon).</source>
         <translation>
@@ -527,10 +515,6 @@
     <message>
         <source>Restart ChatGPT Desktop after saving. Enable MCP tools in Settings → Beta Features → MCP Servers.</source>
         <translation>Redémarrez ChatGPT Desktop après l’enregistrement. Activez les outils MCP dans Settings → Beta Features → MCP Servers.</translation>
-    </message>
-    <message>
-        <source>Run gemini with the --mcp flag or add the config to settings.json. Quillmere tools will be available in the session.</source>
-        <translation>Lancez gemini avec l’option --mcp ou ajoutez la configuration à settings.json. Les outils Quillmere seront disponibles dans la session.</translation>
     </message>
     <message>
         <source>No AI endpoint is set up and the phone is not connected. Set up an AI endpoint in Settings ▸ AI, pair the phone, or write from a template</source>
@@ -575,6 +559,50 @@
     <message>
         <source>Title</source>
         <translation>Poste</translation>
+    </message>
+    <message>
+        <source>Restart Claude Code. `claude mcp list` shows whether it reaches Quillmere.</source>
+        <translation>Redémarrez Claude Code. `claude mcp list` indique s’il joint Quillmere.</translation>
+    </message>
+    <message>
+        <source>Restart Cursor. The Quillmere tools appear in its settings under MCP.</source>
+        <translation>Redémarrez Cursor. Les outils de Quillmere apparaissent dans ses réglages, sous MCP.</translation>
+    </message>
+    <message>
+        <source>Reload VS Code. The Quillmere tools appear in the chat&apos;s agent mode.</source>
+        <translation>Rechargez VS Code. Les outils de Quillmere apparaissent dans le mode agent du chat.</translation>
+    </message>
+    <message>
+        <source>Zed reads the change at once. The Quillmere tools appear in the Agent Panel.</source>
+        <translation>Zed lit la modification aussitôt. Les outils de Quillmere apparaissent dans l’Agent Panel.</translation>
+    </message>
+    <message>
+        <source>Restart goose. Quillmere appears among its extensions.</source>
+        <translation>Redémarrez goose. Quillmere apparaît parmi ses extensions.</translation>
+    </message>
+    <message>
+        <source>Restart LM Studio. The Quillmere tools appear with its integrations.</source>
+        <translation>Redémarrez LM Studio. Les outils de Quillmere apparaissent avec ses intégrations.</translation>
+    </message>
+    <message>
+        <source>Reload your editor. Continue reads every file in ~/.continue/mcpServers.</source>
+        <translation>Rechargez votre éditeur. Continue lit chaque fichier de ~/.continue/mcpServers.</translation>
+    </message>
+    <message>
+        <source>Open Cline&apos;s MCP Servers view in VS Code; Quillmere is listed as installed.</source>
+        <translation>Ouvrez la vue MCP Servers de Cline dans VS Code ; Quillmere y figure comme installé.</translation>
+    </message>
+    <message>
+        <source>Press Refresh in the MCP panel of Cascade (the plug icon).</source>
+        <translation>Appuyez sur Refresh dans le panneau MCP de Cascade (l’icône de prise).</translation>
+    </message>
+    <message>
+        <source>Restart Codex. `codex mcp list` shows the server.</source>
+        <translation>Redémarrez Codex. `codex mcp list` affiche le serveur.</translation>
+    </message>
+    <message>
+        <source>Restart Gemini CLI. `gemini mcp list` shows whether it reaches Quillmere.</source>
+        <translation>Redémarrez Gemini CLI. `gemini mcp list` indique s’il joint Quillmere.</translation>
     </message>
 </context>
 <context>
@@ -2996,24 +3024,12 @@
         <translation>Ajoutez à votre fichier de configuration :</translation>
     </message>
     <message>
-        <source>Configuration for %1</source>
-        <translation>Configuration pour %1</translation>
-    </message>
-    <message>
         <source>Copy</source>
         <translation>Copier</translation>
     </message>
     <message>
-        <source>Copy the configuration for %1</source>
-        <translation>Copier la configuration pour %1</translation>
-    </message>
-    <message>
         <source>Install</source>
         <translation>Installer</translation>
-    </message>
-    <message>
-        <source>Add Quillmere to the configuration file of %1</source>
-        <translation>Ajouter Quillmere au fichier de configuration de %1</translation>
     </message>
     <message>
         <source>Copied.</source>
@@ -3097,6 +3113,78 @@
             <numerusform>%Ln résultat</numerusform>
             <numerusform>%Ln résultats</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>Connect an AI assistant</source>
+        <translation>Connecter un assistant IA</translation>
+    </message>
+    <message>
+        <source>Install adds Quillmere to the assistant&apos;s own configuration file (the old file is kept beside it); restart the assistant afterwards.</source>
+        <translation>Installer ajoute Quillmere au fichier de configuration de l’assistant (l’ancien fichier est conservé à côté) ; redémarrez ensuite l’assistant.</translation>
+    </message>
+    <message>
+        <source>AI assistants</source>
+        <translation>Assistants IA</translation>
+    </message>
+    <message>
+        <source>Assistant</source>
+        <translation>Assistant</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>État</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Fichier</translation>
+    </message>
+    <message>
+        <source>Configuration for the chosen assistant</source>
+        <translation>Configuration pour l’assistant choisi</translation>
+    </message>
+    <message>
+        <source>Copy the configuration for the chosen assistant</source>
+        <translation>Copier la configuration pour l’assistant choisi</translation>
+    </message>
+    <message>
+        <source>Add Quillmere to the chosen assistant&apos;s configuration file</source>
+        <translation>Ajouter Quillmere au fichier de configuration de l’assistant choisi</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Retirer</translation>
+    </message>
+    <message>
+        <source>Take Quillmere out of the chosen assistant&apos;s configuration file</source>
+        <translation>Retirer Quillmere du fichier de configuration de l’assistant choisi</translation>
+    </message>
+    <message>
+        <source>Not installed</source>
+        <translation>Non installé</translation>
+    </message>
+    <message>
+        <source>Installed</source>
+        <translation>Installé</translation>
+    </message>
+    <message>
+        <source>Points elsewhere (port %1)</source>
+        <translation>Pointe ailleurs (port %1)</translation>
+    </message>
+    <message>
+        <source>Points elsewhere</source>
+        <translation>Pointe ailleurs</translation>
+    </message>
+    <message>
+        <source>Unreadable file</source>
+        <translation>Fichier illisible</translation>
+    </message>
+    <message>
+        <source>Removed Quillmere from %1 (the old file is kept beside it).</source>
+        <translation>Quillmere a été retiré de %1 (l’ancien fichier est conservé à côté).</translation>
+    </message>
+    <message>
+        <source>%1 has no Quillmere entry.</source>
+        <translation>%1 ne contient aucune entrée Quillmere.</translation>
     </message>
 </context>
 <context>
