@@ -1,9 +1,6 @@
 // `quillmere service install|uninstall|status`: a systemd user unit that keeps
 // the companion (sync with the phone, MCP for AI assistants) running without
 // the window.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -16,17 +13,17 @@
 
 #include "app/cli/cli_context.h"
 #include "app/cli/commands.h"
+#include "app/cli/service_unit.h"
+#include "app/program_run.h"
 #include "common/atomic_file.h"
 #include "common/result.h"
-
-extern char** environ;
 
 namespace qm::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kUnitName = "quillmere.service";
+constexpr const char* kUnitName = kServiceUnitName;
 
 std::string environmentValue(const char* name) {
   const char* value = std::getenv(name);
@@ -56,47 +53,6 @@ std::optional<fs::path> unitFilePathOrSay(CliContext& context) {
   return std::move(*path);
 }
 
-/// Quotes one word for a unit file: `%` would start a specifier and, in
-/// ExecStart, `$` a variable, so both are doubled.
-Result<std::string> unitQuoted(const std::string& word, bool commandLine) {
-  std::string quoted = "\"";
-  for (char c : word) {
-    if (c == '\n' || c == '\r')
-      return Error(ErrorCode::invalidArgument,
-                   "Cannot write a service for a path with a line break: " + word);
-    if (c == '"' || c == '\\') quoted += '\\';
-    if (c == '%') quoted += '%';
-    if (c == '$' && commandLine) quoted += '$';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
-Result<std::string> unitText(const fs::path& program, const std::string& home) {
-  auto exec = unitQuoted(program.string(), true);
-  if (!exec) return exec.error();
-  std::string text =
-      "[Unit]\n"
-      "Description=Quillmere companion: sync with the phone and MCP for AI assistants\n"
-      "\n"
-      "[Service]\n"
-      "Type=simple\n"
-      "ExecStart=" +
-      *exec + " run\n";
-  if (!home.empty()) {
-    auto assignment = unitQuoted("QUILLMERE_HOME=" + home, false);
-    if (!assignment) return assignment.error();
-    text += "Environment=" + *assignment + "\n";
-  }
-  text +=
-      "Restart=on-failure\n"
-      "RestartSec=5\n"
-      "\n"
-      "[Install]\n"
-      "WantedBy=default.target\n";
-  return text;
-}
-
 bool systemctlOnPath() {
   const std::string path = environmentValue("PATH");
   size_t start = 0;
@@ -110,45 +66,12 @@ bool systemctlOnPath() {
   return false;
 }
 
-struct Outcome {
-  int exitCode = -1;
-  std::string output;  // standard output and error together
-};
-
-/// Runs `systemctl --user <args>` found on PATH and collects what it prints.
-Outcome systemctl(std::vector<std::string> args) {
+/// Runs `systemctl --user <args>` found on PATH; standard output and error together.
+ProgramRun systemctl(std::vector<std::string> args) {
   args.insert(args.begin(), {"systemctl", "--user"});
-  std::vector<char*> argv;
-  for (auto& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) return {};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-  pid_t pid = -1;
-  const int spawned = posix_spawnp(&pid, "systemctl", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(pipeFds[1]);
-
-  Outcome outcome;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
-    if (n > 0) outcome.output.append(buffer, static_cast<size_t>(n));
-  close(pipeFds[0]);
-  if (spawned != 0) return outcome;
-
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  while (!outcome.output.empty() && (outcome.output.back() == '\n' || outcome.output.back() == ' '))
-    outcome.output.pop_back();
-  return outcome;
+  auto run = runProgram(std::move(args), true);
+  while (!run.out.empty() && (run.out.back() == '\n' || run.out.back() == ' ')) run.out.pop_back();
+  return run;
 }
 
 /// The first line of what systemctl said, for a one-line error.
@@ -166,7 +89,7 @@ int install(CliContext& context) {
     context.err << "Cannot find the path of the quillmere program: " << ec.message() << "\n";
     return 1;
   }
-  auto text = unitText(program, environmentValue("QUILLMERE_HOME"));
+  auto text = serviceUnitText(program, environmentValue("QUILLMERE_HOME"));
   if (!text) {
     context.err << text.error().message << "\n";
     return 1;
@@ -192,7 +115,7 @@ int install(CliContext& context) {
     return 0;
   }
   if (auto enabled = systemctl({"enable", "--now", kUnitName}); enabled.exitCode != 0) {
-    context.err << "Cannot start " << kUnitName << ": " << firstLine(enabled.output) << "\n";
+    context.err << "Cannot start " << kUnitName << ": " << firstLine(enabled.out) << "\n";
     return 1;
   }
   context.out << "The Quillmere service is enabled and running.\n";
@@ -207,7 +130,7 @@ int uninstall(CliContext& context) {
   const bool reachable = systemctlOnPath() && systemctl({"daemon-reload"}).exitCode == 0;
   if (reachable && present) {
     if (auto disabled = systemctl({"disable", "--now", kUnitName}); disabled.exitCode != 0) {
-      context.err << "Cannot stop " << kUnitName << ": " << firstLine(disabled.output) << "\n";
+      context.err << "Cannot stop " << kUnitName << ": " << firstLine(disabled.out) << "\n";
       return 1;
     }
   }
@@ -237,7 +160,7 @@ int status(CliContext& context) {
     // is-active exits non-zero for anything but "active" and answers with one word; anything else
     // means no user manager.
     auto active = systemctl({"is-active", kUnitName});
-    const auto word = firstLine(active.output);
+    const auto word = firstLine(active.out);
     if (active.exitCode >= 0 && word.find(' ') == std::string::npos)
       context.out << "Service: " << word << "\n";
     else
