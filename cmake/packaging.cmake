@@ -102,16 +102,17 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop companion of the Quillmere trade show contacts app")
+# The summary is the synopsis line; CPack indents these lines itself and
+# writes the empty one as the paragraph break (" .").
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "desktop companion of the Quillmere trade show contacts app
- Quillmere keeps the events, contacts, notes, opportunities and follow-up
- drafts captured on the Quillmere phone app in a local store on this
- computer, syncs with the paired phone over the local network, and offers
- them to AI assistants over MCP.
- .
- The package holds the companion and its command line (quillmere), the
- desktop window (quillmere-desktop), a systemd user service and the bridge
- that AI desktop clients start (which needs Node.js).")
+  "Quillmere keeps the events, contacts, notes, opportunities and follow-up
+drafts captured on the Quillmere phone app in a local store on this
+computer, syncs with the paired phone over the local network, and offers
+them to AI assistants over MCP.
+
+The package holds the companion and its command line (quillmere), the
+desktop window (quillmere-desktop), a systemd user service and the bridge
+that AI desktop clients start (which needs Node.js).")
 # dpkg-shlibdeps names the libraries the programs link; Node.js runs only the
 # MCP bridge that AI clients start, so it is recommended, never required.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -12,7 +12,6 @@ namespace {
 /// the declaration behind it.
 struct Command {
   std::string path;  ///< "quillmere mcp config"
-  std::string key;   ///< the words after "quillmere": "mcp config", "" for the program
   const CLI::App* app;
 };
 
@@ -29,14 +28,12 @@ std::vector<const CLI::Option*> visibleOptions(const CLI::App& app) {
 /// Every command, depth first in the order they were declared.
 std::vector<Command> allCommands(const CLI::App& app) {
   std::vector<Command> commands;
-  std::function<void(const CLI::App&, const std::string&, const std::string&)> walk =
-      [&](const CLI::App& at, const std::string& path, const std::string& key) {
-        commands.push_back({path, key, &at});
-        for (const CLI::App* sub : visibleSubcommands(at))
-          walk(*sub, path + " " + sub->get_name(),
-               key.empty() ? sub->get_name() : key + " " + sub->get_name());
-      };
-  walk(app, "quillmere", "");
+  std::function<void(const CLI::App&, const std::string&)> walk = [&](const CLI::App& at,
+                                                                      const std::string& path) {
+    commands.push_back({path, &at});
+    for (const CLI::App* sub : visibleSubcommands(at)) walk(*sub, path + " " + sub->get_name());
+  };
+  walk(app, "quillmere");
   return commands;
 }
 
@@ -259,7 +256,8 @@ std::string bashCompletion(const CLI::App& app) {
       "# program parses with.\n"
       "declare -gA _quillmere_commands _quillmere_options _quillmere_valued\n";
   for (const auto& command : allCommands(app)) {
-    const std::string key = shellQuoted(command.key);
+    // Keyed by the whole path: bash has no empty key.
+    const std::string key = shellQuoted(command.path);
     script +=
         "_quillmere_commands[" + key + "]=" + shellQuoted(subcommandWords(*command.app)) + "\n";
     script += "_quillmere_options[" + key +
@@ -270,14 +268,14 @@ std::string bashCompletion(const CLI::App& app) {
   script += R"(
 _quillmere() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
-    local key='' word i
+    local key=quillmere word i
     # The command the words so far name; an option's value is never a command.
     for ((i = 1; i < COMP_CWORD; i++)); do
         word=${COMP_WORDS[i]}
         if [[ " ${_quillmere_valued[$key]} " == *" $word "* ]]; then
             ((i++))
         elif [[ " ${_quillmere_commands[$key]} " == *" $word "* ]]; then
-            key=${key:+$key }$word
+            key="$key $word"
         fi
     done
     if [[ " ${_quillmere_valued[$key]} " == *" $prev "* ]]; then
@@ -318,7 +316,7 @@ std::string zshCompletion(const CLI::App& app) {
         if (takesValue(*opt)) valued.push_back(shellQuoted(word));
       }
     }
-    script += "    " + shellQuoted(command.key) + ")\n";
+    script += "    " + shellQuoted(command.path) + ")\n";
     script += "        subs=(" + joined(described, " ") + ")\n";
     script += "        names=(" + joined(names, " ") + ")\n";
     script += "        opts=(" + joined(options, " ") + ")\n";
@@ -328,7 +326,7 @@ std::string zshCompletion(const CLI::App& app) {
 }
 
 _quillmere() {
-    local key='' word i
+    local key=quillmere word i
     local -a subs names opts valued
     for ((i = 2; i < CURRENT; i++)); do
         word=${words[i]}
@@ -336,7 +334,7 @@ _quillmere() {
         if (( ${valued[(Ie)$word]} )); then
             ((i++))
         elif (( ${names[(Ie)$word]} )); then
-            key=${key:+$key }$word
+            key="$key $word"
         fi
     done
     _quillmere_level "$key"

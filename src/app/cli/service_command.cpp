@@ -74,6 +74,27 @@ ProgramRun systemctl(std::vector<std::string> args) {
   return run;
 }
 
+/// The running program, or nothing after printing why it cannot be found.
+std::optional<fs::path> programOrSay(CliContext& context) {
+  std::error_code ec;
+  fs::path program = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) {
+    context.err << "Cannot find the path of the quillmere program: " << ec.message() << "\n";
+    return std::nullopt;
+  }
+  return program;
+}
+
+/// The unit a package installed beside the program (<prefix>/bin/quillmere
+/// and <prefix>/lib/systemd/user/quillmere.service), when there is one. It
+/// runs this program with the default folders, as `install` would write it.
+std::optional<fs::path> packagedUnit(const fs::path& program) {
+  const fs::path unit = program.parent_path().parent_path() / "lib/systemd/user" / kUnitName;
+  std::error_code ec;
+  if (fs::is_regular_file(unit, ec)) return unit;
+  return std::nullopt;
+}
+
 /// The first line of what systemctl said, for a one-line error.
 std::string firstLine(const std::string& text) {
   auto line = text.substr(0, text.find('\n'));
@@ -83,28 +104,33 @@ std::string firstLine(const std::string& text) {
 int install(CliContext& context) {
   const auto unitPath = unitFilePathOrSay(context);
   if (!unitPath) return 1;
+  const auto program = programOrSay(context);
+  if (!program) return 1;
+  const std::string home = environmentValue("QUILLMERE_HOME");
   std::error_code ec;
-  const fs::path program = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) {
-    context.err << "Cannot find the path of the quillmere program: " << ec.message() << "\n";
-    return 1;
+  const auto packaged = packagedUnit(*program);
+  if (packaged && home.empty() && !fs::exists(*unitPath, ec)) {
+    // The package's unit already runs this program: enabling it is all, and
+    // removing the package takes it away with the program.
+    context.out << "Using the unit of the package: " << packaged->string() << "\n";
+  } else {
+    auto text = serviceUnitText(*program, home);
+    if (!text) {
+      context.err << text.error().message << "\n";
+      return 1;
+    }
+    createPrivateFolders(unitPath->parent_path(), ec);
+    if (ec) {
+      context.err << "Cannot create " << unitPath->parent_path().string() << ": " << ec.message()
+                  << "\n";
+      return 1;
+    }
+    if (auto written = writeFileAtomically(*unitPath, *text); !written) {
+      context.err << written.error().message << "\n";
+      return 1;
+    }
+    context.out << "Wrote " << unitPath->string() << "\n";
   }
-  auto text = serviceUnitText(program, environmentValue("QUILLMERE_HOME"));
-  if (!text) {
-    context.err << text.error().message << "\n";
-    return 1;
-  }
-  createPrivateFolders(unitPath->parent_path(), ec);
-  if (ec) {
-    context.err << "Cannot create " << unitPath->parent_path().string() << ": " << ec.message()
-                << "\n";
-    return 1;
-  }
-  if (auto written = writeFileAtomically(*unitPath, *text); !written) {
-    context.err << written.error().message << "\n";
-    return 1;
-  }
-  context.out << "Wrote " << unitPath->string() << "\n";
 
   // Without systemctl, or without a user manager to talk to (a container, a
   // session without systemd), the file is in place and the user finishes.
@@ -135,7 +161,24 @@ int uninstall(CliContext& context) {
     }
   }
   if (!present) {
-    context.out << "The Quillmere service is not installed.\n";
+    const auto program = programOrSay(context);
+    const auto packaged = program ? packagedUnit(*program) : std::nullopt;
+    if (!packaged) {
+      context.out << "The Quillmere service is not installed.\n";
+      return 0;
+    }
+    // The package's unit stays with the package; it is only disabled.
+    if (!reachable) {
+      context.out << "systemd is not reachable from here; to stop the service, run:\n"
+                  << "  systemctl --user disable --now " << kUnitName << "\n";
+      return 0;
+    }
+    if (auto disabled = systemctl({"disable", "--now", kUnitName}); disabled.exitCode != 0) {
+      context.err << "Cannot stop " << kUnitName << ": " << firstLine(disabled.out) << "\n";
+      return 1;
+    }
+    context.out << "Disabled " << kUnitName << "; its unit stays with the package ("
+                << packaged->string() << ").\n";
     return 0;
   }
   if (!fs::remove(*unitPath, ec) && ec) {
@@ -155,7 +198,13 @@ int status(CliContext& context) {
   if (!unitPath) return 1;
   std::error_code ec;
   const bool present = fs::exists(*unitPath, ec);
-  context.out << "Unit file: " << unitPath->string() << (present ? "" : " (not installed)") << "\n";
+  const auto program = present ? std::nullopt : programOrSay(context);
+  const auto packaged = program ? packagedUnit(*program) : std::nullopt;
+  if (packaged)
+    context.out << "Unit file: " << packaged->string() << " (from the package)\n";
+  else
+    context.out << "Unit file: " << unitPath->string() << (present ? "" : " (not installed)")
+                << "\n";
   if (systemctlOnPath()) {
     // is-active exits non-zero for anything but "active" and answers with one word; anything else
     // means no user manager.
