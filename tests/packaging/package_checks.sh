@@ -125,8 +125,8 @@ completion)
   complete_words() {
     bash --norc --noprofile -c '
       source "$0"
-      spec=$(complete -p quillmere) || exit 3
-      [[ $spec == *"-F _quillmere"* ]] || exit 4
+      registered=$(complete -p quillmere) || exit 3
+      [[ $registered == *"-F _quillmere"* ]] || exit 4
       COMP_WORDS=("$@"); COMP_CWORD=$(( $# - 1 ))
       COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
       _quillmere quillmere "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
