@@ -45,9 +45,9 @@ std::vector<std::string> optionWords(const CLI::Option& opt) {
   return words;
 }
 
-/// A flag takes no value; CLI11's own help tells them apart the same way.
+/// A flag (help and version included) is declared to expect no value.
 bool takesValue(const CLI::Option& opt) {
-  return opt.get_type_size() != 0;
+  return opt.get_expected_max() != 0;
 }
 
 /// What stands for the option's value in the help: its own text, or the type.
