@@ -28,6 +28,10 @@ packages=(
   python3-aiosmtpd
   # the bridge script for AI clients, and the MCP SDK of the interoperability test
   nodejs npm
+  # the Debian package (scripts/package.sh) and its checks: the icons drawn from
+  # the SVG, CPack's dpkg-shlibdeps, the signed repository, lintian, systemd's
+  # unit check, the man pages rendered and the zsh completion read
+  librsvg2-bin dpkg-dev fakeroot apt-utils gnupg gpgv lintian systemd man-db bsdextrautils zsh
 )
 
 missing=()

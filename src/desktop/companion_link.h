@@ -26,6 +26,8 @@ class CompanionLink : public QObject {
   ~CompanionLink() override;
 
   const QString& socketPath() const { return socketPath_; }
+  /// The `quillmere` program the window starts and asks (for updates, say).
+  const QString& companionProgram() const { return companionProgram_; }
 
   /// Whether a companion answers on the socket now.
   bool isRunning() const;

@@ -24,8 +24,10 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "common/app_paths.h"
+#include "common/version.h"
 #include "desktop/appearance.h"
 #include "desktop/capture_preview.h"
 #include "desktop/companion_link.h"
@@ -130,12 +132,23 @@ int main(int argc, char** argv) {
   const Clock::time_point started = Clock::now();
   const std::chrono::microseconds beforeMain = qm::desktop::runningBeforeMain();
 
+  // The version answers without a display, as for any program in a terminal.
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--version" || arg == "-v") {
+      std::printf("quillmere-desktop %s\n", std::string(qm::quillmereVersion()).c_str());
+      return 0;
+    }
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillmere"));
+  QApplication::setApplicationVersion(qm::desktop::qs(qm::quillmereVersion()));
   QApplication::setDesktopFileName(QStringLiteral("com.quillmere.Quillmere"));
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("The Quillmere desktop window"));
   parser.addHelpOption();
+  parser.addVersionOption();
   const QCommandLineOption eventOption(QStringLiteral("event"),
                                        QStringLiteral("Show the event called NAME."),
                                        QStringLiteral("NAME"));

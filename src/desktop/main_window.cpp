@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -45,6 +46,7 @@
 #include "desktop/settings_window.h"
 #include "desktop/shortcuts_dialog.h"
 #include "desktop/tray_icon.h"
+#include "desktop/update_checker.h"
 #include "desktop/welcome_view.h"
 #include "desktop/window_memory.h"
 #include "settings/app_settings.h"
@@ -228,6 +230,16 @@ MainWindow::MainWindow(DesktopContext& context, const Opening& opening)
     about_->raise();
   });
   aboutAction_->setMenuRole(QAction::AboutRole);
+  updates_ = new UpdateChecker(context_.link.companionProgram(), context_.paths, this);
+  updatesAction_ = helpMenu->addAction(tr("Check for &Updates…"), this, [this] {
+    updatesAsked_ = true;
+    updates_->check();
+  });
+  connect(updates_, &UpdateChecker::finished, this, &MainWindow::showUpdateOutcome);
+  {
+    UserDefaults defaults(context_.paths.defaultsFile());
+    updates_->checkIfDue(AppSettings(defaults).checkForUpdatesAtStart());
+  }
 
   // No side can be dragged away or squeezed below what it is laid out for:
   // the window is that much wide at least.
@@ -339,6 +351,19 @@ MainWindow::MainWindow(DesktopContext& context, const Opening& opening)
   opened_ = true;
   showCurrentPage();
   showStatus();
+}
+
+void MainWindow::showUpdateOutcome(const UpdateOutcome& outcome) {
+  const bool asked = std::exchange(updatesAsked_, false);
+  if (!asked && outcome.state != UpdateOutcome::State::available) return;
+  auto* box =
+      new QMessageBox(outcome.state == UpdateOutcome::State::failed ? QMessageBox::Warning
+                                                                    : QMessageBox::Information,
+                      tr("Check for Updates"), updateOutcomeText(outcome), QMessageBox::Ok, this);
+  box->setObjectName(QStringLiteral("updateOutcome"));
+  box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -39,6 +39,8 @@ class TrayIcon;
 class WelcomeView;
 class AboutDialog;
 class ShortcutsDialog;
+class UpdateChecker;
+struct UpdateOutcome;
 
 /// The main window: the event sidebar, the list modes (Dashboard, Contacts,
 /// Companies, Opportunities, Drafts, Reports), the contact detail pane and a toolbar
@@ -100,6 +102,8 @@ class MainWindow : public QMainWindow {
   QAction* undoAction() const { return undoAction_; }
   QAction* quitAction() const { return quitAction_; }
   QAction* aboutAction() const { return aboutAction_; }
+  QAction* checkForUpdatesAction() const { return updatesAction_; }
+  UpdateChecker* updateChecker() const { return updates_; }
   QAction* shortcutsAction() const { return shortcutsAction_; }
   AboutDialog* aboutDialog() const { return about_; }
   ShortcutsDialog* shortcutsDialog() const { return shortcuts_; }
@@ -110,6 +114,9 @@ class MainWindow : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  /// Says what a check for updates found: always when asked from the menu,
+  /// only a newer version for the daily check at start.
+  void showUpdateOutcome(const UpdateOutcome& outcome);
   /// A list mode with what it shows: its event, and whether records changed
   /// since it last read them.
   struct Page {
@@ -165,6 +172,12 @@ class MainWindow : public QMainWindow {
   AppLanguage openedLanguage_;
   QAction* quitAction_ = nullptr;
   QAction* aboutAction_ = nullptr;
+  QAction* updatesAction_ = nullptr;
+  UpdateChecker* updates_ = nullptr;
+  /// Whether the running check was asked for from the menu (its outcome is
+  /// then always shown) rather than the daily one at start (shown only when
+  /// an update is available).
+  bool updatesAsked_ = false;
   QAction* shortcutsAction_ = nullptr;
   AboutDialog* about_ = nullptr;
   ShortcutsDialog* shortcuts_ = nullptr;

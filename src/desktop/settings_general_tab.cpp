@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFormLayout>
@@ -42,6 +43,8 @@ GeneralSettingsTab::GeneralSettingsTab(DesktopContext& context, QWidget* parent)
   language_->setAccessibleName(tr("Language"));
   for (const auto& c : EnumInfo<AppLanguage>::cases)
     language_->addItem(c.value == AppLanguage::system ? tr("System") : qs(c.label), qs(c.raw));
+  checkForUpdates_ = new QCheckBox(tr("Check for updates once a day when the window opens"), this);
+  checkForUpdates_->setObjectName(QStringLiteral("checkForUpdatesAtStart"));
   error_ = makeErrorLabel();
 
   auto* form = new QFormLayout;
@@ -52,6 +55,7 @@ GeneralSettingsTab::GeneralSettingsTab(DesktopContext& context, QWidget* parent)
   form->addRow(tr("Sender address:"), senderEmail_);
   form->addRow(tr("E-mail signature:"), signature_);
   form->addRow(tr("Language:"), language_);
+  form->addRow(tr("Updates:"), checkForUpdates_);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(error_);
@@ -72,6 +76,14 @@ GeneralSettingsTab::GeneralSettingsTab(DesktopContext& context, QWidget* parent)
   connect(&signatureTimer_, &QTimer::timeout, this,
           [this] { commit(QStringLiteral("emailSignature"), signature_->toPlainText()); });
   connect(language_, &QComboBox::activated, this, &GeneralSettingsTab::languageChosen);
+  connect(checkForUpdates_, &QCheckBox::clicked, this, [this](bool on) {
+    showText(error_, {});
+    setSetting(QStringLiteral("checkForUpdatesAtStart"),
+               on ? QStringLiteral("true") : QStringLiteral("false"), [this](const QString& error) {
+                 if (!error.isEmpty()) reload();
+                 showText(error_, error);
+               });
+  });
 }
 
 void GeneralSettingsTab::reload() {
@@ -90,6 +102,7 @@ void GeneralSettingsTab::reload() {
     signature_->setPlainText(signature);
   }
   language_->setCurrentIndex(std::max(0, language_->findData(storedLanguage_)));
+  checkForUpdates_->setChecked(stored.settings->checkForUpdatesAtStart());
 }
 
 void GeneralSettingsTab::commit(const QString& key, const QString& value) {

@@ -92,6 +92,7 @@ class GeneralSettingsTab : public SettingsPage {
   QLineEdit* senderEmail_ = nullptr;
   QPlainTextEdit* signature_ = nullptr;
   QComboBox* language_ = nullptr;
+  QCheckBox* checkForUpdates_ = nullptr;
   QLabel* error_ = nullptr;
   QTimer signatureTimer_;
   /// The value each text setting of the tab holds as far as it knows.

@@ -37,6 +37,7 @@ constexpr std::string_view smtpPort = "smtpPort";
 constexpr std::string_view smtpSecurity = "smtpSecurity";
 constexpr std::string_view smtpUser = "smtpUser";
 constexpr std::string_view smtpCAFile = "smtpCAFile";
+constexpr std::string_view checkForUpdatesAtStart = "checkForUpdatesAtStart";
 }  // namespace key
 
 constexpr std::string_view kTrue = "true";
@@ -204,6 +205,7 @@ const std::vector<SettingDescriptor>& AppSettings::descriptors() {
       {kFollowUpTemplateWarmKey, K::text, "", {}, "", followUpTemplateSettingProblem},
       {kFollowUpTemplateNeutralKey, K::text, "", {}, "", followUpTemplateSettingProblem},
       {kFollowUpTemplateFormalKey, K::text, "", {}, "", followUpTemplateSettingProblem},
+      {key::checkForUpdatesAtStart, K::boolean, kFalse, {}, kFalse},
   };
   return table;
 }
@@ -334,6 +336,13 @@ bool AppSettings::preferOnDeviceAI() const {
 }
 Status AppSettings::setPreferOnDeviceAI(bool prefer) {
   return defaults_.set(std::string(key::preferOnDeviceAI), prefer);
+}
+
+bool AppSettings::checkForUpdatesAtStart() const {
+  return effective(descriptor(key::checkForUpdatesAtStart)) == kTrue;
+}
+Status AppSettings::setCheckForUpdatesAtStart(bool check) {
+  return defaults_.set(std::string(key::checkForUpdatesAtStart), check);
 }
 
 bool AppSettings::mcpServerEnabled() const {

@@ -92,6 +92,10 @@ class AppSettings {
   Status setFollowUpDueDays(int days);
   bool preferOnDeviceAI() const;
   Status setPreferOnDeviceAI(bool prefer);
+  /// Whether the window asks the package manager for a newer Quillmere once a
+  /// day when it opens (off by default; it never installs by itself).
+  bool checkForUpdatesAtStart() const;
+  Status setCheckForUpdatesAtStart(bool check);
   bool mcpServerEnabled() const;
   Status setMcpServerEnabled(bool enabled);
   /// The AI endpoint's base address (http:// or https://); empty when none is set.

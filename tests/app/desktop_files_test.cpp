@@ -54,11 +54,13 @@ TEST(DesktopFiles, InstallPutsThemWhereDesktopsLook) {
                        {{"DESTDIR", destDir.path().string()}});
   ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
   const auto usr = destDir / "usr";
-  for (const char* installed : {"bin/quillmere", "bin/quillmere-phone",
+  for (const char* installed : {"bin/quillmere", "bin/quillmere-desktop",
                                 "share/applications/com.quillmere.Quillmere.desktop",
                                 "share/icons/hicolor/scalable/apps/com.quillmere.Quillmere.svg",
                                 "share/metainfo/com.quillmere.Quillmere.metainfo.xml"})
     EXPECT_TRUE(fs::exists(usr / installed)) << installed;
+  // The phone simulator is for tests and demos, never installed.
+  EXPECT_FALSE(fs::exists(usr / "bin/quillmere-phone"));
 
   // The launcher's icon name and the metainfo's launchable name the installed files.
   EXPECT_THAT(fileText(usr / "share/applications/com.quillmere.Quillmere.desktop"),

@@ -33,8 +33,9 @@ class ServiceCommandTest : public ::testing::Test {
   }
 
   test::CommandResult service(const std::string& action, const std::string& path,
-                              const std::string& home = "") {
-    return test::runCommand(QUILLMERE_BINARY, {"service", action},
+                              const std::string& home = "",
+                              const fs::path& program = QUILLMERE_BINARY) {
+    return test::runCommand(program, {"service", action},
                             {{"XDG_CONFIG_HOME", (dir_ / "config").string()},
                              {"PATH", path},
                              {"QUILLMERE_HOME", home}});
@@ -105,6 +106,42 @@ TEST_F(ServiceCommandTest, WithoutSystemctlTheFileIsWrittenAndTheCommandsShown) 
   auto removed = service("uninstall", (dir_ / "empty").string());
   EXPECT_EQ(removed.exitCode, 0);
   EXPECT_FALSE(fs::exists(unit()));
+}
+
+// Installed from the package, the program has a unit beside it
+// (<prefix>/lib/systemd/user): `service` enables and disables that one rather
+// than writing a second copy, unless the data lives elsewhere (QUILLMERE_HOME).
+TEST_F(ServiceCommandTest, APackagedUnitIsEnabledRatherThanCopied) {
+  fakeSystemctl("case \"$*\" in *is-active*) echo active;; esac\n");
+  const fs::path prefix = dir_ / "prefix";
+  fs::create_directories(prefix / "bin");
+  fs::create_directories(prefix / "lib/systemd/user");
+  const fs::path program = prefix / "bin/quillmere";
+  fs::copy_file(QUILLMERE_BINARY, program);
+  const fs::path packaged = prefix / "lib/systemd/user/quillmere.service";
+  std::ofstream(packaged) << "[Service]\nExecStart=/usr/bin/quillmere run\n";
+
+  auto installed = service("install", fakePath(), "", program);
+  ASSERT_EQ(installed.exitCode, 0) << installed.err;
+  EXPECT_THAT(installed.out, HasSubstr("Using the unit of the package: " + packaged.string()));
+  EXPECT_FALSE(fs::exists(unit()));
+  EXPECT_THAT(fileText(log()), HasSubstr("--user enable --now quillmere.service"));
+
+  auto status = service("status", fakePath(), "", program);
+  EXPECT_THAT(status.out, HasSubstr("Unit file: " + packaged.string() + " (from the package)"));
+  EXPECT_THAT(status.out, HasSubstr("Service: active"));
+
+  auto removed = service("uninstall", fakePath(), "", program);
+  ASSERT_EQ(removed.exitCode, 0) << removed.err;
+  EXPECT_THAT(removed.out, HasSubstr("its unit stays with the package"));
+  EXPECT_THAT(fileText(log()), HasSubstr("--user disable --now quillmere.service"));
+  EXPECT_TRUE(fs::exists(packaged));
+
+  // Data kept elsewhere needs a unit of its own that says where.
+  const auto home = (dir_ / "elsewhere").string();
+  auto ownUnit = service("install", fakePath(), home, program);
+  ASSERT_EQ(ownUnit.exitCode, 0) << ownUnit.err;
+  EXPECT_THAT(fileText(unit()), HasSubstr("Environment=\"QUILLMERE_HOME=" + home + "\""));
 }
 
 }  // namespace

@@ -47,7 +47,8 @@ class AppSettingsTest : public ::testing::Test {
 TEST_F(AppSettingsTest, FlagsStoredWithTheWrongTypeReadTheirDefault) {
   const std::map<std::string_view, bool (AppSettings::*)() const> typed = {
       {"preferOnDeviceAI", &AppSettings::preferOnDeviceAI},
-      {"mcpServerEnabled", &AppSettings::mcpServerEnabled}};
+      {"mcpServerEnabled", &AppSettings::mcpServerEnabled},
+      {"checkForUpdatesAtStart", &AppSettings::checkForUpdatesAtStart}};
   const Json wrong =
       Json::parse(R"(["yes", "true", "1", 1, -1, 0.5, {}, {"on": true}, [true], ["true"], null])");
   std::size_t flags = 0;
@@ -106,19 +107,21 @@ TEST_F(AppSettingsTest, TypedSettersWriteTheirOwnKeys) {
   ASSERT_OK(settings_.setAiModel("llama3.1"));
   ASSERT_OK(settings_.setSenderName("Ada Lovelace"));
   ASSERT_OK(settings_.setSenderEmail("ada@engines.example"));
+  ASSERT_OK(settings_.setCheckForUpdatesAtStart(true));
   EXPECT_FALSE(settings_.setDensity("spacious").ok());
 
-  EXPECT_THAT(
-      allAsText(),
-      ElementsAre("appLanguage=fr", "displayName=Ada", "organizationName=Engines",
-                  "emailSignature=Best,\nAda", "appearance=dark", "density=compact",
-                  "defaultReportDetailLevel=detailed", "defaultExportFormat=salesforce",
-                  "defaultExportFolder=/home/ada", "followUpDueDays=2", "preferOnDeviceAI=false",
-                  "mcpServerEnabled=true", "aiEndpoint=https://ai.example.com",
-                  "aiEndpointKind=chatCompletions", "aiModel=llama3.1", "senderName=Ada Lovelace",
-                  "senderEmail=ada@engines.example",
-                  "smtpHost=", "smtpPort=", "smtpSecurity=starttls", "smtpUser=", "smtpCAFile=",
-                  "followUpTemplateWarm=", "followUpTemplateNeutral=", "followUpTemplateFormal="));
+  EXPECT_THAT(allAsText(),
+              ElementsAre("appLanguage=fr", "displayName=Ada", "organizationName=Engines",
+                          "emailSignature=Best,\nAda", "appearance=dark", "density=compact",
+                          "defaultReportDetailLevel=detailed", "defaultExportFormat=salesforce",
+                          "defaultExportFolder=/home/ada", "followUpDueDays=2",
+                          "preferOnDeviceAI=false", "mcpServerEnabled=true",
+                          "aiEndpoint=https://ai.example.com", "aiEndpointKind=chatCompletions",
+                          "aiModel=llama3.1", "senderName=Ada Lovelace",
+                          "senderEmail=ada@engines.example", "smtpHost=", "smtpPort=",
+                          "smtpSecurity=starttls", "smtpUser=", "smtpCAFile=",
+                          "followUpTemplateWarm=", "followUpTemplateNeutral=",
+                          "followUpTemplateFormal=", "checkForUpdatesAtStart=true"));
 }
 
 // The command line shows these messages: they name the key or value and list the choices.

@@ -36,5 +36,7 @@ void addAiCommand(CLI::App& app, CliContext& context, int& exitCode);
 void addServiceCommand(CLI::App& app, CliContext& context, int& exitCode);
 /// `watch`: the companion's change feed, until Ctrl-C.
 void addWatchCommand(CLI::App& app, CliContext& context, int& exitCode);
+/// `update check`: whether the package manager offers a newer Quillmere.
+void addUpdateCommand(CLI::App& app, CliContext& context, int& exitCode);
 
 }  // namespace qm::cli

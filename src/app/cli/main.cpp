@@ -5,10 +5,9 @@
 #include <iostream>
 
 #include "app/cli/cli_context.h"
-#include "app/cli/commands.h"
+#include "app/cli/command_line.h"
 #include "app/companion.h"
 #include "app/relaunch.h"
-#include "common/version.h"
 
 int main(int argc, char** argv) {
   qm::rememberProcessArguments(argc, argv);
@@ -16,25 +15,8 @@ int main(int argc, char** argv) {
                               isatty(STDOUT_FILENO) == 1};
   int exitCode = 0;
 
-  CLI::App app{"Quillmere: the desktop companion of the Quillmere phone app"};
-  app.require_subcommand(0, 1);
-  app.set_version_flag("--version", "quillmere " + std::string(qm::quillmereVersion()));
-  qm::cli::addRunCommand(app, context, exitCode);
-  qm::cli::addStatusCommand(app, context, exitCode);
-  qm::cli::addSettingsCommand(app, context, exitCode);
-  qm::cli::addResetCommand(app, context, exitCode);
-  qm::cli::addMcpCommand(app, context, exitCode);
-  qm::cli::addDemoCommand(app, context, exitCode);
-  qm::cli::addPairCommand(app, context, exitCode);
-  qm::cli::addSyncCommands(app, context, exitCode);
-  qm::cli::addAiCommand(app, context, exitCode);
-  qm::cli::addDraftsCommand(app, context, exitCode);
-  qm::cli::addMailCommand(app, context, exitCode);
-  qm::cli::addListCommands(app, context, exitCode);
-  qm::cli::addSearchCommand(app, context, exitCode);
-  qm::cli::addExportCommands(app, context, exitCode);
-  qm::cli::addWatchCommand(app, context, exitCode);
-  qm::cli::addServiceCommand(app, context, exitCode);
+  CLI::App app{qm::cli::kProgramDescription};
+  qm::cli::declareCommandLine(app, context, exitCode);
 
   try {
     app.parse(argc, argv);

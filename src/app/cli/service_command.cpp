@@ -1,9 +1,6 @@
 // `quillmere service install|uninstall|status`: a systemd user unit that keeps
 // the companion (sync with the phone, MCP for AI assistants) running without
 // the window.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -16,17 +13,17 @@
 
 #include "app/cli/cli_context.h"
 #include "app/cli/commands.h"
+#include "app/cli/service_unit.h"
+#include "app/program_run.h"
 #include "common/atomic_file.h"
 #include "common/result.h"
-
-extern char** environ;
 
 namespace qm::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kUnitName = "quillmere.service";
+constexpr const char* kUnitName = kServiceUnitName;
 
 std::string environmentValue(const char* name) {
   const char* value = std::getenv(name);
@@ -56,47 +53,6 @@ std::optional<fs::path> unitFilePathOrSay(CliContext& context) {
   return std::move(*path);
 }
 
-/// Quotes one word for a unit file: `%` would start a specifier and, in
-/// ExecStart, `$` a variable, so both are doubled.
-Result<std::string> unitQuoted(const std::string& word, bool commandLine) {
-  std::string quoted = "\"";
-  for (char c : word) {
-    if (c == '\n' || c == '\r')
-      return Error(ErrorCode::invalidArgument,
-                   "Cannot write a service for a path with a line break: " + word);
-    if (c == '"' || c == '\\') quoted += '\\';
-    if (c == '%') quoted += '%';
-    if (c == '$' && commandLine) quoted += '$';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
-Result<std::string> unitText(const fs::path& program, const std::string& home) {
-  auto exec = unitQuoted(program.string(), true);
-  if (!exec) return exec.error();
-  std::string text =
-      "[Unit]\n"
-      "Description=Quillmere companion: sync with the phone and MCP for AI assistants\n"
-      "\n"
-      "[Service]\n"
-      "Type=simple\n"
-      "ExecStart=" +
-      *exec + " run\n";
-  if (!home.empty()) {
-    auto assignment = unitQuoted("QUILLMERE_HOME=" + home, false);
-    if (!assignment) return assignment.error();
-    text += "Environment=" + *assignment + "\n";
-  }
-  text +=
-      "Restart=on-failure\n"
-      "RestartSec=5\n"
-      "\n"
-      "[Install]\n"
-      "WantedBy=default.target\n";
-  return text;
-}
-
 bool systemctlOnPath() {
   const std::string path = environmentValue("PATH");
   size_t start = 0;
@@ -110,45 +66,33 @@ bool systemctlOnPath() {
   return false;
 }
 
-struct Outcome {
-  int exitCode = -1;
-  std::string output;  // standard output and error together
-};
-
-/// Runs `systemctl --user <args>` found on PATH and collects what it prints.
-Outcome systemctl(std::vector<std::string> args) {
+/// Runs `systemctl --user <args>` found on PATH; standard output and error together.
+ProgramRun systemctl(std::vector<std::string> args) {
   args.insert(args.begin(), {"systemctl", "--user"});
-  std::vector<char*> argv;
-  for (auto& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
+  auto run = runProgram(std::move(args), true);
+  while (!run.out.empty() && (run.out.back() == '\n' || run.out.back() == ' ')) run.out.pop_back();
+  return run;
+}
 
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) return {};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-  pid_t pid = -1;
-  const int spawned = posix_spawnp(&pid, "systemctl", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(pipeFds[1]);
-
-  Outcome outcome;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
-    if (n > 0) outcome.output.append(buffer, static_cast<size_t>(n));
-  close(pipeFds[0]);
-  if (spawned != 0) return outcome;
-
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+/// The running program, or nothing after printing why it cannot be found.
+std::optional<fs::path> programOrSay(CliContext& context) {
+  std::error_code ec;
+  fs::path program = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) {
+    context.err << "Cannot find the path of the quillmere program: " << ec.message() << "\n";
+    return std::nullopt;
   }
-  outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  while (!outcome.output.empty() && (outcome.output.back() == '\n' || outcome.output.back() == ' '))
-    outcome.output.pop_back();
-  return outcome;
+  return program;
+}
+
+/// The unit a package installed beside the program (<prefix>/bin/quillmere
+/// and <prefix>/lib/systemd/user/quillmere.service), when there is one. It
+/// runs this program with the default folders, as `install` would write it.
+std::optional<fs::path> packagedUnit(const fs::path& program) {
+  const fs::path unit = program.parent_path().parent_path() / "lib/systemd/user" / kUnitName;
+  std::error_code ec;
+  if (fs::is_regular_file(unit, ec)) return unit;
+  return std::nullopt;
 }
 
 /// The first line of what systemctl said, for a one-line error.
@@ -160,28 +104,33 @@ std::string firstLine(const std::string& text) {
 int install(CliContext& context) {
   const auto unitPath = unitFilePathOrSay(context);
   if (!unitPath) return 1;
+  const auto program = programOrSay(context);
+  if (!program) return 1;
+  const std::string home = environmentValue("QUILLMERE_HOME");
   std::error_code ec;
-  const fs::path program = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) {
-    context.err << "Cannot find the path of the quillmere program: " << ec.message() << "\n";
-    return 1;
+  const auto packaged = packagedUnit(*program);
+  if (packaged && home.empty() && !fs::exists(*unitPath, ec)) {
+    // The package's unit already runs this program: enabling it is all, and
+    // removing the package takes it away with the program.
+    context.out << "Using the unit of the package: " << packaged->string() << "\n";
+  } else {
+    auto text = serviceUnitText(*program, home);
+    if (!text) {
+      context.err << text.error().message << "\n";
+      return 1;
+    }
+    createPrivateFolders(unitPath->parent_path(), ec);
+    if (ec) {
+      context.err << "Cannot create " << unitPath->parent_path().string() << ": " << ec.message()
+                  << "\n";
+      return 1;
+    }
+    if (auto written = writeFileAtomically(*unitPath, *text); !written) {
+      context.err << written.error().message << "\n";
+      return 1;
+    }
+    context.out << "Wrote " << unitPath->string() << "\n";
   }
-  auto text = unitText(program, environmentValue("QUILLMERE_HOME"));
-  if (!text) {
-    context.err << text.error().message << "\n";
-    return 1;
-  }
-  createPrivateFolders(unitPath->parent_path(), ec);
-  if (ec) {
-    context.err << "Cannot create " << unitPath->parent_path().string() << ": " << ec.message()
-                << "\n";
-    return 1;
-  }
-  if (auto written = writeFileAtomically(*unitPath, *text); !written) {
-    context.err << written.error().message << "\n";
-    return 1;
-  }
-  context.out << "Wrote " << unitPath->string() << "\n";
 
   // Without systemctl, or without a user manager to talk to (a container, a
   // session without systemd), the file is in place and the user finishes.
@@ -192,7 +141,7 @@ int install(CliContext& context) {
     return 0;
   }
   if (auto enabled = systemctl({"enable", "--now", kUnitName}); enabled.exitCode != 0) {
-    context.err << "Cannot start " << kUnitName << ": " << firstLine(enabled.output) << "\n";
+    context.err << "Cannot start " << kUnitName << ": " << firstLine(enabled.out) << "\n";
     return 1;
   }
   context.out << "The Quillmere service is enabled and running.\n";
@@ -207,12 +156,29 @@ int uninstall(CliContext& context) {
   const bool reachable = systemctlOnPath() && systemctl({"daemon-reload"}).exitCode == 0;
   if (reachable && present) {
     if (auto disabled = systemctl({"disable", "--now", kUnitName}); disabled.exitCode != 0) {
-      context.err << "Cannot stop " << kUnitName << ": " << firstLine(disabled.output) << "\n";
+      context.err << "Cannot stop " << kUnitName << ": " << firstLine(disabled.out) << "\n";
       return 1;
     }
   }
   if (!present) {
-    context.out << "The Quillmere service is not installed.\n";
+    const auto program = programOrSay(context);
+    const auto packaged = program ? packagedUnit(*program) : std::nullopt;
+    if (!packaged) {
+      context.out << "The Quillmere service is not installed.\n";
+      return 0;
+    }
+    // The package's unit stays with the package; it is only disabled.
+    if (!reachable) {
+      context.out << "systemd is not reachable from here; to stop the service, run:\n"
+                  << "  systemctl --user disable --now " << kUnitName << "\n";
+      return 0;
+    }
+    if (auto disabled = systemctl({"disable", "--now", kUnitName}); disabled.exitCode != 0) {
+      context.err << "Cannot stop " << kUnitName << ": " << firstLine(disabled.out) << "\n";
+      return 1;
+    }
+    context.out << "Disabled " << kUnitName << "; its unit stays with the package ("
+                << packaged->string() << ").\n";
     return 0;
   }
   if (!fs::remove(*unitPath, ec) && ec) {
@@ -232,12 +198,18 @@ int status(CliContext& context) {
   if (!unitPath) return 1;
   std::error_code ec;
   const bool present = fs::exists(*unitPath, ec);
-  context.out << "Unit file: " << unitPath->string() << (present ? "" : " (not installed)") << "\n";
+  const auto program = present ? std::nullopt : programOrSay(context);
+  const auto packaged = program ? packagedUnit(*program) : std::nullopt;
+  if (packaged)
+    context.out << "Unit file: " << packaged->string() << " (from the package)\n";
+  else
+    context.out << "Unit file: " << unitPath->string() << (present ? "" : " (not installed)")
+                << "\n";
   if (systemctlOnPath()) {
     // is-active exits non-zero for anything but "active" and answers with one word; anything else
     // means no user manager.
     auto active = systemctl({"is-active", kUnitName});
-    const auto word = firstLine(active.output);
+    const auto word = firstLine(active.out);
     if (active.exitCode >= 0 && word.find(' ') == std::string::npos)
       context.out << "Service: " << word << "\n";
     else

@@ -2497,6 +2497,14 @@
         <source>Sender address:</source>
         <translation>Adresse de l’expéditeur :</translation>
     </message>
+    <message>
+        <source>Check for updates once a day when the window opens</source>
+        <translation>Rechercher les mises à jour une fois par jour à l’ouverture de la fenêtre</translation>
+    </message>
+    <message>
+        <source>Updates:</source>
+        <translation>Mises à jour :</translation>
+    </message>
 </context>
 <context>
     <name>qm::desktop::ImportSheet</name>
@@ -2947,6 +2955,14 @@
     <message>
         <source>Pair your phone and import its events, or try the demo data on the Dashboard.</source>
         <translation>Jumelez votre téléphone et importez ses événements, ou essayez les données de démonstration dans le tableau de bord.</translation>
+    </message>
+    <message>
+        <source>Check for &amp;Updates…</source>
+        <translation>Rechercher les &amp;mises à jour…</translation>
+    </message>
+    <message>
+        <source>Check for Updates</source>
+        <translation>Rechercher les mises à jour</translation>
     </message>
 </context>
 <context>
@@ -3995,6 +4011,43 @@ Jumeler un téléphone… affiche un nouveau code pour un autre téléphone.</tr
     <message>
         <source>Syncing…</source>
         <translation>Synchronisation…</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::UpdateChecker</name>
+    <message>
+        <source>Quillmere %1 is available (this is %2). Install it from the Updates of your software centre, or in a terminal with:
+
+sudo apt install quillmere</source>
+        <translation>Quillmere %1 est disponible (celui-ci est en version %2). Installez-le depuis les mises à jour de votre logithèque, ou dans un terminal avec :
+
+sudo apt install quillmere</translation>
+    </message>
+    <message>
+        <source>Quillmere %1 is the newest version available.</source>
+        <translation>Quillmere %1 est la version la plus récente disponible.</translation>
+    </message>
+    <message>
+        <source>This Quillmere runs from a build tree (%1), not from the package. Update it in its source folder with:
+
+git pull
+bash scripts/run.sh</source>
+        <translation>Ce Quillmere tourne depuis un dossier de compilation (%1), et non depuis le paquet. Mettez-le à jour dans son dossier source avec :
+
+git pull
+bash scripts/run.sh</translation>
+    </message>
+    <message>
+        <source>This Quillmere (%1) was not installed from the package; update it the way it was installed.</source>
+        <translation>Ce Quillmere (%1) n’a pas été installé par le paquet ; mettez-le à jour de la façon dont il a été installé.</translation>
+    </message>
+    <message>
+        <source>Quillmere could not ask the package manager for updates: %1</source>
+        <translation>Quillmere n’a pas pu interroger le gestionnaire de paquets sur les mises à jour : %1</translation>
+    </message>
+    <message>
+        <source>%1 could not be started.</source>
+        <translation>%1 n’a pas pu être lancé.</translation>
     </message>
 </context>
 <context>
