@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -169,11 +171,10 @@ DraftsView::DraftsView(DesktopContext& context, QWidget* parent)
   tree_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   tree_->setHeaderLabels({tr("Contact"), tr("Subject"), tr("Status"), tr("Tone"), tr("Written")});
   tree_->header()->setStretchLastSection(false);
-  tree_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
-  tree_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
-  tree_->setColumnWidth(0, 160);
+  for (int column : {0, 1}) tree_->header()->setSectionResizeMode(column, QHeaderView::Stretch);
   for (int column : {2, 3, 4})
     tree_->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  tree_->viewport()->installEventFilter(this);
   connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
     if (!item) return;
     editor_->showDraft(uuidFromText(item->data(0, kRecordRole).toString()));
@@ -281,6 +282,7 @@ void DraftsView::reload() {
     }
     sendPanel_->setApproved(eventID_, approved);
   }
+  fitColumns();
   editor_->reload();
   updateActions();
 }
@@ -321,6 +323,22 @@ QSet<QString> chosenIDs(const QTreeWidget* tree) {
 }
 
 }  // namespace
+
+bool DraftsView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == tree_->viewport() && event->type() == QEvent::Resize) fitColumns();
+  return QWidget::eventFilter(watched, event);
+}
+
+void DraftsView::fitColumns() {
+  constexpr int kReadable = 120;  // for the contact and for the subject
+  const auto widthOf = [&](int column) {
+    return std::max(tree_->header()->sectionSizeHint(column), tree_->sizeHintForColumn(column));
+  };
+  const int room = tree_->viewport()->width() - 2 * kReadable - widthOf(2);
+  const int tone = widthOf(3), written = widthOf(4);
+  tree_->setColumnHidden(3, tone + written > room);
+  tree_->setColumnHidden(4, written > room);
+}
 
 void DraftsView::updateActions() {
   std::size_t exportable = 0;

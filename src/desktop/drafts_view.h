@@ -66,7 +66,14 @@ class DraftsView : public QWidget {
   void generateBatch();
   void cancelBatch();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  /// Keeps every shown column inside the list: the tone, then the date give
+  /// way to the contact and the subject when the list is narrow (the editor
+  /// shows both).
+  void fitColumns();
   void updateActions();
   void showBatch(const QJsonObject& state);
   void say(const QString& text, bool error = false);

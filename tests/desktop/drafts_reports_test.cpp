@@ -19,6 +19,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTextBrowser>
+#include <QHeaderView>
 #include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
@@ -355,6 +356,21 @@ TEST_F(DraftsReportsTest, TheDraftsListFollowsCancelsAndExportsABatch) {
   ASSERT_EQ(files.size(), 4) << view.feedback()->text().toStdString();
   EXPECT_EQ(files.filter(" (2).eml").size(), 2);
   EXPECT_EQ(opened.paths.size(), 2);
+
+  // However narrow the list, the columns it shows stay inside it: the tone,
+  // then the date give way to the contact and the subject.
+  QTreeWidget* tree = view.tree();
+  const auto fits = [&] {
+    return tree->header()->length() <= tree->viewport()->width() && !tree->isColumnHidden(0) &&
+           !tree->isColumnHidden(1);
+  };
+  view.resize(760, 700);
+  EXPECT_TRUE(QTest::qWaitFor(fits)) << tree->header()->length() << " in "
+                                      << tree->viewport()->width();
+  EXPECT_TRUE(tree->isColumnHidden(3));
+  view.resize(2200, 700);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return fits() && !tree->isColumnHidden(3); }));
+  EXPECT_FALSE(tree->isColumnHidden(4));
   phone->stop(SIGTERM, std::chrono::seconds(5));
 }
 
