@@ -1,17 +1,23 @@
 #include "desktop/dashboard_view.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QVBoxLayout>
 
 #include "common/log.h"
+#include "desktop/chart_widget.h"
+#include "desktop/event_chart_views.h"
 #include "desktop/language.h"
 #include "desktop/locale_text.h"
 #include "desktop/qt_text.h"
+#include "settings/pipeline_manager.h"
+#include "settings/user_defaults.h"
 #include "store/event.h"
 #include "store/store.h"
 #include "ui/dashboard.h"
+#include "ui/event_charts.h"
 #include "ui/event_records.h"
 
 namespace qm::desktop {
@@ -53,6 +59,11 @@ void DashboardView::setEvent(const std::optional<Uuid>& eventID) {
   reload();
 }
 
+void DashboardView::setChartsShown(bool shown) {
+  chartsShown_ = shown;
+  reload();
+}
+
 void DashboardView::reload() {
   if (eventID_) {
     showEventDashboard(*eventID_);
@@ -69,7 +80,24 @@ QVBoxLayout* DashboardView::startPage() {
   return layout;
 }
 
-void DashboardView::addHeading(QVBoxLayout* layout, const QString& text) {
+void DashboardView::addChart(QBoxLayout* layout, const QString& heading, ChartView chart) {
+  auto* column = new QVBoxLayout;
+  column->setSpacing(2);
+  if (!heading.isEmpty()) addHeading(column, heading);
+  auto* widget = new ChartWidget(std::move(chart));
+  connect(widget, &ChartWidget::barChosen, this, [this, widget](int index) {
+    const ChartBarView& bar = widget->chart().bars.at(static_cast<std::size_t>(index));
+    if (bar.eventID) {
+      Q_EMIT eventContactsChosen(*bar.eventID);
+    } else {
+      Q_EMIT contactsChosen(bar.contactIDs, bar.subsetText);
+    }
+  });
+  column->addWidget(widget);
+  layout->addLayout(column);
+}
+
+void DashboardView::addHeading(QBoxLayout* layout, const QString& text) {
   auto* heading = new QLabel(text);
   QFont font = heading->font();
   font.setBold(true);
@@ -114,6 +142,27 @@ void DashboardView::showEventDashboard(const Uuid& eventID) {
         linkLine(text, this, [this, kind, text] { Q_EMIT actionChosen(kind, text); }));
   }
 
+  std::optional<std::vector<ChartView>> charts;
+  if (chartsShown_) {
+    auto extras = loadChartExtras(context_.store);
+    if (!extras) {
+      log::data().error("Cannot read the drafts for the charts: {}", extras.error().message);
+    } else {
+      UserDefaults defaults(context_.paths.defaultsFile());
+      const std::vector<PipelineStage> stages = PipelineManager(defaults).stages();
+      ChartRecords chartRecords{records->contacts, records->opportunities, extras->drafts,
+                                extras->stakeholders, (*event)->startDate, (*event)->endDate};
+      charts = EventChartViews::forEvent(eventCharts(chartRecords, stages, systemUtcOffset()));
+    }
+  }
+  // Meetings, funnel; the pipeline's chart under its total; tiers beside
+  // ratings; the team.
+  auto chart = [&](std::size_t index) { return std::move(charts->at(index)); };
+  if (charts) {
+    addChart(layout, tr("MEETINGS"), chart(0));
+    addChart(layout, tr("FUNNEL"), chart(1));
+  }
+
   addHeading(layout, tr("PIPELINE"));
   const std::vector<PipelineTotal> pipeline = pipelineTotals(records->opportunities);
   std::vector<std::string> currencies;
@@ -129,6 +178,15 @@ void DashboardView::showEventDashboard(const Uuid& eventID) {
                                           .arg(totals.join(QStringLiteral(" + "))));
   pipelineLine->setWordWrap(true);
   layout->addWidget(pipelineLine);
+  if (charts) {
+    if (!charts->at(2).bars.empty()) addChart(layout, {}, chart(2));
+    auto* side = new QHBoxLayout;
+    side->setSpacing(24);
+    addChart(side, tr("TIERS"), chart(3));
+    addChart(side, tr("RATINGS"), chart(4));
+    layout->addLayout(side);
+    if (charts->size() > 5) addChart(layout, tr("TEAM"), chart(5));
+  }
 
   auto addContacts = [&](const QString& heading, const std::vector<const Contact*>& contacts,
                          const QString& none, bool withMeeting) {
@@ -169,6 +227,9 @@ void DashboardView::showPortfolio() {
     label->setWordWrap(true);
     layout->addWidget(label);
   }
+
+  if (chartsShown_ && !portfolio->events.empty())
+    addChart(layout, tr("EVENTS SIDE BY SIDE"), EventChartViews::forPortfolio(portfolio->events));
 
   addHeading(layout, tr("EVENTS"));
   if (portfolio->events.empty()) {

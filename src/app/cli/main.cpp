@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
   qm::cli::addDraftsCommand(app, context, exitCode);
   qm::cli::addMailCommand(app, context, exitCode);
   qm::cli::addListCommands(app, context, exitCode);
+  qm::cli::addReportCommand(app, context, exitCode);
   qm::cli::addSearchCommand(app, context, exitCode);
   qm::cli::addExportCommands(app, context, exitCode);
   qm::cli::addWatchCommand(app, context, exitCode);
