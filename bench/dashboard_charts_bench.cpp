@@ -139,9 +139,9 @@ int run(char** argv) {
       const auto start = std::chrono::steady_clock::now();
       if (!draw(charts)) ok = false;
       (charts ? with : without)
-          .push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                               start)
-                         .count());
+          .push_back(
+              std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                  .count());
     }
   if (!ok) table.error("event dashboard", "the page did not draw");
   const Timing withCharts = summarise(with);

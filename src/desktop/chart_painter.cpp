@@ -33,8 +33,8 @@ double largest(const ChartView& chart) {
 }
 
 qreal emptyHeight(const ChartView& chart, const QFontMetricsF& fm, qreal width) {
-  const QRectF needed =
-      fm.boundingRect(QRectF(0, 0, std::max<qreal>(width, 1), 1e6), Qt::TextWordWrap, chart.emptyText);
+  const QRectF needed = fm.boundingRect(QRectF(0, 0, std::max<qreal>(width, 1), 1e6),
+                                        Qt::TextWordWrap, chart.emptyText);
   return needed.height() + fm.height() * 0.5;
 }
 
@@ -122,7 +122,8 @@ std::vector<QRectF> paintColumns(QPainter& p, const QRectF& area, const ChartVie
   for (const ChartBarView& bar : chart.bars)
     labelW = std::max(labelW, fm.horizontalAdvance(bar.label));
   // Labels that would run into each other: every k-th one only.
-  const auto every = static_cast<std::size_t>(std::max<qreal>(1, std::ceil(labelW * 1.2 / columnW)));
+  const auto every =
+      static_cast<std::size_t>(std::max<qreal>(1, std::ceil(labelW * 1.2 / columnW)));
 
   p.setPen(QPen(colors.muted, std::max<qreal>(1, lh / 16)));
   p.drawLine(QPointF(area.left(), baseline), QPointF(area.right(), baseline));

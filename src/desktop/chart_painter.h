@@ -70,7 +70,6 @@ qreal chartHeight(const ChartView& chart, const QFont& font, qreal width,
 /// Draws `chart` into `area` and gives each bar's rectangle (for pointing and
 /// tool tips), in the order of `chart.bars`. `focused` outlines one bar.
 std::vector<QRectF> paintChart(QPainter& painter, const QRectF& area, const ChartView& chart,
-                               const ChartColors& colors, const QFont& font,
-                               int focused = -1);
+                               const ChartColors& colors, const QFont& font, int focused = -1);
 
 }  // namespace qm::desktop

@@ -224,7 +224,7 @@ void ContactsView::setEvent(const std::optional<Uuid>& eventID) {
   currentID_.reset();
   startFresh();
   actionKind_.clear();
-    subsetIDs_.reset();
+  subsetIDs_.reset();
   actionBar_->hide();
   feedback_->hide();
   syncControls();
@@ -278,7 +278,7 @@ void ContactsView::showAll() {
   state_.clearFilters();
   state_.searchText.clear();
   actionKind_.clear();
-    subsetIDs_.reset();
+  subsetIDs_.reset();
   actionBar_->hide();
   syncControls();
   refresh();

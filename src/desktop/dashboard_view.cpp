@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "common/log.h"
+#include "desktop/chart_grid.h"
 #include "desktop/chart_widget.h"
 #include "desktop/event_chart_views.h"
 #include "desktop/language.h"
@@ -81,9 +82,7 @@ QVBoxLayout* DashboardView::startPage() {
 }
 
 void DashboardView::addChart(QBoxLayout* layout, const QString& heading, ChartView chart) {
-  auto* column = new QVBoxLayout;
-  column->setSpacing(2);
-  if (!heading.isEmpty()) addHeading(column, heading);
+  if (!heading.isEmpty()) addHeading(layout, heading);
   auto* widget = new ChartWidget(std::move(chart));
   connect(widget, &ChartWidget::barChosen, this, [this, widget](int index) {
     const ChartBarView& bar = widget->chart().bars.at(static_cast<std::size_t>(index));
@@ -93,8 +92,7 @@ void DashboardView::addChart(QBoxLayout* layout, const QString& heading, ChartVi
       Q_EMIT contactsChosen(bar.contactIDs, bar.subsetText);
     }
   });
-  column->addWidget(widget);
-  layout->addLayout(column);
+  layout->addWidget(widget);
 }
 
 void DashboardView::addHeading(QBoxLayout* layout, const QString& text) {
@@ -150,20 +148,23 @@ void DashboardView::showEventDashboard(const Uuid& eventID) {
     } else {
       UserDefaults defaults(context_.paths.defaultsFile());
       const std::vector<PipelineStage> stages = PipelineManager(defaults).stages();
-      ChartRecords chartRecords{records->contacts, records->opportunities, extras->drafts,
-                                extras->stakeholders, (*event)->startDate, (*event)->endDate};
+      ChartRecords chartRecords{records->contacts,    records->opportunities, extras->drafts,
+                                extras->stakeholders, (*event)->startDate,    (*event)->endDate};
       charts = EventChartViews::forEvent(eventCharts(chartRecords, stages, systemUtcOffset()));
     }
   }
-  // Meetings, funnel; the pipeline's chart under its total; tiers beside
-  // ratings; the team.
-  auto chart = [&](std::size_t index) { return std::move(charts->at(index)); };
+  // The charts two to a row where the page is wide enough: meetings and
+  // funnel, the pipeline (its total above its chart) and tiers, ratings and
+  // the team. Without charts, the pipeline's total alone.
+  ChartGrid* grid = nullptr;
   if (charts) {
-    addChart(layout, tr("MEETINGS"), chart(0));
-    addChart(layout, tr("FUNNEL"), chart(1));
+    grid = new ChartGrid;
+    layout->addWidget(grid);
+    addChart(grid->addCell(), tr("MEETINGS"), std::move(charts->at(0)));
+    addChart(grid->addCell(), tr("FUNNEL"), std::move(charts->at(1)));
   }
-
-  addHeading(layout, tr("PIPELINE"));
+  QBoxLayout* pipelineCell = grid ? grid->addCell() : layout;
+  addHeading(pipelineCell, tr("PIPELINE"));
   const std::vector<PipelineTotal> pipeline = pipelineTotals(records->opportunities);
   std::vector<std::string> currencies;
   for (const PipelineTotal& total : pipeline) currencies.push_back(total.currency);
@@ -177,15 +178,12 @@ void DashboardView::showEventDashboard(const Uuid& eventID) {
                                     : tr("%1 in %Ln opportunities", nullptr, opportunities)
                                           .arg(totals.join(QStringLiteral(" + "))));
   pipelineLine->setWordWrap(true);
-  layout->addWidget(pipelineLine);
+  pipelineCell->addWidget(pipelineLine);
   if (charts) {
-    if (!charts->at(2).bars.empty()) addChart(layout, {}, chart(2));
-    auto* side = new QHBoxLayout;
-    side->setSpacing(24);
-    addChart(side, tr("TIERS"), chart(3));
-    addChart(side, tr("RATINGS"), chart(4));
-    layout->addLayout(side);
-    if (charts->size() > 5) addChart(layout, tr("TEAM"), chart(5));
+    if (!charts->at(2).bars.empty()) addChart(pipelineCell, {}, std::move(charts->at(2)));
+    addChart(grid->addCell(), tr("TIERS"), std::move(charts->at(3)));
+    addChart(grid->addCell(), tr("RATINGS"), std::move(charts->at(4)));
+    if (charts->size() > 5) addChart(grid->addCell(), tr("TEAM"), std::move(charts->at(5)));
   }
 
   auto addContacts = [&](const QString& heading, const std::vector<const Contact*>& contacts,

@@ -36,7 +36,8 @@ UtcOffset systemUtcOffset() {
 }
 
 QString EventChartViews::percent(std::int64_t part, std::int64_t whole, const QLocale& locale) {
-  const double share = whole > 0 ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0;
+  const double share =
+      whole > 0 ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0;
   //: A percentage; French puts a narrow no-break space before the sign.
   return tr("%1%").arg(locale.toString(share, 'f', 0));
 }
@@ -68,8 +69,8 @@ std::vector<ChartView> EventChartViews::forEvent(const EventCharts& charts, cons
       const QString from = locale.toString(start.time(), QLocale::ShortFormat);
       const QString to = locale.toString(start.time().addSecs(3600), QLocale::ShortFormat);
       v.label = from;
-      v.toolTip = tr("%Ln meetings from %1 to %2", nullptr, static_cast<int>(bar.count))
-                      .arg(from, to);
+      v.toolTip =
+          tr("%Ln meetings from %1 to %2", nullptr, static_cast<int>(bar.count)).arg(from, to);
       v.subsetText = tr("Met from %1 to %2").arg(from, to);
     } else {
       const QString day = mediumDate(start.date(), locale);
@@ -84,8 +85,8 @@ std::vector<ChartView> EventChartViews::forEvent(const EventCharts& charts, cons
   ChartView funnel;
   funnel.title = tr("From capture to opportunity");
   funnel.emptyText = tr("No contacts yet.");
-  const QStringList steps{tr("Captured"),          tr("Met"),
-                          tr("Rated 4–5"),         tr("Follow-up drafted"),
+  const QStringList steps{tr("Captured"),         tr("Met"),
+                          tr("Rated 4–5"),        tr("Follow-up drafted"),
                           tr("Approved or sent"), tr("With an opportunity")};
   const std::int64_t captured = charts.funnel.empty() ? 0 : charts.funnel.front().count;
   for (std::size_t i = 0; i < charts.funnel.size(); ++i) {
@@ -93,9 +94,9 @@ std::vector<ChartView> EventChartViews::forEvent(const EventCharts& charts, cons
     ChartBarView v;
     v.label = steps.value(static_cast<int>(i));
     v.value = static_cast<double>(bar.count);
-    v.valueText = i == 0 ? number(bar.count, locale)
-                         : tr("%1 · %2").arg(number(bar.count, locale),
-                                             percent(bar.count, captured, locale));
+    v.valueText =
+        i == 0 ? number(bar.count, locale)
+               : tr("%1 · %2").arg(number(bar.count, locale), percent(bar.count, captured, locale));
     v.toolTip = tr("%1: %Ln contacts", nullptr, static_cast<int>(bar.count)).arg(v.label);
     v.contactIDs = bar.contactIDs;
     v.subsetText = v.label;
@@ -180,8 +181,7 @@ ChartView EventChartViews::forPortfolio(const std::vector<PortfolioRow>& rows,
     v.value = static_cast<double>(row.contacts);
     v.part = static_cast<double>(row.met);
     QString text = tr("%Ln contacts", nullptr, static_cast<int>(row.contacts)) +
-                   QStringLiteral(" · ") +
-                   tr("%1 met").arg(percent(row.met, row.contacts, locale));
+                   QStringLiteral(" · ") + tr("%1 met").arg(percent(row.met, row.contacts, locale));
     if (row.opportunities > 0) text += QStringLiteral(" · ") + amounts(row.pipeline, locale);
     v.valueText = text;
     v.toolTip = row.event.startDate

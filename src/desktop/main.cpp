@@ -23,8 +23,8 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -231,9 +231,9 @@ int main(int argc, char** argv) {
       QStringLiteral("Write the post-show report of the event with the id ID as a PDF (see "
                      "--output), then quit; needs no window and no companion."),
       QStringLiteral("ID"));
-  const QCommandLineOption outputOption(
-      QStringLiteral("output"), QStringLiteral("The PDF file --report writes."),
-      QStringLiteral("FILE"));
+  const QCommandLineOption outputOption(QStringLiteral("output"),
+                                        QStringLiteral("The PDF file --report writes."),
+                                        QStringLiteral("FILE"));
   parser.addOption(exportOption);
   parser.addOption(editOption);
   parser.addOption(showReportOption);
@@ -281,8 +281,8 @@ int main(int argc, char** argv) {
     applyLanguage(app, settings.appLanguage());
   }
 
-  if (parser.isSet(showReportOption)) return writeReport(paths, parser.value(showReportOption),
-                                                        parser.value(outputOption));
+  if (parser.isSet(showReportOption))
+    return writeReport(paths, parser.value(showReportOption), parser.value(outputOption));
 
   CompanionLink link(qs(paths.controlSocket().string()), companionProgram());
   QString error;

@@ -16,8 +16,8 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QSplitter>
-#include <QStandardPaths>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QTableView>
 #include <QToolBar>
@@ -561,8 +561,9 @@ void MainWindow::exportReport() {
   if (!eventID) return;
   auto event = context_.store.find<Event>(*eventID);
   if (!event || !*event) return;
-  const QString suggested = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-                                .filePath(ShowReport::fileName(qs((*event)->name)));
+  const QString suggested =
+      QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+          .filePath(ShowReport::fileName(qs((*event)->name)));
   const QString file = QFileDialog::getSaveFileName(this, tr("Export Report"), suggested,
                                                     tr("PDF documents (*.pdf)"));
   if (file.isEmpty()) return;

@@ -69,12 +69,16 @@ class PageFlow {
   }
   qreal lineHeight(const QFont& font) const { return QFontMetricsF(font, &writer_).height(); }
 
-  /// Makes room for `height`, on a new page if this one has too little.
-  qreal take(qreal height) {
+  /// Starts a new page unless `height` still fits on this one.
+  void keepRoomFor(qreal height) {
     if (y_ > 0 && y_ + height > area_.height()) {
       writer_.newPage();
       y_ = 0;
     }
+  }
+  /// Makes room for `height`, on a new page if this one has too little.
+  qreal take(qreal height) {
+    keepRoomFor(height);
     const qreal top = y_;
     y_ += height;
     return top;
@@ -83,7 +87,8 @@ class PageFlow {
 
   void text(const QString& text, const QFont& font, const QColor& color, qreal indent = 0) {
     const QFontMetricsF fm(font, &writer_);
-    const QRectF bounds = fm.boundingRect(QRectF(0, 0, width() - indent, 1e6), Qt::TextWordWrap, text);
+    const QRectF bounds =
+        fm.boundingRect(QRectF(0, 0, width() - indent, 1e6), Qt::TextWordWrap, text);
     const qreal top = take(bounds.height());
     painter_.setFont(font);
     painter_.setPen(color);
@@ -94,9 +99,8 @@ class PageFlow {
   void heading(const QString& text) {
     space(0.8);
     const QFont font = sized(12.5, true);
-    // A heading never ends a page alone: room for it and two lines after it.
-    take(0);
-    if (y_ + lineHeight(font) + lineHeight(body_) * 3 > area_.height()) take(area_.height());
+    // A heading never ends a page alone: room for it and three lines after it.
+    keepRoomFor(lineHeight(font) + lineHeight(body_) * 4);
     this->text(text, font, colors_.text);
     const qreal top = take(lineHeight(body_) * 0.3);
     painter_.setPen(QPen(colors_.muted, 1));
@@ -124,7 +128,8 @@ class PageFlow {
       for (int i = 0; i < cells.size(); ++i) {
         const qreal w = width() * shares[static_cast<std::size_t>(i)];
         const Qt::Alignment align =
-            (right[static_cast<std::size_t>(i)] ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+            (right[static_cast<std::size_t>(i)] ? Qt::AlignRight : Qt::AlignLeft) |
+            Qt::AlignVCenter;
         const qreal pad = lineHeight(body_) * 0.3;
         painter_.drawText(QRectF(x + pad, top, w - 2 * pad, rowH), align,
                           fm.elidedText(cells[i], Qt::ElideRight, w - 2 * pad));
@@ -147,7 +152,8 @@ class PageFlow {
     const qreal boxH = lineHeight(big) + lineHeight(small) * 2.2;
     for (std::size_t i = 0; i < figures.size(); i += static_cast<std::size_t>(perRow)) {
       const qreal top = take(boxH + gap);
-      for (std::size_t j = i; j < std::min(figures.size(), i + static_cast<std::size_t>(perRow)); ++j) {
+      for (std::size_t j = i; j < std::min(figures.size(), i + static_cast<std::size_t>(perRow));
+           ++j) {
         const qreal x = static_cast<qreal>(j - i) * (boxW + gap);
         const QRectF box(x, top, boxW, boxH);
         painter_.setPen(QPen(colors_.track, 1.5));
@@ -189,9 +195,9 @@ QPageSize::PageSizeId reportPageSize(const QLocale& locale) {
   // Countries that measure in metres yet print on Letter (the common locale
   // data's list); the United Kingdom's imperial measures go with A4.
   static constexpr QLocale::Territory kLetter[]{
-      QLocale::Belize,     QLocale::Canada,      QLocale::Chile,      QLocale::Colombia,
-      QLocale::CostaRica,  QLocale::ElSalvador,  QLocale::Guatemala,  QLocale::Mexico,
-      QLocale::Nicaragua,  QLocale::Panama,      QLocale::Philippines, QLocale::PuertoRico,
+      QLocale::Belize,       QLocale::Canada,     QLocale::Chile,       QLocale::Colombia,
+      QLocale::CostaRica,    QLocale::ElSalvador, QLocale::Guatemala,   QLocale::Mexico,
+      QLocale::Nicaragua,    QLocale::Panama,     QLocale::Philippines, QLocale::PuertoRico,
       QLocale::UnitedStates, QLocale::Venezuela};
   for (const QLocale::Territory territory : kLetter)
     if (locale.territory() == territory) return QPageSize::Letter;
@@ -305,10 +311,10 @@ Result<QByteArray> ShowReport::render(Store& store, const Uuid& eventID,
     });
     std::vector<QStringList> rows;
     for (const Opportunity* o : sorted)
-      rows.push_back({qs(o->title), qs(o->companyName), qs(o->stage),
-                      o->value ? moneyText(*o->value, o->currency, CurrencyMark::code, locale)
-                               : QString(),
-                      qs(o->nextStep)});
+      rows.push_back(
+          {qs(o->title), qs(o->companyName), qs(o->stage),
+           o->value ? moneyText(*o->value, o->currency, CurrencyMark::code, locale) : QString(),
+           qs(o->nextStep)});
     flow.table({tr("Opportunity"), tr("Company"), tr("Stage"), tr("Value"), tr("Next step")}, rows,
                {0.26, 0.2, 0.14, 0.17, 0.23}, {false, false, false, true, false});
   }
@@ -346,7 +352,7 @@ Result<QByteArray> ShowReport::render(Store& store, const Uuid& eventID,
     for (std::size_t i = 0; i < std::min(waiting.size(), kWaitingRows); ++i) {
       const Contact& c = *waiting[i];
       auto it = furthest.find(c.id);
-      const QString state = it == furthest.end()     ? tr("No draft")
+      const QString state = it == furthest.end()       ? tr("No draft")
                             : it->second == "approved" ? tr("Approved, not sent")
                                                        : tr("Draft");
       rows.push_back({contactName(c), qs(c.company), state,
@@ -366,8 +372,8 @@ Status ShowReport::write(Store& store, const Uuid& eventID,
                          const std::vector<PipelineStage>& stages,
                          const std::filesystem::path& file, const QLocale& locale) {
   const QByteArray bytes = QM_TRY(render(store, eventID, stages, locale));
-  return writeFileAtomically(file, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                             0600);
+  return writeFileAtomically(
+      file, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), 0600);
 }
 
 }  // namespace qm::desktop

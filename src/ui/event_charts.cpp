@@ -120,14 +120,13 @@ std::vector<ChartBar> funnelBars(
     if (d.status == "approved" || d.status == "sent") approved.insert(*d.contactID);
   }
   std::unordered_set<Uuid> withOpportunity;
-  for (const auto& [id, contacts] : involved) withOpportunity.insert(contacts.begin(), contacts.end());
+  for (const auto& [id, contacts] : involved)
+    withOpportunity.insert(contacts.begin(), contacts.end());
   std::vector<ChartBar> bars;
-  bars.push_back(barWhere(std::string(kFunnelSteps[0]), r.contacts, [](const Contact&) {
-    return true;
-  }));
-  bars.push_back(barWhere(std::string(kFunnelSteps[1]), r.contacts, [](const Contact& c) {
-    return c.status == MeetingStatus::met;
-  }));
+  bars.push_back(
+      barWhere(std::string(kFunnelSteps[0]), r.contacts, [](const Contact&) { return true; }));
+  bars.push_back(barWhere(std::string(kFunnelSteps[1]), r.contacts,
+                          [](const Contact& c) { return c.status == MeetingStatus::met; }));
   bars.push_back(barWhere(std::string(kFunnelSteps[2]), r.contacts, [](const Contact& c) {
     return c.interactionRating && *c.interactionRating >= 4;
   }));
@@ -191,7 +190,8 @@ std::vector<ChartBar> pipelineBars(
 std::string tierKey(const Contact& c) {
   if (!c.tier) return {};
   std::string tier(trimUnicodeWhitespace(*c.tier));
-  if (tier.size() == 1 && tier[0] >= 'a' && tier[0] <= 'z') tier[0] = static_cast<char>(tier[0] - 'a' + 'A');
+  if (tier.size() == 1 && tier[0] >= 'a' && tier[0] <= 'z')
+    tier[0] = static_cast<char>(tier[0] - 'a' + 'A');
   return tier;
 }
 

@@ -60,14 +60,12 @@ Result<PortfolioSummary> loadPortfolioSummary(Store& store) {
     PortfolioEvent e{std::move(event), {}, {}};
     e.contacts = QM_TRY(store.fetchOnly<Contact>({"id", "eventID", "status", "email", "tier"},
                                                  {{"eventID", e.event.id}}));
-    e.opportunities = QM_TRY(
-        store.fetchOnly<Opportunity>({"id", "eventID", "nextStep", "value", "currency"},
-                                     {{"eventID", e.event.id}}));
+    e.opportunities = QM_TRY(store.fetchOnly<Opportunity>(
+        {"id", "eventID", "nextStep", "value", "currency"}, {{"eventID", e.event.id}}));
     summary.counts += attentionCounts(std::span(&e, 1));
-    summary.events.push_back({std::move(e.event), static_cast<std::int64_t>(e.contacts.size()),
-                              metCount(e.contacts),
-                              static_cast<std::int64_t>(e.opportunities.size()),
-                              pipelineTotals(e.opportunities)});
+    summary.events.push_back(
+        {std::move(e.event), static_cast<std::int64_t>(e.contacts.size()), metCount(e.contacts),
+         static_cast<std::int64_t>(e.opportunities.size()), pipelineTotals(e.opportunities)});
   }
   std::stable_sort(summary.events.begin(), summary.events.end(),
                    [](const PortfolioRow& a, const PortfolioRow& b) {

@@ -11,6 +11,7 @@
 #include "desktop/main_window.h"
 #include "desktop_fixture.h"
 #include "store/event.h"
+#include "ui/event_records.h"
 
 namespace qm::test {
 namespace {
@@ -124,8 +125,8 @@ TEST_F(DashboardChartsTest, ThePortfolioOpensAnEventsContactsAndAnEmptyEventSays
   for (std::size_t i = 0; i < events->chart().bars.size(); ++i)
     if (events->chart().bars[i].label == "Small Expo") small = static_cast<int>(i);
   ASSERT_GE(small, 0);
-  EXPECT_TRUE(events->chart().bars[static_cast<std::size_t>(small)].valueText.startsWith(
-      "5 contacts · "));
+  EXPECT_TRUE(
+      events->chart().bars[static_cast<std::size_t>(small)].valueText.startsWith("5 contacts · "));
   clickBar(*events, small);
   EXPECT_EQ(window.mode(), MainWindow::Mode::contacts);
   EXPECT_EQ(window.sidebar()->currentEvent(), Uuid::parse(made["eventID"].get<std::string>()));

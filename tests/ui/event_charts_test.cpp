@@ -87,9 +87,9 @@ TEST(EventCharts, AOneDayShowIsBinnedPerHourAndOneMeetingIsOneBar) {
   EXPECT_THAT(keys(one.meetings), ElementsAre("9"));
   EXPECT_THAT(counts(one.meetings), ElementsAre(1));
 
-  const EventCharts day = chartsOf({metAt("a", "2026-03-14T09:10:00Z"),
-                                    metAt("b", "2026-03-14T11:59:59Z"),
-                                    metAt("c", "2026-03-14T09:59:00Z")});
+  const EventCharts day =
+      chartsOf({metAt("a", "2026-03-14T09:10:00Z"), metAt("b", "2026-03-14T11:59:59Z"),
+                metAt("c", "2026-03-14T09:59:00Z")});
   EXPECT_THAT(keys(day.meetings), ElementsAre("9", "10", "11"));
   EXPECT_THAT(counts(day.meetings), ElementsAre(2, 0, 1));
   EXPECT_EQ(day.meetings[0].localStart,

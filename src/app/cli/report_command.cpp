@@ -66,8 +66,8 @@ int runWindowProgram(const fs::path& program, const std::string& eventID, const 
   if (child < 0) return -1;
   if (child == 0) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    execl(program.c_str(), program.c_str(), "--report", eventID.c_str(), "--output",
-          output.c_str(), static_cast<char*>(nullptr));
+    execl(program.c_str(), program.c_str(), "--report", eventID.c_str(), "--output", output.c_str(),
+          static_cast<char*>(nullptr));
     _exit(127);
   }
   int status = 0;
@@ -104,8 +104,8 @@ int writeReport(CliContext& context, const std::string& eventArg, const std::str
   if (file.is_relative()) file = fs::absolute(file, ec);
   const int status = runWindowProgram(*program, event.id.str(), file);
   if (status != 0) {
-    context.err << (status < 0 ? "Could not run " + program->string() + "." :
-                                 "No report was written.")
+    context.err << (status < 0 ? "Could not run " + program->string() + "."
+                               : "No report was written.")
                 << "\n";
     return 1;
   }
