@@ -84,14 +84,15 @@ std::vector<QRectF> paintRows(QPainter& p, const QRectF& area, const ChartView& 
     const QRectF shape(barX, y + (rowH - barH) / 2, length, barH);
     const QColor color = barColor(bar, colors);
     p.setPen(Qt::NoPen);
-    if (bar.part >= 0 && bar.value > 0) {
+    // No bar for nothing: a rectangle of no width still leaves a hairline on paper.
+    if (bar.value > 0 && bar.part >= 0) {
       p.setBrush(mixed(color, colors.background, 0.35));
       p.drawRect(shape);
       QRectF solid = shape;
       solid.setWidth(length * std::clamp(bar.part / bar.value, 0.0, 1.0));
       p.setBrush(color);
       p.drawRect(solid);
-    } else {
+    } else if (bar.value > 0) {
       p.setBrush(color);
       p.drawRect(shape);
     }
@@ -138,7 +139,7 @@ std::vector<QRectF> paintColumns(QPainter& p, const QRectF& area, const ChartVie
     const QRectF shape(x + (columnW - barW) / 2, baseline - height, barW, height);
     p.setPen(Qt::NoPen);
     p.setBrush(barColor(bar, colors));
-    p.drawRect(shape);
+    if (bar.value > 0) p.drawRect(shape);
     p.setPen(colors.text);
     if (bar.value > 0 && fm.horizontalAdvance(bar.valueText) <= columnW)
       p.drawText(QRectF(x, shape.top() - lh, columnW, lh), Qt::AlignHCenter | Qt::AlignBottom,

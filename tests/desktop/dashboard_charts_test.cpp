@@ -1,6 +1,7 @@
 // The dashboards' charts in the window: every bar opens the contacts it
 // counts, by mouse and by keyboard; the portfolio's bars open their event;
 // an event without contacts says so in a sentence.
+#include <QPushButton>
 #include <QScrollArea>
 #include <QTest>
 

@@ -177,7 +177,7 @@ TEST(EventCharts, TiersRatingsAndTeamShowWhatOccurs) {
   c[3].tier = "A";
   const EventCharts untouched = chartsOf(c);
   EXPECT_THAT(keys(untouched.tiers), ElementsAre("A", "B", ""));
-  EXPECT_THAT(counts(untouched.tiers), ElementsAre(2, 1, 2));
+  EXPECT_THAT(counts(untouched.tiers), ElementsAre(2, 1, 1));
   EXPECT_THAT(untouched.ratings, IsEmpty());
   EXPECT_THAT(untouched.team, IsEmpty());
 
