@@ -309,14 +309,16 @@ Result<QByteArray> ShowReport::render(Store& store, const Uuid& eventID,
       if (rank(a) != rank(b)) return rank(a) < rank(b);
       return a->value.value_or(0) > b->value.value_or(0);
     });
+    std::vector<std::string> currencies;
+    for (const Opportunity* o : sorted) currencies.push_back(o->currency);
+    const CurrencyMark mark = currencyMarkFor(currencies);
     std::vector<QStringList> rows;
     for (const Opportunity* o : sorted)
-      rows.push_back(
-          {qs(o->title), qs(o->companyName), qs(o->stage),
-           o->value ? moneyText(*o->value, o->currency, CurrencyMark::code, locale) : QString(),
-           qs(o->nextStep)});
+      rows.push_back({qs(o->title), qs(o->companyName), qs(o->stage),
+                      o->value ? moneyText(*o->value, o->currency, mark, locale) : QString(),
+                      qs(o->nextStep)});
     flow.table({tr("Opportunity"), tr("Company"), tr("Stage"), tr("Value"), tr("Next step")}, rows,
-               {0.26, 0.2, 0.14, 0.17, 0.23}, {false, false, false, true, false});
+               {0.25, 0.2, 0.14, 0.19, 0.22}, {false, false, false, true, false});
   }
 
   // The follow-up status: where each met contact's follow-up stands.

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "desktop/locale_text.h"
 #include "desktop/show_report.h"
 #include "desktop_fixture.h"
 #include "store/opportunity.h"
@@ -78,8 +79,13 @@ TEST_F(ShowReportTest, TheCommandWritesAPdfWhoseTextReadsBack) {
   EXPECT_THAT(text, HasSubstr("秀英 王"));  // the CJK name, as real text
   EXPECT_THAT(text, HasSubstr("Zoë Ångström"));
   EXPECT_THAT(text, HasSubstr("深圳华星光电"));
-  EXPECT_THAT(text, HasSubstr("12 contacts captured"));
-  EXPECT_THAT(text, HasSubstr(std::to_string(met) + " met ("));
+  // The headline figures, read as their boxes are laid out: the row of
+  // figures, then their captions.
+  const auto rated = std::count_if(records->contacts.begin(), records->contacts.end(),
+                                   [](const Contact& c) { return c.interactionRating >= 4; });
+  EXPECT_THAT(text, HasSubstr("12 " + std::to_string(met) + " " + std::to_string(rated) + " 0 1 " +
+                              desktop::utf8(desktop::moneyText(180000, "EUR")) +
+                              " contacts captured met ("));
   EXPECT_THAT(text, HasSubstr("Fleet pilot"));
   EXPECT_THAT(text, HasSubstr("From capture to opportunity"));
   EXPECT_THAT(text, HasSubstr("Follow-up status"));
