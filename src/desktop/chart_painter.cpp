@@ -16,7 +16,7 @@ namespace {
 constexpr double kGraphicContrast = 3.0;
 /// Labels and figures never take more than this share of a row's width.
 constexpr qreal kLabelShare = 0.38;
-constexpr qreal kValueShare = 0.34;
+constexpr qreal kValueShare = 0.55;
 /// Columns: the plot is this many lines high.
 constexpr qreal kPlotLines = 6;
 

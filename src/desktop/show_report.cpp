@@ -96,19 +96,22 @@ class PageFlow {
                       Qt::AlignLeft | Qt::TextWordWrap, text);
   }
 
-  void heading(const QString& text) {
+  /// A heading, on the page of the `following` height after it (or at
+  /// least of three lines): never alone at the foot of a page.
+  void heading(const QString& text, qreal following = 0) {
     space(0.8);
     const QFont font = sized(12.5, true);
-    // A heading never ends a page alone: room for it and three lines after it.
-    keepRoomFor(lineHeight(font) + lineHeight(body_) * 4);
+    keepRoomFor(lineHeight(font) + std::max(following, lineHeight(body_) * 3) + lineHeight(body_));
     this->text(text, font, colors_.text);
     const qreal top = take(lineHeight(body_) * 0.3);
     painter_.setPen(QPen(colors_.muted, 1));
     painter_.drawLine(QPointF(0, top), QPointF(width(), top));
   }
 
+  /// The chart under its title, both on one page.
   void chart(const ChartView& chart) {
     const qreal height = chartHeight(chart, body_, width(), &writer_);
+    heading(chart.title, height);
     const qreal top = take(height);
     paintChart(painter_, QRectF(0, top, width(), height), chart, colors_, body_);
   }
@@ -137,6 +140,7 @@ class PageFlow {
       }
       return top;
     };
+    keepRoomFor(rowH * 3);  // the header row never without a row under it
     const qreal top = drawRow(header, bold, colors_.muted);
     painter_.setPen(QPen(colors_.muted, 1));
     painter_.drawLine(QPointF(0, top + rowH), QPointF(width(), top + rowH));
@@ -270,10 +274,7 @@ Result<QByteArray> ShowReport::render(Store& store, const Uuid& eventID,
   flow.figures(figures, 3);
 
   // The dashboard's charts.
-  for (const ChartView& view : views) {
-    flow.heading(view.title);
-    flow.chart(view);
-  }
+  for (const ChartView& view : views) flow.chart(view);
 
   // The priority contacts.
   flow.heading(tr("Priority contacts"));

@@ -1435,7 +1435,7 @@
     </message>
     <message>
         <source>EVENTS SIDE BY SIDE</source>
-        <translation>ÉVÈNEMENTS CÔTE À CÔTE</translation>
+        <translation>ÉVÉNEMENTS CÔTE À CÔTE</translation>
     </message>
 </context>
 <context>
@@ -2274,11 +2274,11 @@
     </message>
     <message>
         <source>Events side by side</source>
-        <translation>Les évènements côte à côte</translation>
+        <translation>Les événements côte à côte</translation>
     </message>
     <message>
         <source>No events yet.</source>
-        <translation>Aucun évènement pour l’instant.</translation>
+        <translation>Aucun événement pour l’instant.</translation>
     </message>
     <message numerus="yes">
         <source>%Ln contacts</source>
