@@ -80,12 +80,15 @@ TEST_F(ShowReportTest, TheCommandWritesAPdfWhoseTextReadsBack) {
   EXPECT_THAT(text, HasSubstr("Zoë Ångström"));
   EXPECT_THAT(text, HasSubstr("深圳华星光电"));
   // The headline figures, read as their boxes are laid out: the row of
-  // figures, then their captions.
+  // figures, then their captions; the amount in the session's locale, as the
+  // window's program writes it.
   const auto rated = std::count_if(records->contacts.begin(), records->contacts.end(),
                                    [](const Contact& c) { return c.interactionRating >= 4; });
-  EXPECT_THAT(text, HasSubstr("12 " + std::to_string(met) + " " + std::to_string(rated) + " 0 1 " +
-                              desktop::utf8(desktop::moneyText(180000, "EUR")) +
-                              " contacts captured met ("));
+  EXPECT_THAT(
+      text, HasSubstr("12 " + std::to_string(met) + " " + std::to_string(rated) + " 0 1 " +
+                      desktop::utf8(desktop::moneyText(180000, "EUR", desktop::CurrencyMark::symbol,
+                                                       QLocale::system())) +
+                      " contacts captured met ("));
   EXPECT_THAT(text, HasSubstr("Fleet pilot"));
   EXPECT_THAT(text, HasSubstr("From capture to opportunity"));
   EXPECT_THAT(text, HasSubstr("Follow-up status"));
