@@ -15,6 +15,7 @@
 #include "desktop/companion_link.h"
 #include "desktop/dashboard_view.h"
 #include "desktop/desktop_context.h"
+#include "desktop/event_chart_views.h"
 #include "desktop/qt_text.h"
 #include "desktop/show_report.h"
 #include "settings/pipeline_manager.h"
@@ -24,6 +25,8 @@
 #include "store/opportunity.h"
 #include "store/store.h"
 #include "support/temp_dir.h"
+#include "ui/event_charts.h"
+#include "ui/event_records.h"
 
 namespace qm::bench {
 namespace {
@@ -153,6 +156,33 @@ int run(char** argv) {
 
   UserDefaults defaults(paths.defaultsFile());
   const auto stages = PipelineManager(defaults).stages();
+  // The parts of the charts' cost: what they read, and their figures.
+  const auto records = loadEventRecords(**store, *eventID);
+  bool read = records.ok();
+  std::optional<ChartExtras> extras;
+  table.timing("  of which: reading the drafts and links", timeRuns(
+                                                               kRepetitions,
+                                                               [&] {
+                                                                 auto loaded =
+                                                                     loadChartExtras(**store);
+                                                                 if (!loaded) return false;
+                                                                 extras = std::move(*loaded);
+                                                                 return true;
+                                                               },
+                                                               read));
+  if (read && extras) {
+    const ChartRecords chartRecords{records->contacts,    records->opportunities, extras->drafts,
+                                    extras->stakeholders, std::nullopt,           std::nullopt};
+    table.timing(
+        "  of which: the figures (eventCharts)",
+        timeRuns(
+            kRepetitions,
+            [&] {
+              return !eventCharts(chartRecords, stages, desktop::systemUtcOffset()).funnel.empty();
+            },
+            read));
+  }
+  if (!read) table.error("chart records", "the records could not be read");
   bool written = true;
   const auto file = home.path() / "report.pdf";
   const Timing report = timeRuns(

@@ -1,6 +1,8 @@
 #include "ui/event_charts.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
@@ -70,13 +72,18 @@ std::vector<ChartBar> meetingBars(const ChartRecords& r, const UtcOffset& utcOff
   return bars;
 }
 
-/// The contacts of `wanted`, in stored order.
-ChartBar barOf(std::string key, std::span<const Contact> contacts,
-               const std::unordered_set<Uuid>& wanted) {
+/// Where each of the event's contacts stands in stored order, so that the
+/// steps below mark positions rather than fill sets of ids.
+using Positions = std::unordered_map<Uuid, std::size_t>;
+/// One flag per contact, in stored order.
+using Marks = std::vector<char>;
+
+/// The marked contacts, in stored order.
+ChartBar barOfMarks(std::string key, std::span<const Contact> contacts, const Marks& marks) {
   ChartBar bar;
   bar.key = std::move(key);
-  for (const Contact& c : contacts)
-    if (wanted.contains(c.id)) bar.contactIDs.push_back(c.id);
+  for (std::size_t i = 0; i < contacts.size(); ++i)
+    if (marks[i]) bar.contactIDs.push_back(contacts[i].id);
   bar.count = static_cast<std::int64_t>(bar.contactIDs.size());
   return bar;
 }
@@ -91,37 +98,43 @@ ChartBar barWhere(std::string key, std::span<const Contact> contacts, Pred pred)
   return bar;
 }
 
-/// The event's contacts each opportunity involves: its origin and its stakeholders.
-std::unordered_map<Uuid, std::unordered_set<Uuid>> contactsOfOpportunities(
-    const ChartRecords& r, const std::unordered_set<Uuid>& eventContacts) {
-  std::unordered_map<Uuid, std::unordered_set<Uuid>> involved;
+/// The positions of the event's contacts each opportunity involves: its
+/// origin and its stakeholders.
+std::unordered_map<Uuid, std::vector<std::size_t>> contactsOfOpportunities(
+    const ChartRecords& r, const Positions& positions) {
+  std::unordered_map<Uuid, std::vector<std::size_t>> involved;
   for (const Opportunity& o : r.opportunities) {
-    auto& set = involved[o.id];
-    if (o.originContactID && eventContacts.contains(*o.originContactID))
-      set.insert(*o.originContactID);
+    auto& list = involved[o.id];
+    if (!o.originContactID) continue;
+    if (auto at = positions.find(*o.originContactID); at != positions.end())
+      list.push_back(at->second);
   }
   for (const OpportunityStakeholder& s : r.stakeholders) {
-    if (!s.contactID || !s.opportunityID || !eventContacts.contains(*s.contactID)) continue;
-    if (auto it = involved.find(*s.opportunityID); it != involved.end())
-      it->second.insert(*s.contactID);
+    if (!s.contactID || !s.opportunityID) continue;
+    auto it = involved.find(*s.opportunityID);
+    if (it == involved.end()) continue;
+    if (auto at = positions.find(*s.contactID); at != positions.end())
+      it->second.push_back(at->second);
   }
   return involved;
 }
 
 std::vector<ChartBar> funnelBars(
-    const ChartRecords& r, const std::unordered_set<Uuid>& eventContacts,
-    const std::unordered_map<Uuid, std::unordered_set<Uuid>>& involved) {
+    const ChartRecords& r, const Positions& positions,
+    const std::unordered_map<Uuid, std::vector<std::size_t>>& involved) {
   if (r.contacts.empty()) return {};
-  std::unordered_set<Uuid> drafted;
-  std::unordered_set<Uuid> approved;
+  Marks drafted(r.contacts.size(), 0);
+  Marks approved(r.contacts.size(), 0);
   for (const FollowUpDraft& d : r.drafts) {
-    if (!d.contactID || !eventContacts.contains(*d.contactID)) continue;
-    drafted.insert(*d.contactID);
-    if (d.status == "approved" || d.status == "sent") approved.insert(*d.contactID);
+    if (!d.contactID) continue;
+    auto at = positions.find(*d.contactID);
+    if (at == positions.end()) continue;
+    drafted[at->second] = 1;
+    if (d.status == "approved" || d.status == "sent") approved[at->second] = 1;
   }
-  std::unordered_set<Uuid> withOpportunity;
-  for (const auto& [id, contacts] : involved)
-    withOpportunity.insert(contacts.begin(), contacts.end());
+  Marks withOpportunity(r.contacts.size(), 0);
+  for (const auto& [id, list] : involved)
+    for (const std::size_t i : list) withOpportunity[i] = 1;
   std::vector<ChartBar> bars;
   bars.push_back(
       barWhere(std::string(kFunnelSteps[0]), r.contacts, [](const Contact&) { return true; }));
@@ -130,9 +143,9 @@ std::vector<ChartBar> funnelBars(
   bars.push_back(barWhere(std::string(kFunnelSteps[2]), r.contacts, [](const Contact& c) {
     return c.interactionRating && *c.interactionRating >= 4;
   }));
-  bars.push_back(barOf(std::string(kFunnelSteps[3]), r.contacts, drafted));
-  bars.push_back(barOf(std::string(kFunnelSteps[4]), r.contacts, approved));
-  bars.push_back(barOf(std::string(kFunnelSteps[5]), r.contacts, withOpportunity));
+  bars.push_back(barOfMarks(std::string(kFunnelSteps[3]), r.contacts, drafted));
+  bars.push_back(barOfMarks(std::string(kFunnelSteps[4]), r.contacts, approved));
+  bars.push_back(barOfMarks(std::string(kFunnelSteps[5]), r.contacts, withOpportunity));
   return bars;
 }
 
@@ -149,38 +162,37 @@ void addAmount(std::vector<PipelineTotal>& amounts, const Opportunity& o) {
 
 std::vector<ChartBar> pipelineBars(
     const ChartRecords& r, std::span<const PipelineStage> stages,
-    const std::unordered_map<Uuid, std::unordered_set<Uuid>>& involved) {
+    const std::unordered_map<Uuid, std::vector<std::size_t>>& involved) {
   if (r.opportunities.empty()) return {};
   struct Group {
     ChartBar bar;
-    std::unordered_set<Uuid> contacts;
+    Marks contacts;
   };
   std::vector<Group> groups;
   std::unordered_map<std::string, std::size_t> byName;  // lower-cased stage name
-  for (const PipelineStage& stage : stages) {
-    if (!byName.try_emplace(lowercaseUnicode(stage.name), groups.size()).second) continue;
+  const auto addGroup = [&](const std::string& name, const std::string& colorHex) {
     Group g;
-    g.bar.key = stage.name;
-    g.bar.colorHex = stage.colorHex;
+    g.bar.key = name;
+    g.bar.colorHex = colorHex;
+    g.contacts.assign(r.contacts.size(), 0);
     groups.push_back(std::move(g));
-  }
+  };
+  for (const PipelineStage& stage : stages)
+    if (byName.try_emplace(lowercaseUnicode(stage.name), groups.size()).second)
+      addGroup(stage.name, stage.colorHex);
   for (const Opportunity& o : r.opportunities) {
     auto [it, added] = byName.try_emplace(lowercaseUnicode(o.stage), groups.size());
-    if (added) {
-      Group g;
-      g.bar.key = o.stage;
-      groups.push_back(std::move(g));
-    }
+    if (added) addGroup(o.stage, {});
     Group& g = groups[it->second];
     ++g.bar.count;
     addAmount(g.bar.amounts, o);
     if (auto found = involved.find(o.id); found != involved.end())
-      g.contacts.insert(found->second.begin(), found->second.end());
+      for (const std::size_t i : found->second) g.contacts[i] = 1;
   }
   std::vector<ChartBar> bars;
   for (Group& g : groups) {
-    for (const Contact& c : r.contacts)
-      if (g.contacts.contains(c.id)) g.bar.contactIDs.push_back(c.id);
+    const ChartBar marked = barOfMarks(g.bar.key, r.contacts, g.contacts);
+    g.bar.contactIDs = marked.contactIDs;
     bars.push_back(std::move(g.bar));
   }
   return bars;
@@ -196,12 +208,28 @@ std::string tierKey(const Contact& c) {
 }
 
 std::vector<ChartBar> tierBars(std::span<const Contact> contacts) {
+  // Tiers are one letter nearly always: those are counted without a text of
+  // their own for each contact.
+  std::array<ChartBar, 26> letters;
   std::map<std::string, ChartBar> byTier;
+  const auto letterOf = [](std::string_view tier) -> int {
+    if (tier.size() != 1 || !std::isalpha(static_cast<unsigned char>(tier[0]))) return -1;
+    return std::toupper(static_cast<unsigned char>(tier[0])) - 'A';
+  };
   for (const Contact& c : contacts) {
-    ChartBar& bar = byTier[tierKey(c)];
+    int letter = c.tier ? letterOf(*c.tier) : -1;
+    std::string key;
+    if (letter < 0) {
+      key = tierKey(c);
+      letter = letterOf(key);
+    }
+    ChartBar& bar = letter >= 0 ? letters[static_cast<std::size_t>(letter)] : byTier[key];
     ++bar.count;
     bar.contactIDs.push_back(c.id);
   }
+  for (std::size_t i = 0; i < letters.size(); ++i)
+    if (letters[i].count > 0)
+      byTier[std::string(1, static_cast<char>('A' + i))] = std::move(letters[i]);
   std::vector<ChartBar> bars;
   for (auto& [tier, bar] : byTier) {
     bar.key = tier;
@@ -228,16 +256,20 @@ std::vector<ChartBar> ratingBars(std::span<const Contact> contacts) {
 }
 
 std::vector<ChartBar> teamBars(std::span<const Contact> contacts) {
-  std::map<std::string, ChartBar> byPerson;
+  // Names as views into the contacts, which outlive this function.
+  std::unordered_map<std::string_view, ChartBar> byPerson;
+  std::vector<std::string_view> people;
   for (const Contact& c : contacts) {
-    std::vector<std::string> people;
+    people.clear();
     if (c.status == MeetingStatus::met && c.capturedBy)
-      people.emplace_back(trimUnicodeWhitespace(*c.capturedBy));
-    for (const std::string& name : c.alsoMetBy) people.emplace_back(trimUnicodeWhitespace(name));
-    std::sort(people.begin(), people.end());
-    people.erase(std::unique(people.begin(), people.end()), people.end());
-    for (const std::string& person : people) {
-      if (person.empty()) continue;
+      people.push_back(trimUnicodeWhitespace(*c.capturedBy));
+    for (const std::string& name : c.alsoMetBy) people.push_back(trimUnicodeWhitespace(name));
+    for (std::size_t i = 0; i < people.size(); ++i) {
+      const std::string_view person = people[i];
+      if (person.empty() ||
+          std::find(people.begin(), people.begin() + static_cast<std::ptrdiff_t>(i), person) !=
+              people.begin() + static_cast<std::ptrdiff_t>(i))
+        continue;  // nobody, or named twice for this contact
       ChartBar& bar = byPerson[person];
       ++bar.count;
       bar.contactIDs.push_back(c.id);
@@ -246,11 +278,12 @@ std::vector<ChartBar> teamBars(std::span<const Contact> contacts) {
   if (byPerson.size() < 2) return {};
   std::vector<ChartBar> bars;
   for (auto& [person, bar] : byPerson) {
-    bar.key = person;
+    bar.key = std::string(person);
     bars.push_back(std::move(bar));
   }
-  std::stable_sort(bars.begin(), bars.end(),
-                   [](const ChartBar& a, const ChartBar& b) { return a.count > b.count; });
+  std::sort(bars.begin(), bars.end(), [](const ChartBar& a, const ChartBar& b) {
+    return a.count != b.count ? a.count > b.count : a.key < b.key;
+  });
   return bars;
 }
 
@@ -258,14 +291,15 @@ std::vector<ChartBar> teamBars(std::span<const Contact> contacts) {
 
 EventCharts eventCharts(const ChartRecords& records, std::span<const PipelineStage> stages,
                         const UtcOffset& utcOffset) {
-  std::unordered_set<Uuid> eventContacts;
-  eventContacts.reserve(records.contacts.size());
-  for (const Contact& c : records.contacts) eventContacts.insert(c.id);
-  const auto involved = contactsOfOpportunities(records, eventContacts);
+  Positions positions;
+  positions.reserve(records.contacts.size());
+  for (std::size_t i = 0; i < records.contacts.size(); ++i)
+    positions.emplace(records.contacts[i].id, i);
+  const auto involved = contactsOfOpportunities(records, positions);
 
   EventCharts charts;
   charts.meetings = meetingBars(records, utcOffset, charts.meetingBins);
-  charts.funnel = funnelBars(records, eventContacts, involved);
+  charts.funnel = funnelBars(records, positions, involved);
   charts.pipeline = pipelineBars(records, stages, involved);
   charts.tiers = tierBars(records.contacts);
   charts.ratings = ratingBars(records.contacts);
