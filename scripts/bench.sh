@@ -30,7 +30,9 @@
 #     once a first Ctrl+K has built the search index), one keystroke in the
 #     event's contacts search, and Ctrl+K then Enter to one of its contacts,
 #     against a bare QApplication + QWidget process, visibleContacts alone and
-#     the search engine alone from the same run;
+#     the search engine alone from the same run; and the dashboard's charts
+#     (the event dashboard of 10,000 contacts drawn with and without them in
+#     the same run) and its post-show report written as a PDF;
 # 10. the MCP server benchmarks (latency, throughput), against a baseline of
 #     nginx serving a 64-byte JSON file on 127.0.0.1 from a temporary folder.
 # Safe to run repeatedly: configuring and building are incremental, nginx is
@@ -51,7 +53,7 @@ cmake --build --preset release --target store_bench sync_bench snapshot_ingest_b
   peer_link_bench mcp_bench mcp_scale_bench list_rules_bench search_bench export_bench
 # The window's benchmark exists only when Qt 6 was found.
 if [ -f build/release/build.ninja ] && grep -q '^build desktop_bench:' build/release/build.ninja; then
-  cmake --build --preset release --target desktop_bench
+  cmake --build --preset release --target desktop_bench dashboard_charts_bench
 fi
 
 status=0
@@ -89,6 +91,9 @@ if [ -x build/release/bench/desktop_bench ]; then
   echo
   echo "=== Desktop window benchmark ==="
   ./build/release/bench/desktop_bench || status=$?
+  echo
+  echo "=== Dashboard charts and post-show report benchmark ==="
+  ./build/release/bench/dashboard_charts_bench || status=$?
 fi
 
 # --- nginx baseline ---------------------------------------------------------

@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Takes the desktop window's screenshots into docs/screenshots/:
-#   dashboard.png           an event's dashboard
-#   portfolio.png           All Events
+#   dashboard.png           an event's dashboard with its charts
+#   portfolio.png           All Events with the events side by side
+#   dashboard-dark.png, portfolio-dark.png
+#                           the same in the dark appearance
+#   dashboard-fr-1024.png   an event's dashboard in a French session at 1024x640
+#   report-page-1.png, report-page-2.png
+#                           the first pages of an event's post-show report (PDF)
 #   contacts.png            an event's contacts with one selected
 #   contacts-dark.png       the same with the dark appearance
 #   contacts-compact.png    the same with the compact density
@@ -36,7 +41,8 @@
 # event (restored from an export), starts the companion on it and shows each
 # view on a private Xvfb screen of 1440x900, photographing the screen once the
 # window reports its first paint. Everything it starts is stopped and the
-# temporary home removed on the way out, whatever happens.
+# temporary home removed on the way out, whatever happens. QUILLMERE_SHOTS="a.png b.png"
+# takes only those.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -164,6 +170,13 @@ for n, contact in enumerate(lisbon_contacts + tokyo_contacts):
         contact["metAt"] = f"2026-{month}-{day:02d}T{9 + n % 8:02d}:{(n * 7) % 60:02d}:00Z"
     if contact.get("tier") is None:
         contact["tier"] = tiers[n % len(tiers)]
+# Who of the team met them, for the dashboard's TEAM chart.
+team = ["Dana", "Luís", "Mei-Ling", "Tomasz"]
+lisbon_met = [c for c in lisbon_contacts if c["status"] == "met"]
+for n, contact in enumerate(lisbon_met):
+    contact["capturedBy"] = team[n % 3 if n % 5 else 3]
+    if n % 4 == 0:
+        contact["alsoMetBy"] = [team[(n + 1) % 4]]
 deals = [
     ("Fleet pilot, 40 robots", "Acme Robotics", 180000, "Interested", "Send the pilot proposal"),
     ("Regional distribution", "Initech", 65000, "Exploring", "Intro call with procurement"),
@@ -181,7 +194,7 @@ for n, (title, company, value, stage, step) in enumerate(deals):
         "notesFromScan": False, "cleanedNotes": None, "cleanedNotesAt": None,
         "originalScannedNotes": None, "companyName": company, "eventID": lisbon,
         "hubspotDealId": None, "exportedAt": None, "suggestedByAI": False,
-        "sourceNoteID": None, "originContactID": None})
+        "sourceNoteID": None, "originContactID": lisbon_met[n * 3]["id"]})
 
 json.dump(data, open(sys.argv[2], "w", encoding="utf-8"), ensure_ascii=False, indent=1)
 EOF
@@ -308,6 +321,7 @@ mkdir -p "$out"
 shot() {
   local file=$1 settle=$2
   shift 3
+  if [ -n "${QUILLMERE_SHOTS:-}" ] && [[ " $QUILLMERE_SHOTS " != *" $file "* ]]; then return; fi
   local report="$home/paint.log"
   local geometry=${size:-${width}x${height}}
   : >"$report"
@@ -344,6 +358,21 @@ setting appearance light
 setting density comfortable
 shot dashboard.png 0.8 -- --event "Web Summit Lisbon" --mode dashboard
 shot portfolio.png 0.8 -- --mode dashboard
+setting appearance dark
+shot dashboard-dark.png 0.8 -- --event "Web Summit Lisbon" --mode dashboard
+shot portfolio-dark.png 0.8 -- --mode dashboard
+setting appearance light
+LC_ALL= LANG=fr_FR.UTF-8 size=1024x640 shot dashboard-fr-1024.png 0.8 -- \
+  --event "Web Summit Lisbon" --mode dashboard
+if [ -z "${QUILLMERE_SHOTS:-}" ] || [[ " $QUILLMERE_SHOTS " == *" report-page-1.png "* ]]; then
+  # The report as `quillmere report` writes it, its first two pages as pictures.
+  "$quillmere" report "Web Summit Lisbon" -o "$home/report.pdf" >/dev/null
+  pdftoppm -png -r 70 -f 1 -l 2 "$home/report.pdf" "$home/report"
+  for page in 1 2; do
+    cp "$(ls "$home"/report-*"$page".png | head -n1)" "$out/report-page-$page.png"
+  done
+  log "report-page-1.png, report-page-2.png"
+fi
 shot contacts.png 0.8 -- --event "Web Summit Lisbon" --contact "Ada Lovelace"
 shot companies.png 0.8 -- --event "Web Summit Lisbon" --mode companies
 shot contact-detail-cjk.png 0.8 -- --event "Asia Tech Expo 東京" --contact "王秀英"

@@ -24,6 +24,8 @@ packages=(
   xvfb xauth imagemagick
   # independent readers of the exports (vCard, XLSX, iCalendar) in the tests
   python3 python3-vobject python3-openpyxl python3-icalendar
+  # the post-show report read back (pdftotext, pdfinfo) and pictured (pdftoppm)
+  poppler-utils
   # the mail server that the sending tests talk to (STARTTLS, TLS and a login)
   python3-aiosmtpd
   # the bridge script for AI clients, and the MCP SDK of the interoperability test

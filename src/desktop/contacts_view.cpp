@@ -114,6 +114,7 @@ ContactsView::ContactsView(DesktopContext& context, QWidget* parent)
   auto* showAll = new QPushButton(tr("Show All"), actionBar_);
   connect(showAll, &QPushButton::clicked, this, [this] {
     actionKind_.clear();
+    subsetIDs_.reset();
     actionBar_->hide();
     refresh();
   });
@@ -223,6 +224,7 @@ void ContactsView::setEvent(const std::optional<Uuid>& eventID) {
   currentID_.reset();
   startFresh();
   actionKind_.clear();
+  subsetIDs_.reset();
   actionBar_->hide();
   feedback_->hide();
   syncControls();
@@ -255,6 +257,17 @@ void ContactsView::reload() {
 void ContactsView::showActionSubset(const std::string& kind, const QString& text) {
   startFresh();
   actionKind_ = kind;
+  subsetIDs_.reset();
+  actionText_->setText(tr("Showing: %1").arg(text));
+  actionBar_->show();
+  syncControls();
+  refresh();
+}
+
+void ContactsView::showContactSubset(const std::vector<Uuid>& contactIDs, const QString& text) {
+  startFresh();
+  actionKind_.clear();
+  subsetIDs_.emplace(contactIDs.begin(), contactIDs.end());
   actionText_->setText(tr("Showing: %1").arg(text));
   actionBar_->show();
   syncControls();
@@ -265,6 +278,7 @@ void ContactsView::showAll() {
   state_.clearFilters();
   state_.searchText.clear();
   actionKind_.clear();
+  subsetIDs_.reset();
   actionBar_->hide();
   syncControls();
   refresh();
@@ -293,6 +307,8 @@ void ContactsView::refresh() {
           : visibleContacts(records_.contacts, records_.contactsWithNotes, state_);
   if (!actionKind_.empty())
     std::erase_if(rows, [&](const ListContact* c) { return !countsTowardAction(actionKind_, *c); });
+  if (subsetIDs_)
+    std::erase_if(rows, [&](const ListContact* c) { return !subsetIDs_->contains(c->id); });
 
   restoringSelection_ = true;
   model_->setContacts(std::move(rows));

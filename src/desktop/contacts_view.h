@@ -5,6 +5,8 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "common/uuid.h"
 #include "desktop/bulk_mark_undo.h"
@@ -45,6 +47,9 @@ class ContactsView : public QWidget {
   /// Narrows the list to the contacts counted by a dashboard action (`kind`
   /// of `countsTowardAction`), with `text` saying so above the rows.
   void showActionSubset(const std::string& kind, const QString& text);
+  /// Narrows the list to `contactIDs` (the contacts behind a dashboard
+  /// chart's bar), with `text` saying so above the rows.
+  void showContactSubset(const std::vector<Uuid>& contactIDs, const QString& text);
   /// Selects and shows the contact.
   void reveal(const Uuid& contactID);
 
@@ -82,6 +87,8 @@ class ContactsView : public QWidget {
   std::optional<ContactSearchTexts> searchTexts_;
   ContactListState state_;
   std::string actionKind_;
+  /// The contacts of a chosen chart bar, while the list is narrowed to them.
+  std::optional<std::unordered_set<Uuid>> subsetIDs_;
   /// The contact with the keyboard focus in the list, kept across reloads.
   std::optional<Uuid> currentID_;
 

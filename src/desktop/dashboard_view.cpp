@@ -1,17 +1,24 @@
 #include "desktop/dashboard_view.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QVBoxLayout>
 
 #include "common/log.h"
+#include "desktop/chart_grid.h"
+#include "desktop/chart_widget.h"
+#include "desktop/event_chart_views.h"
 #include "desktop/language.h"
 #include "desktop/locale_text.h"
 #include "desktop/qt_text.h"
+#include "settings/pipeline_manager.h"
+#include "settings/user_defaults.h"
 #include "store/event.h"
 #include "store/store.h"
 #include "ui/dashboard.h"
+#include "ui/event_charts.h"
 #include "ui/event_records.h"
 
 namespace qm::desktop {
@@ -53,6 +60,11 @@ void DashboardView::setEvent(const std::optional<Uuid>& eventID) {
   reload();
 }
 
+void DashboardView::setChartsShown(bool shown) {
+  chartsShown_ = shown;
+  reload();
+}
+
 void DashboardView::reload() {
   if (eventID_) {
     showEventDashboard(*eventID_);
@@ -69,7 +81,21 @@ QVBoxLayout* DashboardView::startPage() {
   return layout;
 }
 
-void DashboardView::addHeading(QVBoxLayout* layout, const QString& text) {
+void DashboardView::addChart(QBoxLayout* layout, const QString& heading, ChartView chart) {
+  if (!heading.isEmpty()) addHeading(layout, heading);
+  auto* widget = new ChartWidget(std::move(chart));
+  connect(widget, &ChartWidget::barChosen, this, [this, widget](int index) {
+    const ChartBarView& bar = widget->chart().bars.at(static_cast<std::size_t>(index));
+    if (bar.eventID) {
+      Q_EMIT eventContactsChosen(*bar.eventID);
+    } else {
+      Q_EMIT contactsChosen(bar.contactIDs, bar.subsetText);
+    }
+  });
+  layout->addWidget(widget);
+}
+
+void DashboardView::addHeading(QBoxLayout* layout, const QString& text) {
   auto* heading = new QLabel(text);
   QFont font = heading->font();
   font.setBold(true);
@@ -114,7 +140,31 @@ void DashboardView::showEventDashboard(const Uuid& eventID) {
         linkLine(text, this, [this, kind, text] { Q_EMIT actionChosen(kind, text); }));
   }
 
-  addHeading(layout, tr("PIPELINE"));
+  std::optional<std::vector<ChartView>> charts;
+  if (chartsShown_) {
+    auto extras = loadChartExtras(context_.store);
+    if (!extras) {
+      log::data().error("Cannot read the drafts for the charts: {}", extras.error().message);
+    } else {
+      UserDefaults defaults(context_.paths.defaultsFile());
+      const std::vector<PipelineStage> stages = PipelineManager(defaults).stages();
+      ChartRecords chartRecords{records->contacts,    records->opportunities, extras->drafts,
+                                extras->stakeholders, (*event)->startDate,    (*event)->endDate};
+      charts = EventChartViews::forEvent(eventCharts(chartRecords, stages, systemUtcOffset()));
+    }
+  }
+  // The charts two to a row where the page is wide enough: meetings and
+  // funnel, the pipeline (its total above its chart) and tiers, ratings and
+  // the team. Without charts, the pipeline's total alone.
+  ChartGrid* grid = nullptr;
+  if (charts) {
+    grid = new ChartGrid;
+    layout->addWidget(grid);
+    addChart(grid->addCell(), tr("MEETINGS"), std::move(charts->at(0)));
+    addChart(grid->addCell(), tr("FUNNEL"), std::move(charts->at(1)));
+  }
+  QBoxLayout* pipelineCell = grid ? grid->addCell() : layout;
+  addHeading(pipelineCell, tr("PIPELINE"));
   const std::vector<PipelineTotal> pipeline = pipelineTotals(records->opportunities);
   std::vector<std::string> currencies;
   for (const PipelineTotal& total : pipeline) currencies.push_back(total.currency);
@@ -128,7 +178,13 @@ void DashboardView::showEventDashboard(const Uuid& eventID) {
                                     : tr("%1 in %Ln opportunities", nullptr, opportunities)
                                           .arg(totals.join(QStringLiteral(" + "))));
   pipelineLine->setWordWrap(true);
-  layout->addWidget(pipelineLine);
+  pipelineCell->addWidget(pipelineLine);
+  if (charts) {
+    if (!charts->at(2).bars.empty()) addChart(pipelineCell, {}, std::move(charts->at(2)));
+    addChart(grid->addCell(), tr("TIERS"), std::move(charts->at(3)));
+    addChart(grid->addCell(), tr("RATINGS"), std::move(charts->at(4)));
+    if (charts->size() > 5) addChart(grid->addCell(), tr("TEAM"), std::move(charts->at(5)));
+  }
 
   auto addContacts = [&](const QString& heading, const std::vector<const ListContact*>& contacts,
                          const QString& none, bool withMeeting) {
@@ -169,6 +225,9 @@ void DashboardView::showPortfolio() {
     label->setWordWrap(true);
     layout->addWidget(label);
   }
+
+  if (chartsShown_ && !portfolio->events.empty())
+    addChart(layout, tr("EVENTS SIDE BY SIDE"), EventChartViews::forPortfolio(portfolio->events));
 
   addHeading(layout, tr("EVENTS"));
   if (portfolio->events.empty()) {

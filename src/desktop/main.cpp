@@ -4,11 +4,16 @@
 // Options place the window at a given event, list mode, contact or search, so
 // that the window can be shown (and photographed) in a known state; and
 // --report-first-paint prints how long the process took to paint its window.
+//
+// --report EVENT_ID --output FILE writes the event's post-show report as a PDF
+// and exits without a window or a companion: `quillmere report` runs it on the
+// offscreen platform, so the command needs no display.
 
 #include <unistd.h>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -19,6 +24,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -43,7 +49,9 @@
 #include "desktop/qt_text.h"
 #include "desktop/search_popup.h"
 #include "desktop/settings_window.h"
+#include "desktop/show_report.h"
 #include "settings/app_settings.h"
+#include "settings/pipeline_manager.h"
 #include "settings/user_defaults.h"
 #include "store/capture_media.h"
 #include "store/contact.h"
@@ -126,6 +134,38 @@ std::optional<qm::Uuid> contactNamed(qm::Store& store, const QString& name,
   return std::nullopt;
 }
 
+/// --report: the event's post-show report, read from the store as it is.
+int writeReport(const qm::AppPaths& paths, const QString& eventID, const QString& output) {
+  using namespace qm;
+  const auto id = Uuid::parse(desktop::utf8(eventID));
+  if (!id) {
+    std::fprintf(stderr, "\"%s\" is not an event id.\n", qPrintable(eventID));
+    return 2;
+  }
+  if (output.isEmpty()) {
+    std::fprintf(stderr, "--report needs --output FILE.\n");
+    return 2;
+  }
+  std::error_code missing;
+  if (!std::filesystem::exists(paths.storeFile(), missing)) {
+    std::fprintf(stderr, "There is no store at %s.\n", paths.storeFile().c_str());
+    return 1;
+  }
+  auto store = Store::open(paths.storeFile());
+  if (!store) {
+    std::fprintf(stderr, "Cannot open the store: %s\n", store.error().message.c_str());
+    return 1;
+  }
+  UserDefaults defaults(paths.defaultsFile());
+  const std::vector<PipelineStage> stages = PipelineManager(defaults).stages();
+  const std::filesystem::path file(QFile::encodeName(output).toStdString());
+  if (Status written = desktop::ShowReport::write(**store, *id, stages, file); !written) {
+    std::fprintf(stderr, "Cannot write the report: %s\n", written.error().message.c_str());
+    return written.error().code == ErrorCode::notFound ? 2 : 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -199,8 +239,18 @@ int main(int argc, char** argv) {
                      "resident memory."));
   parser.addOptions({eventOption, modeOption, contactOption, searchOption, draftOption, batchOption,
                      captureOption, pairingOption, settingsOption, reportOption, quitOption});
+  const QCommandLineOption showReportOption(
+      QStringLiteral("report"),
+      QStringLiteral("Write the post-show report of the event with the id ID as a PDF (see "
+                     "--output), then quit; needs no window and no companion."),
+      QStringLiteral("ID"));
+  const QCommandLineOption outputOption(QStringLiteral("output"),
+                                        QStringLiteral("The PDF file --report writes."),
+                                        QStringLiteral("FILE"));
   parser.addOption(exportOption);
   parser.addOption(editOption);
+  parser.addOption(showReportOption);
+  parser.addOption(outputOption);
   parser.process(app);
   std::optional<qm::desktop::SettingsWindow::Tab> settingsTab;
   if (parser.isSet(settingsOption)) {
@@ -243,6 +293,9 @@ int main(int argc, char** argv) {
     // Before any window exists: every text is translated when it is made.
     applyLanguage(app, settings.appLanguage());
   }
+
+  if (parser.isSet(showReportOption))
+    return writeReport(paths, parser.value(showReportOption), parser.value(outputOption));
 
   CompanionLink link(qs(paths.controlSocket().string()), companionProgram());
   QString error;

@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -15,12 +18,14 @@
 #include <QPointer>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QTableView>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <filesystem>
 #include <utility>
 #include <variant>
 
@@ -39,17 +44,20 @@
 #include "desktop/language.h"
 #include "desktop/pairing_window.h"
 #include "desktop/phone_state_text.h"
+#include "desktop/private_file.h"
 #include "desktop/qt_text.h"
 #include "desktop/record_table_view.h"
 #include "desktop/reports_view.h"
 #include "desktop/search_popup.h"
 #include "desktop/settings_window.h"
 #include "desktop/shortcuts_dialog.h"
+#include "desktop/show_report.h"
 #include "desktop/tray_icon.h"
 #include "desktop/update_checker.h"
 #include "desktop/welcome_view.h"
 #include "desktop/window_memory.h"
 #include "settings/app_settings.h"
+#include "settings/pipeline_manager.h"
 #include "settings/user_defaults.h"
 #include "store/contact.h"
 #include "store/event.h"
@@ -87,6 +95,8 @@ MainWindow::MainWindow(DesktopContext& context, const Opening& opening)
   exportAction_ = fileMenu->addAction(tr("Export Contacts…"), this, &MainWindow::exportContacts);
   exportAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
   exportAction_->setEnabled(false);  // until an event is chosen
+  reportAction_ = fileMenu->addAction(tr("Export Report…"), this, &MainWindow::exportReport);
+  reportAction_->setEnabled(false);  // until an event is chosen
   fileMenu->addSeparator();
   // Quitting ends the window; the companion keeps running for the phone.
   quitAction_ = fileMenu->addAction(tr("&Quit"), this, [this] {
@@ -263,6 +273,13 @@ MainWindow::MainWindow(DesktopContext& context, const Opening& opening)
     contacts_->reveal(*id);
   });
   connect(dashboard_, &DashboardView::eventChosen, sidebar_, &EventSidebar::choose);
+  connect(dashboard_, &DashboardView::contactsChosen, this,
+          [this](const std::vector<Uuid>& ids, const QString& text) {
+            setMode(Mode::contacts);
+            contacts_->showContactSubset(ids, text);
+          });
+  connect(dashboard_, &DashboardView::eventContactsChosen, this,
+          [this](const Uuid& eventID) { openEvent(eventID, Mode::contacts); });
   connect(dashboard_, &DashboardView::actionChosen, this,
           [this](const std::string& kind, const QString& text) {
             if (kind == "reviewDrafts") {
@@ -416,6 +433,7 @@ void MainWindow::showCurrentPage() {
   if (!opened_) return;
   const std::optional<Uuid> event = sidebar_->currentEvent();
   exportAction_->setEnabled(event.has_value());
+  reportAction_->setEnabled(event.has_value());
   if (empty_ && mode() == Mode::dashboard) {
     pages_->setCurrentWidget(welcome_);
     followContacts();
@@ -561,6 +579,31 @@ void MainWindow::exportContacts() {
     selected.assign(contacts_->state().selection.begin(), contacts_->state().selection.end());
   }
   export_->start(*event, shown, selected);
+}
+
+void MainWindow::exportReport() {
+  const std::optional<Uuid> eventID = sidebar_->currentEvent();
+  if (!eventID) return;
+  auto event = context_.store.find<Event>(*eventID);
+  if (!event || !*event) return;
+  const QString suggested =
+      QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+          .filePath(ShowReport::fileName(qs((*event)->name)));
+  const QString file = QFileDialog::getSaveFileName(this, tr("Export Report"), suggested,
+                                                    tr("PDF documents (*.pdf)"));
+  if (file.isEmpty()) return;
+  UserDefaults defaults(context_.paths.defaultsFile());
+  const Status written =
+      ShowReport::write(context_.store, *eventID, PipelineManager(defaults).stages(),
+                        std::filesystem::path(QFile::encodeName(file).toStdString()));
+  if (!written) {
+    showError(tr("Cannot write the report: %1").arg(qs(written.error().message)));
+    return;
+  }
+  showError({});
+  externalOpener()(file, [this](const QString& error) {
+    if (!error.isEmpty()) showError(error);
+  });
 }
 
 void MainWindow::syncNow() {

@@ -73,6 +73,9 @@ class MainWindow : public QMainWindow {
   void reloadRecords(const QStringList& tables = {});
   /// Opens the export sheet on the chosen event, with the contacts list's rows.
   void exportContacts();
+  /// File ▸ Export Report…: the chosen event's post-show report as a PDF,
+  /// opened once written.
+  void exportReport();
 
   EventSidebar* sidebar() const { return sidebar_; }
   ContactsView* contactsView() const { return contacts_; }
@@ -166,6 +169,7 @@ class MainWindow : public QMainWindow {
   ImportSheet* import_ = nullptr;
   ExportSheet* export_ = nullptr;
   QAction* exportAction_ = nullptr;
+  QAction* reportAction_ = nullptr;
   QAction* undoAction_ = nullptr;
   QSplitter* splitter_ = nullptr;
   /// The language the window's texts were made in.

@@ -35,6 +35,14 @@ Result<EventRecords> loadEventRecords(Store& store, const Uuid& eventID) {
   return records;
 }
 
+Result<ChartExtras> loadChartExtras(Store& store) {
+  ChartExtras extras;
+  extras.drafts = QM_TRY(store.fetchOnly<FollowUpDraft>({"id", "contactID", "status"}));
+  extras.stakeholders =
+      QM_TRY(store.fetchOnly<OpportunityStakeholder>({"id", "contactID", "opportunityID"}));
+  return extras;
+}
+
 Result<PortfolioSummary> loadPortfolioSummary(Store& store) {
   PortfolioSummary summary;
   auto stored = QM_TRY(store.fetch<Event>({Match{"isArchived", false}}));
@@ -42,12 +50,12 @@ Result<PortfolioSummary> loadPortfolioSummary(Store& store) {
     PortfolioEvent e{std::move(event), {}, {}};
     e.contacts =
         QM_TRY(listContactsOf(store, e.event.id, {"id", "eventID", "status", "email", "tier"}));
-    e.opportunities = QM_TRY(
-        store.fetchOnly<Opportunity>({"id", "eventID", "nextStep"}, {{"eventID", e.event.id}}));
+    e.opportunities = QM_TRY(store.fetchOnly<Opportunity>(
+        {"id", "eventID", "nextStep", "value", "currency"}, {{"eventID", e.event.id}}));
     summary.counts += attentionCounts(std::span(&e, 1));
-    summary.events.push_back({std::move(e.event), static_cast<std::int64_t>(e.contacts.size()),
-                              metCount(e.contacts),
-                              static_cast<std::int64_t>(e.opportunities.size())});
+    summary.events.push_back(
+        {std::move(e.event), static_cast<std::int64_t>(e.contacts.size()), metCount(e.contacts),
+         static_cast<std::int64_t>(e.opportunities.size()), pipelineTotals(e.opportunities)});
   }
   std::stable_sort(summary.events.begin(), summary.events.end(),
                    [](const PortfolioRow& a, const PortfolioRow& b) {

@@ -37,12 +37,23 @@ Result<std::vector<ListContact>> listContactsOf(
 
 Result<EventRecords> loadEventRecords(Store& store, const Uuid& eventID);
 
+/// What the charts read besides `EventRecords`: every draft (id, addressee
+/// and status only) and every link between a contact and an opportunity.
+struct ChartExtras {
+  std::vector<FollowUpDraft> drafts;
+  std::vector<OpportunityStakeholder> stakeholders;
+};
+
+Result<ChartExtras> loadChartExtras(Store& store);
+
 /// One line of the portfolio's table of events.
 struct PortfolioRow {
   Event event;
   std::int64_t contacts = 0;
   std::int64_t met = 0;
   std::int64_t opportunities = 0;
+  /// The opportunities' values, per currency (`pipelineTotals`).
+  std::vector<PipelineTotal> pipeline;
 };
 
 /// What the portfolio dashboard shows: the events that are not archived, in

@@ -16,7 +16,8 @@ namespace qm {
   F(id) F(eventID) F(firstName) F(lastName) F(company) F(title) F(email)      \
   F(status) F(alsoMetBy) F(isArchived) F(isTarget) F(isFavorite)              \
   F(interactionRating) F(actionPlanEditedByUser) F(tier) F(overallScore)      \
-  F(metAt) F(rank) F(ownedBy) F(enrichmentStatus) F(enrichmentConflicts)
+  F(metAt) F(rank) F(ownedBy) F(capturedBy) F(enrichmentStatus)               \
+  F(enrichmentConflicts)
 // clang-format on
 
 /// A contact as the lists and dashboards see it: the fields they read and

@@ -23,6 +23,7 @@ void declareCommandLine(CLI::App& app, CliContext& context, int& exitCode) {
   addDraftsCommand(app, context, exitCode);
   addMailCommand(app, context, exitCode);
   addListCommands(app, context, exitCode);
+  addReportCommand(app, context, exitCode);
   addSearchCommand(app, context, exitCode);
   addExportCommands(app, context, exitCode);
   addWatchCommand(app, context, exitCode);

@@ -26,6 +26,8 @@ void addDraftsSendCommand(CLI::App& drafts, CliContext& context, int& exitCode);
 void addMailCommand(CLI::App& app, CliContext& context, int& exitCode);
 /// `contacts`, `companies` and `dashboard`.
 void addListCommands(CLI::App& app, CliContext& context, int& exitCode);
+/// `report`: an event's post-show report as a PDF.
+void addReportCommand(CLI::App& app, CliContext& context, int& exitCode);
 /// `search`.
 void addSearchCommand(CLI::App& app, CliContext& context, int& exitCode);
 /// `export` with its formats, and `restore`.

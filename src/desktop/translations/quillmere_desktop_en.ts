@@ -297,6 +297,51 @@
     </message>
 </context>
 <context>
+    <name>qm::desktop::EventChartViews</name>
+    <message numerus="yes">
+        <source>%Ln meetings from %1 to %2</source>
+        <translation>
+            <numerusform>%Ln meeting from %1 to %2</numerusform>
+            <numerusform>%Ln meetings from %1 to %2</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln meetings on %1</source>
+        <translation>
+            <numerusform>%Ln meeting on %1</numerusform>
+            <numerusform>%Ln meetings on %1</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1: %Ln contacts</source>
+        <translation>
+            <numerusform>%1: %Ln contact</numerusform>
+            <numerusform>%1: %Ln contacts</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln opportunities</source>
+        <translation>
+            <numerusform>%Ln opportunity</numerusform>
+            <numerusform>%Ln opportunities</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 met %Ln contacts</source>
+        <translation>
+            <numerusform>%1 met %Ln contact</numerusform>
+            <numerusform>%1 met %Ln contacts</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln contacts</source>
+        <translation>
+            <numerusform>%Ln contact</numerusform>
+            <numerusform>%Ln contacts</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>qm::desktop::EventSidebar</name>
     <message numerus="yes">
         <source>%Ln contacts</source>
@@ -450,6 +495,23 @@
         <translation>
             <numerusform>Send %Ln Follow-Up?</numerusform>
             <numerusform>Send %Ln Follow-Ups?</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::ShowReport</name>
+    <message numerus="yes">
+        <source>Of %Ln met contacts: </source>
+        <translation>
+            <numerusform>Of %Ln met contact: </numerusform>
+            <numerusform>Of %Ln met contacts: </numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>… and %Ln more.</source>
+        <translation>
+            <numerusform>… and %Ln more.</numerusform>
+            <numerusform>… and %Ln more.</numerusform>
         </translation>
     </message>
 </context>

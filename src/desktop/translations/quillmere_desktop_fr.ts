@@ -1441,6 +1441,30 @@
             <numerusform>%1 dans %Ln opportunités</numerusform>
         </translation>
     </message>
+    <message>
+        <source>MEETINGS</source>
+        <translation>RENCONTRES</translation>
+    </message>
+    <message>
+        <source>FUNNEL</source>
+        <translation>ENTONNOIR</translation>
+    </message>
+    <message>
+        <source>TIERS</source>
+        <translation>NIVEAUX</translation>
+    </message>
+    <message>
+        <source>RATINGS</source>
+        <translation>NOTES</translation>
+    </message>
+    <message>
+        <source>TEAM</source>
+        <translation>ÉQUIPE</translation>
+    </message>
+    <message>
+        <source>EVENTS SIDE BY SIDE</source>
+        <translation>ÉVÉNEMENTS CÔTE À CÔTE</translation>
+    </message>
 </context>
 <context>
     <name>qm::desktop::DetailCaptures</name>
@@ -2128,6 +2152,176 @@
             <numerusform>%Ln brouillon exporté en .eml dans %1</numerusform>
             <numerusform>%Ln brouillons exportés en .eml dans %1</numerusform>
         </translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::EventChartViews</name>
+    <message>
+        <source>%1%</source>
+        <extracomment>A percentage; French puts a narrow no-break space before the sign.</extracomment>
+        <translation>%1 %</translation>
+    </message>
+    <message>
+        <source>Meetings per hour</source>
+        <translation>Rencontres par heure</translation>
+    </message>
+    <message>
+        <source>Meetings per day</source>
+        <translation>Rencontres par jour</translation>
+    </message>
+    <message>
+        <source>No meetings recorded yet.</source>
+        <translation>Aucune rencontre enregistrée pour l’instant.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln meetings from %1 to %2</source>
+        <translation>
+            <numerusform>%Ln rencontre de %1 à %2</numerusform>
+            <numerusform>%Ln rencontres de %1 à %2</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Met from %1 to %2</source>
+        <translation>Rencontrés de %1 à %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln meetings on %1</source>
+        <translation>
+            <numerusform>%Ln rencontre le %1</numerusform>
+            <numerusform>%Ln rencontres le %1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Met on %1</source>
+        <translation>Rencontrés le %1</translation>
+    </message>
+    <message>
+        <source>From capture to opportunity</source>
+        <translation>De la capture à l’opportunité</translation>
+    </message>
+    <message>
+        <source>No contacts yet.</source>
+        <translation>Aucun contact pour l’instant.</translation>
+    </message>
+    <message>
+        <source>Captured</source>
+        <translation>Capturés</translation>
+    </message>
+    <message>
+        <source>Met</source>
+        <translation>Rencontrés</translation>
+    </message>
+    <message>
+        <source>Rated 4–5</source>
+        <translation>Notés 4–5</translation>
+    </message>
+    <message>
+        <source>Follow-up drafted</source>
+        <translation>Relance rédigée</translation>
+    </message>
+    <message>
+        <source>Approved or sent</source>
+        <translation>Approuvée ou envoyée</translation>
+    </message>
+    <message>
+        <source>With an opportunity</source>
+        <translation>Avec une opportunité</translation>
+    </message>
+    <message>
+        <source>%1 · %2</source>
+        <translation>%1 · %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1: %Ln contacts</source>
+        <translation>
+            <numerusform>%1 : %Ln contact</numerusform>
+            <numerusform>%1 : %Ln contacts</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Pipeline by stage</source>
+        <translation>Pipeline par étape</translation>
+    </message>
+    <message>
+        <source>No opportunities yet.</source>
+        <translation>Aucune opportunité pour l’instant.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln opportunities</source>
+        <translation>
+            <numerusform>%Ln opportunité</numerusform>
+            <numerusform>%Ln opportunités</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1 : %2</translation>
+    </message>
+    <message>
+        <source>Contacts of the opportunities in %1</source>
+        <translation>Contacts des opportunités à l’étape « %1 »</translation>
+    </message>
+    <message>
+        <source>Tiers</source>
+        <translation>Niveaux</translation>
+    </message>
+    <message>
+        <source>No tier</source>
+        <translation>Sans niveau</translation>
+    </message>
+    <message>
+        <source>Tier %1</source>
+        <translation>Niveau %1</translation>
+    </message>
+    <message>
+        <source>Ratings</source>
+        <translation>Notes</translation>
+    </message>
+    <message>
+        <source>No ratings yet.</source>
+        <translation>Aucune note pour l’instant.</translation>
+    </message>
+    <message>
+        <source>Rated %1</source>
+        <translation>Noté %1</translation>
+    </message>
+    <message>
+        <source>Met by the team</source>
+        <translation>Rencontrés par l’équipe</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 met %Ln contacts</source>
+        <translation>
+            <numerusform>%1 a rencontré %Ln contact</numerusform>
+            <numerusform>%1 a rencontré %Ln contacts</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Met by %1</source>
+        <translation>Rencontrés par %1</translation>
+    </message>
+    <message>
+        <source>Events side by side</source>
+        <translation>Les événements côte à côte</translation>
+    </message>
+    <message>
+        <source>No events yet.</source>
+        <translation>Aucun événement pour l’instant.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln contacts</source>
+        <translation>
+            <numerusform>%Ln contact</numerusform>
+            <numerusform>%Ln contacts</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 met</source>
+        <translation>%1 rencontrés</translation>
+    </message>
+    <message>
+        <source>%1 (%2): %3</source>
+        <translation>%1 (%2) : %3</translation>
     </message>
 </context>
 <context>
@@ -2963,6 +3157,22 @@
     <message>
         <source>Check for Updates</source>
         <translation>Rechercher les mises à jour</translation>
+    </message>
+    <message>
+        <source>Export Report…</source>
+        <translation>Exporter le rapport…</translation>
+    </message>
+    <message>
+        <source>Export Report</source>
+        <translation>Exporter le rapport</translation>
+    </message>
+    <message>
+        <source>PDF documents (*.pdf)</source>
+        <translation>Documents PDF (*.pdf)</translation>
+    </message>
+    <message>
+        <source>Cannot write the report: %1</source>
+        <translation>Impossible d’écrire le rapport : %1</translation>
     </message>
 </context>
 <context>
@@ -3873,6 +4083,159 @@ Jumeler un téléphone… affiche un nouveau code pour un autre téléphone.</tr
     <message>
         <source>Keyboard shortcuts</source>
         <translation>Raccourcis clavier</translation>
+    </message>
+</context>
+<context>
+    <name>qm::desktop::ShowReport</name>
+    <message>
+        <source>%1 Report</source>
+        <translation>Rapport %1</translation>
+    </message>
+    <message>
+        <source>%1 — Post-show report</source>
+        <translation>%1 — Rapport après le salon</translation>
+    </message>
+    <message>
+        <source>%1 – %2</source>
+        <translation>%1 – %2</translation>
+    </message>
+    <message>
+        <source>Report of %1</source>
+        <translation>Rapport du %1</translation>
+    </message>
+    <message>
+        <source>contacts captured</source>
+        <translation>contacts capturés</translation>
+    </message>
+    <message>
+        <source>met (%1)</source>
+        <translation>rencontrés (%1)</translation>
+    </message>
+    <message>
+        <source>rated 4–5</source>
+        <translation>notés 4–5</translation>
+    </message>
+    <message>
+        <source>followed up (approved or sent)</source>
+        <translation>relancés (approuvée ou envoyée)</translation>
+    </message>
+    <message>
+        <source>opportunities</source>
+        <translation>opportunités</translation>
+    </message>
+    <message>
+        <source>in the pipeline</source>
+        <translation>dans le pipeline</translation>
+    </message>
+    <message>
+        <source>Priority contacts</source>
+        <translation>Contacts prioritaires</translation>
+    </message>
+    <message>
+        <source>No targets or tier-A contacts waiting for a meeting.</source>
+        <translation>Aucune cible ni aucun contact de niveau A en attente d’une rencontre.</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Nom</translation>
+    </message>
+    <message>
+        <source>Company</source>
+        <translation>Entreprise</translation>
+    </message>
+    <message>
+        <source>Tier</source>
+        <translation>Niveau</translation>
+    </message>
+    <message>
+        <source>Rank</source>
+        <translation>Rang</translation>
+    </message>
+    <message>
+        <source>Score</source>
+        <translation>Score</translation>
+    </message>
+    <message>
+        <source>Pipeline</source>
+        <translation>Pipeline</translation>
+    </message>
+    <message>
+        <source>No opportunities yet.</source>
+        <translation>Aucune opportunité pour l’instant.</translation>
+    </message>
+    <message>
+        <source>Opportunity</source>
+        <translation>Opportunité</translation>
+    </message>
+    <message>
+        <source>Stage</source>
+        <translation>Étape</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Valeur</translation>
+    </message>
+    <message>
+        <source>Next step</source>
+        <translation>Prochaine étape</translation>
+    </message>
+    <message>
+        <source>Follow-up status</source>
+        <translation>Où en sont les relances</translation>
+    </message>
+    <message numerus="yes">
+        <source>Of %Ln met contacts: </source>
+        <translation>
+            <numerusform>Sur %Ln contact rencontré : </numerusform>
+            <numerusform>Sur %Ln contacts rencontrés : </numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 without a draft</source>
+        <translation>%1 sans brouillon</translation>
+    </message>
+    <message>
+        <source>%1 drafted</source>
+        <translation>%1 en brouillon</translation>
+    </message>
+    <message>
+        <source>%1 approved</source>
+        <translation>%1 approuvés</translation>
+    </message>
+    <message>
+        <source>%1 sent</source>
+        <translation>%1 envoyés</translation>
+    </message>
+    <message>
+        <source>No draft</source>
+        <translation>Aucun brouillon</translation>
+    </message>
+    <message>
+        <source>Approved, not sent</source>
+        <translation>Approuvé, pas envoyé</translation>
+    </message>
+    <message>
+        <source>Draft</source>
+        <translation>Brouillon</translation>
+    </message>
+    <message>
+        <source>Still waiting for a follow-up</source>
+        <translation>Attendent encore une relance</translation>
+    </message>
+    <message>
+        <source>Follow-up</source>
+        <translation>Relance</translation>
+    </message>
+    <message>
+        <source>Met</source>
+        <translation>Rencontrés</translation>
+    </message>
+    <message numerus="yes">
+        <source>… and %Ln more.</source>
+        <translation>
+            <numerusform>… et %Ln autre.</numerusform>
+            <numerusform>… et %Ln autres.</numerusform>
+        </translation>
     </message>
 </context>
 <context>
