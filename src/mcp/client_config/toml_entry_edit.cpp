@@ -18,7 +18,7 @@ bool isBlankOrComment(const std::string& line) {
   return first == std::string::npos || line[first] == '#';
 }
 
-Result<toml::table> parse(std::string_view text) {
+Result<toml::table> parseTOML(std::string_view text) {
   try {
     return toml::parse(text);
   } catch (const toml::parse_error& e) {
@@ -118,7 +118,7 @@ const toml::table* entryTableIn(const toml::table& doc, const EntryPlace& place)
 
 Status checkOnlyEntryChanged(const toml::table& original, const std::string& edited,
                              const EntryPlace& place, const OrderedJSON* wanted) {
-  auto after = parse(edited);
+  auto after = parseTOML(edited);
   if (!after) return Error(ErrorCode::internal, "the edit did not give valid TOML");
   const OrderedJSON now = toJSON(*after);
   if (withoutEntry(toJSON(original), place) != withoutEntry(now, place))
@@ -134,7 +134,7 @@ class TOMLEntryEditor final : public EntryEditor {
  public:
   Result<std::optional<OrderedJSON>> read(std::string_view text,
                                           const EntryPlace& place) const override {
-    const toml::table doc = QM_TRY(parse(text));
+    const toml::table doc = QM_TRY(parseTOML(text));
     const auto* entry = entryTableIn(doc, place);
     if (!entry) return std::optional<OrderedJSON>();
     return std::optional<OrderedJSON>(toJSON(*entry));
@@ -142,7 +142,7 @@ class TOMLEntryEditor final : public EntryEditor {
 
   Result<std::string> set(std::string_view text, const EntryPlace& place,
                           const OrderedJSON& entry) const override {
-    const toml::table doc = QM_TRY(parse(text));
+    const toml::table doc = QM_TRY(parseTOML(text));
     auto lines = splitLines(text);
     const auto block = render(place, entry);
     if (const auto* current = entryTableIn(doc, place)) {
@@ -160,7 +160,7 @@ class TOMLEntryEditor final : public EntryEditor {
   }
 
   Result<std::string> remove(std::string_view text, const EntryPlace& place) const override {
-    const toml::table doc = QM_TRY(parse(text));
+    const toml::table doc = QM_TRY(parseTOML(text));
     const auto* current = entryTableIn(doc, place);
     if (!current) return std::string(text);
     auto lines = splitLines(text);

@@ -90,7 +90,7 @@ OrderedJSON toJSON(const YAML::Node& node) {
   }
 }
 
-Result<YAML::Node> parse(std::string_view text) {
+Result<YAML::Node> parseYAML(std::string_view text) {
   try {
     YAML::Node root = YAML::Load(std::string(text));
     if (root.IsDefined() && !root.IsNull() && !root.IsMap())
@@ -134,7 +134,7 @@ Result<Found> locate(const YAML::Node& root, const EntryPlace& place) {
 
 Status checkOnlyEntryChanged(const YAML::Node& original, const std::string& edited,
                              const EntryPlace& place, const OrderedJSON* wanted) {
-  auto after = parse(edited);
+  auto after = parseYAML(edited);
   if (!after) return Error(ErrorCode::internal, "the edit did not give valid YAML");
   const OrderedJSON before = toJSON(original);
   const OrderedJSON now = toJSON(*after);
@@ -151,7 +151,7 @@ class YAMLEntryEditor final : public EntryEditor {
  public:
   Result<std::optional<OrderedJSON>> read(std::string_view text,
                                           const EntryPlace& place) const override {
-    const YAML::Node root = QM_TRY(parse(text));
+    const YAML::Node root = QM_TRY(parseYAML(text));
     if (!root.IsMap()) return std::optional<OrderedJSON>();
     const YAML::Node container = root[place.container];
     if (!container || !container.IsMap() || !container[place.name])
@@ -161,7 +161,7 @@ class YAMLEntryEditor final : public EntryEditor {
 
   Result<std::string> set(std::string_view text, const EntryPlace& place,
                           const OrderedJSON& entry) const override {
-    const YAML::Node root = QM_TRY(parse(text));
+    const YAML::Node root = QM_TRY(parseYAML(text));
     const Found found = QM_TRY(locate(root, place));
     auto lines = splitLines(text);
     std::vector<std::string> block;
@@ -201,7 +201,7 @@ class YAMLEntryEditor final : public EntryEditor {
   }
 
   Result<std::string> remove(std::string_view text, const EntryPlace& place) const override {
-    const YAML::Node root = QM_TRY(parse(text));
+    const YAML::Node root = QM_TRY(parseYAML(text));
     const Found found = QM_TRY(locate(root, place));
     if (!found.entryKey) return std::string(text);
     auto lines = splitLines(text);
@@ -242,7 +242,7 @@ class YAMLBlockFileEditor final : public EntryEditor {
  public:
   Result<std::optional<OrderedJSON>> read(std::string_view text,
                                           const EntryPlace& place) const override {
-    const YAML::Node root = QM_TRY(parse(text));
+    const YAML::Node root = QM_TRY(parseYAML(text));
     if (!root.IsMap() || !root[place.container] || !root[place.container].IsSequence())
       return std::optional<OrderedJSON>();
     for (const auto& item : root[place.container])
@@ -253,12 +253,12 @@ class YAMLBlockFileEditor final : public EntryEditor {
 
   Result<std::string> set(std::string_view text, const EntryPlace& place,
                           const OrderedJSON& entry) const override {
-    QM_TRY(parse(text));  // an unreadable file is left for the person to look at
+    QM_TRY(parseYAML(text));  // an unreadable file is left for the person to look at
     return snippet(place, entry) + "\n";
   }
 
   Result<std::string> remove(std::string_view text, const EntryPlace&) const override {
-    QM_TRY(parse(text));
+    QM_TRY(parseYAML(text));
     return std::string();  // the file is ours alone: it goes
   }
 
