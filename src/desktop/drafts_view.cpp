@@ -14,6 +14,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -331,8 +332,15 @@ bool DraftsView::eventFilter(QObject* watched, QEvent* event) {
 
 void DraftsView::fitColumns() {
   constexpr int kReadable = 120;  // for the contact and for the subject
+  const int padding =
+      2 * tree_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree_) + 8;
   const auto widthOf = [&](int column) {
-    return std::max(tree_->header()->sectionSizeHint(column), tree_->sizeHintForColumn(column));
+    int widest = tree_->header()->sectionSizeHint(column);
+    for (int i = 0; i < tree_->topLevelItemCount(); ++i)
+      widest = std::max(
+          widest,
+          tree_->fontMetrics().horizontalAdvance(tree_->topLevelItem(i)->text(column)) + padding);
+    return widest;
   };
   const int room = tree_->viewport()->width() - 2 * kReadable - widthOf(2);
   const int tone = widthOf(3), written = widthOf(4);

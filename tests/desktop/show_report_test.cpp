@@ -83,7 +83,7 @@ TEST_F(ShowReportTest, TheCommandWritesAPdfWhoseTextReadsBack) {
   // figures, then their captions; the amount in the session's locale, as the
   // window's program writes it.
   const auto rated = std::count_if(records->contacts.begin(), records->contacts.end(),
-                                   [](const Contact& c) { return c.interactionRating >= 4; });
+                                   [](const ListContact& c) { return c.interactionRating >= 4; });
   EXPECT_THAT(
       text, HasSubstr("12 " + std::to_string(met) + " " + std::to_string(rated) + " 0 1 " +
                       desktop::utf8(desktop::moneyText(180000, "EUR", desktop::CurrencyMark::symbol,
