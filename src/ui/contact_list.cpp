@@ -109,7 +109,7 @@ int tierRank(const std::optional<std::string>& tier) {
 namespace {
 
 std::vector<const ListContact*> inListOrder(std::vector<const ListContact*> shown,
-                                        const ContactListState& state) {
+                                            const ContactListState& state) {
   const NameCollator& collator = NameCollator::forThisThread();
   using F = ContactSortField;
   constexpr auto kNoRank = std::numeric_limits<std::int64_t>::max();
@@ -210,8 +210,8 @@ std::vector<const ListContact*> inListOrder(std::vector<const ListContact*> show
 }  // namespace
 
 std::vector<const ListContact*> visibleContacts(std::span<const ListContact> eventContacts,
-                                            const std::unordered_set<Uuid>& contactsWithNotes,
-                                            const ContactListState& state) {
+                                                const std::unordered_set<Uuid>& contactsWithNotes,
+                                                const ContactListState& state) {
   // One list: only the contacts the filters keep are folded.
   const std::string query = foldForSearch(state.searchText);
   std::vector<const ListContact*> shown;
@@ -225,9 +225,9 @@ std::vector<const ListContact*> visibleContacts(std::span<const ListContact> eve
 }
 
 std::vector<const ListContact*> visibleContacts(std::span<const ListContact> eventContacts,
-                                            const ContactSearchTexts& searchTexts,
-                                            const std::unordered_set<Uuid>& contactsWithNotes,
-                                            const ContactListState& state) {
+                                                const ContactSearchTexts& searchTexts,
+                                                const std::unordered_set<Uuid>& contactsWithNotes,
+                                                const ContactListState& state) {
   // Texts made for other contacts (a caller's mistake) are not used.
   if (searchTexts.size() != eventContacts.size() && !state.searchText.empty())
     return visibleContacts(eventContacts, contactsWithNotes, state);

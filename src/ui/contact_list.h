@@ -10,8 +10,8 @@
 
 #include "common/enum_info.h"
 #include "common/uuid.h"
-#include "ui/list_contact.h"
 #include "ui/contact_search_texts.h"
+#include "ui/list_contact.h"
 
 namespace qm {
 
@@ -90,14 +90,14 @@ extern const std::array<FilterChip, 7> kFilterChips;
 /// the list never reshuffles between refreshes. Names and companies compare
 /// with `NameCollator` (keys made once per call).
 std::vector<const ListContact*> visibleContacts(std::span<const ListContact> eventContacts,
-                                            const ContactSearchTexts& searchTexts,
-                                            const std::unordered_set<Uuid>& contactsWithNotes,
-                                            const ContactListState& state);
+                                                const ContactSearchTexts& searchTexts,
+                                                const std::unordered_set<Uuid>& contactsWithNotes,
+                                                const ContactListState& state);
 /// The same for one call, folding the contacts' texts here when there is a
 /// search text (the command line, which lists once).
 std::vector<const ListContact*> visibleContacts(std::span<const ListContact> eventContacts,
-                                            const std::unordered_set<Uuid>& contactsWithNotes,
-                                            const ContactListState& state);
+                                                const std::unordered_set<Uuid>& contactsWithNotes,
+                                                const ContactListState& state);
 
 /// Whether `contact` passes the filters that are on (not the search).
 bool passesFilters(const ListContact& contact, const std::unordered_set<Uuid>& contactsWithNotes,

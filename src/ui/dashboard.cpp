@@ -66,7 +66,7 @@ NextActionCounts nextActionCounts(std::span<const ListContact> eventContacts,
 }
 
 std::vector<const ListContact*> priorityContacts(std::span<const ListContact> eventContacts,
-                                             std::size_t limit) {
+                                                 std::size_t limit) {
   std::vector<const ListContact*> picked;
   for (const ListContact& c : eventContacts)
     if (!isMet(c) && (c.isTarget || tierIs(c, 'A'))) picked.push_back(&c);
@@ -81,12 +81,13 @@ std::vector<const ListContact*> priorityContacts(std::span<const ListContact> ev
 }
 
 std::vector<const ListContact*> recentlyMetContacts(std::span<const ListContact> eventContacts,
-                                                std::size_t limit) {
+                                                    std::size_t limit) {
   std::vector<const ListContact*> met;
   for (const ListContact& c : eventContacts)
     if (c.status == MeetingStatus::met && c.metAt) met.push_back(&c);
-  std::stable_sort(met.begin(), met.end(),
-                   [](const ListContact* a, const ListContact* b) { return *a->metAt > *b->metAt; });
+  std::stable_sort(met.begin(), met.end(), [](const ListContact* a, const ListContact* b) {
+    return *a->metAt > *b->metAt;
+  });
   if (met.size() > limit) met.resize(limit);
   return met;
 }
@@ -162,9 +163,9 @@ AttentionCounts attentionCounts(std::span<const PortfolioEvent> events) {
     if (e.event.isArchived) continue;
     const auto& contacts = e.contacts;
     n.contacts += static_cast<std::int64_t>(contacts.size());
-    if (!contacts.empty() && std::none_of(contacts.begin(), contacts.end(), [](const ListContact& c) {
-          return c.status == MeetingStatus::met;
-        }))
+    if (!contacts.empty() &&
+        std::none_of(contacts.begin(), contacts.end(),
+                     [](const ListContact& c) { return c.status == MeetingStatus::met; }))
       ++n.eventsWithoutMeetings;
     const auto missing = std::count_if(contacts.begin(), contacts.end(), missingEmail);
     n.missingEmailContacts += missing;

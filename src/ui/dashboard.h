@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/list_contact.h"
 #include "store/event.h"
 #include "store/follow_up_draft.h"
 #include "store/opportunity.h"
+#include "ui/list_contact.h"
 
 namespace qm {
 
@@ -55,12 +55,12 @@ std::vector<DashboardItem> nextActions(const NextActionCounts& counts);
 /// are targets or of tier A; targets first by rank, then by overall score,
 /// highest first; at most `limit`.
 std::vector<const ListContact*> priorityContacts(std::span<const ListContact> eventContacts,
-                                             std::size_t limit);
+                                                 std::size_t limit);
 
 /// The dashboard's "RECENT ACTIVITY": met contacts with a meeting time, the
 /// latest first; at most `limit`.
 std::vector<const ListContact*> recentlyMetContacts(std::span<const ListContact> eventContacts,
-                                                std::size_t limit);
+                                                    std::size_t limit);
 
 /// One currency's part of a pipeline total.
 struct PipelineTotal {

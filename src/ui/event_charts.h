@@ -10,11 +10,11 @@
 
 #include "common/uuid.h"
 #include "settings/pipeline_manager.h"
-#include "ui/list_contact.h"
 #include "store/event.h"
 #include "store/follow_up_draft.h"
 #include "store/opportunity.h"
 #include "ui/dashboard.h"
+#include "ui/list_contact.h"
 
 namespace qm {
 

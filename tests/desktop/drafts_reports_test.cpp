@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,7 +20,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTextBrowser>
-#include <QHeaderView>
 #include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
@@ -365,8 +365,8 @@ TEST_F(DraftsReportsTest, TheDraftsListFollowsCancelsAndExportsABatch) {
            !tree->isColumnHidden(1);
   };
   view.resize(760, 700);
-  EXPECT_TRUE(QTest::qWaitFor(fits)) << tree->header()->length() << " in "
-                                      << tree->viewport()->width();
+  EXPECT_TRUE(QTest::qWaitFor(fits))
+      << tree->header()->length() << " in " << tree->viewport()->width();
   EXPECT_TRUE(tree->isColumnHidden(3));
   view.resize(2200, 700);
   EXPECT_TRUE(QTest::qWaitFor([&] { return fits() && !tree->isColumnHidden(3); }));

@@ -110,18 +110,18 @@ TEST_F(AppSettingsTest, TypedSettersWriteTheirOwnKeys) {
   ASSERT_OK(settings_.setCheckForUpdatesAtStart(true));
   EXPECT_FALSE(settings_.setDensity("spacious").ok());
 
-  EXPECT_THAT(allAsText(),
-              ElementsAre("appLanguage=fr", "displayName=Ada", "organizationName=Engines",
-                          "emailSignature=Best,\nAda", "appearance=dark", "density=compact",
-                          "defaultReportDetailLevel=detailed", "defaultExportFormat=salesforce",
-                          "defaultExportFolder=/home/ada", "followUpDueDays=2",
-                          "preferOnDeviceAI=false", "mcpServerEnabled=true",
-                          "aiEndpoint=https://ai.example.com", "aiEndpointKind=chatCompletions",
-                          "aiModel=llama3.1", "senderName=Ada Lovelace",
-                          "senderEmail=ada@engines.example", "smtpHost=", "smtpPort=",
-                          "smtpSecurity=starttls", "smtpUser=", "smtpCAFile=",
-                          "followUpTemplateWarm=", "followUpTemplateNeutral=",
-                          "followUpTemplateFormal=", "checkForUpdatesAtStart=true"));
+  EXPECT_THAT(
+      allAsText(),
+      ElementsAre("appLanguage=fr", "displayName=Ada", "organizationName=Engines",
+                  "emailSignature=Best,\nAda", "appearance=dark", "density=compact",
+                  "defaultReportDetailLevel=detailed", "defaultExportFormat=salesforce",
+                  "defaultExportFolder=/home/ada", "followUpDueDays=2", "preferOnDeviceAI=false",
+                  "mcpServerEnabled=true", "aiEndpoint=https://ai.example.com",
+                  "aiEndpointKind=chatCompletions", "aiModel=llama3.1", "senderName=Ada Lovelace",
+                  "senderEmail=ada@engines.example",
+                  "smtpHost=", "smtpPort=", "smtpSecurity=starttls",
+                  "smtpUser=", "smtpCAFile=", "followUpTemplateWarm=", "followUpTemplateNeutral=",
+                  "followUpTemplateFormal=", "checkForUpdatesAtStart=true"));
 }
 
 // The command line shows these messages: they name the key or value and list the choices.

@@ -67,8 +67,8 @@ TEST(EventCharts, AnEventWithoutContactsHasNoBarsAnywhere) {
 
 TEST(EventCharts, MeetingsOverSeveralDaysAreBinnedPerLocalDayWithoutGaps) {
   const std::vector<ListContact> contacts{metAt("a", "2026-03-14T09:00:00Z"),
-                                      metAt("b", "2026-03-14T23:30:00Z"),
-                                      metAt("c", "2026-03-16T10:00:00Z"), person("d")};
+                                          metAt("b", "2026-03-14T23:30:00Z"),
+                                          metAt("c", "2026-03-16T10:00:00Z"), person("d")};
   const EventCharts utc = chartsOf(contacts);
   EXPECT_EQ(utc.meetingBins, MeetingBins::days);
   EXPECT_THAT(keys(utc.meetings), ElementsAre("2026-03-14", "2026-03-15", "2026-03-16"));
@@ -115,9 +115,9 @@ TEST(EventCharts, MeetingsFarApartKeepOnlyTheDaysWithMeetings) {
 
 TEST(EventCharts, TheFunnelCountsEachStepsContacts) {
   std::vector<ListContact> c{person("captured"), metAt("met", "2026-03-14T09:00:00Z"),
-                         metAt("rated", "2026-03-14T09:00:00Z"),
-                         metAt("drafted", "2026-03-14T09:00:00Z"),
-                         metAt("sent", "2026-03-14T09:00:00Z")};
+                             metAt("rated", "2026-03-14T09:00:00Z"),
+                             metAt("drafted", "2026-03-14T09:00:00Z"),
+                             metAt("sent", "2026-03-14T09:00:00Z")};
   c[2].interactionRating = 4;
   c[3].interactionRating = 3;
   c[4].interactionRating = 5;
