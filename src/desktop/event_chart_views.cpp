@@ -4,6 +4,7 @@
 #include <QTimeZone>
 #include <memory>
 #include <unordered_map>
+#include <utility>
 
 #include "desktop/locale_text.h"
 #include "desktop/qt_text.h"
@@ -20,6 +21,17 @@ QDateTime localWallTime(std::int64_t localStart) {
 
 QString number(std::int64_t n, const QLocale& locale) {
   return locale.toString(static_cast<qlonglong>(n));
+}
+
+/// A bar that counts contacts: its figure, and the contacts choosing it opens.
+ChartBarView contactCountBar(const ChartBar& bar, QString label, const QLocale& locale) {
+  ChartBarView v;
+  v.label = std::move(label);
+  v.value = static_cast<double>(bar.count);
+  v.valueText = number(bar.count, locale);
+  v.contactIDs = bar.contactIDs;
+  v.subsetText = v.label;
+  return v;
 }
 
 }  // namespace
@@ -126,13 +138,9 @@ std::vector<ChartView> EventChartViews::forEvent(const EventCharts& charts, cons
   tiers.title = tr("Tiers");
   tiers.emptyText = tr("No contacts yet.");
   for (const ChartBar& bar : charts.tiers) {
-    ChartBarView v;
-    v.label = bar.key.empty() ? tr("No tier") : tr("Tier %1").arg(qs(bar.key));
-    v.value = static_cast<double>(bar.count);
-    v.valueText = number(bar.count, locale);
+    ChartBarView v = contactCountBar(
+        bar, bar.key.empty() ? tr("No tier") : tr("Tier %1").arg(qs(bar.key)), locale);
     v.toolTip = tr("%1: %Ln contacts", nullptr, static_cast<int>(bar.count)).arg(v.label);
-    v.contactIDs = bar.contactIDs;
-    v.subsetText = v.label;
     tiers.bars.push_back(std::move(v));
   }
   views.push_back(std::move(tiers));
@@ -141,13 +149,8 @@ std::vector<ChartView> EventChartViews::forEvent(const EventCharts& charts, cons
   ratings.title = tr("Ratings");
   ratings.emptyText = tr("No ratings yet.");
   for (const ChartBar& bar : charts.ratings) {
-    ChartBarView v;
-    v.label = tr("Rated %1").arg(qs(bar.key));
-    v.value = static_cast<double>(bar.count);
-    v.valueText = number(bar.count, locale);
+    ChartBarView v = contactCountBar(bar, tr("Rated %1").arg(qs(bar.key)), locale);
     v.toolTip = tr("%1: %Ln contacts", nullptr, static_cast<int>(bar.count)).arg(v.label);
-    v.contactIDs = bar.contactIDs;
-    v.subsetText = v.label;
     ratings.bars.push_back(std::move(v));
   }
   views.push_back(std::move(ratings));
@@ -156,12 +159,8 @@ std::vector<ChartView> EventChartViews::forEvent(const EventCharts& charts, cons
     ChartView team;
     team.title = tr("Met by the team");
     for (const ChartBar& bar : charts.team) {
-      ChartBarView v;
-      v.label = qs(bar.key);
-      v.value = static_cast<double>(bar.count);
-      v.valueText = number(bar.count, locale);
+      ChartBarView v = contactCountBar(bar, qs(bar.key), locale);
       v.toolTip = tr("%1 met %Ln contacts", nullptr, static_cast<int>(bar.count)).arg(v.label);
-      v.contactIDs = bar.contactIDs;
       v.subsetText = tr("Met by %1").arg(v.label);
       team.bars.push_back(std::move(v));
     }
