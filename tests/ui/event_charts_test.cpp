@@ -14,12 +14,12 @@ using ::testing::IsEmpty;
 
 const Uuid kEvent = Uuid::random();
 
-Contact person(const std::string& first) {
+Contact attendee(const std::string& first) {
   return Contact::create(first, "X", "Co", kEvent);
 }
 
-Contact metAt(const std::string& first, const std::string& when) {
-  Contact c = person(first);
+Contact metAttendee(const std::string& first, const std::string& when) {
+  Contact c = attendee(first);
   c.status = MeetingStatus::met;
   c.metAt = parseISO8601(when);
   return c;
@@ -66,9 +66,9 @@ TEST(EventCharts, AnEventWithoutContactsHasNoBarsAnywhere) {
 }
 
 TEST(EventCharts, MeetingsOverSeveralDaysAreBinnedPerLocalDayWithoutGaps) {
-  const std::vector<ListContact> contacts{metAt("a", "2026-03-14T09:00:00Z"),
-                                          metAt("b", "2026-03-14T23:30:00Z"),
-                                          metAt("c", "2026-03-16T10:00:00Z"), person("d")};
+  const std::vector<ListContact> contacts{metAttendee("a", "2026-03-14T09:00:00Z"),
+                                          metAttendee("b", "2026-03-14T23:30:00Z"),
+                                          metAttendee("c", "2026-03-16T10:00:00Z"), attendee("d")};
   const EventCharts utc = chartsOf(contacts);
   EXPECT_EQ(utc.meetingBins, MeetingBins::days);
   EXPECT_THAT(keys(utc.meetings), ElementsAre("2026-03-14", "2026-03-15", "2026-03-16"));
@@ -82,14 +82,14 @@ TEST(EventCharts, MeetingsOverSeveralDaysAreBinnedPerLocalDayWithoutGaps) {
 }
 
 TEST(EventCharts, AOneDayShowIsBinnedPerHourAndOneMeetingIsOneBar) {
-  const EventCharts one = chartsOf({metAt("a", "2026-03-14T09:10:00Z")});
+  const EventCharts one = chartsOf({metAttendee("a", "2026-03-14T09:10:00Z")});
   EXPECT_EQ(one.meetingBins, MeetingBins::hours);
   EXPECT_THAT(keys(one.meetings), ElementsAre("9"));
   EXPECT_THAT(counts(one.meetings), ElementsAre(1));
 
   const EventCharts day =
-      chartsOf({metAt("a", "2026-03-14T09:10:00Z"), metAt("b", "2026-03-14T11:59:59Z"),
-                metAt("c", "2026-03-14T09:59:00Z")});
+      chartsOf({metAttendee("a", "2026-03-14T09:10:00Z"), metAttendee("b", "2026-03-14T11:59:59Z"),
+                metAttendee("c", "2026-03-14T09:59:00Z")});
   EXPECT_THAT(keys(day.meetings), ElementsAre("9", "10", "11"));
   EXPECT_THAT(counts(day.meetings), ElementsAre(2, 0, 1));
   EXPECT_EQ(day.meetings[0].localStart,
@@ -98,7 +98,7 @@ TEST(EventCharts, AOneDayShowIsBinnedPerHourAndOneMeetingIsOneBar) {
 
 TEST(EventCharts, AShowOfSeveralDaysStaysPerDayEvenWithMeetingsOnOneDay) {
   ChartRecords r;
-  const std::vector<ListContact> contacts{metAt("a", "2026-03-14T09:00:00Z")};
+  const std::vector<ListContact> contacts{metAttendee("a", "2026-03-14T09:00:00Z")};
   r.contacts = contacts;
   r.eventStart = parseISO8601("2026-03-14T08:00:00Z");
   r.eventEnd = parseISO8601("2026-03-16T18:00:00Z");
@@ -109,15 +109,15 @@ TEST(EventCharts, AShowOfSeveralDaysStaysPerDayEvenWithMeetingsOnOneDay) {
 
 TEST(EventCharts, MeetingsFarApartKeepOnlyTheDaysWithMeetings) {
   const EventCharts charts =
-      chartsOf({metAt("a", "2026-03-14T09:00:00Z"), metAt("b", "2026-06-01T09:00:00Z")});
+      chartsOf({metAttendee("a", "2026-03-14T09:00:00Z"), metAttendee("b", "2026-06-01T09:00:00Z")});
   EXPECT_THAT(keys(charts.meetings), ElementsAre("2026-03-14", "2026-06-01"));
 }
 
 TEST(EventCharts, TheFunnelCountsEachStepsContacts) {
-  std::vector<ListContact> c{person("captured"), metAt("met", "2026-03-14T09:00:00Z"),
-                             metAt("rated", "2026-03-14T09:00:00Z"),
-                             metAt("drafted", "2026-03-14T09:00:00Z"),
-                             metAt("sent", "2026-03-14T09:00:00Z")};
+  std::vector<ListContact> c{attendee("captured"), metAttendee("met", "2026-03-14T09:00:00Z"),
+                             metAttendee("rated", "2026-03-14T09:00:00Z"),
+                             metAttendee("drafted", "2026-03-14T09:00:00Z"),
+                             metAttendee("sent", "2026-03-14T09:00:00Z")};
   c[2].interactionRating = 4;
   c[3].interactionRating = 3;
   c[4].interactionRating = 5;
@@ -142,7 +142,7 @@ TEST(EventCharts, TheFunnelCountsEachStepsContacts) {
 TEST(EventCharts, ThePipelineHasOneBarPerStageWithAmountsPerCurrency) {
   const std::vector<PipelineStage> stages{{Uuid::random(), "Exploring", 0, "8E8E93"},
                                           {Uuid::random(), "Committed", 1, "34C759"}};
-  const std::vector<ListContact> contacts{person("a"), person("b")};
+  const std::vector<ListContact> contacts{attendee("a"), attendee("b")};
   auto deal = [&](const std::string& stage, std::optional<double> value, const char* currency) {
     Opportunity o = Opportunity::create("Deal", "Co", kEvent);
     o.stage = stage;
@@ -170,7 +170,7 @@ TEST(EventCharts, ThePipelineHasOneBarPerStageWithAmountsPerCurrency) {
 }
 
 TEST(EventCharts, TiersRatingsAndTeamShowWhatOccurs) {
-  std::vector<ListContact> c{person("a"), person("b"), person("c"), person("d")};
+  std::vector<ListContact> c{attendee("a"), attendee("b"), attendee("c"), attendee("d")};
   c[0].tier = "b";
   c[1].tier = "A";
   c[2].tier = " ";
