@@ -77,7 +77,11 @@ QVBoxLayout* DashboardView::startPage() {
   auto* page = new QWidget;
   auto* layout = new QVBoxLayout(page);
   layout->setAlignment(Qt::AlignTop);
-  setWidget(page);  // deletes the page before
+  // The page before goes once control is back in the event loop: a page is
+  // rebuilt from inside its own widgets' handlers (choosing a chart's bar
+  // opens an event), which must not be deleted under them.
+  if (QWidget* before = takeWidget()) before->deleteLater();
+  setWidget(page);
   return layout;
 }
 
